@@ -1,0 +1,53 @@
+// brisklet-cli: the engine from a terminal.
+#include "CliSupport.h"
+#include "Commands.h"
+
+#include <cstring>
+#include <iostream>
+#include <map>
+
+namespace {
+
+const char* const usage = R"(usage: brisklet-cli COMMAND [ARGS...]
+
+Commands:
+  scan PATH            where the space goes under PATH
+  trash PATH...        move items to the Trash (checked against protected locations, audited)
+  history              recent removals from the audit log
+  clean                measure the cleanable caches, logs and developer data
+  apps                 installed applications with their sizes
+  leftovers APP_PATH   an application's leftover files
+  ports                listening TCP ports with their processes
+  ps                   processes with their CPU and memory use
+  stats                CPU and memory use of the machine
+  volumes              mounted volumes with their capacities
+
+Run 'brisklet-cli COMMAND --help' for a command's options.
+
+Exit status: 0 success, 1 some items or places failed, 2 bad arguments or unusable input.
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace brisklet::cli;
+    static const std::map<std::string, int (*)(const Args&)> commands{
+        {"scan", scanCommand},   {"trash", trashCommand},         {"history", historyCommand},
+        {"clean", cleanCommand}, {"apps", appsCommand},           {"leftovers", leftoversCommand},
+        {"ports", portsCommand}, {"ps", psCommand},               {"stats", statsCommand},
+        {"volumes", volumesCommand}};
+
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        (argc < 2 ? std::cerr : std::cout) << usage;
+        return argc < 2 ? exitUsage : exitOk;
+    }
+    const auto command = commands.find(argv[1]);
+    if (command == commands.end())
+        return usageError(std::string("unknown command '") + argv[1] + "' (see brisklet-cli --help)");
+    try {
+        return command->second(Args(argv + 2, argv + argc));
+    } catch (const std::exception& error) {
+        std::cerr << "brisklet-cli: " << displayText(error.what()) << '\n';
+        return exitSomeFailed;
+    }
+}

@@ -1,0 +1,7 @@
+#include "Error.h"
+
+namespace brisklet {
+
+const char* engineIdentifier() { return BRISKLET_ENGINE_IDENTIFIER; }
+
+} // namespace brisklet

@@ -1,0 +1,129 @@
+#include "FileServices.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brisklet::platform {
+
+namespace {
+
+std::string envOrEmpty(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+} // namespace
+
+std::string homeDirectory() {
+    std::string home = envOrEmpty("HOME");
+    if (!home.empty())
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
+
+std::string temporaryDirectory() {
+    std::string tmp = envOrEmpty("TMPDIR");
+    return tmp.empty() ? std::string("/tmp") : tmp;
+}
+
+std::string applicationSupportDirectory() {
+    std::string data = envOrEmpty("XDG_DATA_HOME");
+    if (!data.empty() && data.front() == '/')
+        return data;
+    return joinPath(homeDirectory(), ".local/share");
+}
+
+std::string downloadsDirectory() {
+    const std::string home = homeDirectory();
+    std::string config = envOrEmpty("XDG_CONFIG_HOME");
+    if (config.empty() || config.front() != '/')
+        config = joinPath(home, ".config");
+    // user-dirs.dirs holds shell assignments such as XDG_DOWNLOAD_DIR="$HOME/Downloads".
+    std::ifstream in(joinPath(config, "user-dirs.dirs"));
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string key = "XDG_DOWNLOAD_DIR=";
+        if (line.rfind(key, 0) != 0)
+            continue;
+        std::string value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0)
+            value = home + value.substr(5);
+        if (!value.empty() && value.front() == '/' && value != home && value != home + "/")
+            return value;
+    }
+    return joinPath(home, "Downloads");
+}
+
+bool existsAndIsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool createDirectories(const std::string& path, unsigned mode) {
+    if (path.empty())
+        return false;
+    if (existsAndIsFolder(path))
+        return true;
+    const std::string parent = parentPath(path);
+    if (!parent.empty() && parent != path && !existsAndIsFolder(parent) && !createDirectories(parent, mode))
+        return false;
+    if (::mkdir(path.c_str(), mode) == 0)
+        return true;
+    return errno == EEXIST && existsAndIsFolder(path);
+}
+
+bool isMountPoint(const std::string& path) {
+    struct statx stx {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx) != 0)
+        return false;
+    if (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    // Kernels before 5.8 lack the attribute: compare with the parent's device.
+    struct stat self {}, parent {};
+    if (::lstat(path.c_str(), &self) != 0 || ::lstat((path + "/..").c_str(), &parent) != 0)
+        return false;
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+std::string lastPathComponent(const std::string& path) {
+    std::size_t end = path.size();
+    while (end > 0 && path[end - 1] == '/')
+        --end;
+    const std::size_t slash = path.rfind('/', end == 0 ? 0 : end - 1);
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return end > start ? path.substr(start, end - start) : std::string();
+}
+
+std::string parentPath(const std::string& path) {
+    std::size_t end = path.size();
+    while (end > 1 && path[end - 1] == '/')
+        --end;
+    const std::size_t slash = path.rfind('/', end - 1);
+    if (slash == std::string::npos)
+        return "";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    if (folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+} // namespace brisklet::platform

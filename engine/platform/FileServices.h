@@ -1,0 +1,39 @@
+// File services of the platform: well-known folders and the small file queries the engine uses.
+//
+// Paths are the file system's bytes (std::string), never re-encoded. None of these throw.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace brisklet::platform {
+
+// $HOME, else the user database entry; used unresolved.
+std::string homeDirectory();
+// $TMPDIR when set and non-empty, else "/tmp".
+std::string temporaryDirectory();
+// $XDG_DATA_HOME when absolute, else ~/.local/share. Not created.
+std::string applicationSupportDirectory();
+// The XDG user directory DOWNLOAD from ~/.config/user-dirs.dirs, else ~/Downloads. Not created.
+std::string downloadsDirectory();
+
+// True only for an existing folder, symbolic links followed.
+bool existsAndIsFolder(const std::string& path);
+// True when something exists at path, a symbolic link in the last component followed
+// (a dangling link counts as absent).
+bool exists(const std::string& path);
+// Creates path with intermediate folders; succeeds when it already exists as a folder.
+bool createDirectories(const std::string& path, unsigned mode = 0755);
+
+// True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
+// False when the path cannot be queried. A symbolic link is not followed.
+bool isMountPoint(const std::string& path);
+
+// The last path component, with trailing slashes ignored; "" for "/".
+std::string lastPathComponent(const std::string& path);
+// The folder part of path ("/" for "/a", "" when there is no slash).
+std::string parentPath(const std::string& path);
+// Joins a folder and a name with exactly one slash.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+} // namespace brisklet::platform

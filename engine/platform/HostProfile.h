@@ -1,0 +1,41 @@
+// The host profile: the few values that name places or brands of one desktop platform.
+//
+// Everything else in the engine is platform-neutral. Two columns exist: the values of the platform
+// the product was first designed for (kept for reference and tests) and the Linux values this build
+// uses. Callers ask hostProfile() and never hard-code these values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brisklet {
+
+struct HostProfile {
+    // Display name of the file-system root "/" in scan results.
+    std::string rootDisplayName;
+    // Top-level folder names left out when "/" itself is scanned.
+    std::vector<std::string> rootSkipNames;
+    // Deletion validator: trees added to the common protected ones (every path below is refused).
+    std::vector<std::string> extraProtectedTrees;
+    // Deletion validator: exact locations added to the common ones. A leading "~" stands for the
+    // home folder (e.g. "~/.config").
+    std::vector<std::string> extraProtectedExactLocations;
+    // Whether any mount point counts as a whole volume for the deletion validator.
+    bool mountPointsAreWholeVolumes = false;
+    // Cache locations relative to the home folder, for tools that keep theirs elsewhere here.
+    std::string homebrewCache;
+    std::string pipCache;
+    std::string jetBrainsCache;
+    std::string spotifyCache;
+    // Absolute path of lsof.
+    std::string lsofPath;
+    // Menu and button title for revealing a file.
+    std::string revealInFileManagerTitle;
+};
+
+// The profile this build runs with (the Linux column).
+const HostProfile& hostProfile();
+// The original platform's column, unchanged.
+const HostProfile& originalHostProfile();
+
+} // namespace brisklet

@@ -1,0 +1,73 @@
+// DiskScanner: walks one folder tree into a sized tree of ScanNodes.
+//
+// Protocol of a scan:
+//  - Every folder read (open, list, one fstatat per entry, close) runs on one serial queue of the
+//    scan's DirectoryIOPool and is answered either by the read or by its deadline, whichever is first.
+//  - Answers are assembled by continuations: a folder's node is complete when its last subfolder
+//    reports; subfolders are appended in the order they finish, after the folder's files.
+//  - Sizes are allocated blocks (st_blocks * 512), a symlink's own length, hard links counted once
+//    per scan; another mounted file system is never entered; folded folder names are measured but
+//    keep no children; at "/" the host's system areas are skipped.
+//  - A stop request answers every waiting read at once and scan() throws Cancelled, even while a
+//    read is stuck inside the file system (its thread is left to finish on its own).
+#pragma once
+
+#include "Error.h"
+#include "ScanRecords.h"
+#include "ScanStats.h"
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace brisklet {
+
+class DiskScanner {
+public:
+    // Every caller sets all six fields.
+    struct Options {
+        int maxWorkers;                           // serial I/O queues; below 1 counts as 1
+        std::set<std::string> foldDirectoryNames; // exact, case-sensitive folder names
+        std::set<std::string> rootSkipNames;      // top-level names left out when scanning "/"
+        std::int64_t largeFileThresholdBytes;     // smallest size that enters the large-file list
+        int topLargeFileCount;                    // length of the large-file list; below 1 counts as 1
+        double directoryTimeoutSeconds;           // time allowed for reading one folder
+    };
+
+    // Called on the worker thread immediately before each file-system call of a folder read, with
+    // the operation "validate", "open", "read" or "stat". It may block; it cannot change the outcome.
+    using BeforeCall = std::function<void(const std::string& path, std::string_view operation)>;
+
+    // The scan root does not exist or is not a folder.
+    class ScanError : public Error {
+    public:
+        explicit ScanError(std::string path);
+        const std::string& path() const { return m_path; }
+        bool operator==(const ScanError& other) const { return m_path == other.m_path; }
+
+    private:
+        std::string m_path;
+    };
+
+    explicit DiskScanner(Options options, BeforeCall beforeCall = {});
+
+    const Options& options() const { return m_options; }
+
+    // Blocks until the tree under root is walked. Throws ScanError for a missing root or one that is
+    // not a folder, Cancelled after a stop request. stats must be fresh for this scan; it is only
+    // added to and may be polled from any thread meanwhile.
+    ScanResult scan(const std::string& root, const std::shared_ptr<ScanStats>& stats,
+                    std::stop_token stop = {}) const;
+
+    // True when path is exactly the root of the file system that holds it.
+    static bool isMountPoint(const std::string& path);
+
+private:
+    Options m_options;
+    BeforeCall m_beforeCall;
+};
+
+} // namespace brisklet

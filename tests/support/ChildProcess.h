@@ -1,0 +1,17 @@
+// Helpers for tests that need another process: run a function with dropped privileges in a child.
+#pragma once
+
+#include <functional>
+
+namespace brisklet::test {
+
+// Runs body in a forked child as an unprivileged user (nobody) when the test runs as root, so that
+// permission bits apply; as a normal user it runs unchanged. Returns body's result, or -1 when the child
+// could not be started or died. The child must not touch GoogleTest state.
+int runUnprivileged(const std::function<int()>& body);
+
+// The uid/gid runUnprivileged switches to when running as root.
+unsigned unprivilegedUid();
+unsigned unprivilegedGid();
+
+} // namespace brisklet::test
