@@ -36,8 +36,9 @@ TEST(CpuUsage, RealCountersGiveAFractionBetweenZeroAndOne) {
     std::stop_source stop;
     stop.request_stop();
     // Returns at once; with hardly any ticks in between there may be no figure.
-    if (const auto stopped = cpuUsage(3600, stop.get_token()))
+    if (const auto stopped = cpuUsage(3600, stop.get_token())) {
         EXPECT_LE(*stopped, 1.0);
+    }
 }
 
 TEST(MemoryFigures, UsedIsTotalMinusAvailableWithinBounds) {
