@@ -149,8 +149,11 @@ public:
     void open(std::int64_t expectedLength)
     {
         errno = 0;
-        if (!platform::createDirectories(m_directory))
-            throw FileError("create the folder", m_directory, errno != 0 ? errno : EIO);
+        if (!platform::createDirectories(m_directory)) {
+            // EEXIST here means something that is not a folder stands in the way.
+            const int failure = errno == EEXIST ? ENOTDIR : errno != 0 ? errno : EIO;
+            throw FileError("create the folder", m_directory, failure);
+        }
         if (::unlink(m_temporaryPath.c_str()) != 0 && errno != ENOENT)
             throw FileError("replace", m_temporaryPath, errno);
         m_fd = ::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
