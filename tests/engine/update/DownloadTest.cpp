@@ -168,12 +168,14 @@ TEST(UpdateManifestFetch, StalledOrCancelledFetchGivesNothingInsteadOfHanging)
         connection.send(R"({"version": )");
         connection.stall();
     });
+    server.route("/silent", [](const HttpRequest&, HttpConnection& connection) { connection.stall(); });
     server.route("/cancel", [arrived](const HttpRequest&, HttpConnection& connection) {
         arrived->set_value();
         connection.stall();
     });
 
     EXPECT_FALSE(AppUpdate::fetchManifest(server.url("/stall"), {}, shortTimeouts));
+    EXPECT_FALSE(AppUpdate::fetchManifest(server.url("/silent"), {}, shortTimeouts)); // not even a status line
 
     std::stop_source stop;
     auto fetching = std::async(std::launch::async, [&] {
