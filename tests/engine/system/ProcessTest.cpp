@@ -193,3 +193,38 @@ TEST(ProcessTermination, AnotherUsersProcessNeedsPrivileges) {
     EXPECT_EQ(ProcessControl::KillError::failed(22), ProcessControl::KillError::failed(22));
     EXPECT_FALSE(ProcessControl::KillError::failed(22) == ProcessControl::KillError::failed(1));
 }
+
+TEST(ProcessSnapshot, VanishedZombieNamelessAndMalformedEntriesAreSkipped) {
+    test::TempTree proc;
+    const std::string tail = " 1 100 100 0 -1 4194304 10 0 0 0 150 50 0 0 20 0 1 0 999 12345 25\n";
+    proc.writeFile("100/stat", "100 (a) b) c) S" + tail);
+    proc.writeFile("100/status", "Name:\ta) b) c\nUid:\t0\t4242\t0\t0\nGid:\t0\t0\t0\t0\n");
+    proc.writeFile("100/statm", "1000 25 10 1 0 5 0\n");
+    proc.makeDir("101"); // gone between listing and reading
+    proc.writeFile("102/stat", "102 (dead) Z" + tail);
+    proc.writeFile("102/status", "Uid:\t0\t0\t0\t0\n");
+    proc.writeFile("103/stat", "103 (nostatm) R" + tail);
+    proc.writeFile("103/status", "Uid:\t0\t0\t0\t0\n");
+    proc.writeFile("104/stat", "104 () S" + tail);
+    proc.writeFile("104/status", "Uid:\t0\t0\t0\t0\n");
+    proc.writeFile("106/stat", "106 (short) S 1 2 3\n");
+    proc.writeFile("106/status", "Uid:\t0\t0\t0\t0\n");
+    proc.writeFile("107/stat", "107 (nostatus) S" + tail);
+    for (const char* name : {"+105", "abc", "0", "-3"})
+        proc.writeFile(std::string(name) + "/stat", "1 (x) S" + tail);
+    proc.symlink("self", proc.path("100"));
+
+    const auto samples = ProcessLister::rawSnapshot(proc.root());
+    ASSERT_EQ(samples.size(), 2u);
+    const RawSample* odd = findPid(samples, 100);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(odd->name, "a) b) c");
+    const passwd* account = getpwuid(4242);
+    EXPECT_EQ(odd->user, account ? std::string(account->pw_name) : std::string("uid 4242"));
+    EXPECT_EQ(odd->cpuNanos, 200 * 1'000'000'000ULL / std::uint64_t(sysconf(_SC_CLK_TCK)));
+    EXPECT_EQ(odd->footprintBytes, 25 * sysconf(_SC_PAGESIZE));
+    EXPECT_EQ(odd->startTicks, 999u);
+    const RawSample* noStatm = findPid(samples, 103);
+    ASSERT_NE(noStatm, nullptr);
+    EXPECT_EQ(noStatm->footprintBytes, 0);
+}
