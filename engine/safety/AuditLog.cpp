@@ -70,7 +70,10 @@ bool writeAll(int fd, std::string_view data) {
 
 // Appends to an existing file. False when it cannot be opened for writing (errno tells why).
 bool appendLine(const std::string& file, const std::string& line) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Read access only serves the torn-line check below; a write-only file is appended to all the same.
+    int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EPERM))
+        fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
     std::string data = line;
@@ -227,7 +230,7 @@ std::string AuditLog::encode(const Entry& entry) {
     std::string out = "{\"timestamp\":";
     char number[64];
     const double seconds = secondsSinceReferenceDate(entry.timestamp);
-    const auto [end, error] = std::to_chars(number, number + sizeof number, seconds);
+    const auto [end, error] = std::to_chars(number, number + sizeof number, seconds, std::chars_format::fixed);
     std::string text = error == std::errc() && std::isfinite(seconds) ? std::string(number, end) : "0";
     if (text.find_first_of(".eE") == std::string::npos)
         text += ".0"; // always a fractional part
