@@ -1,4 +1,5 @@
 // The Trash folders themselves: names, encoding, other volumes, and what trash-cli makes of them.
+#include "ChildProcess.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 #include "platform/Trash.h"
@@ -238,4 +239,53 @@ TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
     const auto listed = runProgram(trashList, {});
     EXPECT_EQ(listed.output.find("their"), std::string::npos) << listed.output;
+}
+
+TEST(TrashPermissions, AnItemTheUserMayNotMoveFailsAndLeavesNoInfoFileBehind) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to set up a folder another user cannot write";
+    TempTree tree;
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    const std::string item = tree.writeFile("locked/file", "f"); // root's folder, 0755
+    const std::string data = tree.makeDir("their-data");
+    ASSERT_EQ(::chown(data.c_str(), test::unprivilegedUid(), test::unprivilegedGid()), 0);
+    const int status = test::runUnprivileged([&] {
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        const auto moved = platform::Trash::moveToTrash(item);
+        if (moved.success)
+            return 1;
+        if (moved.failureDescription.find("Permission denied") == std::string::npos)
+            return 2;
+        return folderNames(data + "/Trash/info").empty() ? 0 : 3;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(item), "f");
+}
+
+TEST(TrashPermissions, AVolumeWhoseTopTakesNoTrashFolderRefusesAndKeepsTheItem) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a volume another user cannot write at the top";
+    TempTree tree;
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    test::TmpfsMount volume(tree.path("volume"), "size=4m,mode=0755");
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.failure();
+    const std::string folder = tree.makeDir("volume/theirs");
+    const std::string item = tree.writeFile("volume/theirs/file", "f");
+    const std::string data = tree.makeDir("their-data");
+    for (const std::string& path : {folder, item, data})
+        ASSERT_EQ(::chown(path.c_str(), test::unprivilegedUid(), test::unprivilegedGid()), 0);
+    const int status = test::runUnprivileged([&] {
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        const auto moved = platform::Trash::moveToTrash(item);
+        if (moved.success)
+            return 1;
+        return moved.failureDescription.find("has no usable Trash folder (Permission denied)") == std::string::npos
+                   ? 2
+                   : 0;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(item), "f");
+    EXPECT_EQ(folderNames(volume.path()), std::vector<std::string>{"theirs"}) << "nothing copied, nothing created";
+    EXPECT_TRUE(folderNames(data).empty()) << "never the home Trash of another file system";
 }
