@@ -53,6 +53,14 @@ Options:
 Exit status: 0 listed, 2 bad arguments or APP_PATH is not a folder.
 )";
 
+// The home folder as the catalogs expect it: without a trailing slash, so that joined paths stay clean.
+std::string homeFolder() {
+    std::string home = platform::homeDirectory();
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
+}
+
 bool isHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
 
 std::string plural(std::size_t count, const std::string& one, const std::string& many) {
@@ -167,7 +175,7 @@ int cleanCommand(const Args& args) {
     if (!parsed.positional.empty())
         return usageError("'clean' takes no arguments (see brisklet-cli clean --help)");
 
-    const auto results = CleanCatalog::measure(CleanCatalog::categories(platform::homeDirectory()), measuringOptions());
+    const auto results = CleanCatalog::measure(CleanCatalog::categories(homeFolder()), measuringOptions());
     std::vector<const CleanCategoryResult*> existing;
     bool partial = false;
     for (const CleanCategoryResult& result : results) {
@@ -227,7 +235,7 @@ int appsCommand(const Args& args) {
     if (!parsed.positional.empty())
         return usageError("'apps' takes no arguments (see brisklet-cli apps --help)");
 
-    const auto applications = AppCatalog::discoverApplications(AppCatalog::scanRoots(platform::homeDirectory()));
+    const auto applications = AppCatalog::discoverApplications(AppCatalog::scanRoots(homeFolder()));
     if (parsed.json) {
         nlohmann::json document = nlohmann::json::array();
         for (const ApplicationEntry& application : applications)
@@ -263,7 +271,7 @@ int leftoversCommand(const Args& args) {
     if (!application)
         return usageError("not an application folder: " + parsed.positional[0]);
 
-    const auto found = LeftoverScanner::leftovers(*application, platform::homeDirectory(), measuringOptions());
+    const auto found = LeftoverScanner::leftovers(*application, homeFolder(), measuringOptions());
     if (parsed.json) {
         const nlohmann::json document{{"application", applicationJson(*application)}, {"leftovers", entriesJson(found)}};
         return writeJsonTo("", document) ? exitOk : exitSomeFailed;
