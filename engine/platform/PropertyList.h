@@ -17,7 +17,8 @@ using PropertyListStrings = std::map<std::string, std::string>;
 // Parses XML or binary property-list data.
 std::optional<PropertyListStrings> parsePropertyListStrings(std::string_view data);
 // Reads the whole regular file at path (symbolic links followed) and parses it. A FIFO, device or
-// folder at path is refused without blocking; so is a file larger than 32 MiB.
+// folder at path is refused without blocking; so is a file larger than 32 MiB. Containers nested more
+// than 512 deep are refused in both encodings (the parser would exhaust the stack).
 std::optional<PropertyListStrings> readPropertyListStrings(const std::string& path);
 
 } // namespace brisklet::platform

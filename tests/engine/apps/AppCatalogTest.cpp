@@ -70,6 +70,75 @@ TEST(PropertyListReading, MalformedTruncatedAndWrongTopLevelYieldNothing) {
     EXPECT_FALSE(platform::readPropertyListStrings(tree.path("missing.plist")));
 }
 
+namespace {
+
+// A binary property list of arrays each holding the next, depth deep, as a hostile file would be.
+std::string deepBinaryPlist(std::uint32_t depth, bool cycle = false) {
+    std::string body;
+    std::vector<std::uint32_t> offsets;
+    const auto put32 = [](std::string& out, std::uint64_t value, int width) {
+        for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+            out.push_back(char((value >> shift) & 0xFF));
+    };
+    for (std::uint32_t index = 0; index < depth; ++index) {
+        offsets.push_back(std::uint32_t(8 + body.size()));
+        const bool last = index + 1 == depth;
+        if (last && !cycle) {
+            body.push_back(char(0xA0));
+        } else {
+            body.push_back(char(0xA1));
+            put32(body, last ? 0 : index + 1, 4);
+        }
+    }
+    std::string data = "bplist00" + body;
+    const std::size_t table = data.size();
+    for (const std::uint32_t offset : offsets)
+        put32(data, offset, 4);
+    data.append(6, '\0');
+    data.push_back(4);
+    data.push_back(4);
+    put32(data, depth, 8);
+    put32(data, 0, 8);
+    put32(data, table, 8);
+    return data;
+}
+
+} // namespace
+
+TEST(PropertyListReading, HostileNestingIsRefusedWithoutExhaustingTheStack) {
+    EXPECT_FALSE(platform::parsePropertyListStrings(deepBinaryPlist(300000)));
+    EXPECT_FALSE(platform::parsePropertyListStrings(deepBinaryPlist(3, true)));
+    std::string xml = "<?xml version=\"1.0\"?><plist><dict><key>name</key><string>x</string><key>a</key>";
+    for (int index = 0; index < 300000; ++index)
+        xml += "<array>";
+    for (int index = 0; index < 300000; ++index)
+        xml += "</array>";
+    EXPECT_FALSE(platform::parsePropertyListStrings(xml + "</dict></plist>"));
+}
+
+TEST(PropertyListReading, OrdinaryNestingCommentsAndSharedObjectsAreAccepted) {
+    TempTree tree;
+    for (const PlistFormat format : {PlistFormat::xml, PlistFormat::binary}) {
+        test::writeNestedPlist(tree.path("ok.plist"), 512, format);
+        const auto accepted = platform::readPropertyListStrings(tree.path("ok.plist"));
+        ASSERT_TRUE(accepted);
+        EXPECT_EQ(accepted->at("name"), "deep");
+        test::writeNestedPlist(tree.path("deep.plist"), 513, format);
+        EXPECT_FALSE(platform::readPropertyListStrings(tree.path("deep.plist")));
+    }
+    // plistlib writes equal strings once and refers to them from both keys.
+    const auto shared = platform::parsePropertyListStrings(
+        test::plistBytes({{"a", "s:same"}, {"b", "s:same"}, {"c", "a:same"}}, PlistFormat::binary));
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared->size(), 2u);
+    const auto commented = platform::parsePropertyListStrings(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\"><!-- <array> --><dict>"
+        "<key>name</key><string>Tool</string><key>empty</key><array/><key>d</key><dict/></dict></plist>\n");
+    ASSERT_TRUE(commented);
+    EXPECT_EQ(commented->at("name"), "Tool");
+}
+
 TEST(PropertyListReading, FifoInPlaceOfTheFileDoesNotBlock) {
     TempTree tree;
     const std::string fifo = tree.path("Info.plist");

@@ -14,6 +14,7 @@ namespace {
 
 const char* const script = R"PY(
 import plistlib, sys
+sys.setrecursionlimit(100000)
 path, fmt, top = sys.argv[1], sys.argv[2], sys.argv[3]
 args = sys.argv[4:]
 def value(typed):
@@ -25,6 +26,11 @@ def value(typed):
     raise SystemExit("bad value " + typed)
 if top == "array":
     root = list(args)
+elif top.startswith("nested:"):
+    nested = ["leaf"]
+    for _ in range(int(top[7:]) - 2):
+        nested = [nested]
+    root = {"name": "deep", "nested": nested}
 else:
     root = {args[i]: value(args[i + 1]) for i in range(0, len(args), 2)}
 with open(path, "wb") as out:
@@ -66,6 +72,10 @@ void writePlist(const std::string& path, const PlistEntries& entries, PlistForma
 
 void writeArrayPlist(const std::string& path, const std::vector<std::string>& items, PlistFormat format) {
     runPython(path, format, "array", items);
+}
+
+void writeNestedPlist(const std::string& path, int depth, PlistFormat format) {
+    runPython(path, format, "nested:" + std::to_string(depth), {});
 }
 
 std::string plistBytes(const PlistEntries& entries, PlistFormat format) {

@@ -17,6 +17,8 @@ using PlistEntries = std::vector<std::pair<std::string, std::string>>;
 void writePlist(const std::string& path, const PlistEntries& entries, PlistFormat format);
 // Writes a property list whose top level is an array of the given strings.
 void writeArrayPlist(const std::string& path, const std::vector<std::string>& items, PlistFormat format);
+// Writes {"name": "deep", "nested": [[...]]} whose containers, the top dictionary included, nest depth deep.
+void writeNestedPlist(const std::string& path, int depth, PlistFormat format);
 // The bytes of a dictionary property list.
 std::string plistBytes(const PlistEntries& entries, PlistFormat format);
 
