@@ -27,7 +27,9 @@ struct BundleInfo {
 };
 
 std::optional<BundleInfo> bundleInfo(const std::string& bundlePath) {
-    const auto plist = platform::readPropertyListStrings(bundlePath + "/Contents/Info.plist");
+    const auto plist = platform::readPropertyListStrings(
+        bundlePath + "/Contents/Info.plist",
+        {"CFBundleDisplayName", "CFBundleName", "CFBundleIdentifier", "CFBundleShortVersionString"});
     if (!plist)
         return std::nullopt;
     const auto value = [&plist](const char* key) -> std::optional<std::string> {

@@ -158,7 +158,7 @@ std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string
 }
 
 FileEntry simulatorChildName(const FileEntry& entry, const RuntimeBuilds& builds) {
-    const auto plist = platform::readPropertyListStrings(entry.path + "/device.plist");
+    const auto plist = platform::readPropertyListStrings(entry.path + "/device.plist", {"name", "runtime"});
     if (!plist)
         return entry;
     const auto deviceName = nonEmptyString(*plist, "name");
@@ -190,14 +190,15 @@ RuntimeBuilds loadSimulatorRuntimeBuilds(const std::vector<std::string>& folders
         std::vector<std::string> bundles;
         findRuntimeBundles(folder, {}, 0, bundles);
         for (const std::string& bundle : bundles) {
-            const auto info = platform::readPropertyListStrings(bundle + "/Contents/Info.plist");
+            const auto info = platform::readPropertyListStrings(bundle + "/Contents/Info.plist", {"CFBundleIdentifier"});
             if (!info)
                 continue;
             const auto identifier = info->find("CFBundleIdentifier");
             if (identifier == info->end())
                 continue;
             const auto version = platform::readPropertyListStrings(
-                bundle + "/Contents/Resources/RuntimeRoot/System/Library/CoreServices/SystemVersion.plist");
+                bundle + "/Contents/Resources/RuntimeRoot/System/Library/CoreServices/SystemVersion.plist",
+                {"ProductBuildVersion"});
             if (!version)
                 continue;
             const auto build = nonEmptyString(*version, "ProductBuildVersion");

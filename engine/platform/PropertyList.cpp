@@ -18,6 +18,9 @@ constexpr off_t maximumFileSize = 32 * 1024 * 1024;
 // Real property lists nest a few levels; libplist parses and frees containers recursively, so a
 // crafted file nested hundreds of thousands deep would overflow the stack. Deeper input is refused.
 constexpr std::size_t maximumNesting = 512;
+// A binary property list may refer to one container many times, and libplist copies it at every
+// reference: a few hundred bytes can expand to billions of nodes. The expanded tree is bounded.
+constexpr std::uint64_t maximumExpandedNodes = 1'000'000;
 
 struct PlistFree {
     void operator()(plist_t node) const { plist_free(node); }
@@ -40,7 +43,8 @@ std::uint64_t readBigEndian(std::string_view data, std::size_t offset, std::size
 }
 
 // Walks the object graph of a binary property list without recursion. False for a graph nested
-// deeper than maximumNesting, a cycle, or a structure that does not hold together.
+// deeper than maximumNesting, one that expands to more than maximumExpandedNodes, a cycle, or a
+// structure that does not hold together.
 bool binaryNestingWithinLimit(std::string_view data) {
     constexpr std::size_t headerSize = 8, trailerSize = 32;
     if (data.size() < headerSize + trailerSize)
@@ -89,53 +93,67 @@ bool binaryNestingWithinLimit(std::string_view data) {
 
     enum : std::uint8_t { unvisited, onPath, finished };
     std::vector<std::uint8_t> state(objectCount, unvisited);
-    std::vector<std::uint32_t> height(objectCount, 0); // container levels at and below a finished object
+    // Per finished object: container levels at and below it, and the nodes it expands to.
+    std::vector<std::uint32_t> height(objectCount, 0);
+    std::vector<std::uint32_t> expanded(objectCount, 0);
     struct Frame {
         std::uint64_t object;
         std::size_t first;
         std::uint64_t count;
         std::uint64_t next;
         std::uint32_t height;
+        std::uint64_t nodes;
     };
     std::vector<Frame> path;
-    // Visits an object: a container goes on the path, anything else is finished at once with height 0.
+    // Visits an object: a container goes on the path, anything else is finished at once.
     const auto enter = [&](std::uint64_t object) {
-        Frame frame{object, 0, 0, 0, 1};
+        Frame frame{object, 0, 0, 0, 1, 1};
         bool container = false;
         if (!inspect(object, container, frame.first, frame.count))
             return false;
         if (!container) {
             state[object] = finished;
+            expanded[object] = 1;
             return true;
         }
         state[object] = onPath;
         path.push_back(frame);
         return path.size() <= maximumNesting;
     };
+    // Adds a finished child to the container on top of the path.
+    const auto addToParent = [&](std::uint64_t child) {
+        Frame& parent = path.back();
+        if (path.size() + height[child] > maximumNesting)
+            return false;
+        parent.height = std::max(parent.height, height[child] + 1);
+        parent.nodes += expanded[child];
+        return parent.nodes <= maximumExpandedNodes;
+    };
     if (!enter(topObject))
         return false;
     while (!path.empty()) {
         Frame& frame = path.back();
         if (frame.next == frame.count) {
-            state[frame.object] = finished;
-            height[frame.object] = frame.height;
-            const std::uint32_t finishedHeight = frame.height;
+            const std::uint64_t object = frame.object;
+            state[object] = finished;
+            height[object] = frame.height;
+            expanded[object] = std::uint32_t(frame.nodes);
             path.pop_back();
-            if (!path.empty())
-                path.back().height = std::max(path.back().height, finishedHeight + 1);
+            if (!path.empty() && !addToParent(object))
+                return false;
             continue;
         }
         const std::uint64_t child =
             readBigEndian(data, frame.first + std::size_t(frame.next++) * referenceSize, referenceSize);
         if (child >= objectCount || state[child] == onPath)
             return false;
-        if (state[child] == finished) {
-            if (path.size() + height[child] > maximumNesting)
+        if (state[child] == unvisited) {
+            if (!enter(child))
                 return false;
-            frame.height = std::max(frame.height, height[child] + 1);
-            continue;
+            if (state[child] == onPath)
+                continue; // a container: its references come next
         }
-        if (!enter(child))
+        if (!addToParent(child))
             return false;
     }
     return true;
@@ -183,7 +201,8 @@ bool xmlNestingWithinLimit(std::string_view data) {
 
 } // namespace
 
-std::optional<PropertyListStrings> parsePropertyListStrings(std::string_view data) {
+std::optional<PropertyListStrings> parsePropertyListStrings(std::string_view data,
+                                                            const std::vector<std::string>& keys) {
     if (data.empty() || data.size() > std::size_t(maximumFileSize))
         return std::nullopt;
     const bool binary = data.starts_with("bplist00");
@@ -197,31 +216,19 @@ std::optional<PropertyListStrings> parsePropertyListStrings(std::string_view dat
         return std::nullopt;
 
     PropertyListStrings strings;
-    plist_dict_iter iterator = nullptr;
-    plist_dict_new_iter(root.get(), &iterator);
-    if (!iterator)
-        return strings;
-    for (;;) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(root.get(), iterator, &key, &value);
-        if (!value) {
-            std::free(key);
-            break;
-        }
-        if (key && plist_get_node_type(value) == PLIST_STRING) {
-            std::uint64_t length = 0;
-            const char* text = plist_get_string_ptr(value, &length);
-            if (text)
-                strings.insert_or_assign(key, std::string(text, std::size_t(length)));
-        }
-        std::free(key);
+    for (const std::string& key : keys) {
+        const plist_t value = plist_dict_get_item(root.get(), key.c_str());
+        if (!value || plist_get_node_type(value) != PLIST_STRING)
+            continue;
+        std::uint64_t length = 0;
+        if (const char* text = plist_get_string_ptr(value, &length))
+            strings.emplace(key, std::string(text, std::size_t(length)));
     }
-    std::free(iterator);
     return strings;
 }
 
-std::optional<PropertyListStrings> readPropertyListStrings(const std::string& path) {
+std::optional<PropertyListStrings> readPropertyListStrings(const std::string& path,
+                                                           const std::vector<std::string>& keys) {
     // O_NONBLOCK keeps a FIFO named like a property list from stalling the caller.
     const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
     if (file.fd < 0)
@@ -246,7 +253,7 @@ std::optional<PropertyListStrings> readPropertyListStrings(const std::string& pa
         if (data.size() > std::size_t(maximumFileSize))
             return std::nullopt;
     }
-    return parsePropertyListStrings(data);
+    return parsePropertyListStrings(data, keys);
 }
 
 } // namespace brisklet::platform
