@@ -34,6 +34,7 @@ struct DirectoryWork {
     struct Subdir {
         std::string path;
         bool folded = false;
+        std::optional<std::uint64_t> device; // from the listing's status query, saves one per folder
     };
 
     bool rootUnavailable = false;     // the scan root is missing or not a folder

@@ -107,8 +107,8 @@ struct LinuxDirent64Head {
 constexpr std::size_t nameOffset = offsetof(LinuxDirent64Head, d_type) + 1;
 
 // Reads one folder: the whole listing first, then one status query per entry.
-DirectoryWork readFolder(ScanContext& ctx, const std::string& path, bool collectLargeFiles, bool validateRoot,
-                         const StopCheck& stop) {
+DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optional<std::uint64_t> device,
+                         bool collectLargeFiles, bool validateRoot, const StopCheck& stop) {
     if (stop())
         return {};
     if (validateRoot) {
@@ -139,13 +139,18 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, bool collect
         ~Closer() { ::close(fd); }
     } closer{fd};
 
-    struct stat self {};
-    const bool haveSelf = ::fstat(fd, &self) == 0;
+    if (!device) {
+        struct stat self {};
+        if (::fstat(fd, &self) == 0)
+            device = self.st_dev;
+    }
 
-    // Names are kept back to back in one buffer: a folder costs two allocations, not one per entry.
-    std::string names;
-    std::vector<std::uint32_t> offsets;
-    offsets.reserve(64);
+    // Names are kept back to back in one buffer per thread, reused from folder to folder: listing
+    // costs no allocation per entry.
+    static thread_local std::string names;
+    static thread_local std::vector<std::uint32_t> offsets;
+    names.clear();
+    offsets.clear();
     alignas(LinuxDirent64Head) static thread_local char buffer[64 * 1024];
     for (;;) {
         if (stop())
@@ -200,10 +205,10 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, bool collect
             continue; // vanished or unreadable entries are neither counted nor reported
 
         if (S_ISDIR(st.st_mode)) {
-            if (haveSelf && st.st_dev != self.st_dev && platform::isMountPoint(entryPath))
+            if (device && st.st_dev != *device && platform::isMountPoint(entryPath))
                 continue; // another volume is mounted here
             const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0;
-            work.subdirs.push_back({std::move(entryPath), folded});
+            work.subdirs.push_back({std::move(entryPath), folded, static_cast<std::uint64_t>(st.st_dev)});
             continue;
         }
 
@@ -240,14 +245,14 @@ class Walker {
 public:
     explicit Walker(std::shared_ptr<ScanContext> ctx) : m_ctx(std::move(ctx)) {}
 
-    void readFolder(std::string path, int depth, bool collectLargeFiles, bool folded,
-                    std::shared_ptr<PendingFolder> parent) const {
+    void readFolder(std::string path, std::optional<std::uint64_t> device, int depth, bool collectLargeFiles,
+                    bool folded, std::shared_ptr<PendingFolder> parent) const {
         ScanContext* ctx = m_ctx.get();
         // The read needs only the path; the continuation needs the rest.
         auto readPath = std::make_shared<std::string>(std::move(path));
         ctx->pool.run(
-            [ctx = m_ctx, readPath, collectLargeFiles, validate = depth == 0](const StopCheck& stop) {
-                return brisklet::readFolder(*ctx, *readPath, collectLargeFiles, validate, stop);
+            [ctx = m_ctx, readPath, device, collectLargeFiles, validate = depth == 0](const StopCheck& stop) {
+                return brisklet::readFolder(*ctx, *readPath, device, collectLargeFiles, validate, stop);
             },
             [walker = *this, readPath, depth, collectLargeFiles, folded,
              parent = std::move(parent)](DirectoryWork&& work) mutable {
@@ -301,7 +306,8 @@ private:
         for (DirectoryWork::Subdir& sub : work.subdirs) {
             if (ctx.cancelled.load())
                 return;
-            readFolder(std::move(sub.path), depth + 1, collectLargeFiles && !sub.folded, sub.folded, pending);
+            readFolder(std::move(sub.path), sub.device, depth + 1, collectLargeFiles && !sub.folded, sub.folded,
+                       pending);
         }
     }
 
@@ -345,7 +351,7 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     const auto ctx = std::make_shared<ScanContext>(m_options, m_beforeCall, stats ? stats : std::make_shared<ScanStats>());
     std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
 
-    Walker(ctx).readFolder(root, 0, true, false, nullptr);
+    Walker(ctx).readFolder(root, std::nullopt, 0, true, false, nullptr);
     {
         std::unique_lock lock(ctx->doneLock);
         ctx->doneSignal.wait(lock, [&] { return ctx->done; });
