@@ -256,8 +256,11 @@ public:
             },
             [walker = *this, readPath, depth, collectLargeFiles, folded,
              parent = std::move(parent)](DirectoryWork&& work) mutable {
-                walker.folderRead(std::move(*readPath), depth, collectLargeFiles, folded, std::move(parent),
-                                  std::move(work));
+                // An answer from the deadline or a cancellation may come while the read still uses the
+                // path (it can be blocked in the hook or the file system): take a copy then.
+                const bool readIsOver = !work.timedOut && !walker.m_ctx->cancelled.load();
+                walker.folderRead(readIsOver ? std::move(*readPath) : std::string(*readPath), depth,
+                                  collectLargeFiles, folded, std::move(parent), std::move(work));
             });
     }
 

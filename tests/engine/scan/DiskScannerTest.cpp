@@ -222,6 +222,30 @@ TEST(ScanTimeouts, SlowFolderTimesOutAndItsLateAnswerIsDiscarded) {
     EXPECT_EQ(result.totals.files, 1);
 }
 
+TEST(ScanTimeouts, ATimedOutReadKeepsItsPathWhileStillRunning) {
+    // The answer comes from the deadline while the read is still inside its hook: assembling that
+    // answer must not take the path away from under the read.
+    TempTree tree;
+    tree.writeFile("slow/inside", "x");
+    const std::string slow = tree.path("slow");
+    auto gate = std::make_shared<Gate>();
+    auto seen = std::make_shared<std::promise<std::string>>();
+    DiskScanner scanner(options(2, 0.2), [gate, seen, slow](const std::string& path, std::string_view op) {
+        if (op == "open" && path == slow) {
+            gate->wait();
+            seen->set_value(path);
+        }
+    });
+    auto stats = std::make_shared<ScanStats>();
+    const ScanResult result = scanner.scan(tree.root(), stats);
+    EXPECT_EQ(stats->snapshot().timedOutDirectories, 1);
+    EXPECT_EQ(child(result.root, "slow")->entry.path, slow);
+    auto after = seen->get_future();
+    gate->release();
+    ASSERT_EQ(after.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(after.get(), slow);
+}
+
 TEST(ScanTimeouts, WithOneQueueReadsBehindAStuckOneTimeOutToo) {
     TempTree tree;
     for (const char* name : {"a", "b", "c"})
