@@ -54,12 +54,16 @@ struct DirectoryIOPool::SerialQueue {
     std::deque<std::function<void()>> jobs;
     bool closed = false;
 
-    void submit(std::function<void()> job) {
+    // False once closed: the job is dropped (outside the lock) instead of parking forever.
+    bool submit(std::function<void()> job) {
         {
             std::lock_guard guard(lock);
+            if (closed)
+                return false;
             jobs.push_back(std::move(job));
         }
         wake.notify_one();
+        return true;
     }
 
     void close() {
@@ -106,15 +110,19 @@ struct DirectoryIOPool::Timer {
     std::uint64_t sequence = 0;
     bool closed = false;
 
-    void arm(Clock::time_point when, std::shared_ptr<DirectoryRequest> request) {
+    // False once closed: nothing would ever fire.
+    bool arm(Clock::time_point when, std::shared_ptr<DirectoryRequest> request) {
         bool earliest;
         {
             std::lock_guard guard(lock);
+            if (closed)
+                return false;
             earliest = deadlines.empty() || when < deadlines.top().when;
             deadlines.push({when, sequence++, std::move(request)});
         }
         if (earliest)
             wake.notify_one();
+        return true;
     }
 
     // Every armed request, for cancellation; the deadlines stay armed and fire harmlessly later.
@@ -215,14 +223,19 @@ void DirectoryIOPool::run(Read read, DirectoryRequest::Continuation continuation
         return;
     }
     const auto deadline = std::chrono::steady_clock::now() + m_timeout;
-    m_queues[static_cast<std::size_t>(nextQueue())]->submit(
+    const bool queued = m_queues[static_cast<std::size_t>(nextQueue())]->submit(
         [request, read = std::move(read), cancelled = m_cancelled]() {
             const StopCheck stop(*cancelled, request->answered());
             if (stop())
                 return;
             request->finish(read(stop));
         });
-    m_timer->arm(deadline, request);
+    // After shutdown() nothing runs or fires any more: answer now rather than leave the waiter (and
+    // whatever it holds) parked for good.
+    if (!queued || !m_timer->arm(deadline, request)) {
+        request->finish(DirectoryWork::emptyRecord());
+        return;
+    }
     // A cancel() racing with this call may have collected the armed requests just before ours.
     if (m_cancelled->load())
         request->finish(DirectoryWork::emptyRecord());

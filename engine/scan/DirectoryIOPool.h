@@ -100,6 +100,7 @@ public:
     // Answers every waiting read with the empty record; the pool stays cancelled.
     void cancel();
     // Drops queued reads and armed deadlines without answering them; used once the scan is over.
+    // A run() after it answers at once with the empty record.
     void shutdown();
     bool isCancelled() const { return m_cancelled->load(); }
 

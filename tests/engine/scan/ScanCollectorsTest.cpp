@@ -103,3 +103,19 @@ TEST(DirectoryIOPool, CancelAnswersEveryWaitingReadAndLaterRunsDoNotDispatch) {
     release.set_value();
     EXPECT_LE(reads.load(), 1);
 }
+
+TEST(DirectoryIOPool, RunAfterShutdownAnswersAtOnceAndKeepsNothing) {
+    // A scan's continuations may still hand out reads while the scan shuts its pool down; a read
+    // parked on a closed queue would keep the scan's shared state alive forever.
+    DirectoryIOPool pool(1, 60);
+    pool.shutdown();
+    auto token = std::make_shared<int>(0);
+    int answers = 0;
+    pool.run([token](const StopCheck&) { return DirectoryWork{}; },
+             [token, &answers](DirectoryWork&& work) {
+                 EXPECT_FALSE(work.unreadable);
+                 ++answers;
+             });
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(token.use_count(), 1);
+}
