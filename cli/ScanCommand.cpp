@@ -38,7 +38,8 @@ Options:
 Progress (files, bytes, current folder) is shown on stderr when it is a terminal.
 
 Exit status: 0 the scan finished (unreadable or unresponsive folders are reported, not fatal);
-2 bad arguments, or PATH is missing or not a folder.
+1 the output could not be written; 2 bad arguments, PATH is missing or not a folder, or FILE
+cannot be written.
 )";
 
 DiskScanner::Options defaultOptions() {

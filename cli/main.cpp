@@ -2,6 +2,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 
+#include <cerrno>
 #include <cstring>
 #include <malloc.h>
 #include <iostream>
@@ -48,10 +49,16 @@ int main(int argc, char** argv) {
     const auto command = commands.find(argv[1]);
     if (command == commands.end())
         return usageError(std::string("unknown command '") + argv[1] + "' (see brisklet-cli --help)");
+    int status = exitSomeFailed;
     try {
-        return command->second(Args(argv + 2, argv + argc));
+        status = command->second(Args(argv + 2, argv + argc));
     } catch (const std::exception& error) {
         std::cerr << "brisklet-cli: " << displayText(error.what()) << '\n';
-        return exitSomeFailed;
     }
+    // Standard output is buffered: a full disk or a closed pipe shows only when it is flushed.
+    if (!std::cout.flush()) {
+        std::cerr << "brisklet-cli: cannot write the output: " << std::strerror(errno) << '\n';
+        return status == exitOk ? exitSomeFailed : status;
+    }
+    return status;
 }

@@ -84,3 +84,14 @@ TEST(ScanCommand, HelpDocumentsOptionsAndExitCodes) {
     for (const char* word : {"--json", "--top", "--workers", "--timeout", "--no-fold", "Exit status"})
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
+
+TEST(ScanCommand, OutputThatCannotBeWrittenIsAFailure) {
+    TempTree tree;
+    tree.writeFile("f", "x");
+    for (const char* json : {"", " --json"}) {
+        const CommandResult r = runCommand(
+            {"/bin/sh", "-c", std::string("exec '") + BRISKLET_CLI_PATH + "' scan '" + tree.root() + "'" + json + " >/dev/full"});
+        EXPECT_EQ(r.exitStatus, 1) << json;
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    }
+}
