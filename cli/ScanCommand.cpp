@@ -217,6 +217,19 @@ private:
     std::thread m_thread;
 };
 
+bool isOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+// Whether an argument from index `from` on is a PATH rather than an option or an option's value.
+bool pathFollows(const Args& args, std::size_t from) {
+    for (std::size_t j = from; j < args.size(); ++j) {
+        if (args[j] == "--top" || args[j] == "--workers" || args[j] == "--timeout")
+            ++j;
+        else if (!isOption(args[j]))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int scanCommand(const Args& args) {
@@ -237,8 +250,9 @@ int scanCommand(const Args& args) {
             return exitOk;
         } else if (arg == "--json") {
             jsonTarget = "-";
-            // The file is optional: take the next argument only when it is not an option and a path was given.
-            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && (path || i + 2 < args.size()))
+            // The file is optional: take the next argument only when it is not an option and a PATH was
+            // given before it or still follows it.
+            if (i + 1 < args.size() && !isOption(args[i + 1]) && (path || pathFollows(args, i + 2)))
                 jsonTarget = args[++i];
         } else if (arg == "--top" || arg == "--workers") {
             const auto text = value(arg.c_str());
@@ -257,7 +271,7 @@ int scanCommand(const Args& args) {
             options.directoryTimeoutSeconds = *seconds;
         } else if (arg == "--no-fold") {
             options.foldDirectoryNames.clear();
-        } else if (arg.size() > 1 && arg[0] == '-') {
+        } else if (isOption(arg)) {
             return usageError("unknown option " + arg + " (see brisklet-cli scan --help)");
         } else if (!path) {
             path = arg;

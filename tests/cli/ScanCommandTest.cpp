@@ -95,3 +95,21 @@ TEST(ScanCommand, OutputThatCannotBeWrittenIsAFailure) {
         EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
     }
 }
+
+TEST(ScanCommand, JsonTakesAFileOnlyWhenAPathIsLeftForTheScan) {
+    TempTree tree;
+    tree.writeFile("d/f", "x");
+    const std::string dir = tree.path("d");
+    // Options after the folder do not turn the folder into the JSON file.
+    for (const auto& args : std::vector<std::vector<std::string>>{{"scan", "--json", dir, "--no-fold"},
+                                                                  {"scan", "--json", dir, "--top", "3"}}) {
+        const CommandResult r = cli(args);
+        ASSERT_EQ(r.exitStatus, 0) << args.back() << ": " << r.err;
+        EXPECT_EQ(nlohmann::json::parse(r.out)["root"]["path"], dir);
+    }
+    const std::string target = tree.path("out.json");
+    const CommandResult r = cli({"scan", "--json", target, "--top", "3", dir});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    std::ifstream in(target);
+    EXPECT_EQ(nlohmann::json::parse(in)["root"]["path"], dir);
+}
