@@ -318,6 +318,26 @@ TEST(ScanCancellation, StopWhileReadsAreStuckThrowsPromptly) {
     gate->release();
 }
 
+TEST(ScanCancellation, StopAtAnyPointOfABusyScanThrowsAndLeavesNothingBehind) {
+    // The stop comes from inside a read, at a different file-system call each round, while other
+    // reads and their continuations are in flight on the other queues.
+    TempTree tree;
+    for (int a = 0; a < 5; ++a)
+        for (int b = 0; b < 5; ++b)
+            for (int c = 0; c < 3; ++c)
+                tree.writeFile("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c" + std::to_string(c) + "/f", "x");
+    for (const int stopAt : {1, 2, 7, 30, 90, 250}) {
+        std::stop_source source;
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        DiskScanner scanner(options(3), [calls, stopAt, source](const std::string&, std::string_view) mutable {
+            if (++*calls == stopAt)
+                source.request_stop();
+        });
+        EXPECT_THROW(scanner.scan(tree.root(), std::make_shared<ScanStats>(), source.get_token()), Cancelled)
+            << stopAt;
+    }
+}
+
 TEST(ScanMounts, AnotherFileSystemMountedInsideIsNotEntered) {
     TempTree tree;
     const std::string mnt = tree.makeDir("mnt");
