@@ -113,3 +113,25 @@ TEST(ScanCommand, JsonTakesAFileOnlyWhenAPathIsLeftForTheScan) {
     std::ifstream in(target);
     EXPECT_EQ(nlohmann::json::parse(in)["root"]["path"], dir);
 }
+
+TEST(ScanCommand, NoFoldKeepsToolFoldersAndTopLimitsTheRows) {
+    TempTree tree;
+    tree.writeFileOfSize("node_modules/dep/index.js", 10);
+    for (const char* name : {"a", "b", "c"})
+        tree.writeFileOfSize(std::string(name) + "/data", 100'000);
+    const CommandResult json = cli({"scan", tree.root(), "--no-fold", "--workers", "1", "--timeout", "30", "--json"});
+    ASSERT_EQ(json.exitStatus, 0) << json.err;
+    bool sawModules = false;
+    const nlohmann::json doc = nlohmann::json::parse(json.out);
+    for (const nlohmann::json& node : doc["root"]["children"])
+        if (node["name"] == "node_modules") {
+            sawModules = true;
+            EXPECT_TRUE(node.contains("children"));
+        }
+    EXPECT_TRUE(sawModules);
+
+    const CommandResult text = cli({"scan", tree.root(), "--top", "2"});
+    ASSERT_EQ(text.exitStatus, 0) << text.err;
+    const std::string rows = text.out.substr(text.out.find("Largest items:"));
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 3) << text.out; // heading and two rows
+}
