@@ -183,11 +183,21 @@ TEST(ScanRoot, UnreadableSubfolderIsUnavailableAndTheResultPartial) {
                                     node ? static_cast<long long>(node->children.has_value()) : -1,
                                     static_cast<long long>(r.root.entry.state),
                                     static_cast<long long>(r.state),
-                                    r.totals.directories};
+                                    r.totals.directories,
+                                    // The refused folder as the root: a result, not an error.
+                                    [&] {
+                                        try {
+                                            const ScanResult own = scan(locked);
+                                            return static_cast<long long>(own.root.entry.state) * 10 +
+                                                   static_cast<long long>(own.state);
+                                        } catch (...) {
+                                            return -1LL;
+                                        }
+                                    }()};
         return ::write(fds[1], values, sizeof values) == sizeof values ? 0 : 1;
     });
     ::close(fds[1]);
-    long long values[6] = {};
+    long long values[7] = {};
     const bool got = ::read(fds[0], values, sizeof values) == sizeof values;
     ::close(fds[0]);
     ASSERT_EQ(status, 0);
@@ -198,6 +208,7 @@ TEST(ScanRoot, UnreadableSubfolderIsUnavailableAndTheResultPartial) {
     EXPECT_EQ(values[3], static_cast<long long>(ScanState::complete));
     EXPECT_EQ(values[4], static_cast<long long>(ScanState::partial));
     EXPECT_EQ(values[5], 2); // the root and "open"; the refused folder is not counted
+    EXPECT_EQ(values[6], static_cast<long long>(ScanState::unavailable) * 10 + static_cast<long long>(ScanState::partial));
 }
 
 TEST(ScanTimeouts, SlowFolderTimesOutAndItsLateAnswerIsDiscarded) {
