@@ -354,7 +354,11 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     const auto ctx = std::make_shared<ScanContext>(m_options, m_beforeCall, stats ? stats : std::make_shared<ScanStats>());
     std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
 
-    Walker(ctx).readFolder(root, std::nullopt, 0, true, false, nullptr);
+    // Entry paths are the folder's path, "/" and the name: a trailing slash would double.
+    std::string rootPath = root;
+    while (rootPath.size() > 1 && rootPath.back() == '/')
+        rootPath.pop_back();
+    Walker(ctx).readFolder(std::move(rootPath), std::nullopt, 0, true, false, nullptr);
     {
         std::unique_lock lock(ctx->doneLock);
         ctx->doneSignal.wait(lock, [&] { return ctx->done; });

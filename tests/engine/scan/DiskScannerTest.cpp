@@ -153,6 +153,17 @@ TEST(ScanTree, NamesThatAreNotUtf8KeepTheirBytes) {
     EXPECT_EQ((*result.root.children)[0].entry.path, path);
 }
 
+TEST(ScanRoot, TrailingSlashesOfTheRootDoNotDoubleInEntryPaths) {
+    TempTree tree;
+    const std::string file = tree.writeFile("sub/f", "x");
+    const ScanResult result = scan(tree.root() + "//");
+    EXPECT_EQ(result.root.entry.path, tree.root());
+    const ScanNode* sub = child(result.root, "sub");
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->entry.path, tree.path("sub"));
+    EXPECT_EQ(child(*sub, "f")->entry.path, file);
+}
+
 TEST(ScanRoot, MissingRootOrFileRootFailsWithItsPath) {
     TempTree tree;
     const std::string file = tree.writeFile("file", "x");
