@@ -231,7 +231,8 @@ ProcessContext ProcessContext::fromPsOutput(std::string_view psOutput) {
 
 ProcessContext ProcessContext::current(const std::string& psPath) {
     try {
-        const auto run = platform::runCapturingOutput(psPath, {"-eo", "pid=,ppid=,comm=,command="});
+        // procps cuts its lines at a numeric $COLUMNS; an empty one leaves them whole.
+        const auto run = platform::runCapturingOutput(psPath, {"-eo", "pid=,ppid=,comm=,command="}, {{"COLUMNS", ""}});
         return fromPsOutput(repairUtf8(run.output));
     } catch (const platform::LaunchError&) {
         return ProcessContext{};

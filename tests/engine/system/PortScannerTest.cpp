@@ -216,6 +216,21 @@ TEST(PsListing, RealPsInAUtf8LocaleKeepsSpacedNamesBesideAWideName) {
     EXPECT_EQ(context.parent(wide)->second, "\u65e5\u672c\u8a9e\u30c6\u30b9");
 }
 
+TEST(PsListing, ANarrowColumnsSettingDoesNotCutCommandLines) {
+    // procps cuts every line at $COLUMNS, which a terminal or `watch` may have exported.
+    std::ifstream cmdline("/proc/self/cmdline");
+    std::string ownCommand, argument;
+    while (std::getline(cmdline, argument, '\0'))
+        ownCommand += (ownCommand.empty() ? "" : " ") + argument;
+    ASSERT_GT(ownCommand.size(), 40u);
+    const char* previous = std::getenv("COLUMNS");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    setenv("COLUMNS", "40", 1);
+    const auto context = PortScanner::ProcessContext::current();
+    saved ? setenv("COLUMNS", saved->c_str(), 1) : unsetenv("COLUMNS");
+    EXPECT_EQ(context.command(getpid()), ownCommand);
+}
+
 TEST(PsListing, SkipsMalformedLinesAndLetsLaterLinesWin) {
     const auto context = PortScanner::ProcessContext::fromPsOutput(lines({
         "", "   ", "PID PPID COMM COMMAND", "12", "12 x tool", "x 12 tool", "99999999999 1 big",
