@@ -1,0 +1,17 @@
+// The update feed backed by the engine's AppUpdate: fetchManifest(defaultFeedURL) and download.
+#pragma once
+
+#include "UpdateFeed.h"
+
+class EngineUpdateFeed : public UpdateFeed {
+public:
+    EngineUpdateFeed();
+
+    std::optional<brisklet::UpdateManifest> fetchManifest(std::stop_token stop) override;
+    std::string download(const brisklet::UpdateManifest& manifest, const std::string& directory,
+                         const std::function<void(double)>& progress, std::stop_token stop) override;
+    QString hostName() const override;
+
+private:
+    std::string m_feedUrl;
+};
