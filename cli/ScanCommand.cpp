@@ -1,8 +1,305 @@
+// brisklet-cli scan: where the space goes under a folder.
 #include "CliSupport.h"
 #include "Commands.h"
 
+#include "platform/FileServices.h"
+#include "scan/DiskScanner.h"
+#include "scan/ScanDefaults.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
+
 namespace brisklet::cli {
 
-int scanCommand(const Args&) { return usageError("'scan' is not available yet"); }
+namespace {
+
+const char* const scanUsage = R"(usage: brisklet-cli scan PATH [options]
+
+Walks PATH and reports the space on disk below it: totals, the largest items directly
+under PATH with their share, and the largest files. Never crosses into another mounted
+file system; known tool folders (.git, node_modules, build, ...) are measured as one item.
+
+Options:
+  --json [FILE]        write the whole result as JSON to FILE, or to stdout without FILE or with -
+  --top N              rows per list in the text output (default 10)
+  --workers N          folders read at the same time (default: active cores, 2 to 12)
+  --timeout SECONDS    time allowed for reading one folder (default 15)
+  --no-fold            keep the contents of tool folders as separate items
+  -h, --help           this text
+
+Progress (files, bytes, current folder) is shown on stderr when it is a terminal.
+
+Exit status: 0 the scan finished (unreadable or unresponsive folders are reported, not fatal);
+2 bad arguments, or PATH is missing or not a folder.
+)";
+
+DiskScanner::Options defaultOptions() {
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    return DiskScanner::Options{
+        .maxWorkers = static_cast<int>(std::clamp<long>(cores, 2, 12)),
+        .foldDirectoryNames = ScanDefaults::foldDirectoryNames(),
+        .rootSkipNames = ScanDefaults::rootSkipNames(),
+        .largeFileThresholdBytes = 16 * 1024 * 1024,
+        .topLargeFileCount = 100,
+        .directoryTimeoutSeconds = 15,
+    };
+}
+
+// Absolute and lexically clean, but symbolic links are kept as the user wrote them.
+std::string absolutePath(const std::string& path) {
+    std::string clean = std::filesystem::absolute(path).lexically_normal().string();
+    while (clean.size() > 1 && clean.back() == '/')
+        clean.pop_back();
+    return clean;
+}
+
+void writeJsonString(std::ostream& out, const std::string& bytes) {
+    const std::string text = displayText(bytes);
+    out << '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out << "\\\"";
+            break;
+        case '\\':
+            out << "\\\\";
+            break;
+        case '\n':
+            out << "\\n";
+            break;
+        case '\r':
+            out << "\\r";
+            break;
+        case '\t':
+            out << "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out << escaped;
+            } else {
+                out << c;
+            }
+        }
+    }
+    out << '"';
+}
+
+void writeEntryFields(std::ostream& out, const FileEntry& e) {
+    out << "\"name\":";
+    writeJsonString(out, e.name);
+    out << ",\"path\":";
+    writeJsonString(out, e.path);
+    out << ",\"sizeBytes\":" << e.sizeBytes << ",\"isDirectory\":" << (e.isDirectory ? "true" : "false")
+        << ",\"state\":\"" << toRawString(e.state) << '"';
+}
+
+// Streams the tree depth-first; a node has "children" only when it was descended into.
+void writeNode(std::ostream& out, const ScanNode& node) {
+    out << '{';
+    writeEntryFields(out, node.entry);
+    if (node.children) {
+        out << ",\"children\":[";
+        bool first = true;
+        for (const ScanNode& child : *node.children) {
+            if (!first)
+                out << ',';
+            first = false;
+            writeNode(out, child);
+        }
+        out << ']';
+    }
+    out << '}';
+}
+
+void writeResultJson(std::ostream& out, const ScanResult& result) {
+    out << "{\"root\":";
+    writeNode(out, result.root);
+    out << ",\"largeFiles\":[";
+    for (std::size_t i = 0; i < result.largeFiles.size(); ++i) {
+        out << (i ? ",{" : "{");
+        writeEntryFields(out, result.largeFiles[i]);
+        out << '}';
+    }
+    out << "],\"totals\":{\"files\":" << result.totals.files << ",\"directories\":" << result.totals.directories
+        << ",\"bytes\":" << result.totals.bytes << "},\"state\":\"" << toRawString(result.state) << "\"}\n";
+}
+
+std::string plural(std::int64_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+void writeText(std::ostream& out, const ScanResult& result, const ScanProgress& progress, std::size_t top) {
+    const std::int64_t total = std::max<std::int64_t>(result.root.entry.sizeBytes, 0);
+    out << displayText(result.root.entry.path) << ": " << ByteFormat::humanReadable(total) << " in "
+        << plural(result.totals.files, "file") << " and " << plural(result.totals.directories, "folder") << '\n';
+    out << "State: " << toRawString(result.state);
+    if (result.state == ScanState::partial)
+        out << " (" << plural(progress.permissionDenials, "folder") << " refused, "
+            << plural(progress.timedOutDirectories, "folder") << " timed out)";
+    out << '\n';
+
+    if (result.root.children && !result.root.children->empty()) {
+        std::vector<const ScanNode*> children;
+        for (const ScanNode& child : *result.root.children)
+            children.push_back(&child);
+        std::stable_sort(children.begin(), children.end(), [](const ScanNode* a, const ScanNode* b) {
+            return a->entry.sizeBytes > b->entry.sizeBytes;
+        });
+        out << "\nLargest items:\n";
+        for (std::size_t i = 0; i < std::min(top, children.size()); ++i) {
+            const FileEntry& e = children[i]->entry;
+            char share[16];
+            std::snprintf(share, sizeof share, "%5.1f%%", total > 0 ? 100.0 * double(e.sizeBytes) / double(total) : 0.0);
+            char size[24];
+            std::snprintf(size, sizeof size, "%10s", ByteFormat::humanReadable(e.sizeBytes).c_str());
+            out << "  " << size << "  " << share << "  " << displayText(e.name) << (e.isDirectory ? "/" : "")
+                << (e.state == ScanState::unavailable ? "  (unreadable)" : "") << '\n';
+        }
+    }
+    if (!result.largeFiles.empty()) {
+        out << "\nLargest files:\n";
+        for (std::size_t i = 0; i < std::min(top, result.largeFiles.size()); ++i) {
+            char size[24];
+            std::snprintf(size, sizeof size, "%10s", ByteFormat::humanReadable(result.largeFiles[i].sizeBytes).c_str());
+            out << "  " << size << "  " << displayText(result.largeFiles[i].path) << '\n';
+        }
+    }
+}
+
+// Rewrites one status line on the terminal while the scan runs.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::shared_ptr<ScanStats> stats) : m_stats(std::move(stats)) {
+        m_thread = std::thread([this] { loop(); });
+    }
+    ~ProgressLine() {
+        {
+            std::lock_guard lock(m_lock);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+
+private:
+    void loop() {
+        std::unique_lock lock(m_lock);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(150), [this] { return m_stop; })) {
+            const ScanProgress p = m_stats->snapshot();
+            winsize ws{};
+            const std::size_t width = ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20 ? ws.ws_col : 80;
+            std::string line = std::to_string(p.files) + " files, " + ByteFormat::humanReadable(p.bytes) + "  " +
+                               displayText(p.currentPath);
+            if (line.size() > width - 1)
+                line = line.substr(0, width - 1);
+            std::fprintf(stderr, "\r\033[K%s", line.c_str());
+            std::fflush(stderr);
+        }
+    }
+
+    std::shared_ptr<ScanStats> m_stats;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+int scanCommand(const Args& args) {
+    DiskScanner::Options options = defaultOptions();
+    std::optional<std::string> path;
+    std::optional<std::string> jsonTarget;
+    std::size_t top = 10;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&](const char* what) -> std::optional<std::string> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            (void)what;
+            return args[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::cout << scanUsage;
+            return exitOk;
+        } else if (arg == "--json") {
+            jsonTarget = "-";
+            // The file is optional: take the next argument only when it is not an option and a path was given.
+            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 && (path || i + 2 < args.size()))
+                jsonTarget = args[++i];
+        } else if (arg == "--top" || arg == "--workers") {
+            const auto text = value(arg.c_str());
+            const auto count = text ? parseCount(*text) : std::nullopt;
+            if (!count || *count < 1 || *count > 100000)
+                return usageError(arg + " needs a whole number from 1");
+            if (arg == "--top")
+                top = static_cast<std::size_t>(*count);
+            else
+                options.maxWorkers = static_cast<int>(std::min<long long>(*count, 256));
+        } else if (arg == "--timeout") {
+            const auto text = value("--timeout");
+            const auto seconds = text ? parseSeconds(*text) : std::nullopt;
+            if (!seconds)
+                return usageError("--timeout needs a positive number of seconds");
+            options.directoryTimeoutSeconds = *seconds;
+        } else if (arg == "--no-fold") {
+            options.foldDirectoryNames.clear();
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option " + arg + " (see brisklet-cli scan --help)");
+        } else if (!path) {
+            path = arg;
+        } else {
+            return usageError("scan takes one PATH");
+        }
+    }
+    if (!path || path->empty())
+        return usageError("scan needs a PATH (see brisklet-cli scan --help)");
+
+    const std::string root = absolutePath(*path);
+    if (!platform::exists(root))
+        return usageError(root + ": no such file or folder");
+    if (!platform::existsAndIsFolder(root))
+        return usageError(root + ": not a folder");
+
+    auto stats = std::make_shared<ScanStats>();
+    ScanResult result;
+    try {
+        std::optional<ProgressLine> progress;
+        if (isatty(STDERR_FILENO))
+            progress.emplace(stats);
+        result = DiskScanner(options).scan(root, stats);
+    } catch (const DiskScanner::ScanError& error) {
+        return usageError(error.path() + ": no longer a folder");
+    }
+
+    if (jsonTarget) {
+        if (*jsonTarget == "-") {
+            writeResultJson(std::cout, result);
+            new ScanResult(std::move(result)); // see below
+            return std::cout ? exitOk : exitSomeFailed;
+        }
+        std::ofstream out(*jsonTarget, std::ios::binary | std::ios::trunc);
+        if (out)
+            writeResultJson(out, result);
+        if (!out.flush())
+            return usageError("cannot write " + *jsonTarget);
+    }
+    writeText(std::cout, result, stats->snapshot(), top);
+    // The process ends right after this: freeing every node one by one would only cost time.
+    new ScanResult(std::move(result));
+    return exitOk;
+}
 
 } // namespace brisklet::cli

@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include <cstring>
+#include <malloc.h>
 #include <iostream>
 #include <map>
 
@@ -31,6 +32,9 @@ Exit status: 0 success, 1 some items or places failed, 2 bad arguments or unusab
 
 int main(int argc, char** argv) {
     using namespace brisklet::cli;
+    // A scan allocates hundreds of thousands of small nodes: grow the heap in large steps.
+    mallopt(M_TOP_PAD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     static const std::map<std::string, int (*)(const Args&)> commands{
         {"scan", scanCommand},   {"trash", trashCommand},         {"history", historyCommand},
         {"clean", cleanCommand}, {"apps", appsCommand},           {"leftovers", leftoversCommand},

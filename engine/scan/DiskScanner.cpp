@@ -1,6 +1,20 @@
 #include "DiskScanner.h"
 
+#include "DirectoryIOPool.h"
+#include "ScanCollectors.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace brisklet {
 
@@ -12,8 +26,353 @@ DiskScanner::DiskScanner(Options options, BeforeCall beforeCall)
 
 bool DiskScanner::isMountPoint(const std::string& path) { return platform::isMountPoint(path); }
 
-ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<ScanStats>&, std::stop_token) const {
-    throw ScanError(root); // replaced by the pooled walker
+namespace {
+
+// Everything one scan shares between its folder reads and continuations. Queued reads keep it alive,
+// so a scan can return (cancelled) while a read is still stuck in the file system.
+struct ScanContext {
+    DiskScanner::Options options;
+    DiskScanner::BeforeCall hook;
+    std::shared_ptr<ScanStats> stats;
+    InodeTracker inodes;
+    LargeFileCollector large;
+    DirectoryIOPool pool;
+    std::atomic<bool> cancelled{false};
+
+    std::mutex doneLock;
+    std::condition_variable doneSignal;
+    bool done = false;
+    std::optional<ScanNode> root;
+    std::optional<std::string> unavailableRoot;
+
+    ScanContext(DiskScanner::Options o, DiskScanner::BeforeCall h, std::shared_ptr<ScanStats> s)
+        : options(std::move(o)), hook(std::move(h)), stats(std::move(s)),
+          large(options.topLargeFileCount, options.largeFileThresholdBytes),
+          pool(options.maxWorkers, options.directoryTimeoutSeconds) {}
+
+    void call(const std::string& path, std::string_view operation) const {
+        if (hook)
+            hook(path, operation);
+    }
+
+    void finishScan(std::optional<ScanNode> node, std::optional<std::string> unavailable) {
+        {
+            std::lock_guard lock(doneLock);
+            if (done)
+                return;
+            done = true;
+            root = std::move(node);
+            unavailableRoot = std::move(unavailable);
+        }
+        doneSignal.notify_all();
+    }
+
+    void cancel() {
+        cancelled.store(true);
+        {
+            std::lock_guard lock(doneLock);
+            done = true;
+        }
+        doneSignal.notify_all();
+        pool.cancel();
+    }
+};
+
+std::string displayName(const std::string& path) {
+    if (path == "/")
+        return hostProfile().rootDisplayName;
+    const std::string last = platform::lastPathComponent(path);
+    return last.empty() ? std::string("/") : last;
+}
+
+// Allocated space, or the logical length for data that takes no local blocks; a symlink's own length.
+std::int64_t entrySize(const struct stat& st) {
+    if (S_ISLNK(st.st_mode))
+        return std::max<std::int64_t>(st.st_size, 0);
+    if (st.st_blocks != 0) {
+        const auto blocks = static_cast<std::int64_t>(st.st_blocks);
+        constexpr std::int64_t maxBlocks = std::numeric_limits<std::int64_t>::max() / 512;
+        return blocks > maxBlocks ? std::numeric_limits<std::int64_t>::max() : blocks * 512;
+    }
+    return std::max<std::int64_t>(st.st_size, 0);
+}
+
+// The fixed head of a getdents64 record; the NUL-terminated name follows at nameOffset.
+struct LinuxDirent64Head {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+};
+constexpr std::size_t nameOffset = offsetof(LinuxDirent64Head, d_type) + 1;
+
+// Reads one folder: the whole listing first, then one status query per entry.
+DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optional<std::uint64_t> device,
+                         bool collectLargeFiles, bool validateRoot, const StopCheck& stop) {
+    if (stop())
+        return {};
+    if (validateRoot) {
+        ctx.call(path, "validate");
+        if (stop())
+            return {};
+        const bool isFolder = platform::existsAndIsFolder(path);
+        if (stop())
+            return {};
+        if (!isFolder) {
+            DirectoryWork work;
+            work.rootUnavailable = true;
+            return work;
+        }
+    }
+
+    ctx.call(path, "open");
+    if (stop())
+        return {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        DirectoryWork work;
+        work.unreadable = true;
+        return work;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    if (!device) {
+        struct stat self {};
+        if (::fstat(fd, &self) == 0)
+            device = self.st_dev;
+    }
+
+    // Names are kept back to back in one buffer per thread, reused from folder to folder: listing
+    // costs no allocation per entry.
+    static thread_local std::string names;
+    static thread_local std::vector<std::uint32_t> offsets;
+    names.clear();
+    offsets.clear();
+    alignas(LinuxDirent64Head) static thread_local char buffer[64 * 1024];
+    for (;;) {
+        if (stop())
+            return {};
+        if (ctx.hook)
+            ctx.call(path, "read");
+        if (stop())
+            return {};
+        const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // end of the listing, or a folder that vanished while listed
+        for (long pos = 0; pos < n;) {
+            const auto* entry = reinterpret_cast<const LinuxDirent64Head*>(buffer + pos);
+            const char* name = buffer + pos + nameOffset;
+            pos += entry->d_reclen;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            offsets.push_back(static_cast<std::uint32_t>(names.size()));
+            names.append(name, ::strnlen(name, 1024));
+            names.push_back('\0');
+            // Each entry counts as one read for the hook, so tests can stall a listing midway.
+            if (ctx.hook && pos < n)
+                ctx.call(path, "read");
+        }
+        if (stop())
+            return {};
+    }
+    if (offsets.empty())
+        return {};
+
+    DirectoryWork work;
+    work.fileNodes.reserve(offsets.size());
+    const std::string prefix = path == "/" ? std::string("/") : path + "/";
+    for (const std::uint32_t offset : offsets) {
+        if (stop())
+            return {};
+        const char* name = names.data() + offset;
+        const std::size_t nameLength = std::strlen(name);
+        std::string entryPath;
+        entryPath.reserve(prefix.size() + nameLength);
+        entryPath.append(prefix).append(name, nameLength);
+
+        if (ctx.hook)
+            ctx.call(entryPath, "stat");
+        if (stop())
+            return {};
+        struct stat st {};
+        const bool statted = ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (stop())
+            return {};
+        if (!statted)
+            continue; // vanished or unreadable entries are neither counted nor reported
+
+        if (S_ISDIR(st.st_mode)) {
+            if (device && st.st_dev != *device && platform::isMountPoint(entryPath))
+                continue; // another volume is mounted here
+            const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0;
+            work.subdirs.push_back({std::move(entryPath), folded, static_cast<std::uint64_t>(st.st_dev)});
+            continue;
+        }
+
+        std::int64_t size = entrySize(st);
+        if (!S_ISLNK(st.st_mode) && st.st_nlink > 1 &&
+            !ctx.inodes.insert({static_cast<std::uint64_t>(static_cast<std::uint32_t>(st.st_dev)),
+                                static_cast<std::uint64_t>(st.st_ino)}))
+            size = 0;
+        work.localBytes += size;
+        ScanNode leaf{FileEntry{std::string(name, nameLength), std::move(entryPath), size, false,
+                                ScanState::complete},
+                      std::nullopt};
+        if (collectLargeFiles && size >= ctx.large.threshold())
+            ctx.large.offer(leaf.entry);
+        work.fileNodes.push_back(std::move(leaf));
+    }
+    return work;
+}
+
+// A folder whose subfolders are still being read. Children fill pre-sized slots after the files in
+// the order they finish; the last one to report completes the folder.
+struct PendingFolder {
+    ScanNode node;
+    std::size_t firstSlot = 0;
+    std::atomic<std::size_t> nextSlot{0};
+    std::atomic<std::size_t> remaining{0};
+    std::atomic<std::int64_t> childBytes{0};
+    std::int64_t localBytes = 0;
+    bool folded = false;
+    std::shared_ptr<PendingFolder> parent;
+};
+
+class Walker {
+public:
+    explicit Walker(std::shared_ptr<ScanContext> ctx) : m_ctx(std::move(ctx)) {}
+
+    void readFolder(std::string path, std::optional<std::uint64_t> device, int depth, bool collectLargeFiles,
+                    bool folded, std::shared_ptr<PendingFolder> parent) const {
+        ScanContext* ctx = m_ctx.get();
+        // The read needs only the path; the continuation needs the rest.
+        auto readPath = std::make_shared<std::string>(std::move(path));
+        ctx->pool.run(
+            [ctx = m_ctx, readPath, device, collectLargeFiles, validate = depth == 0](const StopCheck& stop) {
+                return brisklet::readFolder(*ctx, *readPath, device, collectLargeFiles, validate, stop);
+            },
+            [walker = *this, readPath, depth, collectLargeFiles, folded,
+             parent = std::move(parent)](DirectoryWork&& work) mutable {
+                walker.folderRead(std::move(*readPath), depth, collectLargeFiles, folded, std::move(parent),
+                                  std::move(work));
+            });
+    }
+
+private:
+    void folderRead(std::string path, int depth, bool collectLargeFiles, bool folded,
+                    std::shared_ptr<PendingFolder> parent, DirectoryWork&& work) const {
+        ScanContext& ctx = *m_ctx;
+        if (ctx.cancelled.load())
+            return;
+        if (work.rootUnavailable) {
+            ctx.finishScan(std::nullopt, path);
+            return;
+        }
+        std::string name = displayName(path);
+        if (work.unreadable) {
+            if (work.timedOut)
+                ctx.stats->addTimedOutDirectory();
+            else
+                ctx.stats->addPermissionDenial();
+            deliver(ScanNode{FileEntry{std::move(name), std::move(path), 0, true, ScanState::unavailable},
+                             std::nullopt},
+                    std::move(parent));
+            return;
+        }
+        if (depth == 0 && path == "/" && !ctx.options.rootSkipNames.empty()) {
+            std::erase_if(work.subdirs, [&](const DirectoryWork::Subdir& sub) {
+                return ctx.options.rootSkipNames.count(platform::lastPathComponent(sub.path)) != 0;
+            });
+        }
+        ctx.stats->addDirectory(static_cast<std::int64_t>(work.fileNodes.size()), work.localBytes, path);
+
+        auto pending = std::make_shared<PendingFolder>();
+        pending->firstSlot = work.fileNodes.size();
+        pending->localBytes = work.localBytes;
+        pending->folded = folded;
+        pending->parent = std::move(parent);
+        std::vector<ScanNode> children = std::move(work.fileNodes);
+        children.resize(children.size() + work.subdirs.size());
+        pending->node = ScanNode{FileEntry{std::move(name), std::move(path), 0, true, ScanState::complete},
+                                 std::move(children)};
+        if (work.subdirs.empty()) {
+            complete(std::move(pending));
+            return;
+        }
+        pending->remaining.store(work.subdirs.size());
+        for (DirectoryWork::Subdir& sub : work.subdirs) {
+            if (ctx.cancelled.load())
+                return;
+            readFolder(std::move(sub.path), sub.device, depth + 1, collectLargeFiles && !sub.folded, sub.folded,
+                       pending);
+        }
+    }
+
+    // Hands a finished node to its parent's slot, completing ancestors whose last child this was.
+    void deliver(ScanNode node, std::shared_ptr<PendingFolder> parent) const {
+        while (parent) {
+            const std::int64_t size = node.entry.isDirectory ? std::max<std::int64_t>(node.entry.sizeBytes, 0) : 0;
+            const std::size_t slot = parent->firstSlot + parent->nextSlot.fetch_add(1);
+            (*parent->node.children)[slot] = std::move(node);
+            parent->childBytes.fetch_add(size);
+            if (parent->remaining.fetch_sub(1, std::memory_order_acq_rel) != 1)
+                return;
+            node = seal(*parent);
+            parent = std::move(parent->parent);
+        }
+        m_ctx->finishScan(std::move(node), std::nullopt);
+    }
+
+    void complete(std::shared_ptr<PendingFolder> folder) const {
+        ScanNode node = seal(*folder);
+        deliver(std::move(node), std::move(folder->parent));
+    }
+
+    static ScanNode seal(PendingFolder& folder) {
+        ScanNode node = std::move(folder.node);
+        node.entry.sizeBytes = folder.localBytes + folder.childBytes.load();
+        if (folder.folded)
+            node.children.reset();
+        return node;
+    }
+
+    std::shared_ptr<ScanContext> m_ctx;
+};
+
+} // namespace
+
+ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<ScanStats>& stats,
+                             std::stop_token stop) const {
+    if (stop.stop_requested())
+        throw Cancelled();
+    const auto ctx = std::make_shared<ScanContext>(m_options, m_beforeCall, stats ? stats : std::make_shared<ScanStats>());
+    std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
+
+    Walker(ctx).readFolder(root, std::nullopt, 0, true, false, nullptr);
+    {
+        std::unique_lock lock(ctx->doneLock);
+        ctx->doneSignal.wait(lock, [&] { return ctx->done; });
+    }
+    // Drops queued reads and deadlines; a read stuck in the file system finishes on its own thread.
+    ctx->pool.shutdown();
+    if (ctx->cancelled.load() || stop.stop_requested()) {
+        ctx->cancel();
+        throw Cancelled();
+    }
+    if (ctx->unavailableRoot)
+        throw ScanError(*ctx->unavailableRoot);
+
+    const ScanProgress progress = ctx->stats->snapshot();
+    ScanResult result{std::move(*ctx->root), ctx->large.sortedItems(),
+                      ScanTotals{progress.files, progress.directories, progress.bytes},
+                      progress.permissionDenials > 0 || progress.timedOutDirectories > 0 ? ScanState::partial
+                                                                                          : ScanState::complete};
+    if (stop.stop_requested())
+        throw Cancelled();
+    return result;
 }
 
 } // namespace brisklet

@@ -48,10 +48,8 @@ std::string humanReadable(std::int64_t bytes) {
     // Three significant figures at most: "1.2 MB", "12.3 GB", "123 KB"; kilobytes show whole numbers.
     if (unit == 0 || value >= 100)
         std::snprintf(text, sizeof text, "%s%.0f %s", sign, value, units[unit]);
-    else if (value >= 10)
-        std::snprintf(text, sizeof text, "%s%.1f %s", sign, value, units[unit]);
     else
-        std::snprintf(text, sizeof text, "%s%.2g %s", sign, value, units[unit]);
+        std::snprintf(text, sizeof text, "%s%.3g %s", sign, value, units[unit]);
     return text;
 }
 

@@ -15,3 +15,19 @@ unsigned unprivilegedUid();
 unsigned unprivilegedGid();
 
 } // namespace brisklet::test
+
+#include <string>
+#include <vector>
+
+namespace brisklet::test {
+
+struct CommandResult {
+    int exitStatus = -1; // -1 when the program could not be started or died from a signal
+    std::string out;
+    std::string err;
+};
+
+// Runs a program (absolute path in argv[0]) without a shell and collects its output.
+CommandResult runCommand(const std::vector<std::string>& argv);
+
+} // namespace brisklet::test

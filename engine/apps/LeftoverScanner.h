@@ -1,0 +1,28 @@
+// LeftoverScanner: the files an application left in the user's own Library, each measured.
+//
+// Candidates are fixed places named after the bundle identifier or the application name, plus the
+// group containers whose names end with the identifier. Each existing candidate (probed once, with
+// lstat, links not followed) is measured concurrently; empty or unmeasurable ones are left out.
+// Never fails; a stop request ends it with Cancelled.
+#pragma once
+
+#include "apps/ApplicationEntry.h"
+#include "scan/DiskScanner.h"
+#include "scan/ScanRecords.h"
+
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace brisklet::LeftoverScanner {
+
+// The candidate paths in probing order, duplicates included. An identifier or name that is not a
+// single path component (empty, ".", "..", or containing "/") contributes no candidates, so that
+// text from a bundle's property list cannot point outside the places searched.
+std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home);
+
+// The leftovers that exist, sizes at least 1 byte, largest first.
+std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
+                                 const DiskScanner::Options& scannerOptions, std::stop_token stop = {});
+
+} // namespace brisklet::LeftoverScanner

@@ -1,0 +1,318 @@
+#include "CleanCatalog.h"
+
+#include "platform/FileServices.h"
+#include "platform/HostProfile.h"
+#include "platform/PropertyList.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <exception>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+namespace brisklet::CleanCatalog {
+
+namespace {
+
+using Group = CleanCategory::Group;
+
+const char* const simulatorCategoryId = "ios-simulators";
+
+bool isLetters(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+}
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos)
+            return pieces;
+        start = end + 1;
+    }
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// Depth guard against pathological trees (bind mounts can make a folder contain itself).
+constexpr int maximumRuntimeWalkDepth = 24;
+
+void findRuntimeBundles(const std::string& folder, const std::string& relative, int depth,
+                        std::vector<std::string>& bundles) {
+    if (depth > maximumRuntimeWalkDepth)
+        return;
+    const std::string directory = relative.empty() ? folder : folder + "/" + relative;
+    DIR* stream = ::opendir(directory.c_str());
+    if (!stream)
+        return;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    ::closedir(stream);
+    for (const std::string& name : names) {
+        const std::string childRelative = relative.empty() ? name : relative + "/" + name;
+        if (endsWith(childRelative, ".simruntime")) {
+            bundles.push_back(folder + "/" + childRelative); // not descended into
+            continue;
+        }
+        struct stat status {};
+        // Symbolic links are not followed into, so a link cannot lead the walk in circles.
+        if (::lstat((directory + "/" + name).c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+            findRuntimeBundles(folder, childRelative, depth + 1, bundles);
+    }
+}
+
+std::optional<std::string> nonEmptyString(const platform::PropertyListStrings& plist, const std::string& key) {
+    const auto found = plist.find(key);
+    if (found == plist.end() || found->second.empty())
+        return std::nullopt;
+    return found->second;
+}
+
+bool isCancellation(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Cancelled&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<CleanCategory> categories(const std::string& home) { return categories(home, hostProfile()); }
+
+std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile) {
+    const std::string library = home + "/Library";
+    const auto inHome = [&home](const std::string& relative) { return home + "/" + relative; };
+    return {
+        {"xcode-derived", "Xcode DerivedData",
+         "Build indexes and intermediate output. Xcode regenerates it on the next build.", "hammer", Group::developer,
+         {library + "/Developer/Xcode/DerivedData"}},
+        {"ios-simulators", "iOS Simulator Devices",
+         "Simulator instances and their data. Quit Simulator first; expand to pick individual devices.", "iphone",
+         Group::developer, {library + "/Developer/CoreSimulator/Devices"}},
+        {"homebrew-cache", "Homebrew Cache", "Downloaded bottles and source archives for past installs.",
+         "brewingstand", Group::developer, {inHome(profile.homebrewCache)}},
+        {"npm-cache", "npm Cache", "Downloaded package tarballs, safe to clear.", "shippingbox", Group::developer,
+         {home + "/.npm"}},
+        {"pip-cache", "pip Cache", "Downloaded Python wheels.", "python", Group::developer,
+         {inHome(profile.pipCache)}},
+        {"uv-cache", "uv Cache", "Astral uv's downloaded wheels and environments.", "swift.speedometer",
+         Group::developer, {home + "/.cache/uv"}},
+        {"gradle-cache", "Gradle Cache", "Downloaded dependencies and build caches.", "cup.and.saucer",
+         Group::developer, {home + "/.gradle/caches"}},
+        {"cocoapods-cache", "CocoaPods Cache", "Downloaded pod sources and zips.", "puzzlepiece.extension",
+         Group::developer, {library + "/Caches/CocoaPods"}},
+        {"jetbrains-cache", "JetBrains Cache", "IDE indexes, logs, and downloaded plugins.", "square.stack.3d.up",
+         Group::developer, {inHome(profile.jetBrainsCache)}},
+        {"system-logs", "System & App Logs", "User-level logs under ~/Library/Logs. Apps recreate them as needed.",
+         "doc.text.magnifyingglass", Group::systemApps, {library + "/Logs"}},
+        {"spotify-cache", "Spotify Cache", "Streamed audio cache; the app rebuilds it.", "music.note",
+         Group::systemApps, {inHome(profile.spotifyCache)}},
+    };
+}
+
+std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string>& runtime,
+                                                 const RuntimeBuilds& builds) {
+    if (!runtime || runtime->empty())
+        return std::nullopt;
+    std::string_view lastPiece = *runtime;
+    for (const std::string_view piece : split(*runtime, '.'))
+        if (!piece.empty())
+            lastPiece = piece;
+    // With no non-empty piece at all, the whole identifier stands.
+    const std::vector<std::string_view> parts = split(lastPiece, '-');
+    if (parts.size() < 2 || !isLetters(parts[0]))
+        return std::nullopt;
+    std::string label(parts[0]);
+    for (std::size_t index = 1; index < parts.size(); ++index) {
+        if (!isDigits(parts[index]))
+            return std::nullopt;
+        label += index == 1 ? " " : ".";
+        label += parts[index];
+    }
+    if (const auto build = builds.find(*runtime); build != builds.end())
+        label += " (" + build->second + ")";
+    return label;
+}
+
+std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string>& runtime) {
+    return simulatorRuntimeLabel(runtime, simulatorRuntimeBuilds());
+}
+
+FileEntry simulatorChildName(const FileEntry& entry, const RuntimeBuilds& builds) {
+    const auto plist = platform::readPropertyListStrings(entry.path + "/device.plist", {"name", "runtime"});
+    if (!plist)
+        return entry;
+    const auto deviceName = nonEmptyString(*plist, "name");
+    if (!deviceName)
+        return entry;
+    std::optional<std::string> runtime;
+    if (const auto found = plist->find("runtime"); found != plist->end())
+        runtime = found->second;
+    FileEntry renamed = entry;
+    renamed.name = *deviceName;
+    if (const auto label = simulatorRuntimeLabel(runtime, builds))
+        renamed.name += " \u00B7 " + *label;
+    return renamed;
+}
+
+FileEntry simulatorChildName(const FileEntry& entry) { return simulatorChildName(entry, simulatorRuntimeBuilds()); }
+
+const std::vector<std::string>& simulatorRuntimeFolders() {
+    static const std::vector<std::string> folders{"/Library/Developer/CoreSimulator/Profiles/Runtimes",
+                                                  "/Library/Developer/CoreSimulator/Volumes"};
+    return folders;
+}
+
+RuntimeBuilds loadSimulatorRuntimeBuilds(const std::vector<std::string>& folders) {
+    std::map<std::string, std::set<std::string>> found;
+    for (const std::string& folder : folders) {
+        if (!platform::existsAndIsFolder(folder))
+            continue;
+        std::vector<std::string> bundles;
+        findRuntimeBundles(folder, {}, 0, bundles);
+        for (const std::string& bundle : bundles) {
+            const auto info = platform::readPropertyListStrings(bundle + "/Contents/Info.plist", {"CFBundleIdentifier"});
+            if (!info)
+                continue;
+            const auto identifier = info->find("CFBundleIdentifier");
+            if (identifier == info->end())
+                continue;
+            const auto version = platform::readPropertyListStrings(
+                bundle + "/Contents/Resources/RuntimeRoot/System/Library/CoreServices/SystemVersion.plist",
+                {"ProductBuildVersion"});
+            if (!version)
+                continue;
+            const auto build = nonEmptyString(*version, "ProductBuildVersion");
+            if (!build)
+                continue;
+            found[identifier->second].insert(*build);
+        }
+    }
+    // Two installed copies that disagree leave the build unknown rather than possibly wrong.
+    RuntimeBuilds builds;
+    for (const auto& [identifier, buildSet] : found)
+        if (buildSet.size() == 1)
+            builds.emplace(identifier, *buildSet.begin());
+    return builds;
+}
+
+RuntimeBuilds loadSimulatorRuntimeBuilds() { return loadSimulatorRuntimeBuilds(simulatorRuntimeFolders()); }
+
+const RuntimeBuilds& simulatorRuntimeBuilds() {
+    static const RuntimeBuilds builds = loadSimulatorRuntimeBuilds();
+    return builds;
+}
+
+CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner::Options& scannerOptions,
+                               std::stop_token stop) {
+    CleanCategoryResult result{category, {}, {}};
+    const bool renameDevices = category.id == simulatorCategoryId;
+    for (const std::string& path : category.paths) {
+        if (!platform::existsAndIsFolder(path))
+            continue;
+        ScanResult scan;
+        try {
+            const DiskScanner scanner(scannerOptions);
+            scan = scanner.scan(path, std::make_shared<ScanStats>(), stop);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const std::exception&) {
+            continue; // the folder vanished or turned into a file since the check
+        }
+        if (scan.totals.bytes <= 0)
+            continue;
+        result.items.push_back(FileEntry{platform::lastPathComponent(path), path, scan.totals.bytes, true, scan.state});
+
+        if (!scan.root.children)
+            continue;
+        std::vector<ScanNode>& members = *scan.root.children;
+        std::stable_sort(members.begin(), members.end(), [](const ScanNode& a, const ScanNode& b) {
+            return a.entry.sizeBytes > b.entry.sizeBytes;
+        });
+        const std::size_t kept = std::min(members.size(), maximumChildrenPerFolder);
+        for (std::size_t index = 0; index < kept; ++index) {
+            FileEntry& member = members[index].entry;
+            result.children.push_back(renameDevices ? simulatorChildName(member) : std::move(member));
+        }
+    }
+    std::stable_sort(result.children.begin(), result.children.end(),
+                     [](const FileEntry& a, const FileEntry& b) { return a.sizeBytes > b.sizeBytes; });
+    return result;
+}
+
+std::vector<CleanCategoryResult> measure(const std::vector<CleanCategory>& categories,
+                                         const DiskScanner::Options& scannerOptions, std::stop_token stop) {
+    return detail::measureEach(
+        categories,
+        [&scannerOptions, &stop](const CleanCategory& category) { return measureOne(category, scannerOptions, stop); },
+        stop);
+}
+
+std::vector<CleanCategoryResult>
+detail::measureEach(const std::vector<CleanCategory>& categories,
+                    const std::function<CleanCategoryResult(const CleanCategory&)>& measureOne, std::stop_token stop) {
+    std::mutex lock;
+    std::map<std::size_t, CleanCategoryResult> finished;
+    bool cancelled = false;
+
+    const auto run = [&](std::size_t index) {
+        try {
+            CleanCategoryResult result = measureOne(categories[index]);
+            const std::lock_guard guard(lock);
+            finished.emplace(index, std::move(result));
+        } catch (...) {
+            const bool stopped = isCancellation(std::current_exception());
+            const std::lock_guard guard(lock);
+            cancelled = cancelled || stopped;
+        }
+    };
+
+    std::vector<std::thread> workers;
+    std::vector<std::size_t> unthreaded;
+    workers.reserve(categories.size());
+    for (std::size_t index = 0; index < categories.size(); ++index) {
+        try {
+            workers.emplace_back(run, index);
+        } catch (const std::system_error&) {
+            unthreaded.push_back(index); // no thread to be had: measure it here instead
+        }
+    }
+    for (const std::size_t index : unthreaded)
+        run(index);
+    for (std::thread& worker : workers)
+        worker.join();
+
+    if (cancelled || stop.stop_requested())
+        throw Cancelled();
+    std::vector<CleanCategoryResult> results;
+    results.reserve(categories.size());
+    for (std::size_t index = 0; index < categories.size(); ++index) {
+        auto found = finished.find(index);
+        if (found != finished.end())
+            results.push_back(std::move(found->second));
+        else
+            results.push_back(CleanCategoryResult{categories[index], {}, {}});
+    }
+    return results;
+}
+
+} // namespace brisklet::CleanCatalog

@@ -1,0 +1,74 @@
+// CleanCatalog: the fixed catalog of cleanable categories, and measuring them on disk.
+//
+// The table is rebuilt from the home folder on every call and holds no state. Measuring scans every
+// category at the same time (one thread per category, its paths one after another) and returns the
+// results in catalog order. Nothing here fails: what cannot be read is left out. A stop request
+// ends measuring with Cancelled.
+#pragma once
+
+#include "clean/CleanCategory.h"
+#include "scan/DiskScanner.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisklet {
+
+struct HostProfile;
+
+namespace CleanCatalog {
+
+// Runtime identifier -> the one build installed for it.
+using RuntimeBuilds = std::map<std::string, std::string>;
+
+// The eleven categories in table order, paths built from home by plain concatenation.
+std::vector<CleanCategory> categories(const std::string& home);
+// The same table with another host profile's cache locations.
+std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
+
+// "iOS 17.5" for an identifier whose last dot-separated piece is "iOS-17-5", with " (BUILD)" added
+// when builds knows the identifier; nothing for an absent, empty or differently shaped identifier.
+std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string>& runtime,
+                                                 const RuntimeBuilds& builds);
+// The same, looked up in the process-wide map.
+std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string>& runtime);
+
+// A simulator device folder renamed "NAME · LABEL" from its device.plist; unchanged when the
+// property list is unreadable or names no device. Only the name changes.
+FileEntry simulatorChildName(const FileEntry& entry, const RuntimeBuilds& builds);
+FileEntry simulatorChildName(const FileEntry& entry);
+
+// The two system runtime folders, in the order they are searched.
+const std::vector<std::string>& simulatorRuntimeFolders();
+// Walks the runtime folders for .simruntime bundles; identifiers found with two different builds
+// are dropped.
+RuntimeBuilds loadSimulatorRuntimeBuilds(const std::vector<std::string>& folders);
+RuntimeBuilds loadSimulatorRuntimeBuilds();
+// loadSimulatorRuntimeBuilds() of the system folders, built once per process on first use.
+const RuntimeBuilds& simulatorRuntimeBuilds();
+
+// Measures one category: its existing folders, their sizes and largest members.
+CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner::Options& scannerOptions,
+                               std::stop_token stop = {});
+// Measures all categories at once; one result per category, in the order given.
+std::vector<CleanCategoryResult> measure(const std::vector<CleanCategory>& categories,
+                                         const DiskScanner::Options& scannerOptions, std::stop_token stop = {});
+
+// The direct members of one folder kept for selection.
+inline constexpr std::size_t maximumChildrenPerFolder = 100;
+
+namespace detail {
+// measure() with the per-category work supplied: runs measureOne on one thread per category and
+// assembles the results in input order, whatever order they finish in.
+std::vector<CleanCategoryResult>
+measureEach(const std::vector<CleanCategory>& categories,
+            const std::function<CleanCategoryResult(const CleanCategory&)>& measureOne, std::stop_token stop);
+} // namespace detail
+
+} // namespace CleanCatalog
+} // namespace brisklet

@@ -1,0 +1,131 @@
+#include "FileOperations.h"
+
+#include "FileServices.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace brisklet::platform {
+
+std::string standardizedPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        std::string part = path.substr(start, slash - start);
+        if (part == "..") {
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else if (path.empty() || path.front() != '/')
+                parts.push_back(std::move(part)); // a relative path may climb; the root cannot
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        start = slash + 1;
+    }
+    const bool absolute = !path.empty() && path.front() == '/';
+    std::string joined;
+    for (const std::string& part : parts) {
+        if (absolute || !joined.empty())
+            joined += '/';
+        joined += part;
+    }
+    if (joined.empty())
+        return absolute ? "/" : (path.empty() ? "" : ".");
+    return joined;
+}
+
+std::optional<std::string> resolvedPath(const std::string& path) {
+    char buffer[PATH_MAX];
+    if (path.empty() || ::realpath(path.c_str(), buffer) == nullptr)
+        return std::nullopt;
+    return std::string(buffer);
+}
+
+bool isWithinPath(const std::string& path, const std::string& prefix) {
+    if (prefix == "/")
+        return !path.empty() && path.front() == '/';
+    return path == prefix || (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+                              path[prefix.size()] == '/');
+}
+
+std::string quotedName(const std::string& path) {
+    const std::string name = lastPathComponent(path);
+    return "\"" + (name.empty() ? path : name) + "\"";
+}
+
+std::optional<std::string> moveItem(const std::string& from, const std::string& to) {
+    int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && errno == EINVAL) {
+        // File systems without RENAME_NOREPLACE: test, then rename. The window is accepted there.
+        struct stat st {};
+        if (::lstat(to.c_str(), &st) == 0)
+            errno = EEXIST;
+        else
+            result = ::rename(from.c_str(), to.c_str());
+    }
+    if (result == 0)
+        return std::nullopt;
+    const int error = errno;
+    std::string reason = std::strerror(error);
+    if (error == EEXIST)
+        reason = "an item with that name already exists";
+    else if (error == EXDEV)
+        reason = "it would have to cross to another file system";
+    return "cannot move " + quotedName(from) + " to " + to + ": " + reason;
+}
+
+namespace {
+
+// nftw offers no user pointer; removal runs one walk at a time per thread.
+thread_local std::string* firstFailure = nullptr;
+
+int removeEntry(const char* path, const struct stat*, int, FTW*) {
+    if (::remove(path) != 0 && errno != ENOENT && firstFailure && firstFailure->empty())
+        *firstFailure = "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
+    return 0; // keep going: remove as much as possible, report the first failure
+}
+
+} // namespace
+
+std::optional<std::string> removeItem(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlink(path.c_str()) != 0)
+            return "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string failure;
+    firstFailure = &failure;
+    const int walked = ::nftw(path.c_str(), removeEntry, 64, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+    firstFailure = nullptr;
+    if (walked != 0 && failure.empty())
+        failure = "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
+    if (failure.empty() && ::lstat(path.c_str(), &st) == 0)
+        failure = "cannot delete " + quotedName(path) + ": " + std::strerror(ENOTEMPTY);
+    if (!failure.empty())
+        return failure;
+    return std::nullopt;
+}
+
+std::optional<std::string> createDirectoriesReporting(const std::string& path) {
+    errno = 0;
+    if (createDirectories(path))
+        return std::nullopt;
+    const int error = errno != 0 ? errno : ENOTDIR;
+    return "cannot create the folder " + path + ": " + std::strerror(error);
+}
+
+} // namespace brisklet::platform

@@ -1,0 +1,34 @@
+// Moving and removing items, and the two ways of cleaning up a path: lexically and by resolution.
+//
+// The item operations return nothing on success and the failure's description otherwise; none throws.
+// Paths are the file system's bytes; a symbolic link is moved or removed as itself, never through its
+// target.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace brisklet::platform {
+
+// Renames from to to, never replacing anything at to. Both must be on one mounted file system.
+std::optional<std::string> moveItem(const std::string& from, const std::string& to);
+
+// Deletes a file, a link, or a folder with everything in it. Never descends into another mounted file
+// system: a folder holding a mount point is left partly in place and reported.
+std::optional<std::string> removeItem(const std::string& path);
+
+// createDirectories with the reason of a failure.
+std::optional<std::string> createDirectoriesReporting(const std::string& path);
+
+// Lexical clean-up of a path: repeated separators collapsed, "." dropped, ".." resolved against the
+// preceding component (never above the root), trailing separator dropped. Touches nothing.
+std::string standardizedPath(const std::string& path);
+// realpath(3): every symbolic link of every component followed. Nothing when that fails.
+std::optional<std::string> resolvedPath(const std::string& path);
+// True when path is prefix itself or lies below it ("/usr2" is not within "/usr").
+bool isWithinPath(const std::string& path, const std::string& prefix);
+
+// "NAME" of a path for messages: its last component in double quotes.
+std::string quotedName(const std::string& path);
+
+} // namespace brisklet::platform

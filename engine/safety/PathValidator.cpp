@@ -1,0 +1,113 @@
+#include "PathValidator.h"
+
+#include "platform/FileOperations.h"
+#include "platform/FileServices.h"
+
+#include <sys/stat.h>
+
+namespace brisklet::PathValidator {
+
+std::string Rejection::description() const {
+    switch (kind) {
+    case Kind::protectedPrefix:
+        return "refusing to delete inside " + location;
+    case Kind::protectedPath:
+        return "refusing to delete protected location " + location;
+    case Kind::notAbsolute:
+        return "path is not absolute";
+    case Kind::rootLevelPath:
+        return "refusing to delete a top-level system location";
+    case Kind::volumeRoot:
+        return "refusing to delete an entire volume";
+    case Kind::nonexistent:
+        return "path does not exist";
+    }
+    return {};
+}
+
+std::vector<std::string> blockedPrefixes(const HostProfile& profile) {
+    std::vector<std::string> prefixes{"/System",      "/usr",            "/bin",           "/sbin",
+                                      "/private/etc", "/private/var/db", "/private/var/vm", "/dev"};
+    prefixes.insert(prefixes.end(), profile.extraProtectedTrees.begin(), profile.extraProtectedTrees.end());
+    return prefixes;
+}
+
+std::vector<std::string> blockedExact(const std::string& homeAsGiven, const HostProfile& profile) {
+    // A home of "/home/me/" must protect "/home/me" all the same.
+    const std::string home = homeAsGiven.empty() ? homeAsGiven : platform::standardizedPath(homeAsGiven);
+    std::vector<std::string> exact{"/Applications", "/Library", "/Users", "/private", "/private/var", home,
+                                   platform::joinPath(home, "Library")};
+    for (const std::string& location : profile.extraProtectedExactLocations) {
+        if (location == "~")
+            exact.push_back(home);
+        else if (location.rfind("~/", 0) == 0)
+            exact.push_back(platform::joinPath(home, location.substr(2)));
+        else
+            exact.push_back(location);
+    }
+    return exact;
+}
+
+namespace {
+
+// The location tests alone, on a normalised candidate.
+std::optional<Rejection> isBlocked(const std::string& candidate, const std::string& home,
+                                   const HostProfile& profile) {
+    if (candidate == "/")
+        return Rejection::rootLevelPath();
+
+    std::size_t components = 0;
+    for (std::size_t i = 0; i < candidate.size();) {
+        const std::size_t slash = candidate.find('/', i);
+        const std::size_t end = slash == std::string::npos ? candidate.size() : slash;
+        if (end > i)
+            ++components;
+        i = end + 1;
+    }
+    if (components < 2)
+        return Rejection::rootLevelPath();
+
+    if (components == 2 && candidate.rfind("/Volumes/", 0) == 0)
+        return Rejection::volumeRoot();
+    // Linux mounts volumes anywhere, so every mount point is a whole volume.
+    if (profile.mountPointsAreWholeVolumes && platform::isMountPoint(candidate))
+        return Rejection::volumeRoot();
+
+    for (const std::string& prefix : blockedPrefixes(profile))
+        if (platform::isWithinPath(candidate, prefix))
+            return Rejection::protectedPrefix(prefix);
+
+    // Candidates are resolved, so a home folder reached through a symbolic link is protected under
+    // its resolved name as well.
+    std::vector<std::string> homes{home};
+    if (auto resolvedHome = platform::resolvedPath(home); resolvedHome && *resolvedHome != platform::standardizedPath(home))
+        homes.push_back(*resolvedHome);
+    for (const std::string& someHome : homes)
+        for (const std::string& location : blockedExact(someHome, profile))
+            if (candidate == location)
+                return Rejection::protectedPath(candidate);
+
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Rejection> deletionRejection(const std::string& path, const std::string& home,
+                                           const HostProfile& profile) {
+    if (path.empty() || path.front() != '/')
+        return Rejection::notAbsolute();
+
+    // realpath decides for existing paths (every link followed, the last one too); the lexical form
+    // stands in for paths that do not resolve.
+    const std::string candidate = platform::resolvedPath(path).value_or(platform::standardizedPath(path));
+
+    if (auto rejection = isBlocked(candidate, home, profile))
+        return rejection;
+
+    struct stat st {};
+    if (::lstat(candidate.c_str(), &st) != 0)
+        return Rejection::nonexistent();
+    return std::nullopt;
+}
+
+} // namespace brisklet::PathValidator

@@ -1,0 +1,167 @@
+#include "TrashService.h"
+
+#include "PathValidator.h"
+#include "platform/FileOperations.h"
+#include "platform/FileServices.h"
+#include "platform/Trash.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brisklet {
+
+namespace {
+
+const char* const noLongerInTrash = "no longer in the Trash";
+const char* const notInTrash = "not in the Trash";
+
+bool somethingAt(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/')
+        return path;
+    char buffer[4096];
+    const std::string cwd = ::getcwd(buffer, sizeof buffer) ? buffer : "/";
+    return platform::joinPath(cwd, path);
+}
+
+// The place of an item with the folders above it resolved and its own name kept, so that a link is
+// judged and handled by where it lies.
+std::string placeOf(const std::string& path) {
+    const std::string standardized = platform::standardizedPath(absolutePath(path));
+    const std::string name = platform::lastPathComponent(standardized);
+    if (name.empty())
+        return standardized;
+    const std::string folder = platform::parentPath(standardized);
+    return platform::joinPath(platform::resolvedPath(folder).value_or(folder), name);
+}
+
+} // namespace
+
+TrashService::TrashService(std::shared_ptr<AuditLog> audit) : m_audit(std::move(audit)) {}
+
+std::vector<TrashOutcome> TrashService::movePathsToTrash(const std::vector<std::string>& paths,
+                                                         const std::map<std::string, std::int64_t>& sizes) const {
+    std::vector<TrashOutcome> outcomes;
+    outcomes.reserve(paths.size());
+    for (const std::string& path : paths) {
+        const auto size = sizes.find(path);
+        outcomes.push_back(movePathToTrash(path, size == sizes.end() ? 0 : size->second));
+    }
+    return outcomes;
+}
+
+TrashOutcome TrashService::movePathToTrash(const std::string& path, std::int64_t sizeBytes) const {
+    auto record = [&](const char* result) {
+        if (m_audit)
+            m_audit->record("trash", path, sizeBytes, result);
+    };
+    if (const auto rejection = PathValidator::deletionRejection(path, platform::homeDirectory())) {
+        record("rejected");
+        return {path, sizeBytes, false, rejection->description(), std::nullopt};
+    }
+    const platform::TrashMove moved = platform::Trash::moveToTrash(path);
+    if (!moved.success) {
+        record("error");
+        return {path, sizeBytes, false, moved.failureDescription, std::nullopt};
+    }
+    record("ok");
+    return {path, sizeBytes, true, std::nullopt, moved.trashedPath};
+}
+
+std::vector<RestoreOutcome> TrashService::restoreFromTrash(const std::vector<RestoreItem>& items) const {
+    std::vector<RestoreOutcome> outcomes;
+    outcomes.reserve(items.size());
+    for (const RestoreItem& item : items)
+        outcomes.push_back(restoreOne(item));
+    return outcomes;
+}
+
+RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
+    auto record = [&](const std::string& path, const char* result) {
+        if (m_audit)
+            m_audit->record("restore", path, item.sizeBytes, result);
+    };
+    auto failed = [&](const char* result, std::string description) {
+        record(item.originalPath, result);
+        return RestoreOutcome{item.originalPath, item.originalPath, false, std::move(description)};
+    };
+
+    // The link itself counts: a trashed link whose target is gone is still in the Trash.
+    if (!somethingAt(item.trashPath))
+        return failed("missing", noLongerInTrash);
+    const std::string place = placeOf(item.trashPath);
+
+    const std::string folder = platform::parentPath(item.originalPath);
+    if (!folder.empty())
+        if (auto problem = platform::createDirectoriesReporting(folder))
+            return failed("error", *problem);
+
+    const std::string destination =
+        somethingAt(item.originalPath) ? recoveredVariant(item.originalPath) : item.originalPath;
+    if (auto problem = platform::moveItem(item.trashPath, destination))
+        return failed("error", *problem);
+
+    platform::Trash::forgetItem(place);
+    record(destination, "ok");
+    return {item.originalPath, destination, true, std::nullopt};
+}
+
+std::vector<PurgeOutcome> TrashService::purgeFromTrash(const std::vector<PurgeItem>& items) const {
+    std::vector<PurgeOutcome> outcomes;
+    outcomes.reserve(items.size());
+    for (const PurgeItem& item : items)
+        outcomes.push_back(purgeOne(item));
+    return outcomes;
+}
+
+PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
+    auto finish = [&](const char* result, std::optional<std::string> description) {
+        if (m_audit)
+            m_audit->record("purge", item.trashPath, item.sizeBytes, result);
+        return PurgeOutcome{item.trashPath, item.sizeBytes, !description.has_value(), std::move(description)};
+    };
+    if (!isInsideTrash(item.trashPath))
+        return finish("rejected", notInTrash);
+    // Judged and removed by where it lies: the same place isInsideTrash tested.
+    const std::string place = placeOf(item.trashPath);
+    if (!somethingAt(place))
+        return finish("missing", noLongerInTrash);
+    if (auto problem = platform::removeItem(place))
+        return finish("error", *problem);
+    platform::Trash::forgetItem(place);
+    return finish("ok", std::nullopt);
+}
+
+bool TrashService::isInsideTrash(const std::string& path) {
+    if (path.empty())
+        return false;
+    const std::string candidate = placeOf(path);
+    for (const std::string& trash : platform::Trash::trashDirectoriesFor(candidate)) {
+        const std::string files = platform::joinPath(trash, "files");
+        const std::string root = platform::resolvedPath(files).value_or(platform::standardizedPath(files));
+        if (platform::isWithinPath(candidate, root) && candidate != root)
+            return true;
+    }
+    return false;
+}
+
+std::string TrashService::recoveredVariant(const std::string& originalPath) {
+    std::string path = originalPath;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    const std::string name = platform::lastPathComponent(path);
+    const std::string folder = platform::parentPath(path);
+    const std::size_t dot = name.rfind('.');
+    std::string variant;
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+        variant = name + " (recovered)";
+    else
+        variant = name.substr(0, dot) + " (recovered)" + name.substr(dot);
+    return folder.empty() ? variant : platform::joinPath(folder, variant);
+}
+
+} // namespace brisklet

@@ -1,0 +1,61 @@
+// TrashService: every removal the system makes. It never deletes outright.
+//
+// Protocol:
+//  - movePathsToTrash asks PathValidator about each path, then moves it (a symbolic link as itself) into
+//    the Trash of its volume. restoreFromTrash puts items back, never over an existing item (one
+//    " (recovered)" variant is tried). purgeFromTrash permanently deletes only items that really lie
+//    inside a Trash. When an item leaves the Trash its .trashinfo and directorysizes line go too.
+//  - Every item gets one outcome and one audit entry, in input order; a batch never aborts or throws.
+//  - Sizes are the caller's, carried unchanged. Operations block while the file system works and may
+//    run on any thread; their audit entries are written asynchronously (flush the log to see them).
+#pragma once
+
+#include "AuditLog.h"
+#include "TrashOutcomes.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brisklet {
+
+class TrashService {
+public:
+    struct RestoreItem {
+        std::string trashPath;
+        std::string originalPath;
+        std::int64_t sizeBytes = 0;
+    };
+    struct PurgeItem {
+        std::string trashPath;
+        std::int64_t sizeBytes = 0;
+    };
+
+    // The log is shared, not owned: copies of the service record into the same log.
+    explicit TrashService(std::shared_ptr<AuditLog> audit);
+
+    const std::shared_ptr<AuditLog>& audit() const { return m_audit; }
+
+    // One outcome per path, in order; a path missing from sizes counts 0 bytes.
+    std::vector<TrashOutcome> movePathsToTrash(const std::vector<std::string>& paths,
+                                               const std::map<std::string, std::int64_t>& sizes) const;
+    TrashOutcome movePathToTrash(const std::string& path, std::int64_t sizeBytes) const;
+    std::vector<RestoreOutcome> restoreFromTrash(const std::vector<RestoreItem>& items) const;
+    std::vector<PurgeOutcome> purgeFromTrash(const std::vector<PurgeItem>& items) const;
+
+    // Whether path lies strictly inside the Trash that serves it (a link judged by where it lies).
+    static bool isInsideTrash(const std::string& path);
+
+    // The sibling a restored item takes when its old place is occupied: "report (recovered).pdf".
+    static std::string recoveredVariant(const std::string& originalPath);
+
+private:
+    RestoreOutcome restoreOne(const RestoreItem& item) const;
+    PurgeOutcome purgeOne(const PurgeItem& item) const;
+
+    std::shared_ptr<AuditLog> m_audit;
+};
+
+} // namespace brisklet

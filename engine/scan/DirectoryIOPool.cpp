@@ -1,0 +1,237 @@
+#include "DirectoryIOPool.h"
+
+#include "Error.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <pthread.h>
+#include <queue>
+#include <thread>
+
+namespace brisklet {
+
+DirectoryWork DirectoryWork::timedOutRecord() {
+    DirectoryWork work;
+    work.unreadable = true;
+    work.timedOut = true;
+    return work;
+}
+
+void DirectoryRequest::install(Continuation continuation) {
+    std::unique_lock lock(m_lock);
+    if (m_result) {
+        DirectoryWork work = std::move(*m_result);
+        m_result.reset();
+        lock.unlock();
+        continuation(std::move(work));
+        return;
+    }
+    m_continuation = std::move(continuation);
+}
+
+void DirectoryRequest::finish(DirectoryWork&& work) {
+    Continuation continuation;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_answered.load(std::memory_order_relaxed))
+            return;
+        m_answered.store(true, std::memory_order_relaxed);
+        if (!m_continuation) {
+            m_result = std::move(work);
+            return;
+        }
+        continuation = std::move(m_continuation);
+        m_continuation = nullptr;
+    }
+    continuation(std::move(work));
+}
+
+// A serial queue with one detached worker thread that owns a reference to it.
+struct DirectoryIOPool::SerialQueue {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> jobs;
+    bool closed = false;
+
+    void submit(std::function<void()> job) {
+        {
+            std::lock_guard guard(lock);
+            jobs.push_back(std::move(job));
+        }
+        wake.notify_one();
+    }
+
+    void close() {
+        std::deque<std::function<void()>> dropped;
+        {
+            std::lock_guard guard(lock);
+            closed = true;
+            dropped.swap(jobs);
+        }
+        wake.notify_one();
+    }
+
+    static void work(const std::shared_ptr<SerialQueue>& self) {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock guard(self->lock);
+                self->wake.wait(guard, [&] { return self->closed || !self->jobs.empty(); });
+                if (self->closed)
+                    return;
+                job = std::move(self->jobs.front());
+                self->jobs.pop_front();
+            }
+            job();
+        }
+    }
+};
+
+// One thread firing the deadlines of all reads of a pool, earliest first.
+struct DirectoryIOPool::Timer {
+    using Clock = std::chrono::steady_clock;
+    struct Deadline {
+        Clock::time_point when;
+        std::uint64_t sequence; // keeps equal deadlines in arming order
+        std::shared_ptr<DirectoryRequest> request;
+        bool operator>(const Deadline& o) const {
+            return when != o.when ? when > o.when : sequence > o.sequence;
+        }
+    };
+
+    std::mutex lock;
+    std::condition_variable wake;
+    std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>> deadlines;
+    std::uint64_t sequence = 0;
+    bool closed = false;
+
+    void arm(Clock::time_point when, std::shared_ptr<DirectoryRequest> request) {
+        bool earliest;
+        {
+            std::lock_guard guard(lock);
+            earliest = deadlines.empty() || when < deadlines.top().when;
+            deadlines.push({when, sequence++, std::move(request)});
+        }
+        if (earliest)
+            wake.notify_one();
+    }
+
+    // Every armed request, for cancellation; the deadlines stay armed and fire harmlessly later.
+    std::vector<std::shared_ptr<DirectoryRequest>> armedRequests() {
+        std::lock_guard guard(lock);
+        std::vector<std::shared_ptr<DirectoryRequest>> all;
+        auto copy = deadlines;
+        all.reserve(copy.size());
+        while (!copy.empty()) {
+            all.push_back(copy.top().request);
+            copy.pop();
+        }
+        return all;
+    }
+
+    void close() {
+        decltype(deadlines) dropped;
+        {
+            std::lock_guard guard(lock);
+            closed = true;
+            std::swap(dropped, deadlines);
+        }
+        wake.notify_one();
+    }
+
+    static void work(const std::shared_ptr<Timer>& self) {
+        std::unique_lock guard(self->lock);
+        while (!self->closed) {
+            if (self->deadlines.empty()) {
+                self->wake.wait(guard);
+                continue;
+            }
+            const auto when = self->deadlines.top().when;
+            if (Clock::now() < when) {
+                self->wake.wait_until(guard, when);
+                continue;
+            }
+            std::shared_ptr<DirectoryRequest> request = self->deadlines.top().request;
+            self->deadlines.pop();
+            guard.unlock();
+            request->finish(DirectoryWork::timedOutRecord());
+            request.reset();
+            guard.lock();
+        }
+    }
+};
+
+namespace {
+
+void nameThread(std::thread& thread, const std::string& label) {
+    // Thread names hold 15 bytes: keep the distinctive tail of the label.
+    const std::string name = label.size() > 15 ? label.substr(label.size() - 15) : label;
+    pthread_setname_np(thread.native_handle(), name.c_str());
+}
+
+} // namespace
+
+DirectoryIOPool::DirectoryIOPool(int width, double timeoutSeconds)
+    : m_timer(std::make_shared<Timer>()),
+      m_timeout(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+          std::chrono::duration<double>(std::clamp(timeoutSeconds, 0.0, 1e9)))) {
+    const int count = std::max(width, 1);
+    m_queues.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        auto queue = std::make_shared<SerialQueue>();
+        std::thread thread(SerialQueue::work, queue);
+        nameThread(thread, queueLabel(i));
+        thread.detach();
+        m_queues.push_back(std::move(queue));
+    }
+    std::thread timer(Timer::work, m_timer);
+    nameThread(timer, std::string(engineIdentifier()) + ".deadline");
+    timer.detach();
+}
+
+DirectoryIOPool::~DirectoryIOPool() { shutdown(); }
+
+void DirectoryIOPool::shutdown() {
+    for (auto& queue : m_queues)
+        queue->close();
+    m_timer->close();
+}
+
+std::string DirectoryIOPool::queueLabel(int index) const {
+    return std::string(engineIdentifier()) + ".io." + std::to_string(index);
+}
+
+int DirectoryIOPool::nextQueue() {
+    std::lock_guard lock(m_lock);
+    return static_cast<int>(m_cursor++ % m_queues.size());
+}
+
+void DirectoryIOPool::run(Read read, DirectoryRequest::Continuation continuation) {
+    auto request = std::make_shared<DirectoryRequest>();
+    request->install(std::move(continuation));
+    if (m_cancelled->load()) {
+        request->finish(DirectoryWork::emptyRecord());
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + m_timeout;
+    m_queues[static_cast<std::size_t>(nextQueue())]->submit(
+        [request, read = std::move(read), cancelled = m_cancelled]() {
+            const StopCheck stop(*cancelled, request->answered());
+            if (stop())
+                return;
+            request->finish(read(stop));
+        });
+    m_timer->arm(deadline, request);
+    // A cancel() racing with this call may have collected the armed requests just before ours.
+    if (m_cancelled->load())
+        request->finish(DirectoryWork::emptyRecord());
+}
+
+void DirectoryIOPool::cancel() {
+    m_cancelled->store(true);
+    for (const auto& request : m_timer->armedRequests())
+        request->finish(DirectoryWork::emptyRecord());
+}
+
+} // namespace brisklet

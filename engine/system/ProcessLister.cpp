@@ -1,0 +1,196 @@
+#include "ProcessLister.h"
+
+#include "SampleWait.h"
+#include "TextFields.h"
+#include "platform/Utf8.h"
+
+#include <algorithm>
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <pwd.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace brisklet::ProcessLister {
+
+namespace {
+
+// Reads a small /proc file whole; nothing when it cannot be opened (the process may be gone).
+std::optional<std::string> readSmallFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string contents;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0)
+            contents.append(buffer, size_t(got));
+        else if (got == 0 || errno != EINTR)
+            break;
+    }
+    close(fd);
+    return contents;
+}
+
+std::string accountName(uid_t uid, std::map<uid_t, std::string>& cache) {
+    if (const auto found = cache.find(uid); found != cache.end())
+        return found->second;
+    std::string name = "uid " + std::to_string(uid);
+    passwd entry{};
+    passwd* result = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &result) == 0 && result && result->pw_name)
+        name = result->pw_name;
+    cache.emplace(uid, name);
+    return name;
+}
+
+std::optional<uid_t> effectiveUid(std::string_view status) {
+    for (const std::string_view line : text::splitLines(status, '\n')) {
+        if (!line.starts_with("Uid:"))
+            continue;
+        std::vector<std::string_view> numbers;
+        for (const std::string_view piece : text::splitLines(line.substr(4), '\t'))
+            if (const auto trimmed = text::trimSpacesAndTabs(piece); !trimmed.empty())
+                numbers.push_back(trimmed);
+        if (numbers.size() < 2)
+            return std::nullopt;
+        const auto uid = text::parseUInt64(numbers[1]);
+        return uid ? std::optional<uid_t>(uid_t(*uid)) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+struct StatFields {
+    std::string name;
+    char state = '?';
+    std::uint64_t userTicks = 0;
+    std::uint64_t systemTicks = 0;
+    std::uint64_t startTicks = 0;
+};
+
+// The name sits in parentheses and may itself hold spaces and parentheses, so the fields are counted
+// from the last ')'.
+std::optional<StatFields> parseStat(std::string_view stat) {
+    const size_t open = stat.find('(');
+    const size_t close = stat.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        return std::nullopt;
+    StatFields fields;
+    fields.name = std::string(stat.substr(open + 1, close - open - 1));
+    std::vector<std::string_view> rest;
+    for (const std::string_view piece : text::splitLines(stat.substr(close + 1), ' '))
+        if (!piece.empty())
+            rest.push_back(text::trimWhitespace(piece));
+    // state(0) ... utime(11) stime(12) ... starttime(19)
+    if (rest.size() < 20 || rest[0].empty())
+        return std::nullopt;
+    fields.state = rest[0].front();
+    fields.userTicks = text::parseUInt64(rest[11]).value_or(0);
+    fields.systemTicks = text::parseUInt64(rest[12]).value_or(0);
+    fields.startTicks = text::parseUInt64(rest[19]).value_or(0);
+    return fields;
+}
+
+} // namespace
+
+std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
+    std::vector<RawSample> samples;
+    DIR* dir = opendir(procRoot.c_str());
+    if (!dir)
+        return samples;
+    std::vector<std::int32_t> pids;
+    while (const dirent* entry = readdir(dir))
+        if (const auto pid = text::parseInt32(entry->d_name); pid && *pid >= 1 && entry->d_name[0] != '+')
+            pids.push_back(*pid);
+    closedir(dir);
+
+    const long ticksPerSecond = std::max(1L, sysconf(_SC_CLK_TCK));
+    const long pageSize = std::max(1L, sysconf(_SC_PAGESIZE));
+    std::map<uid_t, std::string> accounts;
+    for (const std::int32_t pid : pids) {
+        const std::string base = procRoot + "/" + std::to_string(pid) + "/";
+        const auto stat = readSmallFile(base + "stat");
+        const auto fields = stat ? parseStat(*stat) : std::nullopt;
+        // Gone since the listing, a zombie, or a nameless entry: not a process to show.
+        if (!fields || fields->state == 'Z' || fields->state == 'X' || fields->name.empty())
+            continue;
+        const auto status = readSmallFile(base + "status");
+        const auto uid = status ? effectiveUid(*status) : std::nullopt;
+        if (!uid)
+            continue;
+        RawSample sample;
+        sample.pid = pid;
+        sample.name = repairUtf8(fields->name);
+        sample.user = accountName(*uid, accounts);
+        if (const auto statm = readSmallFile(base + "statm")) {
+            const auto pieces = text::splitLines(*statm, ' ');
+            if (pieces.size() >= 2)
+                if (const auto pages = text::parseUInt64(text::trimWhitespace(pieces[1])))
+                    sample.footprintBytes = std::int64_t(*pages) * pageSize;
+        }
+        const std::uint64_t ticks = fields->userTicks + fields->systemTicks;
+        sample.cpuNanos = ticks / std::uint64_t(ticksPerSecond) * 1'000'000'000ULL +
+                          ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
+        sample.startTicks = fields->startTicks;
+        samples.push_back(std::move(sample));
+    }
+    return samples;
+}
+
+std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std::vector<RawSample>& second,
+                                  double elapsedSeconds) {
+    std::unordered_map<std::int32_t, const RawSample*> earlier;
+    for (const RawSample& sample : first)
+        earlier.emplace(sample.pid, &sample);
+    std::unordered_set<std::int32_t> seen;
+    std::vector<ProcessEntry> entries;
+    entries.reserve(second.size());
+    for (const RawSample& sample : second) {
+        if (!seen.insert(sample.pid).second)
+            continue;
+        std::uint64_t previous = sample.cpuNanos;
+        if (const auto found = earlier.find(sample.pid); found != earlier.end()) {
+            // A pid that now belongs to another process counts as started in between.
+            if (found->second->startTicks == sample.startTicks)
+                previous = found->second->cpuNanos;
+            earlier.erase(found);
+        }
+        // A counter that went backwards cannot be measured; it counts as idle rather than as a
+        // thousand busy cores.
+        const std::uint64_t used = sample.cpuNanos >= previous ? sample.cpuNanos - previous : 0;
+        double fraction = elapsedSeconds > 0 ? double(used) / 1e9 / elapsedSeconds : 0.0;
+        fraction = std::min(fraction, 1000.0);
+        entries.push_back(ProcessEntry{.pid = sample.pid,
+                                       .name = sample.name,
+                                       .user = sample.user,
+                                       .cpuFraction = fraction,
+                                       .residentBytes = sample.footprintBytes});
+    }
+    return entries;
+}
+
+std::vector<ProcessEntry> sample(double seconds, std::stop_token stop) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<RawSample> first = rawSnapshot();
+    waitBetweenSamples(seconds, stop);
+    const std::vector<RawSample> second = rawSnapshot();
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return combine(first, second, elapsed);
+}
+
+} // namespace brisklet::ProcessLister
+
+std::size_t std::hash<brisklet::ProcessEntry>::operator()(const brisklet::ProcessEntry& entry) const noexcept {
+    std::size_t seed = std::hash<std::int32_t>()(entry.pid);
+    const auto mix = [&seed](std::size_t value) { seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); };
+    mix(std::hash<std::string>()(entry.name));
+    mix(std::hash<std::string>()(entry.user));
+    mix(std::hash<double>()(entry.cpuFraction));
+    mix(std::hash<std::int64_t>()(entry.residentBytes));
+    return seed;
+}

@@ -1,0 +1,58 @@
+// Every process with its CPU use over a short interval and its resident memory, from two /proc snapshots.
+//
+// sample() never fails: an unreadable process table gives an empty list, and a process whose figures
+// cannot be read is listed with zeros. Processes that end between the snapshots are left out.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace brisklet {
+
+struct ProcessEntry {
+    std::int32_t pid = 0;
+    std::string name; // the kernel's short command name, UTF-8 repaired
+    std::string user; // account name, or "uid <number>"
+    double cpuFraction = 0; // CPU time over the interval; 1.0 is one core fully busy; at most 1000
+    std::int64_t residentBytes = 0;
+
+    std::int32_t id() const { return pid; }
+    bool operator==(const ProcessEntry&) const = default;
+};
+
+namespace ProcessLister {
+
+// One process in one snapshot.
+struct RawSample {
+    std::int32_t pid = 0;
+    std::string name;
+    std::string user;
+    std::int64_t footprintBytes = 0; // resident size
+    std::uint64_t cpuNanos = 0;      // user plus system time
+    std::uint64_t startTicks = 0;    // start time since boot; tells a reused pid from the same process
+
+    bool operator==(const RawSample&) const = default;
+};
+
+// Samples twice, seconds apart (at least 0.05 s; a stop request only shortens the wait), in the order
+// of the second snapshot.
+std::vector<ProcessEntry> sample(double seconds, std::stop_token stop = {});
+
+// Every live, non-zombie process with a name, read from procRoot (normally "/proc").
+std::vector<RawSample> rawSnapshot(const std::string& procRoot = "/proc");
+
+// Combines two snapshots taken elapsedSeconds apart.
+std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std::vector<RawSample>& second,
+                                  double elapsedSeconds);
+
+} // namespace ProcessLister
+
+} // namespace brisklet
+
+template <>
+struct std::hash<brisklet::ProcessEntry> {
+    std::size_t operator()(const brisklet::ProcessEntry& entry) const noexcept;
+};

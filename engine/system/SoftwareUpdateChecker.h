@@ -1,0 +1,96 @@
+// The operating system's update tool: runs it with a time-out, captures what it prints and reads the
+// list of available updates from it. Installs nothing.
+//
+// run() blocks its caller until the tool ends or the time-out passes (plus at most 4 s to stop the tool),
+// so callers run it off the interface thread. Every call has its own capture file, removed on every path.
+#pragma once
+
+#include "Error.h"
+
+#include <chrono>
+#include <cstdint>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace brisklet {
+
+struct AvailableSoftwareUpdate {
+    std::string title;
+    std::string version;
+
+    // An update of the operating system itself rather than of an application.
+    bool isMacOS() const;
+    bool operator==(const AvailableSoftwareUpdate&) const = default;
+};
+
+// Either updates are available (at least one, in the printed order) or there are none.
+class SoftwareUpdateStatus {
+public:
+    static SoftwareUpdateStatus available(std::vector<AvailableSoftwareUpdate> updates) {
+        return SoftwareUpdateStatus(std::move(updates));
+    }
+    static SoftwareUpdateStatus noUpdates() { return SoftwareUpdateStatus({}); }
+
+    bool hasUpdates() const { return !m_updates.empty(); }
+    const std::vector<AvailableSoftwareUpdate>& updates() const { return m_updates; }
+    bool operator==(const SoftwareUpdateStatus&) const = default;
+
+private:
+    explicit SoftwareUpdateStatus(std::vector<AvailableSoftwareUpdate> updates) : m_updates(std::move(updates)) {}
+    std::vector<AvailableSoftwareUpdate> m_updates;
+};
+
+class SoftwareUpdateCheckError : public Error {
+public:
+    enum class Kind { commandFailed, timedOut, unrecognizedOutput };
+
+    static SoftwareUpdateCheckError commandFailed(std::int32_t exitCode, std::string detail);
+    static SoftwareUpdateCheckError timedOut();
+    static SoftwareUpdateCheckError unrecognizedOutput();
+
+    Kind kind() const { return m_kind; }
+    std::int32_t exitCode() const { return m_exitCode; } // commandFailed only
+    const std::string& detail() const { return m_detail; } // commandFailed only
+    bool operator==(const SoftwareUpdateCheckError& other) const {
+        return m_kind == other.m_kind && m_exitCode == other.m_exitCode && m_detail == other.m_detail;
+    }
+
+private:
+    SoftwareUpdateCheckError(Kind kind, std::int32_t exitCode, std::string detail);
+    Kind m_kind;
+    std::int32_t m_exitCode;
+    std::string m_detail;
+};
+
+namespace SoftwareUpdateChecker {
+
+inline constexpr const char* toolPath = "/usr/sbin/softwareupdate";
+
+// "NAME VERSION_ID (kernel release)", e.g. "Debian GNU/Linux 12 (6.1.0-28-amd64)".
+const std::string& currentSystemDescription();
+// The same from an os-release text and a kernel release (empty when unknown).
+std::string describeSystem(std::string_view osRelease, std::string_view kernelRelease);
+
+// Runs the system's update tool with "--list" and a 120 s time-out. Throws platform::LaunchError when
+// the tool is missing.
+SoftwareUpdateStatus check(std::stop_token stop = {});
+
+// Runs executable with arguments under LC_ALL=C and LANG=C, standard input from the null device and
+// both output streams into a private capture file; parses what it printed. On time-out the tool gets
+// SIGTERM, then SIGKILL, and timedOut is thrown. A stop request ends the tool the same way and throws
+// Cancelled. Platform failures (capture file, start, read) are thrown as they are.
+SoftwareUpdateStatus run(const std::string& executable, const std::vector<std::string>& arguments,
+                         std::chrono::duration<double> timeout, std::stop_token stop = {});
+
+// Reads the tool's output; throws SoftwareUpdateCheckError.
+SoftwareUpdateStatus parse(std::string_view output, std::int32_t exitCode);
+
+// Largest output kept from the tool; a tool that writes more is stopped.
+inline constexpr std::uint64_t captureLimitBytes = 16ULL << 20;
+
+} // namespace SoftwareUpdateChecker
+
+} // namespace brisklet

@@ -1,0 +1,110 @@
+#include "SafetyTestSupport.h"
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <regex>
+#include <sys/stat.h>
+
+using brisklet::test::ProgramRun;
+using brisklet::test::TempTree;
+using brisklet::test::readFile;
+using brisklet::test::runProgram;
+
+namespace {
+
+bool somethingAt(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+ProgramRun cli(const std::vector<std::string>& arguments, const std::string& cwd = {}) {
+    return runProgram(BRISKLET_CLI_PATH, arguments, {}, cwd);
+}
+
+class SafetyCommandsTest : public ::testing::Test {
+protected:
+    TempTree tree;
+    brisklet::test::ScopedSafetyEnvironment environment{tree};
+};
+
+} // namespace
+
+TEST_F(SafetyCommandsTest, TrashReportsEveryItemInOrderAndExitsOneWhenAnyFailed) {
+    const std::string kept = tree.writeFile("work/a.txt", std::string(10000, 'a'));
+    tree.writeFile("work/dir/inner", "i");
+    const auto run = cli({"trash", "a.txt", tree.path("work/dir"), "missing", environment.home()}, tree.path("work"));
+    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    // Sizes are allocated blocks, which depend on the file system: compare them apart.
+    const std::regex size(R"( \(([0-9.]+ (bytes|KB))\)\n)");
+    EXPECT_EQ(std::regex_replace(run.output, size, " (SIZE)\n"),
+              "trashed " + kept + " -> " + environment.homeTrash() + "/files/a.txt (SIZE)\n"
+              "trashed " + tree.path("work/dir") + " -> " + environment.homeTrash() + "/files/dir (SIZE)\n"
+              "failed " + tree.path("work/missing") + ": path does not exist\n"
+              "failed " + environment.home() + ": refusing to delete protected location " + environment.home() + "\n")
+        << run.output;
+    EXPECT_FALSE(somethingAt(kept));
+    EXPECT_TRUE(somethingAt(environment.home()));
+}
+
+TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesAfterDoubleDash) {
+    tree.writeFile("work/-rf", "x");
+    const auto refused = cli({"trash", "-rf"}, tree.path("work"));
+    EXPECT_EQ(refused.exitStatus, 2);
+    EXPECT_TRUE(somethingAt(tree.path("work/-rf")));
+    const auto run = cli({"trash", "--json", "--", "-rf"}, tree.path("work"));
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    const auto document = nlohmann::json::parse(run.output);
+    ASSERT_EQ(document.size(), 1u);
+    EXPECT_EQ(document[0]["path"], tree.path("work/-rf"));
+    EXPECT_EQ(document[0]["success"], true);
+    EXPECT_EQ(document[0]["trashPath"], environment.homeTrash() + "/files/-rf");
+    EXPECT_TRUE(document[0]["failureDescription"].is_null());
+}
+
+TEST_F(SafetyCommandsTest, TrashWithoutPathsIsAUsageError) {
+    const auto run = cli({"trash"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_NE(run.errors.find("no PATH"), std::string::npos);
+    EXPECT_EQ(cli({"trash", "--help"}).exitStatus, 0);
+}
+
+TEST_F(SafetyCommandsTest, HistoryShowsTheAuditedItemsNewestFirst) {
+    tree.writeFile("work/one", "1");
+    tree.writeFile("work/two", "2");
+    ASSERT_EQ(cli({"trash", tree.path("work/one"), tree.path("work/two"), "/usr/bin/env"}).exitStatus, 1);
+    const std::string logFile = environment.dataHome() + "/Brisklet/audit.jsonl";
+    ASSERT_TRUE(readFile(logFile)) << "the audit log lives in the data folder";
+
+    const auto run = cli({"history", "--json", "--limit", "2"});
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    const auto document = nlohmann::json::parse(run.output);
+    ASSERT_EQ(document.size(), 2u);
+    EXPECT_EQ(document[0]["path"], "/usr/bin/env");
+    EXPECT_EQ(document[0]["result"], "rejected");
+    EXPECT_EQ(document[1]["path"], tree.path("work/two"));
+    EXPECT_EQ(document[1]["result"], "ok");
+    EXPECT_EQ(document[1]["operation"], "trash");
+    EXPECT_GT(document[1]["bytes"].get<long long>(), 0);
+
+    const auto text = cli({"history"});
+    EXPECT_EQ(text.exitStatus, 0);
+    const auto newest = text.output.find("/usr/bin/env");
+    const auto oldest = text.output.find(tree.path("work/one"));
+    ASSERT_NE(newest, std::string::npos) << text.output;
+    ASSERT_NE(oldest, std::string::npos) << text.output;
+    EXPECT_LT(newest, oldest);
+    EXPECT_NE(text.output.find("trash   rejected"), std::string::npos) << text.output;
+
+    EXPECT_EQ(cli({"history", "--json", "--limit=0"}).output, "[]\n");
+}
+
+TEST_F(SafetyCommandsTest, HistoryRejectsABadLimitAndAnEmptyLogPrintsNothing) {
+    EXPECT_EQ(cli({"history", "--limit", "-3"}).exitStatus, 2);
+    EXPECT_EQ(cli({"history", "--limit"}).exitStatus, 2);
+    EXPECT_EQ(cli({"history", "--bogus"}).exitStatus, 2);
+    const auto run = cli({"history"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.output, "");
+}

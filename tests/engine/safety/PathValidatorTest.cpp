@@ -1,0 +1,167 @@
+#include "SafetyTestSupport.h"
+#include "TempTree.h"
+#include "platform/FileServices.h"
+#include "safety/PathValidator.h"
+
+#include <gtest/gtest.h>
+#include <ostream>
+
+using namespace brisklet;
+using brisklet::PathValidator::Rejection;
+using brisklet::test::TempTree;
+
+namespace brisklet::PathValidator {
+void PrintTo(const Rejection& rejection, std::ostream* out) { *out << rejection.description(); }
+} // namespace brisklet::PathValidator
+
+namespace {
+
+std::optional<Rejection> check(const std::string& path, const std::string& home = "/home/nobody-here") {
+    return PathValidator::deletionRejection(path, home);
+}
+
+std::optional<Rejection> checkOriginal(const std::string& path, const std::string& home) {
+    return PathValidator::deletionRejection(path, home, originalHostProfile());
+}
+
+} // namespace
+
+TEST(RejectionTexts, AreVerbatimWithThePayloadAppendedUnquoted) {
+    EXPECT_EQ(Rejection::protectedPrefix("/usr").description(), "refusing to delete inside /usr");
+    EXPECT_EQ(Rejection::protectedPath("/home/a b").description(), "refusing to delete protected location /home/a b");
+    EXPECT_EQ(Rejection::notAbsolute().description(), "path is not absolute");
+    EXPECT_EQ(Rejection::rootLevelPath().description(), "refusing to delete a top-level system location");
+    EXPECT_EQ(Rejection::volumeRoot().description(), "refusing to delete an entire volume");
+    EXPECT_EQ(Rejection::nonexistent().description(), "path does not exist");
+    EXPECT_NE(Rejection::protectedPrefix("/usr"), Rejection::protectedPrefix("/bin"));
+}
+
+TEST(PathValidatorAbsoluteness, RelativeAndTildePathsAreRefusedBeforeAnyCleanUp) {
+    EXPECT_EQ(check(""), Rejection::notAbsolute());
+    EXPECT_EQ(check("relative/dir"), Rejection::notAbsolute());
+    EXPECT_EQ(check("~/Documents"), Rejection::notAbsolute());
+    EXPECT_EQ(check("./x"), Rejection::notAbsolute());
+}
+
+TEST(PathValidatorTopLevel, RootAndEverySingleComponentPathAreRefused) {
+    for (const char* path : {"/", "//", "/.", "/./", "/..", "/Applications", "/opt", "/home", "/var", "/tmp",
+                             "/tmp/..", "/nonexistent-top-level"})
+        EXPECT_EQ(check(path), Rejection::rootLevelPath()) << path;
+}
+
+TEST(PathValidatorProtectedTrees, PathsInsideAreRefusedWithTheTreeEvenWhenMissing) {
+    EXPECT_EQ(check("/System/Library/Caches/x"), Rejection::protectedPrefix("/System"));
+    EXPECT_EQ(check("/usr/local/bin/tool"), Rejection::protectedPrefix("/usr"));
+    EXPECT_EQ(check("/usr/bin/env"), Rejection::protectedPrefix("/usr"));
+    EXPECT_EQ(check("/private/var/db"), Rejection::protectedPrefix("/private/var/db"));
+    EXPECT_EQ(check("/private/etc/hosts"), Rejection::protectedPrefix("/private/etc"));
+    // The host's own trees.
+    EXPECT_EQ(check("/etc/brisklet-missing"), Rejection::protectedPrefix("/etc"));
+    EXPECT_EQ(check("/var/lib/brisklet-missing"), Rejection::protectedPrefix("/var/lib"));
+    EXPECT_EQ(check("/boot/vmlinuz-missing"), Rejection::protectedPrefix("/boot"));
+    EXPECT_EQ(check("/lib/brisklet-missing"), Rejection::protectedPrefix("/lib"));
+    EXPECT_EQ(check("/proc/self/status"), Rejection::protectedPrefix("/proc"));
+}
+
+TEST(PathValidatorProtectedTrees, ASiblingSharingThePrefixTextIsNotInside) {
+    EXPECT_EQ(check("/usr2/tool"), Rejection::nonexistent());
+    EXPECT_EQ(check("/etcetera/x"), Rejection::nonexistent());
+    EXPECT_EQ(check("/var/library/x"), Rejection::nonexistent());
+}
+
+TEST(PathValidatorProtectedTrees, DotDotTricksAreJudgedWhereTheyLead) {
+    TempTree tree;
+    tree.makeDir("a/b");
+    // Lexically and through realpath alike, this is /usr/bin/env.
+    EXPECT_EQ(check(tree.path("a/b/../../../../../../../usr/bin/env")), Rejection::protectedPrefix("/usr"));
+    EXPECT_EQ(check(tree.path("a/missing/../../../../../../../etc/x")), Rejection::protectedPrefix("/etc"));
+    // A link in the middle, then "..": the kernel follows the link first.
+    tree.symlink("a/toUsrBin", "/usr/bin");
+    EXPECT_EQ(check(tree.path("a/toUsrBin/../lib")), Rejection::protectedPrefix("/usr"));
+}
+
+TEST(PathValidatorSymlinks, ALinkIntoAProtectedTreeIsRefusedAndADanglingLinkAllowed) {
+    TempTree tree;
+    tree.symlink("link-to-tool", "/usr/bin/env");
+    tree.symlink("dangling", tree.path("nowhere"));
+    tree.symlink("link-to-etc", "/etc");
+    EXPECT_EQ(check(tree.path("link-to-tool")), Rejection::protectedPrefix("/usr"));
+    EXPECT_EQ(check(tree.path("link-to-etc")), Rejection::rootLevelPath());
+    EXPECT_EQ(check(tree.path("dangling")), std::nullopt);
+}
+
+TEST(PathValidatorHome, HomeAndItsKeyFoldersAreProtectedButTheirContentsAllowed) {
+    TempTree tree;
+    const std::string home = tree.makeDir("home/me");
+    tree.makeDir("home/me/Library/Caches");
+    tree.makeDir("home/me/.local/share/Trash");
+    tree.makeDir("home/me/.config/app");
+    tree.makeDir("home/other");
+    EXPECT_EQ(check(home, home), Rejection::protectedPath(home));
+    EXPECT_EQ(check(home + "/", home), Rejection::protectedPath(home));
+    EXPECT_EQ(check(home + "/Library", home), Rejection::protectedPath(home + "/Library"));
+    for (const char* inside : {"/.config", "/.local", "/.local/share", "/.local/share/Trash"})
+        EXPECT_EQ(check(home + inside, home), Rejection::protectedPath(home + inside)) << inside;
+    EXPECT_EQ(check(home + "/Library/Caches", home), std::nullopt);
+    EXPECT_EQ(check(home + "/.config/app", home), std::nullopt);
+    EXPECT_EQ(check(tree.path("home/other"), home), std::nullopt);
+    EXPECT_EQ(check(home + "/missing", home), Rejection::nonexistent());
+}
+
+TEST(PathValidatorHome, AHomeGivenWithATrailingSlashOrThroughALinkStaysProtected) {
+    TempTree tree;
+    const std::string realHome = tree.makeDir("data/me");
+    tree.makeDir("data/me/.config");
+    const std::string linkedHome = tree.symlink("me", realHome);
+    EXPECT_EQ(check(realHome, realHome + "/"), Rejection::protectedPath(realHome));
+    // The candidate is resolved, so the home reached through its link must match in resolved form.
+    EXPECT_EQ(check(linkedHome, linkedHome), Rejection::protectedPath(realHome));
+    EXPECT_EQ(check(linkedHome + "/.config", linkedHome), Rejection::protectedPath(realHome + "/.config"));
+}
+
+TEST(PathValidatorExistence, ProtectionIsTestedBeforeExistence) {
+    TempTree tree;
+    EXPECT_EQ(check(tree.path("missing/file")), Rejection::nonexistent());
+    EXPECT_EQ(check("/System/missing"), Rejection::protectedPrefix("/System"));
+}
+
+TEST(PathValidatorNames, OddButValidNamesAreAllowed) {
+    TempTree tree;
+    for (const std::string name : {"with\nnewline", "100% sure", "caf\xc3\xa9", "bad\xff\xfe", " lead", "-rf"}) {
+        const std::string path = tree.writeFile(name, "x");
+        EXPECT_EQ(check(path), std::nullopt) << path;
+    }
+}
+
+TEST(PathValidatorVolumes, VolumesFolderEntriesAreWholeVolumes) {
+    EXPECT_EQ(check("/Volumes/Backup"), Rejection::volumeRoot());
+    EXPECT_EQ(check("/Volumes/Backup/"), Rejection::volumeRoot());
+    EXPECT_EQ(check("/Volumes/Backup/old"), Rejection::nonexistent());
+}
+
+TEST(PathValidatorVolumes, AMountPointIsAWholeVolumeHereButNotInTheOriginalProfile) {
+    TempTree tree;
+    test::TmpfsMount volume(tree.path("volume"));
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.failure();
+    const std::string inside = tree.writeFile("volume/file", "x");
+    EXPECT_EQ(check(volume.path()), Rejection::volumeRoot());
+    EXPECT_EQ(check(volume.path() + "/"), Rejection::volumeRoot());
+    EXPECT_EQ(check(inside), std::nullopt);
+    // A link to the mount point is resolved to it.
+    EXPECT_EQ(check(tree.symlink("to-volume", volume.path())), Rejection::volumeRoot());
+    EXPECT_EQ(checkOriginal(volume.path(), "/home/nobody-here"), std::nullopt);
+}
+
+TEST(PathValidatorProfiles, TheOriginalProfileKeepsOnlyTheCommonLists) {
+    TempTree tree;
+    const std::string home = tree.makeDir("home/me");
+    tree.makeDir("home/me/.config");
+    EXPECT_EQ(PathValidator::blockedPrefixes(originalHostProfile()).size(), 8u);
+    EXPECT_EQ(PathValidator::blockedExact(home, originalHostProfile()).size(), 7u);
+    EXPECT_EQ(checkOriginal(home + "/.config", home), std::nullopt);
+    EXPECT_EQ(checkOriginal("/etc/brisklet-missing/x", home), Rejection::nonexistent());
+    EXPECT_EQ(checkOriginal("/private/var", home), Rejection::protectedPath("/private/var"));
+    EXPECT_EQ(checkOriginal(home + "/Library", home), Rejection::protectedPath(home + "/Library"));
+    EXPECT_EQ(check("/private/var"), Rejection::protectedPath("/private/var"));
+}

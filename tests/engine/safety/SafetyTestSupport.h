@@ -1,0 +1,70 @@
+// Helpers for deletion-safety tests: a private home and Trash per test, a tmpfs as a second volume,
+// and running a real program (trash-cli) with captured output.
+#pragma once
+
+#include "TempTree.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brisklet::test {
+
+// Points HOME and XDG_DATA_HOME into tree for its lifetime, so the home Trash and the audit log are
+// the test's own; restores both afterwards.
+class ScopedSafetyEnvironment {
+public:
+    explicit ScopedSafetyEnvironment(TempTree& tree);
+    ~ScopedSafetyEnvironment();
+    ScopedSafetyEnvironment(const ScopedSafetyEnvironment&) = delete;
+    ScopedSafetyEnvironment& operator=(const ScopedSafetyEnvironment&) = delete;
+
+    const std::string& home() const { return m_home; }
+    const std::string& dataHome() const { return m_dataHome; }
+    std::string homeTrash() const { return m_dataHome + "/Trash"; }
+
+private:
+    std::optional<std::string> m_oldHome;
+    std::optional<std::string> m_oldDataHome;
+    std::string m_home;
+    std::string m_dataHome;
+};
+
+// A small tmpfs mounted on a fresh folder, unmounted on destruction. mounted() is false (with
+// failure() saying why) where this process may not mount.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const std::string& folder, const std::string& options = "size=16m,mode=0755");
+    ~TmpfsMount();
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const std::string& failure() const { return m_failure; }
+    const std::string& path() const { return m_path; }
+    // Remounts read-only; false when that fails.
+    bool makeReadOnly();
+
+private:
+    std::string m_path;
+    bool m_mounted = false;
+    std::string m_failure;
+};
+
+struct ProgramRun {
+    int exitStatus = -1; // -1 when it could not be started or died
+    std::string output;  // stdout
+    std::string errors;  // stderr
+};
+
+// Runs an executable by absolute path with the given arguments, feeding input to its stdin, in the
+// working directory cwd (unchanged when empty). Inherits the environment.
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& input = {}, const std::string& cwd = {});
+
+// Reads a whole file; nothing when it cannot be read.
+std::optional<std::string> readFile(const std::string& path);
+// Names in a folder, sorted, without "." and "..".
+std::vector<std::string> folderNames(const std::string& path);
+
+} // namespace brisklet::test

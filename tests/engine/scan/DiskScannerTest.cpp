@@ -1,0 +1,350 @@
+#include "ChildProcess.h"
+#include "TempTree.h"
+#include "scan/DiskScanner.h"
+#include "scan/ScanDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace brisklet;
+using brisklet::test::TempTree;
+
+namespace {
+
+DiskScanner::Options options(int workers = 2, double timeout = 15) {
+    return DiskScanner::Options{.maxWorkers = workers,
+                                .foldDirectoryNames = ScanDefaults::foldDirectoryNames(),
+                                .rootSkipNames = ScanDefaults::rootSkipNames(),
+                                .largeFileThresholdBytes = 1,
+                                .topLargeFileCount = 100,
+                                .directoryTimeoutSeconds = timeout};
+}
+
+ScanResult scan(const std::string& root, DiskScanner::Options opts = options(),
+                DiskScanner::BeforeCall hook = {}) {
+    return DiskScanner(std::move(opts), std::move(hook)).scan(root, std::make_shared<ScanStats>());
+}
+
+const ScanNode* child(const ScanNode& node, const std::string& name) {
+    if (node.children)
+        for (const ScanNode& c : *node.children)
+            if (c.entry.name == name)
+                return &c;
+    return nullptr;
+}
+
+std::int64_t allocated(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st.st_blocks * 512;
+}
+
+// A gate a hook can wait on; opened by the test. Shared so a stuck read may outlive the test body.
+struct Gate {
+    std::mutex lock;
+    std::condition_variable cv;
+    bool open = false;
+    void wait() {
+        std::unique_lock l(lock);
+        cv.wait(l, [&] { return open; });
+    }
+    void release() {
+        {
+            std::lock_guard l(lock);
+            open = true;
+        }
+        cv.notify_all();
+    }
+};
+
+} // namespace
+
+TEST(ScanSizes, CountAllocatedBlocksSymlinkLengthAndSparseLogicalLength) {
+    TempTree tree;
+    const std::string one = tree.writeFile("one", "x");
+    tree.writeFileOfSize("big", 3 * 1024 * 1024);
+    tree.symlink("link", tree.path("big"));
+    tree.writeSparseFile("sparse", 5'000'000);
+    const ScanResult result = scan(tree.root());
+
+    EXPECT_EQ(child(result.root, "one")->entry.sizeBytes, allocated(one));
+    EXPECT_GE(child(result.root, "one")->entry.sizeBytes, 512);
+    EXPECT_EQ(child(result.root, "link")->entry.sizeBytes, static_cast<std::int64_t>(tree.path("big").size()));
+    EXPECT_EQ(child(result.root, "sparse")->entry.sizeBytes, 5'000'000); // no blocks: logical length
+    EXPECT_EQ(result.totals.files, 4);
+    EXPECT_EQ(result.totals.directories, 1);
+    EXPECT_EQ(result.root.entry.sizeBytes, result.totals.bytes);
+    EXPECT_EQ(result.state, ScanState::complete);
+}
+
+TEST(ScanSizes, HardLinksAcrossFoldersCountOnce) {
+    TempTree tree;
+    tree.writeFileOfSize("a/data", 1'000'000);
+    tree.hardlink("b/again", "a/data");
+    const ScanResult result = scan(tree.root());
+    const std::int64_t a = child(*child(result.root, "a"), "data")->entry.sizeBytes;
+    const std::int64_t b = child(*child(result.root, "b"), "again")->entry.sizeBytes;
+    EXPECT_EQ(std::min(a, b), 0);
+    EXPECT_EQ(std::max(a, b), allocated(tree.path("a/data")));
+    EXPECT_EQ(result.totals.files, 2);
+    EXPECT_EQ(result.totals.bytes, allocated(tree.path("a/data")));
+    EXPECT_EQ(result.root.entry.sizeBytes, result.totals.bytes);
+}
+
+TEST(ScanTree, FoldedFolderKeepsSizeButNoChildrenAndNoLargeFiles) {
+    TempTree tree;
+    tree.writeFileOfSize("project/src/main.c", 10);
+    tree.writeFileOfSize("project/node_modules/dep/huge.bin", 2 * 1024 * 1024);
+    const ScanResult result = scan(tree.root());
+    const ScanNode* modules = child(*child(result.root, "project"), "node_modules");
+    ASSERT_NE(modules, nullptr);
+    EXPECT_TRUE(modules->entry.isDirectory);
+    EXPECT_FALSE(modules->children.has_value());
+    EXPECT_EQ(modules->entry.sizeBytes, allocated(tree.path("project/node_modules/dep/huge.bin")));
+    EXPECT_EQ(result.totals.files, 2);
+    ASSERT_EQ(result.largeFiles.size(), 1u);
+    EXPECT_EQ(result.largeFiles[0].name, "main.c");
+
+    // The same folder scanned as the root is not folded.
+    const ScanResult rootScan = scan(tree.path("project/node_modules"));
+    EXPECT_TRUE(rootScan.root.children.has_value());
+    EXPECT_EQ(rootScan.largeFiles.size(), 1u);
+}
+
+TEST(ScanTree, EmptyFolderAndChildOrderFilesFirst) {
+    TempTree tree;
+    tree.makeDir("empty");
+    const ScanResult empty = scan(tree.path("empty"));
+    ASSERT_TRUE(empty.root.children.has_value());
+    EXPECT_TRUE(empty.root.children->empty());
+    EXPECT_EQ(empty.root.entry.sizeBytes, 0);
+    EXPECT_EQ(empty.root.entry.name, "empty");
+    EXPECT_EQ(empty.totals, (ScanTotals{0, 1, 0}));
+
+    tree.makeDir("mixed/sub1");
+    tree.writeFile("mixed/f1", "a");
+    tree.makeDir("mixed/sub2");
+    tree.writeFile("mixed/f2", "b");
+    const ScanResult mixed = scan(tree.path("mixed"));
+    ASSERT_EQ(mixed.root.children->size(), 4u);
+    EXPECT_FALSE((*mixed.root.children)[0].entry.isDirectory);
+    EXPECT_FALSE((*mixed.root.children)[1].entry.isDirectory);
+    EXPECT_TRUE((*mixed.root.children)[2].entry.isDirectory);
+    EXPECT_TRUE((*mixed.root.children)[3].entry.isDirectory);
+}
+
+TEST(ScanTree, NamesThatAreNotUtf8KeepTheirBytes) {
+    TempTree tree;
+    const std::string name = "caf\xE9"; // Latin-1, not UTF-8
+    const std::string path = tree.writeFile(name, "x");
+    const ScanResult result = scan(tree.root());
+    ASSERT_EQ(result.root.children->size(), 1u);
+    EXPECT_EQ((*result.root.children)[0].entry.name, name);
+    EXPECT_EQ((*result.root.children)[0].entry.path, path);
+}
+
+TEST(ScanRoot, MissingRootOrFileRootFailsWithItsPath) {
+    TempTree tree;
+    const std::string file = tree.writeFile("file", "x");
+    for (const std::string& root : {file, tree.path("missing")}) {
+        try {
+            scan(root);
+            ADD_FAILURE() << "no error for " << root;
+        } catch (const DiskScanner::ScanError& error) {
+            EXPECT_EQ(error.path(), root);
+        }
+    }
+}
+
+TEST(ScanRoot, UnreadableSubfolderIsUnavailableAndTheResultPartial) {
+    TempTree tree;
+    tree.writeFile("open/file", "x");
+    const std::string locked = tree.makeDir("locked");
+    tree.writeFile("locked/secret", "x");
+    ::chmod(tree.root().c_str(), 0755);
+    ::chmod(locked.c_str(), 0);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const int status = test::runUnprivileged([&] {
+        const ScanResult r = scan(tree.root());
+        const ScanNode* node = child(r.root, "locked");
+        const long long values[] = {node ? node->entry.sizeBytes : -1,
+                                    node ? static_cast<long long>(node->entry.state) : -1,
+                                    node ? static_cast<long long>(node->children.has_value()) : -1,
+                                    static_cast<long long>(r.root.entry.state),
+                                    static_cast<long long>(r.state),
+                                    r.totals.directories};
+        return ::write(fds[1], values, sizeof values) == sizeof values ? 0 : 1;
+    });
+    ::close(fds[1]);
+    long long values[6] = {};
+    const bool got = ::read(fds[0], values, sizeof values) == sizeof values;
+    ::close(fds[0]);
+    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(values[0], 0);
+    EXPECT_EQ(values[1], static_cast<long long>(ScanState::unavailable));
+    EXPECT_EQ(values[2], 0);
+    EXPECT_EQ(values[3], static_cast<long long>(ScanState::complete));
+    EXPECT_EQ(values[4], static_cast<long long>(ScanState::partial));
+    EXPECT_EQ(values[5], 2); // the root and "open"; the refused folder is not counted
+}
+
+TEST(ScanTimeouts, SlowFolderTimesOutAndItsLateAnswerIsDiscarded) {
+    TempTree tree;
+    tree.writeFile("slow/inside", "x");
+    tree.writeFile("fast/inside", "x");
+    const std::string slow = tree.path("slow");
+    auto stats = std::make_shared<ScanStats>();
+    DiskScanner scanner(options(2, 0.2), [slow](const std::string& path, std::string_view op) {
+        if (op == "open" && path == slow)
+            std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    });
+    const ScanResult result = scanner.scan(tree.root(), stats);
+    EXPECT_EQ(result.state, ScanState::partial);
+    EXPECT_EQ(stats->snapshot().timedOutDirectories, 1);
+    EXPECT_EQ(stats->snapshot().permissionDenials, 0);
+    const ScanNode* node = child(result.root, "slow");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->entry.state, ScanState::unavailable);
+    EXPECT_FALSE(node->children.has_value());
+    EXPECT_EQ(child(result.root, "fast")->entry.state, ScanState::complete);
+    EXPECT_EQ(result.totals.files, 1);
+}
+
+TEST(ScanTimeouts, WithOneQueueReadsBehindAStuckOneTimeOutToo) {
+    TempTree tree;
+    for (const char* name : {"a", "b", "c"})
+        tree.writeFile(std::string(name) + "/f", "x");
+    auto gate = std::make_shared<Gate>();
+    auto first = std::make_shared<std::once_flag>();
+    auto stats = std::make_shared<ScanStats>();
+    // The first subfolder opened blocks the only queue; the other two wait behind it.
+    DiskScanner scanner(options(1, 0.3), [gate, first, root = tree.root()](const std::string& path,
+                                                                          std::string_view op) {
+        if (op == "open" && path != root)
+            std::call_once(*first, [&] { gate->wait(); });
+    });
+    const ScanResult result = scanner.scan(tree.root(), stats);
+    gate->release();
+    EXPECT_EQ(stats->snapshot().timedOutDirectories, 3);
+    EXPECT_EQ(result.state, ScanState::partial);
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(child(result.root, name)->entry.state, ScanState::unavailable) << name;
+}
+
+TEST(ScanTimeouts, UnresponsiveRootBecomesAnUnavailableRootNode) {
+    TempTree tree;
+    auto gate = std::make_shared<Gate>();
+    auto stats = std::make_shared<ScanStats>();
+    DiskScanner scanner(options(2, 0.2), [gate](const std::string&, std::string_view op) {
+        if (op == "validate")
+            gate->wait();
+    });
+    const ScanResult result = scanner.scan(tree.root(), stats);
+    gate->release();
+    EXPECT_EQ(result.root.entry.state, ScanState::unavailable);
+    EXPECT_EQ(result.state, ScanState::partial);
+    EXPECT_EQ(stats->snapshot().timedOutDirectories, 1);
+}
+
+TEST(ScanCancellation, StopBeforeTheScanThrowsWithoutTouchingTheFileSystem) {
+    TempTree tree;
+    std::stop_source source;
+    source.request_stop();
+    std::atomic<int> calls{0};
+    DiskScanner scanner(options(), [&](const std::string&, std::string_view) { ++calls; });
+    EXPECT_THROW(scanner.scan(tree.root(), std::make_shared<ScanStats>(), source.get_token()), Cancelled);
+    EXPECT_EQ(calls.load(), 0);
+}
+
+TEST(ScanCancellation, StopWhileReadsAreStuckThrowsPromptly) {
+    TempTree tree;
+    for (int i = 0; i < 6; ++i)
+        tree.writeFile("d" + std::to_string(i) + "/f", "x");
+    auto gate = std::make_shared<Gate>();
+    auto entered = std::make_shared<std::promise<void>>();
+    auto once = std::make_shared<std::once_flag>();
+    // Every subfolder read blocks inside the "file system" until the gate opens, long after the scan.
+    DiskScanner scanner(options(2, 600), [gate, entered, once, root = tree.root()](const std::string& path,
+                                                                                     std::string_view op) {
+        if (op == "open" && path != root) {
+            std::call_once(*once, [&] { entered->set_value(); });
+            gate->wait();
+        }
+    });
+    std::stop_source source;
+    auto stats = std::make_shared<ScanStats>();
+    auto result = std::async(std::launch::async, [&] { return scanner.scan(tree.root(), stats, source.get_token()); });
+    ASSERT_EQ(entered->get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    source.request_stop();
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "scan did not return";
+    EXPECT_THROW(result.get(), Cancelled);
+    EXPECT_EQ(stats->snapshot().directories, 1); // counters already added stay
+    gate->release();
+}
+
+TEST(ScanMounts, AnotherFileSystemMountedInsideIsNotEntered) {
+    TempTree tree;
+    const std::string mnt = tree.makeDir("mnt");
+    tree.writeFile("keep", "x");
+    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
+    ::close(::open((mnt + "/inside").c_str(), O_CREAT | O_WRONLY, 0644));
+    const ScanResult result = scan(tree.root());
+    ::umount(mnt.c_str());
+    EXPECT_EQ(child(result.root, "mnt"), nullptr);
+    EXPECT_NE(child(result.root, "keep"), nullptr);
+    EXPECT_TRUE(DiskScanner::isMountPoint("/"));
+}
+
+TEST(ScanFileSystemRoot, RootIsNamedForTheHostAndSystemAreasAreSkipped) {
+    // Scan "/" of a small private tree: chroot into it in a child process.
+    TempTree tree;
+    for (const char* name : {"proc", "sys", "usr", "etc", "home/u", "tmp", "var/log"})
+        tree.makeDir(name);
+    tree.writeFile("home/u/notes", "x");
+    tree.writeFile("rootfile", "x");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chroot(tree.root().c_str()) != 0 || ::chdir("/") != 0)
+            _exit(77);
+        std::string names;
+        try {
+            const ScanResult r = scan("/");
+            names = r.root.entry.name + ":";
+            for (const ScanNode& c : *r.root.children)
+                names += c.entry.name + ",";
+        } catch (...) {
+            _exit(1);
+        }
+        _exit(::write(fds[1], names.data(), names.size()) == static_cast<ssize_t>(names.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    char buffer[512] = {};
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer - 1);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot chroot here (needs root)";
+    ASSERT_GT(n, 0);
+    const std::string seen(buffer);
+    EXPECT_EQ(seen.substr(0, seen.find(':')), "Computer");
+    for (const char* skipped : {"proc", "sys", "usr", "etc"})
+        EXPECT_EQ(seen.find(std::string(skipped) + ","), std::string::npos) << skipped;
+    for (const char* kept : {"home", "tmp", "var", "rootfile"})
+        EXPECT_NE(seen.find(std::string(kept) + ","), std::string::npos) << kept;
+}

@@ -1,0 +1,270 @@
+#include "SystemTestSupport.h"
+#include "platform/Subprocess.h"
+#include "system/PortScanner.h"
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <unordered_set>
+
+using namespace brisklet;
+using brisklet::test::TempTree;
+
+namespace {
+
+std::string lines(std::initializer_list<const char*> items) {
+    std::string text;
+    for (const char* item : items)
+        text += std::string(item) + "\n";
+    return text;
+}
+
+PortEntry entry(std::string address, std::uint16_t port, std::int32_t pid, std::string name) {
+    return PortEntry{.transport = PortEntry::Transport::tcp,
+                     .localAddress = std::move(address),
+                     .port = port,
+                     .pid = pid,
+                     .processName = std::move(name),
+                     .command = std::nullopt,
+                     .parentChain = {}};
+}
+
+// A listening IPv4 socket on 127.0.0.1 with a port the kernel picks.
+struct ListeningSocket {
+    int fd = -1;
+    std::uint16_t port = 0;
+    ListeningSocket() {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 4) == 0 &&
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~ListeningSocket() { close(fd); }
+};
+
+} // namespace
+
+TEST(LsofFieldParsing, KeepsBothSocketsOfOneProcessInStableOrder) {
+    const auto parsed = PortScanner::parse(lines({"p100", "cnode", "f23", "PTCP", "TST=LISTEN", "n*:3000", "f24", "PTCP",
+                                                  "TST=LISTEN", "n[::1]:3000"}));
+    EXPECT_EQ(parsed, (std::vector<PortEntry>{entry("*", 3000, 100, "node"), entry("[::1]", 3000, 100, "node")}));
+}
+
+TEST(LsofFieldParsing, FilesWithoutDescriptorLinesAreNotMergedIntoOne) {
+    // The shape Linux lsof prints for -F pcPTn: no "f" line, each file starts with its protocol.
+    const auto parsed = PortScanner::parse(lines({"p9013", "cpython3", "PTCP", "n[::1]:55577", "TST=LISTEN", "TQR=0",
+                                                  "TQS=0", "PTCP", "n127.0.0.1:53075", "TST=LISTEN", "TQR=0", "TQS=0"}));
+    EXPECT_EQ(parsed, (std::vector<PortEntry>{entry("127.0.0.1", 53075, 9013, "python3"),
+                                              entry("[::1]", 55577, 9013, "python3")}));
+}
+
+TEST(LsofFieldParsing, SkipsDuplicatesConnectedSocketsStatelessAndNonTcpFiles) {
+    const auto parsed = PortScanner::parse(lines({
+        "p100", "cnode",
+        "f3", "PTCP", "TST=LISTEN", "n*:8080",
+        "f4", "PTCP", "TST=LISTEN", "n*:8080",                          // same socket again
+        "f5", "PTCP", "TST=LISTEN", "n127.0.0.1:5000->127.0.0.1:61000", // connected
+        "f6", "PTCP", "TQR=0", "n*:6000",                               // no state at all
+        "f7", "PUDP", "TST=LISTEN", "n*:53",                            // not TCP
+        "f8", "PTCP", "TST=ESTABLISHED", "n*:7000",
+        "f9", "PTCP", "TST=listen", "n*:*",                             // no port
+        "f10", "PTCP", "TST=listen", "n10.0.0.1:70000",                 // port out of range
+        "f11", "PTCP", "Tst=listen", "n*:7100",                         // state tag spelled otherwise
+        "f12", "PTCP", "TST=listen", "n*:7200",                         // lower-case state is fine
+    }));
+    EXPECT_EQ(parsed, (std::vector<PortEntry>{entry("*", 7200, 100, "node"), entry("*", 8080, 100, "node")}));
+}
+
+TEST(LsofFieldParsing, NamesPidOnlyProcessesAndSortsByPortThenPid) {
+    const auto parsed = PortScanner::parse(lines({
+        "p300", "cnginx", "f1", "PTCP", "TST=LISTEN", "n*:8080",
+        "p200", "f1", "PTCP", "TST=LISTEN", "n*:443",
+        "p100", "cnginx", "f1", "PTCP", "TST=LISTEN", "n*:80",
+        "p150", "chttpd", "f1", "PTCP", "TST=LISTEN", "n*:8080",
+    }));
+    ASSERT_EQ(parsed.size(), 4u);
+    EXPECT_EQ(parsed[0], entry("*", 80, 100, "nginx"));
+    EXPECT_EQ(parsed[1], entry("*", 443, 200, "PID 200"));
+    EXPECT_EQ(parsed[2], entry("*", 8080, 150, "httpd"));
+    EXPECT_EQ(parsed[3], entry("*", 8080, 300, "nginx"));
+}
+
+TEST(LsofFieldParsing, IgnoresGarbageAndBlocksWithoutAUsablePid) {
+    const auto parsed = PortScanner::parse(lines({"", "garbage", "xyz", "pabc", "cghost", "f1", "PTCP", "TST=LISTEN",
+                                                  "n*:1234", "p-", "\xff\xfe", "p77", "f1", "PTCP", "TST=LISTEN",
+                                                  "n*:22"}));
+    EXPECT_EQ(parsed, (std::vector<PortEntry>{entry("*", 22, 77, "PID 77")}));
+    EXPECT_TRUE(PortScanner::parse("").empty());
+}
+
+TEST(AddressSplitting, HandlesWildcardIPv4BracketedIPv6AndBadPorts) {
+    using Result = std::optional<std::pair<std::string, std::uint16_t>>;
+    EXPECT_EQ(PortScanner::splitAddressPort("*:8080"), Result({"*", 8080}));
+    EXPECT_EQ(PortScanner::splitAddressPort("127.0.0.1:5000"), Result({"127.0.0.1", 5000}));
+    EXPECT_EQ(PortScanner::splitAddressPort("[::1]:3000"), Result({"[::1]", 3000}));
+    EXPECT_EQ(PortScanner::splitAddressPort("[fe80::1%eth0]:65535"), Result({"[fe80::1%eth0]", 65535}));
+    EXPECT_EQ(PortScanner::splitAddressPort("no-colon"), std::nullopt);
+    EXPECT_EQ(PortScanner::splitAddressPort("*:*"), std::nullopt);
+    EXPECT_EQ(PortScanner::splitAddressPort("*:"), std::nullopt);
+    EXPECT_EQ(PortScanner::splitAddressPort("*:65536"), std::nullopt);
+    EXPECT_EQ(PortScanner::splitAddressPort("[::1]3000"), std::nullopt);
+    EXPECT_EQ(PortScanner::splitAddressPort("[::1]:"), std::nullopt);
+    EXPECT_EQ(PortScanner::splitAddressPort("*:80a"), std::nullopt);
+}
+
+TEST(PortEntryProperties, IdClassificationAndHashFollowTheFields) {
+    PortEntry vite = entry("127.0.0.1", 5173, 4242, "node");
+    EXPECT_EQ(vite.id(), "TCP-127.0.0.1-5173-4242");
+    EXPECT_EQ(vite.localURLText(), "localhost:5173");
+    EXPECT_TRUE(vite.isHTTPLikely());
+    EXPECT_FALSE(vite.isSystemPort());
+    EXPECT_FALSE(entry("*", 5432, 1, "postgres").isHTTPLikely());
+    EXPECT_TRUE(entry("*", 631, 1, "cupsd").isSystemPort());
+    EXPECT_FALSE(entry("*", 1024, 1, "x").isSystemPort());
+
+    PortEntry withCommand = vite;
+    withCommand.command = "node vite";
+    EXPECT_NE(vite, withCommand);
+    std::unordered_set<PortEntry> set{vite, withCommand, vite};
+    EXPECT_EQ(set.size(), 2u);
+}
+
+TEST(LsofFailure, DescribesTheStatus) {
+    EXPECT_EQ(PortScanner::ScanError::lsofFailed(2).description(), "lsof exited with status 2.");
+}
+
+TEST(PsListing, ParentChainStopsAtInitAndAfterFourNames) {
+    const auto context = PortScanner::ProcessContext::fromPsOutput(lines({
+        "150 1 /Applications/Terminal /Applications/Terminal",
+        "200 150 /usr/bin/login login -pf me",
+        "300 200 /bin/zsh -zsh",
+        "400 300 /usr/local/bin/npm npm run dev",
+        "500 400 /usr/local/bin/node node server.js",
+    }));
+    EXPECT_EQ(context.parentChain(500, 4), (std::vector<std::string>{"node", "npm", "zsh", "login"}));
+    EXPECT_EQ(context.parentChain(500, 0), std::vector<std::string>{});
+    EXPECT_EQ(context.parentChain(150, 4), std::vector<std::string>{});
+    EXPECT_EQ(context.parentChain(999, 4), std::vector<std::string>{});
+    EXPECT_EQ(context.command(400), "npm run dev");
+}
+
+TEST(PsListing, SpaceSeparatedExecutablePathsAreCutAtTheFirstSpace) {
+    const auto context = PortScanner::ProcessContext::fromPsOutput(lines({
+        "42 1 /usr/sbin/tool /usr/sbin/tool -d",
+        "7 1 /Applications/My Tool.app/Contents/MacOS/My Tool /Applications/My Tool.app/Contents/MacOS/My Tool",
+    }));
+    EXPECT_EQ(context.parent(42), std::make_pair(std::int32_t(1), std::string("tool")));
+    EXPECT_EQ(context.command(42), "/usr/sbin/tool -d");
+    EXPECT_EQ(context.parent(7), std::make_pair(std::int32_t(1), std::string("My")));
+    EXPECT_EQ(context.command(7),
+              "Tool.app/Contents/MacOS/My Tool /Applications/My Tool.app/Contents/MacOS/My Tool");
+}
+
+TEST(PsListing, PaddedNameColumnKeepsNamesWithSpacesAndCleanCommands) {
+    // procps pads comm= to 15 characters; names may hold spaces.
+    const auto context = PortScanner::ProcessContext::fromPsOutput(
+        "    1     0 systemd         /sbin/init\n"
+        " 8632  8629 a b c           /tmp/a b c 5\n"
+        " 8634  8629 averyveryverylo /tmp/averyveryverylongname 5\n"
+        "   12     2 kworker/0:1-eve [kworker/0:1-events]\n");
+    EXPECT_EQ(context.parent(8632), std::make_pair(std::int32_t(8629), std::string("a b c")));
+    EXPECT_EQ(context.command(8632), "/tmp/a b c 5");
+    EXPECT_EQ(context.parent(8634), std::make_pair(std::int32_t(8629), std::string("averyveryverylo")));
+    EXPECT_EQ(context.parent(12), std::make_pair(std::int32_t(2), std::string("kworker/0:1-eve")));
+    EXPECT_EQ(context.command(1), "/sbin/init");
+}
+
+TEST(PsListing, SkipsMalformedLinesAndLetsLaterLinesWin) {
+    const auto context = PortScanner::ProcessContext::fromPsOutput(lines({
+        "", "   ", "PID PPID COMM COMMAND", "12", "12 x tool", "x 12 tool", "99999999999 1 big",
+        "\t33 1 /bin/first first\t", "33 2 /bin/second second -v", "34 1 /bin/short",
+        "35   1   /bin/padded     padded  --flag",
+    }));
+    EXPECT_EQ(context.parent(12), std::nullopt);
+    EXPECT_EQ(context.parent(33), std::make_pair(std::int32_t(2), std::string("second")));
+    EXPECT_EQ(context.command(33), "second -v");
+    EXPECT_EQ(context.parent(34), std::make_pair(std::int32_t(1), std::string("short")));
+    EXPECT_EQ(context.command(34), std::nullopt);
+    EXPECT_EQ(context.command(35), "padded  --flag");
+}
+
+TEST(ListeningPorts, FindsASocketOfAChildWithCommandLineAndParents) {
+    ListeningSocket socket;
+    ASSERT_NE(socket.port, 0);
+    // The child inherits the socket and gets a name with a space, as ps prints it padded.
+    const pid_t child = test::startSleepingChild("brisk listen");
+    ASSERT_GT(child, 0);
+    const std::string ownName = test::processName(getpid());
+
+    const auto ports = PortScanner::listeningPorts();
+    test::stopChild(child);
+
+    std::ifstream cmdline("/proc/self/cmdline");
+    std::string ownExecutable;
+    std::getline(cmdline, ownExecutable, '\0');
+    bool foundChild = false, foundSelf = false;
+    for (const PortEntry& port : ports) {
+        if (port.port != socket.port)
+            continue;
+        EXPECT_EQ(port.localAddress, "127.0.0.1");
+        ASSERT_TRUE(port.command.has_value());
+        EXPECT_TRUE(port.command->starts_with(ownExecutable)) << *port.command;
+        if (port.pid == child) {
+            foundChild = true;
+            EXPECT_TRUE(std::string("brisk listen").starts_with(port.processName)) << port.processName;
+            ASSERT_GE(port.parentChain.size(), 2u);
+            EXPECT_EQ(port.parentChain[0], "brisk listen");
+            EXPECT_EQ(port.parentChain[1], ownName);
+        } else if (port.pid == getpid()) {
+            foundSelf = true;
+            ASSERT_FALSE(port.parentChain.empty());
+            EXPECT_EQ(port.parentChain[0], ownName);
+        }
+    }
+    EXPECT_TRUE(foundChild);
+    EXPECT_TRUE(foundSelf);
+    EXPECT_TRUE(test::hasNoChildren());
+}
+
+TEST(ListeningPorts, FailingMissingOrSilentLsofAndMissingPs) {
+    TempTree tree;
+    const int descriptorsBefore = test::openDescriptorCount();
+
+    const auto failing = test::writeScript(tree, "lsof-fails", "echo 'p1' ; echo 'lsof: oops' >&2; exit 3");
+    try {
+        PortScanner::listeningPorts({.lsofPath = failing, .psPath = "/bin/ps"});
+        ADD_FAILURE() << "no error";
+    } catch (const PortScanner::ScanError& error) {
+        EXPECT_EQ(error.status(), 3);
+        EXPECT_EQ(error.description(), "lsof exited with status 3.");
+    }
+
+    try {
+        PortScanner::listeningPorts({.lsofPath = tree.path("missing-lsof"), .psPath = "/bin/ps"});
+        ADD_FAILURE() << "no error";
+    } catch (const platform::LaunchError& error) {
+        EXPECT_EQ(error.description(), "Could not start " + tree.path("missing-lsof") + ": No such file or directory.");
+    }
+
+    // lsof says "nothing found" with status 1 and no output.
+    const auto silent = test::writeScript(tree, "lsof-silent", "exit 1");
+    EXPECT_TRUE(PortScanner::listeningPorts({.lsofPath = silent, .psPath = "/bin/ps"}).empty());
+
+    const auto fixture = test::writeScript(tree, "lsof-fixture",
+                                           "printf 'p%s\\ncself\\nPTCP\\nn*:4321\\nTST=LISTEN\\n' $PPID");
+    const auto ports = PortScanner::listeningPorts({.lsofPath = fixture, .psPath = tree.path("missing-ps")});
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].pid, getpid());
+    EXPECT_EQ(ports[0].command, std::nullopt);
+    EXPECT_TRUE(ports[0].parentChain.empty());
+
+    EXPECT_EQ(test::openDescriptorCount(), descriptorsBefore);
+    EXPECT_TRUE(test::hasNoChildren());
+}

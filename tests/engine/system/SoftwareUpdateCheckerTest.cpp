@@ -1,0 +1,265 @@
+#include "SystemTestSupport.h"
+#include "platform/Subprocess.h"
+#include "system/SoftwareUpdateChecker.h"
+
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace brisklet;
+using brisklet::test::TempTree;
+using Checker = SoftwareUpdateCheckError;
+
+namespace {
+
+const char* const noUpdatesOutput = "Software Update Tool\n\nFinding available software\nNo new software available.\n";
+const char* const oneUpdateOutput = "Software Update Tool\n\nFinding available software\n"
+                                    "Software Update found the following new or updated software:\n"
+                                    "* Label: macOS Sonoma 14.6-23G80\n"
+                                    "\tTitle: macOS Sonoma 14.6, Version: 14.6, Size: 1234567K, Recommended: YES, "
+                                    "Action: restart,\n";
+
+Checker::Kind failureOf(std::string_view output, int exitCode) {
+    try {
+        SoftwareUpdateChecker::parse(output, exitCode);
+    } catch (const Checker& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "no error for: " << output;
+    return Checker::Kind::timedOut;
+}
+
+// Every test gets a temporary folder of its own, so leftover capture files show.
+class UpdateToolRunner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* previous = std::getenv("TMPDIR");
+        m_previous = previous ? std::optional<std::string>(previous) : std::nullopt;
+        m_temp = tools.makeDir("tmp");
+        setenv("TMPDIR", m_temp.c_str(), 1);
+        m_descriptors = test::openDescriptorCount();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(tempIsEmpty()) << "a capture file was left behind";
+        EXPECT_EQ(test::openDescriptorCount(), m_descriptors);
+        EXPECT_TRUE(test::hasNoChildren());
+        if (m_previous)
+            setenv("TMPDIR", m_previous->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    bool tempIsEmpty() const {
+        DIR* dir = opendir(m_temp.c_str());
+        int entries = 0;
+        while (const dirent* entry = dir ? readdir(dir) : nullptr)
+            entries += entry->d_name[0] != '.';
+        if (dir)
+            closedir(dir);
+        return entries == 0;
+    }
+    SoftwareUpdateStatus runScript(const std::string& body, double timeout = 30) {
+        static int counter = 0;
+        return SoftwareUpdateChecker::run(test::writeScript(tools, "tool" + std::to_string(++counter), body),
+                                          {"--list"}, std::chrono::duration<double>(timeout));
+    }
+    pid_t pidFromFile(const std::string& name) {
+        std::ifstream in(tools.path(name));
+        pid_t pid = 0;
+        in >> pid;
+        return pid;
+    }
+
+    TempTree tools;
+
+private:
+    std::string m_temp;
+    std::optional<std::string> m_previous;
+    int m_descriptors = 0;
+};
+
+} // namespace
+
+TEST(UpdateListParsing, NoUpdatesAndOneSystemUpdate) {
+    EXPECT_EQ(SoftwareUpdateChecker::parse(noUpdatesOutput, 0), SoftwareUpdateStatus::noUpdates());
+    const auto status = SoftwareUpdateChecker::parse(oneUpdateOutput, 0);
+    ASSERT_TRUE(status.hasUpdates());
+    ASSERT_EQ(status.updates().size(), 1u);
+    EXPECT_EQ(status.updates()[0], (AvailableSoftwareUpdate{"macOS Sonoma 14.6", "14.6"}));
+    EXPECT_TRUE(status.updates()[0].isMacOS());
+}
+
+TEST(UpdateListParsing, TwoUpdatesInPrintedOrderWithDashLabelsAndCrLf) {
+    const auto status = SoftwareUpdateChecker::parse("- Label: Safari17.6\r\n   Title: Safari 17.6, Version: 17.6, Size: 1K,"
+                                                     "\r\n* Label: Sec\r\nTitle:Security Update 2024-004 Ventura,"
+                                                     "Version:1.0,Size:9K\r\n",
+                                                     0);
+    ASSERT_EQ(status.updates().size(), 2u);
+    EXPECT_EQ(status.updates()[0], (AvailableSoftwareUpdate{"Safari 17.6", "17.6"}));
+    EXPECT_FALSE(status.updates()[0].isMacOS());
+    EXPECT_EQ(status.updates()[1], (AvailableSoftwareUpdate{"Security Update 2024-004 Ventura", "1.0"}));
+    EXPECT_TRUE(status.updates()[1].isMacOS());
+}
+
+TEST(UpdateListParsing, UnpairedOrUnknownShapesAreUnrecognized) {
+    const std::string twoLabels = std::string(oneUpdateOutput) + "* Label: Another-1\n";
+    EXPECT_EQ(failureOf(twoLabels, 0), Checker::Kind::unrecognizedOutput);
+    EXPECT_EQ(failureOf("Title: A, Version: 1, Size: 2K\n", 0), Checker::Kind::unrecognizedOutput);
+    EXPECT_EQ(failureOf("", 0), Checker::Kind::unrecognizedOutput);
+    EXPECT_EQ(failureOf("* Label: X\nNo new software available.\n", 0), Checker::Kind::unrecognizedOutput);
+    EXPECT_EQ(failureOf("No new software available\n", 0), Checker::Kind::unrecognizedOutput);
+    EXPECT_EQ(SoftwareUpdateChecker::parse("\t No new software available. \r\n", 0), SoftwareUpdateStatus::noUpdates());
+    EXPECT_EQ(failureOf(std::string(10000, 'x') + "\nTitle: " + std::string(100000, 'y') + "\n", 0),
+              Checker::Kind::unrecognizedOutput);
+}
+
+TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailOfTheOutput) {
+    try {
+        SoftwareUpdateChecker::parse(" boom \n", 1);
+        ADD_FAILURE();
+    } catch (const Checker& error) {
+        EXPECT_EQ(error, Checker::commandFailed(1, "boom"));
+        EXPECT_EQ(error.description(), "Software Update could not complete the check (1). boom");
+    }
+    // Exit 0 with an error word: the raw tail, by characters, never a broken one.
+    const std::string output = "Error: " + std::string(600, 'a') + "\xC3\xA9\xC3\xA9\n";
+    try {
+        SoftwareUpdateChecker::parse(output, 0);
+        ADD_FAILURE();
+    } catch (const Checker& error) {
+        const std::string tail = std::string(497, 'a') + "\xC3\xA9\xC3\xA9\n";
+        EXPECT_EQ(error, Checker::commandFailed(0, tail));
+        EXPECT_EQ(error.description(), "Software Update could not complete the check (0). " + tail);
+    }
+    EXPECT_EQ(failureOf("Download FAILED\n", 0), Checker::Kind::commandFailed);
+    EXPECT_EQ(failureOf("request timed out\n", 0), Checker::Kind::commandFailed);
+    EXPECT_EQ(Checker::timedOut().description(), "The update check timed out. Try again or open Software Update.");
+    EXPECT_EQ(Checker::unrecognizedOutput().description(),
+              "Could not determine available updates. Open Software Update to check.");
+}
+
+TEST(SystemDescription, NameVersionAndKernelRelease) {
+    const char* const debian = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
+                               "VERSION_ID=\"12\"\nID=debian\n";
+    EXPECT_EQ(SoftwareUpdateChecker::describeSystem(debian, "6.1.0-28-amd64"), "Debian GNU/Linux 12 (6.1.0-28-amd64)");
+    EXPECT_EQ(SoftwareUpdateChecker::describeSystem("NAME=Arch\\ Linux\nNAME='Arch Linux'\n", "6.9.1"),
+              "Arch Linux (6.9.1)");
+    EXPECT_EQ(SoftwareUpdateChecker::describeSystem(debian, ""), "Debian GNU/Linux 12");
+    EXPECT_EQ(SoftwareUpdateChecker::describeSystem("", "6.1"), "Linux (6.1)");
+    const std::string& current = SoftwareUpdateChecker::currentSystemDescription();
+    EXPECT_FALSE(current.empty());
+    EXPECT_NE(current.find(" ("), std::string::npos) << current;
+}
+
+TEST_F(UpdateToolRunner, ReadsBothOutputStreamsOfAFinishedTool) {
+    EXPECT_EQ(runScript(std::string("printf '%s' '") + noUpdatesOutput + "'"), SoftwareUpdateStatus::noUpdates());
+    EXPECT_EQ(runScript(std::string("printf '%s' '") + oneUpdateOutput + "' >&2").updates().size(), 1u);
+    try {
+        runScript("echo '  it broke  ' >&2; exit 2");
+        ADD_FAILURE();
+    } catch (const Checker& error) {
+        EXPECT_EQ(error, Checker::commandFailed(2, "it broke"));
+    }
+}
+
+TEST_F(UpdateToolRunner, ToolSeesCLocaleNullInputAPrivateCaptureFileAndNoOtherDescriptor) {
+    // A descriptor this process opened without close-on-exec must not reach the tool.
+    const int stray = open("/dev/null", O_RDONLY);
+    ASSERT_GE(dup2(stray, 77), 0);
+    close(stray);
+    const auto status = runScript(R"(
+mode=$(stat -L -c %a /proc/$$/fd/1)
+if [ "$LC_ALL" = C ] && [ "$LANG" = C ] && ! read -r line && [ "$mode" = 600 ] && [ ! -e /proc/$$/fd/77 ]; then
+  echo 'No new software available.'
+else
+  echo "unexpected: LC_ALL=$LC_ALL LANG=$LANG mode=$mode"; ls -l /proc/$$/fd
+fi)");
+    close(77);
+    EXPECT_EQ(status, SoftwareUpdateStatus::noUpdates());
+}
+
+TEST_F(UpdateToolRunner, HangingToolIsStoppedWithEverythingItStarted) {
+    try {
+        runScript("echo $$ > '" + tools.path("pid") + "'; sleep 60 & echo $! > '" + tools.path("child") + "'; wait",
+                  0.3);
+        ADD_FAILURE() << "no time-out";
+    } catch (const Checker& error) {
+        EXPECT_EQ(error, Checker::timedOut());
+    }
+    EXPECT_TRUE(test::processEnds(pidFromFile("pid")));
+    EXPECT_TRUE(test::processEnds(pidFromFile("child")));
+}
+
+TEST_F(UpdateToolRunner, ToolIgnoringSigtermIsKilled) {
+    try {
+        runScript("trap '' TERM; echo $$ > '" + tools.path("pid") + "'; sleep 60 & echo $! > '" +
+                      tools.path("child") + "'; while :; do wait; done",
+                  0.3);
+        ADD_FAILURE() << "no time-out";
+    } catch (const Checker& error) {
+        EXPECT_EQ(error, Checker::timedOut());
+    }
+    EXPECT_TRUE(test::processEnds(pidFromFile("pid")));
+    EXPECT_TRUE(test::processEnds(pidFromFile("child")));
+}
+
+TEST_F(UpdateToolRunner, FloodingToolIsCutOffAtTheCaptureLimit) {
+    try {
+        runScript("exec yes 'flood of text'");
+        ADD_FAILURE() << "a flood passed as a result";
+    } catch (const Checker& error) {
+        EXPECT_EQ(error.kind(), Checker::Kind::commandFailed);
+        EXPECT_NE(error.exitCode(), 0);
+    }
+}
+
+TEST_F(UpdateToolRunner, StopRequestEndsTheToolAndCancels) {
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop.request_stop();
+    });
+    const std::string tool = test::writeScript(tools, "slow", "echo $$ > '" + tools.path("pid") + "'; exec sleep 60");
+    EXPECT_THROW(SoftwareUpdateChecker::run(tool, {}, std::chrono::seconds(60), stop.get_token()), Cancelled);
+    EXPECT_TRUE(test::processEnds(pidFromFile("pid")));
+}
+
+TEST_F(UpdateToolRunner, MissingOrNonExecutableToolCannotStart) {
+    try {
+        SoftwareUpdateChecker::run(tools.path("absent"), {"--list"}, std::chrono::seconds(5));
+        ADD_FAILURE();
+    } catch (const platform::LaunchError& error) {
+        EXPECT_EQ(error.description(), "Could not start " + tools.path("absent") + ": No such file or directory.");
+    }
+    const std::string plain = tools.writeFile("plain", "#!/bin/sh\necho hi\n");
+    try {
+        SoftwareUpdateChecker::run(plain, {}, std::chrono::seconds(5));
+        ADD_FAILURE();
+    } catch (const platform::LaunchError& error) {
+        EXPECT_EQ(error.errorNumber(), EACCES);
+    }
+    if (access(SoftwareUpdateChecker::toolPath, F_OK) != 0) {
+        try {
+            SoftwareUpdateChecker::check();
+            ADD_FAILURE();
+        } catch (const platform::LaunchError& error) {
+            EXPECT_EQ(error.description(), "Could not start /usr/sbin/softwareupdate: No such file or directory.");
+        }
+    }
+}
+
+TEST_F(UpdateToolRunner, UnwritableTemporaryFolderFailsReadably) {
+    setenv("TMPDIR", tools.path("no/such/folder").c_str(), 1);
+    try {
+        runScript("echo 'No new software available.'");
+        ADD_FAILURE();
+    } catch (const platform::LaunchError&) {
+        ADD_FAILURE() << "the tool should not have been started";
+    } catch (const Error& error) {
+        EXPECT_NE(error.description().find("no/such/folder"), std::string::npos) << error.description();
+    }
+}

@@ -1,0 +1,212 @@
+#include "update/AppUpdate.h"
+
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <string>
+
+using namespace brisklet;
+
+namespace {
+
+const std::string digestA(64, 'a');
+
+std::string manifestJson(const std::string& fields)
+{
+    return "{" + fields + "}";
+}
+
+std::string validFields(const std::string& extra = "")
+{
+    return R"("version": "1.4.2", "build": 12, "url": "https://example.com/Brisklet.dmg", "sha256": ")"
+        + digestA + "\"" + extra;
+}
+
+std::string withSha(const std::string& sha)
+{
+    return manifestJson(R"("version": "1.4.2", "build": 12, "url": "https://example.com/B.dmg", "sha256": ")" + sha
+                        + "\"");
+}
+
+std::string withUrl(const std::string& url)
+{
+    return manifestJson(R"("version": "1", "build": 1, "url": ")" + url + R"(", "sha256": ")" + digestA + "\"");
+}
+
+UpdateManifest manifestFor(const std::string& url, const std::string& version = "1.4.2")
+{
+    return UpdateManifest{version, 12, url, digestA, std::nullopt};
+}
+
+std::string referenceDigest(const std::string& data)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned i = 0; i < length; ++i)
+        text += std::string{hex[digest[i] >> 4], hex[digest[i] & 15]};
+    return text;
+}
+
+} // namespace
+
+TEST(UpdateManifestParsing, OptionalNotesAndUnknownKeysDoNotRejectAManifest)
+{
+    const auto plain = AppUpdate::parseManifest(manifestJson(validFields()));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(*plain, (UpdateManifest{"1.4.2", 12, "https://example.com/Brisklet.dmg", digestA, std::nullopt}));
+
+    const auto nullNotes = AppUpdate::parseManifest(manifestJson(validFields(R"(, "notes": null)")));
+    ASSERT_TRUE(nullNotes);
+    EXPECT_FALSE(nullNotes->notes);
+
+    const auto withNotes =
+        AppUpdate::parseManifest(manifestJson(validFields(R"(, "notes": "Faster scans", "channel": "beta")")));
+    ASSERT_TRUE(withNotes);
+    EXPECT_EQ(withNotes->notes, "Faster scans");
+}
+
+TEST(UpdateManifestParsing, MissingOrMistypedRequiredFieldsGiveNoManifest)
+{
+    const std::string url = R"("url": "https://example.com/B.dmg")";
+    const std::string sha = R"("sha256": ")" + digestA + "\"";
+    const char* const bodies[] = {
+        "",
+        "not json",
+        "[]",
+        "null",
+    };
+    for (const char* body : bodies)
+        EXPECT_FALSE(AppUpdate::parseManifest(body)) << body;
+
+    const std::string broken[] = {
+        manifestJson(R"("build": 12, )" + url + ", " + sha),                     // no version
+        manifestJson(R"("version": "1", )" + url + ", " + sha),                  // no build
+        manifestJson(R"("version": "1", "build": 12, )" + sha),                  // no url
+        manifestJson(R"("version": "1", "build": 12, )" + url),                  // no sha256
+        manifestJson(R"("Version": "1", "build": 12, )" + url + ", " + sha),     // keys are case-sensitive
+        manifestJson(R"("version": "", "build": 12, )" + url + ", " + sha),      // empty version
+        manifestJson(R"("version": "1", "build": 0, )" + url + ", " + sha),      // build below 1
+        manifestJson(R"("version": "1", "build": -3, )" + url + ", " + sha),
+        manifestJson(R"("version": "1", "build": "12", )" + url + ", " + sha),   // build as text
+        manifestJson(R"("version": "1", "build": 12.5, )" + url + ", " + sha),   // fractional build
+        manifestJson(R"("version": "1", "build": 12.0, )" + url + ", " + sha),   // not a JSON integer
+        manifestJson(R"("version": "1", "build": 9223372036854775808, )" + url + ", " + sha), // too large
+        manifestJson(R"("version": 1, "build": 12, )" + url + ", " + sha),       // version as number
+        manifestJson(validFields(R"(, "notes": 3)")),                            // notes of the wrong type
+        manifestJson(R"("version": "1", "build": 12, "url": "not a url", )" + sha),
+    };
+    for (const auto& body : broken)
+        EXPECT_FALSE(AppUpdate::parseManifest(body)) << body;
+}
+
+TEST(UpdateManifestParsing, DigestMustBeExactly64HexDigitsInEitherCase)
+{
+    EXPECT_FALSE(AppUpdate::parseManifest(withSha(std::string(63, 'a'))));
+    EXPECT_FALSE(AppUpdate::parseManifest(withSha(std::string(65, 'a'))));
+    EXPECT_FALSE(AppUpdate::parseManifest(withSha(std::string(63, 'a') + "g")));
+    EXPECT_FALSE(AppUpdate::parseManifest(withSha(std::string(62, 'a') + " a")));
+    EXPECT_TRUE(AppUpdate::parseManifest(withSha("0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789abcdef")));
+}
+
+TEST(UpdateManifestParsing, DownloadUrlMustBeHttpsOrLocalHttp)
+{
+    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("https://example.com/B.dmg")));
+    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("http://127.0.0.1:8080/B.dmg")));
+    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("http://example.com/B.dmg")));
+    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("file:///tmp/B.dmg")));
+}
+
+TEST(UpdateDownloadUrls, OnlyHttpsAnywhereOrPlainHttpToThisMachineIsAllowed)
+{
+    for (const char* allowed : {"https://example.com/a.dmg", "HTTPS://Example.COM/a.dmg", "hTTpS://cdn.example.org",
+                                "http://localhost/a.dmg", "http://LOCALHOST:8080/a.dmg", "HTTP://127.0.0.1:9/x"})
+        EXPECT_TRUE(AppUpdate::isAllowedDownloadURL(allowed)) << allowed;
+    for (const char* refused : {"http://example.com/a.dmg", "http://localhost.example.com/a.dmg",
+                                "http://127.0.0.2/a.dmg", "ftp://example.com/a.dmg", "file:///tmp/a.dmg",
+                                "example.com/a.dmg", "/tmp/a.dmg", "https://", "", "javascript:alert(1)"})
+        EXPECT_FALSE(AppUpdate::isAllowedDownloadURL(refused)) << refused;
+}
+
+TEST(UpdateVersions, OnlyAStrictlyGreaterBuildIsNewer)
+{
+    const auto manifest = manifestFor("https://example.com/B.dmg");
+    EXPECT_FALSE(AppUpdate::isNewer(manifest, 12));
+    EXPECT_FALSE(AppUpdate::isNewer(manifest, 13));
+    EXPECT_TRUE(AppUpdate::isNewer(manifest, 11));
+    EXPECT_TRUE(AppUpdate::isNewer(manifest, 0)); // build number unknown
+}
+
+TEST(UpdateFileNames, UsesAVisibleDmgNameFromTheUrlElseTheVersionName)
+{
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/releases/Brisklet.dmg")), "Brisklet.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Setup.DMG")), "Setup.DMG");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Brisklet.dmg?token=1")), "Brisklet.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/My%20App.dmg")), "My App.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/download")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/.x.dmg")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com")), "Brisklet-1.4.2.dmg");
+}
+
+TEST(UpdateFileNames, NamesFromTheFeedCannotLeaveTheTargetFolder)
+{
+    // An encoded slash or dot-dot in the URL, or a slash in the version, must not become a path.
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/..%2F..%2Fevil.dmg")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/a/..%2Fevil.dmg")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/x%00.dmg")), "Brisklet-1.4.2.dmg");
+    const std::string name = AppUpdate::fileName(manifestFor("https://example.com/get", "../../../etc/cron.d/x"));
+    EXPECT_EQ(name.find('/'), std::string::npos) << name;
+    // A name too long for the file system falls back as well.
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/" + std::string(250, 'n') + ".dmg")),
+              "Brisklet-1.4.2.dmg");
+}
+
+TEST(UpdateFeed, DefaultFeedIsTheLatestJsonOverHttps)
+{
+    const std::string& feed = AppUpdate::defaultFeedURL();
+    EXPECT_TRUE(feed.starts_with("https://")) << feed;
+    EXPECT_TRUE(feed.ends_with("/brisklet/latest.json")) << feed;
+    EXPECT_TRUE(AppUpdate::isAllowedDownloadURL(feed));
+}
+
+TEST(UpdateErrors, DescriptionsAndEqualityFollowTheCase)
+{
+    EXPECT_EQ(AppUpdate::DownloadError::badStatus(404).description(), "The download failed (HTTP 404).");
+    EXPECT_EQ(AppUpdate::DownloadError::badStatus(0).description(), "The download failed (HTTP 0).");
+    EXPECT_EQ(AppUpdate::DownloadError::checksumMismatch().description(),
+              "The downloaded file didn't match the published checksum, so it was deleted.");
+    EXPECT_EQ(AppUpdate::DownloadError::badStatus(500), AppUpdate::DownloadError::badStatus(500));
+    EXPECT_FALSE(AppUpdate::DownloadError::badStatus(500) == AppUpdate::DownloadError::badStatus(404));
+    EXPECT_FALSE(AppUpdate::DownloadError::badStatus(0) == AppUpdate::DownloadError::checksumMismatch());
+}
+
+TEST(UpdateDigest, MatchesReferenceDigestsAcrossReadBoundaries)
+{
+    test::TempTree tree;
+    EXPECT_EQ(AppUpdate::sha256Hex(tree.writeFile("empty", "")),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(AppUpdate::sha256Hex(tree.writeFile("abc", "abc")),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    std::string large(3 * 1048576 + 17, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = char((i * 131) ^ (i >> 9));
+    EXPECT_EQ(AppUpdate::sha256Hex(tree.writeFile("large", large)), referenceDigest(large));
+}
+
+TEST(UpdateDigest, UnreadableOrNonRegularPathsThrowFileErrors)
+{
+    test::TempTree tree;
+    try {
+        AppUpdate::sha256Hex(tree.path("missing"));
+        FAIL() << "no error for a missing file";
+    } catch (const AppUpdate::FileError& error) {
+        EXPECT_EQ(error.errorNumber(), ENOENT);
+    }
+    EXPECT_THROW(AppUpdate::sha256Hex(tree.makeDir("folder")), AppUpdate::FileError);
+}
