@@ -4,6 +4,8 @@
 
 EngineUpdateFeed::EngineUpdateFeed() : m_feedUrl(brisklet::AppUpdate::defaultFeedURL()) {}
 
+EngineUpdateFeed::EngineUpdateFeed(std::string feedUrl) : m_feedUrl(std::move(feedUrl)) {}
+
 std::optional<brisklet::UpdateManifest> EngineUpdateFeed::fetchManifest(std::stop_token stop)
 {
     return brisklet::AppUpdate::fetchManifest(m_feedUrl, stop);

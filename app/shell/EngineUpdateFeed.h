@@ -5,7 +5,10 @@
 
 class EngineUpdateFeed : public UpdateFeed {
 public:
+    // The vendor's feed.
     EngineUpdateFeed();
+    // Another feed location (a local server in tests).
+    explicit EngineUpdateFeed(std::string feedUrl);
 
     std::optional<brisklet::UpdateManifest> fetchManifest(std::stop_token stop) override;
     std::string download(const brisklet::UpdateManifest& manifest, const std::string& directory,
