@@ -13,7 +13,8 @@ namespace {
 // Edit actions go to whatever widget has the keyboard focus, if it understands them.
 void sendToFocus(const char* slot)
 {
-    if (QWidget* focus = QApplication::focusWidget())
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->metaObject()->indexOfMethod(QByteArray(slot) + "()") >= 0)
         QMetaObject::invokeMethod(focus, slot);
 }
 

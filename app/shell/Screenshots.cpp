@@ -4,6 +4,7 @@
 #include "AppPreferences.h"
 #include "MainWindowController.h"
 #include "NotificationCenter.h"
+#include "Palette.h"
 #include "Section.h"
 #include "SidebarViewController.h"
 #include "UpdateFeed.h"
@@ -12,6 +13,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QMainWindow>
+#include <QPainter>
 #include <QPixmap>
 #include <QThread>
 
@@ -46,6 +48,38 @@ void settle()
         QApplication::processEvents();
         QThread::msleep(20);
     }
+}
+
+// Swatches of the chart palette: twelve families across, depths 0 to 4 down (even and odd siblings),
+// each labelled in its own text colour, and the "other" colour at the end.
+QImage paletteSheet()
+{
+    constexpr int cell = 64;
+    constexpr int families = 12;
+    constexpr int rows = 9;
+    QImage image(families * cell, (rows + 1) * cell / 2 + 8, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    for (int family = 0; family < families; ++family) {
+        for (int row = 0; row < rows; ++row) {
+            const int depth = (row + 1) / 2;
+            const int sibling = row == 0 ? 0 : (row + 1) % 2;
+            const DistinctColor color = Palette::distinct(family, depth, sibling);
+            const QRect box(family * cell, row * cell / 2, cell - 2, cell / 2 - 2);
+            painter.fillRect(box, color.fill);
+            painter.setPen(color.text);
+            painter.drawText(box, Qt::AlignCenter,
+                             QStringLiteral("%1·%2%3").arg(family).arg(depth).arg(sibling ? QStringLiteral("o") : QString()));
+        }
+    }
+    const QRect other(0, rows * cell / 2 + 4, families * cell - 2, cell / 2 - 4);
+    painter.fillRect(other, Palette::otherColor());
+    painter.setPen(Qt::black);
+    painter.drawText(other, Qt::AlignCenter, QStringLiteral("other"));
+    return image;
 }
 
 bool save(QWidget* widget, const QString& path)
@@ -89,6 +123,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
         ok = save(sheet, dir.filePath(QStringLiteral("09-settings-dark.png"))) && ok;
         sheet->close();
     }
+    ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
     return ok;
 }
 
