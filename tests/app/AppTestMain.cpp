@@ -16,6 +16,7 @@ int main(int argc, char* argv[])
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8()); // private (0700), as Qt expects
 
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisklet"));
