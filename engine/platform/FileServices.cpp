@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,6 +85,15 @@ bool createDirectories(const std::string& path, unsigned mode) {
     if (::mkdir(path.c_str(), mode) == 0)
         return true;
     return errno == EEXIST && existsAndIsFolder(path);
+}
+
+std::optional<std::string> readFileContents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
 }
 
 bool isMountPoint(const std::string& path) {

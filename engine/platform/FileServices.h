@@ -25,6 +25,9 @@ bool exists(const std::string& path);
 // Creates path with intermediate folders; succeeds when it already exists as a folder.
 bool createDirectories(const std::string& path, unsigned mode = 0755);
 
+// The whole contents of a file, or nothing when it cannot be read.
+std::optional<std::string> readFileContents(const std::string& path);
+
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.
 bool isMountPoint(const std::string& path);

@@ -68,15 +68,6 @@ std::string osReleaseValue(std::string_view raw) {
     return std::string(raw);
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
-
 std::string newUuid() {
     unsigned char bytes[16];
     size_t filled = 0;
@@ -165,9 +156,9 @@ std::string describeSystem(std::string_view osRelease, std::string_view kernelRe
 
 const std::string& currentSystemDescription() {
     static const std::string description = [] {
-        auto osRelease = readFile("/etc/os-release");
+        auto osRelease = platform::readFileContents("/etc/os-release");
         if (!osRelease)
-            osRelease = readFile("/usr/lib/os-release");
+            osRelease = platform::readFileContents("/usr/lib/os-release");
         utsname names{};
         const std::string kernel = uname(&names) == 0 ? names.release : "";
         return describeSystem(osRelease.value_or(""), kernel);

@@ -3,6 +3,8 @@
 #include "SampleWait.h"
 #include "TextFields.h"
 
+#include "platform/FileServices.h"
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -11,15 +13,6 @@
 namespace brisklet::SystemStats {
 
 namespace {
-
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
 
 // "MemTotal:       16318128 kB" -> bytes.
 std::optional<std::int64_t> meminfoBytes(std::string_view text, std::string_view key) {
@@ -59,7 +52,7 @@ std::optional<MemoryUsage> memoryUsage(std::string_view meminfoText) {
 }
 
 std::optional<MemoryUsage> memoryUsage() {
-    const auto text = readFile("/proc/meminfo");
+    const auto text = platform::readFileContents("/proc/meminfo");
     return text ? memoryUsage(*text) : std::nullopt;
 }
 
@@ -89,7 +82,7 @@ std::optional<CpuTicks> parseCpuTicks(std::string_view procStatText) {
 }
 
 std::optional<CpuTicks> cpuTicks(const std::string& procStatPath) {
-    const auto text = readFile(procStatPath);
+    const auto text = platform::readFileContents(procStatPath);
     return text ? parseCpuTicks(*text) : std::nullopt;
 }
 
