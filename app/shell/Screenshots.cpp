@@ -7,6 +7,7 @@
 #include "Palette.h"
 #include "Section.h"
 #include "SidebarViewController.h"
+#include "SymbolIcons.h"
 #include "UpdateFeed.h"
 
 #include <QApplication>
@@ -82,6 +83,30 @@ QImage paletteSheet()
     return image;
 }
 
+// Every symbol of the table with its name, to check the stand-ins at a glance.
+QImage symbolSheet()
+{
+    const QStringList names = SymbolIcons::names();
+    constexpr int columns = 4;
+    constexpr int cellWidth = 280;
+    constexpr int cellHeight = 36;
+    const int rows = static_cast<int>((names.size() + columns - 1) / columns);
+    QImage image(columns * cellWidth, rows * cellHeight + 16, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(QColor(0x1d, 0x1d, 0x1f));
+    for (int i = 0; i < names.size(); ++i) {
+        const int x = (i % columns) * cellWidth + 8;
+        const int y = (i / columns) * cellHeight + 8;
+        painter.drawPixmap(x, y + 4, SymbolIcons::pixmap(names.at(i), 20, QColor(0x1d, 0x1d, 0x1f)));
+        painter.drawText(QRect(x + 30, y, cellWidth - 40, 28), Qt::AlignVCenter | Qt::AlignLeft, names.at(i));
+    }
+    return image;
+}
+
 bool save(QWidget* widget, const QString& path)
 {
     settle();
@@ -124,6 +149,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
         sheet->close();
     }
     ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
+    ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
     return ok;
 }
 

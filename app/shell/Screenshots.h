@@ -1,5 +1,6 @@
 // Headless rendering of the running program for review: one PNG per section, the settings sheet, and
-// the dashboard and sheet again in the dark appearance, and a sheet of chart palette swatches. Used by scripts/screenshots.
+// the dashboard and sheet again in the dark appearance, a sheet of chart palette swatches and
+// one of every named symbol. Used by scripts/screenshots.
 #pragma once
 
 #include <QString>
