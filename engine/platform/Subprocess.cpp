@@ -266,14 +266,15 @@ bool Subprocess::terminate(std::chrono::milliseconds grace) {
     return m_status.has_value();
 }
 
-CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments) {
+CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments,
+                                  const std::vector<std::pair<std::string, std::string>>& environmentOverrides) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw LaunchError(executable, errno);
     FdGuard readEnd(fds[0]), writeEnd(fds[1]);
     Subprocess child = Subprocess::spawn({.executable = executable,
                                           .arguments = arguments,
-                                          .environmentOverrides = {},
+                                          .environmentOverrides = environmentOverrides,
                                           .standardOutput = writeEnd.get(),
                                           .standardError = -1,
                                           .ownProcessGroup = false,

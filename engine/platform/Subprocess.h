@@ -88,6 +88,7 @@ struct CapturedOutput {
 
 // Runs a tool to its end, reading its standard output; standard error goes to the null device.
 // No time-out. Throws LaunchError when the tool cannot start.
-CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments);
+CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments,
+                                  const std::vector<std::pair<std::string, std::string>>& environmentOverrides = {});
 
 } // namespace brisklet::platform

@@ -139,7 +139,7 @@ std::vector<PortEntry> parse(std::string_view lsofOutput) {
 
 namespace {
 
-constexpr size_t psNameColumnWidth = 15; // procps pads comm= to the kernel's 15-byte name
+constexpr size_t psNameColumnWidth = 15; // procps pads comm= to 15 cells, the width of the kernel's name
 
 struct PsLine {
     std::int32_t pid = 0;
@@ -182,7 +182,7 @@ bool hasFixedNameColumn(const std::vector<PsLine>& lines) {
     if (lines.empty())
         return false;
     return std::all_of(lines.begin(), lines.end(), [](const PsLine& line) {
-        const size_t cut = text::byteOffsetOfCodePoint(line.afterParent, psNameColumnWidth);
+        const size_t cut = text::byteOffsetOfCells(line.afterParent, psNameColumnWidth);
         return line.hasRest && cut < line.afterParent.size() && line.afterParent[cut] == ' ';
     });
 }
@@ -205,7 +205,7 @@ ProcessContext ProcessContext::fromPsOutput(std::string_view psOutput) {
         std::string name;
         std::optional<std::string_view> command;
         if (fixedColumns) {
-            const size_t cut = text::byteOffsetOfCodePoint(line.afterParent, psNameColumnWidth);
+            const size_t cut = text::byteOffsetOfCells(line.afterParent, psNameColumnWidth);
             name = std::string(text::trimTrailing(line.afterParent.substr(0, cut), " "));
             command = line.afterParent.substr(cut + 1);
         } else {
@@ -231,7 +231,8 @@ ProcessContext ProcessContext::fromPsOutput(std::string_view psOutput) {
 
 ProcessContext ProcessContext::current(const std::string& psPath) {
     try {
-        const auto run = platform::runCapturingOutput(psPath, {"-eo", "pid=,ppid=,comm=,command="});
+        // procps cuts its lines at a numeric $COLUMNS; an empty one leaves them whole.
+        const auto run = platform::runCapturingOutput(psPath, {"-eo", "pid=,ppid=,comm=,command="}, {{"COLUMNS", ""}});
         return fromPsOutput(repairUtf8(run.output));
     } catch (const platform::LaunchError&) {
         return ProcessContext{};

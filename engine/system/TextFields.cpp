@@ -1,6 +1,8 @@
 #include "TextFields.h"
 
 #include <limits>
+#include <locale.h>
+#include <wchar.h>
 
 namespace brisklet::text {
 
@@ -119,16 +121,47 @@ namespace {
 bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 } // namespace
 
-std::size_t byteOffsetOfCodePoint(std::string_view text, std::size_t index) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (isContinuation(text[i]))
-            continue;
-        if (seen == index)
-            return i;
-        ++seen;
+namespace {
+
+// The character starting at byte i of UTF-8 text; next is set to the byte after it.
+char32_t decodeAt(std::string_view text, std::size_t i, std::size_t& next) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    next = i + 1;
+    if (lead < 0x80)
+        return lead;
+    char32_t character = lead & 0x3F;
+    while (next < text.size() && isContinuation(text[next]))
+        character = (character << 6) | (static_cast<unsigned char>(text[next++]) & 0x3F);
+    const std::size_t length = next - i;
+    return length > 1 && length <= 4 ? character & ((char32_t(1) << (5 * length + 1)) - 1) : character;
+}
+
+// The cells one character takes, as wcwidth tells in a UTF-8 locale; 1 when no such locale exists.
+int cellsOf(char32_t character) {
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+    if (character < 0x80 || !utf8)
+        return 1;
+    const locale_t previous = uselocale(utf8);
+    const int cells = wcwidth(wchar_t(character));
+    uselocale(previous);
+    return cells < 0 ? 1 : cells; // ps prints a non-printable character as one '?'
+}
+
+} // namespace
+
+std::size_t byteOffsetOfCells(std::string_view text, std::size_t cells) {
+    std::size_t used = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t next;
+        const int width = cellsOf(decodeAt(text, i, next));
+        // Combining marks after the last counted character still belong to it.
+        if (used >= cells && width != 0)
+            break;
+        used += std::size_t(width);
+        i = next;
     }
-    return text.size();
+    return i;
 }
 
 std::string_view lastCodePoints(std::string_view text, std::size_t count) {

@@ -26,8 +26,9 @@ std::optional<std::uint64_t> parseUInt64(std::string_view text);
 std::string upperAscii(std::string_view text);
 std::string lowerAscii(std::string_view text);
 
-// Byte offset where the code point with the given index starts (UTF-8); the size when there are fewer.
-std::size_t byteOffsetOfCodePoint(std::string_view text, std::size_t index);
+// Byte offset just past the given number of terminal cells of UTF-8 text, counting cells as ps pads
+// its columns (wide characters two, combining marks none); the size when the text is narrower.
+std::size_t byteOffsetOfCells(std::string_view text, std::size_t cells);
 // The last count code points of text.
 std::string_view lastCodePoints(std::string_view text, std::size_t count);
 

@@ -3,6 +3,7 @@
 #include "system/PortScanner.h"
 
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -179,6 +180,55 @@ TEST(PsListing, PaddedNameColumnKeepsNamesWithSpacesAndCleanCommands) {
     EXPECT_EQ(context.parent(8634), std::make_pair(std::int32_t(8629), std::string("averyveryverylo")));
     EXPECT_EQ(context.parent(12), std::make_pair(std::int32_t(2), std::string("kworker/0:1-eve")));
     EXPECT_EQ(context.command(1), "/sbin/init");
+}
+
+TEST(PsListing, PaddedNameColumnCountsWideAndCombiningCharactersAsPsPrintsThem) {
+    // In a UTF-8 locale procps pads by display cells: a CJK character takes two, a combining accent none.
+    // One such name must not make every other line fall back to the space-separated reading.
+    const auto context = PortScanner::ProcessContext::fromPsOutput(
+        "    1     0 systemd         /sbin/init\n"
+        " 4242     1 \u65e5\u672c\u8a9e\u30c6\u30b9      /opt/jp/app --serve\n"
+        " 4243     1 Cafe\u0301 Bar        /opt/cafe/bar\n"
+        " 4244     1 Web Content     /usr/lib/firefox/firefox -contentproc\n");
+    EXPECT_EQ(context.parent(4242),
+              std::make_pair(std::int32_t(1), std::string("\u65e5\u672c\u8a9e\u30c6\u30b9")));
+    EXPECT_EQ(context.command(4242), "/opt/jp/app --serve");
+    EXPECT_EQ(context.parent(4243), std::make_pair(std::int32_t(1), std::string("Cafe\u0301 Bar")));
+    EXPECT_EQ(context.command(4243), "/opt/cafe/bar");
+    EXPECT_EQ(context.parent(4244), std::make_pair(std::int32_t(1), std::string("Web Content")));
+    EXPECT_EQ(context.command(4244), "/usr/lib/firefox/firefox -contentproc");
+}
+
+TEST(PsListing, RealPsInAUtf8LocaleKeepsSpacedNamesBesideAWideName) {
+    const pid_t wide = test::startSleepingChild("\u65e5\u672c\u8a9e\u30c6\u30b9");
+    const pid_t spaced = test::startSleepingChild("brisk spaced");
+    const char* previous = std::getenv("LC_ALL");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    setenv("LC_ALL", "C.UTF-8", 1); // ps inherits it and prints the wide name as it is
+    const auto context = PortScanner::ProcessContext::current();
+    saved ? setenv("LC_ALL", saved->c_str(), 1) : unsetenv("LC_ALL");
+    test::stopChild(wide);
+    test::stopChild(spaced);
+
+    ASSERT_TRUE(context.parent(spaced));
+    EXPECT_EQ(context.parent(spaced)->second, "brisk spaced");
+    ASSERT_TRUE(context.parent(wide));
+    EXPECT_EQ(context.parent(wide)->second, "\u65e5\u672c\u8a9e\u30c6\u30b9");
+}
+
+TEST(PsListing, ANarrowColumnsSettingDoesNotCutCommandLines) {
+    // procps cuts every line at $COLUMNS, which a terminal or `watch` may have exported.
+    std::ifstream cmdline("/proc/self/cmdline");
+    std::string ownCommand, argument;
+    while (std::getline(cmdline, argument, '\0'))
+        ownCommand += (ownCommand.empty() ? "" : " ") + argument;
+    ASSERT_GT(ownCommand.size(), 40u);
+    const char* previous = std::getenv("COLUMNS");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    setenv("COLUMNS", "40", 1);
+    const auto context = PortScanner::ProcessContext::current();
+    saved ? setenv("COLUMNS", saved->c_str(), 1) : unsetenv("COLUMNS");
+    EXPECT_EQ(context.command(getpid()), ownCommand);
 }
 
 TEST(PsListing, SkipsMalformedLinesAndLetsLaterLinesWin) {
