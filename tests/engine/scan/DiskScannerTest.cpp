@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -162,6 +163,32 @@ TEST(ScanRoot, TrailingSlashesOfTheRootDoNotDoubleInEntryPaths) {
     ASSERT_NE(sub, nullptr);
     EXPECT_EQ(sub->entry.path, tree.path("sub"));
     EXPECT_EQ(child(*sub, "f")->entry.path, file);
+}
+
+TEST(ScanHook, SeesEveryFileSystemCallWithItsPath) {
+    // Time-out tests and diagnostics rely on these points: validate the root only, open and read each
+    // folder by its path, stat each entry by its full path.
+    TempTree tree;
+    const std::string file = tree.writeFile("f", "x");
+    const std::string sub = tree.makeDir("d");
+    auto calls = std::make_shared<std::vector<std::pair<std::string, std::string>>>();
+    auto lock = std::make_shared<std::mutex>();
+    scan(tree.root(), options(), [calls, lock](const std::string& path, std::string_view op) {
+        std::lock_guard l(*lock);
+        calls->emplace_back(path, std::string(op));
+    });
+    using Call = std::pair<std::string, std::string>;
+    ASSERT_GE(calls->size(), 2u);
+    EXPECT_EQ((*calls)[0], (Call{tree.root(), "validate"}));
+    EXPECT_EQ((*calls)[1], (Call{tree.root(), "open"}));
+    const auto count = [&](const Call& call) { return std::count(calls->begin(), calls->end(), call); };
+    EXPECT_EQ(count({tree.root(), "validate"}), 1);
+    EXPECT_EQ(count({sub, "validate"}), 0);
+    EXPECT_EQ(count({sub, "open"}), 1);
+    EXPECT_GE(count({tree.root(), "read"}), 1);
+    EXPECT_GE(count({sub, "read"}), 1);
+    EXPECT_EQ(count({file, "stat"}), 1);
+    EXPECT_EQ(count({sub, "stat"}), 1);
 }
 
 TEST(ScanRoot, MissingRootOrFileRootFailsWithItsPath) {
