@@ -118,6 +118,21 @@ TEST(AuditLogReading, GarbageForeignAndIncompleteLinesAreSkippedOneByOne) {
     EXPECT_EQ(entries[1].path, "/plain/slash");
 }
 
+TEST(AuditLogReading, ATimestampBeyondTheClocksRangeIsSkippedRatherThanWrappedAround) {
+    // Far enough out to overflow the clock's nanosecond count, alone or once 2001 is added.
+    for (const char* seconds : {"1e12", "-1e12", "8.5e9", "-10.1e9"}) {
+        const std::string line = std::string("{\"timestamp\":") + seconds +
+                                 ",\"operation\":\"trash\",\"path\":\"\\/a\",\"bytes\":1,\"result\":\"ok\"}";
+        const auto entry = AuditLog::decode(line);
+        EXPECT_FALSE(entry) << seconds << " read back as "
+                            << (entry ? AuditLog::secondsSinceReferenceDate(entry->timestamp) : 0.0);
+    }
+    // A date far out but within the clock's range still reads back.
+    const auto future = AuditLog::decode(validLine(1).replace(13, 11, "3000000000.25"));
+    ASSERT_TRUE(future);
+    EXPECT_DOUBLE_EQ(AuditLog::secondsSinceReferenceDate(future->timestamp), 3000000000.25);
+}
+
 TEST(AuditLogReading, AMissingFileOrAnyInvalidUtf8ReadsAsEmpty) {
     TempTree tree;
     AuditLog missing(tree.path("none"));
