@@ -189,6 +189,9 @@ void AuditLog::write(const Entry& entry) {
     const std::string line = encode(entry) + "\n";
     bool written = appendLine(m_filePath, line);
     if (!written && errno == ENOENT) {
+        // The folder may have gone since construction (a user can trash it like any other): make it again
+        // rather than lose this and every later entry.
+        platform::createDirectories(m_directory, 0700);
         written = createWithLine(m_directory, m_filePath, line);
         if (!written) // someone else created it first: append like any other time
             written = appendLine(m_filePath, line);

@@ -187,6 +187,21 @@ TEST(AuditLogWriting, AFileThatCannotBeOpenedForWritingIsNeverReplaced) {
     EXPECT_EQ(folderNames(folder), std::vector<std::string>{"audit.jsonl"});
 }
 
+TEST(AuditLogWriting, AFolderRemovedSinceConstructionIsMadeAgainSoNothingIsLost) {
+    TempTree tree;
+    AuditLog log(tree.path("data/Brisklet"));
+    log.record("trash", "/x/one", 1, "ok");
+    log.flush();
+    // The folder is a user's folder like any other: it may be trashed, even through Brisklet itself.
+    ASSERT_EQ(::rename(tree.path("data/Brisklet").c_str(), tree.path("trashed").c_str()), 0);
+    log.record("trash", tree.path("data/Brisklet"), 2, "ok");
+    log.flush();
+    const auto entries = log.recentEntries(10);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].bytes, 2);
+    EXPECT_EQ(fileLines(tree.path("trashed/audit.jsonl")).size(), 1u) << "the moved file is left as it is";
+}
+
 TEST(AuditLogWriting, AFolderInThePlaceOfTheFileIsLeftAlone) {
     TempTree tree;
     tree.writeFile("audit.jsonl/keep", "x");
