@@ -90,6 +90,27 @@ std::optional<Rejection> isBlocked(const std::string& candidate, const std::stri
     return std::nullopt;
 }
 
+// realpath decides for existing paths (every link followed, the last one too). Where it fails on an
+// item that is there all the same (a dangling link, a link loop), the item is judged where it lies:
+// the folders above resolved, its own name kept, which is the item the Trash would move. Otherwise
+// the lexical form stands in for a path that does not resolve.
+std::string candidateFor(const std::string& path) {
+    if (auto resolved = platform::resolvedPath(path))
+        return *resolved;
+    std::string stripped = path;
+    while (stripped.size() > 1 && stripped.back() == '/')
+        stripped.pop_back();
+    const std::string name = platform::lastPathComponent(stripped);
+    if (!name.empty() && name != "." && name != "..")
+        if (auto folder = platform::resolvedPath(platform::parentPath(stripped))) {
+            const std::string place = platform::joinPath(*folder, name);
+            struct stat st {};
+            if (::lstat(place.c_str(), &st) == 0)
+                return place;
+        }
+    return platform::standardizedPath(path);
+}
+
 } // namespace
 
 std::optional<Rejection> deletionRejection(const std::string& path, const std::string& home,
@@ -97,9 +118,7 @@ std::optional<Rejection> deletionRejection(const std::string& path, const std::s
     if (path.empty() || path.front() != '/')
         return Rejection::notAbsolute();
 
-    // realpath decides for existing paths (every link followed, the last one too); the lexical form
-    // stands in for paths that do not resolve.
-    const std::string candidate = platform::resolvedPath(path).value_or(platform::standardizedPath(path));
+    const std::string candidate = candidateFor(path);
 
     if (auto rejection = isBlocked(candidate, home, profile))
         return rejection;

@@ -1,5 +1,6 @@
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
+#include "platform/FileOperations.h"
 #include "platform/FileServices.h"
 #include "safety/PathValidator.h"
 
@@ -88,6 +89,27 @@ TEST(PathValidatorSymlinks, ALinkIntoAProtectedTreeIsRefusedAndADanglingLinkAllo
     EXPECT_EQ(check(tree.path("link-to-tool")), Rejection::protectedPrefix("/usr"));
     EXPECT_EQ(check(tree.path("link-to-etc")), Rejection::rootLevelPath());
     EXPECT_EQ(check(tree.path("dangling")), std::nullopt);
+}
+
+TEST(PathValidatorSymlinks, ADanglingLinkReachedThroughALinkedFolderIsJudgedWhereItLies) {
+    // Dangling links do occur inside system trees (Debian ships /etc/modules-load.d/modules.conf as one).
+    // realpath fails on them, but the Trash would still move the link from where it lies.
+    TempTree tree;
+    HostProfile profile = hostProfile();
+    const std::string guarded = *platform::resolvedPath(tree.makeDir("guarded"));
+    profile.extraProtectedTrees.push_back(guarded);
+    tree.symlink("guarded/dangling", tree.path("nowhere"));
+    tree.makeDir("open");
+    tree.symlink("open/into-guarded", guarded);
+    tree.symlink("open/dangling", tree.path("nowhere"));
+    const auto judge = [&](const std::string& relative) {
+        return PathValidator::deletionRejection(tree.path(relative), "/home/nobody-here", profile);
+    };
+    EXPECT_EQ(judge("open/into-guarded/dangling"), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge("open/into-guarded/dangling/"), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge("open/dangling"), std::nullopt);
+    EXPECT_EQ(judge("open/into-guarded/missing"), Rejection::nonexistent()) << "nothing there to move";
+    EXPECT_EQ(judge("open/missing"), Rejection::nonexistent());
 }
 
 TEST(PathValidatorHome, HomeAndItsKeyFoldersAreProtectedButTheirContentsAllowed) {
