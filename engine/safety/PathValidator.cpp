@@ -90,24 +90,35 @@ std::optional<Rejection> isBlocked(const std::string& candidate, const std::stri
     return std::nullopt;
 }
 
-// realpath decides for existing paths (every link followed, the last one too). Where it fails on an
-// item that is there all the same (a dangling link, a link loop), the item is judged where it lies:
-// the folders above resolved, its own name kept, which is the item the Trash would move. Otherwise
-// the lexical form stands in for a path that does not resolve.
-std::string candidateFor(const std::string& path) {
-    if (auto resolved = platform::resolvedPath(path))
-        return *resolved;
+bool existsItself(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Where the item itself lies: the folders above resolved, its own name kept (trailing separators
+// ignored). The Trash moves a symbolic link from there, not its target. Nothing when the folder does
+// not resolve or the name is "." or "..".
+std::optional<std::string> placeOf(const std::string& path) {
     std::string stripped = path;
     while (stripped.size() > 1 && stripped.back() == '/')
         stripped.pop_back();
     const std::string name = platform::lastPathComponent(stripped);
-    if (!name.empty() && name != "." && name != "..")
-        if (auto folder = platform::resolvedPath(platform::parentPath(stripped))) {
-            const std::string place = platform::joinPath(*folder, name);
-            struct stat st {};
-            if (::lstat(place.c_str(), &st) == 0)
-                return place;
-        }
+    if (name.empty() || name == "." || name == "..")
+        return std::nullopt;
+    const auto folder = platform::resolvedPath(platform::parentPath(stripped));
+    if (!folder)
+        return std::nullopt;
+    return platform::joinPath(*folder, name);
+}
+
+// realpath decides for existing paths (every link followed, the last one too). Where it fails on an
+// item that is there all the same (a dangling link, a link loop), the item is judged where it lies.
+// Otherwise the lexical form stands in for a path that does not resolve.
+std::string candidateFor(const std::string& path) {
+    if (auto resolved = platform::resolvedPath(path))
+        return *resolved;
+    if (auto place = placeOf(path); place && existsItself(*place))
+        return *place;
     return platform::standardizedPath(path);
 }
 
@@ -122,6 +133,10 @@ std::optional<Rejection> deletionRejection(const std::string& path, const std::s
 
     if (auto rejection = isBlocked(candidate, home, profile))
         return rejection;
+    // A link is moved from where it lies: a link inside a protected place is refused wherever it leads.
+    if (auto place = placeOf(path); place && *place != candidate && existsItself(*place))
+        if (auto rejection = isBlocked(*place, home, profile))
+            return rejection;
 
     struct stat st {};
     if (::lstat(candidate.c_str(), &st) != 0)

@@ -112,6 +112,30 @@ TEST(PathValidatorSymlinks, ADanglingLinkReachedThroughALinkedFolderIsJudgedWher
     EXPECT_EQ(judge("open/missing"), Rejection::nonexistent());
 }
 
+TEST(PathValidatorSymlinks, ALinkLyingInAProtectedPlaceIsRefusedWhereverItLeads) {
+    // The Trash moves a link itself, so where it lies matters as much as where it leads.
+    TempTree tree;
+    HostProfile profile = hostProfile();
+    const std::string guarded = *platform::resolvedPath(tree.makeDir("guarded"));
+    profile.extraProtectedTrees.push_back(guarded);
+    const std::string open = tree.writeFile("open/site.conf", "x");
+    tree.symlink("guarded/sites-enabled/site", open);
+    tree.symlink("open/into-guarded", guarded);
+    const std::string home = *platform::resolvedPath(tree.makeDir("home/me"));
+    tree.makeDir("dotfiles/config");
+    tree.symlink("home/me/.config", tree.path("dotfiles/config"));
+    const auto judge = [&](const std::string& path) { return PathValidator::deletionRejection(path, home, profile); };
+
+    EXPECT_EQ(judge(tree.path("guarded/sites-enabled/site")), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge(tree.path("open/into-guarded/sites-enabled/site")), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge(home + "/.config"), Rejection::protectedPath(home + "/.config"));
+    EXPECT_EQ(judge(home + "/.config/"), Rejection::protectedPath(home + "/.config"));
+    // What the links lead to stays allowed, and so does a link to it from an open place.
+    EXPECT_EQ(judge(open), std::nullopt);
+    EXPECT_EQ(judge(tree.path("dotfiles/config")), std::nullopt);
+    EXPECT_EQ(judge(tree.symlink("open/to-site", open)), std::nullopt);
+}
+
 TEST(PathValidatorHome, HomeAndItsKeyFoldersAreProtectedButTheirContentsAllowed) {
     TempTree tree;
     const std::string home = tree.makeDir("home/me");

@@ -136,6 +136,16 @@ TEST_F(TrashServiceTest, ASymbolicLinkIsTrashedItselfAndItsTargetStays) {
     EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), target);
 }
 
+TEST_F(TrashServiceTest, AProtectedLocationThatIsALinkStaysWhereItIs) {
+    // Dotfile managers link ~/.config to a repository; the link is the protected location itself.
+    const std::string repository = tree.makeDir("dotfiles/config");
+    const std::string config = tree.symlink("home/me/.config", repository);
+    const auto outcome = service.movePathToTrash(config, 0);
+    EXPECT_EQ(outcome.failureDescription, "refusing to delete protected location " + config);
+    EXPECT_TRUE(somethingAt(config));
+    EXPECT_TRUE(folderNames(environment.homeTrash()).empty() || folderNames(filesFolder()).empty());
+}
+
 TEST_F(TrashServiceTest, TheTrashItselfAndItemsInsideItAreNeverTrashedAgain) {
     const std::string item = tree.writeFile("work/a", "x");
     const auto trashed = service.movePathToTrash(item, 0);
