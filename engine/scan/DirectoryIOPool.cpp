@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <optional>
 #include <pthread.h>
 #include <queue>
 #include <thread>
@@ -47,12 +48,24 @@ void DirectoryRequest::finish(DirectoryWork&& work) {
     continuation(std::move(work));
 }
 
+namespace {
+
+std::int64_t nowNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
 // A serial queue with one detached worker thread that owns a reference to it.
 struct DirectoryIOPool::SerialQueue {
     std::mutex lock;
     std::condition_variable wake;
     std::deque<std::function<void()>> jobs;
     bool closed = false;
+    // When the running read began (steady-clock nanoseconds), -1 while idle.
+    std::atomic<std::int64_t> busySince{-1};
 
     void submit(std::function<void()> job) {
         {
@@ -83,7 +96,9 @@ struct DirectoryIOPool::SerialQueue {
                 job = std::move(self->jobs.front());
                 self->jobs.pop_front();
             }
+            self->busySince.store(nowNanoseconds());
             job();
+            self->busySince.store(-1);
         }
     }
 };
@@ -95,6 +110,7 @@ struct DirectoryIOPool::Timer {
         Clock::time_point when;
         std::uint64_t sequence; // keeps equal deadlines in arming order
         std::shared_ptr<DirectoryRequest> request;
+        std::shared_ptr<SerialQueue> queue;
         bool operator>(const Deadline& o) const {
             return when != o.when ? when > o.when : sequence > o.sequence;
         }
@@ -105,16 +121,33 @@ struct DirectoryIOPool::Timer {
     std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>> deadlines;
     std::uint64_t sequence = 0;
     bool closed = false;
+    const std::int64_t timeout; // nanoseconds
 
-    void arm(Clock::time_point when, std::shared_ptr<DirectoryRequest> request) {
+    explicit Timer(std::int64_t timeoutNanoseconds) : timeout(timeoutNanoseconds) {}
+
+    void arm(Clock::time_point when, std::shared_ptr<DirectoryRequest> request, std::shared_ptr<SerialQueue> queue) {
         bool earliest;
         {
             std::lock_guard guard(lock);
             earliest = deadlines.empty() || when < deadlines.top().when;
-            deadlines.push({when, sequence++, std::move(request)});
+            deadlines.push({when, sequence++, std::move(request), std::move(queue)});
         }
         if (earliest)
             wake.notify_one();
+    }
+
+    // Nothing when the read is overdue: it has run for the time-out, or waits behind a read that has.
+    // Otherwise the moment to look again.
+    std::optional<Clock::time_point> extension(const Deadline& due) const {
+        const std::int64_t now = nowNanoseconds();
+        std::int64_t since = due.request->startedAt();
+        if (since < 0)
+            since = due.queue->busySince.load();
+        if (since < 0)
+            since = now; // between two reads: the queue is moving
+        if (now - since >= timeout)
+            return std::nullopt;
+        return Clock::time_point(std::chrono::nanoseconds(since + timeout));
     }
 
     // Every armed request, for cancellation; the deadlines stay armed and fire harmlessly later.
@@ -152,8 +185,17 @@ struct DirectoryIOPool::Timer {
                 self->wake.wait_until(guard, when);
                 continue;
             }
-            std::shared_ptr<DirectoryRequest> request = self->deadlines.top().request;
+            Deadline due = self->deadlines.top();
             self->deadlines.pop();
+            if (due.request->answered().load())
+                continue;
+            if (const auto later = self->extension(due)) {
+                due.when = *later;
+                self->deadlines.push(std::move(due));
+                continue;
+            }
+            std::shared_ptr<DirectoryRequest> request = std::move(due.request);
+            due.queue.reset();
             guard.unlock();
             request->finish(DirectoryWork::timedOutRecord());
             request.reset();
@@ -173,9 +215,9 @@ void nameThread(std::thread& thread, const std::string& label) {
 } // namespace
 
 DirectoryIOPool::DirectoryIOPool(int width, double timeoutSeconds)
-    : m_timer(std::make_shared<Timer>()),
-      m_timeout(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+    : m_timeout(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
           std::chrono::duration<double>(std::clamp(timeoutSeconds, 0.0, 1e9)))) {
+    m_timer = std::make_shared<Timer>(std::chrono::duration_cast<std::chrono::nanoseconds>(m_timeout).count());
     const int count = std::max(width, 1);
     m_queues.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -215,14 +257,15 @@ void DirectoryIOPool::run(Read read, DirectoryRequest::Continuation continuation
         return;
     }
     const auto deadline = std::chrono::steady_clock::now() + m_timeout;
-    m_queues[static_cast<std::size_t>(nextQueue())]->submit(
-        [request, read = std::move(read), cancelled = m_cancelled]() {
-            const StopCheck stop(*cancelled, request->answered());
-            if (stop())
-                return;
-            request->finish(read(stop));
-        });
-    m_timer->arm(deadline, request);
+    const std::shared_ptr<SerialQueue>& queue = m_queues[static_cast<std::size_t>(nextQueue())];
+    queue->submit([request, read = std::move(read), cancelled = m_cancelled, queue = queue.get()]() {
+        const StopCheck stop(*cancelled, request->answered());
+        if (stop())
+            return;
+        request->markStarted(queue->busySince.load());
+        request->finish(read(stop));
+    });
+    m_timer->arm(deadline, request, queue);
     // A cancel() racing with this call may have collected the armed requests just before ours.
     if (m_cancelled->load())
         request->finish(DirectoryWork::emptyRecord());

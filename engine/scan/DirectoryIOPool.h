@@ -2,9 +2,12 @@
 // deadline, whichever comes first.
 //
 // Protocol:
-//  - run() hands a read to the next queue in round-robin order and arms a deadline at now + timeout
-//    (time spent waiting behind other reads on the same queue counts). The continuation receives
-//    exactly one DirectoryWork: the read's, the timed-out record, or the empty record after cancel().
+//  - run() hands a read to the next queue in round-robin order and arms a deadline at now + timeout.
+//    When it fires, a read that has been running for the time-out, or that waits behind one that has,
+//    is answered with the timed-out record. A read that only waits its turn behind reads that keep
+//    finishing is given more time: on a large cold tree most folders wait longer than the time-out,
+//    and reporting them as unreadable would be wrong. The continuation receives exactly one
+//    DirectoryWork: the read's, the timed-out record, or the empty record after cancel().
 //  - A read is never interrupted: it polls its StopCheck before and after each file-system call and
 //    abandons once the pool is cancelled or its request already has an answer. A read blocked inside
 //    the file system keeps its queue busy; reads queued behind it time out in turn.
@@ -73,12 +76,16 @@ public:
     void finish(DirectoryWork&& work);
 
     const std::atomic<bool>& answered() const { return m_answered; }
+    // When its read began on its queue (steady-clock nanoseconds), or -1 while it waits in the queue.
+    std::int64_t startedAt() const { return m_startedAt.load(); }
+    void markStarted(std::int64_t nanoseconds) { m_startedAt.store(nanoseconds); }
 
 private:
     std::mutex m_lock;
     Continuation m_continuation;
     std::optional<DirectoryWork> m_result;
     std::atomic<bool> m_answered{false};
+    std::atomic<std::int64_t> m_startedAt{-1};
 };
 
 class DirectoryIOPool {

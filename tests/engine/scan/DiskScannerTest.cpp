@@ -243,6 +243,23 @@ TEST(ScanTimeouts, WithOneQueueReadsBehindAStuckOneTimeOutToo) {
         EXPECT_EQ(child(result.root, name)->entry.state, ScanState::unavailable) << name;
 }
 
+TEST(ScanTimeouts, FoldersThatOnlyWaitTheirTurnAreNotTimedOut) {
+    // Eight folders of 0.1 s each on one queue with a 0.3 s time-out: most wait longer than the
+    // time-out behind reads that keep finishing, yet every one of them is readable.
+    TempTree tree;
+    for (int i = 0; i < 8; ++i)
+        tree.writeFile("d" + std::to_string(i) + "/f", "x");
+    auto stats = std::make_shared<ScanStats>();
+    DiskScanner scanner(options(1, 0.3), [root = tree.root()](const std::string& path, std::string_view op) {
+        if (op == "open" && path != root)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    });
+    const ScanResult result = scanner.scan(tree.root(), stats);
+    EXPECT_EQ(stats->snapshot().timedOutDirectories, 0);
+    EXPECT_EQ(result.state, ScanState::complete);
+    EXPECT_EQ(result.totals.files, 8);
+}
+
 TEST(ScanTimeouts, UnresponsiveRootBecomesAnUnavailableRootNode) {
     TempTree tree;
     auto gate = std::make_shared<Gate>();
