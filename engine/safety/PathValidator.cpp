@@ -128,6 +128,9 @@ std::optional<Rejection> deletionRejection(const std::string& path, const std::s
                                            const HostProfile& profile) {
     if (path.empty() || path.front() != '/')
         return Rejection::notAbsolute();
+    // The system reads a path only up to a NUL, so such text names nothing of its own.
+    if (path.find('\0') != std::string::npos)
+        return Rejection::nonexistent();
 
     const std::string candidate = candidateFor(path);
 
