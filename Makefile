@@ -26,7 +26,7 @@ build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/cli/brisklet-cli scan "$(HOME)"
+	$(BUILD_DIR)/app/Brisklet
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600

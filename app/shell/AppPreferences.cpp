@@ -1,0 +1,163 @@
+#include "AppPreferences.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
+
+namespace AppPreferences {
+
+namespace {
+
+struct DesktopLook {
+    bool captured = false;
+    QPalette palette;
+};
+
+DesktopLook& desktopLook()
+{
+    static DesktopLook look;
+    return look;
+}
+
+Appearance& applied()
+{
+    static Appearance value = Appearance::system;
+    return value;
+}
+
+QPalette lightPalette()
+{
+    QPalette p;
+    const QColor window(0xf2, 0xf2, 0xf4);
+    const QColor base(0xff, 0xff, 0xff);
+    const QColor text(0x1d, 0x1d, 0x1f);
+    const QColor accent(0x25, 0x63, 0xeb);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(0xf5, 0xf5, 0xf7));
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0xfb, 0xfb, 0xfd));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, Qt::white);
+    p.setColor(QPalette::Midlight, QColor(0xe5, 0xe5, 0xea));
+    p.setColor(QPalette::Mid, QColor(0xc7, 0xc7, 0xcc));
+    p.setColor(QPalette::Dark, QColor(0xa0, 0xa0, 0xa6));
+    p.setColor(QPalette::Shadow, QColor(0x60, 0x60, 0x66));
+    p.setColor(QPalette::Highlight, accent);
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, accent);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0xa1, 0xa1, 0xa6));
+    return p;
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(0x24, 0x24, 0x27);
+    const QColor base(0x1c, 0x1c, 0x1e);
+    const QColor text(0xf2, 0xf2, 0xf7);
+    const QColor accent(0x3b, 0x82, 0xf6);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(0x2a, 0x2a, 0x2e));
+    p.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3c));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3c));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4e));
+    p.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x3c));
+    p.setColor(QPalette::Mid, QColor(0x2c, 0x2c, 0x2e));
+    p.setColor(QPalette::Dark, QColor(0x15, 0x15, 0x17));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Highlight, accent);
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(0x60, 0xa5, 0xfa));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x6e, 0x6e, 0x73));
+    return p;
+}
+} // namespace
+
+QString rawValue(Appearance appearance)
+{
+    switch (appearance) {
+    case Appearance::light: return QStringLiteral("light");
+    case Appearance::dark: return QStringLiteral("dark");
+    case Appearance::system: break;
+    }
+    return QStringLiteral("system");
+}
+
+std::optional<Appearance> appearanceFromRawValue(const QString& raw)
+{
+    for (Appearance a : allAppearances) {
+        if (raw == rawValue(a))
+            return a;
+    }
+    return std::nullopt;
+}
+
+QString label(Appearance appearance)
+{
+    switch (appearance) {
+    case Appearance::light: return QStringLiteral("Light");
+    case Appearance::dark: return QStringLiteral("Dark");
+    case Appearance::system: break;
+    }
+    return QStringLiteral("Follow System");
+}
+
+Appearance appearance()
+{
+    const QVariant stored = QSettings(settingsOrganization, settingsApplication).value(appearanceKey);
+    if (!stored.isValid() || stored.typeId() != QMetaType::QString)
+        return Appearance::system;
+    return appearanceFromRawValue(stored.toString()).value_or(Appearance::system);
+}
+
+void setAppearance(Appearance appearance)
+{
+    QSettings s(settingsOrganization, settingsApplication);
+    s.setValue(appearanceKey, rawValue(appearance));
+    s.sync();
+}
+
+void removeLanguageKeys()
+{
+    QSettings s(settingsOrganization, settingsApplication);
+    s.remove(appleLanguagesKey);
+    s.remove(languageKey);
+    s.sync();
+}
+
+void applyAppearance(Appearance appearance)
+{
+    DesktopLook& look = desktopLook();
+    if (!look.captured) {
+        look.palette = QApplication::palette();
+        look.captured = true;
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    }
+    switch (appearance) {
+    case Appearance::system: QApplication::setPalette(look.palette); break;
+    case Appearance::light: QApplication::setPalette(lightPalette()); break;
+    case Appearance::dark: QApplication::setPalette(darkPalette()); break;
+    }
+    applied() = appearance;
+}
+
+Appearance appliedAppearance() { return applied(); }
+
+} // namespace AppPreferences

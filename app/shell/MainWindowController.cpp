@@ -1,0 +1,72 @@
+#include "MainWindowController.h"
+
+#include "AppPreferences.h"
+#include "SectionContainerViewController.h"
+#include "SidebarViewController.h"
+#include "SymbolIcons.h"
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
+
+MainWindowController::MainWindowController(UpdateController& updateController, QMenuBar* menuBar, QObject* parent)
+    : QObject(parent), m_window(std::make_unique<QMainWindow>())
+{
+    m_window->setWindowTitle(QStringLiteral("Brisklet"));
+    m_window->setWindowIcon(SymbolIcons::applicationIcon());
+    m_window->setMinimumSize(minimumWidth, minimumHeight);
+    m_window->resize(defaultWidth, defaultHeight);
+    if (menuBar)
+        m_window->setMenuBar(menuBar);
+
+    m_container = new SectionContainerViewController;
+    m_sidebar = new SidebarViewController(updateController);
+    QPointer<SectionContainerViewController> weakContainer(m_container);
+    m_sidebar->onSelect = [weakContainer](Section section) {
+        if (weakContainer)
+            weakContainer->show(section);
+    };
+
+    m_split = new QSplitter(Qt::Horizontal);
+    m_split->setObjectName(QStringLiteral("main.split"));
+    m_split->setHandleWidth(1);
+    m_split->setChildrenCollapsible(false);
+    m_sidebar->setMinimumWidth(sidebarMinimumWidth);
+    m_sidebar->setMaximumWidth(sidebarMaximumWidth);
+    m_split->addWidget(m_sidebar);
+    m_split->addWidget(m_container);
+    m_split->setCollapsible(0, false);
+    m_split->setCollapsible(1, false);
+    // Resizing the window resizes the content; the sidebar keeps its width.
+    m_split->setStretchFactor(0, 0);
+    m_split->setStretchFactor(1, 1);
+    m_split->setSizes({sidebarMinimumWidth + 20, defaultWidth - sidebarMinimumWidth - 20});
+
+    QSettings settings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication);
+    const QByteArray saved = settings.value(AppPreferences::splitKey).toByteArray();
+    if (!saved.isEmpty())
+        m_split->restoreState(saved);
+    connect(m_split, &QSplitter::splitterMoved, this, &MainWindowController::saveSplit);
+
+    m_window->setCentralWidget(m_split);
+}
+
+MainWindowController::~MainWindowController() = default;
+
+void MainWindowController::showWindow()
+{
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), m_window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window->move(frame.topLeft());
+    }
+    m_window->show();
+}
+
+void MainWindowController::saveSplit()
+{
+    QSettings settings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication);
+    settings.setValue(AppPreferences::splitKey, m_split->saveState());
+}

@@ -1,0 +1,45 @@
+// The one main window: 1200 x 760 (at least 1000 x 640), titled "Brisklet", centred on every launch,
+// holding the sidebar (200 to 280 wide, never collapsed) and the section container side by side.
+// The divider position is kept in the preferences under "main.split"; the window frame is not.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QMenuBar;
+class QSplitter;
+class SectionContainerViewController;
+class SidebarViewController;
+class UpdateController;
+
+class MainWindowController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int defaultWidth = 1200;
+    static constexpr int defaultHeight = 760;
+    static constexpr int minimumWidth = 1000;
+    static constexpr int minimumHeight = 640;
+    static constexpr int sidebarMinimumWidth = 200;
+    static constexpr int sidebarMaximumWidth = 280;
+
+    // menuBar: the installed menu bar, taken over by the window (may be null).
+    MainWindowController(UpdateController& updateController, QMenuBar* menuBar = nullptr, QObject* parent = nullptr);
+    ~MainWindowController() override;
+
+    QMainWindow* window() const { return m_window.get(); }
+    QSplitter* splitView() const { return m_split; }
+    SidebarViewController* sidebar() const { return m_sidebar; }
+    SectionContainerViewController* container() const { return m_container; }
+
+    void showWindow();
+
+private:
+    void saveSplit();
+
+    std::unique_ptr<QMainWindow> m_window;
+    QSplitter* m_split = nullptr;
+    SidebarViewController* m_sidebar = nullptr;
+    SectionContainerViewController* m_container = nullptr;
+};

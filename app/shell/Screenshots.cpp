@@ -1,0 +1,156 @@
+#include "Screenshots.h"
+
+#include "AppDelegate.h"
+#include "AppPreferences.h"
+#include "MainWindowController.h"
+#include "NotificationCenter.h"
+#include "Palette.h"
+#include "Section.h"
+#include "SidebarViewController.h"
+#include "SymbolIcons.h"
+#include "UpdateFeed.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QMainWindow>
+#include <QPainter>
+#include <QPixmap>
+#include <QThread>
+
+#include <stdexcept>
+
+namespace Screenshots {
+
+namespace {
+class DemoFeed : public UpdateFeed {
+public:
+    std::optional<brisklet::UpdateManifest> fetchManifest(std::stop_token) override
+    {
+        brisklet::UpdateManifest manifest;
+        manifest.version = "0.2.0";
+        manifest.build = 2;
+        manifest.url = "https://updates.brisklet.io/brisklet/Brisklet-0.2.0.dmg";
+        manifest.sha256 = std::string(64, '0');
+        manifest.notes = "Faster scans of large folders.";
+        return manifest;
+    }
+    std::string download(const brisklet::UpdateManifest&, const std::string&, const std::function<void(double)>&,
+                         std::stop_token) override
+    {
+        throw std::runtime_error("Downloads are disabled while taking screenshots.");
+    }
+    QString hostName() const override { return QStringLiteral("updates.brisklet.io"); }
+};
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+// Swatches of the chart palette: twelve families across, depths 0 to 4 down (even and odd siblings),
+// each labelled in its own text colour, and the "other" colour at the end.
+QImage paletteSheet()
+{
+    constexpr int cell = 64;
+    constexpr int families = 12;
+    constexpr int rows = 9;
+    QImage image(families * cell, (rows + 1) * cell / 2 + 8, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    for (int family = 0; family < families; ++family) {
+        for (int row = 0; row < rows; ++row) {
+            const int depth = (row + 1) / 2;
+            const int sibling = row == 0 ? 0 : (row + 1) % 2;
+            const DistinctColor color = Palette::distinct(family, depth, sibling);
+            const QRect box(family * cell, row * cell / 2, cell - 2, cell / 2 - 2);
+            painter.fillRect(box, color.fill);
+            painter.setPen(color.text);
+            painter.drawText(box, Qt::AlignCenter,
+                             QStringLiteral("%1·%2%3").arg(family).arg(depth).arg(sibling ? QStringLiteral("o") : QString()));
+        }
+    }
+    const QRect other(0, rows * cell / 2 + 4, families * cell - 2, cell / 2 - 4);
+    painter.fillRect(other, Palette::otherColor());
+    painter.setPen(Qt::black);
+    painter.drawText(other, Qt::AlignCenter, QStringLiteral("other"));
+    return image;
+}
+
+// Every symbol of the table with its name, to check the stand-ins at a glance.
+QImage symbolSheet()
+{
+    const QStringList names = SymbolIcons::names();
+    constexpr int columns = 4;
+    constexpr int cellWidth = 280;
+    constexpr int cellHeight = 36;
+    const int rows = static_cast<int>((names.size() + columns - 1) / columns);
+    QImage image(columns * cellWidth, rows * cellHeight + 16, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(QColor(0x1d, 0x1d, 0x1f));
+    for (int i = 0; i < names.size(); ++i) {
+        const int x = (i % columns) * cellWidth + 8;
+        const int y = (i / columns) * cellHeight + 8;
+        painter.drawPixmap(x, y + 4, SymbolIcons::pixmap(names.at(i), 20, QColor(0x1d, 0x1d, 0x1f)));
+        painter.drawText(QRect(x + 30, y, cellWidth - 40, 28), Qt::AlignVCenter | Qt::AlignLeft, names.at(i));
+    }
+    return image;
+}
+
+bool save(QWidget* widget, const QString& path)
+{
+    settle();
+    return widget->grab().save(path, "PNG");
+}
+} // namespace
+
+std::shared_ptr<UpdateFeed> demoFeed() { return std::make_shared<DemoFeed>(); }
+
+bool writeAll(AppDelegate& delegate, const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    const QDir dir(folder);
+    MainWindowController* controller = delegate.windowController();
+    QMainWindow* window = controller->window();
+    bool ok = true;
+
+    int number = 1;
+    for (Section section : Sections::all()) {
+        NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
+                                          {{NotificationNames::sectionKey, Sections::rawValue(section)}});
+        const QString name = QStringLiteral("%1-%2.png").arg(number++, 2, 10, QLatin1Char('0')).arg(Sections::rawValue(section));
+        ok = save(window, dir.filePath(name)) && ok;
+    }
+
+    NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
+                                      {{NotificationNames::sectionKey, Sections::rawValue(Section::dashboard)}});
+    controller->sidebar()->showSettings();
+    if (QDialog* sheet = controller->sidebar()->settingsSheet()) {
+        ok = save(sheet, dir.filePath(QStringLiteral("07-settings.png"))) && ok;
+        sheet->close();
+    }
+
+    AppPreferences::applyAppearance(AppPreferences::Appearance::dark);
+    ok = save(window, dir.filePath(QStringLiteral("08-dashboard-dark.png"))) && ok;
+    controller->sidebar()->showSettings();
+    if (QDialog* sheet = controller->sidebar()->settingsSheet()) {
+        ok = save(sheet, dir.filePath(QStringLiteral("09-settings-dark.png"))) && ok;
+        sheet->close();
+    }
+    ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
+    ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
+    return ok;
+}
+
+} // namespace Screenshots

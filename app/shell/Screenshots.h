@@ -1,0 +1,21 @@
+// Headless rendering of the running program for review: one PNG per section, the settings sheet, and
+// the dashboard and sheet again in the dark appearance, a sheet of chart palette swatches and
+// one of every named symbol. Used by scripts/screenshots.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class AppDelegate;
+class UpdateFeed;
+
+namespace Screenshots {
+
+// A feed that always offers a fixed newer release, so the update button shows in the pictures.
+std::shared_ptr<UpdateFeed> demoFeed();
+
+// Writes the PNG files into folder (created if needed). False when a file could not be written.
+bool writeAll(AppDelegate& delegate, const QString& folder);
+
+} // namespace Screenshots

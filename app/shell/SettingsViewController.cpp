@@ -1,0 +1,150 @@
+#include "SettingsViewController.h"
+
+#include "AppInfo.h"
+#include "AppPreferences.h"
+#include "SegmentedControl.h"
+#include "SymbolIcons.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+std::function<void(const QUrl&)>& urlOpener()
+{
+    static std::function<void(const QUrl&)> opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    return opener;
+}
+
+QLabel* rowLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setPixelSize(13);
+    label->setFont(font);
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return label;
+}
+} // namespace
+
+SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent)
+{
+    QStringList labels;
+    for (AppPreferences::Appearance a : AppPreferences::allAppearances)
+        labels << AppPreferences::label(a);
+    m_appearanceControl = new SegmentedControl(labels, this);
+    const AppPreferences::Appearance current = AppPreferences::appearance();
+    int selected = 0;
+    for (int i = 0; i < static_cast<int>(AppPreferences::allAppearances.size()); ++i) {
+        if (AppPreferences::allAppearances[static_cast<std::size_t>(i)] == current)
+            selected = i;
+    }
+    m_appearanceControl->setSelectedIndex(selected);
+    connect(m_appearanceControl, &SegmentedControl::selectionChanged, this, &SettingsViewController::appearanceChanged);
+
+    m_feedbackButton = new QPushButton(QStringLiteral("Send Feedback"), this);
+    m_feedbackButton->setAutoDefault(false);
+    m_feedbackButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(m_feedbackButton, &QPushButton::clicked, this, &SettingsViewController::sendFeedback);
+
+    m_doneButton = new QPushButton(QStringLiteral("Done"), this);
+    m_doneButton->setDefault(true);
+    connect(m_doneButton, &QPushButton::clicked, this, &SettingsViewController::close);
+
+    // Header: icon, name and version.
+    auto* icon = new QLabel(this);
+    icon->setPixmap(SymbolIcons::applicationIcon().pixmap(QSize(56, 56), devicePixelRatioF()));
+    icon->setFixedSize(56, 56);
+    auto* name = new QLabel(AppInfo::name, this);
+    QFont nameFont = name->font();
+    nameFont.setPixelSize(15);
+    nameFont.setWeight(QFont::DemiBold);
+    name->setFont(nameFont);
+    auto* version = new QLabel(
+        QStringLiteral("Version %1 (%2)").arg(AppInfo::appVersion(), AppInfo::appBuild()), this);
+    version->setObjectName(QStringLiteral("versionLabel"));
+    QFont versionFont = version->font();
+    versionFont.setPixelSize(12);
+    version->setFont(versionFont);
+    version->setForegroundRole(QPalette::PlaceholderText);
+    auto* nameColumn = new QVBoxLayout;
+    nameColumn->setSpacing(2);
+    nameColumn->addStretch(1);
+    nameColumn->addWidget(name);
+    nameColumn->addWidget(version);
+    nameColumn->addStretch(1);
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    header->addWidget(icon);
+    header->addLayout(nameColumn, 1);
+
+    auto* separator = new QFrame(this);
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+
+    auto* grid = new QGridLayout;
+    grid->setVerticalSpacing(16);
+    grid->setHorizontalSpacing(12);
+    grid->addWidget(rowLabel(QStringLiteral("Appearance"), this), 0, 0, Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(m_appearanceControl, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    grid->addWidget(rowLabel(QStringLiteral("Feedback"), this), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(m_feedbackButton, 1, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    grid->setColumnStretch(1, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(m_doneButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 16);
+    layout->setSpacing(0);
+    layout->addLayout(header);
+    layout->addSpacing(18);
+    layout->addWidget(separator);
+    layout->addSpacing(16);
+    layout->addLayout(grid);
+    layout->addSpacing(20);
+    layout->addStretch(1);
+    layout->addLayout(bottom);
+
+    setFixedWidth(400);
+}
+
+void SettingsViewController::appearanceChanged()
+{
+    const int index = m_appearanceControl->selectedIndex();
+    if (index < 0 || index > 2)
+        return;
+    AppPreferences::setAppearance(AppPreferences::allAppearances[static_cast<std::size_t>(index)]);
+    AppPreferences::applyAppearance(AppPreferences::appearance());
+}
+
+QUrl SettingsViewController::feedbackUrl()
+{
+    const QByteArray subject = QUrl::toPercentEncoding(feedbackSubject);
+    const QString text = QStringLiteral("mailto:") + feedbackAddress + QStringLiteral("?subject=")
+                         + (subject.isEmpty() ? feedbackSubject : QString::fromLatin1(subject));
+    return QUrl(text, QUrl::StrictMode);
+}
+
+void SettingsViewController::setUrlOpener(std::function<void(const QUrl&)> opener)
+{
+    urlOpener() = std::move(opener);
+}
+
+void SettingsViewController::sendFeedback()
+{
+    const QUrl url = feedbackUrl();
+    if (url.isValid() && urlOpener())
+        urlOpener()(url);
+}
+
+void SettingsViewController::close()
+{
+    if (QWidget* w = window())
+        w->close();
+}

@@ -1,0 +1,39 @@
+// The settings sheet: the application's icon, name and version, the appearance choice (applied and
+// stored the moment a segment is picked) and the feedback mail link. "Done" (also Return) closes the
+// window that shows it; there is nothing to cancel.
+#pragma once
+
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class QPushButton;
+class SegmentedControl;
+
+class SettingsViewController : public QWidget {
+    Q_OBJECT
+public:
+    explicit SettingsViewController(QWidget* parent = nullptr);
+
+    SegmentedControl* appearanceControl() const { return m_appearanceControl; }
+    QPushButton* feedbackButton() const { return m_feedbackButton; }
+    QPushButton* doneButton() const { return m_doneButton; }
+
+    static inline const QString feedbackAddress = QStringLiteral("feedback@brisklet.io");
+    static inline const QString feedbackSubject = QStringLiteral("Brisklet feedback");
+    // "mailto:" + address + "?subject=" + the percent-encoded subject; invalid when it cannot be formed.
+    static QUrl feedbackUrl();
+    // Where URLs are opened; the desktop's default handler unless replaced (tests).
+    static void setUrlOpener(std::function<void(const QUrl&)> opener);
+
+public slots:
+    void appearanceChanged();
+    void sendFeedback();
+    void close();
+
+private:
+    SegmentedControl* m_appearanceControl = nullptr;
+    QPushButton* m_feedbackButton = nullptr;
+    QPushButton* m_doneButton = nullptr;
+};

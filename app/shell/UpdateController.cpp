@@ -1,0 +1,298 @@
+#include "UpdateController.h"
+
+#include "AppInfo.h"
+#include "NotificationCenter.h"
+#include "platform/FileServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+QString text(const std::string& value) { return QString::fromStdString(value); }
+
+int presentWithMessageBox(const UpdateController::Alert& alert)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setIcon(QMessageBox::Information);
+    box.setWindowTitle(AppInfo::name);
+    box.setText(alert.messageText);
+    box.setInformativeText(alert.informativeText);
+    QList<QAbstractButton*> buttons;
+    if (alert.buttons.isEmpty()) {
+        buttons << box.addButton(QMessageBox::Ok);
+    } else {
+        for (int i = 0; i < alert.buttons.size(); ++i) {
+            QPushButton* button = box.addButton(alert.buttons.at(i), i == 0 ? QMessageBox::AcceptRole
+                                                                            : QMessageBox::RejectRole);
+            buttons << button;
+            if (i == 0)
+                box.setDefaultButton(button);
+        }
+    }
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
+}
+} // namespace
+
+std::optional<brisklet::UpdateManifest> UpdateController::State::payloadManifest() const
+{
+    if (kind == Kind::none)
+        return std::nullopt;
+    return manifest;
+}
+
+bool UpdateController::State::operator==(const State& other) const
+{
+    if (kind != other.kind)
+        return false;
+    switch (kind) {
+    case Kind::none: return true;
+    case Kind::available: return manifest == other.manifest;
+    case Kind::downloading: return manifest == other.manifest && progress == other.progress;
+    case Kind::downloaded: return manifest == other.manifest && file == other.file;
+    case Kind::failed: return manifest == other.manifest && message == other.message;
+    }
+    return false;
+}
+
+UpdateController::ButtonLook UpdateController::buttonLook(const State& state)
+{
+    ButtonLook look;
+    const QString version = text(state.manifest.version);
+    switch (state.kind) {
+    case State::Kind::none:
+        look.visible = false;
+        break;
+    case State::Kind::available:
+        look.visible = true;
+        look.title = QStringLiteral("Update ") + version;
+        look.symbolName = QStringLiteral("arrow.down.circle");
+        look.toolTip = QStringLiteral("Download Brisklet ") + version + QStringLiteral(" to your Downloads folder.");
+        if (state.manifest.notes)
+            look.toolTip += QStringLiteral("\n\n") + text(*state.manifest.notes);
+        break;
+    case State::Kind::downloading:
+        look.visible = true;
+        look.title = QString::number(static_cast<long long>(state.progress * 100.0)) + QStringLiteral("%");
+        look.symbolName = QStringLiteral("arrow.down.circle.dotted");
+        look.enabled = false;
+        look.toolTip = QStringLiteral("Downloading");
+        break;
+    case State::Kind::downloaded:
+        look.visible = true;
+        look.title = QStringLiteral("Open ") + version;
+        look.symbolName = QStringLiteral("shippingbox");
+        look.toolTip = QStringLiteral("Open ") + QFileInfo(state.file).fileName()
+                       + QStringLiteral(", then drag Brisklet into Applications.");
+        break;
+    case State::Kind::failed:
+        look.visible = true;
+        look.title = QStringLiteral("Retry ") + version;
+        look.symbolName = QStringLiteral("exclamationmark.arrow.circlepath");
+        look.toolTip = state.message;
+        break;
+    }
+    return look;
+}
+
+UpdateController& UpdateController::shared()
+{
+    static UpdateController* controller = [] {
+        auto* c = new UpdateController(makeDefaultUpdateFeed());
+        // Worker threads must not outlive the event loop they report to.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, c, &UpdateController::shutdown);
+        return c;
+    }();
+    return *controller;
+}
+
+UpdateController::UpdateController(std::shared_ptr<UpdateFeed> feed, QObject* parent)
+    : UpdateController(std::move(feed), Environment{}, parent)
+{
+}
+
+UpdateController::UpdateController(std::shared_ptr<UpdateFeed> feed, Environment environment, QObject* parent)
+    : QObject(parent), m_feed(std::move(feed)), m_environment(std::move(environment))
+{
+    if (!m_environment.presentAlert)
+        m_environment.presentAlert = presentWithMessageBox;
+    if (!m_environment.openFile)
+        m_environment.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    if (!m_environment.downloadsFolder) {
+        m_environment.downloadsFolder = [] {
+            const std::string folder = brisklet::platform::downloadsDirectory();
+            if (!folder.empty())
+                return text(folder);
+            return text(brisklet::platform::joinPath(brisklet::platform::homeDirectory(), "Downloads"));
+        };
+    }
+    m_currentBuild = m_environment.currentBuild >= 0 ? m_environment.currentBuild : AppInfo::currentBuild();
+    m_displayVersion = m_environment.displayVersion.isEmpty() ? AppInfo::appVersion() : m_environment.displayVersion;
+}
+
+UpdateController::~UpdateController()
+{
+    shutdown();
+}
+
+void UpdateController::shutdown()
+{
+    if (m_timer)
+        m_timer->stop();
+    for (std::jthread* worker : {&m_checkThread, &m_downloadThread}) {
+        if (worker->joinable()) {
+            worker->request_stop();
+            worker->join();
+        }
+    }
+}
+
+void UpdateController::start()
+{
+    if (m_timer)
+        return;
+    check(false);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(checkIntervalSeconds * 1000);
+    m_timer->setTimerType(Qt::VeryCoarseTimer);
+    connect(m_timer, &QTimer::timeout, this, [this] { check(false); });
+    m_timer->start();
+}
+
+void UpdateController::checkForUpdatesFromMenu()
+{
+    check(true);
+}
+
+void UpdateController::check(bool userInitiated)
+{
+    if (m_isChecking)
+        return;
+    if (m_state.kind == State::Kind::downloading)
+        return;
+    m_isChecking = true;
+    if (m_checkThread.joinable())
+        m_checkThread.join(); // the previous check has already reported; its thread is finishing
+    m_checkThread = std::jthread([this, feed = m_feed, userInitiated](std::stop_token stop) {
+        std::optional<brisklet::UpdateManifest> manifest;
+        try {
+            manifest = feed->fetchManifest(stop);
+        } catch (...) {
+            manifest.reset(); // a fetch reports failure as no manifest, whatever went wrong
+        }
+        QMetaObject::invokeMethod(
+            this, [this, manifest, userInitiated] { finishCheck(manifest, userInitiated); }, Qt::QueuedConnection);
+    });
+}
+
+void UpdateController::finishCheck(const std::optional<brisklet::UpdateManifest>& manifest, bool userInitiated)
+{
+    m_isChecking = false;
+    if (manifest) {
+        if (m_currentBuild >= manifest->build) {
+            setState(State::none());
+        } else if (m_state.payloadManifest() != manifest) {
+            setState(State::available(*manifest));
+        }
+    }
+    if (userInitiated)
+        reportCheck(manifest);
+}
+
+void UpdateController::reportCheck(const std::optional<brisklet::UpdateManifest>& manifest)
+{
+    Alert alert;
+    if (manifest && m_currentBuild < manifest->build) {
+        alert.messageText = QStringLiteral("Brisklet ") + text(manifest->version) + QStringLiteral(" is available");
+        alert.informativeText = QStringLiteral("You have version ") + m_displayVersion + QStringLiteral(".");
+        if (manifest->notes)
+            alert.informativeText += QStringLiteral("\n") + text(*manifest->notes);
+        alert.buttons = {QStringLiteral("Download"), QStringLiteral("Later")};
+        if (m_environment.presentAlert(alert) == 0)
+            performPrimaryAction();
+        return;
+    }
+    if (manifest) {
+        alert.messageText = QStringLiteral("Brisklet is up to date");
+        alert.informativeText = QStringLiteral("Version ") + m_displayVersion + QStringLiteral(" is the newest version.");
+    } else {
+        alert.messageText = QStringLiteral("Couldn't check for updates");
+        alert.informativeText = QStringLiteral("Brisklet couldn't reach ") + m_feed->hostName()
+                                + QStringLiteral(". Check your connection and try again.");
+    }
+    m_environment.presentAlert(alert);
+}
+
+void UpdateController::performPrimaryAction()
+{
+    switch (m_state.kind) {
+    case State::Kind::available:
+    case State::Kind::failed:
+        download(m_state.manifest);
+        break;
+    case State::Kind::downloaded:
+        if (brisklet::platform::exists(m_state.file.toStdString()))
+            m_environment.openFile(m_state.file);
+        else
+            download(m_state.manifest);
+        break;
+    case State::Kind::downloading:
+    case State::Kind::none:
+        break;
+    }
+}
+
+void UpdateController::download(const brisklet::UpdateManifest& manifest)
+{
+    setState(State::downloading(manifest, 0.0));
+    const std::string folder = m_environment.downloadsFolder().toStdString();
+    if (m_downloadThread.joinable())
+        m_downloadThread.join(); // a finished download's thread; only one download runs at a time
+    m_downloadThread = std::jthread([this, feed = m_feed, manifest, folder](std::stop_token stop) {
+        auto progress = [this, manifest](double fraction) {
+            QMetaObject::invokeMethod(
+                this, [this, manifest, fraction] { reportProgress(manifest, fraction); }, Qt::QueuedConnection);
+        };
+        try {
+            const QString file = text(feed->download(manifest, folder, progress, stop));
+            QMetaObject::invokeMethod(
+                this,
+                [this, manifest, file] {
+                    setState(State::downloaded(manifest, file));
+                    m_environment.openFile(file);
+                },
+                Qt::QueuedConnection);
+        } catch (const std::exception& error) {
+            const QString message = describeFailure(error);
+            QMetaObject::invokeMethod(
+                this, [this, manifest, message] { setState(State::failed(manifest, message)); }, Qt::QueuedConnection);
+        } catch (...) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, manifest] { setState(State::failed(manifest, QStringLiteral("The download failed."))); },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void UpdateController::reportProgress(const brisklet::UpdateManifest& manifest, double fraction)
+{
+    // A late report must not revive a finished download or touch a different one.
+    if (m_state.kind != State::Kind::downloading || !(m_state.manifest == manifest))
+        return;
+    setState(State::downloading(manifest, fraction));
+}
+
+void UpdateController::setState(const State& state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged();
+    NotificationCenter::shared().post(NotificationNames::updateStateChanged, this);
+}

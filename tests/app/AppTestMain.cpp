@@ -1,0 +1,26 @@
+// Runs the app tests inside one QApplication on the offscreen platform, with a private home and
+// settings folder so no user preference is read or changed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8()); // private (0700), as Qt expects
+
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Brisklet"));
+    QApplication::setApplicationName(QStringLiteral("Brisklet"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
