@@ -14,8 +14,11 @@ namespace brisklet::LeftoverScanner {
 
 namespace {
 
+// A NUL ends a path for the system, so text holding one would name the folder above it.
 bool isSingleComponent(const std::string& text) {
-    return !text.empty() && text != "." && text != ".." && text.find('/') == std::string::npos;
+    static const std::string separators("/\0", 2);
+    return !text.empty() && text != "." && text != ".." &&
+           text.find_first_of(separators) == std::string::npos;
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {

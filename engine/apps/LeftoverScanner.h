@@ -17,7 +17,7 @@
 namespace brisklet::LeftoverScanner {
 
 // The candidate paths in probing order, duplicates included. An identifier or name that is not a
-// single path component (empty, ".", "..", or containing "/") contributes no candidates, so that
+// single path component (empty, ".", "..", or containing "/" or a NUL) contributes no candidates, so that
 // text from a bundle's property list cannot point outside the places searched.
 std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home);
 

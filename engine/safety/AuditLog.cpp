@@ -189,6 +189,9 @@ void AuditLog::write(const Entry& entry) {
     const std::string line = encode(entry) + "\n";
     bool written = appendLine(m_filePath, line);
     if (!written && errno == ENOENT) {
+        // The folder may have gone since construction (a user can trash it like any other): make it again
+        // rather than lose this and every later entry.
+        platform::createDirectories(m_directory, 0700);
         written = createWithLine(m_directory, m_filePath, line);
         if (!written) // someone else created it first: append like any other time
             written = appendLine(m_filePath, line);
@@ -263,8 +266,13 @@ std::optional<AuditLog::Entry> AuditLog::decode(std::string_view line) {
     if (bytes->is_number_unsigned() &&
         bytes->get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
         return std::nullopt;
+    // The clock counts nanoseconds in 64 bits (about 292 years either side of 1970); a time it cannot
+    // hold, once 2001 is added, would wrap around into a wrong date.
+    static const double clockRange =
+        double(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::duration::max()).count()) -
+        double(referenceDateUnixSeconds) - 1.0;
     const double seconds = timestamp->get<double>();
-    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e15)
+    if (!std::isfinite(seconds) || std::fabs(seconds) > clockRange)
         return std::nullopt;
     return Entry{fromSecondsSinceReferenceDate(seconds), operation->get<std::string>(), path->get<std::string>(),
                  bytes->get<std::int64_t>(), result->get<std::string>()};

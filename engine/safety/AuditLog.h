@@ -41,7 +41,8 @@ public:
         bool operator==(const Entry&) const = default;
     };
 
-    // Creates directory (with missing parents) if it can; later writes fail silently if it cannot.
+    // Creates directory (with missing parents) if it can, and again at a write that finds it gone;
+    // writes fail silently where it cannot be made.
     explicit AuditLog(std::string directory);
     // Writes everything still queued, then stops the writer.
     ~AuditLog();

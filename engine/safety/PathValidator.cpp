@@ -90,19 +90,56 @@ std::optional<Rejection> isBlocked(const std::string& candidate, const std::stri
     return std::nullopt;
 }
 
+bool existsItself(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Where the item itself lies: the folders above resolved, its own name kept (trailing separators
+// ignored). The Trash moves a symbolic link from there, not its target. Nothing when the folder does
+// not resolve or the name is "." or "..".
+std::optional<std::string> placeOf(const std::string& path) {
+    std::string stripped = path;
+    while (stripped.size() > 1 && stripped.back() == '/')
+        stripped.pop_back();
+    const std::string name = platform::lastPathComponent(stripped);
+    if (name.empty() || name == "." || name == "..")
+        return std::nullopt;
+    const auto folder = platform::resolvedPath(platform::parentPath(stripped));
+    if (!folder)
+        return std::nullopt;
+    return platform::joinPath(*folder, name);
+}
+
+// realpath decides for existing paths (every link followed, the last one too). Where it fails on an
+// item that is there all the same (a dangling link, a link loop), the item is judged where it lies.
+// Otherwise the lexical form stands in for a path that does not resolve.
+std::string candidateFor(const std::string& path) {
+    if (auto resolved = platform::resolvedPath(path))
+        return *resolved;
+    if (auto place = placeOf(path); place && existsItself(*place))
+        return *place;
+    return platform::standardizedPath(path);
+}
+
 } // namespace
 
 std::optional<Rejection> deletionRejection(const std::string& path, const std::string& home,
                                            const HostProfile& profile) {
     if (path.empty() || path.front() != '/')
         return Rejection::notAbsolute();
+    // The system reads a path only up to a NUL, so such text names nothing of its own.
+    if (path.find('\0') != std::string::npos)
+        return Rejection::nonexistent();
 
-    // realpath decides for existing paths (every link followed, the last one too); the lexical form
-    // stands in for paths that do not resolve.
-    const std::string candidate = platform::resolvedPath(path).value_or(platform::standardizedPath(path));
+    const std::string candidate = candidateFor(path);
 
     if (auto rejection = isBlocked(candidate, home, profile))
         return rejection;
+    // A link is moved from where it lies: a link inside a protected place is refused wherever it leads.
+    if (auto place = placeOf(path); place && *place != candidate && existsItself(*place))
+        if (auto rejection = isBlocked(*place, home, profile))
+            return rejection;
 
     struct stat st {};
     if (::lstat(candidate.c_str(), &st) != 0)

@@ -15,9 +15,12 @@ namespace {
 const char* const noLongerInTrash = "no longer in the Trash";
 const char* const notInTrash = "not in the Trash";
 
+// The system reads a path only up to a NUL: text holding one would name a folder above the item.
+bool holdsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
 bool somethingAt(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    return !holdsNul(path) && ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string absolutePath(const std::string& path) {
@@ -137,7 +140,7 @@ PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
 }
 
 bool TrashService::isInsideTrash(const std::string& path) {
-    if (path.empty())
+    if (path.empty() || holdsNul(path))
         return false;
     const std::string candidate = placeOf(path);
     for (const std::string& trash : platform::Trash::trashDirectoriesFor(candidate)) {

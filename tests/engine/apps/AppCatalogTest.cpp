@@ -328,6 +328,33 @@ TEST(AppCatalogMeasuring, DiscoverSortsBySizeThenName) {
     EXPECT_TRUE(AppCatalog::discoverApplications({tree.path("none")}).empty());
 }
 
+TEST(AppCatalogMeasuring, DiscoverKeepsListingOrderAmongEqualSizesAndNames) {
+    ASSERT_TRUE(posixLocale);
+    TempTree tree;
+    // Enough equal entries that an unstable sort would shuffle them.
+    for (int index = 0; index < 40; ++index) {
+        const std::string bundle = "root" + std::to_string(index % 2) + "/copy" + std::to_string(index) + ".app";
+        makeBundle(tree, bundle, {{"CFBundleName", "s:Same"}});
+        tree.writeFileOfSize(bundle + "/Contents/payload", 8192);
+    }
+    tree.makeDir("root0/Empty.app"); // measures less than every other bundle: last
+    const std::vector<std::string> roots{tree.path("root1"), tree.path("root0")};
+    const auto listed = AppCatalog::listApplications(roots);
+    const auto discovered = AppCatalog::discoverApplications(roots);
+    ASSERT_EQ(discovered.size(), 41u);
+    EXPECT_EQ(discovered.back().name, "Empty");
+    std::vector<std::string> listedPaths, discoveredPaths;
+    for (const ApplicationEntry& entry : listed)
+        if (entry.name == "Same")
+            listedPaths.push_back(entry.path);
+    for (std::size_t index = 0; index + 1 < discovered.size(); ++index) {
+        EXPECT_EQ(discovered[index].sizeBytes, discovered[0].sizeBytes);
+        discoveredPaths.push_back(discovered[index].path);
+    }
+    EXPECT_EQ(discoveredPaths, listedPaths);
+    EXPECT_EQ(listedPaths.front().rfind(tree.path("root1"), 0), 0u) << "roots in the order given";
+}
+
 TEST(ApplicationEntryValue, WithSizeCopiesAndAbsentDiffersFromEmpty) {
     const ApplicationEntry entry{"Tool", "org.example.tool", "/Applications/Tool.app", 0, "1.0", false};
     const ApplicationEntry sized = entry.withSize(42);

@@ -66,6 +66,18 @@ TEST(LeftoverCandidates, TextThatIsNotOneComponentCannotLeaveTheSearchedPlaces) 
     EXPECT_EQ(nameOnly.size(), 3u);
 }
 
+TEST(LeftoverScanner, TextWithANulByteNeverStandsForTheFolderAbove) {
+    // A property-list string may hold a NUL; the system would read the path only up to it, so "\0" as a
+    // name would make the whole Application Support folder a leftover.
+    TempTree home;
+    home.writeFileOfSize("Library/Application Support/Other App/data", 4096);
+    home.writeFileOfSize("Library/Caches/org.example/cache", 4096);
+    const std::string nul(1, '\0');
+    EXPECT_TRUE(scan(app(std::nullopt, nul), home).empty());
+    EXPECT_TRUE(scan(app("org.example" + nul + "x", "Tool" + nul), home).empty());
+    EXPECT_TRUE(LeftoverScanner::candidates(app("org.example" + nul, nul + "Tool"), home.root()).empty());
+}
+
 TEST(LeftoverScanner, PreferencesFileIsSizedByAllocatedBlocks) {
     TempTree home;
     const std::string prefs = home.writeFileOfSize("Library/Preferences/org.example.tool.plist", 5000);

@@ -118,6 +118,21 @@ TEST(AuditLogReading, GarbageForeignAndIncompleteLinesAreSkippedOneByOne) {
     EXPECT_EQ(entries[1].path, "/plain/slash");
 }
 
+TEST(AuditLogReading, ATimestampBeyondTheClocksRangeIsSkippedRatherThanWrappedAround) {
+    // Far enough out to overflow the clock's nanosecond count, alone or once 2001 is added.
+    for (const char* seconds : {"1e12", "-1e12", "8.5e9", "-10.1e9"}) {
+        const std::string line = std::string("{\"timestamp\":") + seconds +
+                                 ",\"operation\":\"trash\",\"path\":\"\\/a\",\"bytes\":1,\"result\":\"ok\"}";
+        const auto entry = AuditLog::decode(line);
+        EXPECT_FALSE(entry) << seconds << " read back as "
+                            << (entry ? AuditLog::secondsSinceReferenceDate(entry->timestamp) : 0.0);
+    }
+    // A date far out but within the clock's range still reads back.
+    const auto future = AuditLog::decode(validLine(1).replace(13, 11, "3000000000.25"));
+    ASSERT_TRUE(future);
+    EXPECT_DOUBLE_EQ(AuditLog::secondsSinceReferenceDate(future->timestamp), 3000000000.25);
+}
+
 TEST(AuditLogReading, AMissingFileOrAnyInvalidUtf8ReadsAsEmpty) {
     TempTree tree;
     AuditLog missing(tree.path("none"));
@@ -170,6 +185,21 @@ TEST(AuditLogWriting, AFileThatCannotBeOpenedForWritingIsNeverReplaced) {
     ASSERT_EQ(status, 0);
     EXPECT_EQ(readFile(file), contents);
     EXPECT_EQ(folderNames(folder), std::vector<std::string>{"audit.jsonl"});
+}
+
+TEST(AuditLogWriting, AFolderRemovedSinceConstructionIsMadeAgainSoNothingIsLost) {
+    TempTree tree;
+    AuditLog log(tree.path("data/Brisklet"));
+    log.record("trash", "/x/one", 1, "ok");
+    log.flush();
+    // The folder is a user's folder like any other: it may be trashed, even through Brisklet itself.
+    ASSERT_EQ(::rename(tree.path("data/Brisklet").c_str(), tree.path("trashed").c_str()), 0);
+    log.record("trash", tree.path("data/Brisklet"), 2, "ok");
+    log.flush();
+    const auto entries = log.recentEntries(10);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].bytes, 2);
+    EXPECT_EQ(fileLines(tree.path("trashed/audit.jsonl")).size(), 1u) << "the moved file is left as it is";
 }
 
 TEST(AuditLogWriting, AFolderInThePlaceOfTheFileIsLeftAlone) {

@@ -1,5 +1,6 @@
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
+#include "platform/FileOperations.h"
 #include "platform/FileServices.h"
 #include "safety/PathValidator.h"
 
@@ -88,6 +89,51 @@ TEST(PathValidatorSymlinks, ALinkIntoAProtectedTreeIsRefusedAndADanglingLinkAllo
     EXPECT_EQ(check(tree.path("link-to-tool")), Rejection::protectedPrefix("/usr"));
     EXPECT_EQ(check(tree.path("link-to-etc")), Rejection::rootLevelPath());
     EXPECT_EQ(check(tree.path("dangling")), std::nullopt);
+}
+
+TEST(PathValidatorSymlinks, ADanglingLinkReachedThroughALinkedFolderIsJudgedWhereItLies) {
+    // Dangling links do occur inside system trees (Debian ships /etc/modules-load.d/modules.conf as one).
+    // realpath fails on them, but the Trash would still move the link from where it lies.
+    TempTree tree;
+    HostProfile profile = hostProfile();
+    const std::string guarded = *platform::resolvedPath(tree.makeDir("guarded"));
+    profile.extraProtectedTrees.push_back(guarded);
+    tree.symlink("guarded/dangling", tree.path("nowhere"));
+    tree.makeDir("open");
+    tree.symlink("open/into-guarded", guarded);
+    tree.symlink("open/dangling", tree.path("nowhere"));
+    const auto judge = [&](const std::string& relative) {
+        return PathValidator::deletionRejection(tree.path(relative), "/home/nobody-here", profile);
+    };
+    EXPECT_EQ(judge("open/into-guarded/dangling"), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge("open/into-guarded/dangling/"), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge("open/dangling"), std::nullopt);
+    EXPECT_EQ(judge("open/into-guarded/missing"), Rejection::nonexistent()) << "nothing there to move";
+    EXPECT_EQ(judge("open/missing"), Rejection::nonexistent());
+}
+
+TEST(PathValidatorSymlinks, ALinkLyingInAProtectedPlaceIsRefusedWhereverItLeads) {
+    // The Trash moves a link itself, so where it lies matters as much as where it leads.
+    TempTree tree;
+    HostProfile profile = hostProfile();
+    const std::string guarded = *platform::resolvedPath(tree.makeDir("guarded"));
+    profile.extraProtectedTrees.push_back(guarded);
+    const std::string open = tree.writeFile("open/site.conf", "x");
+    tree.symlink("guarded/sites-enabled/site", open);
+    tree.symlink("open/into-guarded", guarded);
+    const std::string home = *platform::resolvedPath(tree.makeDir("home/me"));
+    tree.makeDir("dotfiles/config");
+    tree.symlink("home/me/.config", tree.path("dotfiles/config"));
+    const auto judge = [&](const std::string& path) { return PathValidator::deletionRejection(path, home, profile); };
+
+    EXPECT_EQ(judge(tree.path("guarded/sites-enabled/site")), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge(tree.path("open/into-guarded/sites-enabled/site")), Rejection::protectedPrefix(guarded));
+    EXPECT_EQ(judge(home + "/.config"), Rejection::protectedPath(home + "/.config"));
+    EXPECT_EQ(judge(home + "/.config/"), Rejection::protectedPath(home + "/.config"));
+    // What the links lead to stays allowed, and so does a link to it from an open place.
+    EXPECT_EQ(judge(open), std::nullopt);
+    EXPECT_EQ(judge(tree.path("dotfiles/config")), std::nullopt);
+    EXPECT_EQ(judge(tree.symlink("open/to-site", open)), std::nullopt);
 }
 
 TEST(PathValidatorHome, HomeAndItsKeyFoldersAreProtectedButTheirContentsAllowed) {

@@ -136,6 +136,16 @@ TEST_F(TrashServiceTest, ASymbolicLinkIsTrashedItselfAndItsTargetStays) {
     EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), target);
 }
 
+TEST_F(TrashServiceTest, AProtectedLocationThatIsALinkStaysWhereItIs) {
+    // Dotfile managers link ~/.config to a repository; the link is the protected location itself.
+    const std::string repository = tree.makeDir("dotfiles/config");
+    const std::string config = tree.symlink("home/me/.config", repository);
+    const auto outcome = service.movePathToTrash(config, 0);
+    EXPECT_EQ(outcome.failureDescription, "refusing to delete protected location " + config);
+    EXPECT_TRUE(somethingAt(config));
+    EXPECT_TRUE(folderNames(environment.homeTrash()).empty() || folderNames(filesFolder()).empty());
+}
+
 TEST_F(TrashServiceTest, TheTrashItselfAndItemsInsideItAreNeverTrashedAgain) {
     const std::string item = tree.writeFile("work/a", "x");
     const auto trashed = service.movePathToTrash(item, 0);
@@ -302,6 +312,26 @@ TEST_F(TrashServiceTest, PurgingSomethingInsideATrashedFolderDropsTheStaleFolder
     EXPECT_TRUE(purged[0].success);
     EXPECT_EQ(readFile(environment.homeTrash() + "/directorysizes"), "");
     EXPECT_TRUE(somethingAt(infoFile("folder"))) << "the folder itself is still in the Trash";
+}
+
+TEST_F(TrashServiceTest, APathHoldingANulByteNamesNothingAndTouchesNothing) {
+    // The system reads a path only up to a NUL: "files/\0" would be the whole files folder.
+    const std::string nul(1, '\0');
+    const std::string kept = tree.writeFile("work/kept", "k");
+    const auto trashed = service.movePathToTrash(kept, 1);
+    ASSERT_TRUE(trashed.success);
+    EXPECT_FALSE(TrashService::isInsideTrash(filesFolder() + "/" + nul));
+    const auto purged = service.purgeFromTrash({{filesFolder() + "/" + nul, 1}, {*trashed.trashPath + nul + "x", 1}});
+    EXPECT_EQ(purged[0].failureDescription, "not in the Trash");
+    EXPECT_EQ(purged[1].failureDescription, "not in the Trash");
+    const auto restored = service.restoreFromTrash({{*trashed.trashPath + nul + "x", tree.path("work/back"), 1}});
+    EXPECT_EQ(restored[0].failureDescription, "no longer in the Trash");
+    EXPECT_EQ(readFile(*trashed.trashPath), "k");
+    const std::string folder = tree.makeDir("work/folder");
+    tree.writeFile("work/folder/inside", "i");
+    const auto outcome = service.movePathToTrash(folder + "/" + nul + "/x", 0);
+    EXPECT_EQ(outcome.failureDescription, "path does not exist");
+    EXPECT_EQ(readFile(folder + "/inside"), "i");
 }
 
 TEST_F(TrashServiceTest, InsideTheTrashMeansStrictlyBelowItsFilesFolderJudgedByWhereALinkLies) {
