@@ -44,6 +44,7 @@ struct DirectoryWork {
     std::vector<ScanNode> fileNodes;  // one leaf per non-folder entry, in listing order
     std::vector<Subdir> subdirs;      // folders to descend into, in listing order
     std::int64_t localBytes = 0;      // sum of the file nodes' sizes
+    std::int64_t fileCount = 0;       // non-folder entries counted (also where no nodes are kept)
     bool unreadable = false;          // could not be opened, or timed out
     bool timedOut = false;            // cut off by the deadline (always with unreadable)
 

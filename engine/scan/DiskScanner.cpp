@@ -106,9 +106,12 @@ struct LinuxDirent64Head {
 };
 constexpr std::size_t nameOffset = offsetof(LinuxDirent64Head, d_type) + 1;
 
-// Reads one folder: the whole listing first, then one status query per entry.
+// Reads one folder: the whole listing first, then one status query per entry. Inside a folded folder
+// (where large files are not collected either) files are only counted and sized: their nodes would be
+// dropped when the folded folder completes.
 DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optional<std::uint64_t> device,
                          bool collectLargeFiles, bool validateRoot, const StopCheck& stop) {
+    const bool keepNodes = collectLargeFiles;
     if (stop())
         return {};
     if (validateRoot) {
@@ -172,8 +175,11 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
             names.append(name, ::strnlen(name, 1024));
             names.push_back('\0');
             // Each entry counts as one read for the hook, so tests can stall a listing midway.
-            if (ctx.hook && pos < n)
+            if (ctx.hook && pos < n) {
                 ctx.call(path, "read");
+                if (stop())
+                    return {};
+            }
         }
         if (stop())
             return {};
@@ -182,16 +188,23 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
         return {};
 
     DirectoryWork work;
-    work.fileNodes.reserve(offsets.size());
+    if (keepNodes)
+        work.fileNodes.reserve(offsets.size());
     const std::string prefix = path == "/" ? std::string("/") : path + "/";
+    const auto pathOf = [&prefix](const char* name, std::size_t length) {
+        std::string entryPath;
+        entryPath.reserve(prefix.size() + length);
+        entryPath.append(prefix).append(name, length);
+        return entryPath;
+    };
     for (const std::uint32_t offset : offsets) {
         if (stop())
             return {};
         const char* name = names.data() + offset;
         const std::size_t nameLength = std::strlen(name);
         std::string entryPath;
-        entryPath.reserve(prefix.size() + nameLength);
-        entryPath.append(prefix).append(name, nameLength);
+        if (keepNodes || ctx.hook)
+            entryPath = pathOf(name, nameLength);
 
         if (ctx.hook)
             ctx.call(entryPath, "stat");
@@ -205,6 +218,8 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
             continue; // vanished or unreadable entries are neither counted nor reported
 
         if (S_ISDIR(st.st_mode)) {
+            if (entryPath.empty())
+                entryPath = pathOf(name, nameLength);
             if (device && st.st_dev != *device && platform::isMountPoint(entryPath))
                 continue; // another volume is mounted here
             const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0;
@@ -218,6 +233,9 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
                                 static_cast<std::uint64_t>(st.st_ino)}))
             size = 0;
         work.localBytes += size;
+        work.fileCount += 1;
+        if (!keepNodes)
+            continue;
         ScanNode leaf{FileEntry{std::string(name, nameLength), std::move(entryPath), size, false,
                                 ScanState::complete},
                       std::nullopt};
@@ -290,17 +308,22 @@ private:
                 return ctx.options.rootSkipNames.count(platform::lastPathComponent(sub.path)) != 0;
             });
         }
-        ctx.stats->addDirectory(static_cast<std::int64_t>(work.fileNodes.size()), work.localBytes, path);
+        ctx.stats->addDirectory(work.fileCount, work.localBytes, path);
 
         auto pending = std::make_shared<PendingFolder>();
         pending->firstSlot = work.fileNodes.size();
         pending->localBytes = work.localBytes;
         pending->folded = folded;
         pending->parent = std::move(parent);
-        std::vector<ScanNode> children = std::move(work.fileNodes);
-        children.resize(children.size() + work.subdirs.size());
         pending->node = ScanNode{FileEntry{std::move(name), std::move(path), 0, true, ScanState::complete},
-                                 std::move(children)};
+                                 std::nullopt};
+        // Folded folders and everything below them keep no children (the same folders where large
+        // files are not collected).
+        if (collectLargeFiles) {
+            std::vector<ScanNode> children = std::move(work.fileNodes);
+            children.resize(children.size() + work.subdirs.size());
+            pending->node.children = std::move(children);
+        }
         if (work.subdirs.empty()) {
             complete(std::move(pending));
             return;
@@ -318,8 +341,10 @@ private:
     void deliver(ScanNode node, std::shared_ptr<PendingFolder> parent) const {
         while (parent) {
             const std::int64_t size = node.entry.isDirectory ? std::max<std::int64_t>(node.entry.sizeBytes, 0) : 0;
-            const std::size_t slot = parent->firstSlot + parent->nextSlot.fetch_add(1);
-            (*parent->node.children)[slot] = std::move(node);
+            if (parent->node.children) {
+                const std::size_t slot = parent->firstSlot + parent->nextSlot.fetch_add(1);
+                (*parent->node.children)[slot] = std::move(node);
+            }
             parent->childBytes.fetch_add(size);
             if (parent->remaining.fetch_sub(1, std::memory_order_acq_rel) != 1)
                 return;
@@ -351,6 +376,10 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
                              std::stop_token stop) const {
     if (stop.stop_requested())
         throw Cancelled();
+    // The system reads a path only up to a NUL: such a root names some other folder (and every entry
+    // path built below it would name that folder again, without end).
+    if (root.find('\0') != std::string::npos)
+        throw ScanError(root);
     const auto ctx = std::make_shared<ScanContext>(m_options, m_beforeCall, stats ? stats : std::make_shared<ScanStats>());
     std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
 

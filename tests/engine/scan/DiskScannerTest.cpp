@@ -194,7 +194,10 @@ TEST(ScanHook, SeesEveryFileSystemCallWithItsPath) {
 TEST(ScanRoot, MissingRootOrFileRootFailsWithItsPath) {
     TempTree tree;
     const std::string file = tree.writeFile("file", "x");
-    for (const std::string& root : {file, tree.path("missing")}) {
+    tree.makeDir("sub");
+    // A NUL cuts the path short for the system: it must not scan the folder before it instead.
+    const std::string withNul = tree.path("sub") + std::string(1, '\0') + "more";
+    for (const std::string& root : {file, tree.path("missing"), withNul}) {
         try {
             scan(root);
             ADD_FAILURE() << "no error for " << root;
