@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unordered_map>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -38,6 +40,10 @@ struct ScanContext {
     LargeFileCollector large;
     DirectoryIOPool pool;
     std::atomic<bool> cancelled{false};
+
+    // Per device: whether its file system fills every listing buffer until the folder ends.
+    std::mutex fileSystemsLock;
+    std::unordered_map<std::uint64_t, bool> fillsListingBuffers;
 
     std::mutex doneLock;
     std::condition_variable doneSignal;
@@ -77,6 +83,34 @@ struct ScanContext {
         pool.cancel();
     }
 };
+
+// Local file systems whose listing call stops short of a full buffer only at the end of the folder.
+// On them a short answer ends the listing, which saves one call per folder; network and user-space
+// file systems may answer short in the middle and always get the confirming call.
+bool fillsListingBuffers(ScanContext& ctx, int fd, std::uint64_t device) {
+    {
+        std::lock_guard lock(ctx.fileSystemsLock);
+        if (const auto known = ctx.fillsListingBuffers.find(device); known != ctx.fillsListingBuffers.end())
+            return known->second;
+    }
+    struct statfs fs {};
+    bool fills = false;
+    if (::fstatfs(fd, &fs) == 0) {
+        switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0xEF53:     // ext2, ext3, ext4
+        case 0x01021994: // tmpfs
+        case 0x9123683E: // btrfs
+        case 0x58465342: // xfs
+            fills = true;
+            break;
+        default:
+            break;
+        }
+    }
+    std::lock_guard lock(ctx.fileSystemsLock);
+    ctx.fillsListingBuffers.emplace(device, fills);
+    return fills;
+}
 
 std::string displayName(const std::string& path) {
     if (path == "/")
@@ -155,7 +189,10 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
     names.clear();
     offsets.clear();
     alignas(LinuxDirent64Head) static thread_local char buffer[64 * 1024];
-    for (;;) {
+    // Room for the largest record: a 255-byte name with its head and padding.
+    constexpr long roomForAnyRecord = 280;
+    const bool shortAnswerEnds = device && fillsListingBuffers(ctx, fd, *device);
+    for (bool listed = false; !listed;) {
         if (stop())
             return {};
         if (ctx.hook)
@@ -165,6 +202,7 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
         const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
         if (n <= 0)
             break; // end of the listing, or a folder that vanished while listed
+        listed = shortAnswerEnds && n + roomForAnyRecord <= static_cast<long>(sizeof buffer);
         for (long pos = 0; pos < n;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64Head*>(buffer + pos);
             const char* name = buffer + pos + nameOffset;

@@ -144,6 +144,17 @@ TEST(ScanTree, EmptyFolderAndChildOrderFilesFirst) {
     EXPECT_TRUE((*mixed.root.children)[3].entry.isDirectory);
 }
 
+TEST(ScanTree, ListingLongerThanOneReadBufferIsComplete) {
+    // About 130 KB of directory records: the listing takes several calls, the last one short.
+    TempTree tree;
+    const std::string pad(60, 'n');
+    for (int i = 0; i < 1500; ++i)
+        tree.writeFile("many/" + pad + std::to_string(i), "");
+    const ScanResult result = scan(tree.path("many"));
+    EXPECT_EQ(result.totals.files, 1500);
+    EXPECT_EQ(result.root.children->size(), 1500u);
+}
+
 TEST(ScanTree, NamesThatAreNotUtf8KeepTheirBytes) {
     TempTree tree;
     const std::string name = "caf\xE9"; // Latin-1, not UTF-8
