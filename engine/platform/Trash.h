@@ -1,4 +1,4 @@
-// The freedesktop.org Trash (specification 1.0): the home trash and the trash folders of other volumes.
+// The freedesktop.org Trash, version 1.0 of the desktop standard: the home trash and the trash folders of other volumes.
 //
 // Protocol of moving an item to the Trash:
 //  - The item goes to the home trash ($XDG_DATA_HOME/Trash) when it lives on that file system, else to
