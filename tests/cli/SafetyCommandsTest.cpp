@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 
@@ -7,10 +8,10 @@
 #include <regex>
 #include <sys/stat.h>
 
-using brisklet::test::ProgramRun;
+using brisklet::test::CommandResult;
 using brisklet::test::TempTree;
 using brisklet::test::readFile;
-using brisklet::test::runProgram;
+using brisklet::test::runCommand;
 
 namespace {
 
@@ -19,8 +20,9 @@ bool somethingAt(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-ProgramRun cli(const std::vector<std::string>& arguments, const std::string& cwd = {}) {
-    return runProgram(BRISKLET_CLI_PATH, arguments, {}, cwd);
+CommandResult cli(std::vector<std::string> arguments, const std::string& cwd = {}) {
+    arguments.insert(arguments.begin(), BRISKLET_CLI_PATH);
+    return runCommand(arguments, {}, cwd);
 }
 
 class SafetyCommandsTest : public ::testing::Test {
@@ -35,15 +37,15 @@ TEST_F(SafetyCommandsTest, TrashReportsEveryItemInOrderAndExitsOneWhenAnyFailed)
     const std::string kept = tree.writeFile("work/a.txt", std::string(10000, 'a'));
     tree.writeFile("work/dir/inner", "i");
     const auto run = cli({"trash", "a.txt", tree.path("work/dir"), "missing", environment.home()}, tree.path("work"));
-    EXPECT_EQ(run.exitStatus, 1) << run.errors;
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
     // Sizes are allocated blocks, which depend on the file system: compare them apart.
     const std::regex size(R"( \(([0-9.]+ (bytes|KB))\)\n)");
-    EXPECT_EQ(std::regex_replace(run.output, size, " (SIZE)\n"),
+    EXPECT_EQ(std::regex_replace(run.out, size, " (SIZE)\n"),
               "trashed " + kept + " -> " + environment.homeTrash() + "/files/a.txt (SIZE)\n"
               "trashed " + tree.path("work/dir") + " -> " + environment.homeTrash() + "/files/dir (SIZE)\n"
               "failed " + tree.path("work/missing") + ": path does not exist\n"
               "failed " + environment.home() + ": refusing to delete protected location " + environment.home() + "\n")
-        << run.output;
+        << run.out;
     EXPECT_FALSE(somethingAt(kept));
     EXPECT_TRUE(somethingAt(environment.home()));
 }
@@ -54,8 +56,8 @@ TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesA
     EXPECT_EQ(refused.exitStatus, 2);
     EXPECT_TRUE(somethingAt(tree.path("work/-rf")));
     const auto run = cli({"trash", "--json", "--", "-rf"}, tree.path("work"));
-    EXPECT_EQ(run.exitStatus, 0) << run.errors;
-    const auto document = nlohmann::json::parse(run.output);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    const auto document = nlohmann::json::parse(run.out);
     ASSERT_EQ(document.size(), 1u);
     EXPECT_EQ(document[0]["path"], tree.path("work/-rf"));
     EXPECT_EQ(document[0]["success"], true);
@@ -66,7 +68,7 @@ TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesA
 TEST_F(SafetyCommandsTest, TrashWithoutPathsIsAUsageError) {
     const auto run = cli({"trash"});
     EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_NE(run.errors.find("no PATH"), std::string::npos);
+    EXPECT_NE(run.err.find("no PATH"), std::string::npos);
     EXPECT_EQ(cli({"trash", "--help"}).exitStatus, 0);
 }
 
@@ -78,8 +80,8 @@ TEST_F(SafetyCommandsTest, HistoryShowsTheAuditedItemsNewestFirst) {
     ASSERT_TRUE(readFile(logFile)) << "the audit log lives in the data folder";
 
     const auto run = cli({"history", "--json", "--limit", "2"});
-    ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    const auto document = nlohmann::json::parse(run.output);
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const auto document = nlohmann::json::parse(run.out);
     ASSERT_EQ(document.size(), 2u);
     EXPECT_EQ(document[0]["path"], "/usr/bin/env");
     EXPECT_EQ(document[0]["result"], "rejected");
@@ -90,14 +92,14 @@ TEST_F(SafetyCommandsTest, HistoryShowsTheAuditedItemsNewestFirst) {
 
     const auto text = cli({"history"});
     EXPECT_EQ(text.exitStatus, 0);
-    const auto newest = text.output.find("/usr/bin/env");
-    const auto oldest = text.output.find(tree.path("work/one"));
-    ASSERT_NE(newest, std::string::npos) << text.output;
-    ASSERT_NE(oldest, std::string::npos) << text.output;
+    const auto newest = text.out.find("/usr/bin/env");
+    const auto oldest = text.out.find(tree.path("work/one"));
+    ASSERT_NE(newest, std::string::npos) << text.out;
+    ASSERT_NE(oldest, std::string::npos) << text.out;
     EXPECT_LT(newest, oldest);
-    EXPECT_NE(text.output.find("trash   rejected"), std::string::npos) << text.output;
+    EXPECT_NE(text.out.find("trash   rejected"), std::string::npos) << text.out;
 
-    EXPECT_EQ(cli({"history", "--json", "--limit=0"}).output, "[]\n");
+    EXPECT_EQ(cli({"history", "--json", "--limit=0"}).out, "[]\n");
 }
 
 TEST_F(SafetyCommandsTest, HistoryRejectsABadLimitAndAnEmptyLogPrintsNothing) {
@@ -106,5 +108,5 @@ TEST_F(SafetyCommandsTest, HistoryRejectsABadLimitAndAnEmptyLogPrintsNothing) {
     EXPECT_EQ(cli({"history", "--bogus"}).exitStatus, 2);
     const auto run = cli({"history"});
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out, "");
 }

@@ -27,7 +27,9 @@ struct CommandResult {
     std::string err;
 };
 
-// Runs a program (absolute path in argv[0]) without a shell and collects its output.
-CommandResult runCommand(const std::vector<std::string>& argv);
+// Runs a program (absolute path in argv[0]) without a shell, feeding input to its stdin, in
+// workingFolder (unchanged when empty), and collects its output. Inherits the environment.
+CommandResult runCommand(const std::vector<std::string>& argv, const std::string& input = {},
+                         const std::string& workingFolder = {});
 
 } // namespace brisklet::test

@@ -51,17 +51,6 @@ private:
     std::string m_failure;
 };
 
-struct ProgramRun {
-    int exitStatus = -1; // -1 when it could not be started or died
-    std::string output;  // stdout
-    std::string errors;  // stderr
-};
-
-// Runs an executable by absolute path with the given arguments, feeding input to its stdin, in the
-// working directory cwd (unchanged when empty). Inherits the environment.
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& input = {}, const std::string& cwd = {});
-
 // Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readFile(const std::string& path);
 // Names in a folder, sorted, without "." and "..".

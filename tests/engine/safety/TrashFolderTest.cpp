@@ -14,7 +14,7 @@ using namespace brisklet;
 using brisklet::test::TempTree;
 using brisklet::test::folderNames;
 using brisklet::test::readFile;
-using brisklet::test::runProgram;
+using brisklet::test::runCommand;
 
 namespace {
 
@@ -193,12 +193,12 @@ TEST(TrashInterop, ItemsWeTrashListInTrashCliWithTheirPathsAndRestoreWithIt) {
     const auto moved = platform::Trash::moveToTrash(item);
     ASSERT_TRUE(moved.success) << moved.failureDescription;
 
-    const auto listed = runProgram(trashList, {});
-    EXPECT_EQ(listed.exitStatus, 0) << listed.errors;
-    EXPECT_NE(listed.output.find(" " + item + "\n"), std::string::npos) << listed.output;
+    const auto listed = runCommand({trashList});
+    EXPECT_EQ(listed.exitStatus, 0) << listed.err;
+    EXPECT_NE(listed.out.find(" " + item + "\n"), std::string::npos) << listed.out;
 
-    const auto restored = runProgram(trashRestore, {folder}, "0\n", folder);
-    EXPECT_EQ(restored.exitStatus, 0) << restored.output << restored.errors;
+    const auto restored = runCommand({trashRestore, folder}, "0\n", folder);
+    EXPECT_EQ(restored.exitStatus, 0) << restored.out << restored.err;
     EXPECT_EQ(readFile(item), "content");
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
 }
@@ -213,8 +213,8 @@ TEST(TrashInterop, ItemsOnAnotherVolumeListInTrashCliToo) {
         GTEST_SKIP() << volume.failure();
     const std::string item = tree.writeFile("volume/deep/a file.bin", "x");
     ASSERT_TRUE(platform::Trash::moveToTrash(item).success);
-    const auto listed = runProgram(trashList, {});
-    EXPECT_NE(listed.output.find(" " + item + "\n"), std::string::npos) << listed.output << listed.errors;
+    const auto listed = runCommand({trashList});
+    EXPECT_NE(listed.out.find(" " + item + "\n"), std::string::npos) << listed.out << listed.err;
 }
 
 TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
@@ -224,8 +224,8 @@ TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
     test::ScopedSafetyEnvironment environment(tree);
     const std::string item = tree.writeFile("work/their file.txt", "t");
     tree.writeFile("work/their folder/inner", "i");
-    const auto put = runProgram(trashPut, {item, tree.path("work/their folder")});
-    ASSERT_EQ(put.exitStatus, 0) << put.errors;
+    const auto put = runCommand({trashPut, item, tree.path("work/their folder")});
+    ASSERT_EQ(put.exitStatus, 0) << put.err;
     const std::string trashed = environment.homeTrash() + "/files/their file.txt";
     const std::string trashedFolder = environment.homeTrash() + "/files/their folder";
     ASSERT_TRUE(somethingAt(trashed));
@@ -237,8 +237,8 @@ TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
     EXPECT_TRUE(purged[1].success);
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/files").empty());
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
-    const auto listed = runProgram(trashList, {});
-    EXPECT_EQ(listed.output.find("their"), std::string::npos) << listed.output;
+    const auto listed = runCommand({trashList});
+    EXPECT_EQ(listed.out.find("their"), std::string::npos) << listed.out;
 }
 
 TEST(TrashPermissions, AnItemTheUserMayNotMoveFailsAndLeavesNoInfoFileBehind) {
