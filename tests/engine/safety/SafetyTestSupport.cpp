@@ -1,5 +1,7 @@
 #include "SafetyTestSupport.h"
 
+#include "platform/FileServices.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -66,14 +68,7 @@ bool TmpfsMount::makeReadOnly() {
     return m_mounted && ::mount("tmpfs", m_path.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
+std::optional<std::string> readFile(const std::string& path) { return platform::readFileContents(path); }
 
 std::vector<std::string> folderNames(const std::string& path) {
     std::vector<std::string> names;

@@ -1,3 +1,4 @@
+#include "ReferenceDigest.h"
 #include "update/AppUpdate.h"
 
 #include "ChildProcess.h"
@@ -29,18 +30,6 @@ namespace {
 // Short enough for a stall to end the test quickly, long enough never to cut a moving transfer.
 constexpr AppUpdate::TransferTimeouts shortTimeouts{5s, 1s};
 constexpr AppUpdate::TransferTimeouts longTimeouts{60s, 60s};
-
-std::string sha256Of(const std::string& data)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned i = 0; i < length; ++i)
-        text += std::string{hex[digest[i] >> 4], hex[digest[i] & 15]};
-    return text;
-}
 
 std::string imageBytes(std::size_t size, unsigned seed = 1)
 {
@@ -104,7 +93,7 @@ protected:
     }
     UpdateManifest manifestFor(const std::string& path, const std::string& image)
     {
-        return UpdateManifest{"1.4.2", 12, server.url(path), sha256Of(image), std::nullopt};
+        return UpdateManifest{"1.4.2", 12, server.url(path), referenceDigest(image), std::nullopt};
     }
     template <typename ErrorType>
     ErrorType downloadFailure(const UpdateManifest& manifest, AppUpdate::TransferTimeouts timeouts = shortTimeouts)

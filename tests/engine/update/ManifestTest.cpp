@@ -1,3 +1,4 @@
+#include "ReferenceDigest.h"
 #include "update/AppUpdate.h"
 
 #include "TempTree.h"
@@ -39,18 +40,6 @@ std::string withUrl(const std::string& url)
 UpdateManifest manifestFor(const std::string& url, const std::string& version = "1.4.2")
 {
     return UpdateManifest{version, 12, url, digestA, std::nullopt};
-}
-
-std::string referenceDigest(const std::string& data)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned i = 0; i < length; ++i)
-        text += std::string{hex[digest[i] >> 4], hex[digest[i] & 15]};
-    return text;
 }
 
 } // namespace
