@@ -2,6 +2,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 
+#include "platform/FileOperations.h"
 #include "platform/FileServices.h"
 #include "safety/AuditLog.h"
 #include "safety/PathValidator.h"
@@ -58,31 +59,6 @@ Options:
 
 Exit status: 0 success, 2 bad arguments.
 )";
-
-// Disk space an item takes, as the scanner counts it: blocks, a link's own size, hard links once,
-// never crossing into another file system.
-thread_local std::int64_t* measuredTotal = nullptr;
-thread_local std::set<std::pair<dev_t, ino_t>>* measuredSeen = nullptr;
-
-int addToMeasure(const char*, const struct stat* st, int type, FTW*) {
-    if (type == FTW_NS)
-        return 0;
-    if (st->st_nlink > 1 && !S_ISDIR(st->st_mode) && !measuredSeen->insert({st->st_dev, st->st_ino}).second)
-        return 0;
-    *measuredTotal += static_cast<std::int64_t>(st->st_blocks) * 512;
-    return 0;
-}
-
-std::int64_t measure(const std::string& path) {
-    std::int64_t total = 0;
-    std::set<std::pair<dev_t, ino_t>> seen;
-    measuredTotal = &total;
-    measuredSeen = &seen;
-    ::nftw(path.c_str(), addToMeasure, 32, FTW_PHYS | FTW_MOUNT);
-    measuredTotal = nullptr;
-    measuredSeen = nullptr;
-    return total;
-}
 
 std::string absoluteFromHere(const std::string& path) {
     if (path.empty() || path.front() == '/')
@@ -141,7 +117,7 @@ int trashCommand(const Args& args) {
     for (const std::string& path : paths) {
         absolute.push_back(absoluteFromHere(path));
         if (!sizes.contains(absolute.back()) && !PathValidator::deletionRejection(absolute.back(), home))
-            sizes[absolute.back()] = measure(absolute.back());
+            sizes[absolute.back()] = platform::diskUsage(absolute.back());
     }
 
     const auto audit = AuditLog::shared();

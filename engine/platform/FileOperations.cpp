@@ -11,6 +11,8 @@
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace brisklet::platform {
@@ -126,6 +128,30 @@ std::optional<std::string> createDirectoriesReporting(const std::string& path) {
         return std::nullopt;
     const int error = errno != 0 ? errno : ENOTDIR;
     return "cannot create the folder " + path + ": " + std::strerror(error);
+}
+
+std::int64_t diskUsage(const std::string& path) {
+    // nftw takes a plain function: the running total lives in thread-local pointers for the walk.
+    static thread_local std::int64_t* total = nullptr;
+    static thread_local std::set<std::pair<dev_t, ino_t>>* seen = nullptr;
+    std::int64_t sum = 0;
+    std::set<std::pair<dev_t, ino_t>> links;
+    total = &sum;
+    seen = &links;
+    ::nftw(
+        path.c_str(),
+        [](const char*, const struct stat* st, int type, FTW*) {
+            if (type == FTW_NS)
+                return 0;
+            if (st->st_nlink > 1 && !S_ISDIR(st->st_mode) && !seen->insert({st->st_dev, st->st_ino}).second)
+                return 0;
+            *total += static_cast<std::int64_t>(st->st_blocks) * 512;
+            return 0;
+        },
+        32, FTW_PHYS | FTW_MOUNT);
+    total = nullptr;
+    seen = nullptr;
+    return sum;
 }
 
 } // namespace brisklet::platform

@@ -5,6 +5,7 @@
 // target.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -30,5 +31,9 @@ bool isWithinPath(const std::string& path, const std::string& prefix);
 
 // "NAME" of a path for messages: its last component in double quotes.
 std::string quotedName(const std::string& path);
+
+// Disk space of an item and everything below it, as du -B1 counts it: allocated blocks, hard links
+// once, never crossing into another file system or following links.
+std::int64_t diskUsage(const std::string& path);
 
 } // namespace brisklet::platform

@@ -122,30 +122,6 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
-// Disk space of a folder and everything in it, as du -B1 counts it: blocks, hard links once.
-thread_local std::int64_t* usageTotal = nullptr;
-thread_local std::set<std::pair<dev_t, ino_t>>* usageSeen = nullptr;
-
-int addUsage(const char*, const struct stat* st, int type, FTW*) {
-    if (type == FTW_NS)
-        return 0;
-    if (st->st_nlink > 1 && !S_ISDIR(st->st_mode) && !usageSeen->insert({st->st_dev, st->st_ino}).second)
-        return 0;
-    *usageTotal += static_cast<std::int64_t>(st->st_blocks) * 512;
-    return 0;
-}
-
-std::int64_t diskUsage(const std::string& folder) {
-    std::int64_t total = 0;
-    std::set<std::pair<dev_t, ino_t>> seen;
-    usageTotal = &total;
-    usageSeen = &seen;
-    ::nftw(folder.c_str(), addUsage, 32, FTW_PHYS | FTW_MOUNT);
-    usageTotal = nullptr;
-    usageSeen = nullptr;
-    return total;
-}
-
 // One process-wide lock for directorysizes rewrites; other programs replace the file atomically too.
 std::mutex directorySizesMutex;
 

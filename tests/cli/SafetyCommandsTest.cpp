@@ -11,14 +11,10 @@
 using brisklet::test::CommandResult;
 using brisklet::test::TempTree;
 using brisklet::test::readFile;
+using brisklet::test::somethingAt;
 using brisklet::test::runCommand;
 
 namespace {
-
-bool somethingAt(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 CommandResult cli(std::vector<std::string> arguments, const std::string& cwd = {}) {
     arguments.insert(arguments.begin(), BRISKLET_CLI_PATH);

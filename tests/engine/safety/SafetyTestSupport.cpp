@@ -68,6 +68,11 @@ bool TmpfsMount::makeReadOnly() {
     return m_mounted && ::mount("tmpfs", m_path.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
+bool somethingAt(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::optional<std::string> readFile(const std::string& path) { return platform::readFileContents(path); }
 
 std::vector<std::string> folderNames(const std::string& path) {

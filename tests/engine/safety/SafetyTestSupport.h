@@ -51,6 +51,9 @@ private:
     std::string m_failure;
 };
 
+// True when anything, even a dangling link, is at path.
+bool somethingAt(const std::string& path);
+
 // Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readFile(const std::string& path);
 // Names in a folder, sorted, without "." and "..".

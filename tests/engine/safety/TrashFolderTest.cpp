@@ -14,14 +14,10 @@ using namespace brisklet;
 using brisklet::test::TempTree;
 using brisklet::test::folderNames;
 using brisklet::test::readFile;
+using brisklet::test::somethingAt;
 using brisklet::test::runCommand;
 
 namespace {
-
-bool somethingAt(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 std::string uid() { return std::to_string(::getuid()); }
 

@@ -13,13 +13,9 @@ using namespace brisklet;
 using brisklet::test::TempTree;
 using brisklet::test::folderNames;
 using brisklet::test::readFile;
+using brisklet::test::somethingAt;
 
 namespace {
-
-bool somethingAt(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 struct Recorded {
     std::string operation, path;
