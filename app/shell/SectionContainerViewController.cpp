@@ -1,6 +1,7 @@
 #include "SectionContainerViewController.h"
 
 #include "NotificationCenter.h"
+#include "SectionScreen.h"
 
 #include <QVBoxLayout>
 
@@ -33,11 +34,12 @@ const std::map<Section, QWidget*>& SectionContainerViewController::controllers()
     if (!m_built) {
         m_built = true;
         for (const SectionScreens::Entry& entry : m_screens) {
-            QWidget* screen = entry.make ? entry.make() : nullptr;
+            QWidget* screen = entry.make ? entry.make(this) : nullptr;
             if (!screen)
                 continue;
             // Owned by the container; hidden until shown.
-            screen->setParent(this);
+            if (screen->parentWidget() != this)
+                screen->setParent(this);
             screen->hide();
             m_controllers[entry.section] = screen;
         }
@@ -54,11 +56,16 @@ void SectionContainerViewController::show(Section section)
     QWidget* screen = it->second;
     if (screen == m_current)
         return;
-    if (m_current) {
-        layout()->removeWidget(m_current);
-        m_current->hide();
+    QWidget* previous = m_current;
+    if (previous) {
+        layout()->removeWidget(previous);
+        previous->hide();
     }
     layout()->addWidget(screen);
     screen->show();
     m_current = screen;
+    if (auto* left = dynamic_cast<SectionScreen*>(previous))
+        left->sectionDidDisappear();
+    if (auto* shown = dynamic_cast<SectionScreen*>(screen))
+        shown->sectionDidAppear();
 }

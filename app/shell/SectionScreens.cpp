@@ -6,10 +6,10 @@ namespace SectionScreens {
 
 namespace {
 // Stands in for a section whose own screen is not part of the program yet.
-QWidget* placeholderFor(Section section)
+QWidget* placeholderFor(Section section, QWidget* parent)
 {
     auto* screen = new PlaceholderViewController(Sections::symbolName(section), Sections::title(section),
-                                                 QStringLiteral("This section is on its way."));
+                                                 QStringLiteral("This section is on its way."), parent);
     screen->setObjectName(QStringLiteral("screen.") + Sections::rawValue(section));
     return screen;
 }
@@ -18,12 +18,12 @@ QWidget* placeholderFor(Section section)
 const std::vector<Entry>& table()
 {
     static const std::vector<Entry> entries = {
-        {Section::dashboard, [] { return placeholderFor(Section::dashboard); }},
-        {Section::analyzer, [] { return placeholderFor(Section::analyzer); }},
-        {Section::smartClean, [] { return placeholderFor(Section::smartClean); }},
-        {Section::uninstaller, [] { return placeholderFor(Section::uninstaller); }},
-        {Section::crew, [] { return placeholderFor(Section::crew); }},
-        {Section::ports, [] { return placeholderFor(Section::ports); }},
+        {Section::dashboard, [](QWidget* parent) { return placeholderFor(Section::dashboard, parent); }},
+        {Section::analyzer, [](QWidget* parent) { return placeholderFor(Section::analyzer, parent); }},
+        {Section::smartClean, [](QWidget* parent) { return placeholderFor(Section::smartClean, parent); }},
+        {Section::uninstaller, [](QWidget* parent) { return placeholderFor(Section::uninstaller, parent); }},
+        {Section::crew, [](QWidget* parent) { return placeholderFor(Section::crew, parent); }},
+        {Section::ports, [](QWidget* parent) { return placeholderFor(Section::ports, parent); }},
     };
     return entries;
 }

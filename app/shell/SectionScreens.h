@@ -13,7 +13,8 @@ namespace SectionScreens {
 
 struct Entry {
     Section section;
-    std::function<QWidget*()> make;
+    // Builds the screen as a child of parent (the container).
+    std::function<QWidget*(QWidget* parent)> make;
 };
 
 // One row per section that has a screen, in the order of Sections::all().

@@ -41,7 +41,7 @@ std::vector<SectionScreens::Entry> countingTable(ScreenLog& log, ShowCounter* co
     for (Section section : Sections::all()) {
         if (section == Section::ports && !withPorts)
             continue;
-        table.push_back({section, [&log, counter, section] {
+        table.push_back({section, [&log, counter, section](QWidget*) {
                              ++log.made[section];
                              auto* screen = new QLabel(Sections::title(section));
                              screen->installEventFilter(counter);
