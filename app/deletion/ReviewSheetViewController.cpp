@@ -1,9 +1,11 @@
 #include "ReviewSheetViewController.h"
 
-#include "DeletionStyle.h"
+#include "RowCopy.h"
+#include "shell/ScreenStyle.h"
 #include "DestructiveButton.h"
 
 #include <QAbstractTableModel>
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -71,16 +73,15 @@ public:
                 return icon(index.row(), item);
             return {};
         case Qt::FontRole: {
-            const QFont base = m_sheet->font();
             if (index.column() == Column::name)
-                return DeletionStyle::font(base, 12, QFont::Medium);
+                return ScreenStyle::font(12, QFont::Medium);
             if (index.column() == Column::size)
-                return DeletionStyle::digitsFont(base, 11);
-            return DeletionStyle::font(base, 12);
+                return ScreenStyle::monospacedFont(11);
+            return ScreenStyle::font(12);
         }
         case Qt::ForegroundRole:
             if (index.column() == Column::where)
-                return DeletionStyle::secondaryText(m_sheet->palette());
+                return ScreenStyle::labelColor(m_sheet->palette(), ScreenStyle::LabelLevel::secondary);
             return {};
         case Qt::TextAlignmentRole:
             if (index.column() == Column::size)
@@ -142,13 +143,11 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     setFixedWidth(680);
 
     auto* title = new QLabel(QStringLiteral("Move to Trash"), this);
-    title->setFont(DeletionStyle::font(font(), 15, QFont::DemiBold));
+    title->setFont(ScreenStyle::font(15, QFont::DemiBold));
 
     m_subtitleLabel = new QLabel(this);
-    m_subtitleLabel->setFont(DeletionStyle::font(font(), 12));
-    QPalette secondary = m_subtitleLabel->palette();
-    secondary.setColor(QPalette::WindowText, DeletionStyle::secondaryText(palette()));
-    m_subtitleLabel->setPalette(secondary);
+    m_subtitleLabel->setFont(ScreenStyle::font(12));
+    m_tints.add(m_subtitleLabel, ScreenStyle::LabelLevel::secondary);
 
     m_model = new ReviewItemsModel(this);
     m_tableView = new QTableView(this);
@@ -171,14 +170,14 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     header->setSectionResizeMode(ReviewItemsModel::size, QHeaderView::Interactive);
     header->setSectionResizeMode(ReviewItemsModel::where, QHeaderView::Stretch);
     header->resizeSection(ReviewItemsModel::size, 100);
-    DeletionStyle::enableRowCopy(m_tableView);
+    RowCopy::enable(m_tableView);
     m_tableView->installEventFilter(this);
     if (!m_items.empty())
         m_tableView->setCurrentIndex(m_model->index(0, ReviewItemsModel::name));
 
     m_summaryLabel = new QLabel(QStringLiteral("Items go to the Trash — nothing is deleted permanently."), this);
-    m_summaryLabel->setFont(DeletionStyle::font(font(), 11));
-    m_summaryLabel->setPalette(secondary);
+    m_summaryLabel->setFont(ScreenStyle::font(11));
+    m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
 
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancelButton->setAutoDefault(false);
@@ -300,4 +299,11 @@ bool ReviewSheetViewController::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ReviewSheetViewController::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_tints.apply();
 }
