@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -78,8 +79,7 @@ public:
                 return QLocale().toString(toDateTime(entry.timestamp), QLocale::LongFormat);
             return AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime());
         case Qt::FontRole:
-            return column == QLatin1String("size") ? ScreenStyle::monospacedFont(11)
-                                                   : ScreenStyle::font(11);
+            return ScreenStyle::font(11);
         case Qt::ForegroundRole:
             if (column == QLatin1String("path") || (column == QLatin1String("result") && entry.result == "ok"))
                 return ScreenStyle::labelColor(m_sheet->palette(), ScreenStyle::LabelLevel::secondary);
@@ -186,7 +186,7 @@ void AuditHistoryViewController::show(std::vector<brisklet::AuditLog::Entry> ent
         m_doneButton->setFocus();
     } else {
         m_stack->setCurrentWidget(m_tableView);
-        m_tableView->setCurrentIndex(m_model->index(0, 0));
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
         m_tableView->setFocus();
     }
 }

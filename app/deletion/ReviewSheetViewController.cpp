@@ -5,11 +5,16 @@
 #include "DestructiveButton.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -76,7 +81,7 @@ public:
             if (index.column() == Column::name)
                 return ScreenStyle::font(12, QFont::Medium);
             if (index.column() == Column::size)
-                return ScreenStyle::monospacedFont(11);
+                return ScreenStyle::font(11);
             return ScreenStyle::font(12);
         }
         case Qt::ForegroundRole:
@@ -127,6 +132,33 @@ private:
     mutable std::vector<QIcon> m_icons;
 };
 
+namespace {
+// Draws an outline around the check box in a dark appearance, where the style's own outline is nearly
+// the colour of the rows and an unticked box would not show at all.
+class CheckOutlineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!ScreenStyle::isDark(option.palette) || !(index.flags() & Qt::ItemIsUserCheckable))
+            return;
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, view);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(ScreenStyle::labelColor(option.palette, ScreenStyle::LabelLevel::tertiary), 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+        painter->restore();
+    }
+};
+} // namespace
+
 ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>& items, ConfirmAction onConfirm,
                                                      CancelAction onCancel, QWidget* parent)
     : QDialog(parent ? parent->window() : nullptr), m_onConfirm(std::move(onConfirm)), m_onCancel(std::move(onCancel))
@@ -152,6 +184,7 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     m_model = new ReviewItemsModel(this);
     m_tableView = new QTableView(this);
     m_tableView->setModel(m_model);
+    m_tableView->setItemDelegate(new CheckOutlineDelegate(m_tableView));
     m_tableView->setAccessibleName(QStringLiteral("Items to move to the Trash"));
     m_tableView->setAlternatingRowColors(true);
     m_tableView->setShowGrid(false);
@@ -173,7 +206,7 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     RowCopy::enable(m_tableView);
     m_tableView->installEventFilter(this);
     if (!m_items.empty())
-        m_tableView->setCurrentIndex(m_model->index(0, ReviewItemsModel::name));
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, ReviewItemsModel::name), QItemSelectionModel::NoUpdate);
 
     m_summaryLabel = new QLabel(QStringLiteral("Items go to the Trash — nothing is deleted permanently."), this);
     m_summaryLabel->setFont(ScreenStyle::font(11));

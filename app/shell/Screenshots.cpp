@@ -9,6 +9,7 @@
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 #include "UpdateFeed.h"
+#include "deletion/DeletionScreenshots.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -150,6 +151,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     }
     ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
     ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
+    ok = DeletionScreenshots::writeAll(folder, 20) && ok;
     return ok;
 }
 

@@ -1,0 +1,13 @@
+// Pictures of the deletion flow for review, taken on real files in the (throw-away) home: the review
+// sheet, the status line with the put-back and free buttons, the permanent-delete warning and the
+// history sheet, in the light and the dark appearance. Part of the program's --screenshots run.
+#pragma once
+
+#include <QString>
+
+namespace DeletionScreenshots {
+
+// Writes NN-deletion-*.png files into folder, numbering from first. False when one could not be written.
+bool writeAll(const QString& folder, int first);
+
+} // namespace DeletionScreenshots
