@@ -61,11 +61,11 @@ bool grabTo(QWidget* widget, const QString& path)
     return widget && widget->grab().save(path, "PNG");
 }
 
-bool writeSet(const QString& folder, int& number, const QString& look)
+bool writeSet(const QString& folder, const QString& look)
 {
     const QDir dir(folder);
     const auto name = [&](const char* what) {
-        return dir.filePath(QStringLiteral("%1-deletion-%2-%3.png").arg(number++, 2, 10, QLatin1Char('0')).arg(QLatin1String(what), look));
+        return dir.filePath(QStringLiteral("deletion-%1-%2.png").arg(QLatin1String(what), look));
     };
     bool ok = true;
     TrashFlowHostScreen host;
@@ -106,14 +106,13 @@ bool writeSet(const QString& folder, int& number, const QString& look)
 }
 } // namespace
 
-bool writeAll(const QString& folder, int first)
+bool writeAll(const QString& folder)
 {
     const AppPreferences::Appearance before = AppPreferences::appliedAppearance();
-    int number = first;
     AppPreferences::applyAppearance(AppPreferences::Appearance::light);
-    bool ok = writeSet(folder, number, QStringLiteral("light"));
+    bool ok = writeSet(folder, QStringLiteral("light"));
     AppPreferences::applyAppearance(AppPreferences::Appearance::dark);
-    ok = writeSet(folder, number, QStringLiteral("dark")) && ok;
+    ok = writeSet(folder, QStringLiteral("dark")) && ok;
     AppPreferences::applyAppearance(before);
     return ok;
 }

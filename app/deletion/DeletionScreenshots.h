@@ -7,7 +7,8 @@
 
 namespace DeletionScreenshots {
 
-// Writes NN-deletion-*.png files into folder, numbering from first. False when one could not be written.
-bool writeAll(const QString& folder, int first);
+// Writes deletion-{review,status,free-warning,history}-{light,dark}.png into folder; false when one
+// could not be written.
+bool writeAll(const QString& folder);
 
 } // namespace DeletionScreenshots

@@ -1,5 +1,8 @@
 #include "Screenshots.h"
 
+#include "analyzer/AnalyzerScreenshots.h"
+#include "deletion/DeletionScreenshots.h"
+
 #include "AppDelegate.h"
 #include "AppPreferences.h"
 #include "MainWindowController.h"
@@ -9,7 +12,6 @@
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 #include "UpdateFeed.h"
-#include "deletion/DeletionScreenshots.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -151,7 +153,8 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     }
     ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
     ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
-    ok = DeletionScreenshots::writeAll(folder, 20) && ok;
+    ok = AnalyzerScreenshots::writeAll(folder) && ok;
+    ok = DeletionScreenshots::writeAll(folder) && ok;
     return ok;
 }
 
