@@ -9,6 +9,7 @@
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 #include "UpdateFeed.h"
+#include "monitoring/MonitoringScreenshots.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -150,6 +151,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     }
     ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
     ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
+    ok = MonitoringScreenshots::writeAll(window, dir) && ok;
     return ok;
 }
 
