@@ -1,6 +1,7 @@
 #include "Screenshots.h"
 
 #include "analyzer/AnalyzerScreenshots.h"
+#include "monitoring/MonitoringScreenshots.h"
 
 #include "AppDelegate.h"
 #include "AppPreferences.h"
@@ -11,7 +12,6 @@
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 #include "UpdateFeed.h"
-#include "monitoring/MonitoringScreenshots.h"
 
 #include <QApplication>
 #include <QDialog>
