@@ -5,6 +5,7 @@
 #include "FileBrowser.h"
 #include "shell/SymbolIcons.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -177,6 +178,13 @@ std::vector<AnalyzerTrashItem> ChartPaneController::selectedTrashItems() const
 }
 
 bool ChartPaneController::refreshMissing() { return m_contentsList->refreshMissing(); }
+
+void ChartPaneController::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) // the symbol is tinted for the appearance
+        m_upButton->setIcon(SymbolIcons::icon(QStringLiteral("arrow.turn.left.up"), palette()));
+}
 
 void ChartPaneController::reportSelection(int count)
 {

@@ -65,6 +65,7 @@ protected:
     virtual std::optional<QColor> chartColor(const AnalyzerTreeNode* node) const = 0;
     QWidget* chart() const { return m_chart; }
     void reportSelection(int count);
+    void changeEvent(QEvent* event) override;
     // Selected nodes count as items to trash unless they are aggregated.
     static int trashableCount(const std::vector<AnalyzerNodePtr>& nodes);
 
