@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -155,6 +156,14 @@ AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet:
     layout->addWidget(title);
     layout->addWidget(m_stack, 1);
     layout->addLayout(buttons);
+
+    // "5 min. ago" grows older while the sheet is open.
+    auto* tick = new QTimer(this);
+    connect(tick, &QTimer::timeout, this, [this] {
+        if (m_model->rowCount() > 0)
+            emit m_model->dataChanged(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1, 0), {Qt::DisplayRole});
+    });
+    tick->start(30'000);
 
     // Waiting for the log's writer and reading a file that only grows are worker jobs.
     std::shared_ptr<brisklet::AuditLog> log = audit ? std::move(audit) : brisklet::AuditLog::shared();

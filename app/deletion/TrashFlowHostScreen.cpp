@@ -12,6 +12,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -95,6 +96,9 @@ TrashFlowHostScreen::TrashFlowHostScreen(std::shared_ptr<brisklet::AuditLog> aud
     m_undoButton->hide();
     m_trashButton = new QPushButton(QStringLiteral("Move to Trash…"), this);
     connect(m_trashButton, &QPushButton::clicked, this, &TrashFlowHostScreen::trashSelection);
+    // Delete in the list asks for the same review as the button.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, m_tableView, this, &TrashFlowHostScreen::trashSelection);
+    deleteKey->setContext(Qt::WidgetShortcut);
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_historyButton);
