@@ -302,7 +302,6 @@ int scanCommand(const Args& args) {
     if (jsonTarget) {
         if (*jsonTarget == "-") {
             writeResultJson(std::cout, result);
-            new ScanResult(std::move(result)); // see below
             return std::cout ? exitOk : exitSomeFailed;
         }
         std::ofstream out(*jsonTarget, std::ios::binary | std::ios::trunc);
@@ -312,8 +311,6 @@ int scanCommand(const Args& args) {
             return usageError("cannot write " + *jsonTarget);
     }
     writeText(std::cout, result, stats->snapshot(), top);
-    // The process ends right after this: freeing every node one by one would only cost time.
-    new ScanResult(std::move(result));
     return exitOk;
 }
 

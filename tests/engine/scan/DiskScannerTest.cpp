@@ -564,39 +564,17 @@ TEST(ScanTimeouts, ATimedOutReadLeavesNoHardLinkOrLargeFileBehind) {
 }
 
 TEST(ScanFileSystemRoot, RootIsNamedForTheHostAndSystemAreasAreSkipped) {
-    // Scan "/" of a small private tree: chroot into it in a child process.
+    // Scan "/" of a small private tree: chroot into it in a helper program.
     TempTree tree;
     for (const char* name : {"proc", "sys", "usr", "etc", "home/u", "tmp", "var/log"})
         tree.makeDir(name);
     tree.writeFile("home/u/notes", "x");
     tree.writeFile("rootfile", "x");
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chroot(tree.root().c_str()) != 0 || ::chdir("/") != 0)
-            _exit(77);
-        std::string names;
-        try {
-            const ScanResult r = scan("/");
-            names = r.root.entry.name + ":";
-            for (const ScanNode& c : *r.root.children)
-                names += c.entry.name + ",";
-        } catch (...) {
-            _exit(1);
-        }
-        _exit(::write(fds[1], names.data(), names.size()) == static_cast<ssize_t>(names.size()) ? 0 : 1);
-    }
-    ::close(fds[1]);
-    char buffer[512] = {};
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer - 1);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+    const test::CommandResult run = test::runCommand({BRISKLET_CHROOT_SCAN_PATH, tree.root()});
+    if (run.exitStatus == 77)
         GTEST_SKIP() << "cannot chroot here (needs root)";
-    ASSERT_GT(n, 0);
-    const std::string seen(buffer);
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const std::string& seen = run.out;
     EXPECT_EQ(seen.substr(0, seen.find(':')), "Computer");
     for (const char* skipped : {"proc", "sys", "usr", "etc"})
         EXPECT_EQ(seen.find(std::string(skipped) + ","), std::string::npos) << skipped;
