@@ -55,10 +55,7 @@ Exit status: 0 listed, 2 bad arguments or APP_PATH is not a folder.
 
 // The home folder as the catalogs expect it: without a trailing slash, so that joined paths stay clean.
 std::string homeFolder() {
-    std::string home = platform::homeDirectory();
-    while (home.size() > 1 && home.back() == '/')
-        home.pop_back();
-    return home;
+    return platform::withoutTrailingSlashes(platform::homeDirectory());
 }
 
 bool isHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }

@@ -1,12 +1,12 @@
 #include "AppCatalog.h"
 
 #include "apps/LocalizedNameOrder.h"
+#include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 #include "platform/PropertyList.h"
 #include "scan/ScanDefaults.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <sys/stat.h>
 
 namespace brisklet::AppCatalog {
@@ -72,16 +72,17 @@ std::vector<std::string> scanRoots(const std::string& home) { return {"/Applicat
 std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& roots) {
     std::vector<ApplicationEntry> entries;
     for (const std::string& root : roots) {
-        DIR* stream = ::opendir(root.c_str());
-        if (!stream)
-            continue;
         std::vector<std::string> names;
-        while (const dirent* item = ::readdir(stream)) {
-            std::string name = item->d_name;
-            if (endsWith(name, bundleSuffix))
-                names.push_back(std::move(name));
+        {
+            platform::DirectoryStream stream(root);
+            if (!stream)
+                continue;
+            while (const char* item = stream.next()) {
+                std::string name = item;
+                if (endsWith(name, bundleSuffix))
+                    names.push_back(std::move(name));
+            }
         }
-        ::closedir(stream);
         for (const std::string& name : names) {
             const std::string bundlePath = platform::joinPath(root, name);
             struct stat status {};

@@ -1,10 +1,10 @@
 #include "LeftoverScanner.h"
 
+#include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 #include "scan/MeasuringPool.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -78,13 +78,11 @@ std::vector<std::string> candidates(const ApplicationEntry& application, const s
     if (hasID) {
         paths.push_back(library + "/Logs/" + bundleID);
         const std::string groupContainers = library + "/Group Containers";
-        if (DIR* stream = ::opendir(groupContainers.c_str())) {
-            while (const dirent* entry = ::readdir(stream)) {
-                const std::string entryName = entry->d_name;
-                if (entryName != "." && entryName != ".." && endsWith(entryName, bundleID))
-                    paths.push_back(groupContainers + "/" + entryName);
-            }
-            ::closedir(stream);
+        platform::DirectoryStream stream(groupContainers);
+        while (const char* entry = stream ? stream.next() : nullptr) {
+            const std::string entryName = entry;
+            if (endsWith(entryName, bundleID))
+                paths.push_back(groupContainers + "/" + entryName);
         }
     }
     return paths;

@@ -1,12 +1,12 @@
 #include "CleanCatalog.h"
 
+#include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 #include "scan/MeasuringPool.h"
 #include "platform/HostProfile.h"
 #include "platform/PropertyList.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -54,16 +54,14 @@ void findRuntimeBundles(const std::string& folder, const std::string& relative, 
     if (depth > maximumRuntimeWalkDepth)
         return;
     const std::string directory = relative.empty() ? folder : folder + "/" + relative;
-    DIR* stream = ::opendir(directory.c_str());
-    if (!stream)
-        return;
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..")
+    {
+        platform::DirectoryStream stream(directory);
+        if (!stream)
+            return;
+        while (const char* name = stream.next())
             names.emplace_back(name);
     }
-    ::closedir(stream);
     for (const std::string& name : names) {
         const std::string childRelative = relative.empty() ? name : relative + "/" + name;
         if (endsWith(childRelative, ".simruntime")) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace brisklet::platform {
 
@@ -38,6 +39,11 @@ std::optional<bool> isMountRoot(int fd);
 std::string lastPathComponent(const std::string& path);
 // The folder part of path ("/" for "/a", "" when there is no slash).
 std::string parentPath(const std::string& path);
+// Writes all of data to fd, retrying short and interrupted writes. False on failure, errno says why.
+bool writeAll(int fd, std::string_view data);
+
+// path without trailing slashes; "/" stays "/".
+std::string withoutTrailingSlashes(std::string path);
 // Joins a folder and a name with exactly one slash.
 std::string joinPath(const std::string& folder, const std::string& name);
 

@@ -12,6 +12,7 @@
 //    are closed and reopened through ".." of their child on the way back, checked against the device
 //    and inode seen on the way down (a folder moved meanwhile ends the walk with an error).
 //  - Removal goes on after a failure, as much as possible; the first failure is reported.
+#include "DirectoryStream.h"
 #include "FileOperations.h"
 
 #include "FileServices.h"
@@ -19,7 +20,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,21 +42,11 @@ struct Folder {
 };
 
 bool listNames(int fd, std::vector<std::string>& names) {
-    const int listing = ::dup(fd);
-    if (listing < 0)
+    DirectoryStream stream{UniqueFd(::dup(fd))};
+    if (!stream)
         return false;
-    DIR* dir = ::fdopendir(listing);
-    if (!dir) {
-        ::close(listing);
-        return false;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
+    while (const char* name = stream.next())
         names.emplace_back(name);
-    }
-    ::closedir(dir);
     return true;
 }
 
@@ -183,9 +173,7 @@ private:
 } // namespace
 
 std::optional<std::string> removeItem(const std::string& path, const RemovalHook& beforeEntering) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
+    std::string trimmed = withoutTrailingSlashes(path);
     if (trimmed.empty() || trimmed.find('\0') != std::string::npos)
         return "cannot delete " + quotedName(path) + ": " + std::strerror(ENOENT);
     return Removal(std::move(trimmed), beforeEntering).run();

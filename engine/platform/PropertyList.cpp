@@ -1,5 +1,7 @@
 #include "PropertyList.h"
 
+#include "UniqueFd.h"
+
 #include <plist/plist.h>
 
 #include <cerrno>
@@ -26,14 +28,6 @@ struct PlistFree {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPointer = std::unique_ptr<void, PlistFree>;
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 std::uint64_t readBigEndian(std::string_view data, std::size_t offset, std::size_t width) {
     std::uint64_t value = 0;
@@ -230,18 +224,18 @@ std::optional<PropertyListStrings> parsePropertyListStrings(std::string_view dat
 std::optional<PropertyListStrings> readPropertyListStrings(const std::string& path,
                                                            const std::vector<std::string>& keys) {
     // O_NONBLOCK keeps a FIFO named like a property list from stalling the caller.
-    const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-    if (file.fd < 0)
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file)
         return std::nullopt;
     struct stat status {};
-    if (::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > maximumFileSize)
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > maximumFileSize)
         return std::nullopt;
 
     std::string data;
     data.reserve(std::size_t(status.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t count = ::read(file.fd, buffer, sizeof buffer);
+        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
         if (count < 0) {
             if (errno == EINTR)
                 continue;

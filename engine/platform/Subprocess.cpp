@@ -1,5 +1,7 @@
 #include "Subprocess.h"
 
+#include "UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -26,24 +28,6 @@ std::string launchText(const std::string& executable, int errorNumber) {
 // A descriptor at 3 or above with close-on-exec set, so the child's dup2 onto 0..2 never clobbers a
 // source and nothing leaks through exec. Returns -1 on failure.
 int highDescriptor(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 3); }
-
-class FdGuard {
-public:
-    explicit FdGuard(int fd = -1) : m_fd(fd) {}
-    ~FdGuard() { reset(); }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 std::vector<std::string> childEnvironment(const SpawnOptions& options) {
     std::vector<std::string> result;
@@ -135,13 +119,13 @@ Subprocess Subprocess::spawn(const SpawnOptions& options) {
             throw LaunchError(path, errno);
         return fd;
     };
-    const FdGuard nullOpened(check(open("/dev/null", O_RDWR | O_CLOEXEC)));
-    const FdGuard nullDevice(check(highDescriptor(nullOpened.get())));
-    const FdGuard out(check(highDescriptor(options.standardOutput >= 0 ? options.standardOutput : nullDevice.get())));
-    const FdGuard err(check(highDescriptor(options.standardError >= 0 ? options.standardError : nullDevice.get())));
+    const UniqueFd nullOpened(check(open("/dev/null", O_RDWR | O_CLOEXEC)));
+    const UniqueFd nullDevice(check(highDescriptor(nullOpened.get())));
+    const UniqueFd out(check(highDescriptor(options.standardOutput >= 0 ? options.standardOutput : nullDevice.get())));
+    const UniqueFd err(check(highDescriptor(options.standardError >= 0 ? options.standardError : nullDevice.get())));
     int report[2];
     check(pipe2(report, O_CLOEXEC));
-    FdGuard reportRead(report[0]), reportWrite(report[1]);
+    UniqueFd reportRead(report[0]), reportWrite(report[1]);
 
     // Signals stay blocked across fork so no handler of this process runs in the child.
     sigset_t all, previous;
@@ -272,10 +256,10 @@ CapturedOutput runCapturingOutput(const std::string& executable, const std::vect
     int outPipe[2], errPipe[2] = {-1, -1};
     if (pipe2(outPipe, O_CLOEXEC) != 0)
         throw LaunchError(executable, errno);
-    FdGuard outRead(outPipe[0]), outWrite(outPipe[1]);
+    UniqueFd outRead(outPipe[0]), outWrite(outPipe[1]);
     if (options.captureError && pipe2(errPipe, O_CLOEXEC) != 0)
         throw LaunchError(executable, errno);
-    FdGuard errRead(errPipe[0]), errWrite(errPipe[1]);
+    UniqueFd errRead(errPipe[0]), errWrite(errPipe[1]);
     // With a limit the tool leads a group of its own, so a kill reaches whatever it started too.
     const bool limited = options.timeout.has_value() || options.stop.stop_possible();
     Subprocess child = Subprocess::spawn({.executable = executable,

@@ -109,19 +109,6 @@ std::string localDeletionDate() {
     return text;
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // One process-wide lock for directorysizes rewrites; other programs replace the file atomically too.
 std::mutex directorySizesMutex;
 
@@ -285,9 +272,7 @@ std::vector<std::string> trashDirectoriesFor(const std::string& location) {
 
 TrashMove moveToTrash(const std::string& path) {
     // Locate the item: folders above it resolved, the last component kept as it is.
-    std::string stripped = path;
-    while (stripped.size() > 1 && stripped.back() == '/')
-        stripped.pop_back();
+    const std::string stripped = withoutTrailingSlashes(path);
     std::string name = lastPathComponent(stripped);
     std::string item;
     auto failure = [&](const std::string& reason) {

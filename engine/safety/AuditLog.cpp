@@ -56,18 +56,6 @@ void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Appends to an existing file. False when it cannot be opened for writing (errno tells why).
 bool appendLine(const std::string& file, const std::string& line) {
     // Read access only serves the torn-line check below; a write-only file is appended to all the same.
@@ -82,7 +70,7 @@ bool appendLine(const std::string& file, const std::string& line) {
     char last = '\n';
     if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
         data.insert(data.begin(), '\n');
-    writeAll(fd, data); // a failed write is not reported to anyone
+    platform::writeAll(fd, data); // a failed write is not reported to anyone
     ::close(fd);
     return true;
 }
@@ -94,7 +82,7 @@ bool createWithLine(const std::string& directory, const std::string& file, const
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return true; // cannot write here at all: the entry is lost
-    const bool written = writeAll(fd, line);
+    const bool written = platform::writeAll(fd, line);
     ::fchmod(fd, 0600);
     const bool closed = ::close(fd) == 0;
     bool placed = true;

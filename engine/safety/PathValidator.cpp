@@ -99,9 +99,7 @@ bool existsItself(const std::string& path) {
 // ignored). The Trash moves a symbolic link from there, not its target. Nothing when the folder does
 // not resolve or the name is "." or "..".
 std::optional<std::string> placeOf(const std::string& path) {
-    std::string stripped = path;
-    while (stripped.size() > 1 && stripped.back() == '/')
-        stripped.pop_back();
+    const std::string stripped = platform::withoutTrailingSlashes(path);
     const std::string name = platform::lastPathComponent(stripped);
     if (name.empty() || name == "." || name == "..")
         return std::nullopt;

@@ -153,9 +153,7 @@ bool TrashService::isInsideTrash(const std::string& path) {
 }
 
 std::string TrashService::recoveredVariant(const std::string& originalPath) {
-    std::string path = originalPath;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    const std::string path = platform::withoutTrailingSlashes(originalPath);
     const std::string name = platform::lastPathComponent(path);
     const std::string folder = platform::parentPath(path);
     const std::size_t dot = name.rfind('.');

@@ -503,10 +503,7 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
 
     // Entry paths are the folder's path, "/" and the name: a trailing slash would double.
-    std::string rootPath = root;
-    while (rootPath.size() > 1 && rootPath.back() == '/')
-        rootPath.pop_back();
-    Walker(ctx).readFolder({std::move(rootPath), false, 0, 0}, 0, true, nullptr);
+    Walker(ctx).readFolder({platform::withoutTrailingSlashes(root), false, 0, 0}, 0, true, nullptr);
     {
         std::unique_lock lock(ctx->doneLock);
         ctx->doneSignal.wait(lock, [&] { return ctx->done; });

@@ -2,11 +2,11 @@
 
 #include "SampleWait.h"
 #include "TextFields.h"
+#include "platform/DirectoryStream.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
 #include <chrono>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <pwd.h>
@@ -20,19 +20,18 @@ namespace {
 
 // Reads a small /proc file whole; nothing when it cannot be opened (the process may be gone).
 std::optional<std::string> readSmallFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const platform::UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file)
         return std::nullopt;
     std::string contents;
     char buffer[4096];
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+        const ssize_t got = read(file.get(), buffer, sizeof buffer);
         if (got > 0)
             contents.append(buffer, size_t(got));
         else if (got == 0 || errno != EINTR)
             break;
     }
-    close(fd);
     return contents;
 }
 
@@ -100,14 +99,15 @@ std::optional<StatFields> parseStat(std::string_view stat) {
 
 std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
     std::vector<RawSample> samples;
-    DIR* dir = opendir(procRoot.c_str());
-    if (!dir)
-        return samples;
     std::vector<std::int32_t> pids;
-    while (const dirent* entry = readdir(dir))
-        if (const auto pid = text::parseInt32(entry->d_name); pid && *pid >= 1 && entry->d_name[0] != '+')
-            pids.push_back(*pid);
-    closedir(dir);
+    {
+        platform::DirectoryStream dir(procRoot);
+        if (!dir)
+            return samples;
+        while (const char* name = dir.next())
+            if (const auto pid = text::parseInt32(name); pid && *pid >= 1 && name[0] != '+')
+                pids.push_back(*pid);
+    }
 
     const long ticksPerSecond = std::max(1L, sysconf(_SC_CLK_TCK));
     const long pageSize = std::max(1L, sysconf(_SC_PAGESIZE));

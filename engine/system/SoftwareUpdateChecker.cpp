@@ -3,6 +3,7 @@
 #include "TextFields.h"
 #include "platform/FileServices.h"
 #include "platform/Subprocess.h"
+#include "platform/UniqueFd.h"
 #include "platform/Utf8.h"
 
 #include <cerrno>
@@ -97,26 +98,26 @@ std::string newUuid() {
 class CaptureFile {
 public:
     CaptureFile() : m_path(platform::joinPath(platform::temporaryDirectory(), newUuid())) {
-        m_fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (m_fd < 0)
+        m_fd.reset(open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!m_fd)
             throw Error("Could not create the file " + m_path + ": " + std::strerror(errno) + ".");
-        fchmod(m_fd, 0600);
+        fchmod(m_fd.get(), 0600);
     }
     ~CaptureFile() {
-        close(m_fd);
+        m_fd.reset();
         unlink(m_path.c_str());
     }
     CaptureFile(const CaptureFile&) = delete;
     CaptureFile& operator=(const CaptureFile&) = delete;
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
 
     std::string readAll(std::uint64_t limit) const {
         std::string contents;
         char buffer[65536];
         off_t offset = 0;
         while (contents.size() < limit) {
-            const ssize_t got = pread(m_fd, buffer, sizeof buffer, offset);
+            const ssize_t got = pread(m_fd.get(), buffer, sizeof buffer, offset);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
@@ -133,7 +134,7 @@ public:
 
 private:
     std::string m_path;
-    int m_fd = -1;
+    platform::UniqueFd m_fd;
 };
 
 } // namespace

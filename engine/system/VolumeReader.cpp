@@ -1,6 +1,7 @@
 #include "VolumeReader.h"
 
 #include "TextFields.h"
+#include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 #include "platform/SystemLog.h"
@@ -13,7 +14,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <libmount.h>
 #include <pwd.h>
@@ -202,20 +202,12 @@ private:
         if (device.empty())
             return std::nullopt;
         const std::string labels = physical("/dev/disk/by-label");
-        if (DIR* dir = opendir(labels.c_str())) {
-            std::optional<std::string> found;
-            while (const dirent* entry = readdir(dir)) {
-                if (entry->d_name[0] == '.')
-                    continue;
+        if (platform::DirectoryStream dir(labels); dir) {
+            while (const char* name = dir.next()) {
                 char target[PATH_MAX];
-                if (realpath(platform::joinPath(labels, entry->d_name).c_str(), target) && device == target) {
-                    found = decodeUdevName(entry->d_name);
-                    break;
-                }
+                if (name[0] != '.' && realpath(platform::joinPath(labels, name).c_str(), target) && device == target)
+                    return decodeUdevName(name);
             }
-            closedir(dir);
-            if (found)
-                return found;
         }
         // Without udev's links, read the label from the file system itself (needs read access).
         if (!realRoot())

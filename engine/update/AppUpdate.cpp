@@ -2,6 +2,7 @@
 
 #include "HttpTransfer.h"
 #include "platform/FileServices.h"
+#include "platform/UniqueFd.h"
 
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
@@ -93,16 +94,8 @@ void closeQuietly(int& fd)
 
 void writeAll(int fd, const char* data, std::size_t size, const std::string& path)
 {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileError("write", path, errno);
-        }
-        data += written;
-        size -= std::size_t(written);
-    }
+    if (!platform::writeAll(fd, std::string_view(data, size)))
+        throw FileError("write", path, errno);
 }
 
 // Moves without ever replacing: fails with EEXIST when the destination is taken.
@@ -375,9 +368,7 @@ std::string fileName(const UpdateManifest& manifest)
 {
     std::string candidate;
     if (const auto parts = parseUrl(manifest.url)) {
-        std::string path = parts->path;
-        while (path.size() > 1 && path.back() == '/')
-            path.pop_back();
+        const std::string path = platform::withoutTrailingSlashes(parts->path);
         const std::size_t slash = path.rfind('/');
         // The path "/" has itself as its last component, which is refused below.
         candidate = slash == std::string::npos || path == "/" ? path : path.substr(slash + 1);
@@ -401,13 +392,10 @@ std::string fileName(const UpdateManifest& manifest)
 std::string sha256Hex(const std::string& path)
 {
     // O_NONBLOCK keeps a FIFO planted at the path from hanging the open; only regular files are read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    const platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file)
         throw FileError("read", path, errno);
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+    const int fd = file.get();
 
     struct stat info {};
     if (::fstat(fd, &info) != 0)
