@@ -1,4 +1,5 @@
 #include "SystemTestSupport.h"
+#include "platform/HostProfile.h"
 #include "platform/Subprocess.h"
 #include "system/SoftwareUpdateChecker.h"
 
@@ -242,12 +243,13 @@ TEST_F(UpdateToolRunner, MissingOrNonExecutableToolCannotStart) {
     } catch (const platform::LaunchError& error) {
         EXPECT_EQ(error.errorNumber(), EACCES);
     }
-    if (access(SoftwareUpdateChecker::toolPath, F_OK) != 0) {
+    if (access(hostProfile().updateToolPath.c_str(), F_OK) != 0) {
         try {
             SoftwareUpdateChecker::check();
             ADD_FAILURE();
         } catch (const platform::LaunchError& error) {
-            EXPECT_EQ(error.description(), "Could not start /usr/sbin/softwareupdate: No such file or directory.");
+            EXPECT_EQ(error.description(),
+                      "Could not start " + hostProfile().updateToolPath + ": No such file or directory.");
         }
     }
 }
