@@ -258,12 +258,15 @@ std::set<std::string> baseSystemPackages(std::string_view dpkgStatus) {
         base = false;
     };
     for (const std::string_view line : text::splitLines(dpkgStatus, '\n')) {
-        if (line.empty())
+        if (line.empty()) {
             endParagraph();
-        else if (line.starts_with("Package: "))
+        } else if (line.starts_with("Package: ")) {
+            endParagraph();
             package = std::string(text::trimWhitespace(line.substr(9)));
-        else if (line == "Essential: yes" || line == "Priority: required" || line == "Priority: important")
+        }
+        else if (line == "Essential: yes" || line == "Priority: required" || line == "Priority: important") {
             base = true;
+        }
     }
     endParagraph();
     return packages;
