@@ -87,41 +87,6 @@ std::optional<std::string> moveItem(const std::string& from, const std::string& 
     return "cannot move " + quotedName(from) + " to " + to + ": " + reason;
 }
 
-namespace {
-
-// nftw offers no user pointer; removal runs one walk at a time per thread.
-thread_local std::string* firstFailure = nullptr;
-
-int removeEntry(const char* path, const struct stat*, int, FTW*) {
-    if (::remove(path) != 0 && errno != ENOENT && firstFailure && firstFailure->empty())
-        *firstFailure = "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
-    return 0; // keep going: remove as much as possible, report the first failure
-}
-
-} // namespace
-
-std::optional<std::string> removeItem(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
-    if (!S_ISDIR(st.st_mode)) {
-        if (::unlink(path.c_str()) != 0)
-            return "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::string failure;
-    firstFailure = &failure;
-    const int walked = ::nftw(path.c_str(), removeEntry, 64, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
-    firstFailure = nullptr;
-    if (walked != 0 && failure.empty())
-        failure = "cannot delete " + quotedName(path) + ": " + std::strerror(errno);
-    if (failure.empty() && ::lstat(path.c_str(), &st) == 0)
-        failure = "cannot delete " + quotedName(path) + ": " + std::strerror(ENOTEMPTY);
-    if (!failure.empty())
-        return failure;
-    return std::nullopt;
-}
-
 std::optional<std::string> createDirectoriesReporting(const std::string& path) {
     errno = 0;
     if (createDirectories(path))

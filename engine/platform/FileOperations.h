@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,9 +15,13 @@ namespace brisklet::platform {
 // Renames from to to, never replacing anything at to. Both must be on one mounted file system.
 std::optional<std::string> moveItem(const std::string& from, const std::string& to);
 
-// Deletes a file, a link, or a folder with everything in it. Never descends into another mounted file
-// system: a folder holding a mount point is left partly in place and reported.
-std::optional<std::string> removeItem(const std::string& path);
+// Deletes a file, a link, or a folder with everything in it, walking relative to folder descriptors so
+// that a folder swapped for a link meanwhile is removed as the link, never followed. Never descends
+// into another mounted file system (bind mounts included): a folder holding a mount point is left
+// partly in place and reported. The hook, for diagnostics and tests, is called with the path of each
+// folder just before it is entered.
+using RemovalHook = std::function<void(const std::string& path)>;
+std::optional<std::string> removeItem(const std::string& path, const RemovalHook& beforeEntering = {});
 
 // createDirectories with the reason of a failure.
 std::optional<std::string> createDirectoriesReporting(const std::string& path);

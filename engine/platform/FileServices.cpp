@@ -136,6 +136,13 @@ bool isMountPoint(const std::string& path) {
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
+std::optional<bool> isMountRoot(int fd) {
+    struct statx stx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, 0, &stx) != 0 || !(stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return std::nullopt;
+    return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
 std::string lastPathComponent(const std::string& path) {
     std::size_t end = path.size();
     while (end > 0 && path[end - 1] == '/')

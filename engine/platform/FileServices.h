@@ -35,6 +35,8 @@ std::optional<std::string> readRegularFile(const std::string& path, std::uint64_
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.
 bool isMountPoint(const std::string& path);
+// The same for an open folder: true or false, nothing when the kernel cannot tell (before 5.8).
+std::optional<bool> isMountRoot(int fd);
 
 // The last path component, with trailing slashes ignored; "" for "/".
 std::string lastPathComponent(const std::string& path);

@@ -3,6 +3,7 @@
 #include "Error.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <optional>
@@ -19,6 +20,12 @@ DirectoryWork DirectoryWork::timedOutRecord() {
     return work;
 }
 
+DirectoryWork DirectoryWork::unreadableRecord() {
+    DirectoryWork work;
+    work.unreadable = true;
+    return work;
+}
+
 void DirectoryRequest::install(Continuation continuation) {
     std::unique_lock lock(m_lock);
     if (m_result) {
@@ -31,21 +38,22 @@ void DirectoryRequest::install(Continuation continuation) {
     m_continuation = std::move(continuation);
 }
 
-void DirectoryRequest::finish(DirectoryWork&& work) {
+bool DirectoryRequest::finish(DirectoryWork&& work) {
     Continuation continuation;
     {
         std::lock_guard lock(m_lock);
         if (m_answered.load(std::memory_order_relaxed))
-            return;
+            return false;
         m_answered.store(true, std::memory_order_relaxed);
         if (!m_continuation) {
             m_result = std::move(work);
-            return;
+            return true;
         }
         continuation = std::move(m_continuation);
         m_continuation = nullptr;
     }
     continuation(std::move(work));
+    return true;
 }
 
 namespace {
@@ -107,7 +115,8 @@ struct DirectoryIOPool::SerialQueue {
     }
 };
 
-// One thread firing the deadlines of all reads of a pool, earliest first.
+// One thread firing the deadlines of all reads of a pool, earliest first. Requests answered by their
+// read are dropped from the heap in batches, so it holds few more than the reads still waiting.
 struct DirectoryIOPool::Timer {
     using Clock = std::chrono::steady_clock;
     struct Deadline {
@@ -122,12 +131,24 @@ struct DirectoryIOPool::Timer {
 
     std::mutex lock;
     std::condition_variable wake;
-    std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>> deadlines;
+    std::vector<Deadline> deadlines; // a min-heap by std::greater
+    std::size_t answeredEarly = 0;   // entries whose request the read answered
     std::uint64_t sequence = 0;
     bool closed = false;
     const std::int64_t timeout; // nanoseconds
 
     explicit Timer(std::int64_t timeoutNanoseconds) : timeout(timeoutNanoseconds) {}
+
+    void push(Deadline deadline) {
+        deadlines.push_back(std::move(deadline));
+        std::push_heap(deadlines.begin(), deadlines.end(), std::greater<>());
+    }
+    Deadline pop() {
+        std::pop_heap(deadlines.begin(), deadlines.end(), std::greater<>());
+        Deadline due = std::move(deadlines.back());
+        deadlines.pop_back();
+        return due;
+    }
 
     // False once closed: nothing would ever fire.
     bool arm(Clock::time_point when, std::shared_ptr<DirectoryRequest> request, std::shared_ptr<SerialQueue> queue) {
@@ -136,12 +157,26 @@ struct DirectoryIOPool::Timer {
             std::lock_guard guard(lock);
             if (closed)
                 return false;
-            earliest = deadlines.empty() || when < deadlines.top().when;
-            deadlines.push({when, sequence++, std::move(request), std::move(queue)});
+            earliest = deadlines.empty() || when < deadlines.front().when;
+            push({when, sequence++, std::move(request), std::move(queue)});
         }
         if (earliest)
             wake.notify_one();
         return true;
+    }
+
+    // A read answered its request: once half the heap is such entries, drop them.
+    void noteAnswered() {
+        std::vector<Deadline> dropped; // released outside the lock
+        std::lock_guard guard(lock);
+        if (++answeredEarly * 2 < deadlines.size())
+            return;
+        const auto waiting = std::partition(deadlines.begin(), deadlines.end(),
+                                            [](const Deadline& d) { return !d.request->answered().load(); });
+        dropped.assign(std::make_move_iterator(waiting), std::make_move_iterator(deadlines.end()));
+        deadlines.erase(waiting, deadlines.end());
+        std::make_heap(deadlines.begin(), deadlines.end(), std::greater<>());
+        answeredEarly = 0;
     }
 
     // Nothing when the read is overdue: it has run for the time-out, or waits behind a read that has.
@@ -162,17 +197,14 @@ struct DirectoryIOPool::Timer {
     std::vector<std::shared_ptr<DirectoryRequest>> armedRequests() {
         std::lock_guard guard(lock);
         std::vector<std::shared_ptr<DirectoryRequest>> all;
-        auto copy = deadlines;
-        all.reserve(copy.size());
-        while (!copy.empty()) {
-            all.push_back(copy.top().request);
-            copy.pop();
-        }
+        all.reserve(deadlines.size());
+        for (const Deadline& deadline : deadlines)
+            all.push_back(deadline.request);
         return all;
     }
 
     void close() {
-        decltype(deadlines) dropped;
+        std::vector<Deadline> dropped;
         {
             std::lock_guard guard(lock);
             closed = true;
@@ -188,18 +220,20 @@ struct DirectoryIOPool::Timer {
                 self->wake.wait(guard);
                 continue;
             }
-            const auto when = self->deadlines.top().when;
+            const auto when = self->deadlines.front().when;
             if (Clock::now() < when) {
                 self->wake.wait_until(guard, when);
                 continue;
             }
-            Deadline due = self->deadlines.top();
-            self->deadlines.pop();
-            if (due.request->answered().load())
+            Deadline due = self->pop();
+            if (due.request->answered().load()) {
+                if (self->answeredEarly > 0)
+                    --self->answeredEarly;
                 continue;
+            }
             if (const auto later = self->extension(due)) {
                 due.when = *later;
-                self->deadlines.push(std::move(due));
+                self->push(std::move(due));
                 continue;
             }
             std::shared_ptr<DirectoryRequest> request = std::move(due.request);
@@ -223,21 +257,27 @@ void nameThread(std::thread& thread, const std::string& label) {
 } // namespace
 
 DirectoryIOPool::DirectoryIOPool(int width, double timeoutSeconds)
-    : m_timeout(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-          std::chrono::duration<double>(std::clamp(timeoutSeconds, 0.0, 1e9)))) {
+    : m_timeout(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(
+          std::isfinite(timeoutSeconds) ? std::clamp(timeoutSeconds, 0.0, 1e9) : 1e9))) {
     m_timer = std::make_shared<Timer>(std::chrono::duration_cast<std::chrono::nanoseconds>(m_timeout).count());
-    const int count = std::max(width, 1);
+    const int count = std::clamp(width, 1, maxWidth);
     m_queues.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        auto queue = std::make_shared<SerialQueue>();
-        std::thread thread(SerialQueue::work, queue);
-        nameThread(thread, queueLabel(i));
-        thread.detach();
-        m_queues.push_back(std::move(queue));
+    try {
+        for (int i = 0; i < count; ++i) {
+            auto queue = std::make_shared<SerialQueue>();
+            std::thread thread(SerialQueue::work, queue);
+            nameThread(thread, queueLabel(i));
+            thread.detach();
+            m_queues.push_back(std::move(queue));
+        }
+        std::thread timer(Timer::work, m_timer);
+        nameThread(timer, std::string(engineIdentifier()) + ".deadline");
+        timer.detach();
+    } catch (...) {
+        // The threads already started would wait for work for good: let them end.
+        shutdown();
+        throw;
     }
-    std::thread timer(Timer::work, m_timer);
-    nameThread(timer, std::string(engineIdentifier()) + ".deadline");
-    timer.detach();
 }
 
 DirectoryIOPool::~DirectoryIOPool() { shutdown(); }
@@ -267,12 +307,22 @@ void DirectoryIOPool::run(Read read, DirectoryRequest::Continuation continuation
     const auto deadline = std::chrono::steady_clock::now() + m_timeout;
     const std::shared_ptr<SerialQueue>& queue = m_queues[static_cast<std::size_t>(nextQueue())];
     const bool queued =
-        queue->submit([request, read = std::move(read), cancelled = m_cancelled, queue = queue.get()]() {
+        queue->submit([request, read = std::move(read), cancelled = m_cancelled, queue = queue.get(),
+                       timer = std::weak_ptr<Timer>(m_timer)]() {
             const StopCheck stop(*cancelled, request->answered());
             if (stop())
                 return;
             request->markStarted(queue->busySince.load());
-            request->finish(read(stop));
+            // A read that throws (its hook did) fails that folder only; the thread goes on.
+            DirectoryWork work;
+            try {
+                work = read(stop);
+            } catch (...) {
+                work = DirectoryWork::unreadableRecord();
+            }
+            if (request->finish(std::move(work)))
+                if (const auto deadlines = timer.lock())
+                    deadlines->noteAnswered();
         });
     // After shutdown() nothing runs or fires any more: answer now rather than leave the waiter (and
     // whatever it holds) parked for good.

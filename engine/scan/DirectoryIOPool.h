@@ -10,7 +10,10 @@
 //    DirectoryWork: the read's, the timed-out record, or the empty record after cancel().
 //  - A read is never interrupted: it polls its StopCheck before and after each file-system call and
 //    abandons once the pool is cancelled or its request already has an answer. A read blocked inside
-//    the file system keeps its queue busy; reads queued behind it time out in turn.
+//    the file system keeps its queue busy; reads queued behind it time out in turn. A read that throws
+//    is answered with the unreadable record; the queue goes on.
+//  - A request answered by its read leaves the timer's heap soon after (in batches), not at its
+//    deadline.
 //  - cancel() answers every waiting request at once with the empty record; later run() calls answer
 //    with the empty record without dispatching.
 //  - Queue threads are detached and own only their queue, so a pool (and the scan that made it) can
@@ -32,24 +35,37 @@
 
 namespace brisklet {
 
-// What one folder read yields.
+// What one folder read yields. A read records nothing in the scan's shared collectors: the hard-link
+// keys and the large-file candidates travel in the record and are taken in only when the read's own
+// record is the answer (a read answered by its deadline leaves no trace).
 struct DirectoryWork {
     struct Subdir {
         std::string path;
         bool folded = false;
-        std::optional<std::uint64_t> device; // from the listing's status query, saves one per folder
+        // The listing's status query of the folder: its reading must find the same folder there.
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+    // A multiply-linked file: it keeps its size only if no other link of it was counted before.
+    struct HardLink {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t node = -1; // index in fileNodes, -1 when no node is kept
     };
 
     bool rootUnavailable = false;     // the scan root is missing or not a folder
     std::vector<ScanNode> fileNodes;  // one leaf per non-folder entry, in listing order
     std::vector<Subdir> subdirs;      // folders to descend into, in listing order
-    std::int64_t localBytes = 0;      // sum of the file nodes' sizes
+    std::vector<HardLink> hardLinks;  // in listing order
+    std::int64_t localBytes = 0;      // sum of the file nodes' sizes, every link counted
     std::int64_t fileCount = 0;       // non-folder entries counted (also where no nodes are kept)
     bool unreadable = false;          // could not be opened, or timed out
     bool timedOut = false;            // cut off by the deadline (always with unreadable)
 
     static DirectoryWork emptyRecord() { return {}; }
     static DirectoryWork timedOutRecord();
+    static DirectoryWork unreadableRecord();
 };
 
 // True once the read should abandon: the pool was cancelled or the request already has an answer.
@@ -73,8 +89,9 @@ public:
 
     // Resumes at once with the answer when it is already known, else stores the continuation.
     void install(Continuation continuation);
-    // The earliest finish decides; later ones do nothing. The continuation runs outside the lock.
-    void finish(DirectoryWork&& work);
+    // The earliest finish decides (and returns true); later ones do nothing. The continuation runs
+    // outside the lock.
+    bool finish(DirectoryWork&& work);
 
     const std::atomic<bool>& answered() const { return m_answered; }
     // When its read began on its queue (steady-clock nanoseconds), or -1 while it waits in the queue.
@@ -93,6 +110,10 @@ class DirectoryIOPool {
 public:
     using Read = std::function<DirectoryWork(const StopCheck&)>;
 
+    // At most this many queues, whatever the width asked for.
+    static constexpr int maxWidth = 64;
+
+    // Throws std::system_error when a thread cannot be started (none is left behind then).
     DirectoryIOPool(int width, double timeoutSeconds);
     ~DirectoryIOPool();
     DirectoryIOPool(const DirectoryIOPool&) = delete;

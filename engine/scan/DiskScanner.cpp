@@ -4,6 +4,7 @@
 #include "ScanCollectors.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
+#include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +13,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+#include <exception>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/statfs.h>
 #include <unordered_map>
 #include <sys/syscall.h>
@@ -24,7 +30,10 @@ DiskScanner::ScanError::ScanError(std::string path)
     : Error("The folder \"" + path + "\" does not exist or is not a folder."), m_path(std::move(path)) {}
 
 DiskScanner::DiskScanner(Options options, BeforeCall beforeCall)
-    : m_options(std::move(options)), m_beforeCall(std::move(beforeCall)) {}
+    : m_options(std::move(options)), m_beforeCall(std::move(beforeCall)) {
+    if (!std::isfinite(m_options.directoryTimeoutSeconds))
+        throw std::invalid_argument("the folder time-out must be a finite number of seconds");
+}
 
 bool DiskScanner::isMountPoint(const std::string& path) { return platform::isMountPoint(path); }
 
@@ -50,6 +59,7 @@ struct ScanContext {
     bool done = false;
     std::optional<ScanNode> root;
     std::optional<std::string> unavailableRoot;
+    std::exception_ptr failure; // thrown while assembling answers (out of memory): ends the scan
 
     ScanContext(DiskScanner::Options o, DiskScanner::BeforeCall h, std::shared_ptr<ScanStats> s)
         : options(std::move(o)), hook(std::move(h)), stats(std::move(s)),
@@ -71,6 +81,15 @@ struct ScanContext {
             unavailableRoot = std::move(unavailable);
         }
         doneSignal.notify_all();
+    }
+
+    void fail(std::exception_ptr error) {
+        {
+            std::lock_guard lock(doneLock);
+            if (!failure)
+                failure = std::move(error);
+        }
+        cancel();
     }
 
     void cancel() {
@@ -120,15 +139,13 @@ std::string displayName(const std::string& path) {
 }
 
 // Allocated space, or the logical length for data that takes no local blocks; a symlink's own length.
-std::int64_t entrySize(const struct stat& st) {
-    if (S_ISLNK(st.st_mode))
-        return std::max<std::int64_t>(st.st_size, 0);
-    if (st.st_blocks != 0) {
-        const auto blocks = static_cast<std::int64_t>(st.st_blocks);
-        constexpr std::int64_t maxBlocks = std::numeric_limits<std::int64_t>::max() / 512;
-        return blocks > maxBlocks ? std::numeric_limits<std::int64_t>::max() : blocks * 512;
-    }
-    return std::max<std::int64_t>(st.st_size, 0);
+std::int64_t entrySize(const struct statx& st) {
+    const auto length = static_cast<std::int64_t>(std::min<std::uint64_t>(st.stx_size, INT64_MAX));
+    if (S_ISLNK(st.stx_mode) || st.stx_blocks == 0)
+        return length;
+    constexpr std::uint64_t maxBlocks = std::numeric_limits<std::int64_t>::max() / 512;
+    return st.stx_blocks > maxBlocks ? std::numeric_limits<std::int64_t>::max()
+                                     : static_cast<std::int64_t>(st.stx_blocks * 512);
 }
 
 // The fixed head of a getdents64 record; the NUL-terminated name follows at nameOffset.
@@ -140,10 +157,43 @@ struct LinuxDirent64Head {
 };
 constexpr std::size_t nameOffset = offsetof(LinuxDirent64Head, d_type) + 1;
 
+// Opens a folder of the walk without following a link in its last component, and checks that it is
+// the folder the listing above saw there (a rename meanwhile may have put a link or another folder in
+// its place higher up). A path longer than the system takes is opened in pieces.
+platform::UniqueFd openListedFolder(const std::string& path, const DirectoryWork::Subdir* listed,
+                                    struct stat& self) {
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    platform::UniqueFd fd;
+    if (path.size() < PATH_MAX) {
+        fd.reset(::open(path.c_str(), listed ? flags : flags & ~O_NOFOLLOW));
+    } else {
+        std::string_view rest(path);
+        while (rest.size() >= PATH_MAX) {
+            const std::size_t cut = rest.rfind('/', PATH_MAX - 1);
+            if (cut == std::string_view::npos || cut == 0)
+                return {};
+            platform::UniqueFd piece(::openat(fd ? fd.get() : AT_FDCWD, std::string(rest.substr(0, cut)).c_str(),
+                                              flags & ~O_NOFOLLOW));
+            if (!piece)
+                return {};
+            fd = std::move(piece);
+            rest.remove_prefix(cut + 1);
+        }
+        fd.reset(::openat(fd.get(), std::string(rest).c_str(), flags));
+    }
+    if (!fd || ::fstat(fd.get(), &self) != 0)
+        return {};
+    if (listed && (static_cast<std::uint64_t>(self.st_dev) != listed->device ||
+                   static_cast<std::uint64_t>(self.st_ino) != listed->inode))
+        return {};
+    return fd;
+}
+
 // Reads one folder: the whole listing first, then one status query per entry. Inside a folded folder
 // (where large files are not collected either) files are only counted and sized: their nodes would be
-// dropped when the folded folder completes.
-DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optional<std::uint64_t> device,
+// dropped when the folded folder completes. Hard links and large files are left to the answer's
+// continuation (see DirectoryWork).
+DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const DirectoryWork::Subdir* listed,
                          bool collectLargeFiles, bool validateRoot, const StopCheck& stop) {
     const bool keepNodes = collectLargeFiles;
     if (stop())
@@ -165,22 +215,12 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
     ctx.call(path, "open");
     if (stop())
         return {};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        DirectoryWork work;
-        work.unreadable = true;
-        return work;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-
-    if (!device) {
-        struct stat self {};
-        if (::fstat(fd, &self) == 0)
-            device = self.st_dev;
-    }
+    struct stat self {};
+    const platform::UniqueFd folder = openListedFolder(path, listed, self);
+    if (!folder)
+        return DirectoryWork::unreadableRecord();
+    const int fd = folder.get();
+    const auto device = static_cast<std::uint64_t>(self.st_dev);
 
     // Names are kept back to back in one buffer per thread, reused from folder to folder: listing
     // costs no allocation per entry.
@@ -191,7 +231,7 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
     alignas(LinuxDirent64Head) static thread_local char buffer[64 * 1024];
     // Room for the largest record: a 255-byte name with its head and padding.
     constexpr long roomForAnyRecord = 280;
-    const bool shortAnswerEnds = device && fillsListingBuffers(ctx, fd, *device);
+    const bool shortAnswerEnds = fillsListingBuffers(ctx, fd, device);
     for (bool listed = false; !listed;) {
         if (stop())
             return {};
@@ -248,38 +288,43 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, std::optiona
             ctx.call(entryPath, "stat");
         if (stop())
             return {};
-        struct stat st {};
-        const bool statted = ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        struct statx st {};
+        const bool statted =
+            ::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_BLOCKS, &st) == 0;
         if (stop())
             return {};
         if (!statted)
             continue; // vanished or unreadable entries are neither counted nor reported
 
-        if (S_ISDIR(st.st_mode)) {
+        const auto entryDevice = static_cast<std::uint64_t>(makedev(st.stx_dev_major, st.stx_dev_minor));
+        if (S_ISDIR(st.stx_mode)) {
             if (entryPath.empty())
                 entryPath = pathOf(name, nameLength);
-            if (device && st.st_dev != *device && platform::isMountPoint(entryPath))
-                continue; // another volume is mounted here
+            // Another volume, or a bind mount of a folder of the same disk, is mounted here.
+            if (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
+                if (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)
+                    continue;
+            } else if (entryDevice != device && platform::isMountPoint(entryPath)) {
+                continue;
+            }
             const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0;
-            work.subdirs.push_back({std::move(entryPath), folded, static_cast<std::uint64_t>(st.st_dev)});
+            work.subdirs.push_back({std::move(entryPath), folded, entryDevice, st.stx_ino});
             continue;
         }
 
-        std::int64_t size = entrySize(st);
-        if (!S_ISLNK(st.st_mode) && st.st_nlink > 1 &&
-            !ctx.inodes.insert({static_cast<std::uint64_t>(static_cast<std::uint32_t>(st.st_dev)),
-                                static_cast<std::uint64_t>(st.st_ino)}))
-            size = 0;
+        const std::int64_t size = entrySize(st);
         work.localBytes += size;
         work.fileCount += 1;
+        const bool hardLinked = !S_ISLNK(st.stx_mode) && st.stx_nlink > 1;
+        if (hardLinked)
+            work.hardLinks.push_back({static_cast<std::uint32_t>(entryDevice), st.stx_ino, size,
+                                      keepNodes ? static_cast<std::int64_t>(work.fileNodes.size()) : -1});
         if (!keepNodes)
             continue;
-        ScanNode leaf{FileEntry{std::string(name, nameLength), std::move(entryPath), size, false,
-                                ScanState::complete},
-                      std::nullopt};
-        if (collectLargeFiles && size >= ctx.large.threshold())
-            ctx.large.offer(leaf.entry);
-        work.fileNodes.push_back(std::move(leaf));
+        work.fileNodes.push_back(ScanNode{FileEntry{std::string(name, nameLength), std::move(entryPath), size,
+                                                    false, ScanState::complete},
+                                          std::nullopt});
     }
     return work;
 }
@@ -301,22 +346,30 @@ class Walker {
 public:
     explicit Walker(std::shared_ptr<ScanContext> ctx) : m_ctx(std::move(ctx)) {}
 
-    void readFolder(std::string path, std::optional<std::uint64_t> device, int depth, bool collectLargeFiles,
-                    bool folded, std::shared_ptr<PendingFolder> parent) const {
+    // Reads folder (the root at depth 0, else an entry of the listing above) and assembles its node.
+    void readFolder(DirectoryWork::Subdir folder, int depth, bool collectLargeFiles,
+                    std::shared_ptr<PendingFolder> parent) const {
         ScanContext* ctx = m_ctx.get();
-        // The read needs only the path; the continuation needs the rest.
-        auto readPath = std::make_shared<std::string>(std::move(path));
+        const bool folded = folder.folded;
+        // The read needs only the listed folder; the continuation needs the rest.
+        auto listed = std::make_shared<DirectoryWork::Subdir>(std::move(folder));
         ctx->pool.run(
-            [ctx = m_ctx, readPath, device, collectLargeFiles, validate = depth == 0](const StopCheck& stop) {
-                return brisklet::readFolder(*ctx, *readPath, device, collectLargeFiles, validate, stop);
+            [ctx = m_ctx, listed, collectLargeFiles, root = depth == 0](const StopCheck& stop) {
+                return brisklet::readFolder(*ctx, listed->path, root ? nullptr : listed.get(), collectLargeFiles,
+                                            root, stop);
             },
-            [walker = *this, readPath, depth, collectLargeFiles, folded,
+            [walker = *this, listed, depth, collectLargeFiles, folded,
              parent = std::move(parent)](DirectoryWork&& work) mutable {
                 // An answer from the deadline or a cancellation may come while the read still uses the
                 // path (it can be blocked in the hook or the file system): take a copy then.
                 const bool readIsOver = !work.timedOut && !walker.m_ctx->cancelled.load();
-                walker.folderRead(readIsOver ? std::move(*readPath) : std::string(*readPath), depth,
-                                  collectLargeFiles, folded, std::move(parent), std::move(work));
+                try {
+                    walker.folderRead(readIsOver ? std::move(listed->path) : std::string(listed->path), depth,
+                                      collectLargeFiles, folded, std::move(parent), std::move(work));
+                } catch (...) {
+                    // Out of memory while assembling: the scan fails as a whole rather than hang.
+                    walker.m_ctx->fail(std::current_exception());
+                }
             });
     }
 
@@ -346,6 +399,7 @@ private:
                 return ctx.options.rootSkipNames.count(platform::lastPathComponent(sub.path)) != 0;
             });
         }
+        takeIn(work, collectLargeFiles);
         ctx.stats->addDirectory(work.fileCount, work.localBytes, path);
 
         auto pending = std::make_shared<PendingFolder>();
@@ -370,9 +424,27 @@ private:
         for (DirectoryWork::Subdir& sub : work.subdirs) {
             if (ctx.cancelled.load())
                 return;
-            readFolder(std::move(sub.path), sub.device, depth + 1, collectLargeFiles && !sub.folded, sub.folded,
-                       pending);
+            const bool collectBelow = collectLargeFiles && !sub.folded;
+            readFolder(std::move(sub), depth + 1, collectBelow, pending);
         }
+    }
+
+    // The read's own answer is in: count each hard-linked file only at its first link in the scan, and
+    // offer the large files.
+    void takeIn(DirectoryWork& work, bool collectLargeFiles) const {
+        ScanContext& ctx = *m_ctx;
+        for (const DirectoryWork::HardLink& link : work.hardLinks) {
+            if (ctx.inodes.insert({link.device, link.inode}))
+                continue;
+            work.localBytes -= link.size;
+            if (link.node >= 0)
+                work.fileNodes[static_cast<std::size_t>(link.node)].entry.sizeBytes = 0;
+        }
+        if (!collectLargeFiles)
+            return;
+        for (const ScanNode& leaf : work.fileNodes)
+            if (leaf.entry.sizeBytes >= ctx.large.threshold())
+                ctx.large.offer(leaf.entry);
     }
 
     // Hands a finished node to its parent's slot, completing ancestors whose last child this was.
@@ -419,23 +491,32 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     if (root.find('\0') != std::string::npos)
         throw ScanError(root);
     const auto ctx = std::make_shared<ScanContext>(m_options, m_beforeCall, stats ? stats : std::make_shared<ScanStats>());
+    // However this call ends, the pool is shut down: queued reads and armed deadlines hold the context,
+    // which holds the pool, and only that breaks the cycle.
+    struct ShutDown {
+        ScanContext& ctx;
+        ~ShutDown() {
+            ctx.cancel();
+            ctx.pool.shutdown();
+        }
+    } shutDown{*ctx};
     std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
 
     // Entry paths are the folder's path, "/" and the name: a trailing slash would double.
     std::string rootPath = root;
     while (rootPath.size() > 1 && rootPath.back() == '/')
         rootPath.pop_back();
-    Walker(ctx).readFolder(std::move(rootPath), std::nullopt, 0, true, false, nullptr);
+    Walker(ctx).readFolder({std::move(rootPath), false, 0, 0}, 0, true, nullptr);
     {
         std::unique_lock lock(ctx->doneLock);
         ctx->doneSignal.wait(lock, [&] { return ctx->done; });
     }
     // Drops queued reads and deadlines; a read stuck in the file system finishes on its own thread.
     ctx->pool.shutdown();
-    if (ctx->cancelled.load() || stop.stop_requested()) {
-        ctx->cancel();
+    if (ctx->failure)
+        std::rethrow_exception(ctx->failure);
+    if (ctx->cancelled.load() || stop.stop_requested())
         throw Cancelled();
-    }
     if (ctx->unavailableRoot)
         throw ScanError(*ctx->unavailableRoot);
 

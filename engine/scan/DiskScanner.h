@@ -38,7 +38,10 @@ public:
     };
 
     // Called on the worker thread immediately before each file-system call of a folder read, with
-    // the operation "validate", "open", "read" or "stat". It may block; it cannot change the outcome.
+    // the operation "validate", "open", "read" or "stat". Several workers call it at once, so it must
+    // be thread-safe. It may block or sleep (that is how time-outs are tested); it cannot change the
+    // outcome of the call. If it throws, that folder's read fails as unreadable (a refused folder);
+    // the scan goes on. It must not wait for the scan that calls it to end.
     using BeforeCall = std::function<void(const std::string& path, std::string_view operation)>;
 
     // The scan root does not exist or is not a folder.
@@ -52,6 +55,8 @@ public:
         std::string m_path;
     };
 
+    // Throws std::invalid_argument for a time-out that is not a finite number. maxWorkers is capped at
+    // DirectoryIOPool::maxWidth.
     explicit DiskScanner(Options options, BeforeCall beforeCall = {});
 
     const Options& options() const { return m_options; }

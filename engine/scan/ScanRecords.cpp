@@ -40,8 +40,9 @@ std::string humanReadable(std::int64_t bytes) {
     }
     double value = magnitude / 1000;
     int unit = 0;
-    // Round first, so 999,999 bytes reads "1 MB" rather than "1000 KB".
-    while (unit < 5 && std::round(value * 10) / 10 >= 1000) {
+    // The unit follows the digits printed: 999,500 bytes reads "1 MB", never "1000 KB". Values of 100
+    // and above print whole numbers, and below 100 none can print as 1000.
+    while (unit < 5 && std::round(value) >= 1000) {
         value /= 1000;
         ++unit;
     }

@@ -357,6 +357,11 @@ bool isAllowedDownloadURL(const std::string& url)
     const auto parts = parseUrl(url);
     if (!parts)
         return false;
+    // libcurl reads "https:///x" as the host "x": only a URL that spells out its authority names a host.
+    const std::size_t authority = parts->scheme.size() + 3;
+    if (url.size() <= authority || url.compare(parts->scheme.size(), 3, "://") != 0
+        || std::string_view("/?#\\").find(url[authority]) != std::string_view::npos)
+        return false;
     if (parts->scheme == "https")
         return !parts->host.empty();
     if (parts->scheme == "http") {

@@ -1,5 +1,8 @@
 #include "ChildProcess.h"
+#include "ProcessCounts.h"
 #include "TempTree.h"
+#include "platform/FileOperations.h"
+#include "scan/DirectoryIOPool.h"
 #include "scan/DiskScanner.h"
 #include "scan/ScanDefaults.h"
 
@@ -7,7 +10,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <future>
 #include <cstring>
 #include <fcntl.h>
@@ -418,18 +423,144 @@ TEST(ScanCancellation, StopAtAnyPointOfABusyScanThrowsAndLeavesNothingBehind) {
     }
 }
 
-TEST(ScanMounts, AnotherFileSystemMountedInsideIsNotEntered) {
+TEST(ScanMounts, AnotherFileSystemOrABindMountInsideIsNotEntered) {
+    // The bind mount shows a folder of the same disk again: same device, walked twice if entered.
     TempTree tree;
     const std::string mnt = tree.makeDir("mnt");
-    tree.writeFile("keep", "x");
+    const std::string bind = tree.makeDir("bind");
+    tree.writeFileOfSize("keep/data", 1 << 20);
     if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
     ::close(::open((mnt + "/inside").c_str(), O_CREAT | O_WRONLY, 0644));
+    const bool bound = ::mount(tree.path("keep").c_str(), bind.c_str(), nullptr, MS_BIND, nullptr) == 0;
     const ScanResult result = scan(tree.root());
     ::umount(mnt.c_str());
+    ::umount2(bind.c_str(), MNT_DETACH);
+    ASSERT_TRUE(bound);
     EXPECT_EQ(child(result.root, "mnt"), nullptr);
+    EXPECT_EQ(child(result.root, "bind"), nullptr);
     EXPECT_NE(child(result.root, "keep"), nullptr);
+    EXPECT_EQ(result.totals.files, 1);
     EXPECT_TRUE(DiskScanner::isMountPoint("/"));
+}
+
+TEST(ScanRobustness, FolderSwappedAfterTheListingIsNotFollowed) {
+    // Between the listing of the root and the read of "sub", another process puts a link to a folder
+    // outside, or another folder, in its place.
+    for (const bool link : {true, false}) {
+        TempTree tree;
+        tree.writeFile("scan/sub/f", "x");
+        tree.writeFileOfSize("outside/big", 1 << 20);
+        const std::string sub = tree.path("scan/sub");
+        const ScanResult result = scan(tree.path("scan"), options(), [&](const std::string& path, std::string_view op) {
+            if (op != "open" || path != sub || std::rename(sub.c_str(), tree.path("moved").c_str()) != 0)
+                return;
+            if (link)
+                ::symlink(tree.path("outside").c_str(), sub.c_str());
+            else
+                std::rename(tree.path("outside").c_str(), sub.c_str());
+        });
+        EXPECT_EQ(child(result.root, "sub")->entry.state, ScanState::unavailable) << link;
+        EXPECT_EQ(result.totals.files, 0) << link;
+    }
+}
+
+TEST(ScanRobustness, FoldersBelowThePathLimitAreRead) {
+    TempTree tree;
+    const std::string name(200, 'd'); // 25 levels: about 5,000 bytes of path
+    int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < 25; ++i) {
+        ::mkdirat(fd, name.c_str(), 0755);
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    ::close(::openat(fd, "f", O_CREAT | O_WRONLY, 0644));
+    ::close(fd);
+    const ScanResult result = scan(tree.root());
+    EXPECT_EQ(platform::removeItem(tree.path(name)), std::nullopt); // too deep for the tree's own clean-up
+    EXPECT_EQ(result.state, ScanState::complete);
+    EXPECT_EQ(result.totals, (ScanTotals{1, 26, 0}));
+}
+
+TEST(ScanMachinery, ThrowingHookFailsOnlyItsFolderAndANonFiniteTimeOutIsRefused) {
+    TempTree tree;
+    tree.writeFile("bad/f", "x");
+    tree.writeFile("good/f", "x");
+    const ScanResult result = scan(tree.root(), options(), [bad = tree.path("bad")](const std::string& path,
+                                                                                     std::string_view op) {
+        if (op == "open" && path == bad)
+            throw std::runtime_error("hook failed");
+    });
+    EXPECT_EQ(child(result.root, "bad")->entry.state, ScanState::unavailable);
+    EXPECT_EQ(result.totals.files, 1);
+    EXPECT_EQ(result.state, ScanState::partial);
+    for (const double timeout : {std::nan(""), HUGE_VAL})
+        EXPECT_THROW(DiskScanner(options(2, timeout)), std::invalid_argument);
+}
+
+TEST(ScanMachinery, ThreadsAndDescriptorsReturnToTheirBaselineAfterFinishedStoppedAndTimedOutScans) {
+    TempTree tree;
+    for (int i = 0; i < 4; ++i)
+        tree.writeFile("d" + std::to_string(i) + "/f", "x");
+    const int threads = test::threadCount();
+    const int descriptors = test::openDescriptorCount();
+
+    // Finished, asking for far more workers than the cap.
+    std::atomic<int> most{0};
+    scan(tree.root(), options(100000), [&most](const std::string&, std::string_view) {
+        for (int now = test::threadCount(), seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);)
+            ;
+    });
+    EXPECT_LE(most.load() - threads, DirectoryIOPool::maxWidth + 1);
+
+    std::stop_source source;
+    DiskScanner stopping(options(), [&source](const std::string&, std::string_view) { source.request_stop(); });
+    EXPECT_THROW(stopping.scan(tree.root(), std::make_shared<ScanStats>(), source.get_token()), Cancelled);
+
+    // Timed out, the stuck reads let go after the scan.
+    auto gate = std::make_shared<Gate>();
+    DiskScanner stuck(options(2, 0.2), [gate, root = tree.root()](const std::string& path, std::string_view op) {
+        if (op == "open" && path != root)
+            gate->wait();
+    });
+    EXPECT_EQ(stuck.scan(tree.root(), std::make_shared<ScanStats>()).state, ScanState::partial);
+    gate->release();
+
+    // Queue threads end on their own once their queue is closed.
+    for (int i = 0; i < 1000 && (test::threadCount() > threads || test::openDescriptorCount() > descriptors); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_LE(test::threadCount(), threads);
+    EXPECT_LE(test::openDescriptorCount(), descriptors);
+}
+
+TEST(ScanTimeouts, ATimedOutReadLeavesNoHardLinkOrLargeFileBehind) {
+    // The read of "a" queries one of its files, then stalls past its time-out; "b", holding the other
+    // link of each, is read only after that query. Both files must count in full through "b".
+    TempTree tree;
+    for (const std::string name : {"one", "two"}) {
+        tree.writeFileOfSize("a/" + name, 1 << 20);
+        tree.hardlink("b/" + name, "a/" + name);
+    }
+    auto gate = std::make_shared<Gate>();
+    auto firstQueried = std::make_shared<Gate>();
+    auto queries = std::make_shared<std::atomic<int>>(0);
+    DiskScanner scanner(options(2, 0.2), [=, a = tree.path("a/"), b = tree.path("b")](const std::string& path,
+                                                                                       std::string_view op) {
+        if (op == "stat" && path.starts_with(a) && ++*queries == 2) {
+            firstQueried->release();
+            gate->wait();
+        }
+        if (op == "open" && path == b)
+            firstQueried->wait();
+    });
+    const ScanResult result = scanner.scan(tree.root(), std::make_shared<ScanStats>());
+    gate->release();
+    EXPECT_EQ(child(result.root, "a")->entry.state, ScanState::unavailable);
+    EXPECT_EQ(result.totals.bytes, 2 * allocated(tree.path("a/one")));
+    ASSERT_EQ(result.largeFiles.size(), 2u);
+    for (const FileEntry& large : result.largeFiles)
+        EXPECT_TRUE(large.path.starts_with(tree.path("b/"))) << large.path;
 }
 
 TEST(ScanFileSystemRoot, RootIsNamedForTheHostAndSystemAreasAreSkipped) {

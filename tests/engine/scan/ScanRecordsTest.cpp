@@ -49,6 +49,10 @@ TEST(ByteFormatHumanReadable, UsesDecimalUnitsAndSurvivesNegativeAndExtremeCount
     EXPECT_EQ(ByteFormat::humanReadable(1000), "1 KB");
     EXPECT_EQ(ByteFormat::humanReadable(1'500'000), "1.5 MB");
     EXPECT_EQ(ByteFormat::humanReadable(999'999), "1 MB");
+    EXPECT_EQ(ByteFormat::humanReadable(999'499), "999 KB");
+    EXPECT_EQ(ByteFormat::humanReadable(999'500), "1 MB");
+    EXPECT_EQ(ByteFormat::humanReadable(999'949), "1 MB");
+    EXPECT_EQ(ByteFormat::humanReadable(999'949'999), "1 GB");
     EXPECT_EQ(ByteFormat::humanReadable(12'345'678'901), "12.3 GB");
     EXPECT_EQ(ByteFormat::humanReadable(-1'500'000), "-1.5 MB");
     EXPECT_FALSE(ByteFormat::humanReadable(INT64_MIN).empty());

@@ -118,7 +118,8 @@ TEST(UpdateDownloadUrls, OnlyHttpsAnywhereOrPlainHttpToThisMachineIsAllowed)
         EXPECT_TRUE(AppUpdate::isAllowedDownloadURL(allowed)) << allowed;
     for (const char* refused : {"http://example.com/a.dmg", "http://localhost.example.com/a.dmg",
                                 "http://127.0.0.2/a.dmg", "ftp://example.com/a.dmg", "file:///tmp/a.dmg",
-                                "example.com/a.dmg", "/tmp/a.dmg", "https://", "", "javascript:alert(1)"})
+                                "example.com/a.dmg", "/tmp/a.dmg", "https://", "", "javascript:alert(1)",
+                                "https:///x", "http:///localhost/x", "https:/example.com/x", "https:example.com"})
         EXPECT_FALSE(AppUpdate::isAllowedDownloadURL(refused)) << refused;
 }
 

@@ -1,0 +1,151 @@
+#include "AnalyzerTreeNode.h"
+
+#include "apps/LocalizedNameOrder.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// One collator per thread: building may run on a worker, removals run on the GUI thread.
+const brisklet::LocalizedNameOrder& nameOrder()
+{
+    thread_local const brisklet::LocalizedNameOrder order;
+    return order;
+}
+
+} // namespace
+
+AnalyzerTreeNode::AnalyzerTreeNode(brisklet::FileEntry entry)
+    : m_entry(std::move(entry)),
+      m_sizeBytes(m_entry.sizeBytes),
+      m_unreadable(m_entry.state == brisklet::ScanState::unavailable)
+{
+}
+
+AnalyzerTreeNode::~AnalyzerTreeNode()
+{
+    for (const AnalyzerNodePtr& child : m_children)
+        if (child->m_parent == this)
+            child->m_parent = nullptr;
+}
+
+AnalyzerNodePtr AnalyzerTreeNode::build(brisklet::ScanNode&& node)
+{
+    return buildFrom(node);
+}
+
+AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)
+{
+    auto node = std::make_shared<AnalyzerTreeNode>(std::move(scan.entry));
+    if (!scan.children) {
+        node->m_folded = node->m_entry.isDirectory && !node->m_unreadable;
+        return node;
+    }
+    std::vector<brisklet::ScanNode> list = std::move(*scan.children);
+    scan.children.reset();
+    node->m_children.reserve(list.size());
+    for (brisklet::ScanNode& child : list) {
+        AnalyzerNodePtr built = buildFrom(child);
+        built->m_parent = node.get();
+        node->m_children.push_back(std::move(built));
+    }
+    list = {}; // each converted scan folder goes now, not when the whole tree stands
+    node->sortChildren();
+    return node;
+}
+
+AnalyzerNodePtr AnalyzerTreeNode::makeAggregated(AnalyzerTreeNode* parent, std::string name, std::int64_t sizeBytes)
+{
+    std::string path = parent ? parent->m_entry.path + "/\u2026" : std::string("/\u2026");
+    auto node = std::make_shared<AnalyzerTreeNode>(
+        brisklet::FileEntry{std::move(name), std::move(path), sizeBytes, true, brisklet::ScanState::complete});
+    node->m_parent = parent;
+    node->m_isAggregated = true;
+    return node;
+}
+
+void AnalyzerTreeNode::sortChildren()
+{
+    if (m_children.size() < 2)
+        return;
+    const brisklet::LocalizedNameOrder& order = nameOrder();
+    std::stable_sort(m_children.begin(), m_children.end(), [&order](const AnalyzerNodePtr& a, const AnalyzerNodePtr& b) {
+        if (a->m_sizeBytes != b->m_sizeBytes)
+            return a->m_sizeBytes > b->m_sizeBytes;
+        return order.less(a->m_entry.name, b->m_entry.name);
+    });
+}
+
+std::int64_t AnalyzerTreeNode::removePaths(const PathSet& paths)
+{
+    if (paths.contains(m_entry.path))
+        return countedSize(*this);
+    std::int64_t total = 0;
+    std::vector<AnalyzerNodePtr> kept;
+    kept.reserve(m_children.size());
+    for (AnalyzerNodePtr& child : m_children) {
+        if (paths.contains(child->m_entry.path)) {
+            total += countedSize(*child);
+            child->m_parent = nullptr; // a view may still hold it; it no longer belongs here
+        } else {
+            total += child->removePaths(paths);
+            kept.push_back(std::move(child));
+        }
+    }
+    m_children = std::move(kept);
+    sortChildren();
+    const std::int64_t removed = std::min(countedSize(*this), total);
+    m_sizeBytes -= removed;
+    return removed;
+}
+
+std::optional<FamilyPlacement> AnalyzerTreeNode::familyPlacement(const AnalyzerTreeNode& root) const
+{
+    if (this == &root)
+        return std::nullopt;
+    const AnalyzerTreeNode* head = this;
+    int collected = 1;
+    while (head->m_parent != &root) {
+        if (!head->m_parent)
+            return std::nullopt;
+        head = head->m_parent;
+        ++collected;
+    }
+    FamilyPlacement placement;
+    placement.depth = collected - 1;
+    bool found = false;
+    for (const AnalyzerNodePtr& child : root.m_children) {
+        if (child->m_sizeBytes < 1)
+            continue;
+        if (child.get() == head) {
+            placement.index = placement.total;
+            found = true;
+        }
+        ++placement.total;
+    }
+    if (!found)
+        placement.index = 0;
+    return placement;
+}
+
+AnalyzerNodePtr AnalyzerTreeNode::sharedFromParent() const
+{
+    if (!m_parent)
+        return nullptr;
+    for (const AnalyzerNodePtr& sibling : m_parent->m_children)
+        if (sibling.get() == this)
+            return sibling;
+    return nullptr;
+}
+
+std::vector<AnalyzerNodePtr> visibleChildren(const AnalyzerTreeNode& node)
+{
+    std::vector<AnalyzerNodePtr> visible;
+    for (const AnalyzerNodePtr& child : node.children())
+        if (child->sizeBytes() >= 1)
+            visible.push_back(child);
+    std::stable_sort(visible.begin(), visible.end(),
+                     [](const AnalyzerNodePtr& a, const AnalyzerNodePtr& b) { return a->sizeBytes() > b->sizeBytes(); });
+    return visible;
+}

@@ -1,0 +1,314 @@
+#include "ChartContentsList.h"
+
+#include "ChartText.h"
+#include "FileBrowser.h"
+#include "shell/Palette.h"
+#include "platform/HostProfile.h"
+
+#include <QAbstractTableModel>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QPixmap swatch(const QColor& color)
+{
+    constexpr int side = 14;
+    constexpr qreal ratio = 3; // sharp at 1x and 2x
+    QPixmap pixmap(QSize(side, side) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawRoundedRect(QRectF(0, 0, side, side), 4, 4);
+    return pixmap;
+}
+
+QFont sized(QFont font, int pixels)
+{
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// Rows are selected whole; the per-cell focus frame would box only the name.
+class RowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+} // namespace
+
+// The rows of the list: the shown folder's children, largest first. Column 0 is the swatch and name,
+// column 1 the size.
+class ContentsListModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    std::vector<AnalyzerNodePtr> items;
+    std::function<std::optional<QColor>(const AnalyzerTreeNode*)> colorProvider;
+
+    void setItems(std::vector<AnalyzerNodePtr> nodes)
+    {
+        beginResetModel();
+        items = std::move(nodes);
+        endResetModel();
+    }
+    void rowChanged(int row) { emit dataChanged(index(row, 0), index(row, 1)); }
+
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : static_cast<int>(items.size()); }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 2; }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= static_cast<int>(items.size()))
+            return {};
+        const AnalyzerTreeNode& node = *items[static_cast<std::size_t>(index.row())];
+        const bool name = index.column() == 0;
+        const QPalette palette = QGuiApplication::palette();
+        switch (role) {
+        case Qt::DisplayRole:
+        case FileBrowser::copyTextRole:
+            return name ? ChartText::name(node) : ChartText::size(node);
+        case Qt::DecorationRole:
+            if (!name)
+                return {};
+            return swatchFor(colorProvider ? colorProvider(&node).value_or(Palette::otherColor()) : Palette::otherColor());
+        case Qt::FontRole: {
+            QFont font = sized(QFont(), 12);
+            font.setStrikeOut(name && node.isMissing());
+            return font;
+        }
+        case Qt::ForegroundRole:
+            if (node.isMissing())
+                return ChartText::tertiary(palette);
+            return name ? palette.color(QPalette::WindowText) : ChartText::secondary(palette);
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignVCenter | (name ? Qt::AlignLeft : Qt::AlignRight));
+        case Qt::ToolTipRole:
+            return node.isMissing() ? ChartText::missingTooltip() : ChartText::tooltip(node);
+        case Qt::AccessibleTextRole:
+            return ChartText::tooltip(node);
+        default:
+            return {};
+        }
+    }
+
+private:
+    QPixmap swatchFor(const QColor& color) const
+    {
+        auto found = m_swatches.constFind(color.rgba());
+        if (found == m_swatches.constEnd())
+            found = m_swatches.insert(color.rgba(), swatch(color));
+        return *found;
+    }
+    mutable QHash<QRgb, QPixmap> m_swatches;
+};
+
+ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model(new ContentsListModel(this))
+{
+    m_titleLabel = new QLabel(this);
+    m_titleLabel->setFont(sized(font(), 15));
+    m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_totalLabel = new QLabel(this);
+    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_totalLabel->setFont(sized(digits, 15));
+    m_totalLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    m_pathLabel = new QLabel(this);
+    m_pathLabel->setFont(sized(digits, 10));
+    m_pathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_tableView = new QTableView(this);
+    m_tableView->setModel(m_model);
+    m_tableView->setItemDelegate(new RowDelegate(m_tableView));
+    m_tableView->setAccessibleName(QStringLiteral("Folder contents"));
+    m_tableView->horizontalHeader()->hide();
+    m_tableView->verticalHeader()->hide();
+    m_tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_tableView->verticalHeader()->setDefaultSectionSize(24);
+    m_tableView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_tableView->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_tableView->setShowGrid(false);
+    m_tableView->setFrameShape(QFrame::NoFrame);
+    m_tableView->setTextElideMode(Qt::ElideMiddle);
+    m_tableView->setWordWrap(false);
+    m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_tableView->setIconSize(QSize(14, 14));
+    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tableView->viewport()->setAutoFillBackground(false);
+    m_tableView->setStyleSheet(QStringLiteral("QTableView { background: transparent; }"));
+    FileBrowser::enableRowCopy(m_tableView);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(m_titleLabel, 1);
+    header->addWidget(m_totalLabel, 0);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addLayout(header);
+    layout->addWidget(m_tableView, 1);
+    layout->addWidget(m_pathLabel);
+
+    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { userSelectionChanged(); });
+    connect(m_tableView, &QTableView::activated, this, [this](const QModelIndex& index) {
+        m_clickedRow = index.row();
+        const AnalyzerNodePtr node = clickedNode();
+        m_clickedRow = -1;
+        if (node && node->hasChildren() && onDrill)
+            onDrill(node);
+    });
+    connect(m_tableView, &QTableView::customContextMenuRequested, this, [this](const QPoint& position) {
+        const QModelIndex index = m_tableView->indexAt(position);
+        m_clickedRow = index.isValid() ? index.row() : -1;
+        QMenu* menu = buildContextMenu(this);
+        menu->exec(m_tableView->viewport()->mapToGlobal(position));
+        menu->deleteLater();
+        m_clickedRow = -1;
+    });
+}
+
+const std::vector<AnalyzerNodePtr>& ChartContentsList::items() const { return m_model->items; }
+
+void ChartContentsList::showFolder(const AnalyzerNodePtr& folder, const AnalyzerNodePtr& selected)
+{
+    m_folder = folder;
+    std::vector<AnalyzerNodePtr> rows;
+    if (folder) {
+        rows = folder->children();
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const AnalyzerNodePtr& a, const AnalyzerNodePtr& b) { return a->sizeBytes() > b->sizeBytes(); });
+    }
+    m_model->colorProvider = colorProvider;
+    m_isSyncing = true;
+    m_model->setItems(std::move(rows));
+    m_isSyncing = false;
+    m_clickedRow = -1;
+    m_titleLabel->setText(folder ? ChartText::name(*folder) : QString());
+    m_titleLabel->setToolTip(folder ? ChartText::path(*folder) : QString());
+    m_totalLabel->setText(folder ? ChartText::size(*folder) : QString());
+    select(selected.get());
+}
+
+void ChartContentsList::select(const AnalyzerTreeNode* node)
+{
+    m_isSyncing = true;
+    const std::vector<AnalyzerNodePtr>& rows = m_model->items;
+    const auto found = std::find_if(rows.begin(), rows.end(), [node](const AnalyzerNodePtr& row) { return node && row.get() == node; });
+    if (found != rows.end()) {
+        const QModelIndex index = m_model->index(static_cast<int>(found - rows.begin()), 0);
+        m_tableView->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_tableView->scrollTo(index);
+        showPath(node);
+    } else {
+        m_tableView->selectionModel()->clearSelection();
+        showPath(m_folder.get());
+    }
+    m_isSyncing = false;
+}
+
+std::vector<AnalyzerNodePtr> ChartContentsList::selectedNodes() const
+{
+    QModelIndexList rows = m_tableView->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<AnalyzerNodePtr> nodes;
+    for (const QModelIndex& row : rows)
+        if (row.row() < static_cast<int>(m_model->items.size()))
+            nodes.push_back(m_model->items[static_cast<std::size_t>(row.row())]);
+    return nodes;
+}
+
+void ChartContentsList::userSelectionChanged()
+{
+    if (m_isSyncing)
+        return;
+    const std::vector<AnalyzerNodePtr> nodes = selectedNodes();
+    showPath(nodes.empty() ? m_folder.get() : nodes.back().get());
+    if (onSelect)
+        onSelect(nodes);
+}
+
+void ChartContentsList::showPath(const AnalyzerTreeNode* node)
+{
+    m_pathLabel->setText(node ? ChartText::path(*node) : QString());
+    m_pathLabel->setToolTip(m_pathLabel->text());
+}
+
+AnalyzerNodePtr ChartContentsList::clickedNode() const
+{
+    int row = m_clickedRow;
+    if (row < 0) {
+        const QModelIndex current = m_tableView->selectionModel()->currentIndex();
+        if (current.isValid() && m_tableView->selectionModel()->isRowSelected(current.row()))
+            row = current.row();
+        else if (const QModelIndexList selected = m_tableView->selectionModel()->selectedRows(); !selected.isEmpty())
+            row = selected.first().row();
+    }
+    if (row < 0 || row >= static_cast<int>(m_model->items.size()))
+        return nullptr;
+    return m_model->items[static_cast<std::size_t>(row)];
+}
+
+QMenu* ChartContentsList::buildContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    const AnalyzerNodePtr node = clickedNode();
+    if (!node)
+        return menu;
+    QAction* drill = menu->addAction(QStringLiteral("Drill In"), this, [this, node] {
+        if (onDrill)
+            onDrill(node);
+    });
+    drill->setEnabled(node->hasChildren());
+    menu->addAction(QString::fromStdString(brisklet::hostProfile().revealInFileManagerTitle), this, [this, node] {
+        if (onReveal)
+            onReveal(node);
+    });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Move to Trash"), this, [this, node] {
+        if (onTrash)
+            onTrash(node);
+    });
+    return menu;
+}
+
+bool ChartContentsList::refreshMissing()
+{
+    bool changed = false;
+    for (std::size_t row = 0; row < m_model->items.size(); ++row) {
+        AnalyzerTreeNode& node = *m_model->items[row];
+        if (node.isAggregated())
+            continue;
+        const bool missing = ChartText::goneFromDisk(node);
+        if (missing != node.isMissing()) {
+            node.setMissing(missing);
+            m_model->rowChanged(static_cast<int>(row));
+            changed = true;
+        }
+    }
+    return changed;
+}

@@ -1,0 +1,66 @@
+// ChartContentsList: the list beside a chart naming the shown folder's items, largest first.
+//
+// showFolder(folder, selected) lists every child (no size filter, no aggregated row) and selects one row
+// without reporting it; select() likewise. A selection the user makes is reported through onSelect with
+// the selected nodes; isSyncing keeps the list's own changes from being reported back. A double click or
+// Return on a folder asks to drill (onDrill); the context menu, rebuilt on each opening, offers
+// "Drill In", "Show in File Manager" and "Move to Trash" for the clicked row (or the selected one).
+// refreshMissing() marks rows whose item is gone from disk: struck through, with a tooltip.
+// Ctrl+C copies the selected rows as "name<TAB>size" lines.
+#pragma once
+
+#include "AnalyzerTreeNode.h"
+
+#include <QColor>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class ContentsListModel;
+class QLabel;
+class QMenu;
+class QTableView;
+
+class ChartContentsList : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartContentsList(QWidget* parent = nullptr);
+
+    void showFolder(const AnalyzerNodePtr& folder, const AnalyzerNodePtr& selected);
+    void select(const AnalyzerTreeNode* node);
+    std::vector<AnalyzerNodePtr> selectedNodes() const;
+    bool refreshMissing();
+    AnalyzerNodePtr clickedNode() const;
+    // The context menu for the clicked row (empty without one); the caller owns it.
+    QMenu* buildContextMenu(QWidget* parent);
+
+    const AnalyzerNodePtr& folder() const { return m_folder; }
+    const std::vector<AnalyzerNodePtr>& items() const;
+    bool isSyncing() const { return m_isSyncing; }
+
+    QLabel* titleLabel() const { return m_titleLabel; }
+    QLabel* totalLabel() const { return m_totalLabel; }
+    QTableView* tableView() const { return m_tableView; }
+    QLabel* pathLabel() const { return m_pathLabel; }
+
+    std::function<void(const std::vector<AnalyzerNodePtr>&)> onSelect;
+    std::function<void(const AnalyzerNodePtr&)> onDrill;
+    std::function<void(const AnalyzerNodePtr&)> onReveal;
+    std::function<void(const AnalyzerNodePtr&)> onTrash;
+    std::function<std::optional<QColor>(const AnalyzerTreeNode*)> colorProvider;
+
+private:
+    void userSelectionChanged();
+    void showPath(const AnalyzerTreeNode* node);
+
+    AnalyzerNodePtr m_folder;
+    ContentsListModel* m_model = nullptr;
+    QLabel* m_titleLabel = nullptr;
+    QLabel* m_totalLabel = nullptr;
+    QTableView* m_tableView = nullptr;
+    QLabel* m_pathLabel = nullptr;
+    int m_clickedRow = -1;
+    bool m_isSyncing = false;
+};

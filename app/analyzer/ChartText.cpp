@@ -1,0 +1,38 @@
+#include "ChartText.h"
+
+#include <QFile>
+
+namespace ChartText {
+
+QString name(const AnalyzerTreeNode& node) { return QFile::decodeName(QByteArray::fromStdString(node.entry().name)); }
+QString path(const AnalyzerTreeNode& node) { return QFile::decodeName(QByteArray::fromStdString(node.entry().path)); }
+QString size(const AnalyzerTreeNode& node) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(countedSize(node))); }
+QString tooltip(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }
+QString missingTooltip() { return QStringLiteral("No longer on disk. Rescan to update sizes."); }
+QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
+
+QColor secondary(const QPalette& palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.62f);
+    return color;
+}
+
+QColor tertiary(const QPalette& palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.38f);
+    return color;
+}
+
+} // namespace ChartText
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+bool ChartText::goneFromDisk(const AnalyzerTreeNode& node)
+{
+    struct stat status {};
+    return ::lstat(node.entry().path.c_str(), &status) != 0 && errno == ENOENT;
+}

@@ -1,0 +1,32 @@
+// Small text helpers the disk charts, the contents list and the outline share.
+#pragma once
+
+#include "AnalyzerTreeNode.h"
+
+#include <QColor>
+#include <QPalette>
+#include <QString>
+
+namespace ChartText {
+
+// Paths and names hold the file system's bytes; shown as the local 8-bit decoding (UTF-8 here).
+QString name(const AnalyzerTreeNode& node);
+QString path(const AnalyzerTreeNode& node);
+// ByteFormat.humanReadable of max(size, 0).
+QString size(const AnalyzerTreeNode& node);
+// "name · size", the tooltip of a chart element.
+QString tooltip(const AnalyzerTreeNode& node);
+// The text of a missing item's tooltip.
+QString missingTooltip();
+// The accent that marks a selected chart element.
+QColor accent(const QPalette& palette);
+// Secondary and tertiary text: the window text at reduced opacity, so they follow the appearance.
+QColor secondary(const QPalette& palette);
+QColor tertiary(const QPalette& palette);
+
+} // namespace ChartText
+
+namespace ChartText {
+// True only when the item is gone: lstat fails with ENOENT (any other failure counts as present).
+bool goneFromDisk(const AnalyzerTreeNode& node);
+} // namespace ChartText

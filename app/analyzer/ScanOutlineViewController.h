@@ -1,0 +1,79 @@
+// ScanOutlineViewController: the whole scan as an expandable outline with sizes and shares.
+//
+// The model is lazy: an index carries its node, rows are asked for as the view expands them, and no row
+// object exists per node. The top level lists the root's children; present() and removePaths() reload
+// and expand the top level by one step. A row shows an icon by kind (unreadable, folded, folder, file),
+// the name (struck through when gone from disk) and the detail: size, and for rows below the root
+// "  ·  " and the share of the root's size ("0%" for shares of 0.1% or less). A double click or Return
+// reveals the item in the file browser; Ctrl+C copies the selected rows.
+#pragma once
+
+#include "AnalyzerTreeNode.h"
+#include "ChartPaneController.h"
+
+#include <QAbstractItemModel>
+#include <QSet>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+class QTreeView;
+
+class AnalyzerOutlineModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    static constexpr int detailRole = Qt::UserRole + 1;
+    static constexpr int symbolRole = Qt::UserRole + 2;
+
+    using QAbstractItemModel::QAbstractItemModel;
+
+    void setRoot(const AnalyzerNodePtr& root);
+    // Reloads after the tree changed below the root.
+    void reload();
+    const AnalyzerNodePtr& root() const { return m_root; }
+    std::int64_t rootSize() const { return m_rootSize; }
+    AnalyzerTreeNode* node(const QModelIndex& index) const;
+    std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const;
+    void rowChanged(const QModelIndex& index) { emit dataChanged(index, index); }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    AnalyzerNodePtr m_root;
+    std::int64_t m_rootSize = 1;
+};
+
+class ScanOutlineViewController : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScanOutlineViewController(QWidget* parent = nullptr);
+
+    void present(const AnalyzerNodePtr& node);
+    void removePaths(const PathSet& paths);
+    void removePaths(const QSet<QString>& paths) { removePaths(pathSet(paths)); }
+    void refreshMissing();
+    std::vector<AnalyzerTrashItem> selectedTrashItems() const;
+    std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const { return m_model->rowText(node); }
+
+    const AnalyzerNodePtr& root() const { return m_model->root(); }
+    std::int64_t rootSize() const { return m_model->rootSize(); }
+    QTreeView* outlineView() const { return m_outlineView; }
+    AnalyzerOutlineModel* model() const { return m_model; }
+
+    std::function<void(int)> onSelectionChange;
+
+private:
+    void expandTopLevel();
+    void reportSelection();
+
+    AnalyzerOutlineModel* m_model;
+    QTreeView* m_outlineView;
+};

@@ -1,0 +1,88 @@
+#include "ScreenStyle.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QWidget>
+
+namespace ScreenStyle {
+
+namespace {
+constexpr qreal bodyDesignSize = 13.0;
+
+QFont scaled(QFont base, qreal designSize, QFont::Weight weight)
+{
+    const QFont application = QApplication::font();
+    if (application.pointSizeF() > 0)
+        base.setPointSizeF(application.pointSizeF() * designSize / bodyDesignSize);
+    else
+        base.setPixelSize(qRound(application.pixelSize() * designSize / bodyDesignSize));
+    base.setWeight(weight);
+    return base;
+}
+} // namespace
+
+QFont font(qreal designSize, QFont::Weight weight)
+{
+    return scaled(QApplication::font(), designSize, weight);
+}
+
+QFont monospacedFont(qreal designSize, QFont::Weight weight)
+{
+    return scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), designSize, weight);
+}
+
+QColor labelColor(const QPalette& palette, LabelLevel level)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    switch (level) {
+    case LabelLevel::primary: break;
+    case LabelLevel::secondary: color.setAlphaF(0.62f); break;
+    case LabelLevel::tertiary: color.setAlphaF(0.42f); break;
+    case LabelLevel::quaternary: color.setAlphaF(0.25f); break;
+    }
+    return color;
+}
+
+void setTextColor(QWidget* widget, LabelLevel level)
+{
+    QPalette palette = widget->palette();
+    const QColor color = labelColor(QApplication::palette(widget), level);
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+void LabelTints::add(QWidget* widget, LabelLevel level)
+{
+    m_labels.emplace_back(widget, level);
+    setTextColor(widget, level);
+}
+
+void LabelTints::apply() const
+{
+    for (const auto& [widget, level] : m_labels)
+        if (widget)
+            setTextColor(widget, level);
+}
+
+bool isDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+void paintCard(QPainter& painter, const QRectF& rect, const QPalette& palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = palette.color(QPalette::WindowText);
+    fill.setAlphaF(isDark(palette) ? 0.07f : 0.04f);
+    QColor border = palette.color(QPalette::WindowText);
+    border.setAlphaF(0.12f);
+    painter.setPen(QPen(border, 1));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    painter.restore();
+}
+
+} // namespace ScreenStyle

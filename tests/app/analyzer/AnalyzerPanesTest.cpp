@@ -1,0 +1,148 @@
+#include "AnalyzerTrees.h"
+#include "analyzer/ChartContentsList.h"
+#include "analyzer/ScanOutlineViewController.h"
+#include "analyzer/SunburstView.h"
+#include "analyzer/SunburstViewController.h"
+#include "analyzer/TreemapView.h"
+#include "analyzer/TreemapViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+AnalyzerNodePtr paneTree(const std::string& base = "/r")
+{
+    return AnalyzerTreeNode::build(folder(base, {folder(base + "/docs", {file(base + "/docs/a", 300), file(base + "/docs/b", 100)}),
+                                                 file(base + "/c", 200), file(base + "/d", 50)}));
+}
+
+void selectListRows(ChartContentsList* list, const std::vector<int>& rows)
+{
+    QItemSelection selection;
+    for (int row : rows)
+        selection.select(list->tableView()->model()->index(row, 0), list->tableView()->model()->index(row, 1));
+    list->tableView()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+TEST(ChartPanes, OneListRowHighlightsTheChartTwoClearItAndCountTwo)
+{
+    TreemapViewController treemapPane;
+    SunburstViewController sunburstPane;
+    const AnalyzerNodePtr root = paneTree();
+    int treemapCount = -1;
+    int sunburstCount = -1;
+    treemapPane.onSelectionChange = [&treemapCount](int count) { treemapCount = count; };
+    sunburstPane.onSelectionChange = [&sunburstCount](int count) { sunburstCount = count; };
+    treemapPane.present(root);
+    sunburstPane.present(root);
+
+    selectListRows(treemapPane.contentsList(), {0});
+    selectListRows(sunburstPane.contentsList(), {0});
+    EXPECT_EQ(treemapPane.treemap()->selected(), child(root, "docs"));
+    EXPECT_EQ(sunburstPane.sunburst()->selected(), child(root, "docs"));
+    selectListRows(treemapPane.contentsList(), {0, 1});
+    selectListRows(sunburstPane.contentsList(), {0, 1});
+    EXPECT_EQ(treemapPane.treemap()->selected(), nullptr);
+    EXPECT_EQ(sunburstPane.sunburst()->selected(), nullptr);
+    EXPECT_EQ(treemapCount, 2);
+    EXPECT_EQ(sunburstCount, 2);
+    EXPECT_EQ(treemapPane.selectedTrashItems().size(), 2u);
+}
+
+TEST(ChartPanes, AnOuterWedgeListsItsOwnFolderWithItSelected)
+{
+    SunburstViewController pane;
+    const AnalyzerNodePtr root = paneTree();
+    pane.present(root);
+    const AnalyzerNodePtr inner = child(child(root, "docs"), "b");
+    pane.showInList(inner);
+    EXPECT_EQ(pane.contentsList()->folder(), child(root, "docs"));
+    EXPECT_EQ(pane.contentsList()->selectedNodes(), std::vector<AnalyzerNodePtr>{inner});
+}
+
+TEST(ChartPanes, TrashingTheShownFolderReturnsToTheRoot)
+{
+    TreemapViewController pane;
+    const AnalyzerNodePtr root = paneTree();
+    pane.present(root);
+    EXPECT_FALSE(pane.upButton()->isEnabled());
+    pane.drill(child(root, "d")); // a file: nothing happens
+    EXPECT_EQ(pane.currentRoot(), root);
+    pane.drill(child(root, "docs"));
+    EXPECT_TRUE(pane.upButton()->isEnabled());
+    EXPECT_EQ(pane.breadcrumb(), QStringLiteral("/r/docs"));
+    pane.removePaths(QSet<QString>{QStringLiteral("/r/docs")});
+    EXPECT_EQ(pane.currentRoot(), root);
+    EXPECT_FALSE(pane.upButton()->isEnabled());
+    EXPECT_EQ(pane.contentsList()->items().size(), 2u);
+    EXPECT_EQ(root->sizeBytes(), 250);
+}
+
+TEST(ChartPanes, RemovalsKeepTheShownFolderOnlyWhileItIsStillInTheTree)
+{
+    struct Case {
+        std::string removed;
+        std::string expectedShown;
+    };
+    for (const Case& c : {Case{"/var/log", "/home/me"},     // under the root "/": unrelated removals keep it
+                          Case{"/home", "/"},               // an ancestor went to the Trash: back to the root
+                          Case{"/home/me/notes", "/home/me"}}) {
+        const AnalyzerNodePtr root = AnalyzerTreeNode::build(
+            folder("/", {folder("/home", {folder("/home/me", {file("/home/me/notes", 5), file("/home/me/pic", 9)})}),
+                         folder("/var", {file("/var/log", 3)})}));
+        SunburstViewController pane;
+        pane.present(root);
+        pane.drill(child(root, "home"));
+        pane.drill(child(child(root, "home"), "me"));
+        pane.removePaths(PathSet{c.removed});
+        EXPECT_EQ(pane.currentRoot()->entry().path, c.expectedShown) << c.removed;
+    }
+}
+
+TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
+{
+    QTemporaryDir dir;
+    const std::string base = QFile::encodeName(dir.path()).toStdString();
+    for (const char* name : {"/c", "/d"})
+        QFile(dir.path() + QLatin1String(name)).open(QIODevice::WriteOnly);
+    const AnalyzerNodePtr root = paneTree(base); // docs is never created: it is gone
+    TreemapViewController pane;
+    ScanOutlineViewController outline;
+    pane.present(root);
+    outline.present(root);
+    EXPECT_TRUE(pane.refreshMissing());
+    outline.refreshMissing();
+    EXPECT_TRUE(child(root, "docs")->isMissing());
+    EXPECT_FALSE(child(root, "c")->isMissing());
+    EXPECT_FALSE(pane.refreshMissing()); // nothing changed since
+
+    selectListRows(pane.contentsList(), {0, 1, 2});
+    outline.outlineView()->selectAll();
+    for (const std::vector<AnalyzerTrashItem>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
+        std::vector<QString> paths;
+        for (const AnalyzerTrashItem& item : items)
+            paths.push_back(item.path);
+        EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/docs")), 0);
+        EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/c")), 1);
+    }
+}
+
+TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
+{
+    ScanOutlineViewController outline;
+    const AnalyzerNodePtr root =
+        AnalyzerTreeNode::build(folder("/r", {file("/r/huge", 10'000'000'000), file("/r/byte", 1)}));
+    outline.present(root);
+    EXPECT_TRUE(outline.rowText(*child(root, "byte")).second.endsWith(QStringLiteral("  \u00b7  0%")));
+    EXPECT_TRUE(outline.rowText(*child(root, "huge")).second.endsWith(QStringLiteral("  \u00b7  100%")));
+    EXPECT_EQ(outline.rowText(*root).second, QString::fromStdString(brisklet::ByteFormat::humanReadable(10'000'000'001)));
+    EXPECT_EQ(outline.model()->rowCount(), 2);
+}
+
+} // namespace

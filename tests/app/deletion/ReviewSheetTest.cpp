@@ -1,0 +1,113 @@
+#include "deletion/DestructiveButton.h"
+#include "deletion/ReviewSheetViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPointer>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+struct SheetProbe {
+    QList<QList<ConfirmedItem>> confirmed;
+    int cancelled = 0;
+    QPointer<ReviewSheetViewController> sheet;
+
+    explicit SheetProbe(const QList<TrashCandidate>& items)
+    {
+        sheet = new ReviewSheetViewController(
+            items, [this](const QList<ConfirmedItem>& chosen) { confirmed.append(chosen); }, [this] { ++cancelled; });
+        sheet->open();
+    }
+    ~SheetProbe() { delete sheet.data(); }
+    QString subtitle() const { return sheet->subtitleLabel()->text(); }
+    QString button() const { return sheet->confirmButton()->text(); }
+};
+
+const QList<TrashCandidate> threeItems{{"/data/a.bin", 5000, false}, {"/data/b", 9000, true}, {"/data/c.bin", 5000, false}};
+
+} // namespace
+
+TEST(ReviewSheet, SortsLargestFirstAndKeepsTheCallersOrderAmongEqualSizes) {
+    SheetProbe probe(threeItems);
+    const auto& items = probe.sheet->items();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].path, "/data/b");
+    EXPECT_EQ(items[1].path, "/data/a.bin");
+    EXPECT_EQ(items[2].path, "/data/c.bin");
+    EXPECT_TRUE(items[0].checked && items[1].checked && items[2].checked);
+}
+
+TEST(ReviewSheet, SubtitleAndButtonFollowTheTickedRows) {
+    SheetProbe probe(threeItems);
+    EXPECT_EQ(probe.subtitle(), QStringLiteral("3 items · ") + formatBytes(19000));
+    EXPECT_EQ(probe.button(), "Move 3 Items to Trash");
+    probe.sheet->toggle(0);
+    EXPECT_EQ(probe.subtitle(), QStringLiteral("2 of 3 selected · ") + formatBytes(10000));
+    EXPECT_EQ(probe.button(), "Move 2 Items to Trash");
+    probe.sheet->toggle(1);
+    EXPECT_EQ(probe.button(), "Move 1 Item to Trash");
+    probe.sheet->toggle(2);
+    EXPECT_EQ(probe.button(), "Move 0 Items to Trash");
+    EXPECT_FALSE(probe.sheet->confirmButton()->isEnabled());
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return); // nothing ticked: Return moves nothing
+    EXPECT_TRUE(probe.confirmed.isEmpty());
+
+    SheetProbe single({{"/data/only", 7, false}});
+    EXPECT_EQ(single.subtitle(), QStringLiteral("1 item · ") + formatBytes(7));
+    EXPECT_EQ(single.button(), "Move 1 Item to Trash");
+}
+
+TEST(ReviewSheet, AToggleOutsideTheTableChangesNothing) {
+    SheetProbe probe(threeItems);
+    probe.sheet->toggle(-1);
+    probe.sheet->toggle(3);
+    EXPECT_EQ(probe.sheet->checkedItems().size(), 3);
+    EXPECT_EQ(probe.button(), "Move 3 Items to Trash");
+}
+
+TEST(ReviewSheet, ReturnConfirmsOnlyTheTickedRowsInRowOrder) {
+    SheetProbe probe(threeItems);
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Down); // second row current and selected
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Space);
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
+    ASSERT_EQ(probe.confirmed.size(), 1);
+    EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{"/data/b", 9000}, {"/data/c.bin", 5000}}));
+    EXPECT_EQ(probe.cancelled, 0);
+}
+
+TEST(ReviewSheet, EscapeCancelsAndMovesNothing) {
+    SheetProbe probe(threeItems);
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Escape);
+    probe.sheet->confirmClicked(); // a late click on a closed sheet does nothing either
+    EXPECT_EQ(probe.cancelled, 1);
+    EXPECT_TRUE(probe.confirmed.isEmpty());
+}
+
+TEST(ReviewSheet, CopyPutsTheSelectedRowsOnTheClipboard) {
+    SheetProbe probe(threeItems);
+    probe.sheet->tableView()->selectAll();
+    QTest::keySequence(probe.sheet->tableView(), QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("b\t%1\t/data\na.bin\t%2\t/data\nc.bin\t%2\t/data").arg(formatBytes(9000), formatBytes(5000)));
+}
+
+TEST(DestructiveButton, KeepsItsLookForTheEnabledStateAcrossTitleChanges) {
+    DestructiveButton button(QStringLiteral("Free 1 MB now"));
+    const QColor red = DestructiveButton::destructiveColor();
+    EXPECT_EQ(button.palette().color(QPalette::Button), red);
+    button.setEnabled(false);
+    EXPECT_NE(button.palette().color(QPalette::Button), red);
+    button.setTitle(QStringLiteral("Free 2 MB now"));
+    EXPECT_NE(button.palette().color(QPalette::Button), red);
+    EXPECT_EQ(button.font().weight(), QFont::Normal);
+    button.setEnabled(true);
+    button.setTitle(QStringLiteral("Free 3 MB now"));
+    EXPECT_EQ(button.palette().color(QPalette::Button), red);
+    EXPECT_EQ(button.palette().color(QPalette::ButtonText), QColor(Qt::white));
+    EXPECT_EQ(button.font().weight(), QFont::Medium);
+}

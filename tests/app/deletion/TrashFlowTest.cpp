@@ -1,0 +1,225 @@
+// The trash flow end to end: real files in the test home, the real home Trash, a real audit log.
+#include "../AppTestSupport.h"
+#include "ChildProcess.h"
+#include "deletion/TrashFlowController.h"
+#include "deletion/TrashFlowHostScreen.h"
+#include "safety/AuditLog.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QCoreApplication>
+#include <QThread>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using brisklet::test::runCommand;
+
+namespace {
+
+// Makes removing folder/inner fail: immutable as root, a read-only folder otherwise.
+bool setUndeletable(const QString& folder, bool on)
+{
+    if (::geteuid() != 0)
+        return ::chmod(QFile::encodeName(folder).constData(), on ? 0555 : 0755) == 0;
+    const int fd = ::open(QFile::encodeName(folder + "/inner").constData(), O_RDONLY | O_NOFOLLOW);
+    int flags = 0;
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0
+        && (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+class TrashFlowTest : public ::testing::Test {
+protected:
+    QTemporaryDir work{QDir::homePath() + "/flow-XXXXXX"};
+    std::shared_ptr<brisklet::AuditLog> log = std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString());
+    std::unique_ptr<TrashFlowHostScreen> host = std::make_unique<TrashFlowHostScreen>(log);
+    TrashFlowController* flow = host->flow();
+    QList<QSet<QString>> moved;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(work.isValid());
+        flow->onMoved = [this](const QSet<QString>& paths) { moved.append(paths); };
+        host->show();
+    }
+
+    QString file(const QString& name, qint64 bytes = 100)
+    {
+        const QString path = work.path() + "/" + name;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray(bytes, 'x'));
+        return path;
+    }
+    // Reviews items, confirms them all and waits for the trash step.
+    void trash(const QList<TrashCandidate>& items)
+    {
+        flow->reviewAndTrash(items);
+        ASSERT_TRUE(flow->reviewSheet());
+        flow->reviewSheet()->confirmClicked();
+        ASSERT_TRUE(waitFor([this] { return !flow->isRunning(); }));
+    }
+    void freeAndConfirm()
+    {
+        flow->freeButton()->click();
+        ASSERT_TRUE(flow->freeWarning());
+        for (QAbstractButton* button : flow->freeWarning()->buttons()) {
+            if (button->text() == "Delete Permanently")
+                button->click();
+        }
+        ASSERT_TRUE(waitFor([this] { return !flow->isRunning(); }));
+    }
+    bool settled() { return waitFor([this] { return !flow->isRunning(); }); }
+    QString status() const { return host->statusLabel()->text(); }
+    QStringList recorded()
+    {
+        log->flush();
+        QStringList lines;
+        for (const auto& entry : log->recentEntries(100))
+            lines.append(QString::fromStdString(entry.operation + " " + entry.result + " " + entry.path));
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST_F(TrashFlowTest, AProtectedItemIsRefusedWhileTheOthersMoveAndFormTheBatch) {
+    const QString a = file("a.bin", 3000), b = file("b.bin", 2000);
+    trash({{a, 3000, false}, {b, 2000, false}, {QDir::homePath(), 1, true}});
+    EXPECT_EQ(status(), QStringLiteral("Moved 2 items to the Trash · %1 reclaimable. 1 item refused or failed.").arg(formatBytes(5000)));
+    ASSERT_EQ(flow->lastBatch().size(), 2);
+    EXPECT_EQ(flow->lastBatch()[0].originalPath, a);
+    EXPECT_EQ(moved, (QList<QSet<QString>>{{a, b}}));
+    EXPECT_FALSE(QFileInfo::exists(a));
+    EXPECT_TRUE(QFileInfo::exists(flow->lastBatch()[1].trashPath));
+    EXPECT_TRUE(host->undoButton()->isVisible());
+    EXPECT_TRUE(flow->freeButton()->isVisible());
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(5000)));
+    EXPECT_EQ(recorded(), (QStringList{"trash ok " + a, "trash ok " + b, "trash rejected " + QDir::homePath()}));
+    EXPECT_TRUE(host->shownItems().isEmpty()); // the host dropped what moved
+}
+
+TEST_F(TrashFlowTest, ABatchOfOneReadsInTheSingularThroughFreeAndPurgesOnlyThatItem) {
+    const QString a = file("one.bin", 1500);
+    trash({{a, 1500, false}});
+    const QString size = formatBytes(1500);
+    EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(size));
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(size));
+    const QString trashed = flow->lastBatch().value(0).trashPath;
+    flow->freeButton()->click();
+    ASSERT_TRUE(flow->freeWarning());
+    EXPECT_EQ(flow->freeWarning()->text(), QStringLiteral("Permanently delete 1 item and free %1?").arg(size));
+    freeAndConfirm();
+    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 1 item · %1 freed.").arg(size));
+    EXPECT_FALSE(QFileInfo::exists(trashed));
+    EXPECT_TRUE(flow->lastBatch().isEmpty());
+    EXPECT_FALSE(host->undoButton()->isVisible());
+    EXPECT_FALSE(flow->freeButton()->isVisible());
+}
+
+TEST_F(TrashFlowTest, UndoAfterTheTrashWasEmptiedElsewhereSaysTheItemsAreGone) {
+    trash({{file("x.txt"), 100, false}, {file("y.txt"), 100, false}});
+    ASSERT_EQ(runCommand({"/usr/bin/trash-empty"}).exitStatus, 0);
+    host->undoButton()->click();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(status(), "Undo failed: no longer in the Trash");
+    EXPECT_FALSE(host->undoButton()->isVisible());
+    EXPECT_TRUE(host->undoButton()->isEnabled());
+}
+
+TEST_F(TrashFlowTest, AnItemThatCannotBeDeletedStaysInTheBatchForAnotherUndo) {
+    const QString folder = work.path() + "/locked";
+    file("locked/inner", 400);
+    const QString plain = file("plain.bin", 600);
+    trash({{folder, 400, true}, {plain, 600, false}});
+    ASSERT_EQ(flow->lastBatch().size(), 2);
+    const TrashedItem locked = flow->lastBatch()[1]; // the larger plain file comes first
+    ASSERT_EQ(locked.originalPath, folder);
+    ASSERT_TRUE(setUndeletable(locked.trashPath, true));
+    freeAndConfirm();
+    setUndeletable(locked.trashPath, false);
+    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 1 item · %1 freed. 1 couldn't be deleted and remain in the Trash.")
+                            .arg(formatBytes(600)));
+    EXPECT_EQ(flow->lastBatch(), QList<TrashedItem>{locked});
+    EXPECT_TRUE(host->undoButton()->isVisible() && host->undoButton()->isEnabled());
+    EXPECT_TRUE(flow->freeButton()->isVisible() && flow->freeButton()->isEnabled());
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(400)));
+
+    host->undoButton()->click();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(status(), QStringLiteral("Put 1 item back · %1").arg(formatBytes(400)));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/inner"));
+}
+
+TEST_F(TrashFlowTest, EveryEntryPointIsRefusedWhileAnOperationRuns) {
+    const QString a = file("a.bin"), b = file("b.bin");
+    trash({{a, 100, false}});
+    host->undoButton()->click();
+    host->undoButton()->click(); // a second press while the first restore runs
+    flow->undo();
+    flow->reviewAndTrash({{b, 100, false}});
+    EXPECT_FALSE(flow->reviewSheet());
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(recorded().filter("restore").size(), 1);
+    EXPECT_EQ(status(), QStringLiteral("Put 1 item back · %1").arg(formatBytes(100)));
+    EXPECT_TRUE(QFileInfo::exists(a));
+    EXPECT_TRUE(QFileInfo::exists(b));
+}
+
+TEST_F(TrashFlowTest, ANewTrashReplacesTheBatchSoUndoPutsBackOnlyTheLatest) {
+    const QString a = file("a.bin"), b = file("b.bin");
+    trash({{a, 100, false}});
+    trash({{b, 100, false}});
+    ASSERT_EQ(flow->lastBatch().size(), 1);
+    EXPECT_EQ(flow->lastBatch()[0].originalPath, b);
+    host->undoButton()->click();
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(QFileInfo::exists(b));
+    EXPECT_FALSE(QFileInfo::exists(a));
+}
+
+TEST_F(TrashFlowTest, APathListedTwiceIsMovedOnceAndNotReportedAsFailed) {
+    const QString a = file("twice.bin", 700);
+    trash({{a, 700, false}, {a, 700, false}});
+    EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(formatBytes(700)));
+    EXPECT_EQ(recorded(), QStringList{"trash ok " + a});
+}
+
+TEST_F(TrashFlowTest, AnItemTheFlowTrashedRestoresWithTrashCli) {
+    const QString a = file("shared name.txt");
+    trash({{a, 100, false}});
+    const auto restored = runCommand({"/usr/bin/trash-restore", QFile::encodeName(work.path()).toStdString()}, "0\n",
+                                     QFile::encodeName(work.path()).toStdString());
+    EXPECT_EQ(restored.exitStatus, 0) << restored.out << restored.err;
+    EXPECT_TRUE(QFileInfo::exists(a));
+}
+
+TEST_F(TrashFlowTest, AnAnswerArrivingAfterTheHostIsGoneIsDropped) {
+    const QString a = file("late.bin");
+    bool told = false;
+    flow->onMoved = [&told](const QSet<QString>&) { told = true; };
+    flow->reviewAndTrash({{a, 100, false}});
+    ASSERT_TRUE(flow->reviewSheet());
+    flow->reviewSheet()->confirmClicked();
+    // The worker finishes while the GUI thread handles no events, so its answer is still queued.
+    for (int i = 0; i < 1000 && !recorded().contains("trash ok " + a); ++i)
+        QThread::msleep(10);
+    ASSERT_TRUE(recorded().contains("trash ok " + a));
+    host.reset();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(told);
+}
