@@ -6,8 +6,9 @@
 // the lower-case name), the Flatpak data folder ~/.var/app/ID and the autostart entry ID.desktop,
 // followed by what launches the application: the user's desktop and autostart entries whose program
 // lies in the bundle, and the icon files in ~/.local/share/icons those entries name. Each existing
-// candidate (probed once, with lstat, links not followed) is measured concurrently; empty or
-// unmeasurable ones are left out. Never fails; a stop request ends it with Cancelled.
+// candidate (probed once, with lstat, links not followed) is measured on the measuring pool; empty
+// ones and those that vanished meanwhile are left out. Fails only when the machine does (no memory,
+// no thread for a scan); a stop request ends it with Cancelled.
 #pragma once
 
 #include "apps/ApplicationEntry.h"
