@@ -124,9 +124,9 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
 
     selectListRows(pane.contentsList(), {0, 1, 2});
     outline.outlineView()->selectAll();
-    for (const std::vector<AnalyzerTrashItem>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
+    for (const QList<TrashCandidate>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
         std::vector<QString> paths;
-        for (const AnalyzerTrashItem& item : items)
+        for (const TrashCandidate& item : items)
             paths.push_back(item.path);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/docs")), 0);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/c")), 1);
