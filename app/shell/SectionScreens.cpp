@@ -1,6 +1,7 @@
 #include "SectionScreens.h"
 
 #include "PlaceholderViewController.h"
+#include "analyzer/AnalyzerViewController.h"
 
 namespace SectionScreens {
 
@@ -19,7 +20,7 @@ const std::vector<Entry>& table()
 {
     static const std::vector<Entry> entries = {
         {Section::dashboard, [](QWidget* parent) { return placeholderFor(Section::dashboard, parent); }},
-        {Section::analyzer, [](QWidget* parent) { return placeholderFor(Section::analyzer, parent); }},
+        {Section::analyzer, [](QWidget* parent) -> QWidget* { return new AnalyzerViewController({}, parent); }},
         {Section::smartClean, [](QWidget* parent) { return placeholderFor(Section::smartClean, parent); }},
         {Section::uninstaller, [](QWidget* parent) { return placeholderFor(Section::uninstaller, parent); }},
         {Section::crew, [](QWidget* parent) { return placeholderFor(Section::crew, parent); }},
