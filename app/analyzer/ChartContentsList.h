@@ -19,7 +19,7 @@
 #include <vector>
 
 class ContentsListModel;
-class QLabel;
+class ElidedLabel;
 class QMenu;
 class QTableView;
 
@@ -40,10 +40,10 @@ public:
     const std::vector<AnalyzerNodePtr>& items() const;
     bool isSyncing() const { return m_isSyncing; }
 
-    QLabel* titleLabel() const { return m_titleLabel; }
-    QLabel* totalLabel() const { return m_totalLabel; }
+    ElidedLabel* titleLabel() const { return m_titleLabel; }
+    ElidedLabel* totalLabel() const { return m_totalLabel; }
     QTableView* tableView() const { return m_tableView; }
-    QLabel* pathLabel() const { return m_pathLabel; }
+    ElidedLabel* pathLabel() const { return m_pathLabel; }
 
     std::function<void(const std::vector<AnalyzerNodePtr>&)> onSelect;
     std::function<void(const AnalyzerNodePtr&)> onDrill;
@@ -57,10 +57,10 @@ private:
 
     AnalyzerNodePtr m_folder;
     ContentsListModel* m_model = nullptr;
-    QLabel* m_titleLabel = nullptr;
-    QLabel* m_totalLabel = nullptr;
+    ElidedLabel* m_titleLabel = nullptr;
+    ElidedLabel* m_totalLabel = nullptr;
     QTableView* m_tableView = nullptr;
-    QLabel* m_pathLabel = nullptr;
+    ElidedLabel* m_pathLabel = nullptr;
     int m_clickedRow = -1;
     bool m_isSyncing = false;
 };

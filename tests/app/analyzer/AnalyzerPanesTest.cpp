@@ -84,6 +84,27 @@ TEST(ChartPanes, TrashingTheShownFolderReturnsToTheRoot)
     EXPECT_EQ(root->sizeBytes(), 250);
 }
 
+TEST(ChartPanes, RemovalsKeepTheShownFolderOnlyWhileItIsStillInTheTree)
+{
+    struct Case {
+        std::string removed;
+        std::string expectedShown;
+    };
+    for (const Case& c : {Case{"/var/log", "/home/me"},     // under the root "/": unrelated removals keep it
+                          Case{"/home", "/"},               // an ancestor went to the Trash: back to the root
+                          Case{"/home/me/notes", "/home/me"}}) {
+        const AnalyzerNodePtr root = AnalyzerTreeNode::build(
+            folder("/", {folder("/home", {folder("/home/me", {file("/home/me/notes", 5), file("/home/me/pic", 9)})}),
+                         folder("/var", {file("/var/log", 3)})}));
+        SunburstViewController pane;
+        pane.present(root);
+        pane.drill(child(root, "home"));
+        pane.drill(child(child(root, "home"), "me"));
+        pane.removePaths(PathSet{c.removed});
+        EXPECT_EQ(pane.currentRoot()->entry().path, c.expectedShown) << c.removed;
+    }
+}
+
 TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
 {
     QTemporaryDir dir;
@@ -103,9 +124,9 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
 
     selectListRows(pane.contentsList(), {0, 1, 2});
     outline.outlineView()->selectAll();
-    for (const std::vector<AnalyzerTrashItem>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
+    for (const QList<TrashCandidate>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
         std::vector<QString> paths;
-        for (const AnalyzerTrashItem& item : items)
+        for (const TrashCandidate& item : items)
             paths.push_back(item.path);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/docs")), 0);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/c")), 1);
