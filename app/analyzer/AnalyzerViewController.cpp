@@ -203,13 +203,9 @@ void AnalyzerViewController::buildView()
     m_treemap->onSelectionChange = [this](int count) { m_treemapSelectionCount = count; updateTrashButton(); };
     m_pie->onSelectionChange = [this](int count) { m_pieSelectionCount = count; updateTrashButton(); };
     m_outline->onSelectionChange = [this](int count) { m_outlineSelectionCount = count; updateTrashButton(); };
-    const auto requestTrash = [this](const std::vector<AnalyzerTrashItem>& items) {
-        if (m_isScanning)
-            return; // the tree is about to be replaced; the trash button is off for the same reason
-        QList<TrashCandidate> candidates;
-        for (const AnalyzerTrashItem& item : items)
-            candidates.append({item.path, item.sizeBytes, item.isDirectory});
-        m_trashFlow->reviewAndTrash(candidates);
+    const auto requestTrash = [this](const QList<TrashCandidate>& items) {
+        if (!m_isScanning) // the tree is about to be replaced; the trash button is off for the same reason
+            m_trashFlow->reviewAndTrash(items);
     };
     m_treemap->onTrashRequest = requestTrash;
     m_pie->onTrashRequest = requestTrash;
@@ -492,21 +488,16 @@ void AnalyzerViewController::trashClicked()
 {
     if (m_isScanning)
         return;
-    std::vector<AnalyzerTrashItem> items;
     switch (m_segmented->selectedIndex()) {
     case 1:
-        items = m_pie->selectedTrashItems();
+        m_trashFlow->reviewAndTrash(m_pie->selectedTrashItems());
         break;
     case 2:
-        items = m_outline->selectedTrashItems();
+        m_trashFlow->reviewAndTrash(m_outline->selectedTrashItems());
         break;
     default:
-        items = m_treemap->selectedTrashItems();
+        m_trashFlow->reviewAndTrash(m_treemap->selectedTrashItems());
     }
-    QList<TrashCandidate> candidates;
-    for (const AnalyzerTrashItem& item : items)
-        candidates.append({item.path, item.sizeBytes, item.isDirectory});
-    m_trashFlow->reviewAndTrash(candidates);
 }
 
 void AnalyzerViewController::historyClicked()
