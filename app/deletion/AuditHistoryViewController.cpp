@@ -1,11 +1,15 @@
 #include "AuditHistoryViewController.h"
 
 #include "DeletionItems.h"
-#include "DeletionStyle.h"
+#include "DestructiveButton.h"
+#include "RowCopy.h"
+#include "shell/ScreenStyle.h"
 
 #include <QAbstractTableModel>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -75,13 +79,12 @@ public:
                 return QLocale().toString(toDateTime(entry.timestamp), QLocale::LongFormat);
             return AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime());
         case Qt::FontRole:
-            return column == QLatin1String("size") ? DeletionStyle::digitsFont(m_sheet->font(), 11)
-                                                   : DeletionStyle::font(m_sheet->font(), 11);
+            return ScreenStyle::font(11);
         case Qt::ForegroundRole:
             if (column == QLatin1String("path") || (column == QLatin1String("result") && entry.result == "ok"))
-                return DeletionStyle::secondaryText(m_sheet->palette());
+                return ScreenStyle::labelColor(m_sheet->palette(), ScreenStyle::LabelLevel::secondary);
             if (column == QLatin1String("result"))
-                return DeletionStyle::destructiveText();
+                return DestructiveButton::destructiveColor();
             return {};
         case Qt::TextAlignmentRole:
             if (column == QLatin1String("size"))
@@ -106,7 +109,7 @@ AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet:
     setFixedWidth(680);
 
     auto* title = new QLabel(QStringLiteral("Recent Activity"), this);
-    title->setFont(DeletionStyle::font(font(), 15, QFont::DemiBold));
+    title->setFont(ScreenStyle::font(15, QFont::DemiBold));
 
     m_model = new AuditHistoryModel(this);
     m_tableView = new QTableView(this);
@@ -128,13 +131,11 @@ AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet:
     for (std::size_t i = 0; i < columns.size(); ++i)
         header->resizeSection(static_cast<int>(i), columns[i].width);
     header->setSectionResizeMode(3, QHeaderView::Stretch);
-    DeletionStyle::enableRowCopy(m_tableView);
+    RowCopy::enable(m_tableView);
 
     m_emptyLabel = new QLabel(QStringLiteral("Loading…"), this);
     m_emptyLabel->setAlignment(Qt::AlignCenter);
-    QPalette secondary = m_emptyLabel->palette();
-    secondary.setColor(QPalette::WindowText, DeletionStyle::secondaryText(palette()));
-    m_emptyLabel->setPalette(secondary);
+    m_tints.add(m_emptyLabel, ScreenStyle::LabelLevel::secondary);
 
     m_stack = new QStackedWidget(this);
     m_stack->setMinimumHeight(240);
@@ -185,7 +186,7 @@ void AuditHistoryViewController::show(std::vector<brisklet::AuditLog::Entry> ent
         m_doneButton->setFocus();
     } else {
         m_stack->setCurrentWidget(m_tableView);
-        m_tableView->setCurrentIndex(m_model->index(0, 0));
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
         m_tableView->setFocus();
     }
 }
@@ -229,4 +230,11 @@ QString AuditHistoryViewController::relativeWhen(const QDateTime& when, const QD
         }
     }
     return QStringLiteral("now");
+}
+
+void AuditHistoryViewController::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_tints.apply();
 }

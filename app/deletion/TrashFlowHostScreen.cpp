@@ -1,7 +1,8 @@
 #include "TrashFlowHostScreen.h"
 
 #include "AuditHistoryViewController.h"
-#include "DeletionStyle.h"
+#include "RowCopy.h"
+#include "shell/ScreenStyle.h"
 #include "TrashFlowController.h"
 
 #include <QAbstractTableModel>
@@ -81,7 +82,7 @@ TrashFlowHostScreen::TrashFlowHostScreen(std::shared_ptr<brisklet::AuditLog> aud
     m_tableView->verticalHeader()->hide();
     m_tableView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_tableView->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-    DeletionStyle::enableRowCopy(m_tableView);
+    RowCopy::enable(m_tableView);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setAccessibleName(QStringLiteral("Status"));

@@ -1,46 +1,13 @@
-#include "DeletionStyle.h"
-
-#include "DestructiveButton.h"
+#include "RowCopy.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QTableView>
 
 #include <algorithm>
 
-namespace DeletionStyle {
-
-QFont font(const QFont& base, qreal designPoints, QFont::Weight weight)
-{
-    QFont result = base;
-    const qreal basePoints = base.pointSizeF() > 0 ? base.pointSizeF() : 10.0;
-    result.setPointSizeF(basePoints * designPoints / 13.0);
-    result.setWeight(weight);
-    return result;
-}
-
-QFont digitsFont(const QFont& base, qreal designPoints)
-{
-    // The usual sans fonts here draw tabular digits already; the fixed font is only the fallback for
-    // one that would not, so it is not used.
-    return font(base, designPoints);
-}
-
-QColor secondaryText(const QPalette& palette)
-{
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.6f);
-    return color;
-}
-
-QColor destructiveText()
-{
-    return DestructiveButton::destructiveColor();
-}
+namespace RowCopy {
 
 QString selectedRowsText(const QTableView* table)
 {
@@ -65,7 +32,6 @@ QString selectedRowsText(const QTableView* table)
 }
 
 namespace {
-// Takes the copy key from the view, whose own copy would take only the current cell.
 class RowCopyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -87,10 +53,10 @@ protected:
 };
 } // namespace
 
-void enableRowCopy(QTableView* table)
+void enable(QTableView* table)
 {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->installEventFilter(new RowCopyFilter(table));
 }
 
-} // namespace DeletionStyle
+} // namespace RowCopy
