@@ -276,10 +276,11 @@ QMenu* ChartContentsList::buildContextMenu(QWidget* parent)
             onReveal(node);
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Move to Trash"), this, [this, node] {
+    QAction* trash = menu->addAction(QStringLiteral("Move to Trash"), this, [this, node] {
         if (onTrash)
             onTrash(node);
     });
+    trash->setEnabled(!node->isMissing()); // a gone item has nothing left to move
     return menu;
 }
 

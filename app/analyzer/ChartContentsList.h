@@ -4,7 +4,8 @@
 // without reporting it; select() likewise. A selection the user makes is reported through onSelect with
 // the selected nodes; isSyncing keeps the list's own changes from being reported back. A double click or
 // Return on a folder asks to drill (onDrill); the context menu, rebuilt on each opening, offers
-// "Drill In", "Show in File Manager" and "Move to Trash" for the clicked row (or the selected one).
+// "Drill In", "Show in File Manager" and "Move to Trash" (not for an item gone from disk) for the clicked
+// row, or the selected one.
 // refreshMissing() marks rows whose item is gone from disk: struck through, with a tooltip.
 // Ctrl+C copies the selected rows as "name<TAB>size" lines.
 #pragma once

@@ -3,8 +3,8 @@
 #include "ChartContentsList.h"
 #include "ChartText.h"
 #include "ElidedLabel.h"
-#include "shell/ScreenStyle.h"
 #include "FileBrowser.h"
+#include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 
 #include <QEvent>
@@ -45,7 +45,7 @@ ChartPaneController::ChartPaneController(QWidget* chart, QWidget* parent) : QWid
     m_contentsList->onDrill = [this](const AnalyzerNodePtr& node) { drill(node); };
     m_contentsList->onReveal = [](const AnalyzerNodePtr& node) { FileBrowser::reveal(ChartText::path(*node)); };
     m_contentsList->onTrash = [this](const AnalyzerNodePtr& node) {
-        if (onTrashRequest && !node->isAggregated())
+        if (onTrashRequest && !node->isAggregated() && !node->isMissing())
             onTrashRequest({trashCandidate(*node)});
     };
     m_contentsList->colorProvider = [this](const AnalyzerTreeNode* node) { return chartColor(node); };

@@ -7,6 +7,9 @@
 // list's context menu (onTrashRequest); selectedTrashItems() lists the selection for the screen's trash
 // button, leaving out items gone from disk and the charts' aggregated "Other" items (they name nothing on
 // disk). removePaths() drops trashed items and returns to the root when the shown folder went with them.
+//
+// The panes and the outline share one tree: after a move to the Trash the screen calls removePaths() on
+// every pane in the same turn of the event loop (the first call changes the tree, the others only reload).
 #pragma once
 
 #include "AnalyzerTreeNode.h"
