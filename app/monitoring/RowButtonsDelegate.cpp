@@ -55,6 +55,8 @@ void RowButtonsDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             push.rect = rect;
             push.text = button.title;
             push.palette = option.palette;
+            if (!on)
+                push.palette.setCurrentColorGroup(QPalette::Disabled);
             push.state = on ? QStyle::State_Enabled | QStyle::State_Raised : QStyle::State_Raised;
             push.fontMetrics = option.fontMetrics;
             style->drawControl(QStyle::CE_PushButton, &push, painter, widget);

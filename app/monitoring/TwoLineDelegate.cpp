@@ -29,8 +29,12 @@ void TwoLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         const QRect iconRect(area.left(), area.center().y() - m_iconSide / 2, m_iconSide, m_iconSide);
         if (decoration.canConvert<QIcon>())
             decoration.value<QIcon>().paint(painter, iconRect);
-        else if (decoration.canConvert<QPixmap>())
-            painter->drawPixmap(iconRect, decoration.value<QPixmap>());
+        else if (decoration.canConvert<QPixmap>()) {
+            // A symbol keeps its own size, centred in the icon square.
+            const QPixmap pixmap = decoration.value<QPixmap>();
+            const QSize size = pixmap.deviceIndependentSize().toSize().boundedTo(iconRect.size());
+            painter->drawPixmap(QRect(QPoint(0, 0), size).translated(iconRect.center() - QRect(QPoint(0, 0), size).center()), pixmap);
+        }
         area.setLeft(iconRect.right() + 10);
     }
 
