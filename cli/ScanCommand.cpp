@@ -56,10 +56,7 @@ DiskScanner::Options defaultOptions() {
 
 // Absolute and lexically clean, but symbolic links are kept as the user wrote them.
 std::string absolutePath(const std::string& path) {
-    std::string clean = std::filesystem::absolute(path).lexically_normal().string();
-    while (clean.size() > 1 && clean.back() == '/')
-        clean.pop_back();
-    return clean;
+    return platform::withoutTrailingSlashes(std::filesystem::absolute(path).lexically_normal().string());
 }
 
 void writeJsonString(std::ostream& out, const std::string& bytes) {

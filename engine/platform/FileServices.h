@@ -3,9 +3,11 @@
 // Paths are the file system's bytes (std::string), never re-encoded. None of these throw.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisklet::platform {
 
@@ -28,6 +30,9 @@ bool createDirectories(const std::string& path, unsigned mode = 0755);
 
 // The whole contents of a file, or nothing when it cannot be read.
 std::optional<std::string> readFileContents(const std::string& path);
+// The contents of the regular file at path (symbolic links followed), or nothing when it is larger than
+// maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
+std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
 
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.
@@ -39,6 +44,9 @@ std::optional<bool> isMountRoot(int fd);
 std::string lastPathComponent(const std::string& path);
 // The folder part of path ("/" for "/a", "" when there is no slash).
 std::string parentPath(const std::string& path);
+// The names in a folder, sorted bytewise, without "." and ".."; empty when it cannot be read.
+std::vector<std::string> folderNames(const std::string& path);
+
 // Writes all of data to fd, retrying short and interrupted writes. False on failure, errno says why.
 bool writeAll(int fd, std::string_view data);
 

@@ -3,7 +3,7 @@
 #include "platform/HostProfile.h"
 #include "platform/Subprocess.h"
 #include "platform/Utf8.h"
-#include "system/TextFields.h"
+#include "platform/TextFields.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "ProcessLister.h"
 
 #include "SampleWait.h"
-#include "TextFields.h"
+#include "platform/TextFields.h"
 #include "platform/DirectoryStream.h"
 #include "platform/Utf8.h"
 

@@ -1,7 +1,7 @@
 #include "SystemStats.h"
 
 #include "SampleWait.h"
-#include "TextFields.h"
+#include "platform/TextFields.h"
 
 #include "platform/FileServices.h"
 

@@ -1,6 +1,6 @@
 #include "VolumeReader.h"
 
-#include "TextFields.h"
+#include "platform/TextFields.h"
 #include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
