@@ -1,12 +1,12 @@
 #include "SafetyTestSupport.h"
 
+#include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -75,16 +75,15 @@ bool somethingAt(const std::string& path) {
 
 std::optional<std::string> readFile(const std::string& path) { return platform::readFileContents(path); }
 
+std::string uidText() { return std::to_string(::getuid()); }
+
+bool haveTrashCli() { return ::access(trashList, X_OK) == 0 && ::access(trashPut, X_OK) == 0; }
+
 std::vector<std::string> folderNames(const std::string& path) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(path.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    platform::DirectoryStream stream(path);
+    while (const char* name = stream ? stream.next() : nullptr)
+        names.emplace_back(name);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -16,20 +16,6 @@ using brisklet::test::readFile;
 using brisklet::test::somethingAt;
 using brisklet::test::runCommand;
 
-namespace {
-
-std::string uid() { return std::to_string(::getuid()); }
-
-const char* const trashList = "/usr/bin/trash-list";
-const char* const trashPut = "/usr/bin/trash-put";
-const char* const trashRestore = "/usr/bin/trash-restore";
-
-bool haveTrashCli() { return ::access(trashList, X_OK) == 0 && ::access(trashPut, X_OK) == 0; }
-
-} // namespace
-
-
-
 TEST(TrashPathEncoding, EveryByteButTheUnreservedIsEscapedAndDecodesBack) {
     const std::string raw = "/a b/100%/caf\xc3\xa9\n\xff~_-.x";
     EXPECT_EQ(platform::Trash::encodePath(raw), "/a%20b/100%25/caf%C3%A9%0A%FF~_-.x");
@@ -110,7 +96,7 @@ TEST(TrashMoves, ThePathIsRecordedAsWrittenWhenItNamesTheSamePlace) {
 }
 
 TEST(TrashInterop, ItemsWeTrashListInTrashCliWithTheirPathsAndRestoreWithIt) {
-    if (!haveTrashCli())
+    if (!test::haveTrashCli())
         GTEST_SKIP() << "trash-cli is not installed";
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
@@ -119,18 +105,18 @@ TEST(TrashInterop, ItemsWeTrashListInTrashCliWithTheirPathsAndRestoreWithIt) {
     const auto moved = platform::Trash::moveToTrash(item);
     ASSERT_TRUE(moved.success) << moved.failureDescription;
 
-    const auto listed = runCommand({trashList});
+    const auto listed = runCommand({test::trashList});
     EXPECT_EQ(listed.exitStatus, 0) << listed.err;
     EXPECT_NE(listed.out.find(" " + item + "\n"), std::string::npos) << listed.out;
 
-    const auto restored = runCommand({trashRestore, folder}, "0\n", folder);
+    const auto restored = runCommand({test::trashRestore, folder}, "0\n", folder);
     EXPECT_EQ(restored.exitStatus, 0) << restored.out << restored.err;
     EXPECT_EQ(readFile(item), "content");
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
 }
 
 TEST(TrashInterop, ItemsOnAnotherVolumeListInTrashCliToo) {
-    if (!haveTrashCli())
+    if (!test::haveTrashCli())
         GTEST_SKIP() << "trash-cli is not installed";
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
@@ -139,7 +125,7 @@ TEST(TrashInterop, ItemsOnAnotherVolumeListInTrashCliToo) {
         GTEST_SKIP() << volume.failure();
     const std::string item = tree.writeFile("volume/deep/a file.bin", "x");
     ASSERT_TRUE(platform::Trash::moveToTrash(item).success);
-    const auto listed = runCommand({trashList});
+    const auto listed = runCommand({test::trashList});
     EXPECT_NE(listed.out.find(" " + item + "\n"), std::string::npos) << listed.out << listed.err;
 }
 

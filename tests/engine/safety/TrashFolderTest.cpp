@@ -17,17 +17,6 @@ using brisklet::test::readFile;
 using brisklet::test::somethingAt;
 using brisklet::test::runCommand;
 
-namespace {
-
-std::string uid() { return std::to_string(::getuid()); }
-
-const char* const trashList = "/usr/bin/trash-list";
-const char* const trashPut = "/usr/bin/trash-put";
-
-bool haveTrashCli() { return ::access(trashList, X_OK) == 0 && ::access(trashPut, X_OK) == 0; }
-
-} // namespace
-
 TEST(TrashVolumes, AnItemOnAnotherFileSystemGoesToThatVolumesOwnTrash) {
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
@@ -39,7 +28,7 @@ TEST(TrashVolumes, AnItemOnAnotherFileSystemGoesToThatVolumesOwnTrash) {
     TrashService service(log);
     const auto outcome = service.movePathToTrash(item, 1);
     ASSERT_TRUE(outcome.success) << outcome.failureDescription.value_or("");
-    const std::string trash = volume.path() + "/.Trash-" + uid();
+    const std::string trash = volume.path() + "/.Trash-" + test::uidText();
     EXPECT_EQ(outcome.trashPath, trash + "/files/plan.txt");
     const std::string info = readFile(trash + "/info/plan.txt.trashinfo").value_or("");
     EXPECT_NE(info.find("\nPath=docs/plan.txt\n"), std::string::npos) << "relative to the volume's top: " << info;
@@ -71,8 +60,8 @@ TEST(TrashVolumes, ASharedStickyTrashFolderIsUsedAndAnUnstickyOneIsNot) {
     ASSERT_EQ(::mkdir((plain.path() + "/.Trash").c_str(), 0777), 0);
     const auto inSticky = platform::Trash::moveToTrash(tree.writeFile("sticky/a", "a"));
     const auto inPlain = platform::Trash::moveToTrash(tree.writeFile("plain/b", "b"));
-    EXPECT_EQ(inSticky.trashedPath, sticky.path() + "/.Trash/" + uid() + "/files/a");
-    EXPECT_EQ(inPlain.trashedPath, plain.path() + "/.Trash-" + uid() + "/files/b");
+    EXPECT_EQ(inSticky.trashedPath, sticky.path() + "/.Trash/" + test::uidText() + "/files/a");
+    EXPECT_EQ(inPlain.trashedPath, plain.path() + "/.Trash-" + test::uidText() + "/files/b");
     EXPECT_TRUE(TrashService::isInsideTrash(*inSticky.trashedPath));
     EXPECT_TRUE(TrashService::isInsideTrash(*inPlain.trashedPath));
     EXPECT_FALSE(TrashService::isInsideTrash(plain.path() + "/.Trash/x")) << "not a valid shared trash";
@@ -100,13 +89,13 @@ TEST(TrashVolumes, AVolumeWithoutAUsableTrashKeepsTheItemAndSaysWhy) {
 }
 
 TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
-    if (!haveTrashCli())
+    if (!test::haveTrashCli())
         GTEST_SKIP() << "trash-cli is not installed";
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     const std::string item = tree.writeFile("work/their file.txt", "t");
     tree.writeFile("work/their folder/inner", "i");
-    const auto put = runCommand({trashPut, item, tree.path("work/their folder")});
+    const auto put = runCommand({test::trashPut, item, tree.path("work/their folder")});
     ASSERT_EQ(put.exitStatus, 0) << put.err;
     const std::string trashed = environment.homeTrash() + "/files/their file.txt";
     const std::string trashedFolder = environment.homeTrash() + "/files/their folder";
@@ -119,6 +108,6 @@ TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
     EXPECT_TRUE(purged[1].success);
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/files").empty());
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
-    const auto listed = runCommand({trashList});
+    const auto listed = runCommand({test::trashList});
     EXPECT_EQ(listed.out.find("their"), std::string::npos) << listed.out;
 }
