@@ -352,9 +352,10 @@ TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile
 TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporaryFile)
 {
     const std::string image = imageBytes(10 * 1048576, 12);
+    constexpr std::size_t sent = 300000;
     server.route("/Brisklet.dmg", [image](const HttpRequest&, HttpConnection& connection) {
         connection.sendHead(200, static_cast<long long>(image.size()));
-        connection.send(std::string_view(image).substr(0, 300000));
+        connection.send(std::string_view(image).substr(0, sent));
         connection.stall();
     });
     auto firstReport = std::make_shared<std::promise<void>>();
@@ -372,12 +373,14 @@ TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporar
 
     ASSERT_EQ(firstReport->get_future().wait_for(60s), std::future_status::ready);
     EXPECT_EQ(folderNames(folder), std::vector<std::string>{".Brisklet.dmg.download"});
-    const auto reportsBeforeStop = progress.snapshot().size();
     stop.request_stop(); // the server is stalling: only the stop can end this transfer soon
     ASSERT_EQ(downloading.wait_for(30s), std::future_status::ready) << "cancellation did not end the download";
     EXPECT_THROW(downloading.get(), Cancelled);
     EXPECT_TRUE(folderNames(folder).empty());
-    EXPECT_EQ(progress.snapshot().size(), reportsBeforeStop) << "progress was reported after the failure";
+    // Reports of what had arrived may still come in until the stop is seen (a busy machine reads late);
+    // nothing may claim more than arrived, as a completion reported on the way out would.
+    for (const double fraction : progress.snapshot())
+        EXPECT_LE(fraction, double(sent) / double(image.size())) << "progress was reported after the failure";
 
     std::stop_source already;
     already.request_stop();
