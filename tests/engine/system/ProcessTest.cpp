@@ -130,7 +130,7 @@ TEST(ProcessSnapshot, UnknownAccountShowsTheUid) {
     EXPECT_EQ(sample->user, "uid 4242");
 }
 
-TEST(ProcessSampling, BusyChildNearOneCoreAndSleepingChildNearZero) {
+TEST(ProcessSampling, BusyChildAtTheShareItReallyGotAndSleepingChildNearZero) {
     const pid_t busy = test::startBusyChild();
     const pid_t sleeping = test::startSleepingChild("brisk sleeper");
     const long long ticksBefore = cpuTicks(busy);
