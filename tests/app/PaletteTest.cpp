@@ -81,29 +81,30 @@ TEST(PaletteFamilies, FamiliesSharingLightnessStepHueBy52Point524Degrees)
     EXPECT_NEAR(Palette::familyHue(1000), std::fmod(1000 * 137.508 + 25, 360.0), 1e-9);
 }
 
-TEST(PaletteDepth, DepthOneSwitchesTheEvenSiblingOfTheMiddleLightnessToDarkText)
+TEST(PaletteDepth, SiblingParityPicksTheTextLightnessAndChromaAreClampedAndDepthZeroIsTheTop)
 {
-    const DistinctColor even = Palette::distinct(1, 1, 0); // 0.67
-    const DistinctColor odd = Palette::distinct(1, 1, 1);  // 0.61
-    EXPECT_FALSE(even.prefersWhiteText);
-    EXPECT_TRUE(close(even.fill, Palette::oklch(0.67, 0.115, 162.508)));
-    EXPECT_TRUE(odd.prefersWhiteText);
-    EXPECT_TRUE(close(odd.fill, Palette::oklch(0.61, 0.115, 162.508)));
-    EXPECT_TRUE(Palette::distinct(1, 1, 3).prefersWhiteText) << "only the parity of the sibling matters";
-}
-
-TEST(PaletteDepth, LightnessAndChromaAreClamped)
-{
-    EXPECT_TRUE(close(Palette::distinct(2, 4, 0).fill, Palette::oklch(0.88, 0.06, 300.016)));
-    EXPECT_TRUE(close(Palette::distinct(2, 2, 0).fill, Palette::oklch(0.88, 0.06, 300.016)));
-    EXPECT_TRUE(close(Palette::distinct(0, 3, 0).fill, Palette::oklch(0.88, 0.065, 25.0)));
-    EXPECT_TRUE(close(Palette::distinct(0, 10, 1).fill, Palette::oklch(0.88, 0.06, 25.0)));
-}
-
-TEST(PaletteDepth, DepthZeroOrBelowIsTheTopLevel)
-{
-    EXPECT_TRUE(same(Palette::distinct(4, 0, 1).fill, Palette::distinct(4).fill));
-    EXPECT_TRUE(same(Palette::distinct(4, -2, 1).fill, Palette::distinct(4).fill));
+    struct Case {
+        int family, depth, sibling;
+        QColor fill;
+        bool whiteText;
+    };
+    const Case cases[] = {
+        {1, 1, 0, Palette::oklch(0.67, 0.115, 162.508), false}, // the even sibling of the middle lightness
+        {1, 1, 1, Palette::oklch(0.61, 0.115, 162.508), true},
+        {1, 1, 3, Palette::oklch(0.61, 0.115, 162.508), true}, // only the parity of the sibling matters
+        {2, 4, 0, Palette::oklch(0.88, 0.06, 300.016), false},
+        {2, 2, 0, Palette::oklch(0.88, 0.06, 300.016), false},
+        {0, 3, 0, Palette::oklch(0.88, 0.065, 25.0), false},
+        {0, 10, 1, Palette::oklch(0.88, 0.06, 25.0), false},
+        {4, 0, 1, Palette::distinct(4).fill, Palette::distinct(4).prefersWhiteText},
+        {4, -2, 1, Palette::distinct(4).fill, Palette::distinct(4).prefersWhiteText},
+    };
+    for (const Case& c : cases) {
+        const DistinctColor color = Palette::distinct(c.family, c.depth, c.sibling);
+        EXPECT_TRUE(c.depth <= 0 ? same(color.fill, c.fill) : close(color.fill, c.fill)) << c.family << "/" << c.depth << "/" << c.sibling;
+        if (c.depth == 1 || c.depth <= 0)
+            EXPECT_EQ(color.prefersWhiteText, c.whiteText) << c.family << "/" << c.depth << "/" << c.sibling;
+    }
 }
 
 TEST(PaletteOther, OtherColourIsTheNeutralGreyAndStable)

@@ -1,4 +1,4 @@
-#include "../engine/apps/PlistFiles.h"
+#include "PlistFiles.h"
 #include "TempTree.h"
 
 #include "CliSupport.h"

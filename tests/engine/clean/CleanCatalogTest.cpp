@@ -1,4 +1,4 @@
-#include "../apps/PlistFiles.h"
+#include "PlistFiles.h"
 #include "ChildProcess.h"
 #include "TempTree.h"
 

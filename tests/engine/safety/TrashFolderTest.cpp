@@ -1,4 +1,4 @@
-// The Trash folders themselves: names, encoding, other volumes, and what trash-cli makes of them.
+// The service over the Trash folders: other volumes and items trash-cli trashed.
 #include "ChildProcess.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
@@ -17,97 +17,6 @@ using brisklet::test::readFile;
 using brisklet::test::somethingAt;
 using brisklet::test::runCommand;
 
-namespace {
-
-std::string uid() { return std::to_string(::getuid()); }
-
-const char* const trashList = "/usr/bin/trash-list";
-const char* const trashPut = "/usr/bin/trash-put";
-const char* const trashRestore = "/usr/bin/trash-restore";
-
-bool haveTrashCli() { return ::access(trashList, X_OK) == 0 && ::access(trashPut, X_OK) == 0; }
-
-} // namespace
-
-TEST(TrashPathEncoding, EveryByteButTheUnreservedIsEscapedAndDecodesBack) {
-    const std::string raw = "/a b/100%/caf\xc3\xa9\n\xff~_-.x";
-    EXPECT_EQ(platform::Trash::encodePath(raw), "/a%20b/100%25/caf%C3%A9%0A%FF~_-.x");
-    EXPECT_EQ(platform::Trash::decodePath(platform::Trash::encodePath(raw)), raw);
-    EXPECT_EQ(platform::Trash::decodePath("%zz"), std::nullopt);
-    EXPECT_EQ(platform::Trash::decodePath("ends%4"), std::nullopt);
-}
-
-TEST(TrashNames, CountersGoBeforeTheExtensionAndLongNamesAreShortenedToFit) {
-    using platform::Trash::trashName;
-    EXPECT_EQ(trashName("a.txt", 1), "a.txt");
-    EXPECT_EQ(trashName("a.txt", 2), "a.2.txt");
-    EXPECT_EQ(trashName(".bashrc", 3), ".bashrc.3");
-    EXPECT_EQ(trashName("Build", 2), "Build.2");
-    const std::string longName = std::string(250, 'n') + ".txt";
-    for (unsigned attempt : {1u, 2u, 1234u}) {
-        const std::string name = trashName(longName, attempt);
-        EXPECT_LE(name.size() + std::string(".trashinfo").size(), 255u);
-        EXPECT_EQ(name.substr(name.size() - 4), ".txt");
-    }
-    // Never cut inside a UTF-8 sequence.
-    const std::string accented = std::string(243, 'e') + "\xc3\xa9\xc3\xa9";
-    EXPECT_EQ(trashName(accented, 1), std::string(243, 'e') + "\xc3\xa9");
-}
-
-TEST(TrashMoves, AVeryLongNameStillFitsItsInfoFile) {
-    TempTree tree;
-    test::ScopedSafetyEnvironment environment(tree);
-    const std::string item = tree.writeFile("work/" + std::string(250, 'L') + ".log", "x");
-    const auto moved = platform::Trash::moveToTrash(item);
-    ASSERT_TRUE(moved.success) << moved.failureDescription;
-    EXPECT_FALSE(somethingAt(item));
-    EXPECT_EQ(folderNames(environment.homeTrash() + "/info").size(), 1u);
-}
-
-TEST(TrashMoves, AnItemRemovedBeforeTheMoveFailsAndLeavesNoInfoFileBehind) {
-    TempTree tree;
-    test::ScopedSafetyEnvironment environment(tree);
-    tree.makeDir("home/me/.local/share/Trash/info");
-    const auto moved = platform::Trash::moveToTrash(tree.path("work/vanished"));
-    EXPECT_FALSE(moved.success);
-    EXPECT_NE(moved.failureDescription.find("No such file or directory"), std::string::npos)
-        << moved.failureDescription;
-    EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
-}
-
-TEST(TrashMoves, ALeftoverFileWithoutItsInfoKeepsItsNameTaken) {
-    TempTree tree;
-    test::ScopedSafetyEnvironment environment(tree);
-    tree.writeFile("home/me/.local/share/Trash/files/a.txt", "orphan");
-    const auto moved = platform::Trash::moveToTrash(tree.writeFile("work/a.txt", "new"));
-    ASSERT_TRUE(moved.success);
-    EXPECT_EQ(moved.trashedPath, environment.homeTrash() + "/files/a.2.txt");
-    EXPECT_EQ(readFile(environment.homeTrash() + "/files/a.txt"), "orphan");
-    EXPECT_FALSE(somethingAt(environment.homeTrash() + "/info/a.txt.trashinfo"));
-}
-
-TEST(TrashMoves, ThePathIsRecordedAsWrittenWhenItNamesTheSamePlace) {
-    TempTree tree;
-    test::ScopedSafetyEnvironment environment(tree);
-    const std::string item = tree.writeFile("work/sub/file", "x");
-    tree.symlink("work/link-to-sub", tree.path("work/sub"));
-    const auto moved = platform::Trash::moveToTrash(tree.path("work/sub/../sub//file"));
-    ASSERT_TRUE(moved.success);
-    EXPECT_NE(readFile(environment.homeTrash() + "/info/file.trashinfo")->find("Path=" + item + "\n"),
-              std::string::npos);
-    // Through a linked folder the path as written still names the same place.
-    tree.writeFile("work/sub/other", "y");
-    ASSERT_TRUE(platform::Trash::moveToTrash(tree.path("work/link-to-sub/other")).success);
-    EXPECT_NE(readFile(environment.homeTrash() + "/info/other.trashinfo")->find("Path=" + tree.path("work/link-to-sub/other") + "\n"),
-              std::string::npos);
-    // ".." after a link leads where the kernel goes, not where the text suggests: the real place is recorded.
-    const std::string real = tree.writeFile("elsewhere/y", "y");
-    tree.makeDir("elsewhere/deep");
-    tree.symlink("work/far", tree.path("elsewhere/deep"));
-    ASSERT_TRUE(platform::Trash::moveToTrash(tree.path("work/far/../y")).success);
-    EXPECT_NE(readFile(environment.homeTrash() + "/info/y.trashinfo")->find("Path=" + real + "\n"), std::string::npos);
-}
-
 TEST(TrashVolumes, AnItemOnAnotherFileSystemGoesToThatVolumesOwnTrash) {
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
@@ -119,7 +28,7 @@ TEST(TrashVolumes, AnItemOnAnotherFileSystemGoesToThatVolumesOwnTrash) {
     TrashService service(log);
     const auto outcome = service.movePathToTrash(item, 1);
     ASSERT_TRUE(outcome.success) << outcome.failureDescription.value_or("");
-    const std::string trash = volume.path() + "/.Trash-" + uid();
+    const std::string trash = volume.path() + "/.Trash-" + test::uidText();
     EXPECT_EQ(outcome.trashPath, trash + "/files/plan.txt");
     const std::string info = readFile(trash + "/info/plan.txt.trashinfo").value_or("");
     EXPECT_NE(info.find("\nPath=docs/plan.txt\n"), std::string::npos) << "relative to the volume's top: " << info;
@@ -151,8 +60,8 @@ TEST(TrashVolumes, ASharedStickyTrashFolderIsUsedAndAnUnstickyOneIsNot) {
     ASSERT_EQ(::mkdir((plain.path() + "/.Trash").c_str(), 0777), 0);
     const auto inSticky = platform::Trash::moveToTrash(tree.writeFile("sticky/a", "a"));
     const auto inPlain = platform::Trash::moveToTrash(tree.writeFile("plain/b", "b"));
-    EXPECT_EQ(inSticky.trashedPath, sticky.path() + "/.Trash/" + uid() + "/files/a");
-    EXPECT_EQ(inPlain.trashedPath, plain.path() + "/.Trash-" + uid() + "/files/b");
+    EXPECT_EQ(inSticky.trashedPath, sticky.path() + "/.Trash/" + test::uidText() + "/files/a");
+    EXPECT_EQ(inPlain.trashedPath, plain.path() + "/.Trash-" + test::uidText() + "/files/b");
     EXPECT_TRUE(TrashService::isInsideTrash(*inSticky.trashedPath));
     EXPECT_TRUE(TrashService::isInsideTrash(*inPlain.trashedPath));
     EXPECT_FALSE(TrashService::isInsideTrash(plain.path() + "/.Trash/x")) << "not a valid shared trash";
@@ -179,48 +88,14 @@ TEST(TrashVolumes, AVolumeWithoutAUsableTrashKeepsTheItemAndSaysWhy) {
     EXPECT_EQ(log->recentEntries(1).at(0).result, "error");
 }
 
-TEST(TrashInterop, ItemsWeTrashListInTrashCliWithTheirPathsAndRestoreWithIt) {
-    if (!haveTrashCli())
-        GTEST_SKIP() << "trash-cli is not installed";
-    TempTree tree;
-    test::ScopedSafetyEnvironment environment(tree);
-    const std::string folder = tree.makeDir("work/My Files");
-    const std::string item = tree.writeFile("work/My Files/50% caf\xc3\xa9 d\xc3\xa9j\xc3\xa0 vu.txt", "content");
-    const auto moved = platform::Trash::moveToTrash(item);
-    ASSERT_TRUE(moved.success) << moved.failureDescription;
-
-    const auto listed = runCommand({trashList});
-    EXPECT_EQ(listed.exitStatus, 0) << listed.err;
-    EXPECT_NE(listed.out.find(" " + item + "\n"), std::string::npos) << listed.out;
-
-    const auto restored = runCommand({trashRestore, folder}, "0\n", folder);
-    EXPECT_EQ(restored.exitStatus, 0) << restored.out << restored.err;
-    EXPECT_EQ(readFile(item), "content");
-    EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
-}
-
-TEST(TrashInterop, ItemsOnAnotherVolumeListInTrashCliToo) {
-    if (!haveTrashCli())
-        GTEST_SKIP() << "trash-cli is not installed";
-    TempTree tree;
-    test::ScopedSafetyEnvironment environment(tree);
-    test::TmpfsMount volume(tree.path("volume"));
-    if (!volume.mounted())
-        GTEST_SKIP() << volume.failure();
-    const std::string item = tree.writeFile("volume/deep/a file.bin", "x");
-    ASSERT_TRUE(platform::Trash::moveToTrash(item).success);
-    const auto listed = runCommand({trashList});
-    EXPECT_NE(listed.out.find(" " + item + "\n"), std::string::npos) << listed.out << listed.err;
-}
-
 TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
-    if (!haveTrashCli())
+    if (!test::haveTrashCli())
         GTEST_SKIP() << "trash-cli is not installed";
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     const std::string item = tree.writeFile("work/their file.txt", "t");
     tree.writeFile("work/their folder/inner", "i");
-    const auto put = runCommand({trashPut, item, tree.path("work/their folder")});
+    const auto put = runCommand({test::trashPut, item, tree.path("work/their folder")});
     ASSERT_EQ(put.exitStatus, 0) << put.err;
     const std::string trashed = environment.homeTrash() + "/files/their file.txt";
     const std::string trashedFolder = environment.homeTrash() + "/files/their folder";
@@ -233,55 +108,6 @@ TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
     EXPECT_TRUE(purged[1].success);
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/files").empty());
     EXPECT_TRUE(folderNames(environment.homeTrash() + "/info").empty());
-    const auto listed = runCommand({trashList});
+    const auto listed = runCommand({test::trashList});
     EXPECT_EQ(listed.out.find("their"), std::string::npos) << listed.out;
-}
-
-TEST(TrashPermissions, AnItemTheUserMayNotMoveFailsAndLeavesNoInfoFileBehind) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to set up a folder another user cannot write";
-    TempTree tree;
-    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
-    const std::string item = tree.writeFile("locked/file", "f"); // root's folder, 0755
-    const std::string data = tree.makeDir("their-data");
-    ASSERT_EQ(::chown(data.c_str(), test::unprivilegedUid(), test::unprivilegedGid()), 0);
-    const int status = test::runUnprivileged([&] {
-        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-        const auto moved = platform::Trash::moveToTrash(item);
-        if (moved.success)
-            return 1;
-        if (moved.failureDescription.find("Permission denied") == std::string::npos)
-            return 2;
-        return folderNames(data + "/Trash/info").empty() ? 0 : 3;
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readFile(item), "f");
-}
-
-TEST(TrashPermissions, AVolumeWhoseTopTakesNoTrashFolderRefusesAndKeepsTheItem) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to mount a volume another user cannot write at the top";
-    TempTree tree;
-    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
-    test::TmpfsMount volume(tree.path("volume"), "size=4m,mode=0755");
-    if (!volume.mounted())
-        GTEST_SKIP() << volume.failure();
-    const std::string folder = tree.makeDir("volume/theirs");
-    const std::string item = tree.writeFile("volume/theirs/file", "f");
-    const std::string data = tree.makeDir("their-data");
-    for (const std::string& path : {folder, item, data})
-        ASSERT_EQ(::chown(path.c_str(), test::unprivilegedUid(), test::unprivilegedGid()), 0);
-    const int status = test::runUnprivileged([&] {
-        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-        const auto moved = platform::Trash::moveToTrash(item);
-        if (moved.success)
-            return 1;
-        return moved.failureDescription.find("has no usable Trash folder (Permission denied)") == std::string::npos
-                   ? 2
-                   : 0;
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readFile(item), "f");
-    EXPECT_EQ(folderNames(volume.path()), std::vector<std::string>{"theirs"}) << "nothing copied, nothing created";
-    EXPECT_TRUE(folderNames(data).empty()) << "never the home Trash of another file system";
 }

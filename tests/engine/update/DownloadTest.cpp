@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "LocalHttpServer.h"
+#include "SafetyTestSupport.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <dirent.h>
-#include <fstream>
 #include <future>
 #include <mutex>
-#include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brisklet;
 using namespace std::chrono_literals;
+using test::folderNames;
+using test::readFile;
 using test::HttpConnection;
 using test::HttpRequest;
 
@@ -40,29 +39,6 @@ std::string imageBytes(std::size_t size, unsigned seed = 1)
         byte = char(state >> 24);
     }
     return bytes;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
-
-// Every entry of a folder, hidden ones included; empty when the folder does not exist.
-std::set<std::string> entries(const std::string& folder)
-{
-    std::set<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.insert(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
 }
 
 // Collects progress reports; the callback may run on any thread.
@@ -195,7 +171,7 @@ TEST_F(UpdateDownload, KnownLengthImageLandsVerifiedWithAtMostOneReportPerPercen
 
     EXPECT_EQ(saved, nested + "/Brisklet.dmg");
     EXPECT_EQ(readFile(saved), image);
-    EXPECT_EQ(entries(nested), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(folderNames(nested), std::vector<std::string>{"Brisklet.dmg"});
     const auto reports = progress.snapshot();
     ASSERT_GE(reports.size(), 2u);
     EXPECT_LE(reports.size(), 101u);
@@ -265,7 +241,7 @@ TEST_F(UpdateDownload, HttpFailuresRaiseBadStatusAndCreateNothing)
     EXPECT_EQ(downloadFailure<AppUpdate::DownloadError>(local), AppUpdate::DownloadError::badStatus(0));
 
     EXPECT_TRUE(progress.snapshot().empty());
-    EXPECT_TRUE(entries(folder).empty()) << "a failed answer left files behind";
+    EXPECT_TRUE(folderNames(folder).empty()) << "a failed answer left files behind";
 }
 
 TEST_F(UpdateDownload, CorruptedImageIsDeletedAndAnExistingFileIsKept)
@@ -278,7 +254,7 @@ TEST_F(UpdateDownload, CorruptedImageIsDeletedAndAnExistingFileIsKept)
 
     EXPECT_EQ(error, AppUpdate::DownloadError::checksumMismatch());
     EXPECT_EQ(error.description(), "The downloaded file didn't match the published checksum, so it was deleted.");
-    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"Brisklet.dmg"});
     EXPECT_EQ(readFile(folder + "/Brisklet.dmg"), "an older image the user kept");
 }
 
@@ -290,7 +266,7 @@ TEST_F(UpdateDownload, IdenticalImageAlreadyPresentIsReturnedWithoutADuplicate)
     std::transform(manifest.sha256.begin(), manifest.sha256.end(), manifest.sha256.begin(), ::toupper);
 
     EXPECT_EQ(AppUpdate::download(manifest, folder, progress.callback(), {}, shortTimeouts), existing);
-    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"Brisklet.dmg"});
 }
 
 TEST_F(UpdateDownload, DifferentFilesAreNeverReplacedAndNumberedNamesAreUsed)
@@ -309,7 +285,7 @@ TEST_F(UpdateDownload, DifferentFilesAreNeverReplacedAndNumberedNamesAreUsed)
     EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2.dmg"), "first");
     EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2 2.dmg"), image);
     EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2 3.dmg"), other);
-    EXPECT_EQ(entries(folder).size(), 3u);
+    EXPECT_EQ(folderNames(folder).size(), 3u);
 }
 
 TEST_F(UpdateDownload, OccupiedNamesThatAreNotFilesAreSkippedNotReplaced)
@@ -324,7 +300,7 @@ TEST_F(UpdateDownload, OccupiedNamesThatAreNotFilesAreSkippedNotReplaced)
     struct stat info {};
     ASSERT_EQ(::lstat((folder + "/Brisklet.dmg").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_TRUE(entries(folder + "/Brisklet 2.dmg").empty());
+    EXPECT_TRUE(folderNames(folder + "/Brisklet 2.dmg").empty());
 }
 
 TEST_F(UpdateDownload, LinkPlantedAtTheTemporaryNameIsNotFollowed)
@@ -337,7 +313,7 @@ TEST_F(UpdateDownload, LinkPlantedAtTheTemporaryNameIsNotFollowed)
     EXPECT_EQ(AppUpdate::download(publish("/Brisklet.dmg", image), folder, progress.callback(), {}, shortTimeouts),
               folder + "/Brisklet.dmg");
     EXPECT_EQ(readFile(victim), "precious");
-    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(folderNames(folder), std::vector<std::string>{"Brisklet.dmg"});
 }
 
 TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile)
@@ -355,12 +331,12 @@ TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile
 
     const auto stalled = downloadFailure<AppUpdate::TransportError>(manifestFor("/stall/Brisklet.dmg", image));
     EXPECT_TRUE(stalled.isTimeout()) << stalled.description();
-    EXPECT_TRUE(entries(folder).empty());
+    EXPECT_TRUE(folderNames(folder).empty());
 
     const auto cut = downloadFailure<AppUpdate::TransportError>(manifestFor("/cut/Brisklet.dmg", image));
     EXPECT_FALSE(cut.isTimeout());
     EXPECT_FALSE(cut.description().empty());
-    EXPECT_TRUE(entries(folder).empty());
+    EXPECT_TRUE(folderNames(folder).empty());
 
     std::string closedPortUrl;
     {
@@ -370,15 +346,16 @@ TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile
     UpdateManifest refused = manifestFor("/Brisklet.dmg", image);
     refused.url = closedPortUrl;
     EXPECT_THROW(AppUpdate::download(refused, folder, {}, {}, shortTimeouts), AppUpdate::TransportError);
-    EXPECT_TRUE(entries(folder).empty());
+    EXPECT_TRUE(folderNames(folder).empty());
 }
 
 TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporaryFile)
 {
     const std::string image = imageBytes(10 * 1048576, 12);
+    constexpr std::size_t sent = 300000;
     server.route("/Brisklet.dmg", [image](const HttpRequest&, HttpConnection& connection) {
         connection.sendHead(200, static_cast<long long>(image.size()));
-        connection.send(std::string_view(image).substr(0, 300000));
+        connection.send(std::string_view(image).substr(0, sent));
         connection.stall();
     });
     auto firstReport = std::make_shared<std::promise<void>>();
@@ -395,13 +372,15 @@ TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporar
     });
 
     ASSERT_EQ(firstReport->get_future().wait_for(60s), std::future_status::ready);
-    EXPECT_EQ(entries(folder), std::set<std::string>{".Brisklet.dmg.download"});
-    const auto reportsBeforeStop = progress.snapshot().size();
+    EXPECT_EQ(folderNames(folder), std::vector<std::string>{".Brisklet.dmg.download"});
     stop.request_stop(); // the server is stalling: only the stop can end this transfer soon
     ASSERT_EQ(downloading.wait_for(30s), std::future_status::ready) << "cancellation did not end the download";
     EXPECT_THROW(downloading.get(), Cancelled);
-    EXPECT_TRUE(entries(folder).empty());
-    EXPECT_EQ(progress.snapshot().size(), reportsBeforeStop) << "progress was reported after the failure";
+    EXPECT_TRUE(folderNames(folder).empty());
+    // Reports of what had arrived may still come in until the stop is seen (a busy machine reads late);
+    // nothing may claim more than arrived, as a completion reported on the way out would.
+    for (const double fraction : progress.snapshot())
+        EXPECT_LE(fraction, double(sent) / double(image.size())) << "progress was reported after the failure";
 
     std::stop_source already;
     already.request_stop();
@@ -442,5 +421,5 @@ TEST_F(UpdateDownload, UnwritableTargetFolderIsAFileErrorAndLeavesNothing)
         }
     });
     EXPECT_EQ(outcome, 0);
-    EXPECT_TRUE(entries(readOnly).empty());
+    EXPECT_TRUE(folderNames(readOnly).empty());
 }

@@ -1,11 +1,11 @@
 #include "PlistFiles.h"
 
+#include "ChildProcess.h"
 #include "platform/FileServices.h"
 
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace brisklet::test {
@@ -45,17 +45,7 @@ void runPython(const std::string& path, PlistFormat format, const std::string& t
     std::vector<std::string> arguments{"/usr/bin/python3", "-c", script, path,
                                        format == PlistFormat::binary ? "binary" : "xml", top};
     arguments.insert(arguments.end(), values.begin(), values.end());
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (runCommand(arguments).exitStatus != 0)
         throw std::runtime_error("python3 could not write " + path);
 }
 

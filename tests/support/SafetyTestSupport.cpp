@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -75,18 +74,10 @@ bool somethingAt(const std::string& path) {
 
 std::optional<std::string> readFile(const std::string& path) { return platform::readFileContents(path); }
 
-std::vector<std::string> folderNames(const std::string& path) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(path.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+std::string uidText() { return std::to_string(::getuid()); }
+
+bool haveTrashCli() { return ::access(trashList, X_OK) == 0 && ::access(trashPut, X_OK) == 0; }
+
+std::vector<std::string> folderNames(const std::string& path) { return platform::folderNames(path); }
 
 } // namespace brisklet::test

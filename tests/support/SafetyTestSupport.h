@@ -56,7 +56,17 @@ bool somethingAt(const std::string& path);
 
 // Reads a whole file; nothing when it cannot be read.
 std::optional<std::string> readFile(const std::string& path);
-// Names in a folder, sorted, without "." and "..".
+// Names in a folder, sorted, without "." and ".."; empty when it cannot be read.
 std::vector<std::string> folderNames(const std::string& path);
+
+// This process's uid as text, as Trash folder names carry it.
+std::string uidText();
+
+// trash-cli's programs, the independent reader and writer of the Trash folders.
+inline constexpr const char* trashList = "/usr/bin/trash-list";
+inline constexpr const char* trashPut = "/usr/bin/trash-put";
+inline constexpr const char* trashRestore = "/usr/bin/trash-restore";
+// Whether trash-list and trash-put are installed here.
+bool haveTrashCli();
 
 } // namespace brisklet::test
