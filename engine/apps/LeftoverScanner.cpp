@@ -1,10 +1,7 @@
 #include "LeftoverScanner.h"
 
-<<<<<<< HEAD
-#include "platform/DirectoryStream.h"
-=======
 #include "apps/HomeApplications.h"
->>>>>>> main
+#include "platform/DirectoryStream.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 #include "scan/MeasuringPool.h"
