@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
