@@ -107,6 +107,10 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     });
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
+    m_tableView->attachSearchField(m_searchField, this);
+    setTabOrder(m_searchField, m_sortControl);
+    setTabOrder(m_sortControl, m_refreshButton);
+    setTabOrder(m_refreshButton, m_tableView);
     applyColors();
 }
 

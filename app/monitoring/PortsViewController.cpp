@@ -116,6 +116,9 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     connect(m_tableView, &RowTableView::rowActivated, this, &PortsViewController::openInBrowser);
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
     connect(m_tableView, &QWidget::customContextMenuRequested, this, &PortsViewController::showContextMenu);
+    m_tableView->attachSearchField(m_searchField, this);
+    setTabOrder(m_searchField, m_refreshButton);
+    setTabOrder(m_refreshButton, m_tableView);
     m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
 }
 
