@@ -2,7 +2,7 @@
 
 #include "DeletionItems.h"
 #include "DestructiveButton.h"
-#include "RowCopy.h"
+#include "SheetParts.h"
 #include "shell/ScreenStyle.h"
 
 #include <QAbstractTableModel>
@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -103,35 +104,16 @@ private:
 AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet::AuditLog> audit, QWidget* parent)
     : QDialog(parent ? parent->window() : nullptr)
 {
-    setWindowTitle(QStringLiteral("Recent Activity"));
-    setWindowModality(Qt::WindowModal);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFixedWidth(680);
-
-    auto* title = new QLabel(QStringLiteral("Recent Activity"), this);
-    title->setFont(ScreenStyle::font(15, QFont::DemiBold));
+    QLabel* title = SheetParts::frameSheet(this, QStringLiteral("Recent Activity"));
 
     m_model = new AuditHistoryModel(this);
-    m_tableView = new QTableView(this);
-    m_tableView->setModel(m_model);
-    m_tableView->setAccessibleName(QStringLiteral("Recent activity"));
-    m_tableView->setAlternatingRowColors(true);
-    m_tableView->setShowGrid(false);
-    m_tableView->setWordWrap(false);
-    m_tableView->setTextElideMode(Qt::ElideMiddle);
-    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Recent activity"), 22);
     m_tableView->setFrameShape(QFrame::StyledPanel);
-    m_tableView->verticalHeader()->hide();
-    m_tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_tableView->verticalHeader()->setDefaultSectionSize(22);
     m_tableView->setMinimumHeight(240);
     QHeaderView* header = m_tableView->horizontalHeader();
-    header->setHighlightSections(false);
     for (std::size_t i = 0; i < columns.size(); ++i)
         header->resizeSection(static_cast<int>(i), columns[i].width);
     header->setSectionResizeMode(3, QHeaderView::Stretch);
-    RowCopy::enable(m_tableView);
 
     m_emptyLabel = new QLabel(QStringLiteral("Loading…"), this);
     m_emptyLabel->setAlignment(Qt::AlignCenter);
@@ -155,6 +137,14 @@ AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet:
     layout->addWidget(title);
     layout->addWidget(m_stack, 1);
     layout->addLayout(buttons);
+
+    // "5 min. ago" grows older while the sheet is open.
+    auto* tick = new QTimer(this);
+    connect(tick, &QTimer::timeout, this, [this] {
+        if (m_model->rowCount() > 0)
+            emit m_model->dataChanged(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1, 0), {Qt::DisplayRole});
+    });
+    tick->start(30'000);
 
     // Waiting for the log's writer and reading a file that only grows are worker jobs.
     std::shared_ptr<brisklet::AuditLog> log = audit ? std::move(audit) : brisklet::AuditLog::shared();

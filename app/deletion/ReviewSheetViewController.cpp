@@ -1,6 +1,6 @@
 #include "ReviewSheetViewController.h"
 
-#include "RowCopy.h"
+#include "SheetParts.h"
 #include "shell/ScreenStyle.h"
 #include "DestructiveButton.h"
 
@@ -169,41 +169,22 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     std::stable_sort(m_items.begin(), m_items.end(),
                      [](const Item& a, const Item& b) { return a.sizeBytes > b.sizeBytes; });
 
-    setWindowTitle(QStringLiteral("Move to Trash"));
-    setWindowModality(Qt::WindowModal);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFixedWidth(680);
-
-    auto* title = new QLabel(QStringLiteral("Move to Trash"), this);
-    title->setFont(ScreenStyle::font(15, QFont::DemiBold));
+    QLabel* title = SheetParts::frameSheet(this, QStringLiteral("Move to Trash"));
 
     m_subtitleLabel = new QLabel(this);
     m_subtitleLabel->setFont(ScreenStyle::font(12));
     m_tints.add(m_subtitleLabel, ScreenStyle::LabelLevel::secondary);
 
     m_model = new ReviewItemsModel(this);
-    m_tableView = new QTableView(this);
-    m_tableView->setModel(m_model);
+    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Items to move to the Trash"), 26);
     m_tableView->setItemDelegate(new CheckOutlineDelegate(m_tableView));
-    m_tableView->setAccessibleName(QStringLiteral("Items to move to the Trash"));
-    m_tableView->setAlternatingRowColors(true);
-    m_tableView->setShowGrid(false);
-    m_tableView->setWordWrap(false);
-    m_tableView->setTextElideMode(Qt::ElideMiddle);
-    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tableView->setIconSize(QSize(18, 18));
-    m_tableView->verticalHeader()->hide();
-    m_tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_tableView->verticalHeader()->setDefaultSectionSize(26);
     m_tableView->setMinimumHeight(240);
     QHeaderView* header = m_tableView->horizontalHeader();
-    header->setHighlightSections(false);
     header->setSectionResizeMode(ReviewItemsModel::name, QHeaderView::Stretch);
     header->setSectionResizeMode(ReviewItemsModel::size, QHeaderView::Interactive);
     header->setSectionResizeMode(ReviewItemsModel::where, QHeaderView::Stretch);
     header->resizeSection(ReviewItemsModel::size, 100);
-    RowCopy::enable(m_tableView);
     m_tableView->installEventFilter(this);
     if (!m_items.empty())
         m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, ReviewItemsModel::name), QItemSelectionModel::NoUpdate);

@@ -1,13 +1,18 @@
-#include "RowCopy.h"
+#include "SheetParts.h"
+
+#include "shell/ScreenStyle.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTableView>
 
 #include <algorithm>
 
-namespace RowCopy {
+namespace SheetParts {
 
 QString selectedRowsText(const QTableView* table)
 {
@@ -53,10 +58,37 @@ protected:
 };
 } // namespace
 
-void enable(QTableView* table)
+QLabel* frameSheet(QDialog* dialog, const QString& title)
 {
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->installEventFilter(new RowCopyFilter(table));
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFixedWidth(680);
+    auto* label = new QLabel(title, dialog);
+    label->setFont(ScreenStyle::font(15, QFont::DemiBold));
+    return label;
 }
 
-} // namespace RowCopy
+QTableView* table(QWidget* parent, QAbstractItemModel* model, const QString& accessibleName, int rowHeight)
+{
+    auto* view = new QTableView(parent);
+    view->setModel(model);
+    view->setAccessibleName(accessibleName);
+    view->setAlternatingRowColors(true);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideMiddle);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    if (rowHeight > 0) {
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setDefaultSectionSize(rowHeight);
+    }
+    view->horizontalHeader()->setHighlightSections(false);
+    view->installEventFilter(new RowCopyFilter(view));
+    return view;
+}
+
+} // namespace SheetParts
