@@ -2,7 +2,6 @@
 
 #include "platform/FileServices.h"
 
-#include <algorithm>
 
 namespace brisklet::DesktopEntries {
 
@@ -162,14 +161,11 @@ std::optional<DesktopEntry> read(const std::string& path) {
 }
 
 std::vector<DesktopEntry> readFolder(const std::string& folder) {
-    std::vector<std::string> names = platform::folderNames(folder);
-    std::erase_if(names, [](const std::string& name) {
-        return name.size() <= desktopSuffix.size() || !name.ends_with(desktopSuffix);
-    });
     std::vector<DesktopEntry> entries;
-    for (const std::string& name : names)
-        if (auto entry = read(platform::joinPath(folder, name)))
-            entries.push_back(std::move(*entry));
+    for (const std::string& name : platform::sortedEntryNames(folder))
+        if (name.size() > desktopSuffix.size() && name.ends_with(desktopSuffix))
+            if (auto entry = read(platform::joinPath(folder, name)))
+                entries.push_back(std::move(*entry));
     return entries;
 }
 

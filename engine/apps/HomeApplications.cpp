@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,7 +155,7 @@ std::vector<ApplicationEntry> list(const std::vector<std::string>& roots) {
     for (const std::string& root : roots) {
         if (isEntryFolder(root))
             continue;
-        for (const std::string& name : platform::folderNames(root)) {
+        for (const std::string& name : platform::sortedEntryNames(root)) {
             const std::string path = platform::joinPath(root, name);
             struct stat status {};
             if (::lstat(path.c_str(), &status) != 0)
@@ -220,7 +219,7 @@ std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& appl
     std::set<std::string> running;
     if (bundles.empty())
         return running;
-    for (const std::string& name : platform::folderNames(procRoot)) {
+    for (const std::string& name : platform::sortedEntryNames(procRoot)) {
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         char buffer[PATH_MAX];

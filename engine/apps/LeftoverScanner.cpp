@@ -108,7 +108,7 @@ bool isIconFile(const std::string& fileName, const std::string& icon) {
 
 // Icon files named icon in an icon folder: THEME/SIZE/CONTEXT/ICON.EXT and the loose ICON.EXT beside them.
 void findIconFiles(const std::string& folder, const std::string& icon, int depth, std::vector<std::string>& found) {
-    for (const std::string& name : platform::folderNames(folder)) {
+    for (const std::string& name : platform::sortedEntryNames(folder)) {
         const std::string path = folder + "/" + name;
         struct stat status {};
         if (::lstat(path.c_str(), &status) != 0)

@@ -110,9 +110,8 @@ std::vector<CleanCategory> freedesktopSystemCategories(const std::string& home) 
     const std::string cache = home + "/.cache";
     // Each Flatpak application keeps its cache inside its own data folder.
     std::vector<std::string> flatpakCaches;
-    const std::string flatpakData = home + "/.var/app";
-    for (const std::string& name : platform::folderNames(flatpakData))
-        flatpakCaches.push_back(flatpakData + "/" + name + "/cache");
+    for (const std::string& application : platform::sortedEntryNames(home + "/.var/app"))
+        flatpakCaches.push_back(home + "/.var/app/" + application + "/cache");
     return {
         {"thumbnails", "Thumbnails", "Preview images of files; file managers redraw them when needed.",
          "square.grid.2x2", Group::systemApps, {cache + "/thumbnails"}},

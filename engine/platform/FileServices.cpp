@@ -128,6 +128,15 @@ std::optional<std::string> readRegularFile(const std::string& path, std::uint64_
     return data;
 }
 
+std::vector<std::string> sortedEntryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DirectoryStream stream(folder);
+    while (const char* name = stream ? stream.next() : nullptr)
+        names.emplace_back(name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool isMountPoint(const std::string& path) {
     struct statx stx {};
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx) != 0)
@@ -165,15 +174,6 @@ std::string parentPath(const std::string& path) {
     if (slash == std::string::npos)
         return "";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::vector<std::string> folderNames(const std::string& path) {
-    std::vector<std::string> names;
-    DirectoryStream stream(path);
-    while (const char* name = stream ? stream.next() : nullptr)
-        names.emplace_back(name);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 bool writeAll(int fd, std::string_view data) {

@@ -34,6 +34,9 @@ std::optional<std::string> readFileContents(const std::string& path);
 // maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
 std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
 
+// The names of a folder's entries ("." and ".." left out) in byte order; none when it cannot be listed.
+std::vector<std::string> sortedEntryNames(const std::string& folder);
+
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.
 bool isMountPoint(const std::string& path);
@@ -44,9 +47,6 @@ std::optional<bool> isMountRoot(int fd);
 std::string lastPathComponent(const std::string& path);
 // The folder part of path ("/" for "/a", "" when there is no slash).
 std::string parentPath(const std::string& path);
-// The names in a folder, sorted bytewise, without "." and ".."; empty when it cannot be read.
-std::vector<std::string> folderNames(const std::string& path);
-
 // Writes all of data to fd, retrying short and interrupted writes. False on failure, errno says why.
 bool writeAll(int fd, std::string_view data);
 

@@ -78,6 +78,6 @@ std::string uidText() { return std::to_string(::getuid()); }
 
 bool haveTrashCli() { return ::access(trashList, X_OK) == 0 && ::access(trashPut, X_OK) == 0; }
 
-std::vector<std::string> folderNames(const std::string& path) { return platform::folderNames(path); }
+std::vector<std::string> folderNames(const std::string& path) { return platform::sortedEntryNames(path); }
 
 } // namespace brisklet::test
