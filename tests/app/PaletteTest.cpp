@@ -102,8 +102,9 @@ TEST(PaletteDepth, SiblingParityPicksTheTextLightnessAndChromaAreClampedAndDepth
     for (const Case& c : cases) {
         const DistinctColor color = Palette::distinct(c.family, c.depth, c.sibling);
         EXPECT_TRUE(c.depth <= 0 ? same(color.fill, c.fill) : close(color.fill, c.fill)) << c.family << "/" << c.depth << "/" << c.sibling;
-        if (c.depth == 1 || c.depth <= 0)
+        if (c.depth == 1 || c.depth <= 0) {
             EXPECT_EQ(color.prefersWhiteText, c.whiteText) << c.family << "/" << c.depth << "/" << c.sibling;
+        }
     }
 }
 

@@ -16,7 +16,10 @@ int main(int argc, char** argv) {
         return 77;
     const DiskScanner::Options options{.maxWorkers = 2,
                                        .foldDirectoryNames = ScanDefaults::foldDirectoryNames(),
-                                       .rootSkipNames = ScanDefaults::rootSkipNames()};
+                                       .rootSkipNames = ScanDefaults::rootSkipNames(),
+                                       .largeFileThresholdBytes = 1,
+                                       .topLargeFileCount = 100,
+                                       .directoryTimeoutSeconds = 15};
     const ScanResult result = DiskScanner(options).scan("/", std::make_shared<ScanStats>());
     std::string names = result.root.entry.name + ":";
     if (result.root.children)
