@@ -12,8 +12,10 @@
 #include "system/ProcessLister.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
 
 namespace {
@@ -77,6 +79,20 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     });
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
+    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tableView, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        const int row = m_tableView->indexAt(position).row();
+        if (row < 0)
+            return;
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Copy"), this, [this] {
+            QApplication::clipboard()->setText(m_tableView->selectedRowsText());
+        });
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); })
+            ->setEnabled(m_model->canStop(row));
+        menu.exec(m_tableView->viewport()->mapToGlobal(position));
+    });
     applyColors();
 }
 
