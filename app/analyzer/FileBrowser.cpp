@@ -1,5 +1,7 @@
 #include "FileBrowser.h"
 
+#include "deletion/DeletionItems.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
@@ -35,7 +37,9 @@ void reveal(const QString& path)
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    // The URI carries the path's own bytes, so a name that is not UTF-8 is still found.
+    const QByteArray uri = "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(pathBytes(path)), "/");
+    call << QStringList{QString::fromLatin1(uri)} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path] {

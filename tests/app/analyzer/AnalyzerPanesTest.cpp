@@ -178,3 +178,16 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 }
 
 } // namespace
+
+TEST(ChartPanes, AnItemWhoseNameIsNotUtf8IsOfferedAndRemovedByItsOwnBytes)
+{
+    TreemapViewController pane;
+    const AnalyzerNodePtr root = AnalyzerTreeNode::build(folder("/r", {file("/r/caf\xe9", 300), file("/r/caf\xef\xbf\xbd", 100)}));
+    pane.present(root);
+    selectListRows(pane.contentsList(), {0});
+    const QList<TrashCandidate> items = pane.selectedTrashItems();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(pathBytes(items[0].path), "/r/caf\xe9");
+    pane.removePaths(QSet<QString>{items[0].path});
+    EXPECT_EQ(childNames(root), std::vector<std::string>{"caf\xef\xbf\xbd"});
+}
