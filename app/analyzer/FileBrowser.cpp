@@ -12,7 +12,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QUrl>
 
 #include <algorithm>
@@ -69,15 +69,33 @@ QString selectedRowsText(const QAbstractItemView* view)
     return lines.join(QLatin1Char('\n'));
 }
 
+namespace {
+// Takes the copy key before any shortcut can (the window's Edit menu holds the same key, and two
+// shortcuts on one key would both stay silent), then copies the rows when the key arrives.
+class RowCopyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+        if (!isKey || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+            return false;
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            const QString text = selectedRowsText(static_cast<QAbstractItemView*>(watched));
+            if (!text.isEmpty())
+                QApplication::clipboard()->setText(text);
+        }
+        return true;
+    }
+};
+} // namespace
+
 void enableRowCopy(QAbstractItemView* view)
 {
-    auto* copy = new QShortcut(QKeySequence::Copy, view);
-    copy->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(copy, &QShortcut::activated, view, [view] {
-        const QString text = selectedRowsText(view);
-        if (!text.isEmpty())
-            QApplication::clipboard()->setText(text);
-    });
+    view->installEventFilter(new RowCopyFilter(view));
 }
 
 } // namespace FileBrowser
