@@ -18,6 +18,8 @@ const HostProfile& originalHostProfile() {
         .spotifyCache = "Library/Application Support/Spotify/PersistentCache",
         .lsofPath = "/usr/sbin/lsof",
         .revealInFileManagerTitle = "Reveal in Finder",
+        .updateImageExtension = ".dmg",
+        .downloadedUpdateHint = ", then drag Brisklet into Applications.",
     };
     return profile;
 }
@@ -40,6 +42,9 @@ const HostProfile& hostProfile() {
         .spotifyCache = ".cache/spotify",
         .lsofPath = "/usr/bin/lsof",
         .revealInFileManagerTitle = "Show in File Manager",
+        // The release is a Debian package, installed by the desktop's software centre.
+        .updateImageExtension = ".deb",
+        .downloadedUpdateHint = " to install it.",
     };
     return profile;
 }

@@ -31,6 +31,10 @@ struct HostProfile {
     std::string lsofPath;
     // Menu and button title for revealing a file.
     std::string revealInFileManagerTitle;
+    // The self-update's release image: its file-name extension, and what follows "Open NAME" in the
+    // hint of a downloaded image.
+    std::string updateImageExtension;
+    std::string downloadedUpdateHint;
 };
 
 // The profile this build runs with (the Linux column).
