@@ -1,6 +1,9 @@
 #include "SectionScreens.h"
 
 #include "PlaceholderViewController.h"
+#include "monitoring/CrewViewController.h"
+#include "monitoring/DashboardViewController.h"
+#include "monitoring/PortsViewController.h"
 
 namespace SectionScreens {
 
@@ -18,12 +21,12 @@ QWidget* placeholderFor(Section section, QWidget* parent)
 const std::vector<Entry>& table()
 {
     static const std::vector<Entry> entries = {
-        {Section::dashboard, [](QWidget* parent) { return placeholderFor(Section::dashboard, parent); }},
+        {Section::dashboard, [](QWidget* parent) { return new DashboardViewController(parent); }},
         {Section::analyzer, [](QWidget* parent) { return placeholderFor(Section::analyzer, parent); }},
         {Section::smartClean, [](QWidget* parent) { return placeholderFor(Section::smartClean, parent); }},
         {Section::uninstaller, [](QWidget* parent) { return placeholderFor(Section::uninstaller, parent); }},
-        {Section::crew, [](QWidget* parent) { return placeholderFor(Section::crew, parent); }},
-        {Section::ports, [](QWidget* parent) { return placeholderFor(Section::ports, parent); }},
+        {Section::crew, [](QWidget* parent) { return new CrewViewController(parent); }},
+        {Section::ports, [](QWidget* parent) { return new PortsViewController(parent); }},
     };
     return entries;
 }

@@ -107,9 +107,7 @@ std::int64_t measureSize(const std::string& path, const DiskScanner::Options& sc
     try {
         const DiskScanner scanner(scannerOptions);
         return std::max<std::int64_t>(scanner.scan(path, std::make_shared<ScanStats>(), stop).totals.bytes, 0);
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception&) {
+    } catch (const DiskScanner::ScanError&) {
         return 0;
     }
 }

@@ -1,6 +1,7 @@
 #include "LeftoverScanner.h"
 
 #include "platform/FileServices.h"
+#include "scan/MeasuringPool.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -8,7 +9,6 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
-#include <thread>
 
 namespace brisklet::LeftoverScanner {
 
@@ -35,10 +35,8 @@ std::int64_t sizeOf(const Found& item, const DiskScanner::Options& scannerOption
         try {
             const DiskScanner scanner(scannerOptions);
             return scanner.scan(item.path, std::make_shared<ScanStats>(), stop).totals.bytes;
-        } catch (const Cancelled&) {
-            throw;
-        } catch (const std::exception&) {
-            return 0;
+        } catch (const DiskScanner::ScanError&) {
+            return 0; // vanished or replaced by a file since it was found
         }
     }
     struct stat status {};
@@ -106,32 +104,8 @@ std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std:
     }
 
     std::vector<std::int64_t> sizes(found.size(), 0);
-    std::mutex lock;
-    bool cancelled = false;
-    const auto measure = [&](std::size_t index) {
-        try {
-            sizes[index] = sizeOf(found[index], scannerOptions, stop);
-        } catch (const Cancelled&) {
-            const std::lock_guard guard(lock);
-            cancelled = true;
-        } catch (...) {
-            sizes[index] = 0;
-        }
-    };
-    std::vector<std::thread> workers;
-    std::vector<std::size_t> unthreaded;
-    for (std::size_t index = 0; index < found.size(); ++index) {
-        try {
-            workers.emplace_back(measure, index);
-        } catch (const std::system_error&) {
-            unthreaded.push_back(index);
-        }
-    }
-    for (const std::size_t index : unthreaded)
-        measure(index);
-    for (std::thread& worker : workers)
-        worker.join();
-    if (cancelled || stop.stop_requested())
+    forEachIndex(found.size(), [&](std::size_t index) { sizes[index] = sizeOf(found[index], scannerOptions, stop); });
+    if (stop.stop_requested())
         throw Cancelled();
 
     std::vector<FileEntry> results;

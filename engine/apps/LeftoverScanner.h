@@ -2,8 +2,9 @@
 //
 // Candidates are fixed places named after the bundle identifier or the application name, plus the
 // group containers whose names end with the identifier. Each existing candidate (probed once, with
-// lstat, links not followed) is measured concurrently; empty or unmeasurable ones are left out.
-// Never fails; a stop request ends it with Cancelled.
+// lstat, links not followed) is measured on the measuring pool; empty ones and those that vanished
+// meanwhile are left out. Fails only when the machine does (no memory, no thread for a scan); a stop
+// request ends it with Cancelled.
 #pragma once
 
 #include "apps/ApplicationEntry.h"

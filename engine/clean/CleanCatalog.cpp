@@ -1,6 +1,7 @@
 #include "CleanCatalog.h"
 
 #include "platform/FileServices.h"
+#include "scan/MeasuringPool.h"
 #include "platform/HostProfile.h"
 #include "platform/PropertyList.h"
 
@@ -10,7 +11,6 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
-#include <thread>
 
 namespace brisklet::CleanCatalog {
 
@@ -82,16 +82,6 @@ std::optional<std::string> nonEmptyString(const platform::PropertyListStrings& p
     if (found == plist.end() || found->second.empty())
         return std::nullopt;
     return found->second;
-}
-
-bool isCancellation(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const Cancelled&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
 }
 
 } // namespace
@@ -233,9 +223,7 @@ CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner:
         try {
             const DiskScanner scanner(scannerOptions);
             scan = scanner.scan(path, std::make_shared<ScanStats>(), stop);
-        } catch (const Cancelled&) {
-            throw;
-        } catch (const std::exception&) {
+        } catch (const DiskScanner::ScanError&) {
             continue; // the folder vanished or turned into a file since the check
         }
         if (scan.totals.bytes <= 0)
@@ -270,48 +258,14 @@ std::vector<CleanCategoryResult> measure(const std::vector<CleanCategory>& categ
 std::vector<CleanCategoryResult>
 detail::measureEach(const std::vector<CleanCategory>& categories,
                     const std::function<CleanCategoryResult(const CleanCategory&)>& measureOne, std::stop_token stop) {
-    std::mutex lock;
-    std::map<std::size_t, CleanCategoryResult> finished;
-    bool cancelled = false;
-
-    const auto run = [&](std::size_t index) {
-        try {
-            CleanCategoryResult result = measureOne(categories[index]);
-            const std::lock_guard guard(lock);
-            finished.emplace(index, std::move(result));
-        } catch (...) {
-            const bool stopped = isCancellation(std::current_exception());
-            const std::lock_guard guard(lock);
-            cancelled = cancelled || stopped;
-        }
-    };
-
-    std::vector<std::thread> workers;
-    std::vector<std::size_t> unthreaded;
-    workers.reserve(categories.size());
-    for (std::size_t index = 0; index < categories.size(); ++index) {
-        try {
-            workers.emplace_back(run, index);
-        } catch (const std::system_error&) {
-            unthreaded.push_back(index); // no thread to be had: measure it here instead
-        }
-    }
-    for (const std::size_t index : unthreaded)
-        run(index);
-    for (std::thread& worker : workers)
-        worker.join();
-
-    if (cancelled || stop.stop_requested())
+    std::vector<std::optional<CleanCategoryResult>> finished(categories.size());
+    forEachIndex(categories.size(), [&](std::size_t index) { finished[index] = measureOne(categories[index]); });
+    if (stop.stop_requested())
         throw Cancelled();
     std::vector<CleanCategoryResult> results;
     results.reserve(categories.size());
-    for (std::size_t index = 0; index < categories.size(); ++index) {
-        auto found = finished.find(index);
-        if (found != finished.end())
-            results.push_back(std::move(found->second));
-        else
-            results.push_back(CleanCategoryResult{categories[index], {}, {}});
-    }
+    for (std::optional<CleanCategoryResult>& result : finished)
+        results.push_back(std::move(*result));
     return results;
 }
 

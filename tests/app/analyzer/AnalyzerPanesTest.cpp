@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -124,9 +127,9 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
 
     selectListRows(pane.contentsList(), {0, 1, 2});
     outline.outlineView()->selectAll();
-    for (const std::vector<AnalyzerTrashItem>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
+    for (const QList<TrashCandidate>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
         std::vector<QString> paths;
-        for (const AnalyzerTrashItem& item : items)
+        for (const TrashCandidate& item : items)
             paths.push_back(item.path);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/docs")), 0);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/c")), 1);
@@ -143,6 +146,35 @@ TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
     EXPECT_TRUE(outline.rowText(*child(root, "huge")).second.endsWith(QStringLiteral("  \u00b7  100%")));
     EXPECT_EQ(outline.rowText(*root).second, QString::fromStdString(brisklet::ByteFormat::humanReadable(10'000'000'001)));
     EXPECT_EQ(outline.model()->rowCount(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
+{
+    TreemapViewController pane;
+    pane.resize(900, 500);
+    pane.show();
+    pane.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    const AnalyzerNodePtr root = paneTree();
+    pane.present(root);
+    pane.treemap()->setFocus();
+    QTest::keyClick(pane.treemap(), Qt::Key_Right);
+    EXPECT_EQ(pane.treemap()->selected(), child(root, "docs"));
+    EXPECT_EQ(pane.contentsList()->selectedNodes(), std::vector<AnalyzerNodePtr>{child(root, "docs")});
+    QTest::keyClick(pane.treemap(), Qt::Key_Return);
+    EXPECT_EQ(pane.currentRoot(), child(root, "docs"));
+    QTest::keyClick(pane.treemap(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(pane.currentRoot(), root);
+
+    selectListRows(pane.contentsList(), {1, 2});
+    pane.contentsList()->tableView()->setFocus();
+    QTest::keyClick(pane.contentsList()->tableView(), Qt::Key_C, Qt::ControlModifier);
+    const QString size = QString::fromStdString(brisklet::ByteFormat::humanReadable(200));
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith(QStringLiteral("c\t") + size + QLatin1Char('\n')));
 }
 
 } // namespace

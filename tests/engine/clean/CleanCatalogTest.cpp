@@ -4,6 +4,7 @@
 
 #include "clean/CleanCatalog.h"
 #include "platform/HostProfile.h"
+#include "scan/MeasuringPool.h"
 #include "scan/ScanDefaults.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 
 using namespace brisklet;
@@ -219,19 +221,35 @@ TEST(CleanCatalogMeasure, ResultsKeepInputOrderWhenTheyFinishInReverse) {
     }
 }
 
-TEST(CleanCatalogMeasure, FailingCategoryComesBackEmptyInItsPlace) {
-    const std::vector<CleanCategory> table{category("ok", {}), category("throws", {})};
+TEST(CleanCatalogMeasure, AFewAtATimeAndAFailureOfTheMachineIsNotReadAsEmpty) {
+    // Each waits until the pool is full (or all have come): more than its width never run at once.
+    std::vector<CleanCategory> table;
+    for (int index = 0; index < 12; ++index)
+        table.push_back(category("c" + std::to_string(index), {}));
+    std::mutex lock;
+    std::condition_variable changed;
+    int entered = 0, running = 0, most = 0;
     const auto results = CleanCatalog::detail::measureEach(
         table,
-        [](const CleanCategory& c) {
-            if (c.id == "throws")
-                throw std::runtime_error("boom");
+        [&](const CleanCategory& c) {
+            std::unique_lock guard(lock);
+            most = std::max(most, ++running);
+            ++entered;
+            changed.notify_all();
+            changed.wait_for(guard, std::chrono::seconds(10), [&] { return entered >= measuringWidth; });
+            --running;
             return CleanCategoryResult{c, {FileEntry{"x", "/x", 5, true}}, {}};
         },
         {});
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].sizeBytes(), 5);
-    EXPECT_EQ(results[1], (CleanCategoryResult{table[1], {}, {}}));
+    EXPECT_EQ(results.size(), table.size());
+    EXPECT_EQ(most, measuringWidth);
+
+    const auto failing = [](const CleanCategory& c) {
+        if (c.id == "c3")
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return CleanCategoryResult{c, {}, {}};
+    };
+    EXPECT_THROW(CleanCatalog::detail::measureEach(table, failing, {}), std::system_error);
 }
 
 TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolder) {
