@@ -79,9 +79,10 @@ bool writeSet(const QString& folder, const QString& look)
     ReviewSheetViewController* sheet = host.flow()->reviewSheet();
     if (!sheet)
         return false;
-    sheet->toggle(sheet->items().size() - 1); // leave the last one unticked to show the partial subtitle
+    const int last = static_cast<int>(sheet->items().size()) - 1;
+    sheet->toggle(last); // unticked, to show the partial subtitle
     ok = grabTo(sheet, name("review")) && ok;
-    sheet->toggle(sheet->items().size() - 1);
+    sheet->toggle(last);
     sheet->confirmClicked();
     ok = settle([&] { return !host.flow()->isRunning(); }) && ok;
     ok = grabTo(&host, name("status")) && ok;
@@ -94,8 +95,6 @@ bool writeSet(const QString& folder, const QString& look)
 
     host.showHistory();
     auto* history = host.findChild<AuditHistoryViewController*>();
-    if (!history)
-        history = host.window()->findChild<AuditHistoryViewController*>();
     ok = history && settle([&] { return history->isLoaded(); }) && ok;
     ok = grabTo(history, name("history")) && ok;
     if (history)

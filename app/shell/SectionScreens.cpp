@@ -1,6 +1,7 @@
 #include "SectionScreens.h"
 
 #include "PlaceholderViewController.h"
+#include "analyzer/AnalyzerViewController.h"
 #include "monitoring/CrewViewController.h"
 #include "monitoring/DashboardViewController.h"
 #include "monitoring/PortsViewController.h"
@@ -22,7 +23,7 @@ const std::vector<Entry>& table()
 {
     static const std::vector<Entry> entries = {
         {Section::dashboard, [](QWidget* parent) { return new DashboardViewController(parent); }},
-        {Section::analyzer, [](QWidget* parent) { return placeholderFor(Section::analyzer, parent); }},
+        {Section::analyzer, [](QWidget* parent) -> QWidget* { return new AnalyzerViewController({}, parent); }},
         {Section::smartClean, [](QWidget* parent) { return placeholderFor(Section::smartClean, parent); }},
         {Section::uninstaller, [](QWidget* parent) { return placeholderFor(Section::uninstaller, parent); }},
         {Section::crew, [](QWidget* parent) { return new CrewViewController(parent); }},

@@ -27,7 +27,8 @@ namespace CleanCatalog {
 // Runtime identifier -> the one build installed for it.
 using RuntimeBuilds = std::map<std::string, std::string>;
 
-// The eleven categories in table order, paths built from home by plain concatenation.
+// The eleven categories in table order, paths built from home by plain concatenation; on a Linux
+// desktop each group is followed by its Linux categories.
 std::vector<CleanCategory> categories(const std::string& home);
 // The same table with another host profile's cache locations.
 std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
