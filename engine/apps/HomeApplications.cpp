@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,20 +23,6 @@ std::string resolved(const std::string& path) {
 bool isAppImageName(std::string_view name) {
     return name.size() > appImageSuffix.size() &&
            text::lowerAscii(name.substr(name.size() - appImageSuffix.size())) == appImageSuffix;
-}
-
-std::vector<std::string> folderNames(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* stream = ::opendir(folder.c_str())) {
-        while (const dirent* item = ::readdir(stream)) {
-            const std::string_view name = item->d_name;
-            if (name != "." && name != "..")
-                names.emplace_back(name);
-        }
-        ::closedir(stream);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 struct Launcher {
@@ -171,7 +155,7 @@ std::vector<ApplicationEntry> list(const std::vector<std::string>& roots) {
     for (const std::string& root : roots) {
         if (isEntryFolder(root))
             continue;
-        for (const std::string& name : folderNames(root)) {
+        for (const std::string& name : platform::sortedEntryNames(root)) {
             const std::string path = platform::joinPath(root, name);
             struct stat status {};
             if (::lstat(path.c_str(), &status) != 0)
@@ -235,7 +219,7 @@ std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& appl
     std::set<std::string> running;
     if (bundles.empty())
         return running;
-    for (const std::string& name : folderNames(procRoot)) {
+    for (const std::string& name : platform::sortedEntryNames(procRoot)) {
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         char buffer[PATH_MAX];

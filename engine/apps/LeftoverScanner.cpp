@@ -110,18 +110,7 @@ bool isIconFile(const std::string& fileName, const std::string& icon) {
 
 // Icon files named icon in an icon folder: THEME/SIZE/CONTEXT/ICON.EXT and the loose ICON.EXT beside them.
 void findIconFiles(const std::string& folder, const std::string& icon, int depth, std::vector<std::string>& found) {
-    DIR* stream = ::opendir(folder.c_str());
-    if (!stream)
-        return;
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(stream);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+    for (const std::string& name : platform::sortedEntryNames(folder)) {
         const std::string path = folder + "/" + name;
         struct stat status {};
         if (::lstat(path.c_str(), &status) != 0)

@@ -112,16 +112,8 @@ std::vector<CleanCategory> freedesktopSystemCategories(const std::string& home) 
     const std::string cache = home + "/.cache";
     // Each Flatpak application keeps its cache inside its own data folder.
     std::vector<std::string> flatpakCaches;
-    const std::string flatpakData = home + "/.var/app";
-    if (DIR* stream = ::opendir(flatpakData.c_str())) {
-        while (const dirent* entry = ::readdir(stream)) {
-            const std::string_view name = entry->d_name;
-            if (name != "." && name != "..")
-                flatpakCaches.push_back(flatpakData + "/" + std::string(name) + "/cache");
-        }
-        ::closedir(stream);
-    }
-    std::sort(flatpakCaches.begin(), flatpakCaches.end());
+    for (const std::string& application : platform::sortedEntryNames(home + "/.var/app"))
+        flatpakCaches.push_back(home + "/.var/app/" + application + "/cache");
     return {
         {"thumbnails", "Thumbnails", "Preview images of files; file managers redraw them when needed.",
          "square.grid.2x2", Group::systemApps, {cache + "/thumbnails"}},
