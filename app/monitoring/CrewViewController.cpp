@@ -109,7 +109,9 @@ void CrewViewController::refresh()
     if (!m_reading->begin())
         return;
     m_runner.run([sampler = m_sampler](std::stop_token stop) { return sampler(stop); },
-                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); });
+                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); },
+                 // An unreadable process table lists nothing; the screen never stays stuck reading.
+                 [this](const QString&) { applySample({}); });
 }
 
 void CrewViewController::applySample(std::vector<brisklet::ProcessEntry> sample)

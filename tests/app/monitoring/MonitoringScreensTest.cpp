@@ -196,3 +196,24 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
                              "that process is lost."));
     press(sheet, QStringLiteral("Cancel"));
 }
+
+TEST(CrewScreen, AFailingSampleListsNothingInsteadOfStayingStuck)
+{
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [](std::stop_token) -> std::vector<brisklet::ProcessEntry> {
+        throw std::runtime_error("no process table");
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    EXPECT_TRUE(screen->refreshButton()->isEnabled());
+    EXPECT_FALSE(screen->scanningView()->isVisible());
+    EXPECT_EQ(screen->summaryLabel()->text(), QStringLiteral("0 processes · 0 bytes resident"));
+}
+
+TEST(PortsScreen, EngineScannerEndsItsLsofWhenTheScreenStops)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(PortsViewController::engineScanner()(stop.get_token()), brisklet::Cancelled);
+}
