@@ -25,7 +25,7 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
 {
     setObjectName(QStringLiteral("screen.ports"));
     if (!m_scanner)
-        m_scanner = [](std::stop_token) { return brisklet::PortScanner::listeningPorts(); };
+        m_scanner = engineScanner();
     if (!m_openURL)
         m_openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
@@ -89,6 +89,13 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
     connect(m_tableView, &QWidget::customContextMenuRequested, this, &PortsViewController::showContextMenu);
     m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
+}
+
+PortsViewController::Scanner PortsViewController::engineScanner()
+{
+    // The token reaches lsof and ps, so a screen that goes away (or the program quitting) ends a hanging
+    // lsof at once instead of holding a pool thread until its time-out.
+    return [](std::stop_token stop) { return brisklet::PortScanner::listeningPorts(stop); };
 }
 
 QToolButton* PortsViewController::refreshButton() const { return m_refreshButton; }
