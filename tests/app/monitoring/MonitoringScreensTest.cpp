@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <unistd.h>
@@ -216,4 +217,39 @@ TEST(PortsScreen, EngineScannerEndsItsLsofWhenTheScreenStops)
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(PortsViewController::engineScanner()(stop.get_token()), brisklet::Cancelled);
+}
+
+TEST(CrewScreen, AProcessNamedLikeMarkupShowsItsNameAsWrittenWhenStopped)
+{
+    const QString name = QStringLiteral("<h1>evil");
+    ASSERT_TRUE(Qt::mightBeRichText(QStringLiteral("Stop “") + name));
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [](std::stop_token) {
+        return std::vector<brisklet::ProcessEntry>{{999999, "<h1>evil", "me", 0, 0}};
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    const auto shownAsWritten = [&](QWidget* box) {
+        for (const QLabel* label : box->findChildren<QLabel*>())
+            if (label->text().contains(name) && label->textFormat() != Qt::PlainText)
+                return false;
+        return true;
+    };
+    QMessageBox* sheet = screen->requestStop(0);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(shownAsWritten(sheet));
+    press(sheet, QStringLiteral("Stop Process")); // no such pid: the could-not-stop alert
+    QMessageBox* alert = openAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(shownAsWritten(alert));
+    alert->close();
+    EXPECT_EQ(screen->summaryLabel()->textFormat(), Qt::PlainText);
+
+    PortRow port;
+    port.command = QStringLiteral("<img src=x> --serve");
+    PortTableModel model;
+    model.setRows({port});
+    EXPECT_EQ(model.index(0, PortTableModel::processColumn).data(Qt::ToolTipRole).toString(),
+              Qt::convertFromPlainText(*port.command));
 }
