@@ -72,11 +72,9 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
 
     connect(m_refreshButton, &QToolButton::clicked, this, &CrewViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &CrewViewController::applyFilter);
-    connect(m_sortControl, &SegmentedControl::selectionChanged, this, [this](int segment) {
-        std::vector<ProcessRow> rows = m_model->rows();
-        ProcessRows::sort(rows, ProcessRows::sortKeyForSegment(segment));
-        m_model->setRows(std::move(rows));
-    });
+    // The visible list always equals the filtered sample, so re-filtering re-sorts it and keeps the
+    // keyboard on the same process.
+    connect(m_sortControl, &SegmentedControl::selectionChanged, this, &CrewViewController::applyFilter);
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);

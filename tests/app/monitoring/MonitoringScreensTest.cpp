@@ -5,6 +5,7 @@
 #include "monitoring/PortsViewController.h"
 #include "shell/PlaceholderViewController.h"
 #include "shell/RowTableView.h"
+#include "shell/SegmentedControl.h"
 #include "shell/VoyageScanningView.h"
 
 #include <gtest/gtest.h>
@@ -252,4 +253,19 @@ TEST(CrewScreen, AProcessNamedLikeMarkupShowsItsNameAsWrittenWhenStopped)
     model.setRows({port});
     EXPECT_EQ(model.index(0, PortTableModel::processColumn).data(Qt::ToolTipRole).toString(),
               Qt::convertFromPlainText(*port.command));
+}
+
+TEST(CrewScreen, SwitchingTheSortKeepsTheKeyboardOnTheSameProcess)
+{
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [](std::stop_token) {
+        return std::vector<brisklet::ProcessEntry>{{700001, "busy", "me", 0.9, 1}, {700002, "big", "me", 0.1, 9}};
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    screen->tableView()->setCurrentIndex(screen->model()->index(1, 0));
+    screen->sortControl()->segment(1)->click();
+    EXPECT_EQ(screen->tableView()->currentIndex().row(), 0);
+    EXPECT_TRUE(screen->tableView()->selectedRowsText().startsWith(QStringLiteral("big\t")));
 }
