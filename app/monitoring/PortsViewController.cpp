@@ -16,6 +16,9 @@
 #include <QMenu>
 #include <QMessageBox>
 
+#include <optional>
+#include <tuple>
+
 namespace {
 const QString readingText = QStringLiteral("Reading open ports");
 } // namespace
@@ -132,7 +135,15 @@ void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& e
 
 void PortsViewController::applyFilter()
 {
+    // Keep the keyboard on the same socket across refreshes and searches.
+    const PortRow* current = m_model->row(m_tableView->currentIndex().row());
+    const auto kept = current ? std::optional(std::tuple(current->transport, current->port, current->pid)) : std::nullopt;
     m_model->setRows(PortRows::visible(m_allRows, m_searchField->text()));
+    for (int i = 0; kept && i < m_model->rowCount(); ++i)
+        if (const PortRow* row = m_model->row(i); std::tuple(row->transport, row->port, row->pid) == *kept) {
+            m_tableView->setCurrentIndex(m_model->index(i, 0));
+            break;
+        }
     const bool empty = m_model->rows().empty();
     // Before the first read the busy view owns the list's visibility.
     if (m_reading->hasLoaded()) {

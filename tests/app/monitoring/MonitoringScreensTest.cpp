@@ -189,6 +189,11 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
 
     screen->openInBrowser(1);
     EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("https://localhost:8443"))});
+    // A refresh keeps the keyboard on the same socket.
+    screen->tableView()->setCurrentIndex(screen->model()->index(1, 0));
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return !screen->isScanning(); }));
+    EXPECT_EQ(screen->tableView()->currentIndex().row(), 1);
     QMessageBox* sheet = screen->requestStop(0);
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->text(), QStringLiteral("Stop port 631?"));
