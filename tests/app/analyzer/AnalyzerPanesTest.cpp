@@ -137,6 +137,17 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
     }
 }
 
+TEST(ScanOutline, AFolderSelectedWithItemsInsideItIsOfferedAloneSoNoneOfThemReadsAsFailed)
+{
+    ScanOutlineViewController outline;
+    outline.present(paneTree());
+    outline.outlineView()->selectAll(); // docs, its expanded a and b, c, d
+    std::vector<QString> paths;
+    for (const TrashCandidate& item : outline.selectedTrashItems())
+        paths.push_back(item.path);
+    EXPECT_EQ(paths, (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+}
+
 TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
 {
     ScanOutlineViewController outline;
