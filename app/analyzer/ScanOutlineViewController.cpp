@@ -170,7 +170,7 @@ QVariant AnalyzerOutlineModel::data(const QModelIndex& index, int role) const
         return name + QLatin1Char('\t') + detail;
     }
     case Qt::ToolTipRole:
-        return item->isMissing() ? ChartText::missingTooltip() : ChartText::path(*item);
+        return item->isMissing() ? ChartText::missingTooltip() : visibleText(ChartText::path(*item));
     case Qt::AccessibleTextRole: {
         const auto [name, detail] = rowText(*item);
         return name + QStringLiteral(", ") + detail;

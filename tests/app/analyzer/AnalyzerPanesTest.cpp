@@ -1,5 +1,7 @@
 #include "AnalyzerTrees.h"
 #include "analyzer/ChartContentsList.h"
+#include "analyzer/ElidedLabel.h"
+#include "analyzer/FileBrowser.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstView.h"
 #include "analyzer/SunburstViewController.h"
@@ -193,6 +195,17 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 }
 
 } // namespace
+
+TEST(ChartPanes, ANameWithANewlineStaysOneRowAndOneCopiedLineYetTrashesByItsRealPath)
+{
+    TreemapViewController pane;
+    pane.present(AnalyzerTreeNode::build(folder("/r", {file("/r/two\nlines", 300), file("/r/tab\there", 100)})));
+    QTableView* table = pane.contentsList()->tableView();
+    table->selectAll();
+    EXPECT_EQ(FileBrowser::selectedRowsText(table).count(QLatin1Char('\n')), 1);
+    EXPECT_FALSE(pane.contentsList()->pathLabel()->text().contains(QLatin1Char('\t'))); // the last selected
+    EXPECT_EQ(pane.selectedTrashItems().value(0).path, QStringLiteral("/r/two\nlines"));
+}
 
 TEST(ChartPanes, AnItemWhoseNameIsNotUtf8IsOfferedAndRemovedByItsOwnBytes)
 {
