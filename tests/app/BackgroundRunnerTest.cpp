@@ -26,14 +26,10 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-// Records on which thread the callbacks holding it were released.
-struct ReleaseProbe {
-    std::shared_ptr<bool> releasedOnGui = std::make_shared<bool>(false);
-    struct Mark {
-        std::shared_ptr<bool> flag;
-        ~Mark() { *flag = onGuiThread(); }
-    };
-    std::shared_ptr<Mark> mark = std::make_shared<Mark>(Mark{releasedOnGui});
+// Held by a callback: records whether the callback was released on the GUI thread.
+struct ReleaseMark {
+    bool* releasedOnGui;
+    ~ReleaseMark() { *releasedOnGui = onGuiThread(); }
 };
 
 struct Answers {
@@ -52,24 +48,21 @@ Answers runOnce(Raise raise, Then then = Then::nothing)
     Answers answers;
     auto owner = std::make_unique<QObject>();
     BackgroundRunner runner(owner.get());
-    ReleaseProbe probe;
     runner.run(
         [raise](std::stop_token) {
             raise();
             return 7;
         },
-        [&answers, mark = probe.mark](int v) {
+        [&answers, mark = std::make_shared<ReleaseMark>(&answers.releasedOnGui)](int v) {
             answers.value = v;
             answers.answeredOnGui = onGuiThread();
         },
         [&answers](const QString& text) { answers.failure = text; });
-    probe.mark.reset();
     if (then == Then::stop)
         runner.stopAll();
     if (then == Then::destroyOwner)
         owner.reset();
     settle();
-    answers.releasedOnGui = *probe.releasedOnGui;
     return answers;
 }
 

@@ -204,12 +204,8 @@ public:
     void start(std::shared_ptr<std::atomic<bool>> release)
     {
         setText(QStringLiteral("running"));
-        m_runner.run(
-            [release](std::stop_token stop) {
-                while (!*release && !stop.stop_requested())
-                    QThread::msleep(1);
-            },
-            [this] { setText(QStringLiteral("finished")); });
+        m_runner.run([release](std::stop_token stop) { while (!*release && !stop.stop_requested()) QThread::msleep(1); },
+                     [this] { setText(QStringLiteral("finished")); });
     }
     void sectionDidAppear() override { ++appeared; }
     void sectionDidDisappear() override { ++disappeared; }

@@ -1,23 +1,17 @@
-// The shell from the keyboard: the Edit menu leaves keys to the focused widget and acts on it, the
-// sidebar moves with the arrow keys and tells assistive technology what is selected, and the settings
-// sheet closes on Return wherever the focus is.
+// The shell from the keyboard: the Edit menu leaves keys to the focused widget and acts on it, and the
+// sidebar moves with the arrow keys and tells assistive technology what is selected.
 #include "AppTestSupport.h"
 
-#include "shell/AppPreferences.h"
 #include "shell/EditActions.h"
 #include "shell/MainMenu.h"
-#include "shell/SegmentedControl.h"
-#include "shell/SettingsViewController.h"
 #include "shell/SidebarRowView.h"
 #include "shell/SidebarViewController.h"
-#include "shell/ToneLabel.h"
 
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QMainWindow>
@@ -47,9 +41,8 @@ struct EditWindow {
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         auto* content = new QWidget;
         auto* layout = new QVBoxLayout(content);
-        layout->addWidget(line);
-        layout->addWidget(list);
-        layout->addWidget(button);
+        for (QWidget* w : {static_cast<QWidget*>(line), static_cast<QWidget*>(list), static_cast<QWidget*>(button)})
+            layout->addWidget(w);
         window.setCentralWidget(content);
         window.show();
         window.activateWindow();
@@ -85,17 +78,14 @@ TEST(EditMenu, ItemsAreEnabledOnlyForWhatTheFocusedWidgetCanDoNow)
     w.line->setText(QStringLiteral("hello"));
     w.line->setFocus();
     w.line->deselect();
-    EXPECT_FALSE(w.enabled(Kind::copy)) << "nothing selected";
-    EXPECT_FALSE(w.enabled(Kind::cut));
-    EXPECT_TRUE(w.enabled(Kind::paste));
-    EXPECT_TRUE(w.enabled(Kind::selectAll));
+    EXPECT_FALSE(w.enabled(Kind::copy) || w.enabled(Kind::cut)) << "nothing selected";
+    EXPECT_TRUE(w.enabled(Kind::paste) && w.enabled(Kind::selectAll));
 
     w.edit->action(Kind::selectAll)->trigger();
     EXPECT_EQ(w.line->selectedText(), "hello");
     EXPECT_TRUE(w.enabled(Kind::copy));
     w.line->setReadOnly(true);
-    EXPECT_FALSE(w.enabled(Kind::cut));
-    EXPECT_FALSE(w.enabled(Kind::paste));
+    EXPECT_FALSE(w.enabled(Kind::cut) || w.enabled(Kind::paste));
     w.line->setReadOnly(false);
     w.line->setEchoMode(QLineEdit::Password);
     EXPECT_FALSE(w.enabled(Kind::copy)) << "a password must not be copied out";
@@ -142,7 +132,6 @@ TEST(SidebarKeyboard, ArrowsMoveTheSelectionAndSwitchSectionsAndRowsTellTheirSta
 
     for (const auto& [section, row] : rows) {
         QAccessibleInterface* item = QAccessible::queryAccessibleInterface(row);
-        ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->role(), QAccessible::ListItem);
         EXPECT_EQ(item->text(QAccessible::Name), Sections::title(section));
         EXPECT_TRUE(item->state().selectable);
@@ -151,36 +140,4 @@ TEST(SidebarKeyboard, ArrowsMoveTheSelectionAndSwitchSectionsAndRowsTellTheirSta
     QAccessible::queryAccessibleInterface(rows.at(Section::uninstaller))->actionInterface()->doAction(
         QAccessibleActionInterface::pressAction());
     EXPECT_EQ(sidebar->highlightedSection(), Section::uninstaller);
-}
-
-TEST(SettingsKeyboard, ReturnOnAFocusedSegmentClosesTheSheetAndArrowsPick)
-{
-    clearSettings();
-    UpdateController updates(std::make_shared<FakeFeed>());
-    QWidget window;
-    auto* sidebar = new SidebarViewController(updates, &window);
-    window.show();
-    sidebar->showSettings();
-    QPointer<QDialog> sheet = sidebar->settingsSheet();
-    ASSERT_TRUE(sheet);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
-    auto* settings = sheet->findChild<SettingsViewController*>();
-    SegmentedControl* control = settings->appearanceControl();
-    control->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(control->hasFocus());
-
-    QTest::keyClick(control, Qt::Key_Right);
-    EXPECT_EQ(control->selectedIndex(), 1);
-    EXPECT_EQ(AppPreferences::appearance(), AppPreferences::Appearance::light);
-
-    // The version is in the secondary tone of the sheet's text, not the placeholder colour.
-    const QLabel* version = settings->findChild<QLabel*>(QStringLiteral("versionLabel"));
-    EXPECT_EQ(version->palette().color(QPalette::WindowText),
-              toneColor(settings->palette().color(QPalette::WindowText), TextTone::secondary));
-
-    QTest::keyClick(control, Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return !sheet || !sheet->isVisible(); })) << "Return picked the segment";
-    EXPECT_EQ(AppPreferences::appearance(), AppPreferences::Appearance::light);
-    AppPreferences::applyAppearance(AppPreferences::Appearance::system);
-    clearSettings();
 }

@@ -1,7 +1,6 @@
-// A stand-in for the XDG desktop portal's Settings interface, for tests on a private session bus.
-// Usage: StandInPortal BUS-ADDRESS COLOR-SCHEME. Serves Read("org.freedesktop.appearance",
-// "color-scheme") as the real portal does (a variant within a variant), prints "ready" once the name is
-// owned, and for each number read on standard input changes the value and emits SettingChanged.
+// Stand-in for the desktop portal's Settings on a private bus: StandInPortal BUS-ADDRESS COLOR-SCHEME.
+// Answers Read like the real portal (a variant in a variant), prints "ready" once the name is owned, and
+// emits SettingChanged for each number read on standard input.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusVariant>
@@ -46,10 +45,8 @@ int main(int argc, char* argv[])
     QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         std::string line;
-        if (!std::getline(std::cin, line)) {
-            QCoreApplication::quit();
-            return;
-        }
+        if (!std::getline(std::cin, line))
+            return QCoreApplication::quit();
         settings.scheme = QString::fromStdString(line).toUInt();
         emit settings.SettingChanged("org.freedesktop.appearance", "color-scheme", QDBusVariant(settings.scheme));
     });
