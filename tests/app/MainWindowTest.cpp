@@ -68,9 +68,7 @@ TEST(MainWindow, SidebarStaysBetween200And280AndNeverCollapses)
 TEST(MainWindow, DividerPositionIsWrittenAsMainSplitWhenTheDragEnds)
 {
     clearSettings();
-    const auto stored = [] {
-        return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication).contains("main.split");
-    };
+    const auto stored = [] { return QSettings("Brisklet", "Brisklet").contains("main.split"); };
     int dragged = 0;
     {
         WindowHarness h;

@@ -197,23 +197,19 @@ TEST(SidebarRows, HighlightedRowUsesWhiteTextOthersTheLabelColour)
 }
 
 namespace {
-// A screen with one held operation: "running" until the test releases its work, then "finished".
-class WorkingScreen : public QLabel, public SectionScreen {
-public:
+// A screen with one operation that runs until the test releases it.
+struct WorkingScreen : QLabel, SectionScreen {
     explicit WorkingScreen(QWidget* parent) : QLabel(QStringLiteral("idle"), parent) {}
     void start(std::shared_ptr<std::atomic<bool>> release)
     {
         setText(QStringLiteral("running"));
-        m_runner.run([release](std::stop_token stop) { while (!*release && !stop.stop_requested()) QThread::msleep(1); },
-                     [this] { setText(QStringLiteral("finished")); });
+        runner.run([release](std::stop_token stop) { while (!*release && !stop.stop_requested()) QThread::msleep(1); },
+                   [this] { setText(QStringLiteral("finished")); });
     }
     void sectionDidAppear() override { ++appeared; }
     void sectionDidDisappear() override { ++disappeared; }
-    int appeared = 0;
-    int disappeared = 0;
-
-private:
-    BackgroundRunner m_runner{this};
+    int appeared = 0, disappeared = 0;
+    BackgroundRunner runner{this};
 };
 } // namespace
 
