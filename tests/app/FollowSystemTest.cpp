@@ -25,11 +25,9 @@ TEST(FollowSystem, FollowsThePortalsColourSchemeLiveAndOnlyWhileChosen)
     const auto bus = [&] { return QDBusConnection::connectToBus(address, QStringLiteral("follow-system-test")); };
     AppPreferences::applyAppearance(AppPreferences::Appearance::system);
     const QColor desktop = QApplication::palette().color(QPalette::Window);
-    {
-        DesktopColorScheme absent(bus());
-        ASSERT_TRUE(waitFor([&] { return absent.hasAnswered(); }));
-        EXPECT_EQ(absent.preference(), DesktopColorScheme::Preference::unknown) << "no portal on this bus";
-    }
+    DesktopColorScheme absent(bus());
+    ASSERT_TRUE(waitFor([&] { return absent.hasAnswered(); }));
+    EXPECT_EQ(absent.preference(), DesktopColorScheme::Preference::unknown) << "no portal on this bus";
 
     QProcess portal;
     portal.start(QStringLiteral(STAND_IN_PORTAL), {address, QStringLiteral("1")});
@@ -55,8 +53,6 @@ TEST(FollowSystem, FollowsThePortalsColourSchemeLiveAndOnlyWhileChosen)
 
     AppPreferences::useDesktopColorScheme(nullptr);
     QDBusConnection::disconnectFromBus(QStringLiteral("follow-system-test"));
-    portal.closeWriteChannel();
-    portal.waitForFinished();
+    portal.kill();
     daemon.kill();
-    daemon.waitForFinished();
 }
