@@ -1,6 +1,6 @@
 // Stand-in for the desktop portal's Settings on a private bus: StandInPortal BUS-ADDRESS COLOR-SCHEME.
-// Answers Read like the real portal (a variant in a variant), prints "ready" once the name is owned, and
-// emits SettingChanged for each number read on standard input.
+// Answers Read of the colour scheme like the real portal (a variant in a variant), prints "ready" once
+// the name is owned, and emits SettingChanged for each number read on standard input.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusVariant>
@@ -17,12 +17,7 @@ public:
     uint scheme = 0;
 
 public slots:
-    QDBusVariant Read(const QString& group, const QString& key)
-    {
-        if (group == "org.freedesktop.appearance" && key == "color-scheme")
-            return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
-        return QDBusVariant(QString());
-    }
+    QDBusVariant Read(const QString&, const QString&) { return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme))); }
 
 signals:
     void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
@@ -31,8 +26,6 @@ signals:
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 3)
-        return 2;
     QDBusConnection bus = QDBusConnection::connectToBus(QString::fromLocal8Bit(argv[1]), "portal");
     Settings settings;
     settings.scheme = QString::fromLocal8Bit(argv[2]).toUInt();
