@@ -1,6 +1,8 @@
 // The screens' background helper: answers arrive on the GUI thread, failures carry the engine's text,
 // nothing arrives for a screen that is gone or has moved on, and what the answer held is released on
 // the GUI thread either way.
+#include "AppTestSupport.h"
+
 #include "shell/BackgroundRunner.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
-#include <QThreadPool>
 
 #include <atomic>
 #include <functional>
@@ -18,13 +19,6 @@
 namespace {
 
 bool onGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
-
-// Lets every queued job finish and every answer it posted run.
-void settle()
-{
-    ASSERT_TRUE(BackgroundRunner::pool()->waitForDone(10000));
-    QCoreApplication::processEvents();
-}
 
 // Held by a callback: records whether the callback was released on the GUI thread.
 struct ReleaseMark {
@@ -60,7 +54,7 @@ Answers runOnce(const std::function<void()>& raise, Then then)
         runner.stopAll();
     if (then == Then::destroyOwner)
         owner.reset();
-    settle();
+    settleBackground();
     return answers;
 }
 
@@ -68,13 +62,7 @@ Answers runOnce(const std::function<void()>& raise, Then then)
 
 TEST(BackgroundRunner, AnswersOnTheGuiThreadOnlyWhileWantedAndReleasesTheCallbacksThere)
 {
-    struct Case {
-        const char* name;
-        std::function<void()> raise;
-        Then then;
-        std::optional<int> value;
-        std::optional<QString> failure;
-    };
+    struct Case { const char* name; std::function<void()> raise; Then then; std::optional<int> value; std::optional<QString> failure; };
     const Case cases[] = {
         {"result", [] {}, Then::nothing, 7, {}},
         {"engine error", [] { throw brisklet::Error("The disk is gone."); }, Then::nothing, {}, "The disk is gone."},
@@ -116,7 +104,7 @@ TEST(BackgroundRunner, StopReachesTheWorkAndItsReportsAndLaterRunsStillAnswer)
     runner.stopAll();
     bool answered = false;
     runner.run([](std::stop_token) {}, [&answered] { answered = true; });
-    settle();
+    settleBackground();
     EXPECT_TRUE(sawStop);
     EXPECT_TRUE(answered);
     EXPECT_EQ(reports, std::vector<int>{1});

@@ -73,7 +73,6 @@ TEST(EditMenu, ItemsAreEnabledOnlyForWhatTheFocusedWidgetCanDoNow)
     QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
     w.line->setText(QStringLiteral("hello"));
     w.line->setFocus();
-    w.line->deselect();
     EXPECT_FALSE(w.enabled(Kind::copy) || w.enabled(Kind::cut)) << "nothing selected";
     EXPECT_TRUE(w.enabled(Kind::paste) && w.enabled(Kind::selectAll));
 
@@ -122,7 +121,4 @@ TEST(SidebarKeyboard, ArrowsMoveTheSelectionAndSwitchSectionsAndRowsTellTheirSta
         EXPECT_TRUE(item->state().selectable);
         EXPECT_EQ(bool(item->state().selected), section == Section::crew);
     }
-    QAccessible::queryAccessibleInterface(rows.at(Section::uninstaller))->actionInterface()->doAction(
-        QAccessibleActionInterface::pressAction());
-    EXPECT_EQ(sidebar->highlightedSection(), Section::uninstaller);
 }
