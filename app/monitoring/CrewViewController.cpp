@@ -12,8 +12,10 @@
 #include "system/ProcessLister.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
 
 namespace {
@@ -70,13 +72,25 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
 
     connect(m_refreshButton, &QToolButton::clicked, this, &CrewViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &CrewViewController::applyFilter);
-    connect(m_sortControl, &SegmentedControl::selectionChanged, this, [this](int segment) {
-        std::vector<ProcessRow> rows = m_model->rows();
-        ProcessRows::sort(rows, ProcessRows::sortKeyForSegment(segment));
-        m_model->setRows(std::move(rows));
-    });
+    // The visible list always equals the filtered sample, so re-filtering re-sorts it and keeps the
+    // keyboard on the same process.
+    connect(m_sortControl, &SegmentedControl::selectionChanged, this, &CrewViewController::applyFilter);
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
+    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tableView, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        const int row = m_tableView->indexAt(position).row();
+        if (row < 0)
+            return;
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Copy"), this, [this] {
+            QApplication::clipboard()->setText(m_tableView->selectedRowsText());
+        });
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); })
+            ->setEnabled(m_model->canStop(row));
+        menu.exec(m_tableView->viewport()->mapToGlobal(position));
+    });
     applyColors();
 }
 
@@ -93,7 +107,9 @@ void CrewViewController::refresh()
     if (!m_reading->begin())
         return;
     m_runner.run([sampler = m_sampler](std::stop_token stop) { return sampler(stop); },
-                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); });
+                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); },
+                 // An unreadable process table lists nothing; the screen never stays stuck reading.
+                 [this](const QString&) { applySample({}); });
 }
 
 void CrewViewController::applySample(std::vector<brisklet::ProcessEntry> sample)

@@ -22,6 +22,8 @@ const HostProfile& originalHostProfile() {
         .systemAppDetailPrefix = "Apple system app \u00B7 ",
         .updateToolPath = "/usr/sbin/softwareupdate",
         .updateToolArguments = {"--list"},
+        .updateImageExtension = ".dmg",
+        .downloadedUpdateHint = ", then drag Brisklet into Applications.",
     };
     return profile;
 }
@@ -50,6 +52,9 @@ const HostProfile& hostProfile() {
         // summary. dist-upgrade, unlike upgrade, also shows the kernel updates that pull in new packages.
         .updateToolPath = "/usr/bin/apt-get",
         .updateToolArguments = {"-s", "-q", "-o", "APT::Get::Show-User-Simulation-Note=false", "dist-upgrade"},
+        // The release is a Debian package, installed by the desktop's software centre.
+        .updateImageExtension = ".deb",
+        .downloadedUpdateHint = " to install it.",
     };
     return profile;
 }
