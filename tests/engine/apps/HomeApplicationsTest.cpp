@@ -100,6 +100,27 @@ TEST(LinuxLeftovers, XdgPlacesInOrderWithoutSharedFoldersOrTheFolderHoldingTheBu
         EXPECT_TRUE(path != at(".config/autostart") && path != at(".local/share/applications")) << path;
 }
 
+TEST(LinuxLeftovers, AnIconKeyNeverNamesAFolderOrAFileOutsideTheIconFolder) {
+    TempTree home;
+    const std::string bundle = home.makeDir("opt/Tool");
+    const std::string icons = home.makeDir(".local/share/icons/hicolor/48x48/apps");
+    home.writeFile("Documents/thesis.png", "work");
+    home.symlink(".local/share/icons/elsewhere", home.makeDir("Documents"));
+    home.writeFile(".local/share/icons/hicolor/48x48/apps/tool.png", "png");
+    const ApplicationEntry tool{"Tool", "tool", bundle, 0, std::nullopt, false};
+    for (const std::string& icon : {home.path(".local/share/icons/../../../Documents"),
+                                    home.path(".local/share/icons/hicolor/../../../../Documents/thesis.png"),
+                                    home.path(".local/share/icons/hicolor"), home.path(".local/share/icons"),
+                                    home.path(".local/share/icons/elsewhere/thesis.png")}) {
+        home.writeFile(".local/share/applications/tool.desktop", "[Desktop Entry]\nIcon=" + icon + "\nExec=" + bundle + "/run\n");
+        for (const std::string& path : LeftoverScanner::candidates(tool, home.root()))
+            EXPECT_FALSE(path.starts_with(home.path(".local/share/icons")) || path.starts_with(home.path("Documents")))
+                << icon << " gave " << path;
+    }
+    home.writeFile(".local/share/applications/tool.desktop", "[Desktop Entry]\nIcon=" + icons + "/./tool.png\nExec=" + bundle + "/run\n");
+    EXPECT_EQ(LeftoverScanner::candidates(tool, home.root()).back(), icons + "/tool.png");
+}
+
 TEST(RunningApplications, AProcessWhoseExecutableLiesInTheBundleMarksItRunning) {
     TempTree home;
     const std::string program = home.path("opt/Runner/bin/runner");
