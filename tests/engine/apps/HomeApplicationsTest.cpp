@@ -46,7 +46,7 @@ TEST(HomeApplicationNames, NameAndVersionFromTheFileName) {
         EXPECT_EQ(HomeApplications::nameAndVersion(stem), std::make_pair(name, version)) << stem;
 }
 
-TEST(HomeApplicationListing, LaunchedFoldersAndRealAppImagesOnceAndPackagedEntriesProtected) {
+TEST(HomeApplicationListing, LaunchedFoldersOutsideDownloadsAndRealAppImagesOnceAndPackagedEntriesProtected) {
     TempTree tree;
     const std::string apps = tree.makeDir("apps"), users = tree.makeDir("home/applications");
     const std::string flatpak = tree.makeDir("flatpak/exports/share/applications");
@@ -55,6 +55,8 @@ TEST(HomeApplicationListing, LaunchedFoldersAndRealAppImagesOnceAndPackagedEntri
     tree.writeFile("apps/Folder/bin/run", "elf");
     tree.writeFile("apps/Unlaunched/bin/run", "elf");
     tree.writeFile("far/Far.AppImage", "elf");
+    tree.writeFile("Downloads/project/bin/run", "elf"); // the user's own folder, though an entry launches it
+    tree.writeFile("home/applications/d.desktop", "[Desktop Entry]\nExec=" + tree.path("Downloads/project/bin/run") + "\n");
     tree.writeFile("home/applications/a.desktop", "[Desktop Entry]\nName=Folder App\nExec=" + apps + "/Folder/bin/run\n");
     tree.writeFile("home/applications/b.desktop", "[Desktop Entry]\nExec=" + tree.path("far/Far.AppImage") + "\n");
     tree.writeFile("home/applications/c.desktop", "[Desktop Entry]\nName=Tool\nExec=" + apps + "/Tool-2.1.appimage\n");
@@ -64,7 +66,7 @@ TEST(HomeApplicationListing, LaunchedFoldersAndRealAppImagesOnceAndPackagedEntri
     tree.writeFile("flatpak/exports/share/applications/helper.desktop", "[Desktop Entry]\nType=Application\nNoDisplay=true\n");
 
     std::vector<std::string> found;
-    for (const ApplicationEntry& application : HomeApplications::list({apps, users, flatpak, apps}))
+    for (const ApplicationEntry& application : HomeApplications::list({apps, tree.path("Downloads"), users, flatpak, apps}))
         found.push_back(application.name + "|" + application.bundleID.value_or("-") + "|" +
                         application.version.value_or("-") + "|" + (application.isProtected ? "system" : "user") +
                         "|" + application.path);
