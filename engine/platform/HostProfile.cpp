@@ -22,6 +22,8 @@ const HostProfile& originalHostProfile() {
         .systemAppDetailPrefix = "Apple system app \u00B7 ",
         .updateToolPath = "/usr/sbin/softwareupdate",
         .updateToolArguments = {"--list"},
+        .updateToolName = "Software Update",
+        .updaterName = "Software Update",
     };
     return profile;
 }
@@ -50,6 +52,8 @@ const HostProfile& hostProfile() {
         // summary. dist-upgrade, unlike upgrade, also shows the kernel updates that pull in new packages.
         .updateToolPath = "/usr/bin/apt-get",
         .updateToolArguments = {"-s", "-q", "-o", "APT::Get::Show-User-Simulation-Note=false", "dist-upgrade"},
+        .updateToolName = "apt-get",
+        .updaterName = "the software updater",
     };
     return profile;
 }

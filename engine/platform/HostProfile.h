@@ -42,6 +42,9 @@ struct HostProfile {
     // The system's update tool and its fixed arguments; what it prints follows from sources.
     std::string updateToolPath;
     std::vector<std::string> updateToolArguments;
+    // The update tool and the updater application as the update check's error texts name them.
+    std::string updateToolName;
+    std::string updaterName;
 };
 
 // The profile this build runs with (the Linux column).

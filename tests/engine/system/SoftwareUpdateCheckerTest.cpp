@@ -124,7 +124,7 @@ TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailOfTheOutput) {
         ADD_FAILURE();
     } catch (const Checker& error) {
         EXPECT_EQ(error, Checker::commandFailed(1, "boom"));
-        EXPECT_EQ(error.description(), "Software Update could not complete the check (1). boom");
+        EXPECT_EQ(error.description(), "apt-get could not complete the check (1). boom");
     }
     // Exit 0 with an error word: the raw tail, by characters, never a broken one.
     const std::string output = "Error: " + std::string(600, 'a') + "\xC3\xA9\xC3\xA9\n";
@@ -134,13 +134,27 @@ TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailOfTheOutput) {
     } catch (const Checker& error) {
         const std::string tail = std::string(497, 'a') + "\xC3\xA9\xC3\xA9\n";
         EXPECT_EQ(error, Checker::commandFailed(0, tail));
-        EXPECT_EQ(error.description(), "Software Update could not complete the check (0). " + tail);
+        EXPECT_EQ(error.description(), "apt-get could not complete the check (0). " + tail);
     }
     EXPECT_EQ(failureOf("Download FAILED\n", 0), Checker::Kind::commandFailed);
     EXPECT_EQ(failureOf("request timed out\n", 0), Checker::Kind::commandFailed);
-    EXPECT_EQ(Checker::timedOut().description(), "The update check timed out. Try again or open Software Update.");
-    EXPECT_EQ(Checker::unrecognizedOutput().description(),
-              "Could not determine available updates. Open Software Update to check.");
+}
+
+TEST(UpdateCheckErrorTexts, LinuxNamesAptAndTheSoftwareUpdaterNotTheOtherPlatformsTool) {
+    using Kind = Checker::Kind;
+    const std::vector<std::tuple<Kind, std::string, std::string>> cases{
+        {Kind::commandFailed, "Software Update could not complete the check (100). E: x",
+         "apt-get could not complete the check (100). E: x"},
+        {Kind::timedOut, "The update check timed out. Try again or open Software Update.",
+         "The update check timed out. Try again or open the software updater."},
+        {Kind::unrecognizedOutput, "Could not determine available updates. Open Software Update to check.",
+         "Could not determine available updates. Open the software updater to check."},
+    };
+    for (const auto& [kind, original, ours] : cases) {
+        EXPECT_EQ(Checker::describe(kind, 100, "E: x", originalHostProfile()), original);
+        EXPECT_EQ(Checker::describe(kind, 100, "E: x", hostProfile()), ours);
+    }
+    EXPECT_EQ(Checker::timedOut().description(), "The update check timed out. Try again or open the software updater.");
 }
 
 TEST(AptSimulationParsing, UpgradesWithNewVersionsAndBaseSystemMarks) {
