@@ -94,6 +94,22 @@ TEST(CleanCatalogTable, LinuxProfileMovesFourToolCachesAndAddsItsOwnCategoriesTo
                                                            home.path(".var/app/org.b.App/cache")}));
 }
 
+TEST(CleanCatalogTable, NoLinuxCategoryHoldsCredentialsSettingsOrDataReachedThroughALink) {
+    TempTree home;
+    home.makeDir(".var/app/org.a.App/cache");
+    home.symlink(".var/app/org.c.Linked", home.makeDir("Documents"));
+    const std::vector<std::string> kept{".cache/huggingface/token", ".cache/huggingface/stored_tokens",
+                                        ".cache/huggingface/accelerate/default_config.yaml",
+                                        ".cargo/credentials.toml", ".cargo/config.toml",
+                                        ".config/Code/User/settings.json", ".var/app/org.a.App/data/notes"};
+    const auto categories = CleanCatalog::categories(home.root());
+    EXPECT_EQ(categories.back().paths, std::vector<std::string>{home.path(".var/app/org.a.App/cache")});
+    for (const CleanCategory& category : categories)
+        for (const std::string& path : category.paths)
+            for (const std::string& relative : kept)
+                EXPECT_FALSE(home.path(relative).starts_with(path + "/")) << category.id << " takes " << relative;
+}
+
 TEST(CleanCategoryGroup, OnlyTheExactHeadingsConstructAGroup) {
     EXPECT_EQ(CleanCategory::groupFromRawValue("Developer"), CleanCategory::Group::developer);
     EXPECT_EQ(CleanCategory::groupFromRawValue("System & Apps"), CleanCategory::Group::systemApps);
