@@ -352,9 +352,12 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     stopPolling();
     m_timing.walked = outcome.walked;
     setScanning(false);
+    AnalyzerNodePtr previous = m_outline->root();
     m_outline->present(outcome.tree);
     m_pie->present(outcome.tree);
     m_treemap->present(outcome.tree);
+    if (previous) // a big tree takes a while to free: not on the GUI thread
+        m_releaseRunner.run([previous = std::move(previous)](std::stop_token) mutable { previous.reset(); }, [] {});
     m_segmented->show();
     m_startView->hide();
     m_newScanButton->show();

@@ -180,5 +180,6 @@ private:
 
     QPointer<MountWatcher> m_mountWatcher;
     QMetaObject::Connection m_activeConnection;
+    BackgroundRunner m_releaseRunner{this};
     BackgroundRunner m_scanRunner{this}; // last: its destructor stops the scan before the members go
 };

@@ -8,7 +8,6 @@
 #include "shell/SymbolIcons.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QShortcut>
 #include <QToolButton>
@@ -23,7 +22,7 @@ PathSet pathSet(const QSet<QString>& paths)
 {
     PathSet set;
     for (const QString& path : paths)
-        set.insert(QFile::encodeName(path).toStdString());
+        set.insert(pathBytes(path));
     return set;
 }
 

@@ -1,5 +1,7 @@
 #include "FileBrowser.h"
 
+#include "deletion/DeletionItems.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
@@ -10,7 +12,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QUrl>
 
 #include <algorithm>
@@ -35,7 +37,9 @@ void reveal(const QString& path)
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    // The URI carries the path's own bytes, so a name that is not UTF-8 is still found.
+    const QByteArray uri = "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(pathBytes(path)), "/");
+    call << QStringList{QString::fromLatin1(uri)} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path] {
@@ -65,15 +69,33 @@ QString selectedRowsText(const QAbstractItemView* view)
     return lines.join(QLatin1Char('\n'));
 }
 
+namespace {
+// Takes the copy key before any shortcut can (the window's Edit menu holds the same key, and two
+// shortcuts on one key would both stay silent), then copies the rows when the key arrives.
+class RowCopyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+        if (!isKey || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+            return false;
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            const QString text = selectedRowsText(static_cast<QAbstractItemView*>(watched));
+            if (!text.isEmpty())
+                QApplication::clipboard()->setText(text);
+        }
+        return true;
+    }
+};
+} // namespace
+
 void enableRowCopy(QAbstractItemView* view)
 {
-    auto* copy = new QShortcut(QKeySequence::Copy, view);
-    copy->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(copy, &QShortcut::activated, view, [view] {
-        const QString text = selectedRowsText(view);
-        if (!text.isEmpty())
-            QApplication::clipboard()->setText(text);
-    });
+    view->installEventFilter(new RowCopyFilter(view));
 }
 
 } // namespace FileBrowser

@@ -194,7 +194,8 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
 
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancelButton->setAutoDefault(false);
+    // Return presses the focused button (Cancel when the user tabbed to it), else the confirm button.
+    m_cancelButton->setAutoDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &ReviewSheetViewController::cancelClicked);
     m_confirmButton = new DestructiveButton(QString(), this);
     m_confirmButton->setDefault(true); // Return presses it; Escape goes to reject()

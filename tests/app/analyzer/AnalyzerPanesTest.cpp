@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -170,6 +171,9 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
     QTest::keyClick(pane.treemap(), Qt::Key_Up, Qt::AltModifier);
     EXPECT_EQ(pane.currentRoot(), root);
 
+    QAction editCopy; // the main window's Edit menu holds the same key
+    editCopy.setShortcut(QKeySequence::Copy);
+    pane.addAction(&editCopy);
     selectListRows(pane.contentsList(), {1, 2});
     pane.contentsList()->tableView()->setFocus();
     QTest::keyClick(pane.contentsList()->tableView(), Qt::Key_C, Qt::ControlModifier);
@@ -178,3 +182,16 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 }
 
 } // namespace
+
+TEST(ChartPanes, AnItemWhoseNameIsNotUtf8IsOfferedAndRemovedByItsOwnBytes)
+{
+    TreemapViewController pane;
+    const AnalyzerNodePtr root = AnalyzerTreeNode::build(folder("/r", {file("/r/caf\xe9", 300), file("/r/caf\xef\xbf\xbd", 100)}));
+    pane.present(root);
+    selectListRows(pane.contentsList(), {0});
+    const QList<TrashCandidate> items = pane.selectedTrashItems();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(pathBytes(items[0].path), "/r/caf\xe9");
+    pane.removePaths(QSet<QString>{items[0].path});
+    EXPECT_EQ(childNames(root), std::vector<std::string>{"caf\xef\xbf\xbd"});
+}
