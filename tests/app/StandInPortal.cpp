@@ -1,0 +1,59 @@
+// A stand-in for the XDG desktop portal's Settings interface, for tests on a private session bus.
+// Usage: StandInPortal BUS-ADDRESS COLOR-SCHEME. Serves Read("org.freedesktop.appearance",
+// "color-scheme") as the real portal does (a variant within a variant), prints "ready" once the name is
+// owned, and for each number read on standard input changes the value and emits SettingChanged.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusVariant>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+class Settings : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    uint scheme = 0;
+
+public slots:
+    QDBusVariant Read(const QString& group, const QString& key)
+    {
+        if (group == "org.freedesktop.appearance" && key == "color-scheme")
+            return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
+        return QDBusVariant(QString());
+    }
+
+signals:
+    void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+};
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3)
+        return 2;
+    QDBusConnection bus = QDBusConnection::connectToBus(QString::fromLocal8Bit(argv[1]), "portal");
+    Settings settings;
+    settings.scheme = QString::fromLocal8Bit(argv[2]).toUInt();
+    if (!bus.registerObject("/org/freedesktop/portal/desktop", &settings,
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)
+        || !bus.registerService("org.freedesktop.portal.Desktop"))
+        return 1;
+    std::cout << "ready" << std::endl;
+
+    QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        std::string line;
+        if (!std::getline(std::cin, line)) {
+            QCoreApplication::quit();
+            return;
+        }
+        settings.scheme = QString::fromStdString(line).toUInt();
+        emit settings.SettingChanged("org.freedesktop.appearance", "color-scheme", QDBusVariant(settings.scheme));
+    });
+    return app.exec();
+}
+
+#include "StandInPortal.moc"
