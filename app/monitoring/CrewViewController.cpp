@@ -72,11 +72,9 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
 
     connect(m_refreshButton, &QToolButton::clicked, this, &CrewViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &CrewViewController::applyFilter);
-    connect(m_sortControl, &SegmentedControl::selectionChanged, this, [this](int segment) {
-        std::vector<ProcessRow> rows = m_model->rows();
-        ProcessRows::sort(rows, ProcessRows::sortKeyForSegment(segment));
-        m_model->setRows(std::move(rows));
-    });
+    // The visible list always equals the filtered sample, so re-filtering re-sorts it and keeps the
+    // keyboard on the same process.
+    connect(m_sortControl, &SegmentedControl::selectionChanged, this, &CrewViewController::applyFilter);
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -109,7 +107,9 @@ void CrewViewController::refresh()
     if (!m_reading->begin())
         return;
     m_runner.run([sampler = m_sampler](std::stop_token stop) { return sampler(stop); },
-                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); });
+                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); },
+                 // An unreadable process table lists nothing; the screen never stays stuck reading.
+                 [this](const QString&) { applySample({}); });
 }
 
 void CrewViewController::applySample(std::vector<brisklet::ProcessEntry> sample)

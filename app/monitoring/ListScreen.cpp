@@ -38,6 +38,7 @@ ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<
     page.tableView->setAccessibleName(texts.tableName);
     page.summaryLabel = new QLabel(screen);
     page.summaryLabel->setFont(ScreenStyle::font(11));
+    page.summaryLabel->setTextFormat(Qt::PlainText); // it quotes process names
     page.summaryLabel->setAccessibleName(QStringLiteral("Summary"));
     tints.add(page.summaryLabel, ScreenStyle::LabelLevel::secondary);
     page.scanningView = new VoyageScanningView(screen);

@@ -16,6 +16,9 @@
 #include <QMenu>
 #include <QMessageBox>
 
+#include <optional>
+#include <tuple>
+
 namespace {
 const QString readingText = QStringLiteral("Reading open ports");
 } // namespace
@@ -25,7 +28,7 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
 {
     setObjectName(QStringLiteral("screen.ports"));
     if (!m_scanner)
-        m_scanner = [](std::stop_token) { return brisklet::PortScanner::listeningPorts(); };
+        m_scanner = engineScanner();
     if (!m_openURL)
         m_openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
@@ -91,6 +94,13 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
 }
 
+PortsViewController::Scanner PortsViewController::engineScanner()
+{
+    // The token reaches lsof and ps, so a screen that goes away (or the program quitting) ends a hanging
+    // lsof at once instead of holding a pool thread until its time-out.
+    return [](std::stop_token stop) { return brisklet::PortScanner::listeningPorts(stop); };
+}
+
 QToolButton* PortsViewController::refreshButton() const { return m_refreshButton; }
 
 void PortsViewController::sectionDidAppear()
@@ -125,7 +135,15 @@ void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& e
 
 void PortsViewController::applyFilter()
 {
+    // Keep the keyboard on the same socket across refreshes and searches.
+    const PortRow* current = m_model->row(m_tableView->currentIndex().row());
+    const auto kept = current ? std::optional(std::tuple(current->transport, current->port, current->pid)) : std::nullopt;
     m_model->setRows(PortRows::visible(m_allRows, m_searchField->text()));
+    for (int i = 0; kept && i < m_model->rowCount(); ++i)
+        if (const PortRow* row = m_model->row(i); std::tuple(row->transport, row->port, row->pid) == *kept) {
+            m_tableView->setCurrentIndex(m_model->index(i, 0));
+            break;
+        }
     const bool empty = m_model->rows().empty();
     // Before the first read the busy view owns the list's visibility.
     if (m_reading->hasLoaded()) {

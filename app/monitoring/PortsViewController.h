@@ -39,6 +39,8 @@ public:
 
     // scanner: the engine's PortScanner::listeningPorts(); openURL: the desktop's default browser.
     explicit PortsViewController(QWidget* parent = nullptr, Scanner scanner = {}, URLOpener openURL = {});
+    // The engine's port list, stopped through the token.
+    static Scanner engineScanner();
 
     void sectionDidAppear() override;
     void refresh();
