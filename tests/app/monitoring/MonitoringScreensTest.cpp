@@ -142,6 +142,8 @@ TEST(PortsScreen, ListsARealListeningSocketAsProtectedWhenItIsOurOwn)
     EXPECT_TRUE(PortRows::detailText(row).startsWith(QStringLiteral("PID ") + QString::number(getpid()) +
                                                      QStringLiteral(" · protected")));
     EXPECT_EQ(screen->requestStop(0), nullptr);
+    EXPECT_EQ(screen->model()->index(0, PortTableModel::actionsColumn).data(Qt::AccessibleTextRole),
+              QStringLiteral("Copy, Stop unavailable"));
 
     screen->copyAddress(0);
     const QString address = QStringLiteral("localhost:") + QString::number(server.serverPort());
