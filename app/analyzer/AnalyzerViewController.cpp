@@ -36,6 +36,9 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace {
 constexpr int sideMargin = 28;
@@ -45,6 +48,12 @@ constexpr int bottomMargin = 20;
 QSettings preferences() { return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication); }
 
 QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+
+// "1 file", "2 files": a count with its noun, singular for exactly one.
+QString counted(std::int64_t count, const char* singular, const char* plural)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+}
 
 QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
 {
@@ -79,7 +88,14 @@ AnalyzerViewController::~AnalyzerViewController() = default;
 
 brisklet::DiskScanner::Options AnalyzerViewController::scanOptions()
 {
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    // The cores this process may run on: a CPU-limited container or a taskset sees fewer than the machine has.
+    int cores = static_cast<int>(std::thread::hardware_concurrency());
+#ifdef __linux__
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        cores = CPU_COUNT(&allowed);
+#endif
     return {std::clamp(cores, 2, 12), brisklet::ScanDefaults::foldDirectoryNames(),
             brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0};
 }
@@ -141,7 +157,7 @@ void AnalyzerViewController::buildView()
     m_voyageView = new VoyageProgressView(VoyageProgressView::compact(), m_progressRow);
     m_voyageView->setFixedSize(200, 26);
     m_progressLabel = new QLabel(m_progressRow);
-    m_progressLabel->setAccessibleName(QStringLiteral("Scan progress"));
+    m_progressLabel->setAccessibleDescription(QStringLiteral("Scan progress")); // the name stays the text itself
     ScreenStyle::setTextColor(m_progressLabel, ScreenStyle::LabelLevel::secondary);
     progress->addWidget(m_voyageView);
     progress->addWidget(m_progressLabel, 1);
@@ -152,7 +168,7 @@ void AnalyzerViewController::buildView()
     m_statusRow = row(this, status, 8);
     m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
     m_statusLabel->setFont(ScreenStyle::font(11));
-    m_statusLabel->setAccessibleName(QStringLiteral("Status"));
+    m_statusLabel->setAccessibleDescription(QStringLiteral("Status"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ScreenStyle::setTextColor(m_statusLabel, ScreenStyle::LabelLevel::secondary);
@@ -219,8 +235,10 @@ void AnalyzerViewController::buildView()
         updateTrashButton();
     };
     m_trashFlow->onRestored = [this] {
-        if (m_lastFolder)
-            startScan(); // the sizes changed on disk: the whole folder is scanned again
+        // The sizes changed on disk: the whole folder is scanned again, unless the user went back to the
+        // picker while the items were being put back and expects no scan until they pick one.
+        if (m_lastFolder && state() != State::picker)
+            startScan();
     };
 }
 
@@ -321,7 +339,8 @@ QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progr
     const std::string& path = progress.currentPath;
     const std::size_t slash = path.find_last_of('/');
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    return QStringLiteral("%1 files · %2 · %3").arg(progress.files).arg(bytes(progress.bytes), QFile::decodeName(last.c_str()));
+    return QStringLiteral("%1 · %2 · %3")
+        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), QFile::decodeName(last.c_str()));
 }
 
 void AnalyzerViewController::pollTick()
@@ -336,13 +355,14 @@ void AnalyzerViewController::pollTick()
 QString AnalyzerViewController::resultStatus(const brisklet::ScanTotals& totals, const QString& rootName,
                                              const std::optional<brisklet::ScanProgress>& partial)
 {
-    QString text = QStringLiteral("%1 files · %2 in %3").arg(totals.files).arg(bytes(totals.bytes), rootName);
+    QString text = QStringLiteral("%1 · %2 in %3").arg(counted(totals.files, "file", "files"), bytes(totals.bytes), rootName);
     if (partial) {
         if (partial->timedOutDirectories > 0)
-            text += QStringLiteral(" · %1 unresponsive locations skipped").arg(partial->timedOutDirectories);
+            text += QStringLiteral(" · %1 skipped")
+                        .arg(counted(partial->timedOutDirectories, "unresponsive location", "unresponsive locations"));
         if (partial->permissionDenials > 0)
-            text += QStringLiteral(" · %1 unreadable locations (Full Disk Access would improve coverage)")
-                        .arg(partial->permissionDenials);
+            text += QStringLiteral(" · %1 (Full Disk Access would improve coverage)")
+                        .arg(counted(partial->permissionDenials, "unreadable location", "unreadable locations"));
     }
     return text;
 }
@@ -417,6 +437,7 @@ void AnalyzerViewController::setScanning(bool scanning)
     }
     m_newScanButton->setEnabled(!scanning);
     m_startView->setBusy(scanning);
+    setAcceptDrops(!scanning); // like the drop zone: a drop must not swap the folder under a running scan
     m_cancelButton->setVisible(scanning);
     m_cancelButton->setEnabled(scanning);
     if (scanning)

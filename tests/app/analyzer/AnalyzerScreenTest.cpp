@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -234,9 +235,32 @@ TEST_F(AnalyzerScreenTest, ThreeTimedOutFoldersAreCountedInTheStatusLine)
     const QString status = screen.statusLabel()->text();
     EXPECT_TRUE(status.startsWith("2 files · ")) << status.toStdString();
     EXPECT_TRUE(status.endsWith(" in slow · 3 unresponsive locations skipped")) << status.toStdString();
-    EXPECT_EQ(AnalyzerViewController::resultStatus({5, 1, 4096}, "x", brisklet::ScanProgress{0, 0, 0, 2, 0, ""}),
-              "5 files · " + QString::fromStdString(brisklet::ByteFormat::humanReadable(4096)) +
-                  " in x · 2 unreadable locations (Full Disk Access would improve coverage)");
+}
+
+TEST_F(AnalyzerScreenTest, ScreenReadersHearTheStatusAndProgressTexts)
+{
+    holdNextScan();
+    screen.analyze(tree("zeta", {"z"}));
+    screen.cancelClicked();
+    for (QLabel* label : {screen.statusLabel(), screen.progressLabel()})
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
+}
+
+TEST_F(AnalyzerScreenTest, StatusCountsOfOneReadSingular)
+{
+    const QString size = QString::fromStdString(brisklet::ByteFormat::humanReadable(4096));
+    struct Case {
+        std::int64_t files, denials, timeouts;
+        QString expected;
+    };
+    const Case cases[] = {
+        {5, 2, 0, "5 files · " + size + " in x · 2 unreadable locations (Full Disk Access would improve coverage)"},
+        {1, 1, 1, "1 file · " + size + " in x · 1 unresponsive location skipped · 1 unreadable location (Full Disk Access would improve coverage)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AnalyzerViewController::resultStatus({c.files, 1, 4096}, "x", brisklet::ScanProgress{0, 0, 0, c.denials, c.timeouts, ""}),
+                  c.expected);
+    EXPECT_EQ(AnalyzerViewController::progressText({1, 0, 4096, 0, 0, "/a/b"}), "1 file · " + size + " · b");
 }
 
 TEST_F(AnalyzerScreenTest, TrashButtonCountsTheShownPaneAndStaysOffDuringARescan)
@@ -285,6 +309,18 @@ TEST_F(AnalyzerScreenTest, TrashedItemsLeaveAllPanesAndPuttingThemBackRescans)
     ASSERT_TRUE(waitFor([this, before] { return screen.state() == State::result && screen.shownTree() != before; }));
     EXPECT_TRUE(QFileInfo::exists(folder + "/big/inner"));
     EXPECT_EQ(names(screen.shownTree()->children()), (std::vector<std::string>{"big", "keep"}));
+
+    // Back to the picker while the put-back runs: no scan starts behind the user's back.
+    screen.treemapPane()->contentsList()->tableView()->selectRow(0);
+    screen.trashClicked();
+    ASSERT_TRUE(screen.trashFlow()->reviewSheet());
+    screen.trashFlow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->isRunning(); }));
+    screen.undoButton()->click();
+    screen.newScanClicked();
+    ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->isRunning(); }));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/big/inner"));
+    EXPECT_EQ(screen.state(), State::picker);
 }
 
 TEST_F(AnalyzerScreenTest, OnlyAnExistingFolderCanBeDropped)
@@ -315,6 +351,16 @@ TEST_F(AnalyzerScreenTest, OnlyAnExistingFolderCanBeDropped)
         EXPECT_FALSE(screen.highlight());
         EXPECT_EQ(screen.isScanning(), c.accepted);
     }
+    EXPECT_EQ(screen.lastFolder(), folder);
+
+    // The folder's scan is still running (its answer waits in the event queue): another folder is refused.
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(work.path())});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&screen, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&screen, &drop);
     EXPECT_EQ(screen.lastFolder(), folder);
 }
 
