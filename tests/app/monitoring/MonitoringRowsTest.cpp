@@ -71,7 +71,6 @@ TEST(ProcessRows, CpuFigureIsCappedAndRedOnlyAboveEightTenths)
     EXPECT_TRUE(rows[1].isProtected);
     EXPECT_EQ(ProcessRows::detailText(rows[2]), QStringLiteral("PID 4242 · me"));
     EXPECT_EQ(ProcessRows::summaryText({rows[2]}), QStringLiteral("1 processes · 0 bytes resident"));
-    // Control characters in a name would break the row's line and the copied text.
     EXPECT_EQ(ProcessRows::fromSample({process(42, "a\nb\t\x7f", "me\r", 0, 0)})[0].name, QStringLiteral("a\uFFFDb\uFFFD\uFFFD"));
 }
 
