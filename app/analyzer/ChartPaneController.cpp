@@ -108,7 +108,7 @@ void ChartPaneController::upClicked()
 void ChartPaneController::syncNavigation()
 {
     m_upButton->setEnabled(m_currentRoot != m_rootNode);
-    m_breadcrumb->setText(m_currentRoot ? ChartText::path(*m_currentRoot) : QString());
+    m_breadcrumb->setText(m_currentRoot ? visibleText(ChartText::path(*m_currentRoot)) : QString());
 }
 
 QString ChartPaneController::breadcrumb() const { return m_breadcrumb->text(); }

