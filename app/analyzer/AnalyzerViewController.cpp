@@ -4,7 +4,9 @@
 #include "ChartText.h"
 #include "MountWatcher.h"
 #include "ScanOutlineViewController.h"
+#include "SunburstView.h"
 #include "SunburstViewController.h"
+#include "TreemapView.h"
 #include "TreemapViewController.h"
 #include "deletion/AuditHistoryViewController.h"
 #include "deletion/DestructiveButton.h"
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -371,6 +374,7 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
 {
     stopPolling();
     m_timing.walked = outcome.walked;
+    const bool fromPicker = m_isVoyageMode;
     setScanning(false);
     AnalyzerNodePtr previous = m_outline->root();
     m_outline->present(outcome.tree);
@@ -382,6 +386,8 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     m_startView->hide();
     m_newScanButton->show();
     segmentChanged(m_segmented->selectedIndex());
+    if (fromPicker) // the focused Cancel of the busy view is gone: the keyboard goes on in the result
+        shownPaneView()->setFocus(Qt::OtherFocusReason);
 
     std::optional<brisklet::ScanProgress> partial;
     if (outcome.state == brisklet::ScanState::partial && m_activeStats)
@@ -424,6 +430,7 @@ void AnalyzerViewController::newScanClicked()
     updateTrashButton();
     m_startView->refreshVolumes();
     m_startView->show();
+    m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the focused pane is hidden
     m_newScanButton->hide();
     setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
 }
@@ -474,6 +481,7 @@ void AnalyzerViewController::exitScanPresentation()
         m_toolbarRow->show();
         m_statusRow->show();
         m_startView->show();
+        m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the busy view's Cancel had it
     } else {
         m_progressRow->hide();
         m_voyageView->stopVoyage();
@@ -487,6 +495,18 @@ void AnalyzerViewController::segmentChanged(int index)
     m_outline->setVisible(index == 2);
     m_treemap->setVisible(index != 1 && index != 2);
     updateTrashButton();
+}
+
+QWidget* AnalyzerViewController::shownPaneView() const
+{
+    switch (m_segmented->selectedIndex()) {
+    case 1:
+        return m_pie->sunburst();
+    case 2:
+        return m_outline->outlineView();
+    default:
+        return m_treemap->treemap();
+    }
 }
 
 int AnalyzerViewController::shownSelectionCount() const

@@ -140,6 +140,7 @@ private:
     void refreshMissing();
     void setStatus(const QString& text);
     int shownSelectionCount() const;
+    QWidget* shownPaneView() const; // the chart or outline of the shown pane
 
     std::shared_ptr<brisklet::AuditLog> m_audit;
     std::optional<QString> m_lastFolder;

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -235,6 +236,20 @@ TEST_F(AnalyzerScreenTest, ThreeTimedOutFoldersAreCountedInTheStatusLine)
     const QString status = screen.statusLabel()->text();
     EXPECT_TRUE(status.startsWith("2 files · ")) << status.toStdString();
     EXPECT_TRUE(status.endsWith(" in slow · 3 unresponsive locations skipped")) << status.toStdString();
+}
+
+TEST_F(AnalyzerScreenTest, KeyboardFocusFollowsTheScanFromThePickerToTheResultOrBack)
+{
+    QApplication::setActiveWindow(&screen);
+    const QString folder = tree("eta", {"e"});
+    scanToResult(folder);
+    EXPECT_TRUE(screen.treemapPane()->isAncestorOf(QApplication::focusWidget()));
+    screen.newScanClicked();
+    EXPECT_TRUE(screen.startView()->isAncestorOf(QApplication::focusWidget()));
+    holdNextScan();
+    screen.analyze(folder);
+    screen.cancelClicked();
+    EXPECT_TRUE(screen.startView()->isAncestorOf(QApplication::focusWidget()));
 }
 
 TEST_F(AnalyzerScreenTest, ScreenReadersHearTheStatusAndProgressTexts)
