@@ -4,7 +4,9 @@
 #include "ChartText.h"
 #include "MountWatcher.h"
 #include "ScanOutlineViewController.h"
+#include "SunburstView.h"
 #include "SunburstViewController.h"
+#include "TreemapView.h"
 #include "TreemapViewController.h"
 #include "deletion/AuditHistoryViewController.h"
 #include "deletion/DestructiveButton.h"
@@ -27,7 +29,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -113,11 +117,15 @@ void AnalyzerViewController::buildView()
     m_newScanButton->hide();
     connect(m_newScanButton, &QPushButton::clicked, this, &AnalyzerViewController::newScanClicked);
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), toolbarButtons);
-    m_cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
     m_cancelButton->setToolTip(QStringLiteral("Stop the scan (Esc)"));
     m_cancelButton->setEnabled(false);
     m_cancelButton->hide();
     connect(m_cancelButton, &QPushButton::clicked, this, &AnalyzerViewController::cancelClicked);
+    // Escape cancels wherever the focus is in the window: in voyage mode the toolbar's Cancel is hidden.
+    // Off otherwise, so the panes keep their own use of the key.
+    m_escapeShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escapeShortcut->setEnabled(false);
+    connect(m_escapeShortcut, &QShortcut::activated, this, &AnalyzerViewController::cancelClicked);
     m_trashButton = new DestructiveButton(QStringLiteral("Move to Trash"), toolbarButtons);
     m_trashButton->setEnabled(false);
     connect(m_trashButton, &QPushButton::clicked, this, &AnalyzerViewController::trashClicked);
@@ -371,6 +379,7 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
 {
     stopPolling();
     m_timing.walked = outcome.walked;
+    const bool fromPicker = m_isVoyageMode;
     setScanning(false);
     AnalyzerNodePtr previous = m_outline->root();
     m_outline->present(outcome.tree);
@@ -382,6 +391,8 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     m_startView->hide();
     m_newScanButton->show();
     segmentChanged(m_segmented->selectedIndex());
+    if (fromPicker) // the focused Cancel of the busy view is gone: the keyboard goes on in the result
+        shownPaneView()->setFocus(Qt::OtherFocusReason);
 
     std::optional<brisklet::ScanProgress> partial;
     if (outcome.state == brisklet::ScanState::partial && m_activeStats)
@@ -424,6 +435,7 @@ void AnalyzerViewController::newScanClicked()
     updateTrashButton();
     m_startView->refreshVolumes();
     m_startView->show();
+    m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the focused pane is hidden
     m_newScanButton->hide();
     setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
 }
@@ -440,6 +452,7 @@ void AnalyzerViewController::setScanning(bool scanning)
     setAcceptDrops(!scanning); // like the drop zone: a drop must not swap the folder under a running scan
     m_cancelButton->setVisible(scanning);
     m_cancelButton->setEnabled(scanning);
+    m_escapeShortcut->setEnabled(scanning);
     if (scanning)
         enterScanPresentation();
     else
@@ -474,6 +487,7 @@ void AnalyzerViewController::exitScanPresentation()
         m_toolbarRow->show();
         m_statusRow->show();
         m_startView->show();
+        m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the busy view's Cancel had it
     } else {
         m_progressRow->hide();
         m_voyageView->stopVoyage();
@@ -487,6 +501,18 @@ void AnalyzerViewController::segmentChanged(int index)
     m_outline->setVisible(index == 2);
     m_treemap->setVisible(index != 1 && index != 2);
     updateTrashButton();
+}
+
+QWidget* AnalyzerViewController::shownPaneView() const
+{
+    switch (m_segmented->selectedIndex()) {
+    case 1:
+        return m_pie->sunburst();
+    case 2:
+        return m_outline->outlineView();
+    default:
+        return m_treemap->treemap();
+    }
 }
 
 int AnalyzerViewController::shownSelectionCount() const

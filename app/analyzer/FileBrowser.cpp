@@ -1,10 +1,10 @@
 #include "FileBrowser.h"
 
 #include "deletion/DeletionItems.h"
+#include "deletion/SheetParts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -12,7 +12,6 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QUrl>
 
 #include <algorithm>
@@ -69,33 +68,9 @@ QString selectedRowsText(const QAbstractItemView* view)
     return lines.join(QLatin1Char('\n'));
 }
 
-namespace {
-// Takes the copy key before any shortcut can (the window's Edit menu holds the same key, and two
-// shortcuts on one key would both stay silent), then copies the rows when the key arrives.
-class RowCopyFilter : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
-        if (!isKey || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
-            return false;
-        event->accept();
-        if (event->type() == QEvent::KeyPress) {
-            const QString text = selectedRowsText(static_cast<QAbstractItemView*>(watched));
-            if (!text.isEmpty())
-                QApplication::clipboard()->setText(text);
-        }
-        return true;
-    }
-};
-} // namespace
-
 void enableRowCopy(QAbstractItemView* view)
 {
-    view->installEventFilter(new RowCopyFilter(view));
+    SheetParts::copyRowsOnCopyKey(view, [view] { return selectedRowsText(view); });
 }
 
 } // namespace FileBrowser
