@@ -25,6 +25,12 @@ bool isAppImageName(std::string_view name) {
            text::lowerAscii(name.substr(name.size() - appImageSuffix.size())) == appImageSuffix;
 }
 
+// Folders of these roots are the user's own (a project in Downloads, tools in ~/.local/bin): only
+// their AppImages are applications.
+bool holdsOnlyAppImages(std::string_view root) {
+    return root.ends_with("/AppImages") || root.ends_with("/Downloads") || root.ends_with("/.local/bin");
+}
+
 struct Launcher {
     DesktopEntry entry;
     std::string resolvedProgram;
@@ -162,7 +168,7 @@ std::vector<ApplicationEntry> list(const std::vector<std::string>& roots) {
                 continue;
             if (S_ISREG(status.st_mode) && isAppImageName(name)) {
                 add(path, true);
-            } else if (S_ISDIR(status.st_mode) && !name.ends_with(".app")) {
+            } else if (S_ISDIR(status.st_mode) && !name.ends_with(".app") && !holdsOnlyAppImages(root)) {
                 const std::string folder = resolved(path);
                 if (launcherOf(launchers, folder))
                     add(path, false);

@@ -24,6 +24,8 @@ const HostProfile& originalHostProfile() {
         .updateToolArguments = {"--list"},
         .updateImageExtension = ".dmg",
         .downloadedUpdateHint = ", then drag Brisklet into Applications.",
+        .updateToolName = "Software Update",
+        .updaterName = "Software Update",
     };
     return profile;
 }
@@ -55,6 +57,8 @@ const HostProfile& hostProfile() {
         // The release is a Debian package, installed by the desktop's software centre.
         .updateImageExtension = ".deb",
         .downloadedUpdateHint = " to install it.",
+        .updateToolName = "apt-get",
+        .updaterName = "the software updater",
     };
     return profile;
 }

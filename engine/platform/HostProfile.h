@@ -46,6 +46,9 @@ struct HostProfile {
     // hint of a downloaded image.
     std::string updateImageExtension;
     std::string downloadedUpdateHint;
+    // The update tool and the updater application as the update check's error texts name them.
+    std::string updateToolName;
+    std::string updaterName;
 };
 
 // The profile this build runs with (the Linux column).
