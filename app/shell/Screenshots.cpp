@@ -1,6 +1,7 @@
 #include "Screenshots.h"
 
 #include "analyzer/AnalyzerScreenshots.h"
+#include "cleanup/CleanupScreenshots.h"
 
 #include "AppDelegate.h"
 #include "AppPreferences.h"
@@ -153,6 +154,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
     ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
     ok = AnalyzerScreenshots::writeAll(folder) && ok;
+    ok = CleanupScreenshots::writeAll(folder) && ok;
     return ok;
 }
 

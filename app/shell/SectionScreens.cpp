@@ -1,6 +1,8 @@
 #include "SectionScreens.h"
 
 #include "PlaceholderViewController.h"
+#include "cleanup/SmartCleanViewController.h"
+#include "cleanup/UninstallerViewController.h"
 
 namespace SectionScreens {
 
@@ -20,8 +22,8 @@ const std::vector<Entry>& table()
     static const std::vector<Entry> entries = {
         {Section::dashboard, [](QWidget* parent) { return placeholderFor(Section::dashboard, parent); }},
         {Section::analyzer, [](QWidget* parent) { return placeholderFor(Section::analyzer, parent); }},
-        {Section::smartClean, [](QWidget* parent) { return placeholderFor(Section::smartClean, parent); }},
-        {Section::uninstaller, [](QWidget* parent) { return placeholderFor(Section::uninstaller, parent); }},
+        {Section::smartClean, [](QWidget* parent) { return new SmartCleanViewController(parent); }},
+        {Section::uninstaller, [](QWidget* parent) { return new UninstallerViewController(parent); }},
         {Section::crew, [](QWidget* parent) { return placeholderFor(Section::crew, parent); }},
         {Section::ports, [](QWidget* parent) { return placeholderFor(Section::ports, parent); }},
     };
