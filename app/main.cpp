@@ -1,5 +1,7 @@
 // Program entry: the application object, its delegate, the event loop.
 // "--screenshots DIR" renders every section and the settings sheet to PNG files in DIR and quits.
+// "--analyzer-benchmark TREE" scans TREE from the analyzer screen, prints its figures and quits.
+#include "analyzer/AnalyzerBenchmark.h"
 #include "shell/AppDelegate.h"
 #include "shell/AppInfo.h"
 #include "shell/Screenshots.h"
@@ -29,6 +31,13 @@ int main(int argc, char* argv[])
             QApplication::exit(ok ? 0 : 1);
         });
         return application.exec();
+    }
+    const qsizetype benchmark = arguments.indexOf(QStringLiteral("--analyzer-benchmark"));
+    if (benchmark >= 0 && benchmark + 1 < arguments.size()) {
+        UpdateController controller(Screenshots::demoFeed()); // no update check reaches the network
+        AppDelegate delegate(&controller);
+        delegate.applicationDidFinishLaunching();
+        return AnalyzerBenchmark::run(delegate, arguments.at(benchmark + 1));
     }
 
     AppDelegate delegate;

@@ -32,10 +32,14 @@ Exit status: 0 measured, 1 some folders could be read only in part, 2 bad argume
 
 const char* const appsHelp = R"(usage: brisklet-cli apps [--json]
 
-Lists the applications in /Applications and ~/Applications with their sizes, largest first.
+Lists the applications installed for the current user with their sizes, largest first: AppImages in
+~/Applications, ~/AppImages, ~/.local/bin and ~/Downloads, applications installed into the home
+folder that a desktop entry in ~/.local/share/applications launches, and, marked [system], those of
+the package managers (apt, Flatpak, Snap), which are never removed.
 
 Options:
-  --json        print the applications as JSON (name, bundleID, path, sizeBytes, version, isProtected)
+  --json        print the applications as JSON (name, bundleID, path, sizeBytes, version, isProtected,
+                icon)
   -h, --help    show this help
 
 Exit status: 0 listed, 2 bad arguments.
@@ -43,14 +47,16 @@ Exit status: 0 listed, 2 bad arguments.
 
 const char* const leftoversHelp = R"(usage: brisklet-cli leftovers APP_PATH [--json]
 
-Lists the files the application bundle at APP_PATH left in the current user's Library (caches,
-preferences, saved state, containers, logs and the like), largest first. Nothing is removed.
+Lists the files the application at APP_PATH (its folder or AppImage) keeps in the current user's
+folders, largest first: its settings, data, state and caches in ~/.config, ~/.local/share,
+~/.local/state, ~/.cache and ~/.var/app, and the desktop entry, autostart entry and icons that
+launch it. Nothing is removed.
 
 Options:
   --json        print {"application": ..., "leftovers": [...]} as JSON
   -h, --help    show this help
 
-Exit status: 0 listed, 2 bad arguments or APP_PATH is not a folder.
+Exit status: 0 listed, 2 bad arguments or APP_PATH is not an application.
 )";
 
 // The home folder as the catalogs expect it: without a trailing slash, so that joined paths stay clean.
@@ -120,7 +126,8 @@ nlohmann::json applicationJson(const ApplicationEntry& application) {
             {"path", application.path},
             {"sizeBytes", application.sizeBytes},
             {"version", optionalJson(application.version)},
-            {"isProtected", application.isProtected}};
+            {"isProtected", application.isProtected},
+            {"icon", optionalJson(application.icon)}};
 }
 
 std::string sizeColumn(std::int64_t bytes) {
@@ -269,7 +276,7 @@ int leftoversCommand(const Args& args) {
         return usageError("'leftovers' takes exactly one APP_PATH (see brisklet-cli leftovers --help)");
     const auto application = AppCatalog::applicationAt(parsed.positional[0]);
     if (!application)
-        return usageError("not an application folder: " + parsed.positional[0]);
+        return usageError("not an application: " + parsed.positional[0]);
 
     const auto found = LeftoverScanner::leftovers(*application, homeFolder(), measuringOptions());
     if (parsed.json) {

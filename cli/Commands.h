@@ -18,5 +18,6 @@ int portsCommand(const Args& args);
 int psCommand(const Args& args);
 int statsCommand(const Args& args);
 int volumesCommand(const Args& args);
+int updatesCommand(const Args& args);
 
 } // namespace brisklet::cli

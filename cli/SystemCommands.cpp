@@ -1,4 +1,4 @@
-// brisklet-cli ports | ps | stats | volumes: the system-information part of the engine from a terminal.
+// brisklet-cli ports | ps | stats | volumes | updates: the system-information part of the engine from a terminal.
 #include "CliSupport.h"
 #include "Commands.h"
 
@@ -241,6 +241,53 @@ int volumesCommand(const Args& args) {
                       << displayText(volume.mountPoint) << '\n';
     }
     return volumes.empty() ? exitSomeFailed : exitOk;
+}
+
+int updatesCommand(const Args& args) {
+    const auto options = parseOptions("updates", args, false);
+    if (!options)
+        return exitUsage;
+    if (options->help) {
+        std::cout << "usage: brisklet-cli updates [--json]\n\n"
+                     "The system updates the package manager knows of (apt-get in simulation mode: nothing is\n"
+                     "downloaded or installed; the lists are those of the last package-list refresh). Kernel\n"
+                     "and base-system packages are marked as system updates.\n\n"
+                     "  --json   print {\"system\", \"updates\": [{\"title\", \"version\", \"isSystem\"}]}\n"
+                  << exitCodesHelp;
+        return exitOk;
+    }
+    const std::string& system = SoftwareUpdateChecker::currentSystemDescription();
+    SoftwareUpdateStatus status = SoftwareUpdateStatus::noUpdates();
+    try {
+        status = SoftwareUpdateChecker::check();
+    } catch (const Error& error) {
+        std::cerr << "brisklet-cli: " << displayText(error.description()) << '\n';
+        return exitSomeFailed;
+    }
+    const auto& updates = status.updates();
+    if (options->json) {
+        json list = json::array();
+        for (const AvailableSoftwareUpdate& update : updates)
+            list.push_back(json{{"title", update.title}, {"version", update.version}, {"isSystem", update.isMacOS()}});
+        writeJson(std::cout, json{{"system", system}, {"updates", list}});
+        return exitOk;
+    }
+    std::cout << displayText(system) << '\n';
+    if (updates.empty()) {
+        std::cout << "No updates available.\n";
+        return exitOk;
+    }
+    const auto systemCount = std::count_if(updates.begin(), updates.end(),
+                                           [](const AvailableSoftwareUpdate& update) { return update.isMacOS(); });
+    std::size_t width = 0;
+    for (const AvailableSoftwareUpdate& update : updates)
+        width = std::max(width, update.title.size());
+    for (const AvailableSoftwareUpdate& update : updates)
+        std::cout << "  " << padded(displayText(update.title), width + 2) << displayText(update.version)
+                  << (update.isMacOS() ? "  (system)" : "") << '\n';
+    std::cout << updates.size() << (updates.size() == 1 ? " update" : " updates") << ", " << systemCount
+              << " of the system\n";
+    return exitOk;
 }
 
 } // namespace brisklet::cli

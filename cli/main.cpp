@@ -23,6 +23,7 @@ Commands:
   ps                   processes with their CPU and memory use
   stats                CPU and memory use of the machine
   volumes              mounted volumes with their capacities
+  updates              system updates the package manager knows of
 
 Run 'brisklet-cli COMMAND --help' for a command's options.
 
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
         {"scan", scanCommand},   {"trash", trashCommand},         {"history", historyCommand},
         {"clean", cleanCommand}, {"apps", appsCommand},           {"leftovers", leftoversCommand},
         {"ports", portsCommand}, {"ps", psCommand},               {"stats", statsCommand},
-        {"volumes", volumesCommand}};
+        {"volumes", volumesCommand}, {"updates", updatesCommand}};
 
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         (argc < 2 ? std::cerr : std::cout) << usage;

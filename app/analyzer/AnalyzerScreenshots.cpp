@@ -1,72 +1,147 @@
 #include "AnalyzerScreenshots.h"
 
-#include "AnalyzerTreeNode.h"
+#include "AnalyzerStartView.h"
+#include "AnalyzerViewController.h"
 #include "ChartContentsList.h"
 #include "ScanOutlineViewController.h"
 #include "SunburstView.h"
 #include "SunburstViewController.h"
-#include "TreemapView.h"
 #include "TreemapViewController.h"
-#include "scan/DiskScanner.h"
-#include "scan/ScanDefaults.h"
+#include "deletion/TrashFlowController.h"
 #include "shell/AppPreferences.h"
+#include "shell/SegmentedControl.h"
+#include "shell/VoyageScanningView.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
 #include <QTableView>
 #include <QThread>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace AnalyzerScreenshots {
 
 namespace {
 
-AnalyzerNodePtr scanTree(const std::string& root)
+bool settleUntil(const std::function<bool()>& done, int milliseconds = 20000)
 {
-    const brisklet::DiskScanner scanner({2, brisklet::ScanDefaults::foldDirectoryNames(),
-                                         brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0});
-    return AnalyzerTreeNode::build(std::move(scanner.scan(root, std::make_shared<brisklet::ScanStats>()).root));
-}
-
-bool grab(QWidget* pane, const QString& path)
-{
-    QWidget window;
-    window.setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(28, 20, 28, 20);
-    pane->setParent(&window);
-    layout->addWidget(pane);
-    window.resize(1100, 660);
-    window.show();
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
     for (int i = 0; i < 5; ++i) {
         QApplication::processEvents();
         QThread::msleep(20);
     }
-    const bool ok = window.grab().save(path, "PNG");
-    pane->setParent(nullptr);
-    return ok;
+    return true;
 }
 
-bool writeAppearance(const AnalyzerNodePtr& tree, const QDir& dir, const QString& appearance)
+bool save(QWidget* window, const QDir& dir, const QString& name, const QString& appearance)
 {
-    bool ok = true;
-    TreemapViewController blocks;
-    blocks.present(tree);
-    if (!tree->children().empty())
-        blocks.treemap()->select(tree->children().front().get());
-    ok = grab(&blocks, dir.filePath(QStringLiteral("analyzer-blocks-%1.png").arg(appearance))) && ok;
+    return window->grab().save(dir.filePath(QStringLiteral("analyzer-%1-%2.png").arg(name, appearance)), "PNG");
+}
 
-    SunburstViewController pie;
-    pie.present(tree);
-    if (!pie.sunburst()->wedges().empty())
-        pie.sunburst()->setSelected(pie.sunburst()->wedges().front().node);
-    ok = grab(&pie, dir.filePath(QStringLiteral("analyzer-pie-%1.png").arg(appearance))) && ok;
+// A scanner slowed down enough that a running scan can be photographed.
+std::shared_ptr<const brisklet::DiskScanner> slowScanner()
+{
+    return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions(),
+                                                        [](const std::string&, std::string_view operation) {
+                                                            if (operation == "open")
+                                                                QThread::msleep(40);
+                                                        });
+}
 
-    ScanOutlineViewController list;
-    list.present(tree);
-    list.outlineView()->setCurrentIndex(list.model()->index(1, 0));
-    ok = grab(&list, dir.filePath(QStringLiteral("analyzer-list-%1.png").arg(appearance))) && ok;
+void selectRows(QAbstractItemView* view, int count)
+{
+    QItemSelection selection;
+    for (int row = 0; row < count && row < view->model()->rowCount(); ++row)
+        selection.select(view->model()->index(row, 0), view->model()->index(row, view->model()->columnCount() - 1));
+    view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+// The review sheet drawn over the screen the way a window-modal sheet hangs from its window.
+QImage withSheet(QWidget* screen, QWidget* sheet)
+{
+    QImage image = screen->grab().toImage();
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), QColor(0, 0, 0, 60));
+    const QPixmap sheetPicture = sheet->grab();
+    const qreal ratio = sheetPicture.devicePixelRatio();
+    const QSizeF size = sheetPicture.size() / ratio;
+    const QPointF at((screen->width() - size.width()) / 2, 0);
+    painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
+    painter.drawRect(QRectF(at, size).adjusted(-1, -1, 0, 0));
+    painter.drawPixmap(at, sheetPicture);
+    return image;
+}
+
+bool writeAppearance(const QString& root, const QDir& dir, const QString& appearance)
+{
+    QWidget window;
+    window.setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* screen = new AnalyzerViewController({}, &window);
+    layout->addWidget(screen);
+    window.resize(1100, 720);
+    window.show();
+    screen->sectionDidAppear();
+    bool ok = settleUntil([screen] { return !screen->startView()->cards().empty(); });
+    ok = save(&window, dir, QStringLiteral("picker"), appearance) && ok;
+
+    screen->makeScanner = slowScanner;
+    screen->analyze(root);
+    ok = settleUntil([screen] { return screen->scanningView()->progressLabel()->text() != QStringLiteral("Preparing"); }) && ok;
+    QThread::msleep(300);
+    QApplication::processEvents();
+    ok = save(&window, dir, QStringLiteral("voyage"), appearance) && ok;
+    screen->cancelClicked();
+
+    screen->makeScanner = [] { return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions()); };
+    screen->startScan();
+    ok = settleUntil([screen] { return screen->state() == AnalyzerViewController::State::result; }) && ok;
+    if (!ok || !screen->shownTree())
+        return false;
+
+    selectRows(screen->treemapPane()->contentsList()->tableView(), 1);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("blocks"), appearance) && ok;
+    screen->segmented()->setSelectedIndex(1);
+    screen->segmentChanged(1);
+    SunburstView* sunburst = screen->piePane()->sunburst();
+    if (!sunburst->wedges().empty())
+        sunburst->setSelected(sunburst->wedges().front().node);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("pie"), appearance) && ok;
+    screen->segmented()->setSelectedIndex(2);
+    screen->segmentChanged(2);
+    selectRows(screen->outlinePane()->outlineView(), 4);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("list"), appearance) && ok;
+
+    screen->trashClicked();
+    if (ReviewSheetViewController* sheet = screen->trashFlow()->reviewSheet()) {
+        settleUntil([] { return true; });
+        ok = withSheet(&window, sheet).save(dir.filePath(QStringLiteral("analyzer-review-%1.png").arg(appearance)), "PNG") && ok;
+        sheet->cancelClicked();
+    } else {
+        ok = false;
+    }
+
+    screen->makeScanner = slowScanner;
+    screen->segmented()->setSelectedIndex(0);
+    screen->segmentChanged(0);
+    screen->startScan();
+    ok = settleUntil([screen] { return screen->progressLabel()->text() != QStringLiteral("Preparing"); }) && ok;
+    ok = save(&window, dir, QStringLiteral("rescan"), appearance) && ok;
+    screen->cancelClicked();
     return ok;
 }
 
@@ -74,21 +149,15 @@ bool writeAppearance(const AnalyzerNodePtr& tree, const QDir& dir, const QString
 
 bool writeAll(const QString& folder)
 {
-    AnalyzerNodePtr tree;
-    try {
-        const QByteArray root = qEnvironmentVariableIsSet("BRISKLET_SCREENSHOT_FOLDER")
-                                    ? qgetenv("BRISKLET_SCREENSHOT_FOLDER")
-                                    : QByteArray("/usr/share");
-        tree = scanTree(root.toStdString());
-    } catch (const std::exception&) {
-        return false;
-    }
+    const QString root = qEnvironmentVariableIsSet("BRISKLET_SCREENSHOT_FOLDER")
+                             ? qEnvironmentVariable("BRISKLET_SCREENSHOT_FOLDER")
+                             : QStringLiteral("/usr/share");
     const QDir dir(folder);
     const AppPreferences::Appearance found = AppPreferences::appliedAppearance();
     AppPreferences::applyAppearance(AppPreferences::Appearance::light);
-    bool ok = writeAppearance(tree, dir, QStringLiteral("light"));
+    bool ok = writeAppearance(root, dir, QStringLiteral("light"));
     AppPreferences::applyAppearance(AppPreferences::Appearance::dark);
-    ok = writeAppearance(tree, dir, QStringLiteral("dark")) && ok;
+    ok = writeAppearance(root, dir, QStringLiteral("dark")) && ok;
     AppPreferences::applyAppearance(found);
     return ok;
 }

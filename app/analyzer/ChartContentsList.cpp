@@ -1,17 +1,17 @@
 #include "ChartContentsList.h"
 
 #include "ChartText.h"
+#include "ElidedLabel.h"
+#include "shell/ScreenStyle.h"
 #include "FileBrowser.h"
 #include "shell/Palette.h"
 #include "platform/HostProfile.h"
 
 #include <QAbstractTableModel>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
-#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -35,12 +35,6 @@ QPixmap swatch(const QColor& color)
     painter.setBrush(color);
     painter.drawRoundedRect(QRectF(0, 0, side, side), 4, 4);
     return pixmap;
-}
-
-QFont sized(QFont font, int pixels)
-{
-    font.setPixelSize(pixels);
-    return font;
 }
 
 // Rows are selected whole; the per-cell focus frame would box only the name.
@@ -94,14 +88,14 @@ public:
                 return {};
             return swatchFor(colorProvider ? colorProvider(&node).value_or(Palette::otherColor()) : Palette::otherColor());
         case Qt::FontRole: {
-            QFont font = sized(QFont(), 12);
+            QFont font = ScreenStyle::font(12);
             font.setStrikeOut(name && node.isMissing());
             return font;
         }
         case Qt::ForegroundRole:
             if (node.isMissing())
-                return ChartText::tertiary(palette);
-            return name ? palette.color(QPalette::WindowText) : ChartText::secondary(palette);
+                return ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::tertiary);
+            return name ? palette.color(QPalette::WindowText) : ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::secondary);
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignVCenter | (name ? Qt::AlignLeft : Qt::AlignRight));
         case Qt::ToolTipRole:
@@ -126,17 +120,12 @@ private:
 
 ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model(new ContentsListModel(this))
 {
-    m_titleLabel = new QLabel(this);
-    m_titleLabel->setFont(sized(font(), 15));
-    m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_totalLabel = new QLabel(this);
-    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    m_totalLabel->setFont(sized(digits, 15));
-    m_totalLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    m_pathLabel = new QLabel(this);
-    m_pathLabel->setFont(sized(digits, 10));
-    m_pathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_titleLabel = new ElidedLabel(Qt::ElideRight, ScreenStyle::LabelLevel::primary, this);
+    m_titleLabel->setFont(ScreenStyle::font(15));
+    m_totalLabel = new ElidedLabel(Qt::ElideNone, ScreenStyle::LabelLevel::secondary, this);
+    m_totalLabel->setFont(ScreenStyle::monospacedFont(15));
+    m_pathLabel = new ElidedLabel(Qt::ElideRight, ScreenStyle::LabelLevel::tertiary, this);
+    m_pathLabel->setFont(ScreenStyle::monospacedFont(10));
 
     m_tableView = new QTableView(this);
     m_tableView->setModel(m_model);
@@ -208,7 +197,6 @@ void ChartContentsList::showFolder(const AnalyzerNodePtr& folder, const Analyzer
     m_isSyncing = false;
     m_clickedRow = -1;
     m_titleLabel->setText(folder ? ChartText::name(*folder) : QString());
-    m_titleLabel->setToolTip(folder ? ChartText::path(*folder) : QString());
     m_totalLabel->setText(folder ? ChartText::size(*folder) : QString());
     select(selected.get());
 }
@@ -255,7 +243,6 @@ void ChartContentsList::userSelectionChanged()
 void ChartContentsList::showPath(const AnalyzerTreeNode* node)
 {
     m_pathLabel->setText(node ? ChartText::path(*node) : QString());
-    m_pathLabel->setToolTip(m_pathLabel->text());
 }
 
 AnalyzerNodePtr ChartContentsList::clickedNode() const
@@ -289,10 +276,11 @@ QMenu* ChartContentsList::buildContextMenu(QWidget* parent)
             onReveal(node);
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Move to Trash"), this, [this, node] {
+    QAction* trash = menu->addAction(QStringLiteral("Move to Trash"), this, [this, node] {
         if (onTrash)
             onTrash(node);
     });
+    trash->setEnabled(!node->isMissing()); // a gone item has nothing left to move
     return menu;
 }
 

@@ -4,7 +4,8 @@
 // without reporting it; select() likewise. A selection the user makes is reported through onSelect with
 // the selected nodes; isSyncing keeps the list's own changes from being reported back. A double click or
 // Return on a folder asks to drill (onDrill); the context menu, rebuilt on each opening, offers
-// "Drill In", "Show in File Manager" and "Move to Trash" for the clicked row (or the selected one).
+// "Drill In", "Show in File Manager" and "Move to Trash" (not for an item gone from disk) for the clicked
+// row, or the selected one.
 // refreshMissing() marks rows whose item is gone from disk: struck through, with a tooltip.
 // Ctrl+C copies the selected rows as "name<TAB>size" lines.
 #pragma once
@@ -19,7 +20,7 @@
 #include <vector>
 
 class ContentsListModel;
-class QLabel;
+class ElidedLabel;
 class QMenu;
 class QTableView;
 
@@ -40,10 +41,10 @@ public:
     const std::vector<AnalyzerNodePtr>& items() const;
     bool isSyncing() const { return m_isSyncing; }
 
-    QLabel* titleLabel() const { return m_titleLabel; }
-    QLabel* totalLabel() const { return m_totalLabel; }
+    ElidedLabel* titleLabel() const { return m_titleLabel; }
+    ElidedLabel* totalLabel() const { return m_totalLabel; }
     QTableView* tableView() const { return m_tableView; }
-    QLabel* pathLabel() const { return m_pathLabel; }
+    ElidedLabel* pathLabel() const { return m_pathLabel; }
 
     std::function<void(const std::vector<AnalyzerNodePtr>&)> onSelect;
     std::function<void(const AnalyzerNodePtr&)> onDrill;
@@ -57,10 +58,10 @@ private:
 
     AnalyzerNodePtr m_folder;
     ContentsListModel* m_model = nullptr;
-    QLabel* m_titleLabel = nullptr;
-    QLabel* m_totalLabel = nullptr;
+    ElidedLabel* m_titleLabel = nullptr;
+    ElidedLabel* m_totalLabel = nullptr;
     QTableView* m_tableView = nullptr;
-    QLabel* m_pathLabel = nullptr;
+    ElidedLabel* m_pathLabel = nullptr;
     int m_clickedRow = -1;
     bool m_isSyncing = false;
 };

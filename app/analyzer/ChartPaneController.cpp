@@ -2,47 +2,19 @@
 
 #include "ChartContentsList.h"
 #include "ChartText.h"
+#include "ElidedLabel.h"
 #include "FileBrowser.h"
+#include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 
+#include <QEvent>
 #include <QFile>
-#include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QPainter>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-// One line of text cut in the middle to fit, so both ends of a long path stay readable.
-class ElidedLabel : public QWidget {
-public:
-    explicit ElidedLabel(QWidget* parent) : QWidget(parent)
-    {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    }
-    void setText(const QString& text)
-    {
-        m_text = text;
-        setToolTip(text);
-        setAccessibleName(text);
-        update();
-    }
-    const QString& text() const { return m_text; }
-    QSize sizeHint() const override { return {100, fontMetrics().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setPen(ChartText::secondary(palette()));
-        painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, fontMetrics().elidedText(m_text, Qt::ElideMiddle, width()));
-    }
-
-private:
-    QString m_text;
-};
-
-AnalyzerTrashItem trashItem(const AnalyzerTreeNode& node)
+TrashCandidate trashCandidate(const AnalyzerTreeNode& node)
 {
     return {ChartText::path(node), countedSize(node), node.entry().isDirectory};
 }
@@ -65,18 +37,16 @@ ChartPaneController::ChartPaneController(QWidget* chart, QWidget* parent) : QWid
     m_upButton->setEnabled(false);
     connect(m_upButton, &QToolButton::clicked, this, [this] { upClicked(); });
 
-    m_breadcrumb = new ElidedLabel(this);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(11);
-    m_breadcrumb->setFont(mono);
+    m_breadcrumb = new ElidedLabel(Qt::ElideMiddle, ScreenStyle::LabelLevel::secondary, this);
+    m_breadcrumb->setFont(ScreenStyle::monospacedFont(11));
 
     m_contentsList = new ChartContentsList(this);
     m_contentsList->setFixedWidth(300);
     m_contentsList->onDrill = [this](const AnalyzerNodePtr& node) { drill(node); };
     m_contentsList->onReveal = [](const AnalyzerNodePtr& node) { FileBrowser::reveal(ChartText::path(*node)); };
     m_contentsList->onTrash = [this](const AnalyzerNodePtr& node) {
-        if (onTrashRequest && !node->isAggregated())
-            onTrashRequest({trashItem(*node)});
+        if (onTrashRequest && !node->isAggregated() && !node->isMissing())
+            onTrashRequest({trashCandidate(*node)});
     };
     m_contentsList->colorProvider = [this](const AnalyzerTreeNode* node) { return chartColor(node); };
 
@@ -163,20 +133,27 @@ void ChartPaneController::removePaths(const PathSet& paths)
     showFolder(m_currentRoot ? m_currentRoot : m_rootNode);
 }
 
-std::vector<AnalyzerTrashItem> ChartPaneController::selectedTrashItems() const
+QList<TrashCandidate> ChartPaneController::selectedTrashItems() const
 {
     std::vector<AnalyzerNodePtr> nodes = m_contentsList->selectedNodes();
     if (nodes.empty())
         if (AnalyzerNodePtr selected = chartSelection())
             nodes.push_back(std::move(selected));
-    std::vector<AnalyzerTrashItem> items;
+    QList<TrashCandidate> items;
     for (const AnalyzerNodePtr& node : nodes)
         if (!node->isMissing() && !node->isAggregated())
-            items.push_back(trashItem(*node));
+            items.push_back(trashCandidate(*node));
     return items;
 }
 
 bool ChartPaneController::refreshMissing() { return m_contentsList->refreshMissing(); }
+
+void ChartPaneController::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) // the symbol is tinted for the appearance
+        m_upButton->setIcon(SymbolIcons::icon(QStringLiteral("arrow.turn.left.up"), palette()));
+}
 
 void ChartPaneController::reportSelection(int count)
 {

@@ -7,10 +7,15 @@
 // list's context menu (onTrashRequest); selectedTrashItems() lists the selection for the screen's trash
 // button, leaving out items gone from disk and the charts' aggregated "Other" items (they name nothing on
 // disk). removePaths() drops trashed items and returns to the root when the shown folder went with them.
+//
+// The panes and the outline share one tree: after a move to the Trash the screen calls removePaths() on
+// every pane in the same turn of the event loop (the first call changes the tree, the others only reload).
 #pragma once
 
 #include "AnalyzerTreeNode.h"
+#include "deletion/DeletionItems.h"
 
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <QWidget>
@@ -23,15 +28,8 @@ class ChartContentsList;
 class ElidedLabel;
 class QToolButton;
 
-// An item the screen's trash flow reviews: path, size (at least 0) and whether it is a folder.
-struct AnalyzerTrashItem {
-    QString path;
-    qint64 sizeBytes = 0;
-    bool isDirectory = false;
-    bool operator==(const AnalyzerTrashItem&) const = default;
-};
-
-AnalyzerTrashItem trashItem(const AnalyzerTreeNode& node);
+// What the trash flow reviews for node: its path, size (at least 0) and whether it is a folder.
+TrashCandidate trashCandidate(const AnalyzerTreeNode& node);
 // Paths as the trash flow reports them, as the tree spells them.
 PathSet pathSet(const QSet<QString>& paths);
 
@@ -41,7 +39,7 @@ public:
     void present(const AnalyzerNodePtr& node);
     void removePaths(const PathSet& paths);
     void removePaths(const QSet<QString>& paths) { removePaths(pathSet(paths)); }
-    std::vector<AnalyzerTrashItem> selectedTrashItems() const;
+    QList<TrashCandidate> selectedTrashItems() const;
     void drill(const AnalyzerNodePtr& node);
     void upClicked();
     void syncNavigation();
@@ -55,7 +53,7 @@ public:
     QString breadcrumb() const;
 
     std::function<void(int)> onSelectionChange;
-    std::function<void(const std::vector<AnalyzerTrashItem>&)> onTrashRequest;
+    std::function<void(const QList<TrashCandidate>&)> onTrashRequest;
 
 protected:
     ChartPaneController(QWidget* chart, QWidget* parent);
@@ -65,6 +63,7 @@ protected:
     virtual std::optional<QColor> chartColor(const AnalyzerTreeNode* node) const = 0;
     QWidget* chart() const { return m_chart; }
     void reportSelection(int count);
+    void changeEvent(QEvent* event) override;
     // Selected nodes count as items to trash unless they are aggregated.
     static int trashableCount(const std::vector<AnalyzerNodePtr>& nodes);
 

@@ -11,20 +11,6 @@ QString tooltip(const AnalyzerTreeNode& node) { return name(node) + QStringLiter
 QString missingTooltip() { return QStringLiteral("No longer on disk. Rescan to update sizes."); }
 QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
 
-QColor secondary(const QPalette& palette)
-{
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.62f);
-    return color;
-}
-
-QColor tertiary(const QPalette& palette)
-{
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.38f);
-    return color;
-}
-
 } // namespace ChartText
 
 #include <sys/stat.h>

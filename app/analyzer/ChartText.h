@@ -20,9 +20,6 @@ QString tooltip(const AnalyzerTreeNode& node);
 QString missingTooltip();
 // The accent that marks a selected chart element.
 QColor accent(const QPalette& palette);
-// Secondary and tertiary text: the window text at reduced opacity, so they follow the appearance.
-QColor secondary(const QPalette& palette);
-QColor tertiary(const QPalette& palette);
 
 } // namespace ChartText
 

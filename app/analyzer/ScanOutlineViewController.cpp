@@ -1,6 +1,7 @@
 #include "ScanOutlineViewController.h"
 
 #include "ChartText.h"
+#include "shell/ScreenStyle.h"
 #include "FileBrowser.h"
 #include "shell/SymbolIcons.h"
 
@@ -52,8 +53,8 @@ public:
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette& palette = option.palette;
         const QColor text = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
-        const QColor secondary = selected ? text : ChartText::secondary(palette);
-        const QColor tertiary = selected ? text : ChartText::tertiary(palette);
+        const QColor secondary = selected ? text : ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::secondary);
+        const QColor tertiary = selected ? text : ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::tertiary);
 
         QRect area = option.rect.adjusted(4, 0, -4, 0);
         const qreal ratio = painter->device()->devicePixelRatioF();
@@ -62,11 +63,9 @@ public:
         area.setLeft(area.left() + 12 + 6);
 
         const auto [name, detail] = model->rowText(*node);
-        QFont nameFont = option.font;
-        nameFont.setPixelSize(12);
+        QFont nameFont = ScreenStyle::font(12);
         nameFont.setStrikeOut(node->isMissing());
-        QFont detailFont = option.font;
-        detailFont.setPixelSize(11);
+        const QFont detailFont = ScreenStyle::font(11);
         const QFontMetrics detailMetrics(detailFont);
         const int detailWidth = detailMetrics.horizontalAdvance(detail);
         const QFontMetrics nameMetrics(nameFont);
@@ -261,17 +260,17 @@ void ScanOutlineViewController::refreshMissing()
     }
 }
 
-std::vector<AnalyzerTrashItem> ScanOutlineViewController::selectedTrashItems() const
+QList<TrashCandidate> ScanOutlineViewController::selectedTrashItems() const
 {
     QModelIndexList rows = m_outlineView->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(), [this](const QModelIndex& a, const QModelIndex& b) {
         return m_outlineView->visualRect(a).top() < m_outlineView->visualRect(b).top();
     });
-    std::vector<AnalyzerTrashItem> items;
+    QList<TrashCandidate> items;
     for (const QModelIndex& row : rows) {
         const AnalyzerTreeNode* item = m_model->node(row);
         if (item && item != m_model->root().get() && !item->isMissing())
-            items.push_back(trashItem(*item));
+            items.push_back(trashCandidate(*item));
     }
     return items;
 }

@@ -60,7 +60,7 @@ public:
     void removePaths(const PathSet& paths);
     void removePaths(const QSet<QString>& paths) { removePaths(pathSet(paths)); }
     void refreshMissing();
-    std::vector<AnalyzerTrashItem> selectedTrashItems() const;
+    QList<TrashCandidate> selectedTrashItems() const;
     std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const { return m_model->rowText(node); }
 
     const AnalyzerNodePtr& root() const { return m_model->root(); }

@@ -1,6 +1,7 @@
 #include "SunburstView.h"
 
 #include "ChartText.h"
+#include "shell/ScreenStyle.h"
 #include "shell/Palette.h"
 
 #include <QHelpEvent>
@@ -292,9 +293,7 @@ void SunburstView::paintEvent(QPaintEvent*)
     }
     if (!m_displayRoot)
         return;
-    QFont nameFont = font();
-    nameFont.setPixelSize(14);
-    nameFont.setWeight(QFont::DemiBold);
+    const QFont nameFont = ScreenStyle::font(14, QFont::DemiBold);
     const QFontMetricsF nameMetrics(nameFont);
     bool fits = false;
     const QString name = centreName(m_rootName, nameMetrics, g.hole, &fits);
@@ -302,11 +301,10 @@ void SunburstView::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(QPalette::WindowText));
     const double nameBaseline = g.centre.y() - (fits ? 4 : 2);
     painter.drawText(QPointF(g.centre.x() - nameMetrics.horizontalAdvance(name) / 2, nameBaseline), name);
-    QFont sizeFont = font();
-    sizeFont.setPixelSize(11);
+    const QFont sizeFont = ScreenStyle::monospacedFont(11);
     const QFontMetricsF sizeMetrics(sizeFont);
     painter.setFont(sizeFont);
-    painter.setPen(ChartText::secondary(palette()));
+    painter.setPen(ScreenStyle::labelColor(palette(), ScreenStyle::LabelLevel::secondary));
     painter.drawText(QPointF(g.centre.x() - sizeMetrics.horizontalAdvance(m_rootSizeText) / 2, g.centre.y() + 16),
                      m_rootSizeText);
     if (hasFocus() && !m_selected) {

@@ -1,6 +1,7 @@
 #include "TreemapView.h"
 
 #include "ChartText.h"
+#include "shell/ScreenStyle.h"
 #include "shell/Palette.h"
 
 #include <QHelpEvent>
@@ -24,29 +25,20 @@ double worst(double sum, double max, double min, double s)
     return std::max(s2 * max / sum2, sum2 / (s2 * min));
 }
 
+// A row fills a column at the left of the rectangle when it is wider than high, else a strip at the top.
 void placeRow(const std::vector<TreemapView::Block>& row, double sum, double x, double y, double w, double h,
               std::vector<TreemapView::Block>& result)
 {
     if (sum <= 0)
         return;
-    if (w >= h) {
-        const double columnWidth = sum / h;
-        double top = y;
-        for (TreemapView::Block block : row) {
-            const double height = block.fraction / columnWidth;
-            block.unit = QRectF(x, top, columnWidth, height);
-            top += height;
-            result.push_back(std::move(block));
-        }
-    } else {
-        const double stripHeight = sum / w;
-        double left = x;
-        for (TreemapView::Block block : row) {
-            const double width = block.fraction / stripHeight;
-            block.unit = QRectF(left, y, width, stripHeight);
-            left += width;
-            result.push_back(std::move(block));
-        }
+    const bool column = w >= h;
+    const double thickness = column ? sum / h : sum / w;
+    double offset = column ? y : x;
+    for (TreemapView::Block block : row) {
+        const double length = block.fraction / thickness;
+        block.unit = column ? QRectF(x, offset, thickness, length) : QRectF(offset, y, length, thickness);
+        offset += length;
+        result.push_back(std::move(block));
     }
 }
 
@@ -321,8 +313,7 @@ void TreemapView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QFont font = this->font();
-    font.setPixelSize(11);
+    const QFont font = ScreenStyle::font(11);
     painter.setFont(font);
     const QFontMetrics metrics(font);
     auto paintCell = [&](const TreemapCellView& cell, int border, const QColor& borderColor) {

@@ -2,6 +2,8 @@
 
 #include "analyzer/FileBrowser.h"
 #include "deletion/DeletionItems.h"
+#include "platform/HostProfile.h"
+#include "shell/SearchText.h"
 
 #include <QCollator>
 
@@ -18,20 +20,6 @@ QString pathOf(const brisklet::ApplicationEntry& application)
     return text(application.path);
 }
 
-QString trimSpacesAndTabs(const QString& value)
-{
-    qsizetype first = 0;
-    qsizetype last = value.size();
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (first < last && blank(value.at(first)))
-        ++first;
-    while (last > first && blank(value.at(last - 1)))
-        --last;
-    return value.mid(first, last - first);
-}
-
-// The prefix of an operating-system application's detail line.
-const QString systemAppPrefix = QStringLiteral("System app · ");
 } // namespace
 
 ApplicationListModel::ApplicationListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -92,7 +80,7 @@ void ApplicationListModel::sortBySize()
 
 void ApplicationListModel::setSearchText(const QString& text)
 {
-    m_searchText = trimSpacesAndTabs(text);
+    m_searchText = SearchText::trimmed(text);
     applyFilter();
 }
 
@@ -183,7 +171,7 @@ QString ApplicationListModel::detailLine(const brisklet::ApplicationEntry& appli
 {
     QString detail = application.bundleID ? text(*application.bundleID) : pathOf(application);
     if (application.isProtected)
-        detail.prepend(systemAppPrefix);
+        detail.prepend(QString::fromStdString(brisklet::hostProfile().systemAppDetailPrefix));
     if (isRunning(application))
         detail.prepend(QStringLiteral("Running · "));
     return detail;
@@ -209,6 +197,7 @@ QVariant ApplicationListModel::data(const QModelIndex& index, int role) const
     case ProtectedRole: return application.isProtected;
     case MeasuredRole: return measured;
     case PathRole: return path;
+    case IconRole: return application.icon ? text(*application.icon) : QString();
     case Qt::CheckStateRole: return m_checkedPaths.contains(path) ? Qt::Checked : Qt::Unchecked;
     case Qt::ToolTipRole: return measured ? path : QStringLiteral("Measuring size");
     case Qt::AccessibleTextRole:

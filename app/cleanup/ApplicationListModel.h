@@ -21,7 +21,8 @@
 class ApplicationListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { DetailRole = Qt::UserRole + 1, SizeTextRole, ProtectedRole, MeasuredRole, PathRole };
+    // IconRole: the theme icon name or icon file the application names, empty when it names none.
+    enum Role { DetailRole = Qt::UserRole + 1, SizeTextRole, ProtectedRole, MeasuredRole, PathRole, IconRole };
 
     explicit ApplicationListModel(QObject* parent = nullptr);
 

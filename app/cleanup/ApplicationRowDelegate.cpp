@@ -7,6 +7,7 @@
 #include "shell/SymbolIcons.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPainter>
 
 using CleanupWidgets::drawLine;
@@ -34,6 +35,19 @@ QPixmap tile(const QString& name, qreal ratio)
     return pixmap;
 }
 } // namespace
+
+QIcon ApplicationRowDelegate::iconFor(const QString& icon) const
+{
+    if (icon.isEmpty())
+        return {};
+    const auto found = m_icons.constFind(icon);
+    if (found != m_icons.constEnd())
+        return *found;
+    const QFileInfo file(icon);
+    const QIcon resolved = !file.isAbsolute() ? QIcon::fromTheme(icon) : file.isFile() ? QIcon(icon) : QIcon();
+    m_icons.insert(icon, resolved);
+    return resolved;
+}
 
 void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -65,7 +79,10 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
 
     int x = check.right() + gap;
     const QRect iconRect(x, option.rect.center().y() - iconSide / 2, iconSide, iconSide);
-    painter->drawPixmap(iconRect, tile(index.data().toString(), ratio));
+    if (const QIcon icon = iconFor(index.data(ApplicationListModel::IconRole).toString()); !icon.isNull())
+        icon.paint(painter, iconRect);
+    else
+        painter->drawPixmap(iconRect, tile(index.data().toString(), ratio));
     x += iconSide + gap;
 
     // Trailing edge: the size or the spinner, then the lock to its left.

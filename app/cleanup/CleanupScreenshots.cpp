@@ -61,6 +61,8 @@ void buildHome(const QString& home)
     write(home + "/.npm/_cacache/index-v5/index", mb / 2);
     write(home + "/.cache/pip/http-v2/wheels.bin", 3 * mb);
     write(home + "/.gradle/caches/modules-2/files-2.1/kotlin.jar", 7 * mb);
+    write(home + "/.cargo/registry/cache/index.crates.io/serde-1.0.crate", 4 * mb);
+    write(home + "/.cache/thumbnails/large/3f2a.png", 2 * mb);
     write(home + "/Library/Logs/DiagnosticReports/crash.log", mb);
     write(home + "/Library/Logs/Brisklet/audit.log", mb / 4);
 
@@ -78,7 +80,7 @@ void buildHome(const QString& home)
               plist({{"CFBundleName", name}, {"CFBundleIdentifier", id}, {"CFBundleShortVersionString", version}}));
         write(bundle + "MacOS/" + name, bytes);
     }
-    write(home + "/Library/Caches/org.inkscape.Inkscape/fonts.cache", mb);
+    write(home + "/.cache/org.inkscape.Inkscape/fonts.cache", mb);
 }
 
 bool waitUntil(const std::function<bool()>& done)

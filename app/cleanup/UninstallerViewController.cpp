@@ -23,38 +23,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <map>
 
 namespace {
 constexpr int sizingSlots = 3;
-
-// Identifiers of the listed applications one of whose files is a running process's executable.
-std::set<std::string> runningIdentifiers(const std::vector<brisklet::ApplicationEntry>& applications)
-{
-    std::set<std::string> running;
-    DIR* processes = ::opendir("/proc");
-    if (!processes)
-        return running;
-    while (const dirent* entry = ::readdir(processes)) {
-        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
-            continue;
-        char target[4096];
-        const std::string link = std::string("/proc/") + entry->d_name + "/exe";
-        const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
-        if (length <= 0)
-            continue;
-        const std::string executable(target, static_cast<std::size_t>(length));
-        for (const brisklet::ApplicationEntry& application : applications) {
-            if (application.bundleID && (executable == application.path || executable.starts_with(application.path + "/")))
-                running.insert(*application.bundleID);
-        }
-    }
-    ::closedir(processes);
-    return running;
-}
 
 QStringList namesOf(const std::vector<brisklet::ApplicationEntry>& applications)
 {
@@ -68,7 +40,8 @@ QStringList namesOf(const std::vector<brisklet::ApplicationEntry>& applications)
 UninstallerViewController::Sources UninstallerViewController::userSources()
 {
     return {QString::fromStdString(brisklet::platform::homeDirectory()),
-            [](const std::string& home) { return brisklet::AppCatalog::scanRoots(home); }, runningIdentifiers};
+            [](const std::string& home) { return brisklet::AppCatalog::scanRoots(home); },
+            brisklet::AppCatalog::runningBundleIDs};
 }
 
 UninstallerViewController::UninstallerViewController(QWidget* parent) : UninstallerViewController(userSources(), parent)
@@ -244,6 +217,7 @@ void UninstallerViewController::finishListing(Listing listing)
     m_isWorking = false;
     m_rescan->setEnabled(true);
     uncover();
+    m_delegate->clearIconCache();
     m_model->setApplications(std::move(listing.applications), listing.running);
     startSizing(m_model->allApps());
 }

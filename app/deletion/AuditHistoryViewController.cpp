@@ -1,15 +1,20 @@
 #include "AuditHistoryViewController.h"
 
 #include "DeletionItems.h"
-#include "DeletionStyle.h"
+#include "DestructiveButton.h"
+#include "SheetParts.h"
+#include "shell/ScreenStyle.h"
 
 #include <QAbstractTableModel>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -75,13 +80,12 @@ public:
                 return QLocale().toString(toDateTime(entry.timestamp), QLocale::LongFormat);
             return AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime());
         case Qt::FontRole:
-            return column == QLatin1String("size") ? DeletionStyle::digitsFont(m_sheet->font(), 11)
-                                                   : DeletionStyle::font(m_sheet->font(), 11);
+            return ScreenStyle::font(11);
         case Qt::ForegroundRole:
             if (column == QLatin1String("path") || (column == QLatin1String("result") && entry.result == "ok"))
-                return DeletionStyle::secondaryText(m_sheet->palette());
+                return ScreenStyle::labelColor(m_sheet->palette(), ScreenStyle::LabelLevel::secondary);
             if (column == QLatin1String("result"))
-                return DeletionStyle::destructiveText();
+                return DestructiveButton::destructiveColor();
             return {};
         case Qt::TextAlignmentRole:
             if (column == QLatin1String("size"))
@@ -100,41 +104,20 @@ private:
 AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet::AuditLog> audit, QWidget* parent)
     : QDialog(parent ? parent->window() : nullptr)
 {
-    setWindowTitle(QStringLiteral("Recent Activity"));
-    setWindowModality(Qt::WindowModal);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFixedWidth(680);
-
-    auto* title = new QLabel(QStringLiteral("Recent Activity"), this);
-    title->setFont(DeletionStyle::font(font(), 15, QFont::DemiBold));
+    QLabel* title = SheetParts::frameSheet(this, QStringLiteral("Recent Activity"));
 
     m_model = new AuditHistoryModel(this);
-    m_tableView = new QTableView(this);
-    m_tableView->setModel(m_model);
-    m_tableView->setAccessibleName(QStringLiteral("Recent activity"));
-    m_tableView->setAlternatingRowColors(true);
-    m_tableView->setShowGrid(false);
-    m_tableView->setWordWrap(false);
-    m_tableView->setTextElideMode(Qt::ElideMiddle);
-    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Recent activity"), 22);
     m_tableView->setFrameShape(QFrame::StyledPanel);
-    m_tableView->verticalHeader()->hide();
-    m_tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_tableView->verticalHeader()->setDefaultSectionSize(22);
     m_tableView->setMinimumHeight(240);
     QHeaderView* header = m_tableView->horizontalHeader();
-    header->setHighlightSections(false);
     for (std::size_t i = 0; i < columns.size(); ++i)
         header->resizeSection(static_cast<int>(i), columns[i].width);
     header->setSectionResizeMode(3, QHeaderView::Stretch);
-    DeletionStyle::enableRowCopy(m_tableView);
 
     m_emptyLabel = new QLabel(QStringLiteral("Loading…"), this);
     m_emptyLabel->setAlignment(Qt::AlignCenter);
-    QPalette secondary = m_emptyLabel->palette();
-    secondary.setColor(QPalette::WindowText, DeletionStyle::secondaryText(palette()));
-    m_emptyLabel->setPalette(secondary);
+    m_tints.add(m_emptyLabel, ScreenStyle::LabelLevel::secondary);
 
     m_stack = new QStackedWidget(this);
     m_stack->setMinimumHeight(240);
@@ -154,6 +137,14 @@ AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet:
     layout->addWidget(title);
     layout->addWidget(m_stack, 1);
     layout->addLayout(buttons);
+
+    // "5 min. ago" grows older while the sheet is open.
+    auto* tick = new QTimer(this);
+    connect(tick, &QTimer::timeout, this, [this] {
+        if (m_model->rowCount() > 0)
+            emit m_model->dataChanged(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1, 0), {Qt::DisplayRole});
+    });
+    tick->start(30'000);
 
     // Waiting for the log's writer and reading a file that only grows are worker jobs.
     std::shared_ptr<brisklet::AuditLog> log = audit ? std::move(audit) : brisklet::AuditLog::shared();
@@ -185,7 +176,7 @@ void AuditHistoryViewController::show(std::vector<brisklet::AuditLog::Entry> ent
         m_doneButton->setFocus();
     } else {
         m_stack->setCurrentWidget(m_tableView);
-        m_tableView->setCurrentIndex(m_model->index(0, 0));
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
         m_tableView->setFocus();
     }
 }
@@ -229,4 +220,11 @@ QString AuditHistoryViewController::relativeWhen(const QDateTime& when, const QD
         }
     }
     return QStringLiteral("now");
+}
+
+void AuditHistoryViewController::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_tints.apply();
 }

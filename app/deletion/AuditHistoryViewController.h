@@ -9,6 +9,8 @@
 //  - "Done", Return and Escape close it; the sheet is window-modal and deletes itself when closed.
 #pragma once
 
+#include "shell/ScreenStyle.h"
+
 #include "shell/BackgroundRunner.h"
 #include "safety/AuditLog.h"
 
@@ -44,6 +46,9 @@ public:
     // "5 min. ago": the time from when to now in abbreviated units.
     static QString relativeWhen(const QDateTime& when, const QDateTime& now);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void show(std::vector<brisklet::AuditLog::Entry> entries);
 
@@ -53,5 +58,6 @@ private:
     QStackedWidget* m_stack = nullptr;
     QPushButton* m_doneButton = nullptr;
     bool m_loaded = false;
+    ScreenStyle::LabelTints m_tints;
     BackgroundRunner m_runner{this};
 };

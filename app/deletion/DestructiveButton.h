@@ -19,9 +19,13 @@ public:
     void applyStyle();
     // The red used for the enabled look.
     static QColor destructiveColor();
+    // Room for the title in its medium weight, with the pill's padding.
+    QSize sizeHint() const override;
 
 protected:
     void changeEvent(QEvent* event) override;
+    // Enabled, a solid red pill: the style's bevel would wash the red out into pink.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool m_styling = false; // a restyle in progress: the palette and font changes it makes don't recurse

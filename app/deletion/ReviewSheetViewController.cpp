@@ -1,13 +1,20 @@
 #include "ReviewSheetViewController.h"
 
-#include "DeletionStyle.h"
+#include "SheetParts.h"
+#include "shell/ScreenStyle.h"
 #include "DestructiveButton.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -71,16 +78,15 @@ public:
                 return icon(index.row(), item);
             return {};
         case Qt::FontRole: {
-            const QFont base = m_sheet->font();
             if (index.column() == Column::name)
-                return DeletionStyle::font(base, 12, QFont::Medium);
+                return ScreenStyle::font(12, QFont::Medium);
             if (index.column() == Column::size)
-                return DeletionStyle::digitsFont(base, 11);
-            return DeletionStyle::font(base, 12);
+                return ScreenStyle::font(11);
+            return ScreenStyle::font(12);
         }
         case Qt::ForegroundRole:
             if (index.column() == Column::where)
-                return DeletionStyle::secondaryText(m_sheet->palette());
+                return ScreenStyle::labelColor(m_sheet->palette(), ScreenStyle::LabelLevel::secondary);
             return {};
         case Qt::TextAlignmentRole:
             if (index.column() == Column::size)
@@ -126,6 +132,33 @@ private:
     mutable std::vector<QIcon> m_icons;
 };
 
+namespace {
+// Draws an outline around the check box in a dark appearance, where the style's own outline is nearly
+// the colour of the rows and an unticked box would not show at all.
+class CheckOutlineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!ScreenStyle::isDark(option.palette) || !(index.flags() & Qt::ItemIsUserCheckable))
+            return;
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, view);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(ScreenStyle::labelColor(option.palette, ScreenStyle::LabelLevel::tertiary), 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+        painter->restore();
+    }
+};
+} // namespace
+
 ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>& items, ConfirmAction onConfirm,
                                                      CancelAction onCancel, QWidget* parent)
     : QDialog(parent ? parent->window() : nullptr), m_onConfirm(std::move(onConfirm)), m_onCancel(std::move(onCancel))
@@ -136,49 +169,29 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     std::stable_sort(m_items.begin(), m_items.end(),
                      [](const Item& a, const Item& b) { return a.sizeBytes > b.sizeBytes; });
 
-    setWindowTitle(QStringLiteral("Move to Trash"));
-    setWindowModality(Qt::WindowModal);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFixedWidth(680);
-
-    auto* title = new QLabel(QStringLiteral("Move to Trash"), this);
-    title->setFont(DeletionStyle::font(font(), 15, QFont::DemiBold));
+    QLabel* title = SheetParts::frameSheet(this, QStringLiteral("Move to Trash"));
 
     m_subtitleLabel = new QLabel(this);
-    m_subtitleLabel->setFont(DeletionStyle::font(font(), 12));
-    QPalette secondary = m_subtitleLabel->palette();
-    secondary.setColor(QPalette::WindowText, DeletionStyle::secondaryText(palette()));
-    m_subtitleLabel->setPalette(secondary);
+    m_subtitleLabel->setFont(ScreenStyle::font(12));
+    m_tints.add(m_subtitleLabel, ScreenStyle::LabelLevel::secondary);
 
     m_model = new ReviewItemsModel(this);
-    m_tableView = new QTableView(this);
-    m_tableView->setModel(m_model);
-    m_tableView->setAccessibleName(QStringLiteral("Items to move to the Trash"));
-    m_tableView->setAlternatingRowColors(true);
-    m_tableView->setShowGrid(false);
-    m_tableView->setWordWrap(false);
-    m_tableView->setTextElideMode(Qt::ElideMiddle);
-    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Items to move to the Trash"), 26);
+    m_tableView->setItemDelegate(new CheckOutlineDelegate(m_tableView));
     m_tableView->setIconSize(QSize(18, 18));
-    m_tableView->verticalHeader()->hide();
-    m_tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_tableView->verticalHeader()->setDefaultSectionSize(26);
     m_tableView->setMinimumHeight(240);
     QHeaderView* header = m_tableView->horizontalHeader();
-    header->setHighlightSections(false);
     header->setSectionResizeMode(ReviewItemsModel::name, QHeaderView::Stretch);
     header->setSectionResizeMode(ReviewItemsModel::size, QHeaderView::Interactive);
     header->setSectionResizeMode(ReviewItemsModel::where, QHeaderView::Stretch);
     header->resizeSection(ReviewItemsModel::size, 100);
-    DeletionStyle::enableRowCopy(m_tableView);
     m_tableView->installEventFilter(this);
     if (!m_items.empty())
-        m_tableView->setCurrentIndex(m_model->index(0, ReviewItemsModel::name));
+        m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, ReviewItemsModel::name), QItemSelectionModel::NoUpdate);
 
     m_summaryLabel = new QLabel(QStringLiteral("Items go to the Trash — nothing is deleted permanently."), this);
-    m_summaryLabel->setFont(DeletionStyle::font(font(), 11));
-    m_summaryLabel->setPalette(secondary);
+    m_summaryLabel->setFont(ScreenStyle::font(11));
+    m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
 
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancelButton->setAutoDefault(false);
@@ -300,4 +313,11 @@ bool ReviewSheetViewController::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ReviewSheetViewController::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_tints.apply();
 }

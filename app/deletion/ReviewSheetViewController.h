@@ -11,6 +11,8 @@
 //  - The sheet is window-modal over its parent's window and deletes itself when closed.
 #pragma once
 
+#include "shell/ScreenStyle.h"
+
 #include "DeletionItems.h"
 
 #include <QDialog>
@@ -56,6 +58,7 @@ public slots:
     void reject() override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -66,6 +69,7 @@ private:
     ConfirmAction m_onConfirm;
     CancelAction m_onCancel;
     bool m_finished = false;
+    ScreenStyle::LabelTints m_tints;
     ReviewItemsModel* m_model = nullptr;
     QTableView* m_tableView = nullptr;
     QLabel* m_subtitleLabel = nullptr;

@@ -263,7 +263,8 @@ void TrashFlowController::freeSpace()
                                     QMessageBox::NoButton, m_host->window());
     warning->setInformativeText(QStringLiteral("Only the items Brisklet just moved to the Trash are deleted; the rest "
                                                "of your Trash is untouched. This can't be undone."));
-    QPushButton* deleteButton = warning->addButton(QStringLiteral("Delete Permanently"), QMessageBox::DestructiveRole);
+    auto* deleteButton = new DestructiveButton(QStringLiteral("Delete Permanently"));
+    warning->addButton(deleteButton, QMessageBox::DestructiveRole);
     QPushButton* cancelButton = warning->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     warning->setDefaultButton(deleteButton);
     warning->setEscapeButton(cancelButton);

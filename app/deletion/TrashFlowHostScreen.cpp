@@ -1,7 +1,8 @@
 #include "TrashFlowHostScreen.h"
 
 #include "AuditHistoryViewController.h"
-#include "DeletionStyle.h"
+#include "SheetParts.h"
+#include "shell/ScreenStyle.h"
 #include "TrashFlowController.h"
 
 #include <QAbstractTableModel>
@@ -11,6 +12,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -70,18 +72,9 @@ TrashFlowHostScreen::TrashFlowHostScreen(std::shared_ptr<brisklet::AuditLog> aud
     : QWidget(parent), m_audit(std::move(audit))
 {
     m_model = new CandidateListModel(this);
-    m_tableView = new QTableView(this);
-    m_tableView->setModel(m_model);
-    m_tableView->setAccessibleName(QStringLiteral("Items"));
-    m_tableView->setAlternatingRowColors(true);
-    m_tableView->setShowGrid(false);
-    m_tableView->setTextElideMode(Qt::ElideMiddle);
-    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tableView->verticalHeader()->hide();
+    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Items"));
     m_tableView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_tableView->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-    DeletionStyle::enableRowCopy(m_tableView);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setAccessibleName(QStringLiteral("Status"));
@@ -94,6 +87,9 @@ TrashFlowHostScreen::TrashFlowHostScreen(std::shared_ptr<brisklet::AuditLog> aud
     m_undoButton->hide();
     m_trashButton = new QPushButton(QStringLiteral("Move to Trash…"), this);
     connect(m_trashButton, &QPushButton::clicked, this, &TrashFlowHostScreen::trashSelection);
+    // Delete in the list asks for the same review as the button.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, m_tableView, this, &TrashFlowHostScreen::trashSelection);
+    deleteKey->setContext(Qt::WidgetShortcut);
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_historyButton);

@@ -1,10 +1,8 @@
 #include "BackgroundRunner.h"
 
-#include <QCoreApplication>
 #include <QThreadPool>
 
-namespace {
-QThreadPool* backgroundPool()
+QThreadPool* BackgroundRunner::pool()
 {
     // Screens block in their work (samples, child processes, scans), so the pool is wider than the
     // processor count; idle threads expire.
@@ -16,7 +14,6 @@ QThreadPool* backgroundPool()
     }
     return pool;
 }
-} // namespace
 
 void BackgroundRunner::stopAll()
 {
@@ -26,18 +23,5 @@ void BackgroundRunner::stopAll()
 
 void BackgroundRunner::start(std::function<void()> job)
 {
-    backgroundPool()->start(std::move(job));
-}
-
-void BackgroundRunner::deliver(QPointer<QObject> owner, std::stop_source stop, std::function<void()> answer)
-{
-    // The application object outlives the pool's workers, so it is a safe target from any thread; the
-    // owner is checked only on the GUI thread, where it can be destroyed.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [owner = std::move(owner), stop = std::move(stop), answer = std::move(answer)] {
-            if (owner && !stop.stop_requested())
-                answer();
-        },
-        Qt::QueuedConnection);
+    pool()->start(std::move(job));
 }

@@ -5,6 +5,7 @@
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -17,9 +18,11 @@ MainWindowController::MainWindowController(UpdateController& updateController, Q
     m_window->setWindowTitle(QStringLiteral("Brisklet"));
     m_window->setWindowIcon(SymbolIcons::applicationIcon());
     m_window->setMinimumSize(minimumWidth, minimumHeight);
-    m_window->resize(defaultWidth, defaultHeight);
     if (menuBar)
         m_window->setMenuBar(menuBar);
+    // The sizes are the content's; the menu bar comes on top of them.
+    const int menuHeight = menuBar ? menuBar->sizeHint().height() : 0;
+    m_window->resize(defaultWidth, defaultHeight + menuHeight);
 
     m_container = new SectionContainerViewController;
     m_sidebar = new SidebarViewController(updateController);
@@ -48,7 +51,9 @@ MainWindowController::MainWindowController(UpdateController& updateController, Q
     const QByteArray saved = settings.value(AppPreferences::splitKey).toByteArray();
     if (!saved.isEmpty())
         m_split->restoreState(saved);
-    connect(m_split, &QSplitter::splitterMoved, this, &MainWindowController::saveSplit);
+    // The divider is written once per drag, when the mouse lets go of it, not on every move.
+    connect(m_split, &QSplitter::splitterMoved, this, [this] { m_splitMoved = true; });
+    m_split->handle(1)->installEventFilter(this);
 
     m_window->setCentralWidget(m_split);
 }
@@ -63,6 +68,15 @@ void MainWindowController::showWindow()
         m_window->move(frame.topLeft());
     }
     m_window->show();
+}
+
+bool MainWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && m_splitMoved) {
+        m_splitMoved = false;
+        saveSplit();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void MainWindowController::saveSplit()

@@ -1,6 +1,7 @@
-// The one main window: 1200 x 760 (at least 1000 x 640), titled "Brisklet", centred on every launch,
-// holding the sidebar (200 to 280 wide, never collapsed) and the section container side by side.
-// The divider position is kept in the preferences under "main.split"; the window frame is not.
+// The one main window: content 1200 x 760 below the menu bar (window at least 1000 x 640), titled
+// "Brisklet", centred on every launch, holding the sidebar (200 to 280 wide, never collapsed) and the
+// section container side by side. The divider position is kept in the preferences under "main.split",
+// written when a drag of the divider ends; the window frame is not kept.
 #pragma once
 
 #include <QMainWindow>
@@ -35,6 +36,9 @@ public:
 
     void showWindow();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void saveSplit();
 
@@ -42,4 +46,5 @@ private:
     QSplitter* m_split = nullptr;
     SidebarViewController* m_sidebar = nullptr;
     SectionContainerViewController* m_container = nullptr;
+    bool m_splitMoved = false; // the divider moved in the drag under way
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QPainter>
 #include <QWidget>
 
@@ -69,6 +70,14 @@ void LabelTints::apply() const
 bool isDark(const QPalette& palette)
 {
     return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QLabel* titleLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font(26, QFont::Bold));
+    label->setAccessibleName(text);
+    return label;
 }
 
 void paintCard(QPainter& painter, const QRectF& rect, const QPalette& palette)

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+class QLabel;
 class QPainter;
 
 namespace ScreenStyle {
@@ -40,6 +41,9 @@ private:
 };
 
 bool isDark(const QPalette& palette);
+
+// A screen's title: 26 on the design scale, bold.
+QLabel* titleLabel(const QString& text, QWidget* parent = nullptr);
 
 // A card: a 10-pixel rounded rectangle in a faint fill with a one-pixel separator-coloured border.
 void paintCard(QPainter& painter, const QRectF& rect, const QPalette& palette);

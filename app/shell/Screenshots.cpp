@@ -2,6 +2,8 @@
 
 #include "analyzer/AnalyzerScreenshots.h"
 #include "cleanup/CleanupScreenshots.h"
+#include "deletion/DeletionScreenshots.h"
+#include "monitoring/MonitoringScreenshots.h"
 
 #include "AppDelegate.h"
 #include "AppPreferences.h"
@@ -155,6 +157,8 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
     ok = AnalyzerScreenshots::writeAll(folder) && ok;
     ok = CleanupScreenshots::writeAll(folder) && ok;
+    ok = DeletionScreenshots::writeAll(folder) && ok;
+    ok = MonitoringScreenshots::writeAll(window, dir) && ok;
     return ok;
 }
 

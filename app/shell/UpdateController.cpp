@@ -135,21 +135,14 @@ UpdateController::UpdateController(std::shared_ptr<UpdateFeed> feed, Environment
     m_displayVersion = m_environment.displayVersion.isEmpty() ? AppInfo::appVersion() : m_environment.displayVersion;
 }
 
-UpdateController::~UpdateController()
-{
-    shutdown();
-}
+UpdateController::~UpdateController() = default; // the runners ask their work to stop
 
 void UpdateController::shutdown()
 {
     if (m_timer)
         m_timer->stop();
-    for (std::jthread* worker : {&m_checkThread, &m_downloadThread}) {
-        if (worker->joinable()) {
-            worker->request_stop();
-            worker->join();
-        }
-    }
+    m_checks.stopAll();
+    m_downloads.stopAll();
 }
 
 void UpdateController::start()
@@ -176,23 +169,26 @@ void UpdateController::check(bool userInitiated)
     if (m_state.kind == State::Kind::downloading)
         return;
     m_isChecking = true;
-    if (m_checkThread.joinable())
-        m_checkThread.join(); // the previous check has already reported; its thread is finishing
-    m_checkThread = std::jthread([this, feed = m_feed, userInitiated](std::stop_token stop) {
-        std::optional<brisklet::UpdateManifest> manifest;
-        try {
-            manifest = feed->fetchManifest(stop);
-        } catch (...) {
-            manifest.reset(); // a fetch reports failure as no manifest, whatever went wrong
-        }
-        QMetaObject::invokeMethod(
-            this, [this, manifest, userInitiated] { finishCheck(manifest, userInitiated); }, Qt::QueuedConnection);
-    });
+    m_checks.run(
+        [feed = m_feed](std::stop_token stop) -> std::optional<brisklet::UpdateManifest> {
+            try {
+                return feed->fetchManifest(stop);
+            } catch (...) {
+                return std::nullopt; // a fetch reports failure as no manifest, whatever went wrong
+            }
+        },
+        [this, userInitiated](const std::optional<brisklet::UpdateManifest>& manifest) {
+            finishCheck(manifest, userInitiated);
+        });
 }
 
 void UpdateController::finishCheck(const std::optional<brisklet::UpdateManifest>& manifest, bool userInitiated)
 {
     m_isChecking = false;
+    // A download started while this check ran; its state is not the check's to replace, and an alert
+    // offering a download would be stale.
+    if (m_state.kind == State::Kind::downloading)
+        return;
     if (manifest) {
         if (m_currentBuild >= manifest->build) {
             setState(State::none());
@@ -249,43 +245,41 @@ void UpdateController::performPrimaryAction()
 
 void UpdateController::download(const brisklet::UpdateManifest& manifest)
 {
+    const std::uint64_t number = ++m_download;
     setState(State::downloading(manifest, 0.0));
     const std::string folder = m_environment.downloadsFolder().toStdString();
-    if (m_downloadThread.joinable())
-        m_downloadThread.join(); // a finished download's thread; only one download runs at a time
-    m_downloadThread = std::jthread([this, feed = m_feed, manifest, folder](std::stop_token stop) {
-        auto progress = [this, manifest](double fraction) {
-            QMetaObject::invokeMethod(
-                this, [this, manifest, fraction] { reportProgress(manifest, fraction); }, Qt::QueuedConnection);
-        };
-        try {
-            const QString file = text(feed->download(manifest, folder, progress, stop));
-            QMetaObject::invokeMethod(
-                this,
-                [this, manifest, file] {
-                    setState(State::downloaded(manifest, file));
-                    m_environment.openFile(file);
-                },
-                Qt::QueuedConnection);
-        } catch (const std::exception& error) {
-            const QString message = describeFailure(error);
-            QMetaObject::invokeMethod(
-                this, [this, manifest, message] { setState(State::failed(manifest, message)); }, Qt::QueuedConnection);
-        } catch (...) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, manifest] { setState(State::failed(manifest, QStringLiteral("The download failed."))); },
-                Qt::QueuedConnection);
-        }
-    });
+    auto progress = m_downloads.reporter<double>([this, number](double fraction) { reportProgress(number, fraction); });
+    m_downloads.run(
+        [feed = m_feed, manifest, folder, progress](std::stop_token stop) {
+            return text(feed->download(manifest, folder, progress, stop));
+        },
+        [this, number](const QString& file) { finishDownload(number, file, {}); },
+        [this, number](const QString& failure) { finishDownload(number, std::nullopt, failure); });
 }
 
-void UpdateController::reportProgress(const brisklet::UpdateManifest& manifest, double fraction)
+bool UpdateController::isCurrentDownload(std::uint64_t download) const
+{
+    return download == m_download && m_state.kind == State::Kind::downloading;
+}
+
+void UpdateController::reportProgress(std::uint64_t download, double fraction)
 {
     // A late report must not revive a finished download or touch a different one.
-    if (m_state.kind != State::Kind::downloading || !(m_state.manifest == manifest))
+    if (isCurrentDownload(download))
+        setState(State::downloading(m_state.manifest, fraction));
+}
+
+void UpdateController::finishDownload(std::uint64_t download, const std::optional<QString>& file, const QString& failure)
+{
+    if (!isCurrentDownload(download))
         return;
-    setState(State::downloading(manifest, fraction));
+    const brisklet::UpdateManifest manifest = m_state.manifest;
+    if (!file) {
+        setState(State::failed(manifest, failure));
+        return;
+    }
+    setState(State::downloaded(manifest, *file));
+    m_environment.openFile(*file);
 }
 
 void UpdateController::setState(const State& state)

@@ -2,12 +2,16 @@
 // Checks the feed at start and every 7,200 s, reports the result when the user asked, downloads the image
 // into the Downloads folder with progress, opens it, and offers a retry after a failure.
 //
-// All state changes, alerts and notifications happen on the GUI thread; feed calls run on worker
-// threads owned here. At most one check and one download are in flight, never both: a check is
-// skipped while one runs or while downloading. Every change of state emits stateChanged and posts
-// "briskletUpdateStateChanged"; assigning an equal state announces nothing.
+// All state changes, alerts and notifications happen on the GUI thread; feed calls run through the
+// shell's BackgroundRunner, and nothing here ever waits for them. At most one check and one download
+// are in flight: a check is skipped while one runs or while downloading, and the answer of a check
+// that was already running when a download started is ignored. A download's progress and completion
+// are applied only while the state is still that download; anything later is dropped. Every change of
+// state emits stateChanged and posts "briskletUpdateStateChanged"; assigning an equal state announces
+// nothing.
 #pragma once
 
+#include "BackgroundRunner.h"
 #include "UpdateFeed.h"
 
 #include <QObject>
@@ -15,10 +19,10 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
 class UpdateController : public QObject {
     Q_OBJECT
@@ -87,7 +91,7 @@ public:
 
     // Checks at once, then every checkIntervalSeconds. A second call does nothing.
     void start();
-    // Stops the timer and cancels work in flight, waiting for the worker threads (used at quit).
+    // Stops the timer and asks the work in flight to stop; its answers are dropped. Returns at once.
     void shutdown();
 
 public slots:
@@ -104,7 +108,10 @@ private:
     void finishCheck(const std::optional<brisklet::UpdateManifest>& manifest, bool userInitiated);
     void reportCheck(const std::optional<brisklet::UpdateManifest>& manifest);
     void download(const brisklet::UpdateManifest& manifest);
-    void reportProgress(const brisklet::UpdateManifest& manifest, double fraction);
+    void reportProgress(std::uint64_t download, double fraction);
+    void finishDownload(std::uint64_t download, const std::optional<QString>& file, const QString& failure);
+    // Whether the state is still the download numbered download.
+    bool isCurrentDownload(std::uint64_t download) const;
     void setState(const State& state);
 
     std::shared_ptr<UpdateFeed> m_feed;
@@ -114,6 +121,7 @@ private:
     State m_state;
     QTimer* m_timer = nullptr;
     bool m_isChecking = false;
-    std::jthread m_checkThread;
-    std::jthread m_downloadThread;
+    std::uint64_t m_download = 0; // numbers the downloads started
+    BackgroundRunner m_checks{this};
+    BackgroundRunner m_downloads{this};
 };

@@ -1,6 +1,7 @@
 // What the update controller needs from the self-update engine: one manifest fetch from the vendor's
-// feed and one verified download. Both block and run on a worker thread; the controller owns the
-// threads and the stop tokens. The real feed is EngineUpdateFeed; tests put fakes in its place.
+// feed and one verified download. Both block and run on a worker thread; the controller starts them
+// through its BackgroundRunner, which owns the stop tokens. The real feed is EngineUpdateFeed; tests
+// put fakes in its place.
 #pragma once
 
 #include "update/AppUpdate.h"
@@ -32,6 +33,3 @@ public:
 
 // The feed the application uses: the engine's self-update component on its default feed URL.
 std::shared_ptr<UpdateFeed> makeDefaultUpdateFeed();
-
-// The user-facing text of an exception thrown by a feed.
-QString describeFailure(const std::exception& error);

@@ -62,10 +62,10 @@ VolumeCardView::VolumeCardView(const brisklet::VolumeInfo& volume, QWidget* pare
     card->setSpacing(0);
     card->addLayout(top);
     card->addSpacing(8);
+    card->addStretch(1);
     card->addWidget(m_bar);
     card->addSpacing(6);
     card->addWidget(m_available);
-    card->addStretch(1);
 
     m_tints.add(m_mountPoint, ScreenStyle::LabelLevel::tertiary);
     m_tints.add(m_available, ScreenStyle::LabelLevel::secondary);

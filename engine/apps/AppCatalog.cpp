@@ -1,7 +1,9 @@
 #include "AppCatalog.h"
 
+#include "apps/HomeApplications.h"
 #include "apps/LocalizedNameOrder.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
 #include "platform/PropertyList.h"
 #include "scan/ScanDefaults.h"
 
@@ -67,7 +69,13 @@ ApplicationEntry makeEntry(const std::string& bundlePath) {
 
 } // namespace
 
-std::vector<std::string> scanRoots(const std::string& home) { return {"/Applications", home + "/Applications"}; }
+std::vector<std::string> scanRoots(const std::string& home) { return scanRoots(home, hostProfile()); }
+
+std::vector<std::string> scanRoots(const std::string& home, const HostProfile& profile) {
+    if (profile.sources == HostProfile::Sources::freedesktop)
+        return HomeApplications::roots(home);
+    return {"/Applications", home + "/Applications"};
+}
 
 std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& roots) {
     std::vector<ApplicationEntry> entries;
@@ -91,6 +99,8 @@ std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& r
             entries.push_back(makeEntry(bundlePath));
         }
     }
+    for (ApplicationEntry& entry : HomeApplications::list(roots))
+        entries.push_back(std::move(entry));
     const LocalizedNameOrder order;
     std::stable_sort(entries.begin(), entries.end(),
                      [&order](const ApplicationEntry& a, const ApplicationEntry& b) { return order.less(a.name, b.name); });
@@ -98,18 +108,31 @@ std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& r
 }
 
 std::optional<ApplicationEntry> applicationAt(const std::string& path) {
+    if (hostProfile().sources == HostProfile::Sources::freedesktop) {
+        std::string home = platform::homeDirectory();
+        while (home.size() > 1 && home.back() == '/')
+            home.pop_back();
+        if (auto found = HomeApplications::find(path, scanRoots(home)))
+            return found;
+    }
     if (!platform::existsAndIsFolder(path))
         return std::nullopt;
     return makeEntry(path);
 }
 
+std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& applications) {
+    return HomeApplications::runningBundleIDs(applications);
+}
+
 std::int64_t measureSize(const std::string& path, const DiskScanner::Options& scannerOptions, std::stop_token stop) {
+    struct stat status {};
+    // An AppImage or a desktop entry is a bundle of one file: its blocks, as the scanner would count them.
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+        return status.st_blocks > 0 ? std::int64_t(status.st_blocks) * 512 : std::max<std::int64_t>(status.st_size, 0);
     try {
         const DiskScanner scanner(scannerOptions);
         return std::max<std::int64_t>(scanner.scan(path, std::make_shared<ScanStats>(), stop).totals.bytes, 0);
-    } catch (const Cancelled&) {
-        throw;
-    } catch (const std::exception&) {
+    } catch (const DiskScanner::ScanError&) {
         return 0;
     }
 }

@@ -1,9 +1,11 @@
 // AppCatalog: the applications installed for the current user, read from their bundles, and their sizes.
 //
 // Listing looks one level deep into each root for real folders named "*.app" and reads each bundle's
-// Contents/Info.plist (XML or binary). Measuring uses the directory scanner. Nothing here reports an
-// error: unreadable roots and bundles are skipped or fall back, a failed scan measures 0. A stop
-// request ends the measuring operations with Cancelled.
+// Contents/Info.plist (XML or binary); on a Linux desktop the same roots also yield AppImages,
+// home-installed application folders and package-managed applications (HomeApplications.h).
+// Measuring uses the directory scanner; a bundle that is a file measures its own blocks. Nothing here
+// reports an error: unreadable roots and bundles are skipped or fall back, a failed scan measures 0. A
+// stop request ends the measuring operations with Cancelled.
 #pragma once
 
 #include "apps/ApplicationEntry.h"
@@ -11,22 +13,32 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
 
+namespace brisklet {
+struct HostProfile;
+}
+
 namespace brisklet::AppCatalog {
 
-// "/Applications", then home + "/Applications".
+// The profile's roots: "/Applications", then home + "/Applications"; on a Linux desktop the home
+// folders of AppImages and installed applications, then the folders of desktop entries.
 std::vector<std::string> scanRoots(const std::string& home);
+std::vector<std::string> scanRoots(const std::string& home, const HostProfile& profile);
 
 // Every bundle directly inside the roots, sizes 0, in localized case-insensitive name order (stable:
 // equal names keep root order, then listing order). Blocks the calling thread.
 std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& roots);
 
-// The entry for one bundle folder (symbolic links in the path followed), size 0; nothing when path
-// is not a folder.
+// The entry for one bundle (symbolic links in the path followed), size 0, as listing the current
+// user's roots finds it; else read from the folder or AppImage itself. Nothing when path is neither.
 std::optional<ApplicationEntry> applicationAt(const std::string& path);
+
+// The identifiers of the listed applications that run now: a process's executable lies in the bundle.
+std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& applications);
 
 // Bytes under path, never negative; 0 when the scan fails.
 std::int64_t measureSize(const std::string& path, const DiskScanner::Options& scannerOptions,

@@ -26,5 +26,6 @@ std::size_t std::hash<brisklet::ApplicationEntry>::operator()(const brisklet::Ap
     mix(std::hash<std::int64_t>{}(entry.sizeBytes));
     mixOptional(entry.version);
     mix(entry.isProtected ? 1 : 0);
+    mixOptional(entry.icon);
     return seed;
 }

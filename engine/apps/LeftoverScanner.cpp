@@ -1,6 +1,10 @@
 #include "LeftoverScanner.h"
 
+#include "apps/HomeApplications.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
+#include "scan/MeasuringPool.h"
+#include "system/TextFields.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -8,7 +12,6 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
-#include <thread>
 
 namespace brisklet::LeftoverScanner {
 
@@ -35,10 +38,8 @@ std::int64_t sizeOf(const Found& item, const DiskScanner::Options& scannerOption
         try {
             const DiskScanner scanner(scannerOptions);
             return scanner.scan(item.path, std::make_shared<ScanStats>(), stop).totals.bytes;
-        } catch (const Cancelled&) {
-            throw;
-        } catch (const std::exception&) {
-            return 0;
+        } catch (const DiskScanner::ScanError&) {
+            return 0; // vanished or replaced by a file since it was found
         }
     }
     struct stat status {};
@@ -49,9 +50,7 @@ std::int64_t sizeOf(const Found& item, const DiskScanner::Options& scannerOption
     return std::max<std::int64_t>(status.st_size, 0);
 }
 
-} // namespace
-
-std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home) {
+std::vector<std::string> libraryCandidates(const ApplicationEntry& application, const std::string& home) {
     const std::string library = home + "/Library";
     const std::string bundleID =
         application.bundleID && isSingleComponent(*application.bundleID) ? *application.bundleID : std::string();
@@ -92,11 +91,126 @@ std::vector<std::string> candidates(const ApplicationEntry& application, const s
     return paths;
 }
 
+// Folders that many applications share: a name that matches one names no application's own data.
+const std::set<std::string>& sharedPlaces() {
+    static const std::set<std::string> names{
+        "applications", "autostart", "backgrounds", "dbus-1", "dconf", "desktop-directories", "environment.d",
+        "flatpak", "fontconfig", "fonts", "gtk-2.0", "gtk-3.0", "gtk-4.0", "icons", "keyrings", "menus", "mime",
+        "mimeapps.list", "pulse", "recently-used.xbel", "sounds", "systemd", "themes", "thumbnails", "Trash",
+        "user-dirs.dirs", "user-dirs.locale"};
+    return names;
+}
+
+bool isIconFile(const std::string& fileName, const std::string& icon) {
+    for (const char* extension : {".png", ".svg", ".svgz", ".xpm"})
+        if (fileName == icon + extension)
+            return true;
+    return false;
+}
+
+// Icon files named icon in an icon folder: THEME/SIZE/CONTEXT/ICON.EXT and the loose ICON.EXT beside them.
+void findIconFiles(const std::string& folder, const std::string& icon, int depth, std::vector<std::string>& found) {
+    DIR* stream = ::opendir(folder.c_str());
+    if (!stream)
+        return;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(stream);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string path = folder + "/" + name;
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0)
+            continue;
+        if (S_ISDIR(status.st_mode) && depth < 3)
+            findIconFiles(path, icon, depth + 1, found);
+        else if (!S_ISDIR(status.st_mode) && isIconFile(name, icon))
+            found.push_back(path);
+    }
+}
+
+std::vector<std::string> freedesktopCandidates(const ApplicationEntry& application, const std::string& home) {
+    const std::string bundleID =
+        application.bundleID && isSingleComponent(*application.bundleID) ? *application.bundleID : std::string();
+    std::vector<std::string> names;
+    if (!bundleID.empty())
+        names.push_back(bundleID);
+    if (isSingleComponent(application.name)) {
+        names.push_back(application.name);
+        names.push_back(text::lowerAscii(application.name));
+    }
+    std::vector<std::string> paths;
+    for (const char* base : {"/.config/", "/.local/share/", "/.local/state/", "/.cache/"})
+        for (const std::string& name : names)
+            if (!sharedPlaces().contains(name))
+                paths.push_back(home + base + name);
+    if (!bundleID.empty()) {
+        paths.push_back(home + "/.var/app/" + bundleID);
+        paths.push_back(home + "/.config/autostart/" + bundleID + ".desktop");
+    }
+
+    // What launches the application goes with it; an icon another entry still shows stays.
+    const std::string iconFolder = home + "/.local/share/icons";
+    std::set<std::string> icons, sharedIcons;
+    const std::string bundle = application.path;
+    for (const char* folder : {"/.local/share/applications", "/.config/autostart"}) {
+        const std::vector<DesktopEntry> launchers = HomeApplications::launchersOf(bundle, home + folder);
+        for (const DesktopEntry& entry : launchers) {
+            paths.push_back(entry.path);
+            icons.insert(entry.icon);
+        }
+        for (const DesktopEntry& entry : DesktopEntries::readFolder(home + folder))
+            if (std::none_of(launchers.begin(), launchers.end(),
+                             [&entry](const DesktopEntry& launcher) { return launcher.path == entry.path; }))
+                sharedIcons.insert(entry.icon);
+    }
+    for (const std::string& icon : icons) {
+        if (icon.empty() || sharedIcons.contains(icon))
+            continue;
+        if (icon.front() == '/') {
+            if (DesktopEntries::isAtOrBelow(icon, iconFolder) && icon != iconFolder)
+                paths.push_back(icon);
+        } else if (isSingleComponent(icon)) {
+            findIconFiles(iconFolder, icon, 0, paths);
+        }
+    }
+
+    // The bundle itself goes separately; a folder holding it would take other applications along.
+    std::erase_if(paths, [&bundle](const std::string& path) {
+        return !bundle.empty() &&
+               (DesktopEntries::isAtOrBelow(bundle, path) || DesktopEntries::isAtOrBelow(path, bundle));
+    });
+    return paths;
+}
+
+} // namespace
+
+std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home) {
+    return candidates(application, home, hostProfile());
+}
+
+std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home,
+                                    const HostProfile& profile) {
+    if (profile.sources == HostProfile::Sources::freedesktop)
+        return freedesktopCandidates(application, home);
+    return libraryCandidates(application, home);
+}
+
 std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
                                  const DiskScanner::Options& scannerOptions, std::stop_token stop) {
+    return leftovers(application, home, scannerOptions, stop, hostProfile());
+}
+
+std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
+                                 const DiskScanner::Options& scannerOptions, std::stop_token stop,
+                                 const HostProfile& profile) {
     std::vector<Found> found;
     std::set<std::string> probed;
-    for (const std::string& path : candidates(application, home)) {
+    for (const std::string& path : candidates(application, home, profile)) {
         if (!probed.insert(path).second)
             continue;
         struct stat status {};
@@ -106,32 +220,8 @@ std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std:
     }
 
     std::vector<std::int64_t> sizes(found.size(), 0);
-    std::mutex lock;
-    bool cancelled = false;
-    const auto measure = [&](std::size_t index) {
-        try {
-            sizes[index] = sizeOf(found[index], scannerOptions, stop);
-        } catch (const Cancelled&) {
-            const std::lock_guard guard(lock);
-            cancelled = true;
-        } catch (...) {
-            sizes[index] = 0;
-        }
-    };
-    std::vector<std::thread> workers;
-    std::vector<std::size_t> unthreaded;
-    for (std::size_t index = 0; index < found.size(); ++index) {
-        try {
-            workers.emplace_back(measure, index);
-        } catch (const std::system_error&) {
-            unthreaded.push_back(index);
-        }
-    }
-    for (const std::size_t index : unthreaded)
-        measure(index);
-    for (std::thread& worker : workers)
-        worker.join();
-    if (cancelled || stop.stop_requested())
+    forEachIndex(found.size(), [&](std::size_t index) { sizes[index] = sizeOf(found[index], scannerOptions, stop); });
+    if (stop.stop_requested())
         throw Cancelled();
 
     std::vector<FileEntry> results;

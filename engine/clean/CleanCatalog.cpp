@@ -1,6 +1,7 @@
 #include "CleanCatalog.h"
 
 #include "platform/FileServices.h"
+#include "scan/MeasuringPool.h"
 #include "platform/HostProfile.h"
 #include "platform/PropertyList.h"
 
@@ -10,7 +11,6 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
-#include <thread>
 
 namespace brisklet::CleanCatalog {
 
@@ -84,14 +84,54 @@ std::optional<std::string> nonEmptyString(const platform::PropertyListStrings& p
     return found->second;
 }
 
-bool isCancellation(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const Cancelled&) {
-        return true;
-    } catch (...) {
-        return false;
+// Regenerable data only: every folder here is rebuilt by its tool or application on demand.
+std::vector<CleanCategory> freedesktopDeveloperCategories(const std::string& home) {
+    const std::string cache = home + "/.cache";
+    const std::string config = home + "/.config";
+    std::vector<std::string> editorCaches;
+    for (const char* editor : {"Code", "VSCodium"})
+        for (const char* folder : {"Cache", "CachedData", "CachedExtensionVSIXs"})
+            editorCaches.push_back(config + "/" + editor + "/" + folder);
+    return {
+        {"cargo-cache", "Cargo Cache", "Downloaded crate archives and git checkouts; Cargo fetches them again.",
+         "shippingbox", Group::developer, {home + "/.cargo/registry/cache", home + "/.cargo/git/db"}},
+        {"go-build-cache", "Go Build Cache", "Compiled Go packages; the next build recompiles what it needs.",
+         "hammer", Group::developer, {cache + "/go-build"}},
+        {"yarn-cache", "Yarn Cache", "Downloaded package archives for past installs.", "shippingbox",
+         Group::developer, {cache + "/yarn"}},
+        {"ccache", "ccache", "Cached compiler output; builds fill it again as they run.", "hammer", Group::developer,
+         {cache + "/ccache"}},
+        {"huggingface-cache", "Hugging Face Cache", "Downloaded models and datasets, fetched again when next used.",
+         "square.stack.3d.up", Group::developer, {cache + "/huggingface"}},
+        {"vscode-cache", "VS Code Cache", "Code and VSCodium web caches and downloaded extension packages.",
+         "puzzlepiece.extension", Group::developer, std::move(editorCaches)},
+    };
+}
+
+std::vector<CleanCategory> freedesktopSystemCategories(const std::string& home) {
+    const std::string cache = home + "/.cache";
+    // Each Flatpak application keeps its cache inside its own data folder.
+    std::vector<std::string> flatpakCaches;
+    const std::string flatpakData = home + "/.var/app";
+    if (DIR* stream = ::opendir(flatpakData.c_str())) {
+        while (const dirent* entry = ::readdir(stream)) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..")
+                flatpakCaches.push_back(flatpakData + "/" + std::string(name) + "/cache");
+        }
+        ::closedir(stream);
     }
+    std::sort(flatpakCaches.begin(), flatpakCaches.end());
+    return {
+        {"thumbnails", "Thumbnails", "Preview images of files; file managers redraw them when needed.",
+         "square.grid.2x2", Group::systemApps, {cache + "/thumbnails"}},
+        {"browser-caches", "Browser Caches", "Cached web pages and media of Firefox, Chromium, Chrome and Brave.",
+         "globe", Group::systemApps,
+         {cache + "/mozilla/firefox", cache + "/chromium", cache + "/google-chrome",
+          cache + "/BraveSoftware/Brave-Browser"}},
+        {"flatpak-app-caches", "Flatpak App Caches", "Caches Flatpak applications keep in their data folders.",
+         "shippingbox", Group::systemApps, std::move(flatpakCaches)},
+    };
 }
 
 } // namespace
@@ -101,7 +141,7 @@ std::vector<CleanCategory> categories(const std::string& home) { return categori
 std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile) {
     const std::string library = home + "/Library";
     const auto inHome = [&home](const std::string& relative) { return home + "/" + relative; };
-    return {
+    std::vector<CleanCategory> table{
         {"xcode-derived", "Xcode DerivedData",
          "Build indexes and intermediate output. Xcode regenerates it on the next build.", "hammer", Group::developer,
          {library + "/Developer/Xcode/DerivedData"}},
@@ -127,6 +167,16 @@ std::vector<CleanCategory> categories(const std::string& home, const HostProfile
         {"spotify-cache", "Spotify Cache", "Streamed audio cache; the app rebuilds it.", "music.note",
          Group::systemApps, {inHome(profile.spotifyCache)}},
     };
+    if (profile.sources == HostProfile::Sources::freedesktop) {
+        // Each group keeps the described categories first.
+        const auto firstSystem = std::find_if(table.begin(), table.end(),
+                                              [](const CleanCategory& c) { return c.group == Group::systemApps; });
+        const std::vector<CleanCategory> developer = freedesktopDeveloperCategories(home);
+        table.insert(firstSystem, developer.begin(), developer.end());
+        for (CleanCategory& category : freedesktopSystemCategories(home))
+            table.push_back(std::move(category));
+    }
+    return table;
 }
 
 std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string>& runtime,
@@ -233,9 +283,7 @@ CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner:
         try {
             const DiskScanner scanner(scannerOptions);
             scan = scanner.scan(path, std::make_shared<ScanStats>(), stop);
-        } catch (const Cancelled&) {
-            throw;
-        } catch (const std::exception&) {
+        } catch (const DiskScanner::ScanError&) {
             continue; // the folder vanished or turned into a file since the check
         }
         if (scan.totals.bytes <= 0)
@@ -270,48 +318,14 @@ std::vector<CleanCategoryResult> measure(const std::vector<CleanCategory>& categ
 std::vector<CleanCategoryResult>
 detail::measureEach(const std::vector<CleanCategory>& categories,
                     const std::function<CleanCategoryResult(const CleanCategory&)>& measureOne, std::stop_token stop) {
-    std::mutex lock;
-    std::map<std::size_t, CleanCategoryResult> finished;
-    bool cancelled = false;
-
-    const auto run = [&](std::size_t index) {
-        try {
-            CleanCategoryResult result = measureOne(categories[index]);
-            const std::lock_guard guard(lock);
-            finished.emplace(index, std::move(result));
-        } catch (...) {
-            const bool stopped = isCancellation(std::current_exception());
-            const std::lock_guard guard(lock);
-            cancelled = cancelled || stopped;
-        }
-    };
-
-    std::vector<std::thread> workers;
-    std::vector<std::size_t> unthreaded;
-    workers.reserve(categories.size());
-    for (std::size_t index = 0; index < categories.size(); ++index) {
-        try {
-            workers.emplace_back(run, index);
-        } catch (const std::system_error&) {
-            unthreaded.push_back(index); // no thread to be had: measure it here instead
-        }
-    }
-    for (const std::size_t index : unthreaded)
-        run(index);
-    for (std::thread& worker : workers)
-        worker.join();
-
-    if (cancelled || stop.stop_requested())
+    std::vector<std::optional<CleanCategoryResult>> finished(categories.size());
+    forEachIndex(categories.size(), [&](std::size_t index) { finished[index] = measureOne(categories[index]); });
+    if (stop.stop_requested())
         throw Cancelled();
     std::vector<CleanCategoryResult> results;
     results.reserve(categories.size());
-    for (std::size_t index = 0; index < categories.size(); ++index) {
-        auto found = finished.find(index);
-        if (found != finished.end())
-            results.push_back(std::move(found->second));
-        else
-            results.push_back(CleanCategoryResult{categories[index], {}, {}});
-    }
+    for (std::optional<CleanCategoryResult>& result : finished)
+        results.push_back(std::move(*result));
     return results;
 }
 

@@ -1,9 +1,10 @@
 // CleanCatalog: the fixed catalog of cleanable categories, and measuring them on disk.
 //
-// The table is rebuilt from the home folder on every call and holds no state. Measuring scans every
-// category at the same time (one thread per category, its paths one after another) and returns the
-// results in catalog order. Nothing here fails: what cannot be read is left out. A stop request
-// ends measuring with Cancelled.
+// The table is rebuilt from the home folder on every call and holds no state. Measuring scans a few
+// categories at a time (MeasuringPool; each category's paths one after another) and returns the
+// results in catalog order. What cannot be read is left out; only a failure of the machine itself
+// (no memory, no thread for a scan) ends measuring with that error. A stop request ends measuring
+// with Cancelled.
 #pragma once
 
 #include "clean/CleanCategory.h"
@@ -26,7 +27,8 @@ namespace CleanCatalog {
 // Runtime identifier -> the one build installed for it.
 using RuntimeBuilds = std::map<std::string, std::string>;
 
-// The eleven categories in table order, paths built from home by plain concatenation.
+// The eleven categories in table order, paths built from home by plain concatenation; on a Linux
+// desktop each group is followed by its Linux categories.
 std::vector<CleanCategory> categories(const std::string& home);
 // The same table with another host profile's cache locations.
 std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
@@ -63,8 +65,8 @@ std::vector<CleanCategoryResult> measure(const std::vector<CleanCategory>& categ
 inline constexpr std::size_t maximumChildrenPerFolder = 100;
 
 namespace detail {
-// measure() with the per-category work supplied: runs measureOne on one thread per category and
-// assembles the results in input order, whatever order they finish in.
+// measure() with the per-category work supplied: runs measureOne on the measuring pool and assembles
+// the results in input order, whatever order they finish in. The first exception is rethrown.
 std::vector<CleanCategoryResult>
 measureEach(const std::vector<CleanCategory>& categories,
             const std::function<CleanCategoryResult(const CleanCategory&)>& measureOne, std::stop_token stop);

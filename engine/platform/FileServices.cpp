@@ -96,6 +96,33 @@ std::optional<std::string> readFileContents(const std::string& path) {
     return contents.str();
 }
 
+std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<std::string> data;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && std::uint64_t(status.st_size) <= maximumBytes) {
+        data.emplace();
+        data->reserve(std::size_t(status.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t count = ::read(fd, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0 || data->size() + std::size_t(count) > maximumBytes) {
+                data.reset(); // unreadable, or it grew past the limit while read
+                break;
+            }
+            if (count == 0)
+                break;
+            data->append(buffer, std::size_t(count));
+        }
+    }
+    ::close(fd);
+    return data;
+}
+
 bool isMountPoint(const std::string& path) {
     struct statx stx {};
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS, &stx) != 0)

@@ -3,6 +3,7 @@
 // Paths are the file system's bytes (std::string), never re-encoded. None of these throw.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,9 @@ bool createDirectories(const std::string& path, unsigned mode = 0755);
 
 // The whole contents of a file, or nothing when it cannot be read.
 std::optional<std::string> readFileContents(const std::string& path);
+// The contents of the regular file at path (symbolic links followed), or nothing when it is larger than
+// maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
+std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
 
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.

@@ -4,6 +4,7 @@ namespace brisklet {
 
 const HostProfile& originalHostProfile() {
     static const HostProfile profile{
+        .sources = HostProfile::Sources::bundles,
         .rootDisplayName = "Macintosh HD",
         .rootSkipNames = {"System", "private", "usr", "bin", "sbin", "etc", "var", "dev", "Volumes", "opt",
                           "home", "net", "cores", "vol", ".fseventsd", ".Spotlight-V100",
@@ -18,6 +19,9 @@ const HostProfile& originalHostProfile() {
         .spotifyCache = "Library/Application Support/Spotify/PersistentCache",
         .lsofPath = "/usr/sbin/lsof",
         .revealInFileManagerTitle = "Reveal in Finder",
+        .systemAppDetailPrefix = "Apple system app \u00B7 ",
+        .updateToolPath = "/usr/sbin/softwareupdate",
+        .updateToolArguments = {"--list"},
     };
     return profile;
 }
@@ -26,6 +30,7 @@ const HostProfile& hostProfile() {
     // The operating system and virtual file systems. Never home, root, var, opt, srv or tmp: users'
     // data, containers, logs and caches that fill Linux disks live there.
     static const HostProfile profile{
+        .sources = HostProfile::Sources::freedesktop,
         .rootDisplayName = "Computer",
         .rootSkipNames = {"proc", "sys", "dev", "run", "boot", "usr", "bin", "sbin", "lib", "lib32", "lib64",
                           "libx32", "etc", "snap", "lost+found"},
@@ -40,6 +45,11 @@ const HostProfile& hostProfile() {
         .spotifyCache = ".cache/spotify",
         .lsofPath = "/usr/bin/lsof",
         .revealInFileManagerTitle = "Show in File Manager",
+        .systemAppDetailPrefix = "System app \u00B7 ",
+        // Simulation: no root, no download, no lock; -q leaves the lines meant for scripts and the
+        // summary. dist-upgrade, unlike upgrade, also shows the kernel updates that pull in new packages.
+        .updateToolPath = "/usr/bin/apt-get",
+        .updateToolArguments = {"-s", "-q", "-o", "APT::Get::Show-User-Simulation-Note=false", "dist-upgrade"},
     };
     return profile;
 }

@@ -11,6 +11,12 @@
 namespace brisklet {
 
 struct HostProfile {
+    // Where installed applications, their leftovers, extra cache categories and system updates come
+    // from: application bundles and the user's Library, or the freedesktop.org places of a Linux
+    // desktop (desktop entries, AppImages, XDG folders) and the package manager.
+    enum class Sources { bundles, freedesktop };
+
+    Sources sources = Sources::bundles;
     // Display name of the file-system root "/" in scan results.
     std::string rootDisplayName;
     // Top-level folder names left out when "/" itself is scanned.
@@ -31,6 +37,11 @@ struct HostProfile {
     std::string lsofPath;
     // Menu and button title for revealing a file.
     std::string revealInFileManagerTitle;
+    // Prefix of a protected application's detail line in the uninstaller.
+    std::string systemAppDetailPrefix;
+    // The system's update tool and its fixed arguments; what it prints follows from sources.
+    std::string updateToolPath;
+    std::vector<std::string> updateToolArguments;
 };
 
 // The profile this build runs with (the Linux column).

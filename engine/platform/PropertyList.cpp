@@ -1,14 +1,14 @@
 #include "PropertyList.h"
 
+#include "FileServices.h"
+
 #include <plist/plist.h>
 
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
 #include <memory>
 #include <vector>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 namespace brisklet::platform {
 
@@ -26,14 +26,6 @@ struct PlistFree {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPointer = std::unique_ptr<void, PlistFree>;
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 std::uint64_t readBigEndian(std::string_view data, std::size_t offset, std::size_t width) {
     std::uint64_t value = 0;
@@ -229,31 +221,10 @@ std::optional<PropertyListStrings> parsePropertyListStrings(std::string_view dat
 
 std::optional<PropertyListStrings> readPropertyListStrings(const std::string& path,
                                                            const std::vector<std::string>& keys) {
-    // O_NONBLOCK keeps a FIFO named like a property list from stalling the caller.
-    const FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-    if (file.fd < 0)
+    const auto data = readRegularFile(path, std::uint64_t(maximumFileSize));
+    if (!data)
         return std::nullopt;
-    struct stat status {};
-    if (::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > maximumFileSize)
-        return std::nullopt;
-
-    std::string data;
-    data.reserve(std::size_t(status.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(file.fd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (count == 0)
-            break;
-        data.append(buffer, std::size_t(count));
-        if (data.size() > std::size_t(maximumFileSize))
-            return std::nullopt;
-    }
-    return parsePropertyListStrings(data, keys);
+    return parsePropertyListStrings(*data, keys);
 }
 
 } // namespace brisklet::platform

@@ -267,29 +267,85 @@ bool Subprocess::terminate(std::chrono::milliseconds grace) {
 }
 
 CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments,
-                                  const std::vector<std::pair<std::string, std::string>>& environmentOverrides) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
+                                  const std::vector<std::pair<std::string, std::string>>& environmentOverrides,
+                                  const CaptureOptions& options) {
+    int outPipe[2], errPipe[2] = {-1, -1};
+    if (pipe2(outPipe, O_CLOEXEC) != 0)
         throw LaunchError(executable, errno);
-    FdGuard readEnd(fds[0]), writeEnd(fds[1]);
+    FdGuard outRead(outPipe[0]), outWrite(outPipe[1]);
+    if (options.captureError && pipe2(errPipe, O_CLOEXEC) != 0)
+        throw LaunchError(executable, errno);
+    FdGuard errRead(errPipe[0]), errWrite(errPipe[1]);
+    // With a limit the tool leads a group of its own, so a kill reaches whatever it started too.
+    const bool limited = options.timeout.has_value() || options.stop.stop_possible();
     Subprocess child = Subprocess::spawn({.executable = executable,
                                           .arguments = arguments,
                                           .environmentOverrides = environmentOverrides,
-                                          .standardOutput = writeEnd.get(),
-                                          .standardError = -1,
-                                          .ownProcessGroup = false,
+                                          .standardOutput = outWrite.get(),
+                                          .standardError = errWrite.get(),
+                                          .ownProcessGroup = limited,
                                           .fileSizeLimit = std::nullopt});
-    writeEnd.reset(); // the child holds the only write end now, so end-of-file means it is done
+    // The child holds the only write ends now, so end-of-file means it is done.
+    outWrite.reset();
+    errWrite.reset();
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = options.timeout ? Clock::now() + *options.timeout : Clock::time_point::max();
+    const auto timeLeft = [&]() -> std::optional<std::chrono::milliseconds> {
+        if (!options.timeout)
+            return std::nullopt;
+        return std::max(std::chrono::milliseconds(0),
+                        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
+    };
     CapturedOutput result;
     char buffer[65536];
     for (;;) {
-        const ssize_t got = read(readEnd.get(), buffer, sizeof buffer);
-        if (got > 0)
-            result.output.append(buffer, size_t(got));
-        else if (got == 0 || errno != EINTR)
+        pollfd items[2];
+        std::string* sinks[2];
+        nfds_t count = 0;
+        for (auto [fd, sink] : {std::pair{&outRead, &result.output}, std::pair{&errRead, &result.error}}) {
+            if (fd->get() >= 0) {
+                items[count] = {fd->get(), POLLIN, 0};
+                sinks[count++] = sink;
+            }
+        }
+        if (count == 0)
             break;
+        if (options.stop.stop_requested()) {
+            result.stopped = true;
+            break;
+        }
+        const auto left = timeLeft();
+        if (left && left->count() == 0) {
+            result.timedOut = true;
+            break;
+        }
+        // Stop requests are noticed within a short slice.
+        long sliceMs = left ? long(left->count()) : -1;
+        if (options.stop.stop_possible() && (sliceMs < 0 || sliceMs > 50))
+            sliceMs = 50;
+        if (poll(items, count, int(std::min<long>(sliceMs, 1L << 30))) < 0 && errno != EINTR)
+            break;
+        for (nfds_t i = 0; i < count; ++i) {
+            if (!items[i].revents)
+                continue;
+            const ssize_t got = read(items[i].fd, buffer, sizeof buffer);
+            if (got > 0)
+                sinks[i]->append(buffer, size_t(got));
+            else if (got == 0 || errno != EINTR)
+                (items[i].fd == outRead.get() ? outRead : errRead).reset();
+        }
     }
-    result.status = child.wait().value_or(-1);
+    if (!result.stopped && !result.timedOut) {
+        if (const auto status = child.wait(timeLeft(), options.stop)) {
+            result.status = *status;
+            return result;
+        }
+        result.stopped = options.stop.stop_requested();
+        result.timedOut = !result.stopped;
+    }
+    child.signal(SIGKILL); // reaped when child goes out of scope
+    result.status = -1;
     return result;
 }
 

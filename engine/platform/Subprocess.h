@@ -81,14 +81,25 @@ private:
     std::optional<int> m_status;
 };
 
-struct CapturedOutput {
-    int status = 0;     // as Subprocess::wait returns it
-    std::string output; // standard output, raw bytes
+struct CaptureOptions {
+    bool captureError = false; // read standard error too; otherwise it goes to the null device
+    // The tool (and everything it started) is killed once it has run this long, or at a stop request.
+    std::optional<std::chrono::milliseconds> timeout;
+    std::stop_token stop;
 };
 
-// Runs a tool to its end, reading its standard output; standard error goes to the null device.
-// No time-out. Throws LaunchError when the tool cannot start.
+struct CapturedOutput {
+    int status = 0;        // as Subprocess::wait returns it; -1 when the tool was killed
+    std::string output;    // standard output, raw bytes
+    std::string error;     // standard error when captured
+    bool timedOut = false; // killed after the time-out
+    bool stopped = false;  // killed at a stop request
+};
+
+// Runs a tool to its end, reading its standard output (and standard error when asked). Throws
+// LaunchError when the tool cannot start.
 CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments,
-                                  const std::vector<std::pair<std::string, std::string>>& environmentOverrides = {});
+                                  const std::vector<std::pair<std::string, std::string>>& environmentOverrides = {},
+                                  const CaptureOptions& options = {});
 
 } // namespace brisklet::platform

@@ -335,6 +335,11 @@ void DirectoryIOPool::run(Read read, DirectoryRequest::Continuation continuation
         request->finish(DirectoryWork::emptyRecord());
 }
 
+std::size_t DirectoryIOPool::armedDeadlines() const {
+    std::lock_guard guard(m_timer->lock);
+    return m_timer->deadlines.size();
+}
+
 void DirectoryIOPool::cancel() {
     m_cancelled->store(true);
     for (const auto& request : m_timer->armedRequests())

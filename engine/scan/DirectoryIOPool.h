@@ -132,6 +132,8 @@ public:
     // A run() after it answers at once with the empty record.
     void shutdown();
     bool isCancelled() const { return m_cancelled->load(); }
+    // Deadlines still held by the timer (for tests: answered reads leave early).
+    std::size_t armedDeadlines() const;
 
 private:
     struct SerialQueue;

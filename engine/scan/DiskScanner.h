@@ -1,8 +1,12 @@
 // DiskScanner: walks one folder tree into a sized tree of ScanNodes.
 //
 // Protocol of a scan:
-//  - Every folder read (open, list, one fstatat per entry, close) runs on one serial queue of the
+//  - Every folder read (open, list, one statx per entry, close) runs on one serial queue of the
 //    scan's DirectoryIOPool and is answered either by the read or by its deadline, whichever is first.
+//    A subfolder is opened without following links and must be the folder its listing saw; the root
+//    of any mount (bind mounts included) is never entered.
+//  - Reads record nothing shared: hard links and large files are taken in from the read's own answer,
+//    so a read answered by its deadline leaves no trace.
 //  - Answers are assembled by continuations: a folder's node is complete when its last subfolder
 //    reports; subfolders are appended in the order they finish, after the folder's files.
 //  - Sizes are allocated blocks (st_blocks * 512), a symlink's own length, hard links counted once

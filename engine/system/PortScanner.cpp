@@ -28,8 +28,20 @@ bool PortEntry::isHTTPLikely() const {
 
 namespace PortScanner {
 
-ScanError::ScanError(std::int32_t status)
-    : Error("lsof exited with status " + std::to_string(status) + "."), m_status(status) {}
+ScanError::ScanError(std::int32_t status, const std::string& detail)
+    : Error(status < 0 ? std::string("lsof did not finish in time.")
+                       : "lsof exited with status " + std::to_string(status) + (detail.empty() ? "." : ": " + detail)),
+      m_status(status) {}
+
+namespace {
+
+// The first line lsof wrote to standard error, for the message.
+std::string firstLine(const std::string& text) {
+    const std::string_view trimmed = text::trimWhitespace(text);
+    return std::string(trimmed.substr(0, trimmed.find('\n')));
+}
+
+} // namespace
 
 Tools defaultTools() { return Tools{.lsofPath = hostProfile().lsofPath, .psPath = "/bin/ps"}; }
 
@@ -229,10 +241,14 @@ ProcessContext ProcessContext::fromPsOutput(std::string_view psOutput) {
     return context;
 }
 
-ProcessContext ProcessContext::current(const std::string& psPath) {
+ProcessContext ProcessContext::current(const std::string& psPath, std::chrono::milliseconds timeout,
+                                       std::stop_token stop) {
     try {
         // procps cuts its lines at a numeric $COLUMNS; an empty one leaves them whole.
-        const auto run = platform::runCapturingOutput(psPath, {"-eo", "pid=,ppid=,comm=,command="}, {{"COLUMNS", ""}});
+        const auto run = platform::runCapturingOutput(psPath, {"-eo", "pid=,ppid=,comm=,command="}, {{"COLUMNS", ""}},
+                                                      {.timeout = timeout, .stop = stop});
+        if (run.timedOut || run.stopped)
+            return ProcessContext{};
         return fromPsOutput(repairUtf8(run.output));
     } catch (const platform::LaunchError&) {
         return ProcessContext{};
@@ -266,18 +282,27 @@ std::vector<std::string> ProcessContext::parentChain(std::int32_t pid, std::size
     return chain;
 }
 
-std::vector<PortEntry> listeningPorts() { return listeningPorts(defaultTools()); }
+std::vector<PortEntry> listeningPorts(std::stop_token stop) { return listeningPorts(defaultTools(), stop); }
 
-std::vector<PortEntry> listeningPorts(const Tools& tools) {
-    const auto run = platform::runCapturingOutput(tools.lsofPath, {"-nP", "-iTCP", "-sTCP:LISTEN", "-F", "pcPTn"});
+std::vector<PortEntry> listeningPorts(const Tools& tools, std::stop_token stop) {
+    const auto run = platform::runCapturingOutput(tools.lsofPath, {"-nP", "-iTCP", "-sTCP:LISTEN", "-F", "pcPTn"}, {},
+                                                  {.captureError = true, .timeout = tools.timeout, .stop = stop});
+    if (run.stopped)
+        throw Cancelled();
+    if (run.timedOut)
+        throw ScanError::lsofTimedOut();
     if (run.status != 0) {
-        // lsof reports "nothing matched" with status 1 and no output: no port is listening.
-        if (run.status == 1 && text::trimWhitespace(run.output).empty())
+        // lsof reports "nothing matched" with status 1 and no output at all: no port is listening. An
+        // error it printed (a file system it could not reach, say) is no such answer.
+        const std::string problem = firstLine(repairUtf8(run.error));
+        if (run.status == 1 && problem.empty() && text::trimWhitespace(run.output).empty())
             return {};
-        throw ScanError::lsofFailed(run.status);
+        throw ScanError::lsofFailed(run.status, problem);
     }
     std::vector<PortEntry> entries = parse(repairUtf8(run.output));
-    const ProcessContext context = ProcessContext::current(tools.psPath);
+    const ProcessContext context = ProcessContext::current(tools.psPath, tools.timeout, stop);
+    if (stop.stop_requested())
+        throw Cancelled();
     for (PortEntry& entry : entries) {
         entry.command = context.command(entry.pid);
         entry.parentChain = context.parentChain(entry.pid, 4);

@@ -6,10 +6,12 @@
 
 #include "Error.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,13 +47,16 @@ namespace PortScanner {
 class ScanError : public Error {
 public:
     enum class Kind { lsofFailed };
-    static ScanError lsofFailed(std::int32_t status) { return ScanError(status); }
+    // The message carries the first line lsof wrote to standard error, when there is one.
+    static ScanError lsofFailed(std::int32_t status, const std::string& detail = {}) { return ScanError(status, detail); }
+    // lsof ran past the time-out (a dead network mount can hang it): status -1.
+    static ScanError lsofTimedOut() { return ScanError(-1, {}); }
     Kind kind() const { return Kind::lsofFailed; }
     std::int32_t status() const { return m_status; }
     bool operator==(const ScanError& other) const { return m_status == other.m_status; }
 
 private:
-    explicit ScanError(std::int32_t status);
+    ScanError(std::int32_t status, const std::string& detail);
     std::int32_t m_status;
 };
 
@@ -59,12 +64,15 @@ private:
 struct Tools {
     std::string lsofPath; // the host profile's lsof
     std::string psPath = "/bin/ps";
+    // Each tool is killed after this long; lsof then fails with lsofTimedOut, ps gives no context.
+    std::chrono::milliseconds timeout{15000};
 };
 Tools defaultTools();
 
-// Runs lsof and ps. Throws platform::LaunchError when lsof cannot start and ScanError when it fails.
-std::vector<PortEntry> listeningPorts();
-std::vector<PortEntry> listeningPorts(const Tools& tools);
+// Runs lsof and ps. Throws platform::LaunchError when lsof cannot start, ScanError when it fails or
+// does not finish in time, and Cancelled at a stop request (the tools are killed then).
+std::vector<PortEntry> listeningPorts(std::stop_token stop = {});
+std::vector<PortEntry> listeningPorts(const Tools& tools, std::stop_token stop = {});
 
 // Listening TCP sockets in lsof field output (tags p, c, f, P, T, n), sorted by transport, port and pid,
 // each socket once; command absent and parentChain empty.
@@ -78,7 +86,9 @@ class ProcessContext {
 public:
     static ProcessContext fromPsOutput(std::string_view psOutput);
     // Runs ps; an empty context when it cannot start.
-    static ProcessContext current(const std::string& psPath = "/bin/ps");
+    static ProcessContext current(const std::string& psPath = "/bin/ps",
+                                  std::chrono::milliseconds timeout = std::chrono::milliseconds(15000),
+                                  std::stop_token stop = {});
 
     std::optional<std::string> command(std::int32_t pid) const;
     std::optional<std::pair<std::int32_t, std::string>> parent(std::int32_t pid) const;

@@ -2,6 +2,7 @@
 
 #include "TextFields.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
 #include "platform/Subprocess.h"
 #include "platform/Utf8.h"
 
@@ -22,7 +23,7 @@ namespace brisklet {
 
 bool AvailableSoftwareUpdate::isMacOS() const {
     const std::string lower = text::lowerAscii(title);
-    return lower.starts_with("macos ") || lower == "macos" || lower.starts_with("os x ") ||
+    return isBaseSystem || lower.starts_with("macos ") || lower == "macos" || lower.starts_with("os x ") ||
            lower.starts_with("security update ");
 }
 
@@ -203,8 +204,76 @@ SoftwareUpdateStatus parse(std::string_view output, std::int32_t exitCode) {
     throw SoftwareUpdateCheckError::unrecognizedOutput();
 }
 
+SoftwareUpdateStatus parseAptSimulation(std::string_view output, std::int32_t exitCode,
+                                        const std::set<std::string>& baseSystemPackages) {
+    const auto failure = [&output](std::int32_t code) {
+        return SoftwareUpdateCheckError::commandFailed(
+            code, std::string(text::lastCodePoints(text::trimWhitespace(output), 500)));
+    };
+    if (exitCode != 0)
+        throw failure(exitCode);
+    bool summary = false;
+    std::vector<AvailableSoftwareUpdate> updates;
+    for (const std::string_view rawLine : text::splitAtLineBreaks(output)) {
+        const std::string_view line = text::trimSpacesAndTabs(rawLine);
+        if (line.starts_with("E: "))
+            throw failure(0);
+        const std::size_t upgraded = line.find(" upgraded, ");
+        if (upgraded != std::string_view::npos && text::parseUInt64(line.substr(0, upgraded)) &&
+            line.find(" newly installed, ") != std::string_view::npos)
+            summary = true;
+        // Inst NAME [OLD] (NEW RELEASE [ARCH]): only a line with the installed version is an upgrade.
+        if (!line.starts_with("Inst "))
+            continue;
+        const std::string_view rest = line.substr(5);
+        const std::size_t nameEnd = rest.find(' ');
+        if (nameEnd == std::string_view::npos || rest.substr(nameEnd + 1, 1) != "[")
+            continue;
+        const std::size_t oldEnd = rest.find("] (", nameEnd);
+        if (oldEnd == std::string_view::npos)
+            continue;
+        const std::string_view newer = rest.substr(oldEnd + 3);
+        const std::string_view version = newer.substr(0, newer.find_first_of(" )"));
+        if (version.empty())
+            continue;
+        const std::string name(rest.substr(0, nameEnd));
+        const std::string package = name.substr(0, name.find(':')); // libfoo:i386 is libfoo to dpkg's priorities
+        const bool kernel = package.starts_with("linux-image-") || package.starts_with("linux-headers-") ||
+                            package.starts_with("linux-modules-") || package.starts_with("linux-kbuild-");
+        updates.push_back({name, std::string(version), kernel || baseSystemPackages.contains(package)});
+    }
+    if (!summary)
+        throw SoftwareUpdateCheckError::unrecognizedOutput();
+    return updates.empty() ? SoftwareUpdateStatus::noUpdates() : SoftwareUpdateStatus::available(std::move(updates));
+}
+
+std::set<std::string> baseSystemPackages(std::string_view dpkgStatus) {
+    std::set<std::string> packages;
+    std::string package;
+    bool base = false;
+    const auto endParagraph = [&] {
+        if (base && !package.empty())
+            packages.insert(package);
+        package.clear();
+        base = false;
+    };
+    for (const std::string_view line : text::splitLines(dpkgStatus, '\n')) {
+        if (line.empty()) {
+            endParagraph();
+        } else if (line.starts_with("Package: ")) {
+            endParagraph();
+            package = std::string(text::trimWhitespace(line.substr(9)));
+        }
+        else if (line == "Essential: yes" || line == "Priority: required" || line == "Priority: important") {
+            base = true;
+        }
+    }
+    endParagraph();
+    return packages;
+}
+
 SoftwareUpdateStatus run(const std::string& executable, const std::vector<std::string>& arguments,
-                         std::chrono::duration<double> timeout, std::stop_token stop) {
+                         std::chrono::duration<double> timeout, std::stop_token stop, OutputShape shape) {
     const CaptureFile capture;
     platform::Subprocess child = platform::Subprocess::spawn({.executable = executable,
                                                               .arguments = arguments,
@@ -221,11 +290,21 @@ SoftwareUpdateStatus run(const std::string& executable, const std::vector<std::s
             throw Cancelled();
         throw SoftwareUpdateCheckError::timedOut();
     }
-    return parse(repairUtf8(capture.readAll(captureLimitBytes)), *status);
+    const std::string output = repairUtf8(capture.readAll(captureLimitBytes));
+    if (shape == OutputShape::aptSimulation) {
+        // dpkg's own record of priorities; a package missing from it counts as an application's.
+        constexpr std::uint64_t largestStatusFile = 256ULL << 20;
+        const auto dpkgStatus = platform::readRegularFile("/var/lib/dpkg/status", largestStatusFile);
+        return parseAptSimulation(output, *status, baseSystemPackages(dpkgStatus.value_or("")));
+    }
+    return parse(output, *status);
 }
 
 SoftwareUpdateStatus check(std::stop_token stop) {
-    return run(toolPath, {"--list"}, std::chrono::seconds(120), stop);
+    const HostProfile& profile = hostProfile();
+    const OutputShape shape = profile.sources == HostProfile::Sources::freedesktop ? OutputShape::aptSimulation
+                                                                                   : OutputShape::softwareUpdateList;
+    return run(profile.updateToolPath, profile.updateToolArguments, std::chrono::seconds(120), stop, shape);
 }
 
 } // namespace SoftwareUpdateChecker

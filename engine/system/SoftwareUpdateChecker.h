@@ -1,5 +1,7 @@
 // The operating system's update tool: runs it with a time-out, captures what it prints and reads the
-// list of available updates from it. Installs nothing.
+// list of available updates from it. Installs nothing. On a Linux desktop the tool is apt-get in
+// simulation mode (the host profile's command): no root, no download, no lock; it reports the
+// upgrades the package lists known at the last refresh allow, each package with its new version.
 //
 // run() blocks its caller until the tool ends or the time-out passes (plus at most 4 s to stop the tool),
 // so callers run it off the interface thread. Every call has its own capture file, removed on every path.
@@ -9,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -20,6 +23,8 @@ namespace brisklet {
 struct AvailableSoftwareUpdate {
     std::string title;
     std::string version;
+    // A package of the kernel or the base system (essential, required or important to dpkg).
+    bool isBaseSystem = false;
 
     // An update of the operating system itself rather than of an application.
     bool isMacOS() const;
@@ -67,15 +72,17 @@ private:
 
 namespace SoftwareUpdateChecker {
 
-inline constexpr const char* toolPath = "/usr/sbin/softwareupdate";
 
 // "NAME VERSION_ID (kernel release)", e.g. "Debian GNU/Linux 12 (6.1.0-28-amd64)".
 const std::string& currentSystemDescription();
 // The same from an os-release text and a kernel release (empty when unknown).
 std::string describeSystem(std::string_view osRelease, std::string_view kernelRelease);
 
-// Runs the system's update tool with "--list" and a 120 s time-out. Throws platform::LaunchError when
-// the tool is missing.
+// What a tool prints: "softwareupdate --list" or the simulation lines of apt-get.
+enum class OutputShape { softwareUpdateList, aptSimulation };
+
+// Runs the host profile's update tool with a 120 s time-out. Throws platform::LaunchError when the
+// tool is missing.
 SoftwareUpdateStatus check(std::stop_token stop = {});
 
 // Runs executable with arguments under LC_ALL=C and LANG=C, standard input from the null device and
@@ -83,10 +90,19 @@ SoftwareUpdateStatus check(std::stop_token stop = {});
 // SIGTERM, then SIGKILL, and timedOut is thrown. A stop request ends the tool the same way and throws
 // Cancelled. Platform failures (capture file, start, read) are thrown as they are.
 SoftwareUpdateStatus run(const std::string& executable, const std::vector<std::string>& arguments,
-                         std::chrono::duration<double> timeout, std::stop_token stop = {});
+                         std::chrono::duration<double> timeout, std::stop_token stop = {},
+                         OutputShape shape = OutputShape::softwareUpdateList);
 
 // Reads the tool's output; throws SoftwareUpdateCheckError.
 SoftwareUpdateStatus parse(std::string_view output, std::int32_t exitCode);
+
+// Reads apt-get's simulation: every "Inst NAME [OLD] (NEW ...)" line is an upgrade to NEW, in
+// printed order (packages newly pulled in are not updates of their own). The summary line
+// "N upgraded, ..." must be present; a non-zero exit or an "E:" line is a failure.
+SoftwareUpdateStatus parseAptSimulation(std::string_view output, std::int32_t exitCode,
+                                        const std::set<std::string>& baseSystemPackages);
+// The essential, required and important packages of a dpkg status file's text.
+std::set<std::string> baseSystemPackages(std::string_view dpkgStatus);
 
 // Largest output kept from the tool; a tool that writes more is stopped.
 inline constexpr std::uint64_t captureLimitBytes = 16ULL << 20;

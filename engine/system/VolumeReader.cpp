@@ -33,6 +33,16 @@ namespace VolumeReader {
 
 namespace {
 
+// File systems that live in memory or are assembled from others: no disk a user would recognise.
+bool isVirtualFileSystem(const std::string& type) {
+    static const std::set<std::string> types{
+        "tmpfs",  "ramfs",      "devtmpfs", "overlay",  "squashfs",    "proc",      "sysfs",    "devpts",
+        "cgroup", "cgroup2",    "debugfs",  "tracefs",  "securityfs",  "configfs",  "fusectl",  "mqueue",
+        "pstore", "hugetlbfs",  "bpf",      "efivarfs", "binfmt_misc", "nsfs",      "rpc_pipefs", "fuse.lxcfs",
+        "fuse.gvfsd-fuse", "fuse.portal"};
+    return types.count(type) != 0;
+}
+
 struct Mount {
     std::string target;
     std::string source;
@@ -292,9 +302,12 @@ std::vector<VolumeInfo> mountedVolumes(const Source& source) {
     // Each mount point once (the table lists over-mounted points again), ordered by name, then path.
     const std::vector<std::string> prefixes = reader.externalPrefixes();
     std::set<std::string> unique;
+    // Only the folders' direct children: what is mounted deeper is part of something else (a tmpfs
+    // inside a disk's tree, a loop mount of an image kept there).
     for (const Mount& mount : table.mounts)
         for (const std::string& prefix : prefixes)
-            if (mount.target.size() > prefix.size() && mount.target.starts_with(prefix))
+            if (mount.target.size() > prefix.size() && mount.target.starts_with(prefix) &&
+                mount.target.find('/', prefix.size()) == std::string::npos)
                 unique.insert(mount.target);
     std::vector<std::string> candidates(unique.begin(), unique.end());
     std::stable_sort(candidates.begin(), candidates.end(), [](const std::string& a, const std::string& b) {
@@ -306,6 +319,10 @@ std::vector<VolumeInfo> mountedVolumes(const Source& source) {
         const std::string name = platform::lastPathComponent(path);
         if (name.starts_with(".") || name == "Recovery") {
             reader.log("[Brisklet.Volumes] Skip hidden/system entry: " + name);
+            continue;
+        }
+        if (const Mount* mount = table.find(path); mount && isVirtualFileSystem(mount->fsType)) {
+            reader.log("[Brisklet.Volumes] Skip virtual file system: " + path + " (" + mount->fsType + ")");
             continue;
         }
         const std::string resolved = reader.resolved(path);

@@ -2,10 +2,12 @@
 
 #include "Error.h"
 #include "shell/AppPreferences.h"
+#include "shell/BackgroundRunner.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSettings>
+#include <QThreadPool>
 #include <QTest>
 
 void clearSettings()
@@ -13,6 +15,12 @@ void clearSettings()
     QSettings settings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication);
     settings.clear();
     settings.sync();
+}
+
+void settleBackground()
+{
+    BackgroundRunner::pool()->waitForDone(10000);
+    QCoreApplication::processEvents();
 }
 
 bool waitFor(const std::function<bool()>& predicate)
@@ -81,14 +89,20 @@ void FakeFeed::setManifest(std::optional<brisklet::UpdateManifest> value)
 
 void FakeFeed::holdFetch(bool hold)
 {
-    std::lock_guard lock(m_mutex);
-    m_holdFetch = hold;
+    {
+        std::lock_guard lock(m_mutex);
+        m_holdFetch = hold;
+    }
+    m_released.notify_all();
 }
 
 void FakeFeed::holdDownload(bool hold)
 {
-    std::lock_guard lock(m_mutex);
-    m_holdDownload = hold;
+    {
+        std::lock_guard lock(m_mutex);
+        m_holdDownload = hold;
+    }
+    m_released.notify_all();
 }
 
 void FakeFeed::release()

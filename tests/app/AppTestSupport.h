@@ -17,6 +17,9 @@
 // Removes every stored preference.
 void clearSettings();
 
+// Lets the background work that is not held finish and its answers run.
+void settleBackground();
+
 // Runs the event loop until predicate holds (true) or a generous liveness limit passes (false).
 bool waitFor(const std::function<bool()>& predicate);
 
@@ -32,7 +35,7 @@ public:
     QString hostName() const override { return QStringLiteral("updates.example.test"); }
 
     void setManifest(std::optional<brisklet::UpdateManifest> value);
-    // Fetches and downloads wait for release() while held.
+    // Fetches and downloads wait while held: until release(), or hold...(false) for one kind.
     void holdFetch(bool hold);
     void holdDownload(bool hold);
     void release();

@@ -1,5 +1,6 @@
 // The screens' background helper: answers arrive on the GUI thread, failures carry the engine's text,
-// and nothing arrives for a screen that is gone or has moved on.
+// nothing arrives for a screen that is gone or has moved on, and what the answer held is released on
+// the GUI thread either way.
 #include "shell/BackgroundRunner.h"
 
 #include <gtest/gtest.h>
@@ -7,44 +8,68 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 
 namespace {
 
+bool onGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+
+// Lets every queued job finish and every answer it posted run.
+void settle()
+{
+    ASSERT_TRUE(BackgroundRunner::pool()->waitForDone(10000));
+    QCoreApplication::processEvents();
+}
+
+// Records on which thread the callbacks holding it were released.
+struct ReleaseProbe {
+    std::shared_ptr<bool> releasedOnGui = std::make_shared<bool>(false);
+    struct Mark {
+        std::shared_ptr<bool> flag;
+        ~Mark() { *flag = onGuiThread(); }
+    };
+    std::shared_ptr<Mark> mark = std::make_shared<Mark>(Mark{releasedOnGui});
+};
+
 struct Answers {
     std::optional<int> value;
     std::optional<QString> failure;
-    bool onGuiThread = false;
+    bool answeredOnGui = false;
+    bool releasedOnGui = false;
 };
 
-// Runs a job that gives `value` or throws what `raise` throws, and collects the answers for a moment.
+enum class Then { nothing, stop, destroyOwner };
+
+// Runs a job that gives `value` or throws what `raise` throws; `then` happens before the answer can.
 template <class Raise>
-Answers runOnce(int value, Raise raise, bool stopFirst = false, bool destroyOwner = false)
+Answers runOnce(Raise raise, Then then = Then::nothing)
 {
     Answers answers;
-    auto* owner = new QObject;
-    auto runner = std::make_unique<BackgroundRunner>(owner);
-    runner->run(
-        [value, raise](std::stop_token) {
+    auto owner = std::make_unique<QObject>();
+    BackgroundRunner runner(owner.get());
+    ReleaseProbe probe;
+    runner.run(
+        [raise](std::stop_token) {
             raise();
-            return value;
+            return 7;
         },
-        [&answers](int v) {
+        [&answers, mark = probe.mark](int v) {
             answers.value = v;
-            answers.onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+            answers.answeredOnGui = onGuiThread();
         },
         [&answers](const QString& text) { answers.failure = text; });
-    if (stopFirst)
-        runner->stopAll();
-    if (destroyOwner)
-        delete owner;
-    QTest::qWait(150);
-    runner.reset();
-    if (!destroyOwner)
-        delete owner;
+    probe.mark.reset();
+    if (then == Then::stop)
+        runner.stopAll();
+    if (then == Then::destroyOwner)
+        owner.reset();
+    settle();
+    answers.releasedOnGui = *probe.releasedOnGui;
     return answers;
 }
 
@@ -52,44 +77,61 @@ Answers runOnce(int value, Raise raise, bool stopFirst = false, bool destroyOwne
 
 TEST(BackgroundRunner, DeliversResultsAndFailureTextsOnTheGuiThread)
 {
-    const Answers ok = runOnce(7, [] {});
+    const Answers ok = runOnce([] {});
     EXPECT_EQ(ok.value, 7);
-    EXPECT_TRUE(ok.onGuiThread);
+    EXPECT_TRUE(ok.answeredOnGui);
     EXPECT_FALSE(ok.failure);
 
-    EXPECT_EQ(runOnce(1, [] { throw brisklet::Error("The disk is gone."); }).failure, QStringLiteral("The disk is gone."));
-    EXPECT_EQ(runOnce(1, [] { throw std::runtime_error("bad"); }).failure, QStringLiteral("bad"));
+    EXPECT_EQ(runOnce([] { throw brisklet::Error("The disk is gone."); }).failure, QStringLiteral("The disk is gone."));
+    EXPECT_EQ(runOnce([] { throw std::runtime_error("bad"); }).failure, QStringLiteral("bad"));
 
-    const Answers cancelled = runOnce(1, [] { throw brisklet::Cancelled(); });
+    const Answers cancelled = runOnce([] { throw brisklet::Cancelled(); });
     EXPECT_FALSE(cancelled.value);
     EXPECT_FALSE(cancelled.failure);
 }
 
-TEST(BackgroundRunner, DropsAnswersAfterStopOrWhenTheOwnerIsGone)
+TEST(BackgroundRunner, DropsAnswersAfterStopOrWhenTheOwnerIsGoneAndReleasesThemOnTheGuiThread)
 {
-    const auto slow = [] { QThread::msleep(40); };
-    EXPECT_FALSE(runOnce(1, slow, /*stopFirst=*/true).value);
-    EXPECT_FALSE(runOnce(1, slow, false, /*destroyOwner=*/true).value);
+    for (Then then : {Then::stop, Then::destroyOwner}) {
+        const Answers dropped = runOnce([] {}, then);
+        EXPECT_FALSE(dropped.value);
+        EXPECT_TRUE(dropped.releasedOnGui) << "callbacks released on a worker thread";
+    }
+    EXPECT_TRUE(runOnce([] { throw brisklet::Cancelled(); }).releasedOnGui);
 }
 
-TEST(BackgroundRunner, StopReachesTheWorkAndLaterRunsStillAnswer)
+TEST(BackgroundRunner, StopReachesTheWorkAndItsReportsAndLaterRunsStillAnswer)
 {
     QObject owner;
     BackgroundRunner runner(&owner);
-    std::atomic<bool> started = false, sawStop = false;
+    std::vector<int> reports;
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    bool started = false, sawStop = false;
+    const auto report = runner.reporter<int>([&reports](int step) {
+        EXPECT_TRUE(onGuiThread());
+        reports.push_back(step);
+    });
     runner.run(
-        [&started, &sawStop](std::stop_token token) {
+        [&, report](std::stop_token token) {
+            report(1);
+            std::unique_lock lock(mutex);
             started = true;
-            for (int i = 0; i < 200 && !token.stop_requested(); ++i)
-                QThread::msleep(5);
-            sawStop = token.stop_requested();
+            wake.notify_all();
+            sawStop = !wake.wait(lock, token, [] { return false; });
+            report(2); // after the stop: dropped
         },
         [] { ADD_FAILURE() << "a stopped run answered"; });
-    QTRY_VERIFY_WITH_TIMEOUT(started, 2000);
+    {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [&] { return started; });
+    }
+    QCoreApplication::processEvents();
     runner.stopAll();
     bool answered = false;
     runner.run([](std::stop_token) {}, [&answered] { answered = true; });
-    QTest::qWait(150);
+    settle();
     EXPECT_TRUE(sawStop);
     EXPECT_TRUE(answered);
+    EXPECT_EQ(reports, std::vector<int>{1});
 }

@@ -3,6 +3,7 @@
 
 #include "shell/AppDelegate.h"
 #include "shell/AppPreferences.h"
+#include "shell/MainMenu.h"
 #include "shell/MainWindowController.h"
 #include "shell/SidebarViewController.h"
 
@@ -10,6 +11,8 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QSplitter>
 #include <QTest>
@@ -18,7 +21,7 @@
 namespace {
 struct WindowHarness {
     UpdateController updates{std::make_shared<FakeFeed>()};
-    MainWindowController controller{updates};
+    MainWindowController controller{updates, MainMenu::install(updates)};
 
     WindowHarness()
     {
@@ -34,7 +37,7 @@ TEST(MainWindow, OpensAt1200By760AndCannotShrinkBelow1000By640)
     WindowHarness h;
     QMainWindow* window = h.controller.window();
     EXPECT_EQ(window->windowTitle(), "Brisklet");
-    EXPECT_EQ(window->size(), QSize(1200, 760));
+    EXPECT_EQ(window->centralWidget()->size(), QSize(1200, 760)) << "the content, below the menu bar";
     EXPECT_EQ(window->minimumSize(), QSize(1000, 640));
     window->resize(600, 400);
     EXPECT_EQ(window->size(), QSize(1000, 640));
@@ -62,21 +65,34 @@ TEST(MainWindow, SidebarStaysBetween200And280AndNeverCollapses)
     EXPECT_EQ(sidebar->width(), 240);
 }
 
-TEST(MainWindow, DividerPositionIsRememberedAsMainSplit)
+TEST(MainWindow, DividerPositionIsWrittenAsMainSplitWhenTheDragEnds)
 {
     clearSettings();
+    const auto stored = [] {
+        return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication).contains("main.split");
+    };
+    int dragged = 0;
     {
         WindowHarness h;
-        QSplitter* split = h.controller.splitView();
-        split->setSizes({260, 940});
-        emit split->splitterMoved(260, 1);
-        EXPECT_EQ(h.controller.sidebar()->width(), 260);
+        QSplitterHandle* handle = h.controller.splitView()->handle(1);
+        const int start = h.controller.sidebar()->width();
+        const QPoint grip = handle->mapToGlobal(QPoint(0, handle->height() / 2));
+        const auto send = [handle](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, handle->mapFromGlobal(global), global, Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(handle, &event);
+        };
+        send(QEvent::MouseButtonPress, grip, Qt::LeftButton);
+        for (int step = 1; step <= 4; ++step)
+            send(QEvent::MouseMove, grip + QPoint(10 * step, 0), Qt::LeftButton);
+        dragged = h.controller.sidebar()->width();
+        EXPECT_GT(dragged, start + 30);
+        EXPECT_FALSE(stored()) << "written during the drag";
+        send(QEvent::MouseButtonRelease, grip + QPoint(40, 0), Qt::NoButton);
+        EXPECT_TRUE(stored());
     }
-    QSettings settings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication);
-    EXPECT_TRUE(settings.contains("main.split"));
     WindowHarness again;
-    EXPECT_EQ(again.controller.sidebar()->width(), 260);
-    EXPECT_EQ(again.controller.window()->size(), QSize(1200, 760)) << "the window frame is not restored";
+    EXPECT_EQ(again.controller.sidebar()->width(), dragged);
+    EXPECT_EQ(again.controller.window()->centralWidget()->size(), QSize(1200, 760)) << "the window frame is not restored";
     clearSettings();
 }
 

@@ -2,8 +2,10 @@
 // requests change nothing, and every screen object is built once and comes back unchanged.
 #include "AppTestSupport.h"
 
+#include "shell/BackgroundRunner.h"
 #include "shell/NotificationCenter.h"
 #include "shell/SectionContainerViewController.h"
+#include "shell/SectionScreen.h"
 #include "shell/SidebarRowView.h"
 #include "shell/SidebarViewController.h"
 
@@ -12,6 +14,9 @@
 #include <QEvent>
 #include <QLabel>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
 
 namespace {
 
@@ -189,4 +194,62 @@ TEST(SidebarRows, HighlightedRowUsesWhiteTextOthersTheLabelColour)
         else
             EXPECT_EQ(text, shell.sidebar->palette().color(QPalette::WindowText));
     }
+}
+
+namespace {
+// A screen with one held operation: "running" until the test releases its work, then "finished".
+class WorkingScreen : public QLabel, public SectionScreen {
+public:
+    explicit WorkingScreen(QWidget* parent) : QLabel(QStringLiteral("idle"), parent) {}
+    void start(std::shared_ptr<std::atomic<bool>> release)
+    {
+        setText(QStringLiteral("running"));
+        m_runner.run(
+            [release](std::stop_token stop) {
+                while (!*release && !stop.stop_requested())
+                    QThread::msleep(1);
+            },
+            [this] { setText(QStringLiteral("finished")); });
+    }
+    void sectionDidAppear() override { ++appeared; }
+    void sectionDidDisappear() override { ++disappeared; }
+    int appeared = 0;
+    int disappeared = 0;
+
+private:
+    BackgroundRunner m_runner{this};
+};
+} // namespace
+
+TEST(SectionContainer, ScreenLeftMidOperationIsFoundInTheSameStateAndToldWhenItShows)
+{
+    std::vector<SectionScreens::Entry> table;
+    for (Section section : Sections::all())
+        table.push_back({section, [](QWidget* parent) -> QWidget* { return new WorkingScreen(parent); }});
+    QWidget window;
+    auto* container = new SectionContainerViewController(&window, table);
+    window.show();
+    std::map<Section, QWidget*> screens = container->controllers();
+    for (const auto& [section, screen] : screens)
+        EXPECT_EQ(screen->parentWidget(), container) << "built as the container's child";
+    EXPECT_EQ(static_cast<WorkingScreen*>(screens.at(Section::dashboard))->appeared, 1);
+
+    auto* analyzer = static_cast<WorkingScreen*>(screens.at(Section::analyzer));
+    container->show(Section::analyzer);
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    analyzer->start(release);
+    for (Section section : Sections::all())
+        container->show(section);
+    container->show(Section::analyzer);
+    EXPECT_EQ(container->controllers(), screens) << "the same six objects";
+    EXPECT_EQ(container->current(), analyzer);
+    EXPECT_EQ(analyzer->text(), "running") << "hidden work was reset or lost";
+    EXPECT_EQ(analyzer->appeared, 3);
+    EXPECT_EQ(analyzer->disappeared, 2);
+
+    container->show(Section::ports);
+    *release = true;
+    ASSERT_TRUE(waitFor([&] { return analyzer->text() == "finished"; })) << "a hidden screen's answer was dropped";
+    container->show(Section::analyzer);
+    EXPECT_EQ(analyzer->text(), "finished");
 }

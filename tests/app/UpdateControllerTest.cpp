@@ -92,7 +92,7 @@ TEST(UpdateCheck, SecondStartDoesNotCheckAgain)
     QTimer* timer = h.controller->timer();
     h.controller->start();
     ASSERT_TRUE(waitFor([&] { return !h.controller->isChecking(); }));
-    QTest::qWait(50);
+    settleBackground();
     EXPECT_EQ(h.feed->fetchCount(), 1);
     EXPECT_EQ(h.controller->timer(), timer);
 }
@@ -137,7 +137,7 @@ TEST(UpdateCheck, MenuCheckWhileACheckRunsIsDroppedWithoutAlert)
     h.controller->checkForUpdatesFromMenu();
     h.feed->release();
     ASSERT_TRUE(waitFor([&] { return !h.controller->isChecking(); }));
-    QTest::qWait(50);
+    settleBackground();
     EXPECT_EQ(h.feed->fetchCount(), 1);
     EXPECT_EQ(h.alerts.size(), 1u) << "only the check that ran reports";
 }
@@ -241,7 +241,7 @@ TEST(UpdateDownload, LateProgressAfterCompletionIsIgnored)
     const State finished = h.controller->state();
 
     h.feed->lastProgress()(0.7);
-    QTest::qWait(50);
+    settleBackground();
     EXPECT_EQ(h.controller->state(), finished);
 }
 
@@ -257,7 +257,7 @@ TEST(UpdateDownload, ChecksAreSkippedWhileDownloading)
     h.feed->setManifest(manifest(13));
     h.controller->checkForUpdatesFromMenu();
     QMetaObject::invokeMethod(h.controller->timer(), "timeout", Qt::DirectConnection);
-    QTest::qWait(50);
+    QCoreApplication::processEvents(); // skipped checks start no work: isChecking stays false
     EXPECT_EQ(h.feed->fetchCount(), 1);
     EXPECT_FALSE(h.controller->isChecking());
     EXPECT_TRUE(h.alerts.empty());
@@ -267,6 +267,32 @@ TEST(UpdateDownload, ChecksAreSkippedWhileDownloading)
     h.feed->release();
     h.reachState(Kind::downloaded);
     EXPECT_EQ(h.feed->downloadCount(), 1);
+}
+
+TEST(UpdateDownload, CheckAnsweringDuringADownloadIsIgnoredAndThePressedButtonNeverWaits)
+{
+    Harness h;
+    h.feed->setManifest(manifest(12));
+    h.check();
+    h.feed->holdFetch(true);
+    h.feed->holdDownload(true);
+    h.controller->checkForUpdatesFromMenu();
+    ASSERT_TRUE(waitFor([&] { return h.feed->fetchCount() == 2; }));
+    h.controller->performPrimaryAction();
+    ASSERT_TRUE(waitFor([&] { return h.feed->downloadCount() == 1; }));
+
+    h.feed->setManifest(manifest(13, "1.5.0"));
+    h.feed->holdFetch(false);
+    ASSERT_TRUE(waitFor([&] { return !h.controller->isChecking(); }));
+    EXPECT_EQ(h.controller->state(), State::downloading(manifest(12), 0.0)) << "the check replaced the download";
+    EXPECT_TRUE(h.alerts.empty());
+
+    h.controller->performPrimaryAction(); // returns at once: nothing joins the running download
+    h.feed->release();
+    h.reachState(Kind::downloaded);
+    EXPECT_EQ(h.controller->state().manifest, manifest(12));
+    EXPECT_EQ(h.feed->downloadCount(), 1);
+    EXPECT_EQ(h.opened.size(), 1u) << "one image opened";
 }
 
 TEST(UpdateDownload, FailureKeepsTheDescriptionAndSurvivesACheckOfTheSameBuild)
@@ -332,7 +358,7 @@ TEST(UpdateDownload, PrimaryActionWithNothingOfferedDoesNothing)
 {
     Harness h;
     h.controller->performPrimaryAction();
-    QTest::qWait(20);
+    settleBackground();
     EXPECT_EQ(h.controller->state().kind, Kind::none);
     EXPECT_EQ(h.feed->downloadCount(), 0);
 }

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 using namespace brisklet;
@@ -82,42 +83,81 @@ TEST(CleanCommand, TextGroupsCategoriesUnderTheirHeadings) {
     EXPECT_EQ(run(cli::cleanCommand, {}, empty.root()).out, "Nothing to clean.\n");
 }
 
-TEST(AppsCommand, JsonCarriesTheRecordFieldsWithAbsentValuesAsNull) {
+// A Linux home: an AppImage with its desktop entry, icon, autostart entry and data; an application
+// installed into ~/opt; an AppImage without an entry; a folder no entry launches.
+struct LinuxHome {
     TempTree home;
-    test::writePlist(home.path("Applications/Tool.app/Contents/Info.plist"),
-                     {{"CFBundleName", "s:Tool"}, {"CFBundleIdentifier", "s:org.example.tool"}},
-                     test::PlistFormat::binary);
-    home.writeFileOfSize("Applications/Tool.app/Contents/MacOS/tool", 32 * 1024);
+    std::string appImage = home.writeFileOfSize("Applications/Tool-1.2.3-x86_64.AppImage", 96 * 1024);
+    std::string editor = home.makeDir("opt/Editor");
 
-    const CommandRun result = run(cli::appsCommand, {"--json"}, home.root());
+    LinuxHome() {
+        home.writeFile(".local/share/applications/org.example.Tool.desktop",
+                       "[Desktop Entry]\nType=Application\nName=Tool\nIcon=org.example.Tool\n"
+                       "X-AppImage-Version=1.2.3\nExec=\"" + appImage + "\" %U\n");
+        home.writeFileOfSize(".local/share/icons/hicolor/256x256/apps/org.example.Tool.png", 8192);
+        home.writeFile(".config/autostart/org.example.Tool.desktop", "[Desktop Entry]\nExec=" + appImage + "\n");
+        home.writeFileOfSize(".config/Tool/settings.json", 4096);
+        home.writeFileOfSize(".var/app/org.example.Tool/data/db", 4096);
+        home.writeFileOfSize(".var/app/org.example.Tool/cache/blob", 16384);
+        home.writeFileOfSize("opt/Editor/bin/editor", 48 * 1024);
+        home.writeFile(".local/share/applications/editor.desktop",
+                       "[Desktop Entry]\nType=Application\nName=Editor\nExec=env A=1 " + editor + "/bin/editor %F\n");
+        home.writeFileOfSize("Downloads/Other.AppImage", 8192);
+        home.writeFileOfSize("opt/Unlaunched/bin/tool", 4096);
+        home.writeFileOfSize(".cargo/registry/cache/index/crate.crate", 32 * 1024);
+        home.writeFileOfSize(".cache/thumbnails/normal/a.png", 4096);
+    }
+};
+
+TEST(AppsCommand, FindsAppImagesAndHomeInstalledApplicationsThroughTheirDesktopEntries) {
+    LinuxHome linux;
+    const CommandRun result = run(cli::appsCommand, {"--json"}, linux.home.root());
     ASSERT_EQ(result.status, cli::exitOk) << result.err;
-    const auto document = nlohmann::json::parse(result.out);
-    ASSERT_EQ(document.size(), 1u);
-    EXPECT_EQ(document[0]["name"], "Tool");
-    EXPECT_EQ(document[0]["bundleID"], "org.example.tool");
-    EXPECT_TRUE(document[0]["version"].is_null());
-    EXPECT_EQ(document[0]["isProtected"], false);
-    EXPECT_GE(document[0]["sizeBytes"].get<std::int64_t>(), 32 * 1024);
+    nlohmann::json removable = nlohmann::json::array();
+    for (const auto& application : nlohmann::json::parse(result.out))
+        if (!application["isProtected"].get<bool>())
+            removable.push_back(application);
+    ASSERT_EQ(removable.size(), 3u) << removable;
+    EXPECT_EQ(removable[0]["name"], "Tool");
+    EXPECT_EQ(removable[0]["bundleID"], "org.example.Tool");
+    EXPECT_EQ(removable[0]["version"], "1.2.3");
+    EXPECT_EQ(removable[0]["icon"], "org.example.Tool");
+    EXPECT_EQ(removable[0]["path"], linux.appImage);
+    EXPECT_GE(removable[0]["sizeBytes"].get<std::int64_t>(), 96 * 1024);
+    EXPECT_EQ(removable[1]["name"], "Editor");
+    EXPECT_EQ(removable[1]["path"], linux.editor);
+    EXPECT_EQ(removable[2]["name"], "Other");
+    EXPECT_TRUE(removable[2]["version"].is_null());
 }
 
-TEST(LeftoversCommand, ListsTheBundlesLeftoversInTheHomeLibrary) {
-    TempTree home;
-    const std::string bundle = home.makeDir("Applications/Tool.app");
-    test::writePlist(bundle + "/Contents/Info.plist", {{"CFBundleIdentifier", "s:org.example.tool"}},
-                     test::PlistFormat::xml);
-    home.writeFileOfSize("Library/Caches/org.example.tool/blob", 64 * 1024);
-
-    const CommandRun json = run(cli::leftoversCommand, {bundle, "--json"}, home.root());
+TEST(LeftoversCommand, AppImageTakesItsDataDesktopEntryIconAndAutostartEntry) {
+    LinuxHome linux;
+    const CommandRun json = run(cli::leftoversCommand, {linux.appImage, "--json"}, linux.home.root());
     ASSERT_EQ(json.status, cli::exitOk) << json.err;
     const auto document = nlohmann::json::parse(json.out);
     EXPECT_EQ(document["application"]["name"], "Tool");
-    ASSERT_EQ(document["leftovers"].size(), 1u);
-    EXPECT_EQ(document["leftovers"][0]["path"], home.path("Library/Caches/org.example.tool"));
-    EXPECT_EQ(document["leftovers"][0]["isDirectory"], true);
+    std::set<std::string> paths;
+    for (const auto& leftover : document["leftovers"])
+        paths.insert(leftover["path"]);
+    const TempTree& home = linux.home;
+    EXPECT_EQ(paths, (std::set<std::string>{home.path(".config/Tool"), home.path(".var/app/org.example.Tool"),
+                                            home.path(".config/autostart/org.example.Tool.desktop"),
+                                            home.path(".local/share/applications/org.example.Tool.desktop"),
+                                            home.path(".local/share/icons/hicolor/256x256/apps/org.example.Tool.png")}));
 
-    const CommandRun text = run(cli::leftoversCommand, {bundle}, home.root());
-    EXPECT_NE(text.out.find("Leftovers of Tool (org.example.tool):"), std::string::npos) << text.out;
+    const CommandRun text = run(cli::leftoversCommand, {linux.editor}, linux.home.root());
+    EXPECT_NE(text.out.find("Leftovers of Editor (editor):"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("1 item, "), std::string::npos) << text.out;
+}
+
+TEST(CleanCommand, MeasuresTheCachesOfALinuxHome) {
+    LinuxHome linux;
+    const CommandRun result = run(cli::cleanCommand, {"--json"}, linux.home.root());
+    ASSERT_EQ(result.status, cli::exitOk) << result.err;
+    std::vector<std::string> ids;
+    for (const auto& category : nlohmann::json::parse(result.out))
+        ids.push_back(category["category"]["id"]);
+    EXPECT_EQ(ids, (std::vector<std::string>{"cargo-cache", "thumbnails", "flatpak-app-caches"}));
 }
 
 TEST(CleanCommandsArguments, BadArgumentsAreUsageErrorsAndHelpSucceeds) {
@@ -131,7 +171,7 @@ TEST(CleanCommandsArguments, BadArgumentsAreUsageErrorsAndHelpSucceeds) {
     EXPECT_EQ(run(cli::leftoversCommand, {"a", "b"}, home.root()).status, cli::exitUsage);
     const CommandRun missing = run(cli::leftoversCommand, {home.path("Missing.app")}, home.root());
     EXPECT_EQ(missing.status, cli::exitUsage);
-    EXPECT_NE(missing.err.find("not an application folder"), std::string::npos);
+    EXPECT_NE(missing.err.find("not an application: "), std::string::npos);
     for (const auto command : {cli::cleanCommand, cli::appsCommand, cli::leftoversCommand}) {
         const CommandRun help = run(command, {"--help"}, home.root());
         EXPECT_EQ(help.status, cli::exitOk);

@@ -101,12 +101,32 @@ TEST(VolumesCommand, StartsWithTheRoot) {
     EXPECT_EQ(volumes[0]["isRoot"], true);
 }
 
+TEST(UpdatesCommand, ListsWhatThePackageManagerWouldUpgradeOrSaysThereIsNothing) {
+    if (access("/usr/bin/apt-get", X_OK) != 0) {
+        const auto run = runCapturingOutput(BRISKLET_CLI_PATH, {"updates"});
+        EXPECT_EQ(run.status, 1); // the readable failure goes to standard error
+        return;
+    }
+    const json document = runJson({"updates", "--json"});
+    EXPECT_EQ(keysOf(document), (std::set<std::string>{"system", "updates"}));
+    for (const json& update : document["updates"]) {
+        EXPECT_EQ(keysOf(update), (std::set<std::string>{"title", "version", "isSystem"}));
+        EXPECT_FALSE(update["version"].get<std::string>().empty()) << update;
+    }
+    const auto text = runCapturingOutput(BRISKLET_CLI_PATH, {"updates"});
+    EXPECT_EQ(text.status, 0);
+    const std::size_t count = document["updates"].size();
+    const std::string expected = count == 0 ? "No updates available.\n"
+                                            : std::to_string(count) + (count == 1 ? " update, " : " updates, ");
+    EXPECT_NE(text.output.find(expected), std::string::npos) << text.output;
+}
+
 TEST(SystemCommandUsage, BadOptionsExitTwoAndHelpDocumentsExitCodes) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"ps", "--sort", "name"}, {"ps", "--sort"}, {"ports", "--bogus"},
-          {"stats", "extra"}, {"volumes", "--sort", "cpu"}})
+          {"stats", "extra"}, {"volumes", "--sort", "cpu"}, {"updates", "now"}})
         EXPECT_EQ(runCapturingOutput(BRISKLET_CLI_PATH, arguments).status, 2) << arguments[0];
-    for (const char* command : {"ports", "ps", "stats", "volumes"}) {
+    for (const char* command : {"ports", "ps", "stats", "volumes", "updates"}) {
         const auto help = runCapturingOutput(BRISKLET_CLI_PATH, {command, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_NE(help.output.find("Exit status"), std::string::npos) << command;

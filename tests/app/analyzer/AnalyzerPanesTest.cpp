@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -84,6 +87,27 @@ TEST(ChartPanes, TrashingTheShownFolderReturnsToTheRoot)
     EXPECT_EQ(root->sizeBytes(), 250);
 }
 
+TEST(ChartPanes, RemovalsKeepTheShownFolderOnlyWhileItIsStillInTheTree)
+{
+    struct Case {
+        std::string removed;
+        std::string expectedShown;
+    };
+    for (const Case& c : {Case{"/var/log", "/home/me"},     // under the root "/": unrelated removals keep it
+                          Case{"/home", "/"},               // an ancestor went to the Trash: back to the root
+                          Case{"/home/me/notes", "/home/me"}}) {
+        const AnalyzerNodePtr root = AnalyzerTreeNode::build(
+            folder("/", {folder("/home", {folder("/home/me", {file("/home/me/notes", 5), file("/home/me/pic", 9)})}),
+                         folder("/var", {file("/var/log", 3)})}));
+        SunburstViewController pane;
+        pane.present(root);
+        pane.drill(child(root, "home"));
+        pane.drill(child(child(root, "home"), "me"));
+        pane.removePaths(PathSet{c.removed});
+        EXPECT_EQ(pane.currentRoot()->entry().path, c.expectedShown) << c.removed;
+    }
+}
+
 TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
 {
     QTemporaryDir dir;
@@ -103,9 +127,9 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
 
     selectListRows(pane.contentsList(), {0, 1, 2});
     outline.outlineView()->selectAll();
-    for (const std::vector<AnalyzerTrashItem>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
+    for (const QList<TrashCandidate>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
         std::vector<QString> paths;
-        for (const AnalyzerTrashItem& item : items)
+        for (const TrashCandidate& item : items)
             paths.push_back(item.path);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/docs")), 0);
         EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/c")), 1);
@@ -122,6 +146,35 @@ TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
     EXPECT_TRUE(outline.rowText(*child(root, "huge")).second.endsWith(QStringLiteral("  \u00b7  100%")));
     EXPECT_EQ(outline.rowText(*root).second, QString::fromStdString(brisklet::ByteFormat::humanReadable(10'000'000'001)));
     EXPECT_EQ(outline.model()->rowCount(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
+{
+    TreemapViewController pane;
+    pane.resize(900, 500);
+    pane.show();
+    pane.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    const AnalyzerNodePtr root = paneTree();
+    pane.present(root);
+    pane.treemap()->setFocus();
+    QTest::keyClick(pane.treemap(), Qt::Key_Right);
+    EXPECT_EQ(pane.treemap()->selected(), child(root, "docs"));
+    EXPECT_EQ(pane.contentsList()->selectedNodes(), std::vector<AnalyzerNodePtr>{child(root, "docs")});
+    QTest::keyClick(pane.treemap(), Qt::Key_Return);
+    EXPECT_EQ(pane.currentRoot(), child(root, "docs"));
+    QTest::keyClick(pane.treemap(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(pane.currentRoot(), root);
+
+    selectListRows(pane.contentsList(), {1, 2});
+    pane.contentsList()->tableView()->setFocus();
+    QTest::keyClick(pane.contentsList()->tableView(), Qt::Key_C, Qt::ControlModifier);
+    const QString size = QString::fromStdString(brisklet::ByteFormat::humanReadable(200));
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith(QStringLiteral("c\t") + size + QLatin1Char('\n')));
 }
 
 } // namespace

@@ -142,7 +142,7 @@ TEST_F(UninstallerTest, RescanForgetsSizesAndMeasuresTheNewListAfresh)
 TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutRescan)
 {
     open();
-    const QString cache = home.write("Library/Caches/org.kde.krita/blob", 5000);
+    const QString cache = home.write(".cache/org.kde.krita/blob", 5000);
     tick("Krita");
     EXPECT_EQ(screen->uninstallButton()->text(), "Uninstall");
     screen->uninstallButton()->click();
@@ -150,7 +150,7 @@ TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutResc
     QStringList reviewed;
     for (const auto& item : screen->flow()->reviewSheet()->items())
         reviewed << item.path;
-    EXPECT_EQ(reviewed, (QStringList{home.path("Applications/Krita.app"), home.path("Library/Caches/org.kde.krita")}));
+    EXPECT_EQ(reviewed, (QStringList{home.path("Applications/Krita.app"), home.path(".cache/org.kde.krita")}));
     screen->flow()->reviewSheet()->confirmClicked();
     ASSERT_TRUE(waitFor([this] { return names().size() == 2; }));
     EXPECT_FALSE(screen->isWorking());

@@ -3,6 +3,7 @@
 
 #include "apps/AppCatalog.h"
 #include "apps/LocalizedNameOrder.h"
+#include "platform/HostProfile.h"
 #include "platform/PropertyList.h"
 
 #include <gtest/gtest.h>
@@ -178,7 +179,8 @@ TEST(PropertyListReading, FifoInPlaceOfTheFileDoesNotBlock) {
 }
 
 TEST(AppCatalogRoots, HomeApplicationsFollowsTheSystemFolder) {
-    EXPECT_EQ(AppCatalog::scanRoots("/home/a"), (std::vector<std::string>{"/Applications", "/home/a/Applications"}));
+    EXPECT_EQ(AppCatalog::scanRoots("/home/a", originalHostProfile()),
+              (std::vector<std::string>{"/Applications", "/home/a/Applications"}));
 }
 
 TEST(AppCatalogListing, OnlyRealFoldersWithTheExactSuffixOneLevelDown) {
@@ -303,11 +305,11 @@ TEST(LocalizedNameOrder, IgnoresCaseButNotAccents) {
     EXPECT_LT(order.compare(std::string("a\xff"), "b"), 0); // invalid UTF-8 still compares
 }
 
-TEST(AppCatalogMeasuring, MissingPathOrFileMeasuresZero) {
+TEST(AppCatalogMeasuring, MissingPathMeasuresZeroAndAFileBundleItsBlocks) {
     TempTree tree;
-    tree.writeFileOfSize("file", 10000);
+    tree.writeFileOfSize("Tool.AppImage", 10000);
     EXPECT_EQ(AppCatalog::measureSize(tree.path("missing"), AppCatalog::sizingOptions()), 0);
-    EXPECT_EQ(AppCatalog::measureSize(tree.path("file"), AppCatalog::sizingOptions()), 0);
+    EXPECT_GE(AppCatalog::measureSize(tree.path("Tool.AppImage"), AppCatalog::sizingOptions()), 10000);
 }
 
 TEST(AppCatalogMeasuring, DiscoverSortsBySizeThenName) {

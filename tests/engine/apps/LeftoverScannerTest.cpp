@@ -2,6 +2,7 @@
 
 #include "apps/AppCatalog.h"
 #include "apps/LeftoverScanner.h"
+#include "platform/HostProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ std::vector<std::string> paths(const std::vector<FileEntry>& entries) {
 }
 
 std::vector<FileEntry> scan(const ApplicationEntry& application, const TempTree& home) {
-    return LeftoverScanner::leftovers(application, home.root(), AppCatalog::sizingOptions());
+    return LeftoverScanner::leftovers(application, home.root(), AppCatalog::sizingOptions(), {}, originalHostProfile());
 }
 
 } // namespace
@@ -35,7 +36,7 @@ TEST(LeftoverCandidates, TableOrderWithGroupContainersLast) {
     TempTree home;
     home.makeDir("Library/Group Containers/ABCDE12345.org.example.tool");
     const std::string library = home.path("Library");
-    const auto candidates = LeftoverScanner::candidates(app("org.example.tool", "Tool"), home.root());
+    const auto candidates = LeftoverScanner::candidates(app("org.example.tool", "Tool"), home.root(), originalHostProfile());
     EXPECT_EQ(candidates, (std::vector<std::string>{
                               library + "/Caches/org.example.tool",
                               library + "/Preferences/org.example.tool.plist",
@@ -59,10 +60,10 @@ TEST(LeftoverCandidates, TextThatIsNotOneComponentCannotLeaveTheSearchedPlaces) 
     TempTree home;
     home.makeDir("Library/Group Containers/anything");
     for (const std::string bad : {"..", ".", "", "a/../../..", "/"}) {
-        const auto candidates = LeftoverScanner::candidates(app(bad, bad), home.root());
+        const auto candidates = LeftoverScanner::candidates(app(bad, bad), home.root(), originalHostProfile());
         EXPECT_TRUE(candidates.empty()) << "identifier and name '" << bad << "'";
     }
-    const auto nameOnly = LeftoverScanner::candidates(app("..", "Tool"), home.root());
+    const auto nameOnly = LeftoverScanner::candidates(app("..", "Tool"), home.root(), originalHostProfile());
     EXPECT_EQ(nameOnly.size(), 3u);
 }
 
@@ -75,7 +76,7 @@ TEST(LeftoverScanner, TextWithANulByteNeverStandsForTheFolderAbove) {
     const std::string nul(1, '\0');
     EXPECT_TRUE(scan(app(std::nullopt, nul), home).empty());
     EXPECT_TRUE(scan(app("org.example" + nul + "x", "Tool" + nul), home).empty());
-    EXPECT_TRUE(LeftoverScanner::candidates(app("org.example" + nul, nul + "Tool"), home.root()).empty());
+    EXPECT_TRUE(LeftoverScanner::candidates(app("org.example" + nul, nul + "Tool"), home.root(), originalHostProfile()).empty());
 }
 
 TEST(LeftoverScanner, PreferencesFileIsSizedByAllocatedBlocks) {

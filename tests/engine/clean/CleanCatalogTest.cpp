@@ -4,14 +4,18 @@
 
 #include "clean/CleanCatalog.h"
 #include "platform/HostProfile.h"
+#include "scan/MeasuringPool.h"
 #include "scan/ScanDefaults.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 
 using namespace brisklet;
@@ -57,24 +61,37 @@ TEST(CleanCatalogTable, OriginalProfileGivesTheDescribedPaths) {
                                                "/Users/a/Library/Application Support/Spotify/PersistentCache"}));
 }
 
-TEST(CleanCatalogTable, LinuxProfileMovesOnlyTheFourToolCaches) {
-    const auto original = CleanCatalog::categories("/home/a", originalHostProfile());
-    const auto here = CleanCatalog::categories("/home/a");
-    const std::map<std::string, std::string> moved{{"homebrew-cache", "/home/a/.cache/Homebrew"},
-                                                   {"pip-cache", "/home/a/.cache/pip"},
-                                                   {"jetbrains-cache", "/home/a/.cache/JetBrains"},
-                                                   {"spotify-cache", "/home/a/.cache/spotify"}};
-    ASSERT_EQ(here.size(), original.size());
-    for (std::size_t index = 0; index < here.size(); ++index) {
-        const auto expected = moved.find(here[index].id);
-        CleanCategory changed = original[index];
-        if (expected != moved.end())
-            changed.paths = {expected->second};
-        EXPECT_EQ(here[index], changed) << here[index].id;
+TEST(CleanCatalogTable, LinuxProfileMovesFourToolCachesAndAddsItsOwnCategoriesToEachGroup) {
+    TempTree home;
+    home.makeDir(".var/app/org.b.App");
+    home.makeDir(".var/app/org.a.App");
+    const auto original = CleanCatalog::categories(home.root(), originalHostProfile());
+    const auto here = CleanCatalog::categories(home.root());
+    const std::map<std::string, std::string> moved{{"homebrew-cache", ".cache/Homebrew"},
+                                                   {"pip-cache", ".cache/pip"},
+                                                   {"jetbrains-cache", ".cache/JetBrains"},
+                                                   {"spotify-cache", ".cache/spotify"}};
+    std::vector<std::string> ids;
+    for (const CleanCategory& category : here) {
+        ids.push_back(category.id);
+        const auto described = std::find_if(original.begin(), original.end(),
+                                            [&](const CleanCategory& c) { return c.id == category.id; });
+        if (described == original.end())
+            continue;
+        CleanCategory changed = *described;
+        if (const auto path = moved.find(category.id); path != moved.end())
+            changed.paths = {home.path(path->second)};
+        EXPECT_EQ(category, changed) << category.id;
     }
-    EXPECT_EQ(here[9].detail, "User-level logs under ~/Library/Logs. Apps recreate them as needed.");
-    EXPECT_EQ(here[9].group, CleanCategory::Group::systemApps);
-    EXPECT_EQ(here[10].group, CleanCategory::Group::systemApps);
+    EXPECT_EQ(ids, (std::vector<std::string>{"xcode-derived", "ios-simulators", "homebrew-cache", "npm-cache",
+                                             "pip-cache", "uv-cache", "gradle-cache", "cocoapods-cache",
+                                             "jetbrains-cache", "cargo-cache", "go-build-cache", "yarn-cache",
+                                             "ccache", "huggingface-cache", "vscode-cache", "system-logs",
+                                             "spotify-cache", "thumbnails", "browser-caches", "flatpak-app-caches"}));
+    for (std::size_t index = 0; index < here.size(); ++index)
+        EXPECT_EQ(here[index].group, index < 15 ? CleanCategory::Group::developer : CleanCategory::Group::systemApps);
+    EXPECT_EQ(here.back().paths, (std::vector<std::string>{home.path(".var/app/org.a.App/cache"),
+                                                           home.path(".var/app/org.b.App/cache")}));
 }
 
 TEST(CleanCategoryGroup, OnlyTheExactHeadingsConstructAGroup) {
@@ -219,19 +236,35 @@ TEST(CleanCatalogMeasure, ResultsKeepInputOrderWhenTheyFinishInReverse) {
     }
 }
 
-TEST(CleanCatalogMeasure, FailingCategoryComesBackEmptyInItsPlace) {
-    const std::vector<CleanCategory> table{category("ok", {}), category("throws", {})};
+TEST(CleanCatalogMeasure, AFewAtATimeAndAFailureOfTheMachineIsNotReadAsEmpty) {
+    // Each waits until the pool is full (or all have come): more than its width never run at once.
+    std::vector<CleanCategory> table;
+    for (int index = 0; index < 12; ++index)
+        table.push_back(category("c" + std::to_string(index), {}));
+    std::mutex lock;
+    std::condition_variable changed;
+    int entered = 0, running = 0, most = 0;
     const auto results = CleanCatalog::detail::measureEach(
         table,
-        [](const CleanCategory& c) {
-            if (c.id == "throws")
-                throw std::runtime_error("boom");
+        [&](const CleanCategory& c) {
+            std::unique_lock guard(lock);
+            most = std::max(most, ++running);
+            ++entered;
+            changed.notify_all();
+            changed.wait_for(guard, std::chrono::seconds(10), [&] { return entered >= measuringWidth; });
+            --running;
             return CleanCategoryResult{c, {FileEntry{"x", "/x", 5, true}}, {}};
         },
         {});
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0].sizeBytes(), 5);
-    EXPECT_EQ(results[1], (CleanCategoryResult{table[1], {}, {}}));
+    EXPECT_EQ(results.size(), table.size());
+    EXPECT_EQ(most, measuringWidth);
+
+    const auto failing = [](const CleanCategory& c) {
+        if (c.id == "c3")
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return CleanCategoryResult{c, {}, {}};
+    };
+    EXPECT_THROW(CleanCatalog::detail::measureEach(table, failing, {}), std::system_error);
 }
 
 TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolder) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <atomic>
 #include <future>
 
@@ -102,6 +104,15 @@ TEST(DirectoryIOPool, CancelAnswersEveryWaitingReadAndLaterRunsDoNotDispatch) {
     EXPECT_EQ(answered.load(), 5);
     release.set_value();
     EXPECT_LE(reads.load(), 1);
+}
+
+TEST(DirectoryIOPool, AnsweredReadsLeaveTheDeadlineHeapLongBeforeTheirDeadline) {
+    DirectoryIOPool pool(2, 600);
+    for (int i = 0; i < 200; ++i)
+        pool.run([](const StopCheck&) { return DirectoryWork{}; }, [](DirectoryWork&&) {});
+    for (int i = 0; i < 1000 && pool.armedDeadlines() > 4; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_LE(pool.armedDeadlines(), 4u);
 }
 
 TEST(DirectoryIOPool, RunAfterShutdownAnswersAtOnceAndKeepsNothing) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 
@@ -293,8 +294,28 @@ TEST(ListeningPorts, FailingMissingOrSilentLsofAndMissingPs) {
         ADD_FAILURE() << "no error";
     } catch (const PortScanner::ScanError& error) {
         EXPECT_EQ(error.status(), 3);
-        EXPECT_EQ(error.description(), "lsof exited with status 3.");
+        EXPECT_EQ(error.description(), "lsof exited with status 3: lsof: oops");
     }
+
+    // Status 1 with an error on standard error is a failure, not "nothing listening"; a hanging lsof
+    // is given up on, also at a stop request.
+    const auto complaining = test::writeScript(tree, "lsof-complains", "echo 'lsof: cannot stat /mnt/nfs' >&2; exit 1");
+    const auto hanging = test::writeScript(tree, "lsof-hangs", "sleep 60");
+    const PortScanner::Tools hangingTools{.lsofPath = hanging, .psPath = "/bin/ps", .timeout = std::chrono::milliseconds(300)};
+    for (const auto& [tools, status] : {std::pair{PortScanner::Tools{.lsofPath = complaining}, 1}, std::pair{hangingTools, -1}}) {
+        try {
+            PortScanner::listeningPorts(tools);
+            ADD_FAILURE() << "no error from " << tools.lsofPath;
+        } catch (const PortScanner::ScanError& error) {
+            EXPECT_EQ(error.status(), status);
+        }
+    }
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.request_stop();
+    });
+    EXPECT_THROW(PortScanner::listeningPorts({.lsofPath = hanging, .psPath = "/bin/ps"}, stop.get_token()), Cancelled);
 
     try {
         PortScanner::listeningPorts({.lsofPath = tree.path("missing-lsof"), .psPath = "/bin/ps"});

@@ -1,4 +1,5 @@
 #include "SystemTestSupport.h"
+#include "platform/HostProfile.h"
 #include "platform/Subprocess.h"
 #include "system/SoftwareUpdateChecker.h"
 
@@ -142,6 +143,41 @@ TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailOfTheOutput) {
               "Could not determine available updates. Open Software Update to check.");
 }
 
+TEST(AptSimulationParsing, UpgradesWithNewVersionsAndBaseSystemMarks) {
+    const std::string summary = "Calculating upgrade...\n3 upgraded, 1 newly installed, 0 to remove and 0 not upgraded.\n";
+    const std::string upgrades =
+        "Inst base-files [12.4+deb12u11] (12.4+deb12u15 Debian:12.15/oldstable [amd64])\n"
+        "Inst liberror-perl [0.17029-2] (0.17029-3 Debian:12/stable [all]) []\n"
+        "Inst linux-image-6.1.0-29-amd64 (6.1.123-1 Debian-Security:12/stable-security [amd64])\n"
+        "Inst linux-image-amd64 [6.1.112-1] (6.1.123-1 Debian-Security:12/stable-security [amd64])\n"
+        "Conf base-files (12.4+deb12u15 Debian:12.15/oldstable [amd64])\n";
+    const std::set<std::string> base{"base-files"};
+    EXPECT_EQ(SoftwareUpdateChecker::parseAptSimulation(summary + upgrades, 0, base),
+              SoftwareUpdateStatus::available({{"base-files", "12.4+deb12u15", true},
+                                               {"liberror-perl", "0.17029-3", false},
+                                               {"linux-image-amd64", "6.1.123-1", true}}));
+    EXPECT_EQ(SoftwareUpdateChecker::parseAptSimulation(
+                  "W: some warning\r\n0 upgraded, 0 newly installed, 0 to remove and 0 not upgraded.\r\n", 0, base),
+              SoftwareUpdateStatus::noUpdates());
+    const auto failure = [&base](std::string_view output, int exitCode) {
+        try {
+            SoftwareUpdateChecker::parseAptSimulation(output, exitCode, base);
+        } catch (const Checker& error) {
+            return error;
+        }
+        return Checker::timedOut();
+    };
+    EXPECT_EQ(failure(" E: Could not open lock file \n", 100), Checker::commandFailed(100, "E: Could not open lock file"));
+    EXPECT_EQ(failure(summary + "E: broken\n", 0).kind(), Checker::Kind::commandFailed);
+    EXPECT_EQ(failure(upgrades, 0), Checker::unrecognizedOutput());
+    EXPECT_EQ(failure("", 0), Checker::unrecognizedOutput());
+
+    EXPECT_EQ(SoftwareUpdateChecker::baseSystemPackages("Package: bash\nEssential: yes\n\nPackage: vim\nPriority: optional\n"
+                                                        "\nPackage: apt\nPriority: important\nPackage: dpkg\n"
+                                                        "Priority: required"),
+              (std::set<std::string>{"bash", "apt", "dpkg"}));
+}
+
 TEST(SystemDescription, NameVersionAndKernelRelease) {
     const char* const debian = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
                                "VERSION_ID=\"12\"\nID=debian\n";
@@ -164,6 +200,15 @@ TEST_F(UpdateToolRunner, ReadsBothOutputStreamsOfAFinishedTool) {
     } catch (const Checker& error) {
         EXPECT_EQ(error, Checker::commandFailed(2, "it broke"));
     }
+}
+
+TEST_F(UpdateToolRunner, AptShapedOutputIsReadThroughTheSameRunner) {
+    const std::string tool = test::writeScript(tools, "apt-get", "printf 'Reading package lists...\\n"
+                                               "Inst example-tool [3.0-13] (3.0-13+deb12u1 Debian:12.15/oldstable [amd64])\\n"
+                                               "1 upgraded, 0 newly installed, 0 to remove and 0 not upgraded.\\n'");
+    EXPECT_EQ(SoftwareUpdateChecker::run(tool, {"-s"}, std::chrono::seconds(30), {},
+                                         SoftwareUpdateChecker::OutputShape::aptSimulation),
+              SoftwareUpdateStatus::available({{"example-tool", "3.0-13+deb12u1", false}}));
 }
 
 TEST_F(UpdateToolRunner, ToolSeesCLocaleNullInputAPrivateCaptureFileAndNoOtherDescriptor) {
@@ -242,12 +287,13 @@ TEST_F(UpdateToolRunner, MissingOrNonExecutableToolCannotStart) {
     } catch (const platform::LaunchError& error) {
         EXPECT_EQ(error.errorNumber(), EACCES);
     }
-    if (access(SoftwareUpdateChecker::toolPath, F_OK) != 0) {
+    if (access(hostProfile().updateToolPath.c_str(), F_OK) != 0) {
         try {
             SoftwareUpdateChecker::check();
             ADD_FAILURE();
         } catch (const platform::LaunchError& error) {
-            EXPECT_EQ(error.description(), "Could not start /usr/sbin/softwareupdate: No such file or directory.");
+            EXPECT_EQ(error.description(),
+                      "Could not start " + hostProfile().updateToolPath + ": No such file or directory.");
         }
     }
 }

@@ -19,17 +19,6 @@ std::string writeScript(TempTree& tree, const std::string& name, const std::stri
     return path;
 }
 
-int openDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (const dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.')
-                ++count;
-        closedir(dir);
-    }
-    return count - 1; // the listing's own descriptor
-}
-
 bool hasNoChildren() {
     int status;
     return waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;

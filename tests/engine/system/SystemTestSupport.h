@@ -1,6 +1,7 @@
 // Helpers for tests of the system-information code: stand-in tools, child processes and leak checks.
 #pragma once
 
+#include "ProcessCounts.h"
 #include "TempTree.h"
 
 #include <string>
@@ -10,9 +11,6 @@ namespace brisklet::test {
 
 // Writes an executable shell script (a stand-in for a tool) and returns its path.
 std::string writeScript(TempTree& tree, const std::string& name, const std::string& body);
-
-// Number of descriptors this process has open.
-int openDescriptorCount();
 
 // True when this process has no child left, running or unreaped (reaps one zombie if it finds one).
 bool hasNoChildren();

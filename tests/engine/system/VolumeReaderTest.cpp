@@ -96,7 +96,7 @@ TEST(VolumeListing, RootFirstThenSortedExternalMountsWithEachDecisionLogged) {
                                     "[Brisklet.Volumes] Skip duplicate: /mnt/link -> /media/tester/USB",
                                     "[Brisklet.Volumes] Skip unavailable/zero-capacity volume: /mnt/missing",
                                     "[Brisklet.Volumes] Include recovery at /mnt/recovery (" + size + " bytes)",
-                                    "[Brisklet.Volumes] Skip unavailable/zero-capacity volume: /mnt/zero",
+                                    "[Brisklet.Volumes] Skip virtual file system: /mnt/zero (proc)",
                                     "[Brisklet.Volumes] Returning: /, /media/tester/My Disk, /media/tester/USB, "
                                     "/mnt/recovery",
                                 }));
@@ -118,6 +118,20 @@ TEST(VolumeListing, LinkToRootIsADuplicateOnlyWhenRootWasIncluded) {
         const auto volumes = VolumeReader::mountedVolumes(machine.source);
         EXPECT_EQ(machine.mountPoints(volumes), std::vector<std::string>{"/mnt/rootlink"});
     }
+}
+
+TEST(VolumeListing, OnlyDirectChildrenOfTheVolumeFoldersAndNoVirtualFileSystems) {
+    FakeMachine machine(mountLine(1, "/", "ext4", "/dev/fakeroot") + mountLine(2, "/mnt/disk", "ext4", "/dev/sdz1") +
+                        mountLine(3, "/mnt/disk/scratch", "tmpfs", "tmpfs") +
+                        mountLine(4, "/mnt/disk/image", "ext4", "/dev/loop0") +
+                        mountLine(5, "/mnt/ram", "tmpfs", "tmpfs") +
+                        mountLine(6, "/media/tester/app", "squashfs", "/dev/loop1") +
+                        mountLine(7, "/mnt/merged", "overlay", "overlay"));
+    for (const char* folder : {"root/mnt/disk/scratch", "root/mnt/disk/image", "root/mnt/ram", "root/media/tester/app",
+                               "root/mnt/merged"})
+        machine.tree.makeDir(folder);
+    const auto volumes = VolumeReader::mountedVolumes(machine.source);
+    EXPECT_EQ(machine.mountPoints(volumes), (std::vector<std::string>{"/", "/mnt/disk"}));
 }
 
 TEST(VolumeListing, OverMountedPointUsesTheVisibleMountOnce) {

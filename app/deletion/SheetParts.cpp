@@ -1,46 +1,18 @@
-#include "DeletionStyle.h"
+#include "SheetParts.h"
 
-#include "DestructiveButton.h"
+#include "shell/ScreenStyle.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
+#include <QDialog>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTableView>
 
 #include <algorithm>
 
-namespace DeletionStyle {
-
-QFont font(const QFont& base, qreal designPoints, QFont::Weight weight)
-{
-    QFont result = base;
-    const qreal basePoints = base.pointSizeF() > 0 ? base.pointSizeF() : 10.0;
-    result.setPointSizeF(basePoints * designPoints / 13.0);
-    result.setWeight(weight);
-    return result;
-}
-
-QFont digitsFont(const QFont& base, qreal designPoints)
-{
-    // The usual sans fonts here draw tabular digits already; the fixed font is only the fallback for
-    // one that would not, so it is not used.
-    return font(base, designPoints);
-}
-
-QColor secondaryText(const QPalette& palette)
-{
-    QColor color = palette.color(QPalette::WindowText);
-    color.setAlphaF(0.6f);
-    return color;
-}
-
-QColor destructiveText()
-{
-    return DestructiveButton::destructiveColor();
-}
+namespace SheetParts {
 
 QString selectedRowsText(const QTableView* table)
 {
@@ -65,7 +37,6 @@ QString selectedRowsText(const QTableView* table)
 }
 
 namespace {
-// Takes the copy key from the view, whose own copy would take only the current cell.
 class RowCopyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -87,10 +58,37 @@ protected:
 };
 } // namespace
 
-void enableRowCopy(QTableView* table)
+QLabel* frameSheet(QDialog* dialog, const QString& title)
 {
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->installEventFilter(new RowCopyFilter(table));
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFixedWidth(680);
+    auto* label = new QLabel(title, dialog);
+    label->setFont(ScreenStyle::font(15, QFont::DemiBold));
+    return label;
 }
 
-} // namespace DeletionStyle
+QTableView* table(QWidget* parent, QAbstractItemModel* model, const QString& accessibleName, int rowHeight)
+{
+    auto* view = new QTableView(parent);
+    view->setModel(model);
+    view->setAccessibleName(accessibleName);
+    view->setAlternatingRowColors(true);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideMiddle);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    if (rowHeight > 0) {
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setDefaultSectionSize(rowHeight);
+    }
+    view->horizontalHeader()->setHighlightSections(false);
+    view->installEventFilter(new RowCopyFilter(view));
+    return view;
+}
+
+} // namespace SheetParts

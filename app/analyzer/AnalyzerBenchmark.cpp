@@ -1,0 +1,99 @@
+#include "AnalyzerBenchmark.h"
+
+#include "AnalyzerViewController.h"
+#include "shell/AppDelegate.h"
+#include "shell/MainWindowController.h"
+#include "shell/NotificationCenter.h"
+#include "shell/Section.h"
+#include "shell/VoyageScanningView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSet>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include <time.h>
+#include <unistd.h>
+
+namespace AnalyzerBenchmark {
+
+namespace {
+using Clock = AnalyzerViewController::Clock;
+
+double seconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+long long residentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long long pages = 0;
+    long long resident = 0;
+    statm >> pages >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+} // namespace
+
+int run(AppDelegate& delegate, const QString& tree)
+{
+    NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
+                                      {{NotificationNames::sectionKey, Sections::rawValue(Section::analyzer)}});
+    QMainWindow* window = delegate.windowController()->window();
+    auto* screen = window->findChild<AnalyzerViewController*>();
+    if (!screen) {
+        std::fprintf(stderr, "analyzer-benchmark: no analyzer screen\n");
+        return 2;
+    }
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+
+    std::vector<Clock::time_point> ticks;
+    ticks.reserve(1 << 16);
+    QSet<QString> texts;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, screen, [&] {
+        ticks.push_back(Clock::now());
+        texts.insert(screen->scanningView()->progressLabel()->text());
+    });
+    watch.start();
+    timespec cpu0{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
+    screen->analyze(tree);
+    while (screen->isScanning())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    watch.stop();
+    timespec cpu1{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu1);
+    if (qEnvironmentVariableIsSet("BRISKLET_BENCH_GAPS"))
+        std::fprintf(stderr, "gui cpu %.3f s\n", (cpu1.tv_sec - cpu0.tv_sec) + (cpu1.tv_nsec - cpu0.tv_nsec) / 1e9);
+    if (screen->state() != AnalyzerViewController::State::result) {
+        std::fprintf(stderr, "analyzer-benchmark: the scan failed\n");
+        return 1;
+    }
+    window->repaint(); // paints the result now, as the next frame would
+    const Clock::time_point shown = Clock::now();
+    const AnalyzerViewController::Timing timing = screen->lastTiming();
+
+    double stall = 0;
+    for (std::size_t i = 1; i < ticks.size() && ticks[i] <= timing.walked; ++i) {
+        stall = std::max(stall, seconds(ticks[i] - ticks[i - 1]));
+        if (qEnvironmentVariableIsSet("BRISKLET_BENCH_GAPS") && seconds(ticks[i] - ticks[i - 1]) > 0.03)
+            std::fprintf(stderr, "gap %.1f ms at %.3f s\n", seconds(ticks[i] - ticks[i - 1]) * 1000, seconds(ticks[i - 1] - timing.started));
+    }
+    for (int i = 0; i < 50; ++i) { // let deferred deletes and late events settle before reading memory
+        QApplication::processEvents();
+        usleep(10000);
+    }
+    std::printf("scan_s=%.3f stall_ms=%.1f updates=%lld shown_s=%.3f rss_bytes=%lld\n", seconds(timing.walked - timing.started),
+                stall * 1000, static_cast<long long>(texts.size()), seconds(shown - timing.walked), residentBytes());
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace AnalyzerBenchmark

@@ -1,0 +1,557 @@
+#include "AnalyzerViewController.h"
+
+#include "AnalyzerStartView.h"
+#include "ChartText.h"
+#include "MountWatcher.h"
+#include "ScanOutlineViewController.h"
+#include "SunburstViewController.h"
+#include "TreemapViewController.h"
+#include "deletion/AuditHistoryViewController.h"
+#include "deletion/DestructiveButton.h"
+#include "deletion/TrashFlowController.h"
+#include "scan/ScanDefaults.h"
+#include "shell/AppPreferences.h"
+#include "shell/ScreenStyle.h"
+#include "shell/SegmentedControl.h"
+#include "shell/SymbolIcons.h"
+#include "shell/VoyageProgressView.h"
+#include "shell/VoyageScanningView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <thread>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+constexpr int sideMargin = 28;
+constexpr int topMargin = 24;
+constexpr int bottomMargin = 20;
+
+QSettings preferences() { return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication); }
+
+QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+
+QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
+{
+    auto* widget = new QWidget(parent);
+    layout = new QHBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return widget;
+}
+} // namespace
+
+// What a scan's worker hands back: the tree it built from the result and the figures of the status line.
+struct AnalyzerViewController::Outcome {
+    AnalyzerNodePtr tree;
+    brisklet::ScanTotals totals;
+    brisklet::ScanState state = brisklet::ScanState::complete;
+    Clock::time_point walked;
+};
+
+AnalyzerViewController::AnalyzerViewController(std::shared_ptr<brisklet::AuditLog> audit, QWidget* parent)
+    : FolderDropView(parent), m_audit(std::move(audit))
+{
+    setObjectName(QStringLiteral("screen.analyzer"));
+    makeScanner = [] { return std::make_shared<const brisklet::DiskScanner>(scanOptions()); };
+    m_pollTimer.setInterval(150);
+    connect(&m_pollTimer, &QTimer::timeout, this, &AnalyzerViewController::pollTick);
+    buildView();
+    restoreLastFolder();
+}
+
+AnalyzerViewController::~AnalyzerViewController() = default;
+
+brisklet::DiskScanner::Options AnalyzerViewController::scanOptions()
+{
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return {std::clamp(cores, 2, 12), brisklet::ScanDefaults::foldDirectoryNames(),
+            brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0};
+}
+
+void AnalyzerViewController::buildView()
+{
+    onFolderDropped = [this](const QString& folder) { analyze(folder); };
+
+    // Toolbar: New Scan at the left; history, trash and cancel at the right; the pane switch centred.
+    QHBoxLayout* toolbar = nullptr;
+    auto* toolbarButtons = row(nullptr, toolbar, 8);
+    m_newScanButton = new QPushButton(QStringLiteral("New Scan"), toolbarButtons);
+    m_newScanButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_newScanButton->setToolTip(QStringLiteral("Back to the disks and folder picker (Ctrl+N)"));
+    m_newScanButton->hide();
+    connect(m_newScanButton, &QPushButton::clicked, this, &AnalyzerViewController::newScanClicked);
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), toolbarButtons);
+    m_cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelButton->setToolTip(QStringLiteral("Stop the scan (Esc)"));
+    m_cancelButton->setEnabled(false);
+    m_cancelButton->hide();
+    connect(m_cancelButton, &QPushButton::clicked, this, &AnalyzerViewController::cancelClicked);
+    m_trashButton = new DestructiveButton(QStringLiteral("Move to Trash"), toolbarButtons);
+    m_trashButton->setEnabled(false);
+    connect(m_trashButton, &QPushButton::clicked, this, &AnalyzerViewController::trashClicked);
+    m_historyButton = new QToolButton(toolbarButtons);
+    m_historyButton->setIcon(SymbolIcons::icon(QStringLiteral("clock.arrow.circlepath"), palette()));
+    m_historyButton->setAccessibleName(QStringLiteral("Recent activity"));
+    m_historyButton->setToolTip(QStringLiteral("Recent deletions"));
+    m_historyButton->setAutoRaise(true);
+    m_historyButton->setFocusPolicy(Qt::StrongFocus);
+    connect(m_historyButton, &QToolButton::clicked, this, &AnalyzerViewController::historyClicked);
+    toolbar->addWidget(m_newScanButton);
+    toolbar->addStretch(1);
+    toolbar->addWidget(m_historyButton);
+    toolbar->addWidget(m_trashButton);
+    toolbar->addWidget(m_cancelButton);
+
+    m_segmented = new SegmentedControl({QStringLiteral("Blocks"), QStringLiteral("Pie"), QStringLiteral("List")});
+    for (int i = 0; i < m_segmented->count(); ++i)
+        m_segmented->segment(i)->setFixedWidth(72);
+    m_segmented->setSelectedIndex(0);
+    m_segmented->setAccessibleName(QStringLiteral("View"));
+    m_segmented->hide();
+    connect(m_segmented, &SegmentedControl::selectionChanged, this, &AnalyzerViewController::segmentChanged);
+
+    m_toolbarRow = new QWidget(this);
+    auto* toolbarGrid = new QGridLayout(m_toolbarRow);
+    toolbarGrid->setContentsMargins(0, 0, 0, 0);
+    toolbarGrid->addWidget(toolbarButtons, 0, 0);
+    toolbarGrid->addWidget(m_segmented, 0, 0, Qt::AlignCenter);
+    toolbarButtons->setParent(m_toolbarRow);
+    m_segmented->setParent(m_toolbarRow);
+    m_segmented->raise();
+
+    // Progress row of a rescan: the small voyage and the progress text.
+    QHBoxLayout* progress = nullptr;
+    m_progressRow = row(this, progress, 12);
+    m_voyageView = new VoyageProgressView(VoyageProgressView::compact(), m_progressRow);
+    m_voyageView->setFixedSize(200, 26);
+    m_progressLabel = new QLabel(m_progressRow);
+    m_progressLabel->setAccessibleName(QStringLiteral("Scan progress"));
+    ScreenStyle::setTextColor(m_progressLabel, ScreenStyle::LabelLevel::secondary);
+    progress->addWidget(m_voyageView);
+    progress->addWidget(m_progressLabel, 1);
+    m_progressRow->hide();
+
+    // Status row: the status line and the trash flow's put-back (and free) buttons.
+    QHBoxLayout* status = nullptr;
+    m_statusRow = row(this, status, 8);
+    m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
+    m_statusLabel->setFont(ScreenStyle::font(11));
+    m_statusLabel->setAccessibleName(QStringLiteral("Status"));
+    m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ScreenStyle::setTextColor(m_statusLabel, ScreenStyle::LabelLevel::secondary);
+    m_undoButton = new QPushButton(QStringLiteral("Undo"), m_statusRow);
+    m_undoButton->setToolTip(QStringLiteral("Put the last trashed items back"));
+    m_undoButton->setFont(ScreenStyle::font(11));
+    m_undoButton->hide();
+    status->addWidget(m_statusLabel, 1);
+    status->addStretch(0);
+    status->addWidget(m_undoButton);
+
+    // Content: the start view, the busy view and the three panes share one cell; one shows at a time.
+    m_contentContainer = new QWidget(this);
+    auto* content = new QGridLayout(m_contentContainer);
+    content->setContentsMargins(0, 0, 0, 0);
+    m_startView = new AnalyzerStartView(m_contentContainer);
+    m_startView->onPickFolder = [this] { chooseFolder(); };
+    m_startView->onPickVolume = [this](const QString& mountPoint) { analyze(mountPoint); };
+    m_scanningView = new VoyageScanningView(m_contentContainer);
+    m_scanningView->cancelButton()->show();
+    m_scanningView->onCancel = [this] { cancelClicked(); };
+    m_scanningView->hide();
+    m_treemap = new TreemapViewController(m_contentContainer);
+    m_pie = new SunburstViewController(m_contentContainer);
+    m_outline = new ScanOutlineViewController(m_contentContainer);
+    for (QWidget* child : {static_cast<QWidget*>(m_startView), static_cast<QWidget*>(m_scanningView),
+                           static_cast<QWidget*>(m_treemap), static_cast<QWidget*>(m_pie), static_cast<QWidget*>(m_outline)})
+        content->addWidget(child, 0, 0);
+    m_treemap->hide();
+    m_pie->hide();
+    m_outline->hide();
+
+    m_rootLayout = new QVBoxLayout(this);
+    m_rootLayout->setSpacing(0);
+    m_gapBelowToolbar = new QSpacerItem(0, 20, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_gapBelowProgress = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_gapAboveStatus = new QSpacerItem(0, 12, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_rootLayout->addWidget(m_toolbarRow);
+    m_rootLayout->addItem(m_gapBelowToolbar);
+    m_rootLayout->addWidget(m_progressRow);
+    m_rootLayout->addItem(m_gapBelowProgress);
+    m_rootLayout->addWidget(m_contentContainer, 1);
+    m_rootLayout->addItem(m_gapAboveStatus);
+    m_rootLayout->addWidget(m_statusRow);
+    applyGaps();
+
+    // Panes report their selections; the chart panes' list menus ask to trash one item.
+    m_treemap->onSelectionChange = [this](int count) { m_treemapSelectionCount = count; updateTrashButton(); };
+    m_pie->onSelectionChange = [this](int count) { m_pieSelectionCount = count; updateTrashButton(); };
+    m_outline->onSelectionChange = [this](int count) { m_outlineSelectionCount = count; updateTrashButton(); };
+    const auto requestTrash = [this](const QList<TrashCandidate>& items) {
+        if (!m_isScanning) // the tree is about to be replaced; the trash button is off for the same reason
+            m_trashFlow->reviewAndTrash(items);
+    };
+    m_treemap->onTrashRequest = requestTrash;
+    m_pie->onTrashRequest = requestTrash;
+
+    m_trashFlow = new TrashFlowController(this, m_undoButton, [this](const QString& line) { setStatus(line); }, m_audit);
+    m_trashFlow->onMoved = [this](const QSet<QString>& paths) {
+        const PathSet moved = pathSet(paths);
+        m_outline->removePaths(moved);
+        m_pie->removePaths(moved);
+        m_treemap->removePaths(moved);
+        updateTrashButton();
+    };
+    m_trashFlow->onRestored = [this] {
+        if (m_lastFolder)
+            startScan(); // the sizes changed on disk: the whole folder is scanned again
+    };
+}
+
+void AnalyzerViewController::applyGaps()
+{
+    // Voyage mode shows the busy view edge to edge; otherwise the rows keep their margins and gaps.
+    const bool bare = m_isScanning && m_isVoyageMode;
+    if (bare)
+        m_rootLayout->setContentsMargins(0, 0, 0, 0);
+    else
+        m_rootLayout->setContentsMargins(sideMargin, topMargin, sideMargin, bottomMargin);
+    const bool progress = !m_progressRow->isHidden();
+    m_gapBelowToolbar->changeSize(0, bare ? 0 : (progress ? 12 : 20), QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_gapBelowProgress->changeSize(0, progress ? 12 : 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_gapAboveStatus->changeSize(0, bare ? 0 : 12, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_rootLayout->invalidate();
+}
+
+void AnalyzerViewController::restoreLastFolder()
+{
+    const QString stored = preferences().value(AppPreferences::lastFolderKey).toString();
+    if (!stored.isEmpty() && QFileInfo::exists(stored))
+        m_lastFolder = stored;
+}
+
+void AnalyzerViewController::chooseFolder()
+{
+    auto* dialog = new QFileDialog(window(), QStringLiteral("Choose a folder to analyze"),
+                                   m_lastFolder.value_or(QDir::homePath()));
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Analyze"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
+        if (!folder.isEmpty())
+            analyze(folder);
+    });
+    dialog->open();
+}
+
+void AnalyzerViewController::analyze(const QString& folder)
+{
+    m_lastFolder = folder;
+    preferences().setValue(AppPreferences::lastFolderKey, folder);
+    startScan();
+}
+
+void AnalyzerViewController::startScan()
+{
+    if (!m_lastFolder)
+        return;
+    m_scanRunner.stopAll(); // the running scan stops and its answer is dropped
+    const std::uint64_t generation = ++m_scanGeneration;
+    m_timing = {Clock::now(), {}};
+    setScanning(true);
+    m_progressLabel->setText(QStringLiteral("Preparing"));
+    m_scanningView->progressLabel()->setText(QStringLiteral("Preparing"));
+
+    auto stats = std::make_shared<brisklet::ScanStats>();
+    m_activeStats = stats;
+    std::shared_ptr<const brisklet::DiskScanner> scanner = makeScanner();
+    startPolling();
+    const std::string root = QFile::encodeName(*m_lastFolder).toStdString();
+    m_scanRunner.run(
+        [scanner, stats, root](std::stop_token stop) {
+            brisklet::ScanResult result = scanner->scan(root, stats, stop);
+            Outcome outcome;
+            outcome.walked = Clock::now();
+            outcome.totals = result.totals;
+            outcome.state = result.state;
+            result.largeFiles = {};
+            outcome.tree = AnalyzerTreeNode::build(std::move(result.root));
+#ifdef __GLIBC__
+            malloc_trim(0); // hand the scan's freed nodes back before the tree is shown
+#endif
+            return outcome;
+        },
+        [this, generation](Outcome outcome) {
+            if (generation == m_scanGeneration)
+                finishScan(outcome);
+        },
+        [this, generation](const QString& description) {
+            if (generation == m_scanGeneration)
+                failScan(description);
+        });
+}
+
+void AnalyzerViewController::startPolling()
+{
+    m_pollTimer.start(); // each tick reads m_activeStats, the counters of the newest scan
+}
+
+void AnalyzerViewController::stopPolling() { m_pollTimer.stop(); }
+
+QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progress)
+{
+    const std::string& path = progress.currentPath;
+    const std::size_t slash = path.find_last_of('/');
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    return QStringLiteral("%1 files · %2 · %3").arg(progress.files).arg(bytes(progress.bytes), QFile::decodeName(last.c_str()));
+}
+
+void AnalyzerViewController::pollTick()
+{
+    if (!m_activeStats)
+        return;
+    const QString text = progressText(m_activeStats->snapshot());
+    m_progressLabel->setText(text);
+    m_scanningView->progressLabel()->setText(text);
+}
+
+QString AnalyzerViewController::resultStatus(const brisklet::ScanTotals& totals, const QString& rootName,
+                                             const std::optional<brisklet::ScanProgress>& partial)
+{
+    QString text = QStringLiteral("%1 files · %2 in %3").arg(totals.files).arg(bytes(totals.bytes), rootName);
+    if (partial) {
+        if (partial->timedOutDirectories > 0)
+            text += QStringLiteral(" · %1 unresponsive locations skipped").arg(partial->timedOutDirectories);
+        if (partial->permissionDenials > 0)
+            text += QStringLiteral(" · %1 unreadable locations (Full Disk Access would improve coverage)")
+                        .arg(partial->permissionDenials);
+    }
+    return text;
+}
+
+void AnalyzerViewController::finishScan(Outcome& outcome)
+{
+    stopPolling();
+    m_timing.walked = outcome.walked;
+    setScanning(false);
+    m_outline->present(outcome.tree);
+    m_pie->present(outcome.tree);
+    m_treemap->present(outcome.tree);
+    m_segmented->show();
+    m_startView->hide();
+    m_newScanButton->show();
+    segmentChanged(m_segmented->selectedIndex());
+
+    std::optional<brisklet::ScanProgress> partial;
+    if (outcome.state == brisklet::ScanState::partial && m_activeStats)
+        partial = m_activeStats->snapshot();
+    m_activeStats.reset();
+    setStatus(resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial));
+}
+
+void AnalyzerViewController::failScan(const QString& description)
+{
+    stopPolling();
+    m_activeStats.reset();
+    setStatus(QStringLiteral("Scan failed: ") + description);
+    setScanning(false);
+}
+
+void AnalyzerViewController::cancelClicked()
+{
+    if (!m_isScanning)
+        return;
+    ++m_scanGeneration; // a late answer is ignored
+    m_scanRunner.stopAll();
+    stopPolling();
+    m_activeStats.reset();
+    setScanning(false);
+    setStatus(QStringLiteral("Scan cancelled."));
+}
+
+void AnalyzerViewController::newScanClicked()
+{
+    if (m_isScanning)
+        return;
+    m_trashFlow->clearLastBatch();
+    m_trashFlow->syncBatchButtons();
+    m_segmented->hide();
+    m_treemap->hide();
+    m_pie->hide();
+    m_outline->hide();
+    m_treemapSelectionCount = m_pieSelectionCount = m_outlineSelectionCount = 0;
+    updateTrashButton();
+    m_startView->refreshVolumes();
+    m_startView->show();
+    m_newScanButton->hide();
+    setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
+}
+
+void AnalyzerViewController::setScanning(bool scanning)
+{
+    m_isScanning = scanning;
+    if (scanning) {
+        m_trashFlow->clearLastBatch();
+        m_trashFlow->syncBatchButtons();
+    }
+    m_newScanButton->setEnabled(!scanning);
+    m_startView->setBusy(scanning);
+    m_cancelButton->setVisible(scanning);
+    m_cancelButton->setEnabled(scanning);
+    if (scanning)
+        enterScanPresentation();
+    else
+        exitScanPresentation();
+    updateTrashButton();
+}
+
+void AnalyzerViewController::enterScanPresentation()
+{
+    if (m_segmented->isHidden()) {
+        m_isVoyageMode = true;
+        m_startView->hide();
+        m_toolbarRow->hide();
+        m_statusRow->hide();
+        m_scanningView->show();
+        m_scanningView->setSailing(true);
+        m_scanningView->cancelButton()->setFocus();
+    } else {
+        m_isVoyageMode = false;
+        m_progressRow->show();
+        m_voyageView->startVoyage();
+    }
+    applyGaps();
+}
+
+void AnalyzerViewController::exitScanPresentation()
+{
+    if (m_isVoyageMode) {
+        m_isVoyageMode = false;
+        m_scanningView->setSailing(false);
+        m_scanningView->hide();
+        m_toolbarRow->show();
+        m_statusRow->show();
+        m_startView->show();
+    } else {
+        m_progressRow->hide();
+        m_voyageView->stopVoyage();
+    }
+    applyGaps();
+}
+
+void AnalyzerViewController::segmentChanged(int index)
+{
+    m_pie->setVisible(index == 1);
+    m_outline->setVisible(index == 2);
+    m_treemap->setVisible(index != 1 && index != 2);
+    updateTrashButton();
+}
+
+int AnalyzerViewController::shownSelectionCount() const
+{
+    switch (m_segmented->selectedIndex()) {
+    case 1:
+        return m_pieSelectionCount;
+    case 2:
+        return m_outlineSelectionCount;
+    default:
+        return m_treemapSelectionCount;
+    }
+}
+
+void AnalyzerViewController::updateTrashButton()
+{
+    const int count = shownSelectionCount();
+    m_trashButton->setEnabled(count >= 1 && !m_isScanning);
+    m_trashButton->setTitle(count < 2 ? QStringLiteral("Move to Trash") : QStringLiteral("Move %1 to Trash").arg(count));
+}
+
+void AnalyzerViewController::trashClicked()
+{
+    if (m_isScanning)
+        return;
+    switch (m_segmented->selectedIndex()) {
+    case 1:
+        m_trashFlow->reviewAndTrash(m_pie->selectedTrashItems());
+        break;
+    case 2:
+        m_trashFlow->reviewAndTrash(m_outline->selectedTrashItems());
+        break;
+    default:
+        m_trashFlow->reviewAndTrash(m_treemap->selectedTrashItems());
+    }
+}
+
+void AnalyzerViewController::historyClicked()
+{
+    auto* history = new AuditHistoryViewController(m_audit, this);
+    history->open();
+}
+
+AnalyzerViewController::State AnalyzerViewController::state() const
+{
+    if (m_isScanning)
+        return m_isVoyageMode ? State::voyage : State::rescanning;
+    return m_segmented->isHidden() ? State::picker : State::result;
+}
+
+AnalyzerNodePtr AnalyzerViewController::shownTree() const { return m_outline->root(); }
+
+void AnalyzerViewController::setStatus(const QString& text) { m_statusLabel->setText(text); }
+
+void AnalyzerViewController::refreshMissing()
+{
+    if (m_isScanning || !m_outline->root())
+        return;
+    m_outline->refreshMissing();
+    m_pie->refreshMissing();
+    m_treemap->refreshMissing();
+}
+
+void AnalyzerViewController::volumesChanged()
+{
+    if (!m_startView->isHidden())
+        m_startView->refreshVolumes();
+}
+
+void AnalyzerViewController::appBecameActive() { refreshMissing(); }
+
+void AnalyzerViewController::sectionDidAppear()
+{
+    m_startView->refreshVolumes();
+    if (!m_mountWatcher) {
+        m_mountWatcher = new MountWatcher(this);
+        connect(m_mountWatcher, &MountWatcher::mountsChanged, this, &AnalyzerViewController::volumesChanged);
+    }
+    if (!m_activeConnection)
+        m_activeConnection = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                appBecameActive();
+        });
+    refreshMissing();
+}
+
+void AnalyzerViewController::sectionDidDisappear()
+{
+    delete m_mountWatcher;
+    disconnect(m_activeConnection);
+    m_activeConnection = {};
+}

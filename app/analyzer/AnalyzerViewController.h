@@ -1,0 +1,184 @@
+// AnalyzerViewController: the Disk Analyzer section. The user picks a volume or a folder, watches the
+// scan, and explores the result as blocks (treemap), pie (sunburst) or list (outline); selected items go
+// to the Trash through the shared trash flow and can be put back, which scans the folder again.
+//
+// States (state()):
+//   picker      start view, toolbar (New Scan hidden), status line
+//   voyage      a scan started from the picker: only the full-size busy view, with Cancel
+//   result      pane switch, one pane, New Scan, trash button
+//   rescanning  a scan over a shown result (after a put-back): the panes stay, the progress row shows
+// A failed or cancelled scan returns to where it started: picker from voyage, the old result from a
+// rescan.
+//
+// Scans: each runs on a worker through the screen's BackgroundRunner with its own ScanStats, which a
+// 0.15 s timer polls into the progress texts. A new scan or Cancel stops the running one and starts a new
+// generation; only an answer of the newest generation touches the screen. The worker also builds the
+// analyzer tree, so the GUI thread only presents it. Nothing here waits for a worker.
+//
+// The scan options are fixed (scanOptions()): workers = online cores clamped to 2...12, the standard
+// fold and root-skip names, large files from 16 MiB (top 100), 15 s per folder.
+#pragma once
+
+#include "AnalyzerTreeNode.h"
+#include "FolderDropView.h"
+#include "scan/DiskScanner.h"
+#include "shell/BackgroundRunner.h"
+#include "shell/SectionScreen.h"
+
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace brisklet {
+class AuditLog;
+}
+
+class AnalyzerStartView;
+class DestructiveButton;
+class MountWatcher;
+class QLabel;
+class QPushButton;
+class QSpacerItem;
+class QToolButton;
+class QVBoxLayout;
+class ScanOutlineViewController;
+class SegmentedControl;
+class SunburstViewController;
+class TrashFlowController;
+class TreemapViewController;
+class VoyageProgressView;
+class VoyageScanningView;
+
+class AnalyzerViewController : public FolderDropView, public SectionScreen {
+    Q_OBJECT
+public:
+    enum class State { picker, voyage, result, rescanning };
+    using Clock = std::chrono::steady_clock;
+
+    // audit: the log the trash flow and the history use (the shared one when empty).
+    explicit AnalyzerViewController(std::shared_ptr<brisklet::AuditLog> audit = {}, QWidget* parent = nullptr);
+    ~AnalyzerViewController() override;
+
+    static brisklet::DiskScanner::Options scanOptions();
+    // Makes the scanner of each scan (the analyzer options by default); tests add a hook or a short
+    // time-out.
+    std::function<std::shared_ptr<const brisklet::DiskScanner>()> makeScanner;
+
+    void analyze(const QString& folder);
+    void startScan();
+    void chooseFolder();
+    void cancelClicked();
+    void newScanClicked();
+    void trashClicked();
+    void historyClicked();
+    void segmentChanged(int index);
+    void updateTrashButton();
+    void restoreLastFolder();
+    void volumesChanged();
+    void appBecameActive();
+
+    void sectionDidAppear() override;
+    void sectionDidDisappear() override;
+
+    State state() const;
+    bool isScanning() const { return m_isScanning; }
+    bool isVoyageMode() const { return m_isVoyageMode; }
+    const std::optional<QString>& lastFolder() const { return m_lastFolder; }
+    // The tree on screen (null before the first result).
+    AnalyzerNodePtr shownTree() const;
+
+    // When the newest scan started and when its walk ended (on the worker), for the benchmark.
+    struct Timing {
+        Clock::time_point started;
+        Clock::time_point walked;
+    };
+    const Timing& lastTiming() const { return m_timing; }
+
+    AnalyzerStartView* startView() const { return m_startView; }
+    VoyageScanningView* scanningView() const { return m_scanningView; }
+    TreemapViewController* treemapPane() const { return m_treemap; }
+    SunburstViewController* piePane() const { return m_pie; }
+    ScanOutlineViewController* outlinePane() const { return m_outline; }
+    SegmentedControl* segmented() const { return m_segmented; }
+    QPushButton* newScanButton() const { return m_newScanButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
+    DestructiveButton* trashButton() const { return m_trashButton; }
+    QPushButton* undoButton() const { return m_undoButton; }
+    QToolButton* historyButton() const { return m_historyButton; }
+    QLabel* statusLabel() const { return m_statusLabel; }
+    QLabel* progressLabel() const { return m_progressLabel; }
+    QWidget* toolbarRow() const { return m_toolbarRow; }
+    QWidget* progressRow() const { return m_progressRow; }
+    QWidget* statusRow() const { return m_statusRow; }
+    TrashFlowController* trashFlow() const { return m_trashFlow; }
+
+    // The status line of a finished scan: totals, then the skipped and unreadable counts when above 0.
+    static QString resultStatus(const brisklet::ScanTotals& totals, const QString& rootName,
+                                const std::optional<brisklet::ScanProgress>& partial);
+    // One poll's progress text: files, bytes and the folder read last.
+    static QString progressText(const brisklet::ScanProgress& progress);
+
+private:
+    struct Outcome;
+
+    void buildView();
+    void setScanning(bool scanning);
+    void enterScanPresentation();
+    void exitScanPresentation();
+    void applyGaps();
+    void startPolling();
+    void stopPolling();
+    void pollTick();
+    void finishScan(Outcome& outcome);
+    void failScan(const QString& description);
+    void refreshMissing();
+    void setStatus(const QString& text);
+    int shownSelectionCount() const;
+
+    std::shared_ptr<brisklet::AuditLog> m_audit;
+    std::optional<QString> m_lastFolder;
+    std::uint64_t m_scanGeneration = 0;
+    std::shared_ptr<brisklet::ScanStats> m_activeStats;
+    QTimer m_pollTimer;
+    bool m_isScanning = false;
+    bool m_isVoyageMode = false;
+    Timing m_timing;
+
+    TreemapViewController* m_treemap = nullptr;
+    SunburstViewController* m_pie = nullptr;
+    ScanOutlineViewController* m_outline = nullptr;
+    int m_treemapSelectionCount = 0;
+    int m_pieSelectionCount = 0;
+    int m_outlineSelectionCount = 0;
+    TrashFlowController* m_trashFlow = nullptr;
+
+    SegmentedControl* m_segmented = nullptr;
+    QPushButton* m_newScanButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    DestructiveButton* m_trashButton = nullptr;
+    QPushButton* m_undoButton = nullptr;
+    QToolButton* m_historyButton = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QWidget* m_toolbarRow = nullptr;
+    QWidget* m_progressRow = nullptr;
+    QWidget* m_statusRow = nullptr;
+    VoyageProgressView* m_voyageView = nullptr;
+    VoyageScanningView* m_scanningView = nullptr;
+    AnalyzerStartView* m_startView = nullptr;
+    QWidget* m_contentContainer = nullptr;
+    QVBoxLayout* m_rootLayout = nullptr;
+    QSpacerItem* m_gapBelowToolbar = nullptr;
+    QSpacerItem* m_gapBelowProgress = nullptr;
+    QSpacerItem* m_gapAboveStatus = nullptr;
+
+    QPointer<MountWatcher> m_mountWatcher;
+    QMetaObject::Connection m_activeConnection;
+    BackgroundRunner m_scanRunner{this}; // last: its destructor stops the scan before the members go
+};

@@ -1,0 +1,198 @@
+#include "CrewViewController.h"
+
+#include "RowButtonsDelegate.h"
+#include "StopProcessFlow.h"
+#include "TwoLineDelegate.h"
+#include "shell/RowTableView.h"
+#include "shell/SegmentedControl.h"
+#include "shell/SymbolButton.h"
+#include "shell/SymbolIcons.h"
+#include "shell/VoyageScanningView.h"
+
+#include "system/ProcessLister.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace {
+constexpr double sampleSeconds = 0.35;
+const QString readingText = QStringLiteral("Reading processes");
+} // namespace
+
+CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
+    : QWidget(parent), m_sampler(std::move(sampler))
+{
+    setObjectName(QStringLiteral("screen.crew"));
+    if (!m_sampler)
+        m_sampler = [](std::stop_token stop) { return brisklet::ProcessLister::sample(sampleSeconds, stop); };
+
+    m_refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), this);
+    m_searchField = new QLineEdit(this);
+    m_searchField->setPlaceholderText(QStringLiteral("Search name, PID, or user"));
+    m_searchField->setAccessibleName(QStringLiteral("Search processes"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->setMinimumWidth(220);
+    m_sortControl = new SegmentedControl({QStringLiteral("CPU"), QStringLiteral("Memory")}, this);
+    m_sortControl->setSelectedIndex(0);
+    m_sortControl->setAccessibleName(QStringLiteral("Sort by"));
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(ScreenStyle::titleLabel(QStringLiteral("Processes"), this));
+    header->addStretch(1);
+    header->addWidget(m_searchField);
+    header->addWidget(m_sortControl);
+    header->addWidget(m_refreshButton);
+
+    auto* subtitle = new QLabel(QStringLiteral("Every process on this Mac with its CPU and memory. Stop what you "
+                                               "don't need; protected system processes can't be stopped."),
+                                this);
+    subtitle->setFont(ScreenStyle::font(12));
+    subtitle->setWordWrap(true);
+    m_tints.add(subtitle, ScreenStyle::LabelLevel::secondary);
+
+    m_model = new ProcessTableModel(this);
+    m_tableView = new RowTableView(this);
+    m_tableView->setModel(m_model);
+    m_tableView->setAccessibleName(QStringLiteral("Processes"));
+    m_tableView->setAlternatingRowColors(true);
+    m_tableView->horizontalHeader()->hide();
+    m_tableView->verticalHeader()->setDefaultSectionSize(44);
+    m_tableView->setItemDelegateForColumn(ProcessTableModel::nameColumn,
+                                          new TwoLineDelegate(ScreenStyle::font(13, QFont::DemiBold),
+                                                              ScreenStyle::font(10), 28, m_tableView));
+    m_stopDelegate = new RowButtonsDelegate({{QString(), QStringLiteral("Stop"), 64}}, m_tableView);
+    m_stopDelegate->isEnabled = [this](int row, int) { return m_model->canStop(row); };
+    m_stopDelegate->toolTip = [this](int row, int) {
+        return ProcessTableModel::stopToolTip(!m_model->canStop(row));
+    };
+    m_tableView->setItemDelegateForColumn(ProcessTableModel::stopColumn, m_stopDelegate);
+    QHeaderView* columns = m_tableView->horizontalHeader();
+    columns->setSectionResizeMode(ProcessTableModel::nameColumn, QHeaderView::Stretch);
+    columns->setSectionResizeMode(ProcessTableModel::cpuColumn, QHeaderView::Fixed);
+    columns->setSectionResizeMode(ProcessTableModel::memoryColumn, QHeaderView::Fixed);
+    columns->setSectionResizeMode(ProcessTableModel::stopColumn, QHeaderView::Fixed);
+    columns->resizeSection(ProcessTableModel::cpuColumn, 80);
+    columns->resizeSection(ProcessTableModel::memoryColumn, 96);
+    columns->resizeSection(ProcessTableModel::stopColumn, 84);
+
+    m_summaryLabel = new QLabel(this);
+    m_summaryLabel->setFont(ScreenStyle::font(11));
+    m_summaryLabel->setAccessibleName(QStringLiteral("Summary"));
+    m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
+
+    m_scanningView = new VoyageScanningView(this);
+    m_scanCoveredViews = {m_tableView, m_summaryLabel};
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(28, 24, 28, 16);
+    page->setSpacing(6);
+    page->addLayout(header);
+    page->addWidget(subtitle);
+    page->addSpacing(10);
+    page->addWidget(m_tableView, 1);
+    page->addWidget(m_scanningView, 1);
+    page->addWidget(m_summaryLabel);
+
+    connect(m_refreshButton, &QToolButton::clicked, this, &CrewViewController::refresh);
+    connect(m_searchField, &QLineEdit::textChanged, this, &CrewViewController::applyFilter);
+    connect(m_sortControl, &SegmentedControl::selectionChanged, this, [this](int segment) {
+        std::vector<ProcessRow> rows = m_model->rows();
+        ProcessRows::sort(rows, ProcessRows::sortKeyForSegment(segment));
+        m_model->setRows(std::move(rows));
+    });
+    connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
+    connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
+    applyColors();
+}
+
+QToolButton* CrewViewController::refreshButton() const { return m_refreshButton; }
+
+void CrewViewController::sectionDidAppear()
+{
+    if (m_appeared)
+        return;
+    m_appeared = true;
+    refresh();
+}
+
+void CrewViewController::refresh()
+{
+    if (m_isSampling)
+        return;
+    m_isSampling = true;
+    m_refreshButton->setEnabled(false);
+    m_summaryLabel->setText(readingText);
+    if (!m_hasLoaded)
+        m_scanningView->begin(m_scanCoveredViews, readingText);
+    m_runner.run([sampler = m_sampler](std::stop_token stop) { return sampler(stop); },
+                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); });
+}
+
+void CrewViewController::applySample(std::vector<brisklet::ProcessEntry> sample)
+{
+    m_allProcesses = ProcessRows::fromSample(sample);
+    m_isSampling = false;
+    m_refreshButton->setEnabled(true);
+    if (!m_hasLoaded) {
+        m_hasLoaded = true;
+        m_scanningView->end();
+    }
+    applyFilter();
+}
+
+void CrewViewController::applyFilter()
+{
+    const int current = m_tableView->currentIndex().row();
+    const std::int32_t currentPid = current >= 0 ? m_model->rows()[static_cast<std::size_t>(current)].entry.pid : 0;
+    m_model->setRows(ProcessRows::visible(m_allProcesses, m_searchField->text(),
+                                          ProcessRows::sortKeyForSegment(m_sortControl->selectedIndex())));
+    m_summaryLabel->setText(ProcessRows::summaryText(m_model->rows()));
+    // Keep the keyboard on the same process across refreshes.
+    if (currentPid > 0) {
+        const auto& rows = m_model->rows();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].entry.pid == currentPid) {
+                m_tableView->setCurrentIndex(m_model->index(static_cast<int>(i), 0));
+                break;
+            }
+    }
+}
+
+QMessageBox* CrewViewController::requestStop(int row)
+{
+    if (!m_model->canStop(row))
+        return nullptr;
+    const ProcessRow& process = m_model->rows()[static_cast<std::size_t>(row)];
+    StopProcessFlow::Request request;
+    request.pid = process.entry.pid;
+    request.name = process.name;
+    request.message = QStringLiteral("Stop “") + process.name + QStringLiteral("” (PID ") + process.pidText +
+                      QStringLiteral(")?");
+    request.informativeText = QStringLiteral("It will be sent a termination signal (SIGTERM). Unsaved work in that "
+                                             "process is lost. Other processes that depend on it may misbehave.");
+    return StopProcessFlow::confirm(
+        this, request, [this](const QString& text) { m_summaryLabel->setText(text); }, [this] { refresh(); });
+}
+
+void CrewViewController::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        applyColors();
+    QWidget::changeEvent(event);
+}
+
+void CrewViewController::applyColors()
+{
+    m_tints.apply();
+    const QPalette palette = QApplication::palette(this);
+    m_model->setGenericIcon(SymbolIcons::pixmap(QStringLiteral("gearshape"), 20,
+                                                ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::tertiary),
+                                                devicePixelRatioF()));
+    m_model->setColors(ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::secondary),
+                       ScreenStyle::isDark(palette) ? QColor(255, 69, 58) : QColor(255, 59, 48));
+}

@@ -1,0 +1,79 @@
+// The processes section: every process with its CPU and memory use, searchable and sorted, and a Stop
+// button that sends SIGTERM after a confirmation.
+//
+// Sampling (0.35 s between two readings of the process table) runs on the background runner; the first
+// one starts when the section first appears, later ones on Refresh and 0.8 s after a stop attempt.
+// One sample at a time: Refresh is disabled and ignored while one runs. Only the first sample covers
+// the list with the busy view; later ones keep the old list visible. There is no timer.
+#pragma once
+
+#include "ProcessRows.h"
+#include "ProcessTableModel.h"
+#include "shell/BackgroundRunner.h"
+#include "shell/ScreenStyle.h"
+#include "shell/SectionScreen.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <functional>
+#include <stop_token>
+
+class RowButtonsDelegate;
+class RowTableView;
+class SegmentedControl;
+class SymbolButton;
+class VoyageScanningView;
+class QMessageBox;
+
+class CrewViewController : public QWidget, public SectionScreen {
+    Q_OBJECT
+public:
+    using Sampler = std::function<std::vector<brisklet::ProcessEntry>(std::stop_token)>;
+
+    // sampler: the engine's ProcessLister::sample(0.35) unless a test gives another.
+    explicit CrewViewController(QWidget* parent = nullptr, Sampler sampler = {});
+
+    void sectionDidAppear() override;
+    void refresh();
+    void applyFilter();
+    // The Stop button of a row: opens the confirmation (null when the row cannot be stopped).
+    QMessageBox* requestStop(int row);
+
+    RowTableView* tableView() const { return m_tableView; }
+    ProcessTableModel* model() const { return m_model; }
+    QToolButton* refreshButton() const;
+    QLineEdit* searchField() const { return m_searchField; }
+    SegmentedControl* sortControl() const { return m_sortControl; }
+    QLabel* summaryLabel() const { return m_summaryLabel; }
+    VoyageScanningView* scanningView() const { return m_scanningView; }
+    const std::vector<ProcessRow>& allProcesses() const { return m_allProcesses; }
+    const std::vector<ProcessRow>& visibleProcesses() const { return m_model->rows(); }
+    bool isSampling() const { return m_isSampling; }
+    bool hasLoaded() const { return m_hasLoaded; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applySample(std::vector<brisklet::ProcessEntry> sample);
+    void applyColors();
+
+    RowTableView* m_tableView = nullptr;
+    SymbolButton* m_refreshButton = nullptr;
+    QLineEdit* m_searchField = nullptr;
+    SegmentedControl* m_sortControl = nullptr;
+    QLabel* m_summaryLabel = nullptr;
+    ProcessTableModel* m_model = nullptr;
+    RowButtonsDelegate* m_stopDelegate = nullptr;
+    std::vector<ProcessRow> m_allProcesses;
+    bool m_isSampling = false;
+    VoyageScanningView* m_scanningView = nullptr;
+    QList<QWidget*> m_scanCoveredViews;
+    bool m_hasLoaded = false;
+    bool m_appeared = false;
+    Sampler m_sampler;
+    ScreenStyle::LabelTints m_tints;
+    BackgroundRunner m_runner{this};
+};

@@ -1,0 +1,103 @@
+#include "PortRows.h"
+
+#include "shell/SearchText.h"
+
+#include "system/ProcessControl.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace PortRows {
+
+std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries)
+{
+    // Transport order puts TCP before UDP, as the rows are sorted.
+    using Key = std::tuple<int, std::uint16_t, std::int32_t>;
+    std::map<Key, PortRow> groups;
+    std::map<Key, std::vector<std::string>> addresses;
+    for (const brisklet::PortEntry& entry : entries) {
+        const Key key{static_cast<int>(entry.transport), entry.port, entry.pid};
+        auto [it, inserted] = groups.try_emplace(key);
+        if (inserted) {
+            PortRow& row = it->second;
+            row.transport = entry.transport;
+            row.port = entry.port;
+            row.pid = entry.pid;
+            row.processName = QString::fromStdString(entry.processName);
+            if (entry.command)
+                row.command = QString::fromStdString(*entry.command);
+            for (const std::string& name : entry.parentChain)
+                row.parentChain << QString::fromStdString(name);
+            row.isProtected = brisklet::ProcessControl::isProtected(entry.pid);
+        }
+        std::vector<std::string>& list = addresses[key];
+        if (std::find(list.begin(), list.end(), entry.localAddress) == list.end())
+            list.push_back(entry.localAddress);
+    }
+    std::vector<PortRow> rows;
+    rows.reserve(groups.size());
+    for (auto& [key, row] : groups) {
+        std::vector<std::string>& list = addresses[key];
+        std::sort(list.begin(), list.end()); // bytes of UTF-8: code-point order
+        for (const std::string& address : list)
+            row.addresses << QString::fromStdString(address);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& search)
+{
+    const QString text = SearchText::trimmed(search);
+    if (text.isEmpty())
+        return all;
+    std::vector<PortRow> kept;
+    for (const PortRow& row : all)
+        if (QString::number(row.port).startsWith(text) || row.processName.contains(text, Qt::CaseInsensitive) ||
+            addressText(row).contains(text, Qt::CaseInsensitive))
+            kept.push_back(row);
+    return kept;
+}
+
+QString addressText(const PortRow& row) { return row.addresses.join(QStringLiteral(" · ")); }
+
+QString detailText(const PortRow& row)
+{
+    QString text = QStringLiteral("PID ") + QString::number(row.pid);
+    if (row.isProtected)
+        text += QStringLiteral(" · protected");
+    if (row.port < 1024)
+        text += QStringLiteral(" · system port");
+    if (!row.parentChain.isEmpty())
+        text += QStringLiteral(" · via ") + row.parentChain.join(QStringLiteral(" › "));
+    return text;
+}
+
+QString summaryText(std::size_t count)
+{
+    if (count == 0)
+        return {};
+    return QString::number(count) + QStringLiteral(" listening TCP port") + (count == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString browserAddress(std::uint16_t port)
+{
+    const bool secure = port == 443 || port == 8443;
+    return (secure ? QStringLiteral("https") : QStringLiteral("http")) + QStringLiteral("://localhost:") + QString::number(port);
+}
+
+bool isHTTPLikely(std::uint16_t port)
+{
+    brisklet::PortEntry entry;
+    entry.port = port;
+    return entry.isHTTPLikely();
+}
+
+QString transportName(brisklet::PortEntry::Transport transport)
+{
+    const std::string_view raw = brisklet::toRawString(transport);
+    return QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+}
+
+} // namespace PortRows

@@ -1,0 +1,46 @@
+// The ports list's rules, apart from any widget.
+//
+// Grouping: entries with the same transport, port and pid become one row; its addresses are the
+// group's distinct local addresses in code-point order, the rest comes from the group's first entry.
+// Rows are ordered TCP first, then by port, then by pid.
+// Search: the text trimmed of spaces and tabs; empty keeps all. Otherwise a row stays when its port
+// begins with the text (80 finds 80, 8000 and 8080, not 8888), or its process name or its joined
+// addresses contain the text case-insensitively.
+#pragma once
+
+#include "system/PortScanner.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+struct PortRow {
+    brisklet::PortEntry::Transport transport = brisklet::PortEntry::Transport::tcp;
+    std::uint16_t port = 0;
+    std::int32_t pid = 0;
+    QString processName;
+    QStringList addresses;
+    std::optional<QString> command;
+    QStringList parentChain;
+    bool isProtected = false;
+};
+
+namespace PortRows {
+
+std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries);
+std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& search);
+
+QString addressText(const PortRow& row);
+// "PID 631 · protected · system port · via cupsd › systemd".
+QString detailText(const PortRow& row);
+// "3 listening TCP ports"; empty for no rows.
+QString summaryText(std::size_t count);
+// The address Open shows: https for 443 and 8443, http otherwise.
+QString browserAddress(std::uint16_t port);
+bool isHTTPLikely(std::uint16_t port);
+// "TCP" or "UDP".
+QString transportName(brisklet::PortEntry::Transport transport);
+
+} // namespace PortRows

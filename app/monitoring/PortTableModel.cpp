@@ -1,0 +1,108 @@
+#include "PortTableModel.h"
+
+#include "TwoLineDelegate.h"
+#include "shell/RowTableView.h"
+#include "shell/ScreenStyle.h"
+
+PortTableModel::PortTableModel(QObject* parent)
+    : QAbstractTableModel(parent), m_portFont(ScreenStyle::monospacedFont(13, QFont::DemiBold)),
+      m_addressFont(ScreenStyle::monospacedFont(12))
+{
+}
+
+void PortTableModel::setRows(std::vector<PortRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+const PortRow* PortTableModel::row(int index) const
+{
+    return index >= 0 && index < rowCount() ? &m_rows[static_cast<std::size_t>(index)] : nullptr;
+}
+
+void PortTableModel::setSecondaryColor(const QColor& color)
+{
+    m_secondary = color;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, addressColumn), index(rowCount() - 1, addressColumn), {Qt::ForegroundRole});
+}
+
+bool PortTableModel::isActionEnabled(int index, Action action) const
+{
+    const PortRow* port = row(index);
+    if (!port)
+        return false;
+    switch (action) {
+    case copyAction: return true;
+    case openAction: return PortRows::isHTTPLikely(port->port);
+    case stopAction: return !port->isProtected;
+    }
+    return false;
+}
+
+QString PortTableModel::actionToolTip(int index, Action action) const
+{
+    const PortRow* port = row(index);
+    if (!port)
+        return {};
+    switch (action) {
+    case copyAction: return QStringLiteral("Copy localhost:") + QString::number(port->port);
+    case openAction: return QStringLiteral("Open in browser");
+    case stopAction:
+        return port->isProtected ? QStringLiteral("System-critical process") : QStringLiteral("Send SIGTERM to this process");
+    }
+    return {};
+}
+
+int PortTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int PortTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columnCount_; }
+
+QVariant PortTableModel::data(const QModelIndex& index, int role) const
+{
+    const PortRow* port = index.isValid() ? row(index.row()) : nullptr;
+    if (!port)
+        return {};
+    switch (index.column()) {
+    case portColumn:
+        if (role == Qt::DisplayRole)
+            return QString::number(port->port);
+        if (role == Qt::FontRole)
+            return m_portFont;
+        return {};
+    case processColumn:
+        switch (role) {
+        case Qt::DisplayRole: return port->processName;
+        case TwoLineDelegate::DetailRole: return PortRows::detailText(*port);
+        case Qt::ToolTipRole: return port->command.value_or(port->processName);
+        case RowTableView::CopyTextRole: return port->processName + QStringLiteral("\tPID ") + QString::number(port->pid);
+        case Qt::AccessibleTextRole: return port->processName + QStringLiteral(", ") + PortRows::detailText(*port);
+        default: return {};
+        }
+    case addressColumn:
+        switch (role) {
+        case Qt::DisplayRole: return PortRows::addressText(*port);
+        case Qt::FontRole: return m_addressFont;
+        case Qt::ForegroundRole: return m_secondary;
+        default: return {};
+        }
+    default: return {};
+    }
+}
+
+QVariant PortTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case portColumn: return QStringLiteral("Port");
+    case processColumn: return QStringLiteral("Process");
+    case addressColumn: return QStringLiteral("Address");
+    default: return {};
+    }
+}

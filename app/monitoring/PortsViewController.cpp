@@ -1,0 +1,239 @@
+#include "PortsViewController.h"
+
+#include "RowButtonsDelegate.h"
+#include "StopProcessFlow.h"
+#include "TwoLineDelegate.h"
+#include "shell/PlaceholderViewController.h"
+#include "shell/RowTableView.h"
+#include "shell/SymbolButton.h"
+#include "shell/VoyageScanningView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace {
+const QString readingText = QStringLiteral("Reading open ports");
+} // namespace
+
+PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOpener openURL)
+    : QWidget(parent), m_scanner(std::move(scanner)), m_openURL(std::move(openURL))
+{
+    setObjectName(QStringLiteral("screen.ports"));
+    if (!m_scanner)
+        m_scanner = [](std::stop_token) { return brisklet::PortScanner::listeningPorts(); };
+    if (!m_openURL)
+        m_openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+    m_refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), this);
+    m_searchField = new QLineEdit(this);
+    m_searchField->setPlaceholderText(QStringLiteral("Search port or process"));
+    m_searchField->setAccessibleName(QStringLiteral("Search ports"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->setMinimumWidth(220);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(ScreenStyle::titleLabel(QStringLiteral("Ports"), this));
+    header->addStretch(1);
+    header->addWidget(m_searchField);
+    header->addWidget(m_refreshButton);
+
+    auto* subtitle = new QLabel(QStringLiteral("Listening TCP ports and the processes using them."), this);
+    subtitle->setFont(ScreenStyle::font(12));
+    m_tints.add(subtitle, ScreenStyle::LabelLevel::secondary);
+
+    m_model = new PortTableModel(this);
+    m_tableView = new RowTableView(this);
+    m_tableView->setModel(m_model);
+    m_tableView->setAccessibleName(QStringLiteral("Listening ports"));
+    m_tableView->setTextElideMode(Qt::ElideMiddle);
+    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tableView->verticalHeader()->setDefaultSectionSize(42);
+    m_tableView->setItemDelegateForColumn(PortTableModel::processColumn,
+                                          new TwoLineDelegate(ScreenStyle::font(13, QFont::Medium),
+                                                              ScreenStyle::font(11), 0, m_tableView));
+    m_actions = new RowButtonsDelegate({{QStringLiteral("doc.on.doc"), QString(), 28},
+                                        {QStringLiteral("globe"), QString(), 28},
+                                        {QString(), QStringLiteral("Stop"), 64}},
+                                       m_tableView);
+    m_actions->isEnabled = [this](int row, int action) {
+        return m_model->isActionEnabled(row, static_cast<PortTableModel::Action>(action));
+    };
+    m_actions->toolTip = [this](int row, int action) {
+        return m_model->actionToolTip(row, static_cast<PortTableModel::Action>(action));
+    };
+    m_tableView->setItemDelegateForColumn(PortTableModel::actionsColumn, m_actions);
+    QHeaderView* columns = m_tableView->horizontalHeader();
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setSectionResizeMode(PortTableModel::portColumn, QHeaderView::Interactive);
+    columns->setSectionResizeMode(PortTableModel::processColumn, QHeaderView::Stretch);
+    columns->setSectionResizeMode(PortTableModel::addressColumn, QHeaderView::Interactive);
+    columns->setSectionResizeMode(PortTableModel::actionsColumn, QHeaderView::Fixed);
+    columns->setMinimumSectionSize(80);
+    columns->resizeSection(PortTableModel::portColumn, 86);
+    columns->resizeSection(PortTableModel::addressColumn, 260);
+    columns->resizeSection(PortTableModel::actionsColumn, 136);
+
+    m_emptyView = new PlaceholderViewController(QStringLiteral("anchor"), QStringLiteral("No listening ports"),
+                                                QStringLiteral("Sockets opened by your processes appear here"), this);
+    m_emptyView->hide();
+
+    m_summaryLabel = new QLabel(this);
+    m_summaryLabel->setFont(ScreenStyle::font(11));
+    m_summaryLabel->setAccessibleName(QStringLiteral("Summary"));
+    m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
+
+    m_scanningView = new VoyageScanningView(this);
+    m_scanCoveredViews = {m_tableView, m_summaryLabel};
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(28, 24, 28, 16);
+    page->setSpacing(6);
+    page->addLayout(header);
+    page->addWidget(subtitle);
+    page->addSpacing(10);
+    page->addWidget(m_tableView, 1);
+    page->addWidget(m_emptyView, 1);
+    page->addWidget(m_scanningView, 1);
+    page->addWidget(m_summaryLabel);
+
+    connect(m_refreshButton, &QToolButton::clicked, this, &PortsViewController::refresh);
+    connect(m_searchField, &QLineEdit::textChanged, this, &PortsViewController::applyFilter);
+    connect(m_actions, &RowButtonsDelegate::clicked, this, [this](int row, int action) {
+        switch (static_cast<PortTableModel::Action>(action)) {
+        case PortTableModel::copyAction: copyAddress(row); break;
+        case PortTableModel::openAction: openInBrowser(row); break;
+        case PortTableModel::stopAction: requestStop(row); break;
+        }
+    });
+    connect(m_tableView, &RowTableView::rowActivated, this, &PortsViewController::openInBrowser);
+    connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
+    connect(m_tableView, &QWidget::customContextMenuRequested, this, &PortsViewController::showContextMenu);
+    m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
+}
+
+QToolButton* PortsViewController::refreshButton() const { return m_refreshButton; }
+
+void PortsViewController::sectionDidAppear()
+{
+    if (m_appeared)
+        return;
+    m_appeared = true;
+    refresh();
+}
+
+void PortsViewController::refresh()
+{
+    if (m_isScanning)
+        return;
+    m_isScanning = true;
+    m_refreshButton->setEnabled(false);
+    m_summaryLabel->setText(readingText);
+    if (!m_hasLoaded)
+        m_scanningView->begin(m_scanCoveredViews, readingText);
+    m_runner.run(
+        [scanner = m_scanner](std::stop_token stop) -> std::vector<brisklet::PortEntry> {
+            try {
+                return scanner(stop);
+            } catch (const brisklet::Cancelled&) {
+                throw;
+            } catch (const std::exception&) {
+                return {}; // lsof missing or failing: no ports to show
+            }
+        },
+        [this](std::vector<brisklet::PortEntry> entries) { applyEntries(entries); });
+}
+
+void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& entries)
+{
+    m_isScanning = false;
+    m_refreshButton->setEnabled(true);
+    if (!m_hasLoaded) {
+        m_hasLoaded = true;
+        m_scanningView->end();
+    }
+    m_allRows = PortRows::group(entries);
+    applyFilter();
+}
+
+void PortsViewController::applyFilter()
+{
+    m_model->setRows(PortRows::visible(m_allRows, m_searchField->text()));
+    const bool empty = m_model->rows().empty();
+    // Before the first read the busy view owns the list's visibility.
+    if (m_hasLoaded) {
+        m_emptyView->setVisible(empty);
+        m_tableView->setVisible(!empty);
+    }
+    m_summaryLabel->setText(PortRows::summaryText(m_model->rows().size()));
+}
+
+void PortsViewController::copyAddress(int row)
+{
+    const PortRow* port = m_model->row(row);
+    if (!port)
+        return;
+    const QString address = QStringLiteral("localhost:") + QString::number(port->port);
+    QApplication::clipboard()->setText(address);
+    m_summaryLabel->setText(QStringLiteral("Copied ") + address + QStringLiteral("."));
+}
+
+void PortsViewController::openInBrowser(int row)
+{
+    if (!m_model->isActionEnabled(row, PortTableModel::openAction))
+        return;
+    const QUrl url(PortRows::browserAddress(m_model->row(row)->port), QUrl::StrictMode);
+    if (url.isValid())
+        m_openURL(url);
+}
+
+QMessageBox* PortsViewController::requestStop(int row)
+{
+    if (!m_model->isActionEnabled(row, PortTableModel::stopAction))
+        return nullptr;
+    const PortRow& port = *m_model->row(row);
+    StopProcessFlow::Request request;
+    request.pid = port.pid;
+    request.name = port.processName;
+    request.message = QStringLiteral("Stop port ") + QString::number(port.port) + QStringLiteral("?");
+    if (port.port < 1024)
+        request.informativeText = QStringLiteral("This is a privileged system port. Stopping its process may affect "
+                                                 "macOS services.\n\n");
+    request.informativeText += QStringLiteral("“") + port.processName + QStringLiteral("” (PID ") +
+                               QString::number(port.pid) + QStringLiteral(") opened this ") +
+                               PortRows::transportName(port.transport) +
+                               QStringLiteral(" socket. Stopping it sends SIGTERM; unsaved work in that process is lost.");
+    return StopProcessFlow::confirm(
+        this, request, [this](const QString& text) { m_summaryLabel->setText(text); }, [this] { refresh(); });
+}
+
+void PortsViewController::showContextMenu(const QPoint& position)
+{
+    const int row = m_tableView->indexAt(position).row();
+    if (row < 0)
+        return;
+    QMenu menu(this);
+    menu.addAction(m_model->actionToolTip(row, PortTableModel::copyAction), this, [this, row] { copyAddress(row); });
+    QAction* open = menu.addAction(QStringLiteral("Open in Browser"), this, [this, row] { openInBrowser(row); });
+    open->setEnabled(m_model->isActionEnabled(row, PortTableModel::openAction));
+    menu.addSeparator();
+    QAction* stop = menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); });
+    stop->setEnabled(m_model->isActionEnabled(row, PortTableModel::stopAction));
+    menu.exec(m_tableView->viewport()->mapToGlobal(position));
+}
+
+void PortsViewController::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange) {
+        m_tints.apply();
+        m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
+    }
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,82 @@
+#include "ProcessRows.h"
+
+#include "scan/ScanRecords.h"
+#include "shell/SearchText.h"
+
+#include "system/ProcessControl.h"
+
+#include <algorithm>
+
+namespace ProcessRows {
+
+SortKey sortKeyForSegment(int segment) { return segment == 1 ? SortKey::memory : SortKey::cpu; }
+
+std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sample)
+{
+    std::vector<ProcessRow> rows;
+    rows.reserve(sample.size());
+    for (const brisklet::ProcessEntry& entry : sample)
+        rows.push_back({entry, QString::fromStdString(entry.name), QString::fromStdString(entry.user),
+                        QString::number(entry.pid), brisklet::ProcessControl::isProtected(entry.pid)});
+    return rows;
+}
+
+std::vector<ProcessRow> visible(const std::vector<ProcessRow>& all, const QString& search, SortKey key)
+{
+    const QString text = SearchText::trimmed(search);
+    std::vector<ProcessRow> kept;
+    if (text.isEmpty()) {
+        kept = all;
+    } else {
+        for (const ProcessRow& row : all)
+            if (row.name.contains(text, Qt::CaseInsensitive) || row.user.contains(text, Qt::CaseInsensitive) ||
+                row.pidText.contains(text))
+                kept.push_back(row);
+    }
+    sort(kept, key);
+    return kept;
+}
+
+void sort(std::vector<ProcessRow>& rows, SortKey key)
+{
+    // std::string compares bytes, which for UTF-8 is code-point order.
+    if (key == SortKey::memory) {
+        std::stable_sort(rows.begin(), rows.end(), [](const ProcessRow& a, const ProcessRow& b) {
+            if (a.entry.residentBytes != b.entry.residentBytes)
+                return a.entry.residentBytes > b.entry.residentBytes;
+            return a.entry.name < b.entry.name;
+        });
+    } else {
+        std::stable_sort(rows.begin(), rows.end(), [](const ProcessRow& a, const ProcessRow& b) {
+            if (a.entry.cpuFraction != b.entry.cpuFraction)
+                return a.entry.cpuFraction > b.entry.cpuFraction;
+            return a.entry.name < b.entry.name;
+        });
+    }
+}
+
+QString cpuText(double cpuFraction)
+{
+    return QString::asprintf("%.1f%%", std::min(100.0 * cpuFraction, 999.0));
+}
+
+bool isBusy(double cpuFraction) { return cpuFraction > 0.8; }
+
+QString detailText(const ProcessRow& row)
+{
+    QString text = QStringLiteral("PID ") + row.pidText + QStringLiteral(" · ") + row.user;
+    if (row.isProtected)
+        text += QStringLiteral(" · protected");
+    return text;
+}
+
+QString summaryText(const std::vector<ProcessRow>& rows)
+{
+    std::int64_t resident = 0;
+    for (const ProcessRow& row : rows)
+        resident += row.entry.residentBytes;
+    return QString::number(rows.size()) + QStringLiteral(" processes · ") +
+           QString::fromStdString(brisklet::ByteFormat::humanReadable(resident)) + QStringLiteral(" resident");
+}
+
+} // namespace ProcessRows

@@ -1,0 +1,27 @@
+// The table every list screen uses: whole rows are selected, arrows and Page keys move, and Ctrl+C
+// (the platform's Copy) puts the selected rows on the clipboard as text: one line per row in view
+// order, the cells separated by tabs. A cell's CopyTextRole text is used when the model gives one,
+// otherwise its display text; empty cells are left out.
+#pragma once
+
+#include <QTableView>
+
+class RowTableView : public QTableView {
+    Q_OBJECT
+public:
+    static constexpr int CopyTextRole = Qt::UserRole + 64;
+
+    explicit RowTableView(QWidget* parent = nullptr);
+
+    // The selected rows as the clipboard receives them.
+    QString selectedRowsText() const;
+
+signals:
+    // Return or Enter on the current row.
+    void rowActivated(int row);
+    // Delete or Backspace on the current row.
+    void rowDeleteRequested(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};

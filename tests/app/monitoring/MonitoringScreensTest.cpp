@@ -1,0 +1,198 @@
+// The processes and ports screens against the real engine: a real child process to find and stop, a real
+// listening socket to list, and the busy view only before the first answer.
+#include "../AppTestSupport.h"
+#include "monitoring/CrewViewController.h"
+#include "monitoring/PortsViewController.h"
+#include "shell/PlaceholderViewController.h"
+#include "shell/RowTableView.h"
+#include "shell/VoyageScanningView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QToolButton>
+
+#include <unistd.h>
+
+namespace {
+int rowOfPid(const std::vector<ProcessRow>& rows, qint64 pid)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].entry.pid == pid)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void press(QMessageBox* box, const QString& title)
+{
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == title)
+            button->click();
+}
+
+QMessageBox* openAlert()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QStringLiteral("stopFailedAlert") && widget->isVisible())
+            return static_cast<QMessageBox*>(widget);
+    return nullptr;
+}
+} // namespace
+
+TEST(CrewScreen, FindsAndStopsARealChildAndReportsOneThatAlreadyExited)
+{
+    QProcess child;
+    child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("300")});
+    ASSERT_TRUE(child.waitForStarted());
+    QWidget window;
+    auto* screen = new CrewViewController(&window);
+    window.show();
+
+    screen->sectionDidAppear();
+    EXPECT_TRUE(screen->scanningView()->isVisible());
+    EXPECT_FALSE(screen->refreshButton()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    EXPECT_FALSE(screen->scanningView()->isVisible());
+    EXPECT_TRUE(screen->tableView()->isVisible());
+
+    screen->searchField()->setText(QString::number(child.processId()));
+    const int row = rowOfPid(screen->visibleProcesses(), child.processId());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(screen->model()->rowCount(), static_cast<int>(screen->visibleProcesses().size()));
+
+    // Ctrl+C in the table copies the selected row as text.
+    screen->tableView()->selectRow(row);
+    EXPECT_TRUE(screen->tableView()->selectedRowsText().startsWith(QStringLiteral("sleep\t")));
+
+    // Protected processes offer no Stop.
+    screen->searchField()->setText(QString::number(getpid()));
+    const int self = rowOfPid(screen->visibleProcesses(), getpid());
+    ASSERT_GE(self, 0);
+    EXPECT_FALSE(screen->model()->canStop(self));
+    EXPECT_EQ(screen->requestStop(self), nullptr);
+    EXPECT_EQ(screen->model()->index(self, ProcessTableModel::stopColumn).data(Qt::ToolTipRole),
+              QStringLiteral("System-critical process"));
+
+    screen->searchField()->setText(QString::number(child.processId()));
+    const int target = rowOfPid(screen->visibleProcesses(), child.processId());
+    QMessageBox* sheet = screen->requestStop(target);
+    ASSERT_NE(sheet, nullptr);
+    const QString pid = QString::number(child.processId());
+    EXPECT_EQ(sheet->text(), QStringLiteral("Stop “sleep” (PID ") + pid + QStringLiteral(")?"));
+    press(sheet, QStringLiteral("Stop Process"));
+    EXPECT_EQ(screen->summaryLabel()->text(), QStringLiteral("Stopped “sleep” (PID ") + pid + QStringLiteral(")."));
+    ASSERT_TRUE(child.waitForFinished(5000));
+    // The delayed refresh drops the exited process.
+    ASSERT_TRUE(waitFor([&] { return screen->isSampling(); }));
+    ASSERT_TRUE(waitFor([&] { return !screen->isSampling(); }));
+    EXPECT_EQ(rowOfPid(screen->visibleProcesses(), child.processId()), -1);
+}
+
+TEST(CrewScreen, StoppingAProcessThatExitedMeanwhileShowsTheEnginesText)
+{
+    QProcess child;
+    child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("300")});
+    ASSERT_TRUE(child.waitForStarted());
+    const std::int32_t pid = static_cast<std::int32_t>(child.processId());
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [pid](std::stop_token) {
+        return std::vector<brisklet::ProcessEntry>{{pid, "sleep", "me", 0, 0}};
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    child.kill();
+    child.waitForFinished();
+
+    press(screen->requestStop(0), QStringLiteral("Stop Process"));
+    QMessageBox* alert = openAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), QStringLiteral("Couldn't stop “sleep”."));
+    EXPECT_EQ(alert->informativeText(), QStringLiteral("The process already exited."));
+    alert->close();
+}
+
+TEST(PortsScreen, ListsARealListeningSocketAsProtectedWhenItIsOurOwn)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QWidget window;
+    QList<QUrl> opened;
+    auto* screen = new PortsViewController(&window, {}, [&](const QUrl& url) {
+        opened << url;
+        return true;
+    });
+    window.show();
+    screen->sectionDidAppear();
+    EXPECT_TRUE(screen->scanningView()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+
+    screen->searchField()->setText(QString::number(server.serverPort()));
+    ASSERT_EQ(screen->visibleRows().size(), 1u);
+    const PortRow& row = screen->visibleRows().front();
+    EXPECT_EQ(row.pid, getpid());
+    EXPECT_EQ(row.addresses, QStringList{QStringLiteral("127.0.0.1")});
+    EXPECT_TRUE(PortRows::detailText(row).startsWith(QStringLiteral("PID ") + QString::number(getpid()) +
+                                                     QStringLiteral(" · protected")));
+    EXPECT_EQ(screen->requestStop(0), nullptr);
+
+    screen->copyAddress(0);
+    const QString address = QStringLiteral("localhost:") + QString::number(server.serverPort());
+    EXPECT_EQ(QApplication::clipboard()->text(), address);
+    EXPECT_EQ(screen->summaryLabel()->text(), QStringLiteral("Copied ") + address + QStringLiteral("."));
+    screen->openInBrowser(0); // not a web port
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
+{
+    bool fail = true;
+    QWidget window;
+    QList<QUrl> opened;
+    auto* screen = new PortsViewController(
+        &window,
+        [&fail](std::stop_token) -> std::vector<brisklet::PortEntry> {
+            if (fail)
+                throw brisklet::Error("lsof exited with status 1");
+            brisklet::PortEntry cups;
+            cups.port = 631;
+            cups.pid = 999999;
+            cups.processName = "cupsd";
+            cups.localAddress = "*";
+            brisklet::PortEntry web = cups;
+            web.port = 8443;
+            return {cups, web};
+        },
+        [&](const QUrl& url) {
+            opened << url;
+            return true;
+        });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    EXPECT_TRUE(screen->emptyView()->isVisible());
+    EXPECT_FALSE(screen->tableView()->isVisible());
+    EXPECT_EQ(screen->summaryLabel()->text(), QString());
+
+    fail = false;
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return !screen->isScanning(); }));
+    EXPECT_FALSE(screen->emptyView()->isVisible());
+    EXPECT_TRUE(screen->tableView()->isVisible());
+
+    screen->openInBrowser(1);
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("https://localhost:8443"))});
+    QMessageBox* sheet = screen->requestStop(0);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->text(), QStringLiteral("Stop port 631?"));
+    EXPECT_EQ(sheet->informativeText(),
+              QStringLiteral("This is a privileged system port. Stopping its process may affect macOS services.\n\n"
+                             "“cupsd” (PID 999999) opened this TCP socket. Stopping it sends SIGTERM; unsaved work in "
+                             "that process is lost."));
+    press(sheet, QStringLiteral("Cancel"));
+}
