@@ -6,7 +6,6 @@
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QPainter>
 
@@ -52,30 +51,15 @@ QIcon ApplicationRowDelegate::iconFor(const QString& icon) const
 void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     painter->save();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
     QStyleOptionViewItem base = option;
     initStyleOption(&base, index);
-    const QRect check = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &base, widget);
-    base.text.clear();
-    base.icon = QIcon();
-    base.features &= ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration
-                       | QStyleOptionViewItem::HasCheckIndicator);
-    style->drawControl(QStyle::CE_ItemViewItem, &base, painter, widget);
-
     const bool isProtected = index.data(ApplicationListModel::ProtectedRole).toBool();
-    CleanupWidgets::drawCheckBox(painter, check, static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt()),
-                                 !isProtected, option.palette,
-                                 option.state & QStyle::State_Selected);
-
-    const QPalette& palette = option.palette;
-    const bool selected = option.state & QStyle::State_Selected;
-    const QColor primary = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
-    QColor secondary = primary;
-    secondary.setAlphaF(0.62f);
-    QColor tertiary = primary;
-    tertiary.setAlphaF(0.45f);
-    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const CleanupWidgets::RowPaint row = CleanupWidgets::drawRowBase(painter, base, !isProtected);
+    const QRect& check = row.check;
+    const QColor& primary = row.primary;
+    const QColor& secondary = row.secondary;
+    const QColor& tertiary = row.tertiary;
+    const qreal ratio = row.ratio;
 
     int x = check.right() + gap;
     const QRect iconRect(x, option.rect.center().y() - iconSide / 2, iconSide, iconSide);

@@ -2,6 +2,7 @@
 
 #include "scan/ScanDefaults.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -97,6 +98,29 @@ void drawCheckBox(QPainter* painter, const QRect& rect, Qt::CheckState state, bo
         }
     }
     painter->restore();
+}
+
+RowPaint drawRowBase(QPainter* painter, QStyleOptionViewItem option, bool checkEnabled)
+{
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    RowPaint row;
+    row.check = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, widget);
+    const Qt::CheckState state = option.checkState;
+    option.text.clear();
+    option.icon = QIcon();
+    option.features &= ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration
+                         | QStyleOptionViewItem::HasCheckIndicator);
+    style->drawControl(QStyle::CE_ItemViewItem, &option, painter, widget);
+    const bool selected = option.state & QStyle::State_Selected;
+    drawCheckBox(painter, row.check, state, checkEnabled, option.palette, selected);
+    row.primary = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    row.secondary = row.primary;
+    row.secondary.setAlphaF(0.62f);
+    row.tertiary = row.primary;
+    row.tertiary.setAlphaF(0.45f);
+    row.ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    return row;
 }
 
 QMessageBox* alert(QWidget* host, const QString& message)

@@ -6,6 +6,7 @@
 #include "shell/ScreenStyle.h"
 
 #include <QString>
+#include <QStyleOptionViewItem>
 
 class QLabel;
 class QMessageBox;
@@ -34,6 +35,16 @@ void drawLine(QPainter* painter, const QRect& rect, const QFont& font, const QCo
 // vanishes on dark rows.
 void drawCheckBox(QPainter* painter, const QRect& rect, Qt::CheckState state, bool enabled, const QPalette& palette,
                   bool onSelection);
+
+// What a row's own painting needs after drawRowBase.
+struct RowPaint {
+    QRect check;                         // where the check box is (the style's item check indicator)
+    QColor primary, secondary, tertiary; // text colours for the row's selection state
+    qreal ratio = 1.0;                   // the device pixel ratio
+};
+// Draws a list row's background, selection and focus through the style, then its check box. option
+// is the delegate's option after initStyleOption; the box is greyed unless checkEnabled.
+RowPaint drawRowBase(QPainter* painter, QStyleOptionViewItem option, bool checkEnabled);
 
 // An informational message with one "OK" button, as a sheet of host's window; returns at once.
 QMessageBox* alert(QWidget* host, const QString& message);

@@ -5,7 +5,6 @@
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 
-#include <QApplication>
 #include <QPainter>
 
 using CleanupWidgets::drawLine;
@@ -27,27 +26,15 @@ void SmartCleanDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         return;
     }
 
-    // Background, selection, focus and the check box come from the style; the rest is drawn here.
     QStyleOptionViewItem base = option;
     initStyleOption(&base, index);
-    base.text.clear();
-    base.icon = QIcon();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    const QRect check = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &base, widget);
-    base.features &= ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration
-                       | QStyleOptionViewItem::HasCheckIndicator);
-    style->drawControl(QStyle::CE_ItemViewItem, &base, painter, widget);
-    CleanupWidgets::drawCheckBox(painter, check, base.checkState, true, palette, option.state & QStyle::State_Selected);
-
-    const bool selected = option.state & QStyle::State_Selected;
-    const QColor primary = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
-    QColor secondary = primary;
-    secondary.setAlphaF(0.62f);
-    QColor tertiary = primary;
-    tertiary.setAlphaF(0.45f);
+    const CleanupWidgets::RowPaint row = CleanupWidgets::drawRowBase(painter, base, true);
+    const QRect& check = row.check;
+    const QColor& primary = row.primary;
+    const QColor& secondary = row.secondary;
+    const QColor& tertiary = row.tertiary;
+    const qreal ratio = row.ratio;
     const bool isCategory = kind == SmartCleanModel::Kind::category;
-    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
 
     const int iconSide = isCategory ? 16 : 11;
     int x = check.right() + gap + (isCategory ? 0 : 4);
