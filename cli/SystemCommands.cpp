@@ -279,12 +279,16 @@ int updatesCommand(const Args& args) {
     }
     const auto systemCount = std::count_if(updates.begin(), updates.end(),
                                            [](const AvailableSoftwareUpdate& update) { return update.isMacOS(); });
-    std::size_t width = 0;
-    for (const AvailableSoftwareUpdate& update : updates)
-        width = std::max(width, update.title.size());
-    for (const AvailableSoftwareUpdate& update : updates)
-        std::cout << "  " << padded(displayText(update.title), width + 2) << displayText(update.version)
-                  << (update.isMacOS() ? "  (system)" : "") << '\n';
+    std::size_t titleWidth = 0, versionWidth = 0;
+    for (const AvailableSoftwareUpdate& update : updates) {
+        titleWidth = std::max(titleWidth, update.title.size());
+        versionWidth = std::max(versionWidth, update.version.size());
+    }
+    for (const AvailableSoftwareUpdate& update : updates) {
+        const std::string version = displayText(update.version);
+        std::cout << "  " << padded(displayText(update.title), titleWidth + 2)
+                  << (update.isMacOS() ? padded(version, versionWidth + 2) + "(system)" : version) << '\n';
+    }
     std::cout << updates.size() << (updates.size() == 1 ? " update" : " updates") << ", " << systemCount
               << " of the system\n";
     return exitOk;

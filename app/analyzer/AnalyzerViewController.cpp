@@ -4,7 +4,9 @@
 #include "ChartText.h"
 #include "MountWatcher.h"
 #include "ScanOutlineViewController.h"
+#include "SunburstView.h"
 #include "SunburstViewController.h"
+#include "TreemapView.h"
 #include "TreemapViewController.h"
 #include "deletion/AuditHistoryViewController.h"
 #include "deletion/DestructiveButton.h"
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -35,6 +38,9 @@
 
 #ifdef __GLIBC__
 #include <malloc.h>
+#endif
+#ifdef __linux__
+#include <sched.h>
 #endif
 
 namespace {
@@ -45,6 +51,12 @@ constexpr int bottomMargin = 20;
 QSettings preferences() { return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication); }
 
 QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+
+// "1 file", "2 files": a count with its noun, singular for exactly one.
+QString counted(std::int64_t count, const char* singular, const char* plural)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+}
 
 QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
 {
@@ -79,7 +91,14 @@ AnalyzerViewController::~AnalyzerViewController() = default;
 
 brisklet::DiskScanner::Options AnalyzerViewController::scanOptions()
 {
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    // The cores this process may run on: a CPU-limited container or a taskset sees fewer than the machine has.
+    int cores = static_cast<int>(std::thread::hardware_concurrency());
+#ifdef __linux__
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        cores = CPU_COUNT(&allowed);
+#endif
     return {std::clamp(cores, 2, 12), brisklet::ScanDefaults::foldDirectoryNames(),
             brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0};
 }
@@ -141,7 +160,7 @@ void AnalyzerViewController::buildView()
     m_voyageView = new VoyageProgressView(VoyageProgressView::compact(), m_progressRow);
     m_voyageView->setFixedSize(200, 26);
     m_progressLabel = new QLabel(m_progressRow);
-    m_progressLabel->setAccessibleName(QStringLiteral("Scan progress"));
+    m_progressLabel->setAccessibleDescription(QStringLiteral("Scan progress")); // the name stays the text itself
     ScreenStyle::setTextColor(m_progressLabel, ScreenStyle::LabelLevel::secondary);
     progress->addWidget(m_voyageView);
     progress->addWidget(m_progressLabel, 1);
@@ -152,7 +171,7 @@ void AnalyzerViewController::buildView()
     m_statusRow = row(this, status, 8);
     m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
     m_statusLabel->setFont(ScreenStyle::font(11));
-    m_statusLabel->setAccessibleName(QStringLiteral("Status"));
+    m_statusLabel->setAccessibleDescription(QStringLiteral("Status"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ScreenStyle::setTextColor(m_statusLabel, ScreenStyle::LabelLevel::secondary);
@@ -219,8 +238,10 @@ void AnalyzerViewController::buildView()
         updateTrashButton();
     };
     m_trashFlow->onRestored = [this] {
-        if (m_lastFolder)
-            startScan(); // the sizes changed on disk: the whole folder is scanned again
+        // The sizes changed on disk: the whole folder is scanned again, unless the user went back to the
+        // picker while the items were being put back and expects no scan until they pick one.
+        if (m_lastFolder && state() != State::picker)
+            startScan();
     };
 }
 
@@ -321,7 +342,8 @@ QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progr
     const std::string& path = progress.currentPath;
     const std::size_t slash = path.find_last_of('/');
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    return QStringLiteral("%1 files · %2 · %3").arg(progress.files).arg(bytes(progress.bytes), QFile::decodeName(last.c_str()));
+    return QStringLiteral("%1 · %2 · %3")
+        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), QFile::decodeName(last.c_str()));
 }
 
 void AnalyzerViewController::pollTick()
@@ -336,13 +358,14 @@ void AnalyzerViewController::pollTick()
 QString AnalyzerViewController::resultStatus(const brisklet::ScanTotals& totals, const QString& rootName,
                                              const std::optional<brisklet::ScanProgress>& partial)
 {
-    QString text = QStringLiteral("%1 files · %2 in %3").arg(totals.files).arg(bytes(totals.bytes), rootName);
+    QString text = QStringLiteral("%1 · %2 in %3").arg(counted(totals.files, "file", "files"), bytes(totals.bytes), rootName);
     if (partial) {
         if (partial->timedOutDirectories > 0)
-            text += QStringLiteral(" · %1 unresponsive locations skipped").arg(partial->timedOutDirectories);
+            text += QStringLiteral(" · %1 skipped")
+                        .arg(counted(partial->timedOutDirectories, "unresponsive location", "unresponsive locations"));
         if (partial->permissionDenials > 0)
-            text += QStringLiteral(" · %1 unreadable locations (Full Disk Access would improve coverage)")
-                        .arg(partial->permissionDenials);
+            text += QStringLiteral(" · %1 (Full Disk Access would improve coverage)")
+                        .arg(counted(partial->permissionDenials, "unreadable location", "unreadable locations"));
     }
     return text;
 }
@@ -351,14 +374,20 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
 {
     stopPolling();
     m_timing.walked = outcome.walked;
+    const bool fromPicker = m_isVoyageMode;
     setScanning(false);
+    AnalyzerNodePtr previous = m_outline->root();
     m_outline->present(outcome.tree);
     m_pie->present(outcome.tree);
     m_treemap->present(outcome.tree);
+    if (previous) // a big tree takes a while to free: not on the GUI thread
+        m_releaseRunner.run([previous = std::move(previous)](std::stop_token) mutable { previous.reset(); }, [] {});
     m_segmented->show();
     m_startView->hide();
     m_newScanButton->show();
     segmentChanged(m_segmented->selectedIndex());
+    if (fromPicker) // the focused Cancel of the busy view is gone: the keyboard goes on in the result
+        shownPaneView()->setFocus(Qt::OtherFocusReason);
 
     std::optional<brisklet::ScanProgress> partial;
     if (outcome.state == brisklet::ScanState::partial && m_activeStats)
@@ -401,6 +430,7 @@ void AnalyzerViewController::newScanClicked()
     updateTrashButton();
     m_startView->refreshVolumes();
     m_startView->show();
+    m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the focused pane is hidden
     m_newScanButton->hide();
     setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
 }
@@ -414,6 +444,7 @@ void AnalyzerViewController::setScanning(bool scanning)
     }
     m_newScanButton->setEnabled(!scanning);
     m_startView->setBusy(scanning);
+    setAcceptDrops(!scanning); // like the drop zone: a drop must not swap the folder under a running scan
     m_cancelButton->setVisible(scanning);
     m_cancelButton->setEnabled(scanning);
     if (scanning)
@@ -450,6 +481,7 @@ void AnalyzerViewController::exitScanPresentation()
         m_toolbarRow->show();
         m_statusRow->show();
         m_startView->show();
+        m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the busy view's Cancel had it
     } else {
         m_progressRow->hide();
         m_voyageView->stopVoyage();
@@ -463,6 +495,18 @@ void AnalyzerViewController::segmentChanged(int index)
     m_outline->setVisible(index == 2);
     m_treemap->setVisible(index != 1 && index != 2);
     updateTrashButton();
+}
+
+QWidget* AnalyzerViewController::shownPaneView() const
+{
+    switch (m_segmented->selectedIndex()) {
+    case 1:
+        return m_pie->sunburst();
+    case 2:
+        return m_outline->outlineView();
+    default:
+        return m_treemap->treemap();
+    }
 }
 
 int AnalyzerViewController::shownSelectionCount() const

@@ -15,8 +15,8 @@
 // generation; only an answer of the newest generation touches the screen. The worker also builds the
 // analyzer tree, so the GUI thread only presents it. Nothing here waits for a worker.
 //
-// The scan options are fixed (scanOptions()): workers = online cores clamped to 2...12, the standard
-// fold and root-skip names, large files from 16 MiB (top 100), 15 s per folder.
+// The scan options are fixed (scanOptions()): workers = the cores the process may use, clamped to
+// 2...12, the standard fold and root-skip names, large files from 16 MiB (top 100), 15 s per folder.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -140,6 +140,7 @@ private:
     void refreshMissing();
     void setStatus(const QString& text);
     int shownSelectionCount() const;
+    QWidget* shownPaneView() const; // the chart or outline of the shown pane
 
     std::shared_ptr<brisklet::AuditLog> m_audit;
     std::optional<QString> m_lastFolder;
@@ -180,5 +181,6 @@ private:
 
     QPointer<MountWatcher> m_mountWatcher;
     QMetaObject::Connection m_activeConnection;
+    BackgroundRunner m_releaseRunner{this};
     BackgroundRunner m_scanRunner{this}; // last: its destructor stops the scan before the members go
 };

@@ -2,6 +2,7 @@
 
 #include "ChartText.h"
 #include "ElidedLabel.h"
+#include "deletion/DeletionItems.h"
 #include "shell/ScreenStyle.h"
 #include "FileBrowser.h"
 #include "shell/Palette.h"
@@ -242,7 +243,7 @@ void ChartContentsList::userSelectionChanged()
 
 void ChartContentsList::showPath(const AnalyzerTreeNode* node)
 {
-    m_pathLabel->setText(node ? ChartText::path(*node) : QString());
+    m_pathLabel->setText(node ? visibleText(ChartText::path(*node)) : QString());
 }
 
 AnalyzerNodePtr ChartContentsList::clickedNode() const

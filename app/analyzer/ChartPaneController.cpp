@@ -8,7 +8,6 @@
 #include "shell/SymbolIcons.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QShortcut>
 #include <QToolButton>
@@ -23,7 +22,7 @@ PathSet pathSet(const QSet<QString>& paths)
 {
     PathSet set;
     for (const QString& path : paths)
-        set.insert(QFile::encodeName(path).toStdString());
+        set.insert(pathBytes(path));
     return set;
 }
 
@@ -109,7 +108,7 @@ void ChartPaneController::upClicked()
 void ChartPaneController::syncNavigation()
 {
     m_upButton->setEnabled(m_currentRoot != m_rootNode);
-    m_breadcrumb->setText(m_currentRoot ? ChartText::path(*m_currentRoot) : QString());
+    m_breadcrumb->setText(m_currentRoot ? visibleText(ChartText::path(*m_currentRoot)) : QString());
 }
 
 QString ChartPaneController::breadcrumb() const { return m_breadcrumb->text(); }

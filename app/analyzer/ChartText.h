@@ -9,7 +9,8 @@
 
 namespace ChartText {
 
-// Paths and names hold the file system's bytes; shown as the local 8-bit decoding (UTF-8 here).
+// Paths hold the file system's bytes; as text they decode without loss (pathFromBytes). name() is for
+// showing: control characters in it are made visible (visibleText).
 QString name(const AnalyzerTreeNode& node);
 QString path(const AnalyzerTreeNode& node);
 // ByteFormat.humanReadable of max(size, 0).

@@ -1,8 +1,10 @@
 #include "FileBrowser.h"
 
+#include "deletion/DeletionItems.h"
+#include "deletion/SheetParts.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -10,7 +12,6 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QShortcut>
 #include <QUrl>
 
 #include <algorithm>
@@ -35,7 +36,9 @@ void reveal(const QString& path)
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    // The URI carries the path's own bytes, so a name that is not UTF-8 is still found.
+    const QByteArray uri = "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(pathBytes(path)), "/");
+    call << QStringList{QString::fromLatin1(uri)} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path] {
@@ -67,13 +70,7 @@ QString selectedRowsText(const QAbstractItemView* view)
 
 void enableRowCopy(QAbstractItemView* view)
 {
-    auto* copy = new QShortcut(QKeySequence::Copy, view);
-    copy->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(copy, &QShortcut::activated, view, [view] {
-        const QString text = selectedRowsText(view);
-        if (!text.isEmpty())
-            QApplication::clipboard()->setText(text);
-    });
+    SheetParts::copyRowsOnCopyKey(view, [view] { return selectedRowsText(view); });
 }
 
 } // namespace FileBrowser

@@ -60,7 +60,7 @@ void FolderDropView::setHighlight(bool on)
 
 void FolderDropView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (droppedFolder(event->mimeData())) {
+    if (acceptDrops() && droppedFolder(event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
         setHighlight(true);
@@ -88,7 +88,7 @@ void FolderDropView::dragLeaveEvent(QDragLeaveEvent* event)
 
 void FolderDropView::dropEvent(QDropEvent* event)
 {
-    const bool prepared = m_highlight;
+    const bool prepared = m_highlight && acceptDrops();
     setHighlight(false);
     const std::optional<QString> folder = prepared ? droppedFolder(event->mimeData()) : std::nullopt;
     if (!folder) {

@@ -3,8 +3,9 @@
 // A drag is accepted (copy, highlighted) only when the first URL of its text/uri-list names a local
 // path that exists and is a folder (links followed); anything else (a file, a remote URL, plain text) is
 // refused and clears the highlight. Leaving clears it. Dropping clears it, checks the folder again (it
-// may have gone meanwhile) and hands it to onFolderDropped. The highlight is a dashed accent outline drawn
-// over the children by an overlay that lets every mouse event through.
+// may have gone meanwhile) and hands it to onFolderDropped. While acceptDrops() is off every drag is
+// refused. The highlight is a dashed accent outline drawn over the children by an overlay that lets
+// every mouse event through.
 #pragma once
 
 #include <QString>

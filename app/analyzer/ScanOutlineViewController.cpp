@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -169,7 +170,7 @@ QVariant AnalyzerOutlineModel::data(const QModelIndex& index, int role) const
         return name + QLatin1Char('\t') + detail;
     }
     case Qt::ToolTipRole:
-        return item->isMissing() ? ChartText::missingTooltip() : ChartText::path(*item);
+        return item->isMissing() ? ChartText::missingTooltip() : visibleText(ChartText::path(*item));
     case Qt::AccessibleTextRole: {
         const auto [name, detail] = rowText(*item);
         return name + QStringLiteral(", ") + detail;
@@ -266,10 +267,21 @@ QList<TrashCandidate> ScanOutlineViewController::selectedTrashItems() const
     std::sort(rows.begin(), rows.end(), [this](const QModelIndex& a, const QModelIndex& b) {
         return m_outlineView->visualRect(a).top() < m_outlineView->visualRect(b).top();
     });
+    // An item inside a selected folder goes to the Trash with the folder; listed on its own it would
+    // only fail afterwards, as gone, and read as refused.
+    std::unordered_set<const AnalyzerTreeNode*> chosen;
+    for (const QModelIndex& row : rows)
+        chosen.insert(m_model->node(row));
+    const auto insideChosen = [&chosen](const AnalyzerTreeNode* item) {
+        for (const AnalyzerTreeNode* up = item->parent(); up; up = up->parent())
+            if (chosen.contains(up))
+                return true;
+        return false;
+    };
     QList<TrashCandidate> items;
     for (const QModelIndex& row : rows) {
         const AnalyzerTreeNode* item = m_model->node(row);
-        if (item && item != m_model->root().get() && !item->isMissing())
+        if (item && item != m_model->root().get() && !item->isMissing() && !insideChosen(item))
             items.push_back(trashCandidate(*item));
     }
     return items;

@@ -5,7 +5,8 @@
 // and expand the top level by one step. A row shows an icon by kind (unreadable, folded, folder, file),
 // the name (struck through when gone from disk) and the detail: size, and for rows below the root
 // "  ·  " and the share of the root's size ("0%" for shares of 0.1% or less). A double click or Return
-// reveals the item in the file browser; Ctrl+C copies the selected rows.
+// reveals the item in the file browser; Ctrl+C copies the selected rows. selectedTrashItems() leaves out
+// the root, items gone from disk and items inside a selected folder (they go with the folder).
 #pragma once
 
 #include "AnalyzerTreeNode.h"

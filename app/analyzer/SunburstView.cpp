@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextBoundaryFinder>
 #include <QToolTip>
 
 #include <algorithm>
@@ -147,7 +148,18 @@ QString SunburstView::centreName(const QString& name, const QFontMetricsF& metri
     const bool whole = metrics.horizontalAdvance(name) <= 1.7 * hole;
     if (fits)
         *fits = whole;
-    return whole ? name : name.left(18) + QChar(0x2026);
+    if (whole)
+        return name;
+    // Characters as the reader sees them: an emoji or an accented letter is never cut in half.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    qsizetype end = 0;
+    for (int count = 0; count < 18; ++count) {
+        const qsizetype next = characters.toNextBoundary();
+        if (next < 0)
+            break;
+        end = next;
+    }
+    return name.left(end) + QChar(0x2026);
 }
 
 int SunburstView::hit(const QPointF& point) const

@@ -135,7 +135,8 @@ void TreemapView::display(const AnalyzerNodePtr& folder)
             std::int64_t rest = 0;
             for (std::size_t i = maxCells; i < visible.size(); ++i)
                 rest += countedSize(*visible[i]);
-            const std::string name = "Other (" + std::to_string(visible.size() - maxCells) + " items)";
+            const std::size_t others = visible.size() - maxCells;
+            const std::string name = "Other (" + std::to_string(others) + (others == 1 ? " item)" : " items)");
             visible.resize(maxCells);
             visible.push_back(AnalyzerTreeNode::makeAggregated(folder.get(), name, rest));
         }

@@ -191,7 +191,7 @@ QString AuditHistoryViewController::cellText(const brisklet::AuditLog::Entry& en
     if (column == QLatin1String("size"))
         return entry.bytes > 0 ? formatBytes(entry.bytes) : QStringLiteral("—");
     if (column == QLatin1String("path"))
-        return QString::fromStdString(entry.path);
+        return visibleText(pathFromBytes(entry.path));
     if (column == QLatin1String("result"))
         return QString::fromStdString(entry.result);
     return {};

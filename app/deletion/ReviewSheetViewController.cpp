@@ -59,13 +59,13 @@ public:
         if (!index.isValid() || index.row() >= static_cast<int>(items.size()))
             return {};
         const ReviewSheetViewController::Item& item = items[static_cast<std::size_t>(index.row())];
-        const QString name = QFileInfo(item.path).fileName();
-        const QString folder = QFileInfo(item.path).path();
+        const QString name = visibleText(QFileInfo(item.path).fileName());
+        const QString folder = visibleText(QFileInfo(item.path).path());
         switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
             if (index.column() == Column::name)
-                return role == Qt::ToolTipRole ? item.path : name;
+                return role == Qt::ToolTipRole ? visibleText(item.path) : name;
             if (index.column() == Column::size)
                 return formatBytes(item.sizeBytes);
             return folder;
@@ -194,7 +194,8 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
 
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancelButton->setAutoDefault(false);
+    // Return presses the focused button (Cancel when the user tabbed to it), else the confirm button.
+    m_cancelButton->setAutoDefault(true);
     connect(m_cancelButton, &QPushButton::clicked, this, &ReviewSheetViewController::cancelClicked);
     m_confirmButton = new DestructiveButton(QString(), this);
     m_confirmButton->setDefault(true); // Return presses it; Escape goes to reject()

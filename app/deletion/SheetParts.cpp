@@ -37,26 +37,36 @@ QString selectedRowsText(const QTableView* table)
 }
 
 namespace {
+// Takes the copy key before any shortcut can (the window's Edit menu holds the same key, and two
+// shortcuts on one key would both stay silent), then copies the rows when the key arrives.
 class RowCopyFilter : public QObject {
 public:
-    using QObject::QObject;
+    RowCopyFilter(QObject* parent, std::function<QString()> rowsText) : QObject(parent), m_rowsText(std::move(rowsText)) {}
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    bool eventFilter(QObject*, QEvent* event) override
     {
         const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
         if (!isKey || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
             return false;
         event->accept();
         if (event->type() == QEvent::KeyPress) {
-            const QString text = selectedRowsText(static_cast<QTableView*>(watched));
+            const QString text = m_rowsText();
             if (!text.isEmpty())
                 QApplication::clipboard()->setText(text);
         }
         return true;
     }
+
+private:
+    std::function<QString()> m_rowsText;
 };
 } // namespace
+
+void copyRowsOnCopyKey(QAbstractItemView* view, std::function<QString()> rowsText)
+{
+    view->installEventFilter(new RowCopyFilter(view, std::move(rowsText)));
+}
 
 QLabel* frameSheet(QDialog* dialog, const QString& title)
 {
@@ -87,7 +97,7 @@ QTableView* table(QWidget* parent, QAbstractItemModel* model, const QString& acc
         view->verticalHeader()->setDefaultSectionSize(rowHeight);
     }
     view->horizontalHeader()->setHighlightSections(false);
-    view->installEventFilter(new RowCopyFilter(view));
+    copyRowsOnCopyKey(view, [view] { return selectedRowsText(view); });
     return view;
 }
 

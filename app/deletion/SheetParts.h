@@ -9,7 +9,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class QAbstractItemModel;
+class QAbstractItemView;
 class QDialog;
 class QLabel;
 class QTableView;
@@ -21,6 +24,8 @@ namespace SheetParts {
 QLabel* frameSheet(QDialog* dialog, const QString& title);
 // A table over model; rowHeight 0 keeps the style's row height.
 QTableView* table(QWidget* parent, QAbstractItemModel* model, const QString& accessibleName, int rowHeight = 0);
+// The copy key in view puts rowsText() on the clipboard (nothing when it is empty), ahead of any shortcut.
+void copyRowsOnCopyKey(QAbstractItemView* view, std::function<QString()> rowsText);
 // The text the copy key puts on the clipboard.
 QString selectedRowsText(const QTableView* table);
 

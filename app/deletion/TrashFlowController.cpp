@@ -17,11 +17,11 @@
 namespace {
 std::string toEngine(const QString& path)
 {
-    return path.toStdString();
+    return pathBytes(path);
 }
 QString fromEngine(const std::string& path)
 {
-    return QString::fromStdString(path);
+    return pathFromBytes(path);
 }
 } // namespace
 

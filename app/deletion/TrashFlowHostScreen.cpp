@@ -64,7 +64,7 @@ namespace {
 bool somethingAt(const QString& path)
 {
     struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(pathBytes(path).c_str(), &info) == 0;
 }
 } // namespace
 

@@ -12,11 +12,11 @@
 #include "system/ProcessLister.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
-#include <QVBoxLayout>
 
 namespace {
 constexpr double sampleSeconds = 0.35;
@@ -30,35 +30,25 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     if (!m_sampler)
         m_sampler = [](std::stop_token stop) { return brisklet::ProcessLister::sample(sampleSeconds, stop); };
 
-    m_refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), this);
-    m_searchField = new QLineEdit(this);
-    m_searchField->setPlaceholderText(QStringLiteral("Search name, PID, or user"));
-    m_searchField->setAccessibleName(QStringLiteral("Search processes"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->setMinimumWidth(220);
     m_sortControl = new SegmentedControl({QStringLiteral("CPU"), QStringLiteral("Memory")}, this);
     m_sortControl->setSelectedIndex(0);
     m_sortControl->setAccessibleName(QStringLiteral("Sort by"));
-
-    auto* header = new QHBoxLayout;
-    header->setSpacing(8);
-    header->addWidget(ScreenStyle::titleLabel(QStringLiteral("Processes"), this));
-    header->addStretch(1);
-    header->addWidget(m_searchField);
-    header->addWidget(m_sortControl);
-    header->addWidget(m_refreshButton);
-
-    auto* subtitle = new QLabel(QStringLiteral("Every process on this Mac with its CPU and memory. Stop what you "
-                                               "don't need; protected system processes can't be stopped."),
-                                this);
-    subtitle->setFont(ScreenStyle::font(12));
-    subtitle->setWordWrap(true);
-    m_tints.add(subtitle, ScreenStyle::LabelLevel::secondary);
+    const ListPage page = buildListPage(
+        this,
+        {QStringLiteral("Processes"),
+         QStringLiteral("Every process on this Mac with its CPU and memory. Stop what you don't need; protected "
+                        "system processes can't be stopped."),
+         QStringLiteral("Search name, PID, or user"), QStringLiteral("Search processes"), QStringLiteral("Processes")},
+        {m_sortControl}, {}, m_tints);
+    m_refreshButton = page.refreshButton;
+    m_searchField = page.searchField;
+    m_tableView = page.tableView;
+    m_summaryLabel = page.summaryLabel;
+    m_scanningView = page.scanningView;
+    m_reading.emplace(page, readingText);
 
     m_model = new ProcessTableModel(this);
-    m_tableView = new RowTableView(this);
     m_tableView->setModel(m_model);
-    m_tableView->setAccessibleName(QStringLiteral("Processes"));
     m_tableView->setAlternatingRowColors(true);
     m_tableView->horizontalHeader()->hide();
     m_tableView->verticalHeader()->setDefaultSectionSize(44);
@@ -80,33 +70,27 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     columns->resizeSection(ProcessTableModel::memoryColumn, 96);
     columns->resizeSection(ProcessTableModel::stopColumn, 84);
 
-    m_summaryLabel = new QLabel(this);
-    m_summaryLabel->setFont(ScreenStyle::font(11));
-    m_summaryLabel->setAccessibleName(QStringLiteral("Summary"));
-    m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
-
-    m_scanningView = new VoyageScanningView(this);
-    m_scanCoveredViews = {m_tableView, m_summaryLabel};
-
-    auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(28, 24, 28, 16);
-    page->setSpacing(6);
-    page->addLayout(header);
-    page->addWidget(subtitle);
-    page->addSpacing(10);
-    page->addWidget(m_tableView, 1);
-    page->addWidget(m_scanningView, 1);
-    page->addWidget(m_summaryLabel);
-
     connect(m_refreshButton, &QToolButton::clicked, this, &CrewViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &CrewViewController::applyFilter);
-    connect(m_sortControl, &SegmentedControl::selectionChanged, this, [this](int segment) {
-        std::vector<ProcessRow> rows = m_model->rows();
-        ProcessRows::sort(rows, ProcessRows::sortKeyForSegment(segment));
-        m_model->setRows(std::move(rows));
-    });
+    // The visible list always equals the filtered sample, so re-filtering re-sorts it and keeps the
+    // keyboard on the same process.
+    connect(m_sortControl, &SegmentedControl::selectionChanged, this, &CrewViewController::applyFilter);
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
+    m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tableView, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        const int row = m_tableView->indexAt(position).row();
+        if (row < 0)
+            return;
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Copy"), this, [this] {
+            QApplication::clipboard()->setText(m_tableView->selectedRowsText());
+        });
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); })
+            ->setEnabled(m_model->canStop(row));
+        menu.exec(m_tableView->viewport()->mapToGlobal(position));
+    });
     applyColors();
 }
 
@@ -114,34 +98,24 @@ QToolButton* CrewViewController::refreshButton() const { return m_refreshButton;
 
 void CrewViewController::sectionDidAppear()
 {
-    if (m_appeared)
-        return;
-    m_appeared = true;
-    refresh();
+    if (m_reading->firstAppearance())
+        refresh();
 }
 
 void CrewViewController::refresh()
 {
-    if (m_isSampling)
+    if (!m_reading->begin())
         return;
-    m_isSampling = true;
-    m_refreshButton->setEnabled(false);
-    m_summaryLabel->setText(readingText);
-    if (!m_hasLoaded)
-        m_scanningView->begin(m_scanCoveredViews, readingText);
     m_runner.run([sampler = m_sampler](std::stop_token stop) { return sampler(stop); },
-                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); });
+                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); },
+                 // An unreadable process table lists nothing; the screen never stays stuck reading.
+                 [this](const QString&) { applySample({}); });
 }
 
 void CrewViewController::applySample(std::vector<brisklet::ProcessEntry> sample)
 {
     m_allProcesses = ProcessRows::fromSample(sample);
-    m_isSampling = false;
-    m_refreshButton->setEnabled(true);
-    if (!m_hasLoaded) {
-        m_hasLoaded = true;
-        m_scanningView->end();
-    }
+    m_reading->finish();
     applyFilter();
 }
 

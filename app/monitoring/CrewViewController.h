@@ -7,6 +7,7 @@
 // the list with the busy view; later ones keep the old list visible. There is no timer.
 #pragma once
 
+#include "ListScreen.h"
 #include "ProcessRows.h"
 #include "ProcessTableModel.h"
 #include "shell/BackgroundRunner.h"
@@ -18,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <stop_token>
 
 class RowButtonsDelegate;
@@ -50,8 +52,8 @@ public:
     VoyageScanningView* scanningView() const { return m_scanningView; }
     const std::vector<ProcessRow>& allProcesses() const { return m_allProcesses; }
     const std::vector<ProcessRow>& visibleProcesses() const { return m_model->rows(); }
-    bool isSampling() const { return m_isSampling; }
-    bool hasLoaded() const { return m_hasLoaded; }
+    bool isSampling() const { return m_reading->isRunning(); }
+    bool hasLoaded() const { return m_reading->hasLoaded(); }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -68,11 +70,8 @@ private:
     ProcessTableModel* m_model = nullptr;
     RowButtonsDelegate* m_stopDelegate = nullptr;
     std::vector<ProcessRow> m_allProcesses;
-    bool m_isSampling = false;
     VoyageScanningView* m_scanningView = nullptr;
-    QList<QWidget*> m_scanCoveredViews;
-    bool m_hasLoaded = false;
-    bool m_appeared = false;
+    std::optional<ListReading> m_reading; // set once the views exist
     Sampler m_sampler;
     ScreenStyle::LabelTints m_tints;
     BackgroundRunner m_runner{this};

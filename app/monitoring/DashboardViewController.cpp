@@ -114,8 +114,10 @@ DashboardViewController::DashboardViewController(QWidget* parent, Sources source
     separator->setFrameShadow(QFrame::Sunken);
     m_systemDescriptionLabel = new QLabel(this);
     m_systemDescriptionLabel->setFont(ScreenStyle::font(12, QFont::Medium));
+    m_systemDescriptionLabel->setTextFormat(Qt::PlainText);
     m_updateStatusLabel = new QLabel(QStringLiteral("Updates haven’t been checked."), this);
     m_updateStatusLabel->setFont(ScreenStyle::font(11));
+    m_updateStatusLabel->setTextFormat(Qt::PlainText); // may quote a tool's own output
     m_updateStatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long results are cut
     m_updateStatusLabel->setAccessibleName(QStringLiteral("Update status"));
     m_tints.add(m_updateStatusLabel, ScreenStyle::LabelLevel::secondary);

@@ -4,6 +4,8 @@
 #include "shell/RowTableView.h"
 #include "shell/ScreenStyle.h"
 
+#include <QTextDocument>
+
 PortTableModel::PortTableModel(QObject* parent)
     : QAbstractTableModel(parent), m_portFont(ScreenStyle::monospacedFont(13, QFont::DemiBold)),
       m_addressFont(ScreenStyle::monospacedFont(12))
@@ -79,7 +81,8 @@ QVariant PortTableModel::data(const QModelIndex& index, int role) const
         switch (role) {
         case Qt::DisplayRole: return port->processName;
         case TwoLineDelegate::DetailRole: return PortRows::detailText(*port);
-        case Qt::ToolTipRole: return port->command.value_or(port->processName);
+        // Any user picks a command line; escaped, a tool tip shows it as written rather than as markup.
+        case Qt::ToolTipRole: return Qt::convertFromPlainText(port->command.value_or(port->processName));
         case RowTableView::CopyTextRole: return port->processName + QStringLiteral("\tPID ") + QString::number(port->pid);
         case Qt::AccessibleTextRole: return port->processName + QStringLiteral(", ") + PortRows::detailText(*port);
         default: return {};

@@ -12,11 +12,12 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QVBoxLayout>
+
+#include <optional>
+#include <tuple>
 
 namespace {
 const QString readingText = QStringLiteral("Reading open ports");
@@ -27,32 +28,28 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
 {
     setObjectName(QStringLiteral("screen.ports"));
     if (!m_scanner)
-        m_scanner = [](std::stop_token) { return brisklet::PortScanner::listeningPorts(); };
+        m_scanner = engineScanner();
     if (!m_openURL)
         m_openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
-    m_refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), this);
-    m_searchField = new QLineEdit(this);
-    m_searchField->setPlaceholderText(QStringLiteral("Search port or process"));
-    m_searchField->setAccessibleName(QStringLiteral("Search ports"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->setMinimumWidth(220);
-
-    auto* header = new QHBoxLayout;
-    header->setSpacing(8);
-    header->addWidget(ScreenStyle::titleLabel(QStringLiteral("Ports"), this));
-    header->addStretch(1);
-    header->addWidget(m_searchField);
-    header->addWidget(m_refreshButton);
-
-    auto* subtitle = new QLabel(QStringLiteral("Listening TCP ports and the processes using them."), this);
-    subtitle->setFont(ScreenStyle::font(12));
-    m_tints.add(subtitle, ScreenStyle::LabelLevel::secondary);
+    m_emptyView = new PlaceholderViewController(QStringLiteral("anchor"), QStringLiteral("No listening ports"),
+                                                QStringLiteral("Sockets opened by your processes appear here"), this);
+    m_emptyView->hide();
+    const ListPage page = buildListPage(this,
+                                        {QStringLiteral("Ports"),
+                                         QStringLiteral("Listening TCP ports and the processes using them."),
+                                         QStringLiteral("Search port or process"), QStringLiteral("Search ports"),
+                                         QStringLiteral("Listening ports")},
+                                        {}, {m_emptyView}, m_tints);
+    m_refreshButton = page.refreshButton;
+    m_searchField = page.searchField;
+    m_tableView = page.tableView;
+    m_summaryLabel = page.summaryLabel;
+    m_scanningView = page.scanningView;
+    m_reading.emplace(page, readingText);
 
     m_model = new PortTableModel(this);
-    m_tableView = new RowTableView(this);
     m_tableView->setModel(m_model);
-    m_tableView->setAccessibleName(QStringLiteral("Listening ports"));
     m_tableView->setTextElideMode(Qt::ElideMiddle);
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tableView->verticalHeader()->setDefaultSectionSize(42);
@@ -81,28 +78,6 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     columns->resizeSection(PortTableModel::addressColumn, 260);
     columns->resizeSection(PortTableModel::actionsColumn, 136);
 
-    m_emptyView = new PlaceholderViewController(QStringLiteral("anchor"), QStringLiteral("No listening ports"),
-                                                QStringLiteral("Sockets opened by your processes appear here"), this);
-    m_emptyView->hide();
-
-    m_summaryLabel = new QLabel(this);
-    m_summaryLabel->setFont(ScreenStyle::font(11));
-    m_summaryLabel->setAccessibleName(QStringLiteral("Summary"));
-    m_tints.add(m_summaryLabel, ScreenStyle::LabelLevel::secondary);
-
-    m_scanningView = new VoyageScanningView(this);
-    m_scanCoveredViews = {m_tableView, m_summaryLabel};
-
-    auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(28, 24, 28, 16);
-    page->setSpacing(6);
-    page->addLayout(header);
-    page->addWidget(subtitle);
-    page->addSpacing(10);
-    page->addWidget(m_tableView, 1);
-    page->addWidget(m_emptyView, 1);
-    page->addWidget(m_scanningView, 1);
-    page->addWidget(m_summaryLabel);
 
     connect(m_refreshButton, &QToolButton::clicked, this, &PortsViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &PortsViewController::applyFilter);
@@ -119,25 +94,25 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
 }
 
+PortsViewController::Scanner PortsViewController::engineScanner()
+{
+    // The token reaches lsof and ps, so a screen that goes away (or the program quitting) ends a hanging
+    // lsof at once instead of holding a pool thread until its time-out.
+    return [](std::stop_token stop) { return brisklet::PortScanner::listeningPorts(stop); };
+}
+
 QToolButton* PortsViewController::refreshButton() const { return m_refreshButton; }
 
 void PortsViewController::sectionDidAppear()
 {
-    if (m_appeared)
-        return;
-    m_appeared = true;
-    refresh();
+    if (m_reading->firstAppearance())
+        refresh();
 }
 
 void PortsViewController::refresh()
 {
-    if (m_isScanning)
+    if (!m_reading->begin())
         return;
-    m_isScanning = true;
-    m_refreshButton->setEnabled(false);
-    m_summaryLabel->setText(readingText);
-    if (!m_hasLoaded)
-        m_scanningView->begin(m_scanCoveredViews, readingText);
     m_runner.run(
         [scanner = m_scanner](std::stop_token stop) -> std::vector<brisklet::PortEntry> {
             try {
@@ -153,22 +128,25 @@ void PortsViewController::refresh()
 
 void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& entries)
 {
-    m_isScanning = false;
-    m_refreshButton->setEnabled(true);
-    if (!m_hasLoaded) {
-        m_hasLoaded = true;
-        m_scanningView->end();
-    }
+    m_reading->finish();
     m_allRows = PortRows::group(entries);
     applyFilter();
 }
 
 void PortsViewController::applyFilter()
 {
+    // Keep the keyboard on the same socket across refreshes and searches.
+    const PortRow* current = m_model->row(m_tableView->currentIndex().row());
+    const auto kept = current ? std::optional(std::tuple(current->transport, current->port, current->pid)) : std::nullopt;
     m_model->setRows(PortRows::visible(m_allRows, m_searchField->text()));
+    for (int i = 0; kept && i < m_model->rowCount(); ++i)
+        if (const PortRow* row = m_model->row(i); std::tuple(row->transport, row->port, row->pid) == *kept) {
+            m_tableView->setCurrentIndex(m_model->index(i, 0));
+            break;
+        }
     const bool empty = m_model->rows().empty();
     // Before the first read the busy view owns the list's visibility.
-    if (m_hasLoaded) {
+    if (m_reading->hasLoaded()) {
         m_emptyView->setVisible(empty);
         m_tableView->setVisible(!empty);
     }

@@ -7,6 +7,7 @@
 // reads as no ports, so the empty state shows. There is no timer.
 #pragma once
 
+#include "ListScreen.h"
 #include "PortRows.h"
 #include "PortTableModel.h"
 #include "shell/BackgroundRunner.h"
@@ -19,6 +20,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <stop_token>
 
 class PlaceholderViewController;
@@ -37,6 +39,8 @@ public:
 
     // scanner: the engine's PortScanner::listeningPorts(); openURL: the desktop's default browser.
     explicit PortsViewController(QWidget* parent = nullptr, Scanner scanner = {}, URLOpener openURL = {});
+    // The engine's port list, stopped through the token.
+    static Scanner engineScanner();
 
     void sectionDidAppear() override;
     void refresh();
@@ -55,8 +59,8 @@ public:
     VoyageScanningView* scanningView() const { return m_scanningView; }
     const std::vector<PortRow>& allRows() const { return m_allRows; }
     const std::vector<PortRow>& visibleRows() const { return m_model->rows(); }
-    bool isScanning() const { return m_isScanning; }
-    bool hasLoaded() const { return m_hasLoaded; }
+    bool isScanning() const { return m_reading->isRunning(); }
+    bool hasLoaded() const { return m_reading->hasLoaded(); }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -73,11 +77,8 @@ private:
     PortTableModel* m_model = nullptr;
     RowButtonsDelegate* m_actions = nullptr;
     std::vector<PortRow> m_allRows;
-    bool m_isScanning = false;
     VoyageScanningView* m_scanningView = nullptr;
-    QList<QWidget*> m_scanCoveredViews;
-    bool m_hasLoaded = false;
-    bool m_appeared = false;
+    std::optional<ListReading> m_reading; // set once the views exist
     Scanner m_scanner;
     URLOpener m_openURL;
     ScreenStyle::LabelTints m_tints;

@@ -9,6 +9,19 @@
 
 namespace ProcessRows {
 
+namespace {
+// A process names itself (prctl, or the file name it was started from), so its name can hold line breaks
+// and other control characters; shown as they are they would break the row's one line and the copied text.
+QString oneLine(const std::string& text)
+{
+    QString line = QString::fromStdString(text);
+    for (QChar& c : line)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QChar::ReplacementCharacter;
+    return line;
+}
+} // namespace
+
 SortKey sortKeyForSegment(int segment) { return segment == 1 ? SortKey::memory : SortKey::cpu; }
 
 std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sample)
@@ -16,7 +29,7 @@ std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sa
     std::vector<ProcessRow> rows;
     rows.reserve(sample.size());
     for (const brisklet::ProcessEntry& entry : sample)
-        rows.push_back({entry, QString::fromStdString(entry.name), QString::fromStdString(entry.user),
+        rows.push_back({entry, oneLine(entry.name), oneLine(entry.user),
                         QString::number(entry.pid), brisklet::ProcessControl::isProtected(entry.pid)});
     return rows;
 }

@@ -1,20 +1,18 @@
 #include "AccentButton.h"
 
+#include "Fonts.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
 namespace {
 constexpr int kPadding = 9;
 constexpr int kGap = 5;
-constexpr int kHeight = 24;
 } // namespace
 
 AccentButton::AccentButton(QWidget* parent) : QPushButton(parent)
 {
-    QFont small = font();
-    small.setPixelSize(11);
-    small.setWeight(QFont::Medium);
-    setFont(small);
+    setFont(Fonts::relative(11, QFont::Medium));
     setIconSize(QSize(14, 14));
     setCursor(Qt::PointingHandCursor);
     // Never squeezed narrower than its title.
@@ -25,7 +23,7 @@ QSize AccentButton::sizeHint() const
 {
     const int textWidth = fontMetrics().horizontalAdvance(text());
     const int iconWidth = icon().isNull() ? 0 : iconSize().width() + kGap;
-    return {kPadding * 2 + iconWidth + textWidth, kHeight};
+    return {kPadding * 2 + iconWidth + textWidth, qMax(24, fontMetrics().height() + 8)};
 }
 
 void AccentButton::paintEvent(QPaintEvent*)
@@ -40,6 +38,11 @@ void AccentButton::paintEvent(QPaintEvent*)
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     painter.fillPath(path, fill);
+    if (hasFocus()) {
+        // A white ring inside the pill: the accent fill is the button, so the ring cannot be the accent.
+        painter.setPen(QPen(QColor(255, 255, 255, 210), 1.5));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), 4, 4);
+    }
 
     int x = kPadding;
     if (!icon().isNull()) {

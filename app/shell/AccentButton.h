@@ -1,5 +1,6 @@
 // A small push button drawn as an accent-coloured pill with white symbol and title (the sidebar's
-// update button). Follows the palette, so it changes with the appearance.
+// update button). Follows the palette, so it changes with the appearance; a white inner ring shows the
+// keyboard focus (it is in the Tab order like any push button).
 #pragma once
 
 #include <QPushButton>

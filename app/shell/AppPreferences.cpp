@@ -1,7 +1,10 @@
 #include "AppPreferences.h"
 
+#include "DesktopColorScheme.h"
+
 #include <QApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
@@ -19,6 +22,17 @@ DesktopLook& desktopLook()
 {
     static DesktopLook look;
     return look;
+}
+
+struct SchemeSource {
+    QPointer<DesktopColorScheme> source;
+    QMetaObject::Connection followed;
+};
+
+SchemeSource& schemeSource()
+{
+    static SchemeSource value;
+    return value;
 }
 
 Appearance& applied()
@@ -142,8 +156,23 @@ void removeLanguageKeys()
     s.sync();
 }
 
+void useDesktopColorScheme(DesktopColorScheme* source)
+{
+    SchemeSource& current = schemeSource();
+    QObject::disconnect(current.followed);
+    current.source = source;
+    if (source) {
+        current.followed = QObject::connect(source, &DesktopColorScheme::changed, qApp, [] {
+            if (applied() == Appearance::system)
+                applyAppearance(Appearance::system);
+        });
+    }
+}
+
 void applyAppearance(Appearance appearance)
 {
+    if (!schemeSource().source)
+        useDesktopColorScheme(&DesktopColorScheme::session());
     DesktopLook& look = desktopLook();
     if (!look.captured) {
         look.palette = QApplication::palette();
@@ -151,7 +180,13 @@ void applyAppearance(Appearance appearance)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     }
     switch (appearance) {
-    case Appearance::system: QApplication::setPalette(look.palette); break;
+    case Appearance::system:
+        switch (schemeSource().source->preference()) {
+        case DesktopColorScheme::Preference::dark: QApplication::setPalette(darkPalette()); break;
+        case DesktopColorScheme::Preference::light: QApplication::setPalette(lightPalette()); break;
+        default: QApplication::setPalette(look.palette); break;
+        }
+        break;
     case Appearance::light: QApplication::setPalette(lightPalette()); break;
     case Appearance::dark: QApplication::setPalette(darkPalette()); break;
     }

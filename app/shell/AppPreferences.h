@@ -9,6 +9,8 @@
 #include <array>
 #include <optional>
 
+class DesktopColorScheme;
+
 namespace AppPreferences {
 
 enum class Appearance { system, light, dark };
@@ -35,8 +37,13 @@ void setAppearance(Appearance appearance);
 // Removes the per-application language overrides; run at every launch.
 void removeLanguageKeys();
 
-// Applies to the whole application: system restores the palette the desktop gave at start-up.
+// Applies to the whole application. system follows the desktop's colour scheme from the XDG portal
+// (the light or dark palette, live), and where the desktop states none, or there is no portal, restores
+// the palette the desktop gave at start-up.
 void applyAppearance(Appearance appearance);
+// Where system reads the desktop's preference: the session bus's portal unless set (tests; null
+// returns to the session bus).
+void useDesktopColorScheme(DesktopColorScheme* source);
 // The appearance most recently applied (system before any call).
 Appearance appliedAppearance();
 

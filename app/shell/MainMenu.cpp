@@ -1,5 +1,6 @@
 #include "MainMenu.h"
 
+#include "EditActions.h"
 #include "UpdateController.h"
 
 #include <QAction>
@@ -10,14 +11,6 @@
 #include <QWidget>
 
 namespace {
-// Edit actions go to whatever widget has the keyboard focus, if it understands them.
-void sendToFocus(const char* slot)
-{
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && focus->metaObject()->indexOfMethod(QByteArray(slot) + "()") >= 0)
-        QMetaObject::invokeMethod(focus, slot);
-}
-
 QAction* addItem(QMenu* menu, const QString& title, const QKeySequence& key = {})
 {
     QAction* action = menu->addAction(title);
@@ -49,20 +42,7 @@ QMenuBar* install(UpdateController& updateController)
     quit->setMenuRole(QAction::QuitRole);
     QObject::connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
-    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
-    QObject::connect(addItem(edit, QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z)), &QAction::triggered,
-                     [] { sendToFocus("undo"); });
-    QObject::connect(addItem(edit, QStringLiteral("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
-                     &QAction::triggered, [] { sendToFocus("redo"); });
-    edit->addSeparator();
-    QObject::connect(addItem(edit, QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X)), &QAction::triggered,
-                     [] { sendToFocus("cut"); });
-    QObject::connect(addItem(edit, QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C)), &QAction::triggered,
-                     [] { sendToFocus("copy"); });
-    QObject::connect(addItem(edit, QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V)), &QAction::triggered,
-                     [] { sendToFocus("paste"); });
-    QObject::connect(addItem(edit, QStringLiteral("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A)),
-                     &QAction::triggered, [] { sendToFocus("selectAll"); });
+    new EditActions(bar->addMenu(QStringLiteral("Edit")));
 
     QMenu* window = bar->addMenu(QStringLiteral("Window"));
     QObject::connect(addItem(window, QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M)),

@@ -1,18 +1,11 @@
 #include "PlaceholderViewController.h"
 
+#include "Fonts.h"
 #include "SymbolIcons.h"
+#include "ToneLabel.h"
 
 #include <QEvent>
 #include <QVBoxLayout>
-
-namespace {
-QColor faded(const QColor& color, qreal alpha)
-{
-    QColor result = color;
-    result.setAlphaF(static_cast<float>(alpha));
-    return result;
-}
-} // namespace
 
 PlaceholderViewController::PlaceholderViewController(const QString& symbolName, const QString& title,
                                                      const QString& subtitle, QWidget* parent)
@@ -23,16 +16,11 @@ PlaceholderViewController::PlaceholderViewController(const QString& symbolName, 
     m_symbol->setAccessibleName(title);
 
     m_title = new QLabel(title, this);
-    QFont titleFont = m_title->font();
-    titleFont.setPixelSize(22);
-    titleFont.setWeight(QFont::DemiBold);
-    m_title->setFont(titleFont);
+    m_title->setFont(Fonts::relative(22, QFont::DemiBold));
     m_title->setAlignment(Qt::AlignCenter);
 
     m_subtitle = new QLabel(subtitle, this);
-    QFont subtitleFont = m_subtitle->font();
-    subtitleFont.setPixelSize(13);
-    m_subtitle->setFont(subtitleFont);
+    m_subtitle->setFont(Fonts::relative(13));
     m_subtitle->setAlignment(Qt::AlignCenter);
 
     auto* stack = new QVBoxLayout;
@@ -59,12 +47,11 @@ void PlaceholderViewController::changeEvent(QEvent* event)
 void PlaceholderViewController::applyColors()
 {
     const QColor label = palette().color(QPalette::WindowText);
-    // Quaternary, secondary and tertiary label colours as fractions of the label colour.
-    m_symbol->setPixmap(SymbolIcons::pixmap(m_symbolName, 40, faded(label, 0.25), devicePixelRatioF()));
+    m_symbol->setPixmap(SymbolIcons::pixmap(m_symbolName, 40, toneColor(label, TextTone::quaternary), devicePixelRatioF()));
     QPalette titlePalette = m_title->palette();
-    titlePalette.setColor(QPalette::WindowText, faded(label, 0.6));
+    titlePalette.setColor(QPalette::WindowText, toneColor(label, TextTone::secondary));
     m_title->setPalette(titlePalette);
     QPalette subtitlePalette = m_subtitle->palette();
-    subtitlePalette.setColor(QPalette::WindowText, faded(label, 0.4));
+    subtitlePalette.setColor(QPalette::WindowText, toneColor(label, TextTone::tertiary));
     m_subtitle->setPalette(subtitlePalette);
 }

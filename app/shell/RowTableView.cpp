@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -66,4 +68,34 @@ void RowTableView::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void RowTableView::attachSearchField(QLineEdit* field, QWidget* screen)
+{
+    m_searchField = field;
+    field->installEventFilter(this);
+    auto* find = new QShortcut(QKeySequence::Find, screen);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, field, [field] {
+        field->setFocus(Qt::ShortcutFocusReason);
+        field->selectAll();
+    });
+}
+
+bool RowTableView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_searchField && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && !m_searchField->text().isEmpty()) {
+            m_searchField->clear();
+            return true;
+        }
+        if (key->key() == Qt::Key_Down && model() && model()->rowCount() > 0) {
+            setFocus(Qt::TabFocusReason);
+            if (!currentIndex().isValid())
+                setCurrentIndex(model()->index(0, 0));
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
 }

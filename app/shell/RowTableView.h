@@ -6,6 +6,8 @@
 
 #include <QTableView>
 
+class QLineEdit;
+
 class RowTableView : public QTableView {
     Q_OBJECT
 public:
@@ -22,6 +24,15 @@ signals:
     // Delete or Backspace on the current row.
     void rowDeleteRequested(int row);
 
+public:
+    // Wires a screen's search field to the table: the platform's Find keys (Ctrl+F) focus the field
+    // anywhere on the screen, Escape in the field clears it, Down moves into the table.
+    void attachSearchField(QLineEdit* field, QWidget* screen);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* m_searchField = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "NotificationCenter.h"
 #include "Palette.h"
 #include "Section.h"
+#include "SidebarRowView.h"
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 #include "UpdateFeed.h"
@@ -35,7 +36,7 @@ public:
         brisklet::UpdateManifest manifest;
         manifest.version = "0.2.0";
         manifest.build = 2;
-        manifest.url = "https://updates.brisklet.io/brisklet/Brisklet-0.2.0.dmg";
+        manifest.url = "https://updates.brisklet.io/brisklet/Brisklet-0.2.0.deb";
         manifest.sha256 = std::string(64, '0');
         manifest.notes = "Faster scans of large folders.";
         return manifest;
@@ -146,7 +147,16 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
         sheet->close();
     }
 
+    // The sidebar as a keyboard user finds it: the focus ring on the selected row.
+    const auto sidebarWithFocus = [&](const QString& name) {
+        window->activateWindow();
+        controller->sidebar()->rowViews().at(Section::dashboard)->setFocus(Qt::TabFocusReason);
+        return save(controller->sidebar(), dir.filePath(name));
+    };
+    ok = sidebarWithFocus(QStringLiteral("07-sidebar-focus.png")) && ok;
+
     AppPreferences::applyAppearance(AppPreferences::Appearance::dark);
+    ok = sidebarWithFocus(QStringLiteral("08-sidebar-focus-dark.png")) && ok;
     ok = save(window, dir.filePath(QStringLiteral("08-dashboard-dark.png"))) && ok;
     controller->sidebar()->showSettings();
     if (QDialog* sheet = controller->sidebar()->settingsSheet()) {

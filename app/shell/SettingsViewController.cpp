@@ -2,8 +2,10 @@
 
 #include "AppInfo.h"
 #include "AppPreferences.h"
+#include "Fonts.h"
 #include "SegmentedControl.h"
 #include "SymbolIcons.h"
+#include "ToneLabel.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -23,11 +25,22 @@ std::function<void(const QUrl&)>& urlOpener()
 QLabel* rowLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setPixelSize(13);
-    label->setFont(font);
-    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    label->setFont(Fonts::relative(13));
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return label;
+}
+
+// Distance from a push button's top to its title's baseline (the style centres the title).
+int buttonBaseline(const QPushButton* button)
+{
+    const QFontMetrics metrics = button->fontMetrics();
+    return (button->sizeHint().height() - metrics.height()) / 2 + metrics.ascent();
+}
+
+// Lowers label so its first baseline meets the field's; both sit at the top of their grid row.
+void alignOnBaseline(QLabel* label, int fieldBaseline)
+{
+    label->setContentsMargins(0, qMax(0, fieldBaseline - label->fontMetrics().ascent()), 0, 0);
 }
 } // namespace
 
@@ -37,6 +50,7 @@ SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent
     for (AppPreferences::Appearance a : AppPreferences::allAppearances)
         labels << AppPreferences::label(a);
     m_appearanceControl = new SegmentedControl(labels, this);
+    m_appearanceControl->setAccessibleName(QStringLiteral("Appearance"));
     const AppPreferences::Appearance current = AppPreferences::appearance();
     int selected = 0;
     for (int i = 0; i < static_cast<int>(AppPreferences::allAppearances.size()); ++i) {
@@ -51,6 +65,7 @@ SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent
     m_feedbackButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_feedbackButton, &QPushButton::clicked, this, &SettingsViewController::sendFeedback);
 
+    // The default button: Return closes the sheet wherever the focus is, the segments included.
     m_doneButton = new QPushButton(QStringLiteral("Done"), this);
     m_doneButton->setDefault(true);
     connect(m_doneButton, &QPushButton::clicked, this, &SettingsViewController::close);
@@ -60,17 +75,11 @@ SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent
     icon->setPixmap(SymbolIcons::applicationIcon().pixmap(QSize(56, 56), devicePixelRatioF()));
     icon->setFixedSize(56, 56);
     auto* name = new QLabel(AppInfo::name, this);
-    QFont nameFont = name->font();
-    nameFont.setPixelSize(15);
-    nameFont.setWeight(QFont::DemiBold);
-    name->setFont(nameFont);
-    auto* version = new QLabel(
-        QStringLiteral("Version %1 (%2)").arg(AppInfo::appVersion(), AppInfo::appBuild()), this);
+    name->setFont(Fonts::relative(15, QFont::DemiBold));
+    auto* version = new ToneLabel(QStringLiteral("Version %1 (%2)").arg(AppInfo::appVersion(), AppInfo::appBuild()),
+                                  TextTone::secondary, this);
     version->setObjectName(QStringLiteral("versionLabel"));
-    QFont versionFont = version->font();
-    versionFont.setPixelSize(12);
-    version->setFont(versionFont);
-    version->setForegroundRole(QPalette::PlaceholderText);
+    version->setFont(Fonts::relative(12));
     auto* nameColumn = new QVBoxLayout;
     nameColumn->setSpacing(2);
     nameColumn->addStretch(1);
@@ -89,10 +98,15 @@ SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent
     auto* grid = new QGridLayout;
     grid->setVerticalSpacing(16);
     grid->setHorizontalSpacing(12);
-    grid->addWidget(rowLabel(QStringLiteral("Appearance"), this), 0, 0, Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(m_appearanceControl, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
-    grid->addWidget(rowLabel(QStringLiteral("Feedback"), this), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(m_feedbackButton, 1, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    // Rows align on their first baseline.
+    QLabel* appearanceLabel = rowLabel(QStringLiteral("Appearance"), this);
+    alignOnBaseline(appearanceLabel, m_appearanceControl->firstBaseline());
+    QLabel* feedbackLabel = rowLabel(QStringLiteral("Feedback"), this);
+    alignOnBaseline(feedbackLabel, buttonBaseline(m_feedbackButton));
+    grid->addWidget(appearanceLabel, 0, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(m_appearanceControl, 0, 1, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(feedbackLabel, 1, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(m_feedbackButton, 1, 1, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(1, 1);
 
     auto* bottom = new QHBoxLayout;

@@ -1,10 +1,12 @@
 #include "SidebarViewController.h"
 
 #include "AccentButton.h"
+#include "Fonts.h"
 #include "NotificationCenter.h"
 #include "SettingsViewController.h"
 #include "SidebarRowView.h"
 #include "SymbolIcons.h"
+#include "ToneLabel.h"
 #include "UpdateController.h"
 
 #include <QDialog>
@@ -15,17 +17,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 QWidget* headerCell(const QString& text, bool first, QWidget* parent)
 {
     auto* cell = new QWidget(parent);
-    cell->setFixedHeight(first ? 20 : 34);
-    auto* label = new QLabel(text, cell);
-    QFont font = label->font();
-    font.setPixelSize(11);
-    font.setWeight(QFont::DemiBold);
-    label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
+    auto* label = new ToneLabel(text, TextTone::secondary, cell);
+    label->setFont(Fonts::relative(11, QFont::DemiBold));
+    const int textHeight = label->fontMetrics().height();
+    cell->setFixedHeight(qMax(first ? 20 : 34, textHeight + (first ? 4 : 18)));
     auto* layout = new QVBoxLayout(cell);
     layout->setContentsMargins(10, 0, 10, 4);
     layout->addStretch(1);
@@ -57,6 +59,10 @@ SidebarViewController::SidebarViewController(UpdateController& updateController,
                     weakSelf->onSelect(tapped);
             }, this);
             row->setObjectName(QStringLiteral("row.") + Sections::rawValue(section));
+            row->onStep = [weakSelf, section](int step) {
+                if (weakSelf)
+                    weakSelf->stepSelection(section, step);
+            };
             m_rowViews[section] = row;
             stack->addWidget(row);
         }
@@ -117,8 +123,23 @@ std::optional<Section> SidebarViewController::highlightedSection() const
 
 void SidebarViewController::highlight(Section section)
 {
-    for (const auto& [rowSection, row] : m_rowViews)
+    bool focusInRows = false;
+    for (const auto& [rowSection, row] : m_rowViews) {
+        focusInRows = focusInRows || row->hasFocus();
         row->setHighlighted(rowSection == section);
+    }
+    // The keyboard focus stays on the selected row, also when another part of the program switched.
+    if (focusInRows)
+        m_rowViews.at(section)->setFocus(Qt::OtherFocusReason);
+}
+
+void SidebarViewController::stepSelection(Section from, int step)
+{
+    const std::vector<Section> order = Sections::all();
+    const auto at = std::find(order.begin(), order.end(), from) - order.begin();
+    const qsizetype last = static_cast<qsizetype>(order.size()) - 1;
+    const qsizetype target = step == INT_MIN ? 0 : step == INT_MAX ? last : std::clamp<qsizetype>(at + step, 0, last);
+    m_rowViews.at(order[static_cast<std::size_t>(target)])->tap(); // highlight keeps the focus on it
 }
 
 void SidebarViewController::showSettings()

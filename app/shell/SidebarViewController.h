@@ -31,7 +31,10 @@ public:
     // The section whose row is highlighted.
     std::optional<Section> highlightedSection() const;
 
+    // Marks exactly that row as selected; a focused row hands the focus to it.
     void highlight(Section section);
+    // Moves the selection from a row by step (see SidebarRowView::onStep), switching sections.
+    void stepSelection(Section from, int step);
 
 public slots:
     void showSettings();

@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "NotificationCenter.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -87,7 +88,7 @@ UpdateController::ButtonLook UpdateController::buttonLook(const State& state)
         look.title = QStringLiteral("Open ") + version;
         look.symbolName = QStringLiteral("shippingbox");
         look.toolTip = QStringLiteral("Open ") + QFileInfo(state.file).fileName()
-                       + QStringLiteral(", then drag Brisklet into Applications.");
+                       + text(brisklet::hostProfile().downloadedUpdateHint);
         break;
     case State::Kind::failed:
         look.visible = true;

@@ -26,8 +26,10 @@ VolumeCardView::VolumeCardView(const brisklet::VolumeInfo& volume, QWidget* pare
     m_icon->setAccessibleName(name);
     m_name = new QLabel(name, this);
     m_name->setFont(ScreenStyle::font(15, QFont::DemiBold));
+    m_name->setTextFormat(Qt::PlainText); // anyone can label a stick "<h1>…"
     m_mountPoint = new QLabel(QString::fromStdString(volume.mountPoint), this);
     m_mountPoint->setFont(ScreenStyle::monospacedFont(11));
+    m_mountPoint->setTextFormat(Qt::PlainText);
     m_mountPoint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_mountPoint->setToolTip(m_mountPoint->text());
     m_usage = new QLabel(bytes(volume.usedBytes()) + QStringLiteral(" used of ") + bytes(volume.totalBytes), this);

@@ -98,6 +98,18 @@ void VoyageProgressView::timerEvent(QTimerEvent* event)
     update();
 }
 
+const QPixmap& VoyageProgressView::boatPixmap(int side, const QColor& tint)
+{
+    // Rendering the symbol is the dearest step of a frame; it changes only with the tint or the scale.
+    const qreal ratio = devicePixelRatioF();
+    if (m_boatPixmap.isNull() || m_boatSide != side || m_boatTint != tint || m_boatPixmap.devicePixelRatio() != ratio) {
+        m_boatPixmap = SymbolIcons::pixmap(QStringLiteral("sailboat.fill"), side, tint, ratio);
+        m_boatSide = side;
+        m_boatTint = tint;
+    }
+    return m_boatPixmap;
+}
+
 QSize VoyageProgressView::sizeHint() const
 {
     return m_configuration.immersive ? QSize(480, 320) : QSize(200, 26);
@@ -129,7 +141,7 @@ void VoyageProgressView::paintEvent(QPaintEvent*)
         const double side = m_configuration.boatSide;
         const double x = w / 2;
         const QColor tint = m_boatColor.value_or(dark ? QColor::fromRgbF(0.98f, 0.95f, 0.86f) : QColor(Qt::black));
-        const QPixmap boat = SymbolIcons::pixmap(QStringLiteral("sailboat.fill"), qRound(side), tint, devicePixelRatioF());
+        const QPixmap& boat = boatPixmap(qRound(side), tint);
         painter.save();
         painter.translate(x, h - front(x));
         if (m_configuration.immersive) {

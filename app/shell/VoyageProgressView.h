@@ -9,6 +9,7 @@
 
 #include <QBasicTimer>
 #include <QColor>
+#include <QPixmap>
 #include <QWidget>
 
 #include <optional>
@@ -50,10 +51,14 @@ protected:
 
 private:
     void updateTimer();
+    const QPixmap& boatPixmap(int side, const QColor& tint);
 
     Configuration m_configuration;
     std::optional<QColor> m_boatColor;
     double m_phase = 0;
     bool m_sailing = false;
     QBasicTimer m_timer;
+    QPixmap m_boatPixmap; // the boat of the last frame, kept while side, tint and scale stay
+    int m_boatSide = 0;
+    QColor m_boatTint;
 };

@@ -2,8 +2,6 @@
 
 #include "platform/FileServices.h"
 
-#include <algorithm>
-#include <dirent.h>
 
 namespace brisklet::DesktopEntries {
 
@@ -163,20 +161,11 @@ std::optional<DesktopEntry> read(const std::string& path) {
 }
 
 std::vector<DesktopEntry> readFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* stream = ::opendir(folder.c_str())) {
-        while (const dirent* item = ::readdir(stream)) {
-            const std::string_view name = item->d_name;
-            if (name.size() > desktopSuffix.size() && name.ends_with(desktopSuffix))
-                names.emplace_back(name);
-        }
-        ::closedir(stream);
-    }
-    std::sort(names.begin(), names.end());
     std::vector<DesktopEntry> entries;
-    for (const std::string& name : names)
-        if (auto entry = read(platform::joinPath(folder, name)))
-            entries.push_back(std::move(*entry));
+    for (const std::string& name : platform::sortedEntryNames(folder))
+        if (name.size() > desktopSuffix.size() && name.ends_with(desktopSuffix))
+            if (auto entry = read(platform::joinPath(folder, name)))
+                entries.push_back(std::move(*entry));
     return entries;
 }
 

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,18 +25,10 @@ bool isAppImageName(std::string_view name) {
            text::lowerAscii(name.substr(name.size() - appImageSuffix.size())) == appImageSuffix;
 }
 
-std::vector<std::string> folderNames(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* stream = ::opendir(folder.c_str())) {
-        while (const dirent* item = ::readdir(stream)) {
-            const std::string_view name = item->d_name;
-            if (name != "." && name != "..")
-                names.emplace_back(name);
-        }
-        ::closedir(stream);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+// Folders of these roots are the user's own (a project in Downloads, tools in ~/.local/bin): only
+// their AppImages are applications.
+bool holdsOnlyAppImages(std::string_view root) {
+    return root.ends_with("/AppImages") || root.ends_with("/Downloads") || root.ends_with("/.local/bin");
 }
 
 struct Launcher {
@@ -171,14 +161,14 @@ std::vector<ApplicationEntry> list(const std::vector<std::string>& roots) {
     for (const std::string& root : roots) {
         if (isEntryFolder(root))
             continue;
-        for (const std::string& name : folderNames(root)) {
+        for (const std::string& name : platform::sortedEntryNames(root)) {
             const std::string path = platform::joinPath(root, name);
             struct stat status {};
             if (::lstat(path.c_str(), &status) != 0)
                 continue;
             if (S_ISREG(status.st_mode) && isAppImageName(name)) {
                 add(path, true);
-            } else if (S_ISDIR(status.st_mode) && !name.ends_with(".app")) {
+            } else if (S_ISDIR(status.st_mode) && !name.ends_with(".app") && !holdsOnlyAppImages(root)) {
                 const std::string folder = resolved(path);
                 if (launcherOf(launchers, folder))
                     add(path, false);
@@ -235,7 +225,7 @@ std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& appl
     std::set<std::string> running;
     if (bundles.empty())
         return running;
-    for (const std::string& name : folderNames(procRoot)) {
+    for (const std::string& name : platform::sortedEntryNames(procRoot)) {
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         char buffer[PATH_MAX];

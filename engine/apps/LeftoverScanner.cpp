@@ -1,6 +1,7 @@
 #include "LeftoverScanner.h"
 
 #include "apps/HomeApplications.h"
+#include "platform/FileOperations.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 #include "scan/MeasuringPool.h"
@@ -10,6 +11,7 @@
 #include <dirent.h>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 
@@ -110,18 +112,7 @@ bool isIconFile(const std::string& fileName, const std::string& icon) {
 
 // Icon files named icon in an icon folder: THEME/SIZE/CONTEXT/ICON.EXT and the loose ICON.EXT beside them.
 void findIconFiles(const std::string& folder, const std::string& icon, int depth, std::vector<std::string>& found) {
-    DIR* stream = ::opendir(folder.c_str());
-    if (!stream)
-        return;
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(stream);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+    for (const std::string& name : platform::sortedEntryNames(folder)) {
         const std::string path = folder + "/" + name;
         struct stat status {};
         if (::lstat(path.c_str(), &status) != 0)
@@ -131,6 +122,23 @@ void findIconFiles(const std::string& folder, const std::string& icon, int depth
         else if (!S_ISDIR(status.st_mode) && isIconFile(name, icon))
             found.push_back(path);
     }
+}
+
+// An Icon key naming a file: only an icon file itself whose folder really lies in the icon folder. The
+// key is the entry's text, so "icons/../../Documents", a whole theme folder or a linked folder that
+// leads elsewhere must never become a leftover. Gives the file with its folders resolved.
+std::optional<std::string> ownIconFile(const std::string& icon, const std::string& iconFolder) {
+    const std::string name = platform::lastPathComponent(icon);
+    const std::size_t dot = name.rfind('.');
+    struct stat status {};
+    if (dot == std::string::npos || dot == 0 || !isIconFile(name, name.substr(0, dot)) ||
+        ::lstat(icon.c_str(), &status) != 0 || S_ISDIR(status.st_mode))
+        return std::nullopt;
+    const auto folder = platform::resolvedPath(platform::parentPath(icon));
+    const auto icons = platform::resolvedPath(iconFolder);
+    if (!folder || !icons || !DesktopEntries::isAtOrBelow(*folder, *icons))
+        return std::nullopt;
+    return platform::joinPath(*folder, name);
 }
 
 std::vector<std::string> freedesktopCandidates(const ApplicationEntry& application, const std::string& home) {
@@ -172,8 +180,8 @@ std::vector<std::string> freedesktopCandidates(const ApplicationEntry& applicati
         if (icon.empty() || sharedIcons.contains(icon))
             continue;
         if (icon.front() == '/') {
-            if (DesktopEntries::isAtOrBelow(icon, iconFolder) && icon != iconFolder)
-                paths.push_back(icon);
+            if (auto file = ownIconFile(icon, iconFolder))
+                paths.push_back(std::move(*file));
         } else if (isSingleComponent(icon)) {
             findIconFiles(iconFolder, icon, 0, paths);
         }

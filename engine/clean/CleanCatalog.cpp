@@ -102,7 +102,9 @@ std::vector<CleanCategory> freedesktopDeveloperCategories(const std::string& hom
         {"ccache", "ccache", "Cached compiler output; builds fill it again as they run.", "hammer", Group::developer,
          {cache + "/ccache"}},
         {"huggingface-cache", "Hugging Face Cache", "Downloaded models and datasets, fetched again when next used.",
-         "square.stack.3d.up", Group::developer, {cache + "/huggingface"}},
+         "square.stack.3d.up", Group::developer,
+         // Not the whole folder: it also keeps the access token and accelerate's settings.
+         {cache + "/huggingface/hub", cache + "/huggingface/datasets", cache + "/huggingface/xet"}},
         {"vscode-cache", "VS Code Cache", "Code and VSCodium web caches and downloaded extension packages.",
          "puzzlepiece.extension", Group::developer, std::move(editorCaches)},
     };
@@ -112,16 +114,13 @@ std::vector<CleanCategory> freedesktopSystemCategories(const std::string& home) 
     const std::string cache = home + "/.cache";
     // Each Flatpak application keeps its cache inside its own data folder.
     std::vector<std::string> flatpakCaches;
-    const std::string flatpakData = home + "/.var/app";
-    if (DIR* stream = ::opendir(flatpakData.c_str())) {
-        while (const dirent* entry = ::readdir(stream)) {
-            const std::string_view name = entry->d_name;
-            if (name != "." && name != "..")
-                flatpakCaches.push_back(flatpakData + "/" + std::string(name) + "/cache");
-        }
-        ::closedir(stream);
+    // Flatpak makes real folders; one that is a link leads to data that is not an application's cache.
+    for (const std::string& application : platform::sortedEntryNames(home + "/.var/app")) {
+        struct stat status {};
+        const std::string folder = home + "/.var/app/" + application;
+        if (::lstat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+            flatpakCaches.push_back(folder + "/cache");
     }
-    std::sort(flatpakCaches.begin(), flatpakCaches.end());
     return {
         {"thumbnails", "Thumbnails", "Preview images of files; file managers redraw them when needed.",
          "square.grid.2x2", Group::systemApps, {cache + "/thumbnails"}},

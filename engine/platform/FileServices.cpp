@@ -1,6 +1,8 @@
 #include "FileServices.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -121,6 +123,20 @@ std::optional<std::string> readRegularFile(const std::string& path, std::uint64_
     }
     ::close(fd);
     return data;
+}
+
+std::vector<std::string> sortedEntryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* stream = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(stream)) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..")
+                names.emplace_back(name);
+        }
+        ::closedir(stream);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool isMountPoint(const std::string& path) {

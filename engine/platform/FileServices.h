@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace brisklet::platform {
 
@@ -31,6 +32,9 @@ std::optional<std::string> readFileContents(const std::string& path);
 // The contents of the regular file at path (symbolic links followed), or nothing when it is larger than
 // maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
 std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
+
+// The names of a folder's entries ("." and ".." left out) in byte order; none when it cannot be listed.
+std::vector<std::string> sortedEntryNames(const std::string& folder);
 
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.

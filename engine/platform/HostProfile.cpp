@@ -22,6 +22,10 @@ const HostProfile& originalHostProfile() {
         .systemAppDetailPrefix = "Apple system app \u00B7 ",
         .updateToolPath = "/usr/sbin/softwareupdate",
         .updateToolArguments = {"--list"},
+        .updateImageExtension = ".dmg",
+        .downloadedUpdateHint = ", then drag Brisklet into Applications.",
+        .updateToolName = "Software Update",
+        .updaterName = "Software Update",
     };
     return profile;
 }
@@ -50,6 +54,11 @@ const HostProfile& hostProfile() {
         // summary. dist-upgrade, unlike upgrade, also shows the kernel updates that pull in new packages.
         .updateToolPath = "/usr/bin/apt-get",
         .updateToolArguments = {"-s", "-q", "-o", "APT::Get::Show-User-Simulation-Note=false", "dist-upgrade"},
+        // The release is a Debian package, installed by the desktop's software centre.
+        .updateImageExtension = ".deb",
+        .downloadedUpdateHint = " to install it.",
+        .updateToolName = "apt-get",
+        .updaterName = "the software updater",
     };
     return profile;
 }

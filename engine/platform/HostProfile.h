@@ -42,6 +42,13 @@ struct HostProfile {
     // The system's update tool and its fixed arguments; what it prints follows from sources.
     std::string updateToolPath;
     std::vector<std::string> updateToolArguments;
+    // The self-update's release image: its file-name extension, and what follows "Open NAME" in the
+    // hint of a downloaded image.
+    std::string updateImageExtension;
+    std::string downloadedUpdateHint;
+    // The update tool and the updater application as the update check's error texts name them.
+    std::string updateToolName;
+    std::string updaterName;
 };
 
 // The profile this build runs with (the Linux column).

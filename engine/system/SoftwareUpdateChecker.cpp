@@ -27,19 +27,22 @@ bool AvailableSoftwareUpdate::isMacOS() const {
            lower.starts_with("security update ");
 }
 
+std::string SoftwareUpdateCheckError::describe(Kind kind, std::int32_t exitCode, const std::string& detail,
+                                               const HostProfile& profile) {
+    switch (kind) {
+    case Kind::commandFailed:
+        return profile.updateToolName + " could not complete the check (" + std::to_string(exitCode) + "). " + detail;
+    case Kind::timedOut:
+        return "The update check timed out. Try again or open " + profile.updaterName + ".";
+    case Kind::unrecognizedOutput:
+        return "Could not determine available updates. Open " + profile.updaterName + " to check.";
+    }
+    return {};
+}
+
 SoftwareUpdateCheckError::SoftwareUpdateCheckError(Kind kind, std::int32_t exitCode, std::string detail)
-    : Error([&]() -> std::string {
-          switch (kind) {
-          case Kind::commandFailed:
-              return "Software Update could not complete the check (" + std::to_string(exitCode) + "). " + detail;
-          case Kind::timedOut:
-              return "The update check timed out. Try again or open Software Update.";
-          case Kind::unrecognizedOutput:
-              return "Could not determine available updates. Open Software Update to check.";
-          }
-          return {};
-      }()),
-      m_kind(kind), m_exitCode(exitCode), m_detail(std::move(detail)) {}
+    : Error(describe(kind, exitCode, detail, hostProfile())), m_kind(kind), m_exitCode(exitCode),
+      m_detail(std::move(detail)) {}
 
 SoftwareUpdateCheckError SoftwareUpdateCheckError::commandFailed(std::int32_t exitCode, std::string detail) {
     return SoftwareUpdateCheckError(Kind::commandFailed, exitCode, std::move(detail));

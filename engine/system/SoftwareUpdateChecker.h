@@ -20,6 +20,8 @@
 
 namespace brisklet {
 
+struct HostProfile;
+
 struct AvailableSoftwareUpdate {
     std::string title;
     std::string version;
@@ -55,6 +57,9 @@ public:
     static SoftwareUpdateCheckError commandFailed(std::int32_t exitCode, std::string detail);
     static SoftwareUpdateCheckError timedOut();
     static SoftwareUpdateCheckError unrecognizedOutput();
+    // The text of an error under a profile: the tool and the updater it names are the profile's.
+    static std::string describe(Kind kind, std::int32_t exitCode, const std::string& detail,
+                                const HostProfile& profile);
 
     Kind kind() const { return m_kind; }
     std::int32_t exitCode() const { return m_exitCode; } // commandFailed only

@@ -2,6 +2,7 @@
 
 #include "HttpTransfer.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
 
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
@@ -386,14 +387,14 @@ std::string fileName(const UpdateManifest& manifest)
     // Room is kept for the temporary file's "." and ".download" around the name.
     const bool usable = !candidate.empty() && candidate.find('/') == std::string::npos
         && candidate.find('\0') == std::string::npos && candidate.front() != '.'
-        && lowerAscii(candidate).ends_with(".dmg") && candidate.size() + 10 <= nameMax;
+        && lowerAscii(candidate).ends_with(hostProfile().updateImageExtension) && candidate.size() + 10 <= nameMax;
     if (usable)
         return candidate;
     // The version comes from the feed: it must not be able to lead the name out of the folder.
     std::string version = manifest.version;
     std::replace(version.begin(), version.end(), '/', '-');
     std::replace(version.begin(), version.end(), '\0', '-');
-    return "Brisklet-" + version + ".dmg";
+    return "Brisklet-" + version + hostProfile().updateImageExtension;
 }
 
 // MARK: digest and final name
@@ -478,7 +479,7 @@ std::string finalize(const std::string& temporaryPath, const UpdateManifest& man
             removeQuietly(temporaryPath);
             return candidate;
         }
-        candidate = platform::joinPath(directory, base + " " + std::to_string(counter) + ".dmg");
+        candidate = platform::joinPath(directory, base + " " + std::to_string(counter) + hostProfile().updateImageExtension);
         ++counter;
     }
 }

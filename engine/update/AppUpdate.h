@@ -118,12 +118,13 @@ std::string download(const UpdateManifest& manifest, const std::string& director
 
 // https with any host; http only to "localhost" or "127.0.0.1"; nothing else.
 bool isAllowedDownloadURL(const std::string& url);
-// The URL's last path component when it is a visible ".dmg" name, else "Brisklet-VERSION.dmg".
+// The URL's last path component when it is a visible name with the host's image extension (".deb"
+// here), else "Brisklet-VERSION" + that extension.
 std::string fileName(const UpdateManifest& manifest);
 // Lower-case hexadecimal SHA-256 of a regular file, read in 1 MiB pieces. Throws FileError.
 std::string sha256Hex(const std::string& path);
 // Checks the temporary file's digest (deleting it and throwing checksumMismatch on a mismatch) and
-// moves it to the first free of NAME, "BASE 2.dmg", "BASE 3.dmg" ..., or returns an existing
+// moves it to the first free of NAME, "BASE 2.deb", "BASE 3.deb" ..., or returns an existing
 // identical candidate after deleting the temporary file.
 std::string finalize(const std::string& temporaryPath, const UpdateManifest& manifest,
                      const std::string& directory);

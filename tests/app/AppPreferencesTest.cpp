@@ -7,6 +7,7 @@
 #include "shell/SegmentedControl.h"
 #include "shell/SettingsViewController.h"
 #include "shell/SidebarViewController.h"
+#include "shell/ToneLabel.h"
 
 #include <gtest/gtest.h>
 
@@ -153,8 +154,9 @@ TEST(SettingsSheet, FeedbackOpensAMailWithTheEncodedSubject)
     EXPECT_EQ(opened[0].scheme(), "mailto");
 }
 
-TEST(SettingsSheet, OpensFromTheSidebarAsAWindowModalSheetAndReturnCloses)
+TEST(SettingsSheet, OpensFromTheSidebarAsAWindowModalSheetArrowsPickAndReturnClosesFromASegment)
 {
+    clearSettings();
     UpdateController updates(std::make_shared<FakeFeed>());
     QWidget window;
     auto* sidebar = new SidebarViewController(updates, &window);
@@ -165,10 +167,22 @@ TEST(SettingsSheet, OpensFromTheSidebarAsAWindowModalSheetAndReturnCloses)
     EXPECT_EQ(sheet->windowTitle(), "Settings");
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_EQ(sheet->parentWidget(), &window);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
 
-    QTest::keyClick(sheet, Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return !sheet || !sheet->isVisible(); }));
+    auto* settings = sheet->findChild<SettingsViewController*>();
+    SegmentedControl* control = settings->appearanceControl();
+    control->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(control, Qt::Key_Right);
+    EXPECT_EQ(AppPreferences::appearance(), Appearance::light);
+    // The version is in the secondary tone of the sheet's text, not the placeholder colour.
+    EXPECT_EQ(settings->findChild<QLabel*>("versionLabel")->palette().color(QPalette::WindowText),
+              toneColor(settings->palette().color(QPalette::WindowText), TextTone::secondary));
+
+    QTest::keyClick(control, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !sheet || !sheet->isVisible(); })) << "Return picked the segment";
+    EXPECT_EQ(AppPreferences::appearance(), Appearance::light);
+    AppPreferences::applyAppearance(Appearance::system);
+    clearSettings();
 }
 
 TEST(SettingsSheet, DoneClosesTheSheet)

@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", home.path().toUtf8()); // private (0700), as Qt expects
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");            // the user's desktop never reaches a test
 
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisklet"));

@@ -33,7 +33,7 @@ brisklet::UpdateManifest manifest(std::int64_t build, const std::string& version
     brisklet::UpdateManifest m;
     m.version = version;
     m.build = build;
-    m.url = "https://updates.example.test/Brisklet-" + version + ".dmg";
+    m.url = "https://updates.example.test/Brisklet-" + version + ".deb";
     m.sha256 = std::string(64, 'a');
     m.notes = std::move(notes);
     return m;

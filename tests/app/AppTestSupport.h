@@ -62,7 +62,7 @@ private:
     bool m_holdFetch = false;
     bool m_holdDownload = false;
     std::uint64_t m_generation = 0;
-    std::string m_downloadResult = "/nonexistent/Brisklet-1.4.2.dmg";
+    std::string m_downloadResult = "/nonexistent/Brisklet-1.4.2.deb";
     std::optional<std::string> m_failure;
     std::vector<double> m_steps;
     std::string m_lastDirectory;

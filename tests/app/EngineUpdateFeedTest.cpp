@@ -28,9 +28,9 @@ struct Live {
 
     void publish(const std::string& digest)
     {
-        server.serve("/Brisklet-1.4.2.dmg", 200, image);
+        server.serve("/Brisklet-1.4.2.deb", 200, image);
         server.serve("/brisklet/latest.json", 200,
-                     R"({"version": "1.4.2", "build": 12, "url": ")" + server.url("/Brisklet-1.4.2.dmg")
+                     R"({"version": "1.4.2", "build": 12, "url": ")" + server.url("/Brisklet-1.4.2.deb")
                          + R"(", "sha256": ")" + digest + R"("})");
     }
 
@@ -60,7 +60,7 @@ TEST(LiveUpdate, FindsDownloadsVerifiesAndOpensTheImage)
 
     live.controller->performPrimaryAction();
     ASSERT_TRUE(waitFor([&] { return live.controller->state().kind == Kind::downloaded; }));
-    const QString expected = live.downloads.filePath("Downloads/Brisklet-1.4.2.dmg");
+    const QString expected = live.downloads.filePath("Downloads/Brisklet-1.4.2.deb");
     EXPECT_EQ(live.controller->state().file, expected);
     EXPECT_EQ(live.opened, (std::vector<QString>{expected}));
     QFile file(expected);
@@ -79,7 +79,7 @@ TEST(LiveUpdate, ChecksumMismatchFailsWithTheEngineText)
     EXPECT_EQ(live.controller->state().message,
               "The downloaded file didn't match the published checksum, so it was deleted.");
     EXPECT_TRUE(live.opened.empty());
-    EXPECT_FALSE(QFile::exists(live.downloads.filePath("Downloads/Brisklet-1.4.2.dmg")));
+    EXPECT_FALSE(QFile::exists(live.downloads.filePath("Downloads/Brisklet-1.4.2.deb")));
 }
 
 TEST(LiveUpdate, UnreachableFeedNamesTheHostInTheAlert)

@@ -197,27 +197,19 @@ TEST(SidebarRows, HighlightedRowUsesWhiteTextOthersTheLabelColour)
 }
 
 namespace {
-// A screen with one held operation: "running" until the test releases its work, then "finished".
-class WorkingScreen : public QLabel, public SectionScreen {
-public:
+// A screen with one operation that runs until the test releases it.
+struct WorkingScreen : QLabel, SectionScreen {
     explicit WorkingScreen(QWidget* parent) : QLabel(QStringLiteral("idle"), parent) {}
     void start(std::shared_ptr<std::atomic<bool>> release)
     {
         setText(QStringLiteral("running"));
-        m_runner.run(
-            [release](std::stop_token stop) {
-                while (!*release && !stop.stop_requested())
-                    QThread::msleep(1);
-            },
-            [this] { setText(QStringLiteral("finished")); });
+        runner.run([release](std::stop_token stop) { while (!*release && !stop.stop_requested()) QThread::msleep(1); },
+                   [this] { setText(QStringLiteral("finished")); });
     }
     void sectionDidAppear() override { ++appeared; }
     void sectionDidDisappear() override { ++disappeared; }
-    int appeared = 0;
-    int disappeared = 0;
-
-private:
-    BackgroundRunner m_runner{this};
+    int appeared = 0, disappeared = 0;
+    BackgroundRunner runner{this};
 };
 } // namespace
 
@@ -229,12 +221,9 @@ TEST(SectionContainer, ScreenLeftMidOperationIsFoundInTheSameStateAndToldWhenItS
     QWidget window;
     auto* container = new SectionContainerViewController(&window, table);
     window.show();
-    std::map<Section, QWidget*> screens = container->controllers();
-    for (const auto& [section, screen] : screens)
-        EXPECT_EQ(screen->parentWidget(), container) << "built as the container's child";
-    EXPECT_EQ(static_cast<WorkingScreen*>(screens.at(Section::dashboard))->appeared, 1);
-
+    const std::map<Section, QWidget*> screens = container->controllers();
     auto* analyzer = static_cast<WorkingScreen*>(screens.at(Section::analyzer));
+    EXPECT_EQ(analyzer->parentWidget(), container) << "built as the container's child";
     container->show(Section::analyzer);
     auto release = std::make_shared<std::atomic<bool>>(false);
     analyzer->start(release);
@@ -244,12 +233,9 @@ TEST(SectionContainer, ScreenLeftMidOperationIsFoundInTheSameStateAndToldWhenItS
     EXPECT_EQ(container->controllers(), screens) << "the same six objects";
     EXPECT_EQ(container->current(), analyzer);
     EXPECT_EQ(analyzer->text(), "running") << "hidden work was reset or lost";
-    EXPECT_EQ(analyzer->appeared, 3);
-    EXPECT_EQ(analyzer->disappeared, 2);
+    EXPECT_EQ(std::pair(analyzer->appeared, analyzer->disappeared), std::pair(3, 2));
 
     container->show(Section::ports);
     *release = true;
-    ASSERT_TRUE(waitFor([&] { return analyzer->text() == "finished"; })) << "a hidden screen's answer was dropped";
-    container->show(Section::analyzer);
-    EXPECT_EQ(analyzer->text(), "finished");
+    EXPECT_TRUE(waitFor([&] { return analyzer->text() == "finished"; })) << "a hidden screen's answer was dropped";
 }

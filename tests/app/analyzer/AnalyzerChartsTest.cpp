@@ -46,7 +46,7 @@ TEST(Treemap, OverTwoHundredFiftyChildrenTheRestBecomeOneOtherCell)
     ASSERT_EQ(view.entries().size(), 251u);
     const TreemapCellView& other = view.entries().back().cell;
     EXPECT_TRUE(other.node->isAggregated());
-    EXPECT_EQ(other.node->entry().name, "Other (1 items)");
+    EXPECT_EQ(other.node->entry().name, "Other (1 item)");
     EXPECT_EQ(other.node->entry().path, "/f/\u2026");
     EXPECT_EQ(other.fill, Palette::otherColor());
     EXPECT_EQ(over->children().size(), 251u); // the aggregated node is not added to the folder
@@ -138,6 +138,8 @@ TEST(Sunburst, LongNamesAreCutToEighteenCharacters)
     EXPECT_EQ(SunburstView::centreName(QStringLiteral("a-very-long-folder-name-indeed"), metrics, 20),
               QStringLiteral("a-very-long-folder\u2026"));
     EXPECT_EQ(SunburstView::centreName(QStringLiteral("x"), metrics, 20), QStringLiteral("x"));
+    const QString faces = QStringLiteral("\U0001F600").repeated(25);
+    EXPECT_EQ(SunburstView::centreName(faces, metrics, 20), faces.left(36) + QChar(0x2026)); // 18 whole emoji
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "AnalyzerTrees.h"
 #include "analyzer/ChartContentsList.h"
+#include "analyzer/ElidedLabel.h"
+#include "analyzer/FileBrowser.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstView.h"
 #include "analyzer/SunburstViewController.h"
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -136,6 +139,17 @@ TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
     }
 }
 
+TEST(ScanOutline, AFolderSelectedWithItemsInsideItIsOfferedAloneSoNoneOfThemReadsAsFailed)
+{
+    ScanOutlineViewController outline;
+    outline.present(paneTree());
+    outline.outlineView()->selectAll(); // docs, its expanded a and b, c, d
+    std::vector<QString> paths;
+    for (const TrashCandidate& item : outline.selectedTrashItems())
+        paths.push_back(item.path);
+    EXPECT_EQ(paths, (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+}
+
 TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
 {
     ScanOutlineViewController outline;
@@ -170,6 +184,9 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
     QTest::keyClick(pane.treemap(), Qt::Key_Up, Qt::AltModifier);
     EXPECT_EQ(pane.currentRoot(), root);
 
+    QAction editCopy; // the main window's Edit menu holds the same key
+    editCopy.setShortcut(QKeySequence::Copy);
+    pane.addAction(&editCopy);
     selectListRows(pane.contentsList(), {1, 2});
     pane.contentsList()->tableView()->setFocus();
     QTest::keyClick(pane.contentsList()->tableView(), Qt::Key_C, Qt::ControlModifier);
@@ -178,3 +195,27 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 }
 
 } // namespace
+
+TEST(ChartPanes, ANameWithANewlineStaysOneRowAndOneCopiedLineYetTrashesByItsRealPath)
+{
+    TreemapViewController pane;
+    pane.present(AnalyzerTreeNode::build(folder("/r", {file("/r/two\nlines", 300), file("/r/tab\there", 100)})));
+    QTableView* table = pane.contentsList()->tableView();
+    table->selectAll();
+    EXPECT_EQ(FileBrowser::selectedRowsText(table).count(QLatin1Char('\n')), 1);
+    EXPECT_FALSE(pane.contentsList()->pathLabel()->text().contains(QLatin1Char('\t'))); // the last selected
+    EXPECT_EQ(pane.selectedTrashItems().value(0).path, QStringLiteral("/r/two\nlines"));
+}
+
+TEST(ChartPanes, AnItemWhoseNameIsNotUtf8IsOfferedAndRemovedByItsOwnBytes)
+{
+    TreemapViewController pane;
+    const AnalyzerNodePtr root = AnalyzerTreeNode::build(folder("/r", {file("/r/caf\xe9", 300), file("/r/caf\xef\xbf\xbd", 100)}));
+    pane.present(root);
+    selectListRows(pane.contentsList(), {0});
+    const QList<TrashCandidate> items = pane.selectedTrashItems();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(pathBytes(items[0].path), "/r/caf\xe9");
+    pane.removePaths(QSet<QString>{items[0].path});
+    EXPECT_EQ(childNames(root), std::vector<std::string>{"caf\xef\xbf\xbd"});
+}

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -84,6 +85,14 @@ TEST(ReviewSheet, EscapeCancelsAndMovesNothing) {
     SheetProbe probe(threeItems);
     QTest::keyClick(probe.sheet->tableView(), Qt::Key_Escape);
     probe.sheet->confirmClicked(); // a late click on a closed sheet does nothing either
+    EXPECT_EQ(probe.cancelled, 1);
+    EXPECT_TRUE(probe.confirmed.isEmpty());
+}
+
+TEST(ReviewSheet, ReturnOnTheFocusedCancelButtonCancelsRatherThanMovingTheItems) {
+    SheetProbe probe(threeItems);
+    probe.sheet->cancelButton()->setFocus();
+    QTest::keyClick(probe.sheet->cancelButton(), Qt::Key_Return);
     EXPECT_EQ(probe.cancelled, 1);
     EXPECT_TRUE(probe.confirmed.isEmpty());
 }

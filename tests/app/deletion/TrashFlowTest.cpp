@@ -223,3 +223,17 @@ TEST_F(TrashFlowTest, AnAnswerArrivingAfterTheHostIsGoneIsDropped) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(told);
 }
+
+TEST_F(TrashFlowTest, ANameThatIsNotUtf8IsTrashedItselfNotItsReplacementMarkLookalike) {
+    const std::string folder = QFile::encodeName(work.path()).toStdString();
+    const std::string odd = folder + "/caf\xe9.txt", lookalike = folder + "/caf\xef\xbf\xbd.txt";
+    for (const std::string& path : {odd, lookalike})
+        ASSERT_EQ(::close(::creat(path.c_str(), 0644)), 0);
+    const QString shown = pathFromBytes(odd);
+    trash({{shown, 0, false}});
+    struct stat info {};
+    EXPECT_NE(::lstat(odd.c_str(), &info), 0);
+    EXPECT_EQ(::lstat(lookalike.c_str(), &info), 0);
+    EXPECT_EQ(moved, (QList<QSet<QString>>{{shown}}));
+    EXPECT_EQ(pathBytes(flow->lastBatch().value(0).originalPath), odd);
+}

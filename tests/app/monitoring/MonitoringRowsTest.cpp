@@ -116,3 +116,10 @@ TEST(PortRows, DetailLineAndBrowserAddressFollowThePort)
     EXPECT_EQ(PortRows::summaryText(1), QStringLiteral("1 listening TCP port"));
     EXPECT_EQ(PortRows::summaryText(2), QStringLiteral("2 listening TCP ports"));
 }
+
+TEST(ProcessRows, ControlCharactersInANameNeverBreakTheRowOrItsCopiedLine)
+{
+    const auto rows = ProcessRows::fromSample({process(42, "two\nlines\tand\x7f", "me\r", 0, 0)});
+    EXPECT_EQ(rows[0].name, QStringLiteral("two\uFFFDlines\uFFFDand\uFFFD"));
+    EXPECT_EQ(rows[0].user, QStringLiteral("me\uFFFD"));
+}

@@ -5,6 +5,7 @@
 #include "monitoring/PortsViewController.h"
 #include "shell/PlaceholderViewController.h"
 #include "shell/RowTableView.h"
+#include "shell/SegmentedControl.h"
 #include "shell/VoyageScanningView.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <unistd.h>
@@ -187,6 +189,11 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
 
     screen->openInBrowser(1);
     EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("https://localhost:8443"))});
+    // A refresh keeps the keyboard on the same socket.
+    screen->tableView()->setCurrentIndex(screen->model()->index(1, 0));
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return !screen->isScanning(); }));
+    EXPECT_EQ(screen->tableView()->currentIndex().row(), 1);
     QMessageBox* sheet = screen->requestStop(0);
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->text(), QStringLiteral("Stop port 631?"));
@@ -195,4 +202,75 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
                              "“cupsd” (PID 999999) opened this TCP socket. Stopping it sends SIGTERM; unsaved work in "
                              "that process is lost."));
     press(sheet, QStringLiteral("Cancel"));
+}
+
+TEST(CrewScreen, AFailingSampleListsNothingInsteadOfStayingStuck)
+{
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [](std::stop_token) -> std::vector<brisklet::ProcessEntry> {
+        throw std::runtime_error("no process table");
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    EXPECT_TRUE(screen->refreshButton()->isEnabled());
+    EXPECT_FALSE(screen->scanningView()->isVisible());
+    EXPECT_EQ(screen->summaryLabel()->text(), QStringLiteral("0 processes · 0 bytes resident"));
+}
+
+TEST(PortsScreen, EngineScannerEndsItsLsofWhenTheScreenStops)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(PortsViewController::engineScanner()(stop.get_token()), brisklet::Cancelled);
+}
+
+TEST(CrewScreen, AProcessNamedLikeMarkupShowsItsNameAsWrittenWhenStopped)
+{
+    const QString name = QStringLiteral("<h1>evil");
+    ASSERT_TRUE(Qt::mightBeRichText(QStringLiteral("Stop “") + name));
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [](std::stop_token) {
+        return std::vector<brisklet::ProcessEntry>{{999999, "<h1>evil", "me", 0, 0}};
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    const auto shownAsWritten = [&](QWidget* box) {
+        for (const QLabel* label : box->findChildren<QLabel*>())
+            if (label->text().contains(name) && label->textFormat() != Qt::PlainText)
+                return false;
+        return true;
+    };
+    QMessageBox* sheet = screen->requestStop(0);
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(shownAsWritten(sheet));
+    press(sheet, QStringLiteral("Stop Process")); // no such pid: the could-not-stop alert
+    QMessageBox* alert = openAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(shownAsWritten(alert));
+    alert->close();
+    EXPECT_EQ(screen->summaryLabel()->textFormat(), Qt::PlainText);
+
+    PortRow port;
+    port.command = QStringLiteral("<img src=x> --serve");
+    PortTableModel model;
+    model.setRows({port});
+    EXPECT_EQ(model.index(0, PortTableModel::processColumn).data(Qt::ToolTipRole).toString(),
+              Qt::convertFromPlainText(*port.command));
+}
+
+TEST(CrewScreen, SwitchingTheSortKeepsTheKeyboardOnTheSameProcess)
+{
+    QWidget window;
+    auto* screen = new CrewViewController(&window, [](std::stop_token) {
+        return std::vector<brisklet::ProcessEntry>{{700001, "busy", "me", 0.9, 1}, {700002, "big", "me", 0.1, 9}};
+    });
+    window.show();
+    screen->refresh();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    screen->tableView()->setCurrentIndex(screen->model()->index(1, 0));
+    screen->sortControl()->segment(1)->click();
+    EXPECT_EQ(screen->tableView()->currentIndex().row(), 0);
+    EXPECT_TRUE(screen->tableView()->selectedRowsText().startsWith(QStringLiteral("big\t")));
 }

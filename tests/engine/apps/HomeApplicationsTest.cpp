@@ -2,6 +2,7 @@
 
 #include "apps/HomeApplications.h"
 #include "apps/LeftoverScanner.h"
+#include "platform/FileServices.h"
 #include "platform/Subprocess.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ TEST(HomeApplicationNames, NameAndVersionFromTheFileName) {
         EXPECT_EQ(HomeApplications::nameAndVersion(stem), std::make_pair(name, version)) << stem;
 }
 
-TEST(HomeApplicationListing, LaunchedFoldersAndRealAppImagesOnceAndPackagedEntriesProtected) {
+TEST(HomeApplicationListing, LaunchedFoldersOutsideDownloadsAndRealAppImagesOnceAndPackagedEntriesProtected) {
     TempTree tree;
     const std::string apps = tree.makeDir("apps"), users = tree.makeDir("home/applications");
     const std::string flatpak = tree.makeDir("flatpak/exports/share/applications");
@@ -55,6 +56,8 @@ TEST(HomeApplicationListing, LaunchedFoldersAndRealAppImagesOnceAndPackagedEntri
     tree.writeFile("apps/Folder/bin/run", "elf");
     tree.writeFile("apps/Unlaunched/bin/run", "elf");
     tree.writeFile("far/Far.AppImage", "elf");
+    tree.writeFile("Downloads/project/bin/run", "elf"); // the user's own folder, though an entry launches it
+    tree.writeFile("home/applications/d.desktop", "[Desktop Entry]\nExec=" + tree.path("Downloads/project/bin/run") + "\n");
     tree.writeFile("home/applications/a.desktop", "[Desktop Entry]\nName=Folder App\nExec=" + apps + "/Folder/bin/run\n");
     tree.writeFile("home/applications/b.desktop", "[Desktop Entry]\nExec=" + tree.path("far/Far.AppImage") + "\n");
     tree.writeFile("home/applications/c.desktop", "[Desktop Entry]\nName=Tool\nExec=" + apps + "/Tool-2.1.appimage\n");
@@ -64,7 +67,7 @@ TEST(HomeApplicationListing, LaunchedFoldersAndRealAppImagesOnceAndPackagedEntri
     tree.writeFile("flatpak/exports/share/applications/helper.desktop", "[Desktop Entry]\nType=Application\nNoDisplay=true\n");
 
     std::vector<std::string> found;
-    for (const ApplicationEntry& application : HomeApplications::list({apps, users, flatpak, apps}))
+    for (const ApplicationEntry& application : HomeApplications::list({apps, tree.path("Downloads"), users, flatpak, apps}))
         found.push_back(application.name + "|" + application.bundleID.value_or("-") + "|" +
                         application.version.value_or("-") + "|" + (application.isProtected ? "system" : "user") +
                         "|" + application.path);
@@ -98,6 +101,20 @@ TEST(LinuxLeftovers, XdgPlacesInOrderWithoutSharedFoldersOrTheFolderHoldingTheBu
     const ApplicationEntry shared{"applications", "autostart", bundle, 0, std::nullopt, false};
     for (const std::string& path : LeftoverScanner::candidates(shared, home.root()))
         EXPECT_TRUE(path != at(".config/autostart") && path != at(".local/share/applications")) << path;
+}
+
+TEST(LinuxLeftovers, AnIconKeyNeverNamesAFolderOrAFileOutsideTheIconFolder) {
+    TempTree home;
+    const std::string bundle = home.makeDir("opt/Tool"), icons = home.path(".local/share/icons");
+    home.symlink(".local/share/icons/elsewhere", platform::parentPath(home.writeFile("Documents/thesis.png", "work")));
+    const std::string own = home.writeFile(".local/share/icons/hicolor/apps/tool.png", "png");
+    const ApplicationEntry tool{"Tool", "tool", bundle, 0, std::nullopt, false};
+    for (const std::string icon : {"/../../../Documents", "/hicolor/../../../../Documents/thesis.png", "/hicolor", "",
+                                   "/elsewhere/thesis.png", "/hicolor/./apps/tool.png"}) {
+        const std::string entry = home.writeFile(".local/share/applications/tool.desktop",
+                                                 "[Desktop Entry]\nIcon=" + icons + icon + "\nExec=" + bundle + "/run\n");
+        EXPECT_EQ(LeftoverScanner::candidates(tool, home.root()).back(), icon.ends_with("tool.png") ? own : entry) << icon;
+    }
 }
 
 TEST(RunningApplications, AProcessWhoseExecutableLiesInTheBundleMarksItRunning) {

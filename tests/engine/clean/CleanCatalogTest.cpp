@@ -61,10 +61,11 @@ TEST(CleanCatalogTable, OriginalProfileGivesTheDescribedPaths) {
                                                "/Users/a/Library/Application Support/Spotify/PersistentCache"}));
 }
 
-TEST(CleanCatalogTable, LinuxProfileMovesFourToolCachesAndAddsItsOwnCategoriesToEachGroup) {
+TEST(CleanCatalogTable, LinuxProfileMovesFourToolCachesAddsItsOwnAndNeverTakesTokensSettingsOrLinkedFolders) {
     TempTree home;
     home.makeDir(".var/app/org.b.App");
     home.makeDir(".var/app/org.a.App");
+    home.symlink(".var/app/org.c.Linked", home.makeDir("Documents")); // not a Flatpak's own folder
     const auto original = CleanCatalog::categories(home.root(), originalHostProfile());
     const auto here = CleanCatalog::categories(home.root());
     const std::map<std::string, std::string> moved{{"homebrew-cache", ".cache/Homebrew"},
@@ -92,6 +93,11 @@ TEST(CleanCatalogTable, LinuxProfileMovesFourToolCachesAndAddsItsOwnCategoriesTo
         EXPECT_EQ(here[index].group, index < 15 ? CleanCategory::Group::developer : CleanCategory::Group::systemApps);
     EXPECT_EQ(here.back().paths, (std::vector<std::string>{home.path(".var/app/org.a.App/cache"),
                                                            home.path(".var/app/org.b.App/cache")}));
+    for (const CleanCategory& category : here) // regenerable data only: never a token or settings
+        for (const std::string& path : category.paths)
+            for (const char* kept : {".cache/huggingface/token", ".cache/huggingface/accelerate/default_config.yaml",
+                                     ".cargo/credentials.toml", ".config/Code/User/settings.json"})
+                EXPECT_FALSE(home.path(kept).starts_with(path + "/")) << category.id << " takes " << kept;
 }
 
 TEST(CleanCategoryGroup, OnlyTheExactHeadingsConstructAGroup) {

@@ -118,13 +118,13 @@ TEST(UpdateListParsing, UnpairedOrUnknownShapesAreUnrecognized) {
               Checker::Kind::unrecognizedOutput);
 }
 
-TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailOfTheOutput) {
+TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailAndNameAptGetOnLinux) {
     try {
         SoftwareUpdateChecker::parse(" boom \n", 1);
         ADD_FAILURE();
     } catch (const Checker& error) {
         EXPECT_EQ(error, Checker::commandFailed(1, "boom"));
-        EXPECT_EQ(error.description(), "Software Update could not complete the check (1). boom");
+        EXPECT_EQ(error.description(), "apt-get could not complete the check (1). boom");
     }
     // Exit 0 with an error word: the raw tail, by characters, never a broken one.
     const std::string output = "Error: " + std::string(600, 'a') + "\xC3\xA9\xC3\xA9\n";
@@ -134,13 +134,15 @@ TEST(UpdateListParsing, ErrorsCarryTheExitCodeAndTheTailOfTheOutput) {
     } catch (const Checker& error) {
         const std::string tail = std::string(497, 'a') + "\xC3\xA9\xC3\xA9\n";
         EXPECT_EQ(error, Checker::commandFailed(0, tail));
-        EXPECT_EQ(error.description(), "Software Update could not complete the check (0). " + tail);
+        EXPECT_EQ(error.description(), "apt-get could not complete the check (0). " + tail);
     }
     EXPECT_EQ(failureOf("Download FAILED\n", 0), Checker::Kind::commandFailed);
     EXPECT_EQ(failureOf("request timed out\n", 0), Checker::Kind::commandFailed);
-    EXPECT_EQ(Checker::timedOut().description(), "The update check timed out. Try again or open Software Update.");
+    EXPECT_EQ(Checker::timedOut().description(), "The update check timed out. Try again or open the software updater.");
     EXPECT_EQ(Checker::unrecognizedOutput().description(),
-              "Could not determine available updates. Open Software Update to check.");
+              "Could not determine available updates. Open the software updater to check.");
+    EXPECT_EQ(Checker::describe(Checker::Kind::timedOut, 0, "", originalHostProfile()),
+              "The update check timed out. Try again or open Software Update.");
 }
 
 TEST(AptSimulationParsing, UpgradesWithNewVersionsAndBaseSystemMarks) {

@@ -117,7 +117,7 @@ protected:
 TEST(UpdateManifestFetch, OnlyAnExact200WithAValidBodyGivesAManifest)
 {
     test::LocalHttpServer server;
-    const std::string body = R"({"version": "2.0", "build": 40, "url": "https://example.com/B.dmg", "sha256": ")"
+    const std::string body = R"({"version": "2.0", "build": 40, "url": "https://example.com/B.deb", "sha256": ")"
         + std::string(64, 'c') + R"(", "notes": "Hi"})";
     server.serve("/brisklet/latest.json", 200, body);
     for (int status : {204, 301, 304, 404, 500})
@@ -126,7 +126,7 @@ TEST(UpdateManifestFetch, OnlyAnExact200WithAValidBodyGivesAManifest)
 
     const auto manifest = AppUpdate::fetchManifest(server.url("/brisklet/latest.json"), {}, shortTimeouts);
     ASSERT_TRUE(manifest);
-    EXPECT_EQ(*manifest, (UpdateManifest{"2.0", 40, "https://example.com/B.dmg", std::string(64, 'c'), "Hi"}));
+    EXPECT_EQ(*manifest, (UpdateManifest{"2.0", 40, "https://example.com/B.deb", std::string(64, 'c'), "Hi"}));
     // Asked from the origin, not from a cache on the way.
     const auto requests = server.requests();
     ASSERT_FALSE(requests.empty());
@@ -180,7 +180,7 @@ TEST(UpdateManifestFetch, OversizedBodyIsNotAManifest)
 {
     test::LocalHttpServer server;
     const std::string padding(2 * 1048576, ' ');
-    server.serve("/huge.json", 200, R"({"version": "2.0", "build": 40, "url": "https://example.com/B.dmg", "sha256": ")"
+    server.serve("/huge.json", 200, R"({"version": "2.0", "build": 40, "url": "https://example.com/B.deb", "sha256": ")"
                                         + std::string(64, 'c') + "\"" + padding + "}");
     EXPECT_FALSE(AppUpdate::fetchManifest(server.url("/huge.json"), {}, shortTimeouts));
 }
@@ -188,14 +188,14 @@ TEST(UpdateManifestFetch, OversizedBodyIsNotAManifest)
 TEST_F(UpdateDownload, KnownLengthImageLandsVerifiedWithAtMostOneReportPerPercent)
 {
     const std::string image = imageBytes(8 * 1048576 + 5); // 129 write chunks, more than 100 percents
-    const auto manifest = publish("/files/Brisklet.dmg", image);
+    const auto manifest = publish("/files/Brisklet.deb", image);
     const std::string nested = tree.path("Downloads/new/deeper");
 
     const std::string saved = AppUpdate::download(manifest, nested, progress.callback(), {}, shortTimeouts);
 
-    EXPECT_EQ(saved, nested + "/Brisklet.dmg");
+    EXPECT_EQ(saved, nested + "/Brisklet.deb");
     EXPECT_EQ(readFile(saved), image);
-    EXPECT_EQ(entries(nested), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(entries(nested), std::set<std::string>{"Brisklet.deb"});
     const auto reports = progress.snapshot();
     ASSERT_GE(reports.size(), 2u);
     EXPECT_LE(reports.size(), 101u);
@@ -208,35 +208,35 @@ TEST_F(UpdateDownload, KnownLengthImageLandsVerifiedWithAtMostOneReportPerPercen
 TEST_F(UpdateDownload, SmallOrUnsizedBodiesReportOnlyCompletion)
 {
     const std::string tiny = imageBytes(100, 2);
-    AppUpdate::download(publish("/tiny/Brisklet.dmg", tiny), folder, progress.callback(), {}, shortTimeouts);
+    AppUpdate::download(publish("/tiny/Brisklet.deb", tiny), folder, progress.callback(), {}, shortTimeouts);
     EXPECT_EQ(progress.snapshot(), std::vector<double>{1.0});
 
     const std::string large = imageBytes(3 * 1048576 + 77, 3);
-    server.route("/chunked/Brisklet.dmg", [large](const HttpRequest&, HttpConnection& connection) {
+    server.route("/chunked/Brisklet.deb", [large](const HttpRequest&, HttpConnection& connection) {
         std::vector<std::string> pieces;
         for (std::size_t at = 0; at < large.size(); at += 50000)
             pieces.push_back(large.substr(at, 50000));
         connection.respondChunked(200, pieces);
     });
     ProgressLog chunked;
-    const std::string chunkedPath = AppUpdate::download(manifestFor("/chunked/Brisklet.dmg", large),
+    const std::string chunkedPath = AppUpdate::download(manifestFor("/chunked/Brisklet.deb", large),
                                                         tree.path("chunked"), chunked.callback(), {}, shortTimeouts);
     EXPECT_EQ(readFile(chunkedPath), large);
     EXPECT_EQ(chunked.snapshot(), std::vector<double>{1.0});
 
     // Neither a length nor chunks: the body ends when the server closes.
-    server.route("/closed/Brisklet.dmg", [large](const HttpRequest&, HttpConnection& connection) {
+    server.route("/closed/Brisklet.deb", [large](const HttpRequest&, HttpConnection& connection) {
         connection.respond(200, large, false);
     });
     ProgressLog closed;
-    const std::string closedPath = AppUpdate::download(manifestFor("/closed/Brisklet.dmg", large),
+    const std::string closedPath = AppUpdate::download(manifestFor("/closed/Brisklet.deb", large),
                                                        tree.path("closed"), closed.callback(), {}, shortTimeouts);
     EXPECT_EQ(readFile(closedPath), large);
     EXPECT_EQ(closed.snapshot(), std::vector<double>{1.0});
 
     // An empty image gets no body callback at all, yet still lands.
     ProgressLog empty;
-    const std::string emptyPath = AppUpdate::download(publish("/empty/Brisklet.dmg", ""), tree.path("empty"),
+    const std::string emptyPath = AppUpdate::download(publish("/empty/Brisklet.deb", ""), tree.path("empty"),
                                                       empty.callback(), {}, shortTimeouts);
     EXPECT_EQ(readFile(emptyPath), "");
     EXPECT_EQ(empty.snapshot(), std::vector<double>{1.0});
@@ -245,23 +245,23 @@ TEST_F(UpdateDownload, SmallOrUnsizedBodiesReportOnlyCompletion)
 TEST_F(UpdateDownload, HttpFailuresRaiseBadStatusAndCreateNothing)
 {
     for (int status : {404, 500, 301, 204}) {
-        const std::string path = "/status/" + std::to_string(status) + "/Brisklet.dmg";
+        const std::string path = "/status/" + std::to_string(status) + "/Brisklet.deb";
         server.serve(path, status, status == 204 ? "" : "<html>nope</html>");
         const auto error = downloadFailure<AppUpdate::DownloadError>(manifestFor(path, "image"));
         EXPECT_EQ(error, AppUpdate::DownloadError::badStatus(status));
     }
-    EXPECT_EQ(downloadFailure<AppUpdate::DownloadError>(manifestFor("/status/404/Brisklet.dmg", "")).description(),
+    EXPECT_EQ(downloadFailure<AppUpdate::DownloadError>(manifestFor("/status/404/Brisklet.deb", "")).description(),
               "The download failed (HTTP 404).");
 
     // Something that is not HTTP at all answers on the port.
-    server.route("/ssh/Brisklet.dmg", [](const HttpRequest&, HttpConnection& connection) {
+    server.route("/ssh/Brisklet.deb", [](const HttpRequest&, HttpConnection& connection) {
         connection.send("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n");
     });
-    const auto notHttp = downloadFailure<AppUpdate::DownloadError>(manifestFor("/ssh/Brisklet.dmg", "image"));
+    const auto notHttp = downloadFailure<AppUpdate::DownloadError>(manifestFor("/ssh/Brisklet.deb", "image"));
     EXPECT_EQ(notHttp.description(), "The download failed (HTTP 0).");
 
     UpdateManifest local = manifestFor("/x", "image");
-    local.url = "file://" + tree.writeFile("image.dmg", "image");
+    local.url = "file://" + tree.writeFile("image.deb", "image");
     EXPECT_EQ(downloadFailure<AppUpdate::DownloadError>(local), AppUpdate::DownloadError::badStatus(0));
 
     EXPECT_TRUE(progress.snapshot().empty());
@@ -270,94 +270,94 @@ TEST_F(UpdateDownload, HttpFailuresRaiseBadStatusAndCreateNothing)
 
 TEST_F(UpdateDownload, CorruptedImageIsDeletedAndAnExistingFileIsKept)
 {
-    tree.writeFile("Downloads/Brisklet.dmg", "an older image the user kept");
-    server.serve("/Brisklet.dmg", 200, imageBytes(200000, 4));
-    const auto manifest = manifestFor("/Brisklet.dmg", imageBytes(200000, 5)); // digest of other bytes
+    tree.writeFile("Downloads/Brisklet.deb", "an older image the user kept");
+    server.serve("/Brisklet.deb", 200, imageBytes(200000, 4));
+    const auto manifest = manifestFor("/Brisklet.deb", imageBytes(200000, 5)); // digest of other bytes
 
     const auto error = downloadFailure<AppUpdate::DownloadError>(manifest);
 
     EXPECT_EQ(error, AppUpdate::DownloadError::checksumMismatch());
     EXPECT_EQ(error.description(), "The downloaded file didn't match the published checksum, so it was deleted.");
-    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.dmg"});
-    EXPECT_EQ(readFile(folder + "/Brisklet.dmg"), "an older image the user kept");
+    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.deb"});
+    EXPECT_EQ(readFile(folder + "/Brisklet.deb"), "an older image the user kept");
 }
 
 TEST_F(UpdateDownload, IdenticalImageAlreadyPresentIsReturnedWithoutADuplicate)
 {
     const std::string image = imageBytes(300000, 6);
-    const std::string existing = tree.writeFile("Downloads/Brisklet.dmg", image);
-    auto manifest = publish("/Brisklet.dmg", image);
+    const std::string existing = tree.writeFile("Downloads/Brisklet.deb", image);
+    auto manifest = publish("/Brisklet.deb", image);
     std::transform(manifest.sha256.begin(), manifest.sha256.end(), manifest.sha256.begin(), ::toupper);
 
     EXPECT_EQ(AppUpdate::download(manifest, folder, progress.callback(), {}, shortTimeouts), existing);
-    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.deb"});
 }
 
 TEST_F(UpdateDownload, DifferentFilesAreNeverReplacedAndNumberedNamesAreUsed)
 {
-    tree.writeFile("Downloads/Brisklet-1.4.2.dmg", "first");
+    tree.writeFile("Downloads/Brisklet-1.4.2.deb", "first");
     const std::string image = imageBytes(70000, 7);
-    const auto manifest = publish("/get/download", image); // no .dmg name: the version names the file
+    const auto manifest = publish("/get/download", image); // no .deb name: the version names the file
 
     EXPECT_EQ(AppUpdate::download(manifest, folder, progress.callback(), {}, shortTimeouts),
-              folder + "/Brisklet-1.4.2 2.dmg");
+              folder + "/Brisklet-1.4.2 2.deb");
 
     const std::string other = imageBytes(70000, 8);
     EXPECT_EQ(AppUpdate::download(publish("/get/download", other), folder, progress.callback(), {}, shortTimeouts),
-              folder + "/Brisklet-1.4.2 3.dmg");
+              folder + "/Brisklet-1.4.2 3.deb");
 
-    EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2.dmg"), "first");
-    EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2 2.dmg"), image);
-    EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2 3.dmg"), other);
+    EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2.deb"), "first");
+    EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2 2.deb"), image);
+    EXPECT_EQ(readFile(folder + "/Brisklet-1.4.2 3.deb"), other);
     EXPECT_EQ(entries(folder).size(), 3u);
 }
 
 TEST_F(UpdateDownload, OccupiedNamesThatAreNotFilesAreSkippedNotReplaced)
 {
     // A dangling link and a folder hold the first two names; neither may be replaced or entered.
-    tree.symlink("Downloads/Brisklet.dmg", "/nonexistent/target");
-    tree.makeDir("Downloads/Brisklet 2.dmg");
+    tree.symlink("Downloads/Brisklet.deb", "/nonexistent/target");
+    tree.makeDir("Downloads/Brisklet 2.deb");
     const std::string image = imageBytes(1000, 9);
 
-    EXPECT_EQ(AppUpdate::download(publish("/Brisklet.dmg", image), folder, progress.callback(), {}, shortTimeouts),
-              folder + "/Brisklet 3.dmg");
+    EXPECT_EQ(AppUpdate::download(publish("/Brisklet.deb", image), folder, progress.callback(), {}, shortTimeouts),
+              folder + "/Brisklet 3.deb");
     struct stat info {};
-    ASSERT_EQ(::lstat((folder + "/Brisklet.dmg").c_str(), &info), 0);
+    ASSERT_EQ(::lstat((folder + "/Brisklet.deb").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_TRUE(entries(folder + "/Brisklet 2.dmg").empty());
+    EXPECT_TRUE(entries(folder + "/Brisklet 2.deb").empty());
 }
 
 TEST_F(UpdateDownload, LinkPlantedAtTheTemporaryNameIsNotFollowed)
 {
     const std::string victim = tree.writeFile("victim.txt", "precious");
     tree.makeDir("Downloads");
-    tree.symlink("Downloads/.Brisklet.dmg.download", victim);
+    tree.symlink("Downloads/.Brisklet.deb.download", victim);
     const std::string image = imageBytes(5000, 10);
 
-    EXPECT_EQ(AppUpdate::download(publish("/Brisklet.dmg", image), folder, progress.callback(), {}, shortTimeouts),
-              folder + "/Brisklet.dmg");
+    EXPECT_EQ(AppUpdate::download(publish("/Brisklet.deb", image), folder, progress.callback(), {}, shortTimeouts),
+              folder + "/Brisklet.deb");
     EXPECT_EQ(readFile(victim), "precious");
-    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.dmg"});
+    EXPECT_EQ(entries(folder), std::set<std::string>{"Brisklet.deb"});
 }
 
 TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile)
 {
     const std::string image = imageBytes(1048576, 11);
-    server.route("/stall/Brisklet.dmg", [image](const HttpRequest&, HttpConnection& connection) {
+    server.route("/stall/Brisklet.deb", [image](const HttpRequest&, HttpConnection& connection) {
         connection.sendHead(200, static_cast<long long>(image.size()));
         connection.send(std::string_view(image).substr(0, 200000));
         connection.stall();
     });
-    server.route("/cut/Brisklet.dmg", [image](const HttpRequest&, HttpConnection& connection) {
+    server.route("/cut/Brisklet.deb", [image](const HttpRequest&, HttpConnection& connection) {
         connection.sendHead(200, static_cast<long long>(image.size()));
         connection.send(std::string_view(image).substr(0, 100000));
     });
 
-    const auto stalled = downloadFailure<AppUpdate::TransportError>(manifestFor("/stall/Brisklet.dmg", image));
+    const auto stalled = downloadFailure<AppUpdate::TransportError>(manifestFor("/stall/Brisklet.deb", image));
     EXPECT_TRUE(stalled.isTimeout()) << stalled.description();
     EXPECT_TRUE(entries(folder).empty());
 
-    const auto cut = downloadFailure<AppUpdate::TransportError>(manifestFor("/cut/Brisklet.dmg", image));
+    const auto cut = downloadFailure<AppUpdate::TransportError>(manifestFor("/cut/Brisklet.deb", image));
     EXPECT_FALSE(cut.isTimeout());
     EXPECT_FALSE(cut.description().empty());
     EXPECT_TRUE(entries(folder).empty());
@@ -365,9 +365,9 @@ TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile
     std::string closedPortUrl;
     {
         test::LocalHttpServer gone;
-        closedPortUrl = gone.url("/Brisklet.dmg");
+        closedPortUrl = gone.url("/Brisklet.deb");
     }
-    UpdateManifest refused = manifestFor("/Brisklet.dmg", image);
+    UpdateManifest refused = manifestFor("/Brisklet.deb", image);
     refused.url = closedPortUrl;
     EXPECT_THROW(AppUpdate::download(refused, folder, {}, {}, shortTimeouts), AppUpdate::TransportError);
     EXPECT_TRUE(entries(folder).empty());
@@ -376,7 +376,7 @@ TEST_F(UpdateDownload, StalledOrCutShortBodiesFailWithoutLeavingTheTemporaryFile
 TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporaryFile)
 {
     const std::string image = imageBytes(10 * 1048576, 12);
-    server.route("/Brisklet.dmg", [image](const HttpRequest&, HttpConnection& connection) {
+    server.route("/Brisklet.deb", [image](const HttpRequest&, HttpConnection& connection) {
         connection.sendHead(200, static_cast<long long>(image.size()));
         connection.send(std::string_view(image).substr(0, 300000));
         connection.stall();
@@ -386,7 +386,7 @@ TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporar
     std::stop_source stop;
     auto downloading = std::async(std::launch::async, [&] {
         AppUpdate::download(
-            manifestFor("/Brisklet.dmg", image), folder,
+            manifestFor("/Brisklet.deb", image), folder,
             [&](double fraction) {
                 progress.callback()(fraction);
                 std::call_once(once, [&] { firstReport->set_value(); });
@@ -395,7 +395,7 @@ TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporar
     });
 
     ASSERT_EQ(firstReport->get_future().wait_for(60s), std::future_status::ready);
-    EXPECT_EQ(entries(folder), std::set<std::string>{".Brisklet.dmg.download"});
+    EXPECT_EQ(entries(folder), std::set<std::string>{".Brisklet.deb.download"});
     const auto reportsBeforeStop = progress.snapshot().size();
     stop.request_stop(); // the server is stalling: only the stop can end this transfer soon
     ASSERT_EQ(downloading.wait_for(30s), std::future_status::ready) << "cancellation did not end the download";
@@ -405,7 +405,7 @@ TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporar
 
     std::stop_source already;
     already.request_stop();
-    EXPECT_THROW(AppUpdate::download(publish("/small.dmg", "x"), tree.path("never"), {}, already.get_token()),
+    EXPECT_THROW(AppUpdate::download(publish("/small.deb", "x"), tree.path("never"), {}, already.get_token()),
                  Cancelled);
     EXPECT_NE(::access(tree.path("never").c_str(), F_OK), 0) << "a cancelled download created its folder";
 }
@@ -413,7 +413,7 @@ TEST_F(UpdateDownload, CancellationMidStreamThrowsCancelledAndDeletesTheTemporar
 TEST_F(UpdateDownload, UnwritableTargetFolderIsAFileErrorAndLeavesNothing)
 {
     const std::string image = imageBytes(2000, 13);
-    const auto manifest = publish("/Brisklet.dmg", image);
+    const auto manifest = publish("/Brisklet.deb", image);
 
     tree.writeFile("plain-file", "not a folder");
     const auto error = [&] {

@@ -22,13 +22,13 @@ std::string manifestJson(const std::string& fields)
 
 std::string validFields(const std::string& extra = "")
 {
-    return R"("version": "1.4.2", "build": 12, "url": "https://example.com/Brisklet.dmg", "sha256": ")"
+    return R"("version": "1.4.2", "build": 12, "url": "https://example.com/Brisklet.deb", "sha256": ")"
         + digestA + "\"" + extra;
 }
 
 std::string withSha(const std::string& sha)
 {
-    return manifestJson(R"("version": "1.4.2", "build": 12, "url": "https://example.com/B.dmg", "sha256": ")" + sha
+    return manifestJson(R"("version": "1.4.2", "build": 12, "url": "https://example.com/B.deb", "sha256": ")" + sha
                         + "\"");
 }
 
@@ -48,7 +48,7 @@ TEST(UpdateManifestParsing, OptionalNotesAndUnknownKeysDoNotRejectAManifest)
 {
     const auto plain = AppUpdate::parseManifest(manifestJson(validFields()));
     ASSERT_TRUE(plain);
-    EXPECT_EQ(*plain, (UpdateManifest{"1.4.2", 12, "https://example.com/Brisklet.dmg", digestA, std::nullopt}));
+    EXPECT_EQ(*plain, (UpdateManifest{"1.4.2", 12, "https://example.com/Brisklet.deb", digestA, std::nullopt}));
 
     const auto nullNotes = AppUpdate::parseManifest(manifestJson(validFields(R"(, "notes": null)")));
     ASSERT_TRUE(nullNotes);
@@ -62,7 +62,7 @@ TEST(UpdateManifestParsing, OptionalNotesAndUnknownKeysDoNotRejectAManifest)
 
 TEST(UpdateManifestParsing, MissingOrMistypedRequiredFieldsGiveNoManifest)
 {
-    const std::string url = R"("url": "https://example.com/B.dmg")";
+    const std::string url = R"("url": "https://example.com/B.deb")";
     const std::string sha = R"("sha256": ")" + digestA + "\"";
     const char* const bodies[] = {
         "",
@@ -105,56 +105,58 @@ TEST(UpdateManifestParsing, DigestMustBeExactly64HexDigitsInEitherCase)
 
 TEST(UpdateManifestParsing, DownloadUrlMustBeHttpsOrLocalHttp)
 {
-    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("https://example.com/B.dmg")));
-    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("http://127.0.0.1:8080/B.dmg")));
-    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("http://example.com/B.dmg")));
-    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("file:///tmp/B.dmg")));
+    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("https://example.com/B.deb")));
+    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("http://127.0.0.1:8080/B.deb")));
+    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("http://example.com/B.deb")));
+    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("file:///tmp/B.deb")));
 }
 
 TEST(UpdateDownloadUrls, OnlyHttpsAnywhereOrPlainHttpToThisMachineIsAllowed)
 {
-    for (const char* allowed : {"https://example.com/a.dmg", "HTTPS://Example.COM/a.dmg", "hTTpS://cdn.example.org",
-                                "http://localhost/a.dmg", "http://LOCALHOST:8080/a.dmg", "HTTP://127.0.0.1:9/x"})
+    for (const char* allowed : {"https://example.com/a.deb", "HTTPS://Example.COM/a.deb", "hTTpS://cdn.example.org",
+                                "http://localhost/a.deb", "http://LOCALHOST:8080/a.deb", "HTTP://127.0.0.1:9/x"})
         EXPECT_TRUE(AppUpdate::isAllowedDownloadURL(allowed)) << allowed;
-    for (const char* refused : {"http://example.com/a.dmg", "http://localhost.example.com/a.dmg",
-                                "http://127.0.0.2/a.dmg", "ftp://example.com/a.dmg", "file:///tmp/a.dmg",
-                                "example.com/a.dmg", "/tmp/a.dmg", "https://", "", "javascript:alert(1)",
+    for (const char* refused : {"http://example.com/a.deb", "http://localhost.example.com/a.deb",
+                                "http://127.0.0.2/a.deb", "ftp://example.com/a.deb", "file:///tmp/a.deb",
+                                "example.com/a.deb", "/tmp/a.deb", "https://", "", "javascript:alert(1)",
                                 "https:///x", "http:///localhost/x", "https:/example.com/x", "https:example.com"})
         EXPECT_FALSE(AppUpdate::isAllowedDownloadURL(refused)) << refused;
 }
 
 TEST(UpdateVersions, OnlyAStrictlyGreaterBuildIsNewer)
 {
-    const auto manifest = manifestFor("https://example.com/B.dmg");
+    const auto manifest = manifestFor("https://example.com/B.deb");
     EXPECT_FALSE(AppUpdate::isNewer(manifest, 12));
     EXPECT_FALSE(AppUpdate::isNewer(manifest, 13));
     EXPECT_TRUE(AppUpdate::isNewer(manifest, 11));
     EXPECT_TRUE(AppUpdate::isNewer(manifest, 0)); // build number unknown
 }
 
-TEST(UpdateFileNames, UsesAVisibleDmgNameFromTheUrlElseTheVersionName)
+TEST(UpdateFileNames, UsesAVisibleDebNameFromTheUrlElseTheVersionName)
 {
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/releases/Brisklet.dmg")), "Brisklet.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Setup.DMG")), "Setup.DMG");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Brisklet.dmg?token=1")), "Brisklet.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/My%20App.dmg")), "My App.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/download")), "Brisklet-1.4.2.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/.x.dmg")), "Brisklet-1.4.2.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/")), "Brisklet-1.4.2.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/releases/Brisklet.deb")), "Brisklet.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Setup.DEB")), "Setup.DEB");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Brisklet.deb?token=1")), "Brisklet.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/My%20App.deb")), "My App.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/download")), "Brisklet-1.4.2.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/Brisklet.dmg")), "Brisklet-1.4.2.deb")
+        << "a disk image of the other platform is not kept under its name here";
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/.x.deb")), "Brisklet-1.4.2.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/")), "Brisklet-1.4.2.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com")), "Brisklet-1.4.2.deb");
 }
 
 TEST(UpdateFileNames, NamesFromTheFeedCannotLeaveTheTargetFolder)
 {
     // An encoded slash or dot-dot in the URL, or a slash in the version, must not become a path.
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/..%2F..%2Fevil.dmg")), "Brisklet-1.4.2.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/a/..%2Fevil.dmg")), "Brisklet-1.4.2.dmg");
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/x%00.dmg")), "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/..%2F..%2Fevil.deb")), "Brisklet-1.4.2.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/a/..%2Fevil.deb")), "Brisklet-1.4.2.deb");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/x%00.deb")), "Brisklet-1.4.2.deb");
     const std::string name = AppUpdate::fileName(manifestFor("https://example.com/get", "../../../etc/cron.d/x"));
     EXPECT_EQ(name.find('/'), std::string::npos) << name;
     // A name too long for the file system falls back as well.
-    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/" + std::string(250, 'n') + ".dmg")),
-              "Brisklet-1.4.2.dmg");
+    EXPECT_EQ(AppUpdate::fileName(manifestFor("https://example.com/" + std::string(250, 'n') + ".deb")),
+              "Brisklet-1.4.2.deb");
 }
 
 TEST(UpdateFeed, DefaultFeedIsTheLatestJsonOverHttps)

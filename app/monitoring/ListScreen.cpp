@@ -1,0 +1,100 @@
+#include "ListScreen.h"
+
+#include "shell/RowTableView.h"
+#include "shell/SymbolButton.h"
+#include "shell/VoyageScanningView.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<QWidget*>& controls,
+                       const QList<QWidget*>& alternates, ScreenStyle::LabelTints& tints)
+{
+    ListPage page;
+    page.refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), screen);
+    page.searchField = new QLineEdit(screen);
+    page.searchField->setPlaceholderText(texts.searchPlaceholder);
+    page.searchField->setAccessibleName(texts.searchName);
+    page.searchField->setClearButtonEnabled(true);
+    page.searchField->setMinimumWidth(220);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(ScreenStyle::titleLabel(texts.title, screen));
+    header->addStretch(1);
+    header->addWidget(page.searchField);
+    for (QWidget* control : controls)
+        header->addWidget(control);
+    header->addWidget(page.refreshButton);
+
+    auto* subtitle = new QLabel(texts.subtitle, screen);
+    subtitle->setFont(ScreenStyle::font(12));
+    subtitle->setWordWrap(true);
+    tints.add(subtitle, ScreenStyle::LabelLevel::secondary);
+
+    page.tableView = new RowTableView(screen);
+    page.tableView->setAccessibleName(texts.tableName);
+    page.summaryLabel = new QLabel(screen);
+    page.summaryLabel->setFont(ScreenStyle::font(11));
+    page.summaryLabel->setTextFormat(Qt::PlainText); // it quotes process names
+    page.summaryLabel->setAccessibleName(QStringLiteral("Summary"));
+    tints.add(page.summaryLabel, ScreenStyle::LabelLevel::secondary);
+    page.scanningView = new VoyageScanningView(screen);
+
+    auto* layout = new QVBoxLayout(screen);
+    layout->setContentsMargins(28, 24, 28, 16);
+    layout->setSpacing(6);
+    layout->addLayout(header);
+    layout->addWidget(subtitle);
+    layout->addSpacing(10);
+    layout->addWidget(page.tableView, 1);
+    for (QWidget* alternate : alternates)
+        layout->addWidget(alternate, 1);
+    layout->addWidget(page.scanningView, 1);
+    layout->addWidget(page.summaryLabel);
+
+    page.tableView->attachSearchField(page.searchField, screen);
+    QWidget* previous = page.searchField;
+    for (QWidget* next : controls + QList<QWidget*>{page.refreshButton, page.tableView}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+    return page;
+}
+
+ListReading::ListReading(const ListPage& page, QString readingText)
+    : m_refreshButton(page.refreshButton), m_summary(page.summaryLabel), m_busyView(page.scanningView),
+      m_covered{page.tableView, page.summaryLabel}, m_readingText(std::move(readingText))
+{
+}
+
+bool ListReading::begin()
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_refreshButton->setEnabled(false);
+    m_summary->setText(m_readingText);
+    if (!m_loaded)
+        m_busyView->begin(m_covered, m_readingText);
+    return true;
+}
+
+void ListReading::finish()
+{
+    m_running = false;
+    m_refreshButton->setEnabled(true);
+    if (!m_loaded) {
+        m_loaded = true;
+        m_busyView->end();
+    }
+}
+
+bool ListReading::firstAppearance()
+{
+    const bool first = !m_appeared;
+    m_appeared = true;
+    return first;
+}

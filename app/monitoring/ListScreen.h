@@ -1,0 +1,70 @@
+// What the processes and ports screens share: the page frame and the reading cycle.
+//
+// The frame: a header row (bold title, space, search field, the screen's own controls, Refresh), the
+// subtitle, the table with any views that take its place (an empty state), the busy view and the
+// summary line. Ctrl+F, Escape and Down work between the search field and the table; Tab goes from the
+// search field through the controls and Refresh to the table.
+//
+// The reading cycle: one read at a time; while it runs Refresh is disabled and the summary says what is
+// being read; before the first answer the busy view covers the table and summary, later reads keep the
+// old rows visible.
+#pragma once
+
+#include "shell/ScreenStyle.h"
+
+#include <QList>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QWidget;
+class RowTableView;
+class SymbolButton;
+class VoyageScanningView;
+
+struct ListPage {
+    SymbolButton* refreshButton = nullptr;
+    QLineEdit* searchField = nullptr;
+    RowTableView* tableView = nullptr;
+    QLabel* summaryLabel = nullptr;
+    VoyageScanningView* scanningView = nullptr;
+};
+
+struct ListPageTexts {
+    QString title;
+    QString subtitle;
+    QString searchPlaceholder;
+    QString searchName; // accessible name of the search field
+    QString tableName;  // accessible name of the table
+};
+
+// Builds the frame on screen; controls sit between the search field and Refresh, alternates share the
+// table's place. Tinted labels are recorded in tints.
+ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<QWidget*>& controls,
+                       const QList<QWidget*>& alternates, ScreenStyle::LabelTints& tints);
+
+class ListReading {
+public:
+    // Covers the page's table and summary while the first read runs.
+    ListReading(const ListPage& page, QString readingText);
+
+    // False while a read runs (the caller then does nothing); otherwise the read has begun.
+    bool begin();
+    // The answer arrived: Refresh comes back and, the first time, the busy view gives the list back.
+    void finish();
+    // True only for the first call: the first appearance of the section starts the first read.
+    bool firstAppearance();
+
+    bool isRunning() const { return m_running; }
+    bool hasLoaded() const { return m_loaded; }
+
+private:
+    QWidget* m_refreshButton;
+    QLabel* m_summary;
+    VoyageScanningView* m_busyView;
+    QList<QWidget*> m_covered;
+    QString m_readingText;
+    bool m_running = false;
+    bool m_loaded = false;
+    bool m_appeared = false;
+};
