@@ -56,7 +56,7 @@ std::vector<brisklet::ProcessEntry> processes(std::size_t count)
         // Many processes idle at exactly 0 so the name tie-break does real work.
         const double cpu = random() % 3 == 0 ? (random() % 2000) / 1000.0 : 0.0;
         entries.push_back({static_cast<std::int32_t>(100 + i * 7), names[random() % std::size(names)],
-                           users[random() % std::size(users)], cpu, std::int64_t(4096) * (random() % 100000)});
+                           users[random() % std::size(users)], cpu, std::int64_t(4096) * std::int64_t(random() % 100000)});
     }
     return entries;
 }

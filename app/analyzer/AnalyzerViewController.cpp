@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -116,11 +117,15 @@ void AnalyzerViewController::buildView()
     m_newScanButton->hide();
     connect(m_newScanButton, &QPushButton::clicked, this, &AnalyzerViewController::newScanClicked);
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), toolbarButtons);
-    m_cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
     m_cancelButton->setToolTip(QStringLiteral("Stop the scan (Esc)"));
     m_cancelButton->setEnabled(false);
     m_cancelButton->hide();
     connect(m_cancelButton, &QPushButton::clicked, this, &AnalyzerViewController::cancelClicked);
+    // Escape cancels wherever the focus is in the window: in voyage mode the toolbar's Cancel is hidden.
+    // Off otherwise, so the panes keep their own use of the key.
+    m_escapeShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escapeShortcut->setEnabled(false);
+    connect(m_escapeShortcut, &QShortcut::activated, this, &AnalyzerViewController::cancelClicked);
     m_trashButton = new DestructiveButton(QStringLiteral("Move to Trash"), toolbarButtons);
     m_trashButton->setEnabled(false);
     connect(m_trashButton, &QPushButton::clicked, this, &AnalyzerViewController::trashClicked);
@@ -447,6 +452,7 @@ void AnalyzerViewController::setScanning(bool scanning)
     setAcceptDrops(!scanning); // like the drop zone: a drop must not swap the folder under a running scan
     m_cancelButton->setVisible(scanning);
     m_cancelButton->setEnabled(scanning);
+    m_escapeShortcut->setEnabled(scanning);
     if (scanning)
         enterScanPresentation();
     else

@@ -44,6 +44,7 @@ class DestructiveButton;
 class MountWatcher;
 class QLabel;
 class QPushButton;
+class QShortcut;
 class QSpacerItem;
 class QToolButton;
 class QVBoxLayout;
@@ -162,6 +163,7 @@ private:
     SegmentedControl* m_segmented = nullptr;
     QPushButton* m_newScanButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    QShortcut* m_escapeShortcut = nullptr;
     DestructiveButton* m_trashButton = nullptr;
     QPushButton* m_undoButton = nullptr;
     QToolButton* m_historyButton = nullptr;

