@@ -1,6 +1,7 @@
 #include "Screenshots.h"
 
 #include "analyzer/AnalyzerScreenshots.h"
+#include "cleanup/CleanupScreenshots.h"
 #include "deletion/DeletionScreenshots.h"
 #include "monitoring/MonitoringScreenshots.h"
 
@@ -165,6 +166,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     ok = paletteSheet().save(dir.filePath(QStringLiteral("10-chart-palette.png")), "PNG") && ok;
     ok = symbolSheet().save(dir.filePath(QStringLiteral("11-symbols.png")), "PNG") && ok;
     ok = AnalyzerScreenshots::writeAll(folder) && ok;
+    ok = CleanupScreenshots::writeAll(folder) && ok;
     ok = DeletionScreenshots::writeAll(folder) && ok;
     ok = MonitoringScreenshots::writeAll(window, dir) && ok;
     return ok;

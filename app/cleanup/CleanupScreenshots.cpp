@@ -1,0 +1,155 @@
+#include "CleanupScreenshots.h"
+
+#include "ApplicationListModel.h"
+#include "SmartCleanModel.h"
+#include "SmartCleanViewController.h"
+#include "UninstallerViewController.h"
+#include "shell/AppPreferences.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTableView>
+#include <QTreeView>
+
+#include <functional>
+
+namespace CleanupScreenshots {
+
+namespace {
+
+void write(const QString& path, qint64 bytes, const QByteArray& content = {})
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    if (!content.isEmpty())
+        file.write(content);
+    const QByteArray block(64 * 1024, 'x');
+    for (qint64 left = bytes; left > 0; left -= block.size())
+        file.write(block.left(static_cast<qsizetype>(std::min<qint64>(left, block.size()))));
+}
+
+QByteArray plist(const QList<std::pair<QString, QString>>& keys)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n";
+    for (const auto& [key, value] : keys)
+        xml += "<key>" + key.toUtf8() + "</key><string>" + value.toUtf8() + "</string>\n";
+    return xml + "</dict></plist>\n";
+}
+
+void buildHome(const QString& home)
+{
+    constexpr qint64 mb = 1024 * 1024;
+    const QString devices = home + "/Library/Developer/CoreSimulator/Devices/";
+    const QList<std::tuple<QString, QString, QString, qint64>> simulators = {
+        {"5B1E0C3A-iphone15", "iPhone 15", "iOS-17-5", 9 * mb},
+        {"7C2F19D4-ipadair", "iPad Air (5th generation)", "iOS-17-5", 6 * mb},
+        {"91AA03E2-iphonese", "iPhone SE (3rd generation)", "iOS-16-4", 3 * mb},
+    };
+    for (const auto& [folder, name, runtime, bytes] : simulators) {
+        write(devices + folder + "/device.plist", 0,
+              plist({{"name", name}, {"runtime", "com.apple.CoreSimulator.SimRuntime." + runtime}}));
+        write(devices + folder + "/data/Containers/app.bin", bytes);
+    }
+    write(home + "/Library/Developer/Xcode/DerivedData/Brisklet-ahcd/Build/Index.noindex", 12 * mb);
+    write(home + "/.npm/_cacache/content-v2/sha512/pack-1", 5 * mb);
+    write(home + "/.npm/_cacache/index-v5/index", mb / 2);
+    write(home + "/.cache/pip/http-v2/wheels.bin", 3 * mb);
+    write(home + "/.gradle/caches/modules-2/files-2.1/kotlin.jar", 7 * mb);
+    write(home + "/.cargo/registry/cache/index.crates.io/serde-1.0.crate", 4 * mb);
+    write(home + "/.cache/thumbnails/large/3f2a.png", 2 * mb);
+    write(home + "/Library/Logs/DiagnosticReports/crash.log", mb);
+    write(home + "/Library/Logs/Brisklet/audit.log", mb / 4);
+
+    const QList<std::tuple<QString, QString, QString, qint64>> applications = {
+        {"Inkscape", "org.inkscape.Inkscape", "1.3", 14 * mb},
+        {"Krita", "org.kde.krita", "5.2", 11 * mb},
+        {"Blender", "org.blender.Blender", "4.1", 22 * mb},
+        {"Safari", "com.apple.Safari", "17.5", 6 * mb},
+        {"Zed", "dev.zed.Zed", "0.140", 4 * mb},
+        {"Transmission", "com.transmissionbt.transmission", "4.0", 2 * mb},
+    };
+    for (const auto& [name, id, version, bytes] : applications) {
+        const QString bundle = home + "/Applications/" + name + ".app/Contents/";
+        write(bundle + "Info.plist", 0,
+              plist({{"CFBundleName", name}, {"CFBundleIdentifier", id}, {"CFBundleShortVersionString", version}}));
+        write(bundle + "MacOS/" + name, bytes);
+    }
+    write(home + "/.cache/org.inkscape.Inkscape/fonts.cache", mb);
+}
+
+bool waitUntil(const std::function<bool()>& done)
+{
+    QDeadlineTimer deadline(60000);
+    while (!done() && !deadline.hasExpired()) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    return done();
+}
+
+bool grab(QWidget* screen, const QString& path)
+{
+    screen->resize(980, 660);
+    screen->setAutoFillBackground(true);
+    screen->show();
+    waitUntil([] { return true; });
+    return screen->grab().save(path, "PNG");
+}
+
+} // namespace
+
+bool writeAll(const QString& folder)
+{
+    QTemporaryDir home;
+    if (!home.isValid())
+        return false;
+    buildHome(home.path());
+    const QDir dir(folder);
+    const AppPreferences::Appearance found = AppPreferences::appearance();
+    bool ok = true;
+    for (const auto appearance : {AppPreferences::Appearance::light, AppPreferences::Appearance::dark}) {
+        AppPreferences::applyAppearance(appearance);
+        const QString suffix = appearance == AppPreferences::Appearance::dark ? QStringLiteral("dark") : QStringLiteral("light");
+
+        SmartCleanViewController clean(home.path(), nullptr);
+        clean.resize(980, 660);
+        clean.show();
+        ok = waitUntil([&clean] { return !clean.isScanning(); }) && ok;
+        SmartCleanModel* model = clean.model();
+        model->setCategoryChecked(0, true);
+        const QModelIndex simulators = model->categoryIndex(QStringLiteral("ios-simulators"));
+        if (simulators.isValid()) {
+            model->setCategoryChecked(model->resultOf(simulators), true);
+            model->setChildChecked(model->resultOf(simulators), 2, false);
+            clean.treeView()->setCurrentIndex(model->index(1, 0, simulators));
+        }
+        ok = grab(&clean, dir.filePath(QStringLiteral("smartclean-%1.png").arg(suffix))) && ok;
+
+        UninstallerViewController::Sources sources{
+            home.path(), [](const std::string& root) { return std::vector<std::string>{root + "/Applications"}; },
+            [](const std::vector<brisklet::ApplicationEntry>&) { return std::set<std::string>{"dev.zed.Zed"}; }};
+        UninstallerViewController apps(sources, nullptr);
+        apps.resize(980, 660);
+        apps.show();
+        ok = waitUntil([&apps] { return !apps.isWorking() && !apps.isSizing(); }) && ok;
+        waitUntil([] { return true; });
+        apps.model()->setChecked(0, true);
+        apps.model()->setChecked(2, true);
+        apps.tableView()->selectRow(2);
+        ok = grab(&apps, dir.filePath(QStringLiteral("uninstaller-%1.png").arg(suffix))) && ok;
+    }
+    AppPreferences::applyAppearance(found);
+    return ok;
+}
+
+} // namespace CleanupScreenshots

@@ -1,0 +1,252 @@
+#include "SmartCleanViewController.h"
+
+#include "CleanupWidgets.h"
+#include "SmartCleanDelegate.h"
+#include "SmartCleanModel.h"
+#include "analyzer/FileBrowser.h"
+#include "clean/CleanCatalog.h"
+#include "deletion/DestructiveButton.h"
+#include "deletion/TrashFlowController.h"
+#include "platform/FileServices.h"
+#include "platform/HostProfile.h"
+#include "shell/PlaceholderViewController.h"
+#include "shell/VoyageScanningView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+const QString simulatorID = QStringLiteral("ios-simulators");
+}
+
+SmartCleanViewController::SmartCleanViewController(QWidget* parent)
+    : SmartCleanViewController(QString::fromStdString(brisklet::platform::homeDirectory()), parent)
+{
+}
+
+SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget* parent)
+    : QWidget(parent), m_home(home)
+{
+    setObjectName(QStringLiteral("screen.smartClean"));
+    setAccessibleName(QStringLiteral("Smart Clean"));
+
+    m_rescan = new QPushButton(QStringLiteral("Rescan"), this);
+    m_rescan->setToolTip(QStringLiteral("Measure the caches again"));
+    connect(m_rescan, &QPushButton::clicked, this, &SmartCleanViewController::scan);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->addWidget(CleanupWidgets::title(QStringLiteral("Smart Clean"), this));
+    titleRow->addStretch(1);
+    titleRow->addWidget(m_rescan);
+
+    m_model = new SmartCleanModel(this);
+    m_tree = new QTreeView(this);
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new SmartCleanDelegate(m_tree));
+    m_tree->setObjectName(QStringLiteral("category"));
+    m_tree->setAccessibleName(QStringLiteral("Categories"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setAllColumnsShowFocus(true);
+    m_tree->setMinimumWidth(420);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    FileBrowser::enableRowCopy(m_tree);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QModelIndex index = m_tree->indexAt(at);
+        if (!index.isValid() && m_tree->hasFocus()) // the menu key asks for the current row
+            index = m_tree->currentIndex();
+        if (QMenu* menu = contextMenuFor(index))
+            menu->popup(m_tree->viewport()->mapToGlobal(m_tree->visualRect(index).center()));
+    });
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (const int result = m_model->resultOf(index); result >= 0)
+            m_expandedIDs.insert(QString::fromStdString(m_model->results()[result].category.id));
+    });
+    connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (const int result = m_model->resultOf(index); result >= 0)
+            m_expandedIDs.remove(QString::fromStdString(m_model->results()[result].category.id));
+    });
+    connect(m_model, &SmartCleanModel::selectionChanged, this, &SmartCleanViewController::updateSummary);
+
+    m_placeholder = new PlaceholderViewController(QStringLiteral("checkmark.seal"), QStringLiteral("Nothing to clean"),
+                                                  QStringLiteral("No known caches or logs were found"), this);
+    m_placeholder->hide();
+    m_busy = new VoyageScanningView(this);
+    m_busy->hide();
+
+    m_summary = CleanupWidgets::summary(this, m_tints);
+    m_selectAll = new QPushButton(QStringLiteral("Select All"), this);
+    connect(m_selectAll, &QPushButton::clicked, m_model, &SmartCleanModel::selectAll);
+    m_deselectAll = new QPushButton(QStringLiteral("Deselect All"), this);
+    connect(m_deselectAll, &QPushButton::clicked, m_model, &SmartCleanModel::deselectAll);
+    m_undo = CleanupWidgets::undoButton(QStringLiteral("Put the last trashed items back"), this);
+    m_clean = new DestructiveButton(QStringLiteral("Clean Selected"), this);
+    connect(m_clean, &QPushButton::clicked, this, &SmartCleanViewController::cleanSelected);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->setSpacing(8);
+    bottomRow->addWidget(m_summary, 1);
+    bottomRow->addWidget(m_selectAll);
+    bottomRow->addWidget(m_deselectAll);
+    bottomRow->addWidget(m_undo);
+    bottomRow->addWidget(m_clean);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 24, 28, 20);
+    layout->setSpacing(6);
+    layout->addLayout(titleRow);
+    layout->addWidget(CleanupWidgets::subtitle(
+        QStringLiteral("Reclaim space from caches, logs, and developer leftovers. Expand a category to keep "
+                       "specific items. Everything is undoable."),
+        this, m_tints));
+    layout->addSpacing(10);
+    layout->addWidget(m_tree, 1);
+    layout->addWidget(m_placeholder, 1);
+    layout->addWidget(m_busy, 1);
+    layout->addSpacing(6);
+    layout->addLayout(bottomRow);
+
+    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summary->setText(line); });
+    m_flow->onMoved = [this](const QSet<QString>& paths) { movedAway(paths); };
+    // The flow's line about what it moved or put back stays until the selection changes.
+    m_flow->onRestored = [this] {
+        const QString status = m_summary->text();
+        scan();
+        m_summary->setText(status);
+    };
+    setTabOrder(m_rescan, m_tree);
+    updateSummary();
+}
+
+SmartCleanViewController::~SmartCleanViewController() = default;
+
+void SmartCleanViewController::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_started) {
+        m_started = true;
+        scan();
+    }
+}
+
+void SmartCleanViewController::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_tints.apply();
+}
+
+void SmartCleanViewController::scan()
+{
+    if (m_isScanning)
+        return;
+    m_isScanning = true;
+    m_started = true;
+    m_flow->clearLastBatch();
+    m_flow->syncBatchButtons();
+    m_rescan->setEnabled(false);
+    m_clean->setEnabled(false);
+    m_selectAll->setEnabled(false);
+    m_deselectAll->setEnabled(false);
+    m_summary->clear();
+    m_busy->begin({m_tree, m_placeholder}, QStringLiteral("Measuring caches"));
+
+    const std::string home = m_home.toStdString();
+    const brisklet::DiskScanner::Options options = CleanupWidgets::measuringOptions();
+    m_runner.run(
+        [home, options](std::stop_token stop) {
+            return brisklet::CleanCatalog::measure(brisklet::CleanCatalog::categories(home), options, stop);
+        },
+        [this](std::vector<brisklet::CleanCategoryResult> results) { finishScan(std::move(results)); },
+        [this](const QString& failure) {
+            finishScan({});
+            m_summary->setText(QStringLiteral("Measuring failed: %1").arg(failure));
+        });
+}
+
+void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryResult> results)
+{
+    m_isScanning = false;
+    m_rescan->setEnabled(true);
+    m_busy->end();
+    m_model->setResults(std::move(results));
+    if (m_model->categoryIndex(simulatorID).isValid())
+        m_expandedIDs.insert(simulatorID);
+    restoreExpansion();
+    showContent();
+    updateSummary();
+}
+
+void SmartCleanViewController::movedAway(const QSet<QString>& paths)
+{
+    const QString status = m_summary->text();
+    m_model->removeMoved(paths);
+    restoreExpansion();
+    showContent();
+    updateSummary();
+    m_summary->setText(status);
+}
+
+void SmartCleanViewController::restoreExpansion()
+{
+    for (const QString& id : QSet<QString>(m_expandedIDs)) {
+        const QModelIndex index = m_model->categoryIndex(id);
+        if (index.isValid())
+            m_tree->expand(index);
+    }
+}
+
+void SmartCleanViewController::showContent()
+{
+    const bool empty = m_model->results().empty();
+    m_tree->setVisible(!empty);
+    m_placeholder->setVisible(empty);
+}
+
+void SmartCleanViewController::updateSummary()
+{
+    const int selected = m_model->selectedCount();
+    m_clean->setEnabled(!m_isScanning && selected > 0);
+    m_selectAll->setEnabled(!m_isScanning && !m_model->results().empty() && !m_model->everythingTicked());
+    m_deselectAll->setEnabled(!m_isScanning && selected > 0);
+    if (!m_isScanning)
+        m_summary->setText(m_model->summary());
+}
+
+void SmartCleanViewController::cleanSelected()
+{
+    const QList<TrashCandidate> items = m_model->itemsToClean();
+    if (items.isEmpty() || m_flow->isRunning() || m_isScanning)
+        return;
+    m_flow->reviewAndTrash(items);
+}
+
+QMenu* SmartCleanViewController::contextMenuFor(const QModelIndex& index)
+{
+    const QStringList paths = m_model->pathsAt(index);
+    if (paths.isEmpty())
+        return nullptr;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QString::fromStdString(brisklet::hostProfile().revealInFileManagerTitle), this, [paths] {
+        for (const QString& path : paths)
+            FileBrowser::reveal(path);
+    });
+    const QPersistentModelIndex row(index);
+    menu->addAction(QStringLiteral("Copy Path"), this, [this, row] { copyPaths(row); });
+    return menu;
+}
+
+void SmartCleanViewController::copyPaths(const QModelIndex& index)
+{
+    const QStringList paths = m_model->pathsAt(index);
+    if (!paths.isEmpty())
+        QApplication::clipboard()->setText(paths.join(QLatin1Char('\n')));
+}

@@ -1,0 +1,88 @@
+// The Smart Clean section: measures the cleanup catalog of a home folder, lists the categories that
+// exist under their group headings, and sends the chosen folders or members through the trash flow.
+//
+// Protocol:
+//  - The first show starts a measurement; "Rescan" starts another; a put-back ends in one. While one
+//    runs (isScanning) the busy view covers the list, every action button is disabled and another
+//    request is ignored. Starting one forgets the trash flow's batch: it can no longer be undone here.
+//  - A measurement replaces the list and clears the selection; the simulator category opens expanded.
+//  - "Clean Selected" hands the selection (ticked folders, chosen members of partial categories) to the
+//    trash flow; what it moved leaves the list without measuring again.
+//  - Engine work runs through the screen's BackgroundRunner; a destroyed screen gets no late answer.
+#pragma once
+
+#include "clean/CleanCategory.h"
+#include "shell/BackgroundRunner.h"
+#include "shell/ScreenStyle.h"
+
+#include <QModelIndex>
+#include <QSet>
+#include <QString>
+#include <QWidget>
+
+class DestructiveButton;
+class PlaceholderViewController;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTreeView;
+class SmartCleanModel;
+class TrashFlowController;
+class VoyageScanningView;
+
+class SmartCleanViewController : public QWidget {
+    Q_OBJECT
+public:
+    explicit SmartCleanViewController(QWidget* parent = nullptr);
+    // home: the folder whose catalog is measured (the user's home folder by default).
+    SmartCleanViewController(const QString& home, QWidget* parent);
+    ~SmartCleanViewController() override;
+
+    void scan();
+    void cleanSelected();
+    // The context menu of a row: none for a heading.
+    QMenu* contextMenuFor(const QModelIndex& index);
+    // "Copy Path": the row's paths joined by line feeds.
+    void copyPaths(const QModelIndex& index);
+
+    bool isScanning() const { return m_isScanning; }
+    SmartCleanModel* model() const { return m_model; }
+    QTreeView* treeView() const { return m_tree; }
+    QPushButton* rescanButton() const { return m_rescan; }
+    QPushButton* selectAllButton() const { return m_selectAll; }
+    QPushButton* deselectAllButton() const { return m_deselectAll; }
+    DestructiveButton* cleanButton() const { return m_clean; }
+    QLabel* summaryLabel() const { return m_summary; }
+    PlaceholderViewController* placeholder() const { return m_placeholder; }
+    VoyageScanningView* busyView() const { return m_busy; }
+    TrashFlowController* flow() const { return m_flow; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void finishScan(std::vector<brisklet::CleanCategoryResult> results);
+    void movedAway(const QSet<QString>& paths);
+    void restoreExpansion();
+    void showContent();
+    void updateSummary();
+
+    QString m_home;
+    bool m_isScanning = false;
+    bool m_started = false;
+    QSet<QString> m_expandedIDs;
+    ScreenStyle::LabelTints m_tints;
+    SmartCleanModel* m_model = nullptr;
+    QTreeView* m_tree = nullptr;
+    PlaceholderViewController* m_placeholder = nullptr;
+    VoyageScanningView* m_busy = nullptr;
+    QPushButton* m_rescan = nullptr;
+    QPushButton* m_selectAll = nullptr;
+    QPushButton* m_deselectAll = nullptr;
+    DestructiveButton* m_clean = nullptr;
+    QPushButton* m_undo = nullptr;
+    QLabel* m_summary = nullptr;
+    TrashFlowController* m_flow = nullptr;
+    BackgroundRunner m_runner{this};
+};

@@ -1,0 +1,375 @@
+#include "UninstallerViewController.h"
+
+#include "ApplicationListModel.h"
+#include "ApplicationRowDelegate.h"
+#include "CleanupWidgets.h"
+#include "analyzer/FileBrowser.h"
+#include "apps/AppCatalog.h"
+#include "apps/LeftoverScanner.h"
+#include "deletion/DestructiveButton.h"
+#include "deletion/TrashFlowController.h"
+#include "platform/FileServices.h"
+#include "shell/PlaceholderViewController.h"
+#include "shell/VoyageScanningView.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <map>
+
+namespace {
+constexpr int sizingSlots = 3;
+
+QStringList namesOf(const std::vector<brisklet::ApplicationEntry>& applications)
+{
+    QStringList names;
+    for (const brisklet::ApplicationEntry& application : applications)
+        names << QString::fromStdString(application.name);
+    return names;
+}
+} // namespace
+
+UninstallerViewController::Sources UninstallerViewController::userSources()
+{
+    return {QString::fromStdString(brisklet::platform::homeDirectory()),
+            [](const std::string& home) { return brisklet::AppCatalog::scanRoots(home); },
+            brisklet::AppCatalog::runningBundleIDs};
+}
+
+UninstallerViewController::UninstallerViewController(QWidget* parent) : UninstallerViewController(userSources(), parent)
+{
+}
+
+UninstallerViewController::UninstallerViewController(Sources sources, QWidget* parent)
+    : QWidget(parent), m_sources(std::move(sources))
+{
+    setObjectName(QStringLiteral("screen.uninstaller"));
+    setAccessibleName(QStringLiteral("Uninstaller"));
+
+    m_search = new QLineEdit(this);
+    m_search->setPlaceholderText(QStringLiteral("Search apps"));
+    m_search->setAccessibleName(QStringLiteral("Search apps"));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMaximumWidth(240);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, m_search, [this] { m_search->setFocus(Qt::ShortcutFocusReason); });
+    m_rescan = new QPushButton(QStringLiteral("Rescan"), this);
+    m_rescan->setToolTip(QStringLiteral("List the installed applications again"));
+    connect(m_rescan, &QPushButton::clicked, this, &UninstallerViewController::scan);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(8);
+    titleRow->addWidget(CleanupWidgets::title(QStringLiteral("Uninstaller"), this));
+    titleRow->addStretch(1);
+    titleRow->addWidget(m_search);
+    titleRow->addWidget(m_rescan);
+
+    m_model = new ApplicationListModel(this);
+    m_delegate = new ApplicationRowDelegate(this);
+    m_table = new QTableView(this);
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(m_delegate);
+    m_table->setObjectName(QStringLiteral("app"));
+    m_table->setAccessibleName(QStringLiteral("Applications"));
+    m_table->horizontalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_delegate->sizeHint({}, {}).height());
+    m_table->setAlternatingRowColors(true);
+    m_table->setShowGrid(false);
+    m_table->setFrameShape(QFrame::NoFrame);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_table->setMinimumWidth(420);
+    FileBrowser::enableRowCopy(m_table);
+    connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        FileBrowser::reveal(index.data(ApplicationListModel::PathRole).toString());
+    });
+    connect(m_search, &QLineEdit::textChanged, m_model, &ApplicationListModel::setSearchText);
+    connect(m_model, &ApplicationListModel::summaryChanged, this, [this] {
+        updateSummary();
+        updateEmptyState();
+    });
+
+    m_empty = new PlaceholderViewController(QStringLiteral("square.grid.2x2"), QStringLiteral("No apps found"),
+                                            QStringLiteral("Applications from /Applications and ~/Applications appear here"),
+                                            this);
+    m_empty->hide();
+    m_busy = new VoyageScanningView(this);
+    m_busy->hide();
+
+    m_bottomBar = new QWidget(this);
+    m_summary = CleanupWidgets::summary(m_bottomBar, m_tints);
+    m_undo = CleanupWidgets::undoButton(QStringLiteral("Put the last uninstalled items back"), m_bottomBar);
+    m_uninstall = new DestructiveButton(QStringLiteral("Uninstall"), m_bottomBar);
+    connect(m_uninstall, &QPushButton::clicked, this, &UninstallerViewController::uninstall);
+    auto* bottomRow = new QHBoxLayout(m_bottomBar);
+    bottomRow->setContentsMargins(0, 0, 0, 0);
+    bottomRow->setSpacing(8);
+    bottomRow->addWidget(m_summary, 1);
+    bottomRow->addWidget(m_undo);
+    bottomRow->addWidget(m_uninstall);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 24, 28, 20);
+    layout->setSpacing(6);
+    layout->addLayout(titleRow);
+    layout->addWidget(CleanupWidgets::subtitle(
+        QStringLiteral("Uninstall apps together with their caches, preferences, and leftovers. Everything is "
+                       "reviewed first and undoable."),
+        this, m_tints));
+    layout->addSpacing(10);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_empty, 1);
+    layout->addWidget(m_busy, 1);
+    layout->addSpacing(6);
+    layout->addWidget(m_bottomBar);
+
+    m_spinner.setInterval(50);
+    connect(&m_spinner, &QTimer::timeout, this, [this] {
+        m_spinnerPhase += 0.06;
+        m_delegate->setSpinnerPhase(m_spinnerPhase);
+        m_table->viewport()->update();
+    });
+
+    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summary->setText(line); });
+    m_flow->onMoved = [this](const QSet<QString>& paths) {
+        // The flow's line about what it moved stays until the ticks or the list change.
+        const QString status = m_summary->text();
+        m_model->removePaths(paths);
+        m_summary->setText(status);
+    };
+    m_flow->onRestored = [this] { scan(); };
+    updateSummary();
+    scan();
+}
+
+UninstallerViewController::~UninstallerViewController() = default;
+
+void UninstallerViewController::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        m_tints.apply();
+}
+
+bool UninstallerViewController::isSizing() const
+{
+    return m_model->isSizing();
+}
+
+void UninstallerViewController::cover(const QString& text)
+{
+    m_isCovered = true;
+    m_search->setEnabled(false);
+    m_busy->begin({m_table, m_empty, m_bottomBar}, text);
+}
+
+void UninstallerViewController::uncover()
+{
+    m_isCovered = false;
+    m_search->setEnabled(true);
+    m_busy->end();
+}
+
+void UninstallerViewController::scan()
+{
+    if (m_isWorking)
+        return;
+    m_isWorking = true;
+    m_flow->clearLastBatch();
+    m_flow->syncBatchButtons();
+    m_sizing.stopAll();
+    m_sizingQueue.clear();
+    m_sizingInFlight = 0;
+    m_spinner.stop();
+    m_rescan->setEnabled(false);
+    m_uninstall->setEnabled(false);
+    cover(QStringLiteral("Reading applications"));
+
+    const Sources sources = m_sources;
+    m_runner.run(
+        [sources](std::stop_token) {
+            Listing listing;
+            listing.applications = brisklet::AppCatalog::listApplications(sources.roots(sources.home.toStdString()));
+            listing.running = sources.running(listing.applications);
+            return listing;
+        },
+        [this](Listing listing) { finishListing(std::move(listing)); },
+        [this](const QString& failure) {
+            finishListing({});
+            m_summary->setText(QStringLiteral("Listing applications failed: %1").arg(failure));
+        });
+}
+
+void UninstallerViewController::finishListing(Listing listing)
+{
+    m_isWorking = false;
+    m_rescan->setEnabled(true);
+    uncover();
+    m_delegate->clearIconCache();
+    m_model->setApplications(std::move(listing.applications), listing.running);
+    startSizing(m_model->allApps());
+}
+
+void UninstallerViewController::startSizing(const std::vector<brisklet::ApplicationEntry>& applications)
+{
+    for (const brisklet::ApplicationEntry& application : applications)
+        m_sizingQueue.push_back(QString::fromStdString(application.path));
+    if (!m_sizingQueue.empty())
+        m_spinner.start();
+    for (int slot = 0; slot < sizingSlots; ++slot)
+        measureNext();
+}
+
+void UninstallerViewController::measureNext()
+{
+    if (m_sizingQueue.empty()) {
+        if (m_sizingInFlight == 0 && m_spinner.isActive()) {
+            m_spinner.stop();
+            m_model->sortBySize();
+        }
+        return;
+    }
+    const QString path = m_sizingQueue.front();
+    m_sizingQueue.pop_front();
+    ++m_sizingInFlight;
+    m_sizing.run(
+        [path = path.toStdString()](std::stop_token stop) {
+            return brisklet::AppCatalog::measureSize(path, brisklet::AppCatalog::sizingOptions(), stop);
+        },
+        [this, path](std::int64_t bytes) {
+            --m_sizingInFlight;
+            m_model->recordSize(path, bytes);
+            measureNext();
+        },
+        [this, path](const QString&) {
+            --m_sizingInFlight;
+            m_model->recordSize(path, 0);
+            measureNext();
+        });
+}
+
+void UninstallerViewController::uninstall()
+{
+    if (m_isWorking || m_alert)
+        return;
+    std::vector<brisklet::ApplicationEntry> protectedOnes;
+    std::vector<brisklet::ApplicationEntry> removable;
+    for (brisklet::ApplicationEntry& application : m_model->checkedApps())
+        (application.isProtected ? protectedOnes : removable).push_back(std::move(application));
+    if (removable.empty()) {
+        if (!protectedOnes.empty())
+            showAlert(QStringLiteral("These are Apple system apps that ship with macOS and can't be uninstalled."));
+        return;
+    }
+    if (protectedOnes.empty()) {
+        prepare(std::move(removable));
+        return;
+    }
+    auto* question = new QMessageBox(QMessageBox::Question, QStringLiteral("Skip Apple system apps?"),
+                                     QStringLiteral("Skip Apple system apps?"), QMessageBox::NoButton, window());
+    question->setInformativeText(namesOf(protectedOnes).join(QStringLiteral(", "))
+                                 + QStringLiteral(" ship with macOS and will be skipped. Uninstall the rest?"));
+    QPushButton* confirm = question->addButton(QStringLiteral("Skip & Uninstall"), QMessageBox::AcceptRole);
+    question->addButton(QMessageBox::Cancel);
+    question->setDefaultButton(confirm);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setWindowModality(Qt::WindowModal);
+    connect(question, &QMessageBox::finished, this, [this, question, confirm, removable] {
+        if (question->clickedButton() == confirm)
+            prepare(removable);
+    });
+    m_alert = question;
+    question->open();
+}
+
+void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> removable)
+{
+    if (m_isWorking)
+        return;
+    m_isWorking = true;
+    m_uninstall->setEnabled(false);
+    m_rescan->setEnabled(false);
+    cover(QStringLiteral("Scanning leftovers"));
+
+    std::map<std::string, std::int64_t> measured;
+    for (auto it = m_model->sizes().cbegin(); it != m_model->sizes().cend(); ++it)
+        measured.emplace(it.key().toStdString(), it.value());
+    const Sources sources = m_sources;
+    const brisklet::DiskScanner::Options leftoverOptions = CleanupWidgets::measuringOptions();
+    m_runner.run(
+        [sources, removable = std::move(removable), measured = std::move(measured), leftoverOptions](std::stop_token stop) {
+            Preparation preparation;
+            // Nothing is removed while one of its applications runs.
+            const std::set<std::string> running = sources.running(removable);
+            for (const brisklet::ApplicationEntry& application : removable) {
+                if (application.bundleID && running.contains(*application.bundleID))
+                    preparation.runningNames << QString::fromStdString(application.name);
+            }
+            if (!preparation.runningNames.isEmpty())
+                return preparation;
+            const std::string home = sources.home.toStdString();
+            for (const brisklet::ApplicationEntry& application : removable) {
+                const auto known = measured.find(application.path);
+                const std::int64_t size = known != measured.end()
+                    ? known->second
+                    : brisklet::AppCatalog::measureSize(application.path, brisklet::AppCatalog::sizingOptions(), stop);
+                preparation.items.append({QString::fromStdString(application.path), size, true});
+                for (const brisklet::FileEntry& leftover :
+                     brisklet::LeftoverScanner::leftovers(application, home, leftoverOptions, stop))
+                    preparation.items.append({QString::fromStdString(leftover.path), leftover.sizeBytes, leftover.isDirectory});
+            }
+            return preparation;
+        },
+        [this](const Preparation& preparation) { finishPreparation(preparation); },
+        [this](const QString& failure) {
+            finishPreparation({});
+            m_summary->setText(QStringLiteral("Looking for leftovers failed: %1").arg(failure));
+        });
+}
+
+void UninstallerViewController::finishPreparation(const Preparation& preparation)
+{
+    m_isWorking = false;
+    m_rescan->setEnabled(true);
+    uncover();
+    updateSummary();
+    if (!preparation.runningNames.isEmpty())
+        showAlert(QStringLiteral("Quit these apps first: %1.").arg(preparation.runningNames.join(QStringLiteral(", "))));
+    else if (preparation.items.isEmpty())
+        showAlert(QStringLiteral("Nothing to uninstall."));
+    else
+        m_flow->reviewAndTrash(preparation.items);
+}
+
+void UninstallerViewController::showAlert(const QString& message)
+{
+    m_alert = CleanupWidgets::alert(this, message);
+}
+
+void UninstallerViewController::updateEmptyState()
+{
+    if (m_isCovered)
+        return;
+    const bool empty = m_model->visibleApps().empty();
+    m_empty->setVisible(empty);
+    m_table->setVisible(!empty);
+}
+
+void UninstallerViewController::updateSummary()
+{
+    m_uninstall->setEnabled(!m_model->checkedApps().empty() && !m_isWorking);
+    m_uninstall->setTitle(m_model->uninstallTitle());
+    m_summary->setText(m_model->summary());
+}

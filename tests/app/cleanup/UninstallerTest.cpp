@@ -1,0 +1,162 @@
+// The uninstaller over application folders in a temporary home: the real catalog, leftover scanner and Trash.
+#include "../AppTestSupport.h"
+#include "CleanupTestHome.h"
+#include "cleanup/ApplicationListModel.h"
+#include "cleanup/UninstallerViewController.h"
+#include "deletion/DeletionItems.h"
+#include "deletion/DestructiveButton.h"
+#include "deletion/TrashFlowController.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+class UninstallerTest : public ::testing::Test {
+protected:
+    CleanupTestHome home;
+    std::set<std::string> running;
+    std::unique_ptr<UninstallerViewController> screen;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.dir.isValid());
+        bundle("Draw", "org.inkscape.draw", 30000);
+        bundle("Krita", "org.kde.krita", 20000);
+        bundle("Safari", "com.apple.Safari", 10000);
+    }
+    void bundle(const QString& name, const QString& id, qint64 bytes)
+    {
+        home.write("Applications/" + name + ".app/Contents/Info.plist", 0,
+                   CleanupTestHome::plist({{"CFBundleName", name}, {"CFBundleIdentifier", id}}));
+        home.write("Applications/" + name + ".app/Contents/MacOS/" + name, bytes);
+    }
+    void open()
+    {
+        UninstallerViewController::Sources sources{
+            home.dir.path(), [](const std::string& root) { return std::vector<std::string>{root + "/Applications"}; },
+            [this](const std::vector<brisklet::ApplicationEntry>&) { return running; }};
+        screen = std::make_unique<UninstallerViewController>(sources, nullptr);
+        screen->show();
+        ASSERT_TRUE(waitFor([this] { return !screen->isWorking() && !screen->isSizing(); }));
+    }
+    ApplicationListModel* model() const { return screen->model(); }
+    void tick(const char* name)
+    {
+        for (int row = 0; row < model()->rowCount(); ++row) {
+            if (model()->index(row).data().toString() == QLatin1String(name))
+                model()->setData(model()->index(row), Qt::Checked, Qt::CheckStateRole);
+        }
+    }
+    QStringList names() const
+    {
+        QStringList shown;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            shown << model()->index(row).data().toString();
+        return shown;
+    }
+};
+
+TEST_F(UninstallerTest, SearchMatchesAnIdentifierFragmentAndBlankSearchShowsAll)
+{
+    open();
+    EXPECT_EQ(names(), (QStringList{"Draw", "Krita", "Safari"})); // largest first once measured
+    screen->searchField()->setText(" \tINKSCAPE ");
+    EXPECT_EQ(names(), QStringList{"Draw"});
+    screen->searchField()->setText("   ");
+    EXPECT_EQ(names().size(), 3);
+    screen->searchField()->setText("nothing like it");
+    EXPECT_TRUE(screen->summaryLabel()->text().isEmpty());
+}
+
+TEST_F(UninstallerTest, GuardsRefuseProtectedOnlyAskOnMixedAndRefuseRunningApps)
+{
+    open();
+    // A ticked application whose identifier became a system one on a rescan stays ticked.
+    tick("Draw");
+    tick("Krita");
+    bundle("Draw", "com.apple.draw", 30000);
+    screen->scan();
+    ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
+    ASSERT_EQ(model()->checkedApps().size(), 2u);
+    const auto answer = [this](const QString& text, const QString& detail, bool confirm) {
+        screen->uninstall();
+        ASSERT_TRUE(waitFor([this] { return screen->currentAlert() && !screen->isWorking(); })) << text.toStdString();
+        QMessageBox* alert = screen->currentAlert();
+        EXPECT_EQ(alert->text(), text);
+        EXPECT_EQ(alert->informativeText(), detail);
+        EXPECT_FALSE(screen->flow()->reviewSheet());
+        if (confirm)
+            alert->buttons().constFirst()->click();
+        else
+            alert->reject();
+        ASSERT_TRUE(waitFor([this, alert] { return screen->currentAlert() != alert; }));
+    };
+    answer("Skip Apple system apps?", "Draw ship with macOS and will be skipped. Uninstall the rest?", false);
+    running = {"org.kde.krita"};
+    answer("Skip Apple system apps?", "Draw ship with macOS and will be skipped. Uninstall the rest?", true);
+    answer("Quit these apps first: Krita.", {}, false);
+    model()->setChecked(1, false);
+    model()->setChecked(0, false);
+    ASSERT_EQ(model()->checkedApps().size(), 1u);
+    answer("These are Apple system apps that ship with macOS and can't be uninstalled.", {}, false);
+    EXPECT_TRUE(QFileInfo::exists(home.path("Applications/Krita.app")));
+}
+
+TEST_F(UninstallerTest, SummaryWhileSizingAndAfterAndButtonTitle)
+{
+    ApplicationListModel list;
+    brisklet::ApplicationEntry a{"A", "org.a", "/x/A.app", 0, {}, false};
+    brisklet::ApplicationEntry b{"B", "org.b", "/x/B.app", 0, {}, false};
+    list.setApplications({a, b}, {});
+    EXPECT_EQ(list.summary(), "2 apps · measuring sizes, " + formatBytes(0) + " so far");
+    list.recordSize("/x/A.app", 1500000000);
+    EXPECT_EQ(list.summary(), "2 apps · measuring sizes, " + formatBytes(1500000000) + " so far");
+    list.recordSize("/x/B.app", 0);
+    EXPECT_EQ(list.summary(), "2 apps · " + formatBytes(1500000000) + " total");
+    list.setChecked(0, true);
+    EXPECT_EQ(list.summary(), "1 app selected · " + formatBytes(1500000000));
+    EXPECT_EQ(list.uninstallTitle(), "Uninstall");
+    list.setChecked(1, true);
+    EXPECT_EQ(list.uninstallTitle(), "Uninstall 2 Apps");
+}
+
+TEST_F(UninstallerTest, RescanForgetsSizesAndMeasuresTheNewListAfresh)
+{
+    open();
+    bundle("Krita", "org.kde.krita", 90000);
+    screen->scan();
+    screen->scan(); // ignored while listing
+    ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
+    EXPECT_TRUE(model()->sizes().isEmpty());
+    EXPECT_TRUE(screen->isSizing());
+    ASSERT_TRUE(waitFor([this] { return !screen->isSizing(); }));
+    EXPECT_EQ(names().front(), "Krita");
+}
+
+TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutRescan)
+{
+    open();
+    const QString cache = home.write(".cache/org.kde.krita/blob", 5000);
+    tick("Krita");
+    EXPECT_EQ(screen->uninstallButton()->text(), "Uninstall");
+    screen->uninstallButton()->click();
+    ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
+    QStringList reviewed;
+    for (const auto& item : screen->flow()->reviewSheet()->items())
+        reviewed << item.path;
+    EXPECT_EQ(reviewed, (QStringList{home.path("Applications/Krita.app"), home.path(".cache/org.kde.krita")}));
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 2; }));
+    EXPECT_FALSE(screen->isWorking());
+    EXPECT_FALSE(QFileInfo::exists(cache));
+    EXPECT_TRUE(model()->checkedApps().empty());
+    EXPECT_TRUE(screen->summaryLabel()->text().startsWith("Moved 2 items"));
+}
+
+} // namespace
