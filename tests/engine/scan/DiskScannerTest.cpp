@@ -336,20 +336,21 @@ TEST(ScanTimeouts, WithOneQueueReadsBehindAStuckOneTimeOutToo) {
 }
 
 TEST(ScanTimeouts, FoldersThatOnlyWaitTheirTurnAreNotTimedOut) {
-    // Eight folders of 0.1 s each on one queue with a 0.3 s time-out: most wait longer than the
-    // time-out behind reads that keep finishing, yet every one of them is readable.
+    // Six folders of 0.3 s each on one queue with a 1.2 s time-out: the last ones wait longer than the
+    // time-out behind reads that keep finishing, yet every one of them is readable. Each read keeps
+    // 0.9 s to spare, so a slow (loaded or sanitized) run still reads in time.
     TempTree tree;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 6; ++i)
         tree.writeFile("d" + std::to_string(i) + "/f", "x");
     auto stats = std::make_shared<ScanStats>();
-    DiskScanner scanner(options(1, 0.3), [root = tree.root()](const std::string& path, std::string_view op) {
+    DiskScanner scanner(options(1, 1.2), [root = tree.root()](const std::string& path, std::string_view op) {
         if (op == "open" && path != root)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
     });
     const ScanResult result = scanner.scan(tree.root(), stats);
     EXPECT_EQ(stats->snapshot().timedOutDirectories, 0);
     EXPECT_EQ(result.state, ScanState::complete);
-    EXPECT_EQ(result.totals.files, 8);
+    EXPECT_EQ(result.totals.files, 6);
 }
 
 TEST(ScanTimeouts, UnresponsiveRootBecomesAnUnavailableRootNode) {
