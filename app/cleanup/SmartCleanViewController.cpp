@@ -10,6 +10,7 @@
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 #include "shell/PlaceholderViewController.h"
+#include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
 
 #include <QApplication>
@@ -58,7 +59,7 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     m_tree->setAllColumnsShowFocus(true);
     m_tree->setMinimumWidth(420);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    FileBrowser::enableRowCopy(m_tree);
+    RowCopy::enable(m_tree);
     connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QModelIndex index = m_tree->indexAt(at);
         if (!index.isValid() && m_tree->hasFocus()) // the menu key asks for the current row

@@ -10,6 +10,7 @@
 #include "deletion/TrashFlowController.h"
 #include "platform/FileServices.h"
 #include "shell/PlaceholderViewController.h"
+#include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
 
 #include <QEvent>
@@ -91,7 +92,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_table->setMinimumWidth(420);
-    FileBrowser::enableRowCopy(m_table);
+    RowCopy::enable(m_table);
     connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         FileBrowser::reveal(index.data(ApplicationListModel::PathRole).toString());
     });
