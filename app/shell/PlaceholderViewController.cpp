@@ -22,6 +22,8 @@ PlaceholderViewController::PlaceholderViewController(const QString& symbolName, 
     m_subtitle = new QLabel(subtitle, this);
     m_subtitle->setFont(Fonts::relative(13));
     m_subtitle->setAlignment(Qt::AlignCenter);
+    m_subtitle->setWordWrap(true); // an error text can be long
+    m_subtitle->setMaximumWidth(520);
 
     auto* stack = new QVBoxLayout;
     stack->setSpacing(10);
@@ -35,6 +37,15 @@ PlaceholderViewController::PlaceholderViewController(const QString& symbolName, 
     outer->addStretch(1);
 
     applyColors();
+}
+
+void PlaceholderViewController::setTexts(const QString& title, const QString& subtitle)
+{
+    m_titleText = title;
+    m_subtitleText = subtitle;
+    m_title->setText(title);
+    m_subtitle->setText(subtitle);
+    m_symbol->setAccessibleName(title);
 }
 
 void PlaceholderViewController::changeEvent(QEvent* event)

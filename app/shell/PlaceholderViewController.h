@@ -15,6 +15,8 @@ public:
     QString symbolName() const { return m_symbolName; }
     QString titleText() const { return m_titleText; }
     QString subtitleText() const { return m_subtitleText; }
+    // Says something else, e.g. why a list could not be read instead of that it is empty.
+    void setTexts(const QString& title, const QString& subtitle);
 
 protected:
     void changeEvent(QEvent* event) override;
