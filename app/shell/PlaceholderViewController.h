@@ -23,6 +23,7 @@ protected:
 
 private:
     void applyColors();
+    void fitSubtitle();
 
     QString m_symbolName;
     QString m_titleText;

@@ -2,8 +2,13 @@
 
 #include "analyzer/AnalyzerScreenshots.h"
 #include "cleanup/CleanupScreenshots.h"
+#include "cleanup/SmartCleanViewController.h"
+#include "cleanup/UninstallerViewController.h"
 #include "deletion/DeletionScreenshots.h"
+#include "monitoring/CrewViewController.h"
+#include "monitoring/DashboardViewController.h"
 #include "monitoring/MonitoringScreenshots.h"
+#include "monitoring/PortsViewController.h"
 
 #include "AppDelegate.h"
 #include "AppPreferences.h"
@@ -17,6 +22,7 @@
 #include "UpdateFeed.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QMainWindow>
@@ -122,6 +128,43 @@ bool save(QWidget* widget, const QString& path)
 
 std::shared_ptr<UpdateFeed> demoFeed() { return std::make_shared<DemoFeed>(); }
 
+void showSection(QWidget* window, Section section)
+{
+    NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
+                                      {{NotificationNames::sectionKey, Sections::rawValue(section)}});
+    const auto ready = [window, section] {
+        switch (section) {
+        case Section::dashboard: {
+            const auto* screen = window->findChild<DashboardViewController*>();
+            return !screen || (!screen->isSamplingCPU() && !screen->isReadingFigures());
+        }
+        case Section::smartClean: {
+            const auto* screen = window->findChild<SmartCleanViewController*>();
+            return !screen || !screen->isScanning();
+        }
+        case Section::uninstaller: {
+            const auto* screen = window->findChild<UninstallerViewController*>();
+            return !screen || (!screen->isWorking() && !screen->isSizing());
+        }
+        case Section::crew: {
+            const auto* screen = window->findChild<CrewViewController*>();
+            return !screen || (screen->hasLoaded() && !screen->isSampling());
+        }
+        case Section::ports: {
+            const auto* screen = window->findChild<PortsViewController*>();
+            return !screen || (screen->hasLoaded() && !screen->isScanning());
+        }
+        case Section::analyzer: return true;
+        }
+        return true;
+    };
+    // Answers arrive through the event loop; a generous limit keeps a stuck reading from hanging the run.
+    QDeadlineTimer limit(10'000);
+    do {
+        settle();
+    } while (!ready() && !limit.hasExpired());
+}
+
 bool writeAll(AppDelegate& delegate, const QString& folder)
 {
     if (!QDir().mkpath(folder))
@@ -133,8 +176,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
 
     int number = 1;
     for (Section section : Sections::all()) {
-        NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
-                                          {{NotificationNames::sectionKey, Sections::rawValue(section)}});
+        showSection(window, section);
         const QString name = QStringLiteral("%1-%2.png").arg(number++, 2, 10, QLatin1Char('0')).arg(Sections::rawValue(section));
         ok = save(window, dir.filePath(name)) && ok;
     }
