@@ -10,8 +10,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Brisklet developers <feedback@brisklet.
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://brisklet.io/")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Brisklet shows where disk space goes (treemap, sunburst and outline), cleans
+# The summary above is the first line; this is the long text under it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Brisklet shows where disk space goes (treemap, sunburst and outline), cleans
 regenerable caches, logs and developer data, removes applications with their
 leftover files, and lists processes and listening ports. Nothing is deleted
 outright: removals go to the Trash after a review, are checked against
