@@ -110,7 +110,7 @@ QStringList modelColumn(const QAbstractItemModel& model, int column, int role = 
 
 class Walkthrough : public ::testing::Test {
 protected:
-    // The analyzed tree: every top-level item with the bytes written into it.
+    // The analyzed tree and its top-level items, largest first (see plantHome).
     const QString tree = home("Walkthrough");
     const QStringList items{"Videos", "archive.zip", "photo.jpg", "notes.txt", "old.log"};
     const QString trash = home(".local/share/Trash");
