@@ -16,7 +16,7 @@ bool writeAll(QWidget* window, const QDir& folder)
         AppPreferences::applyAppearance(appearance);
         const QString look = appearance == AppPreferences::Appearance::dark ? QStringLiteral("dark") : QStringLiteral("light");
         for (const Section section : {Section::dashboard, Section::crew, Section::ports}) {
-            Screenshots::showSection(window, section);
+            Screenshots::showSettled(window, section);
             const QString name = QStringLiteral("monitoring-%1-%2@%3x.png").arg(Sections::rawValue(section), look, scale);
             ok = window->grab().save(folder.filePath(name), "PNG") && ok;
         }

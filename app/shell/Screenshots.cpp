@@ -30,6 +30,7 @@
 #include <QPixmap>
 #include <QThread>
 
+#include <functional>
 #include <stdexcept>
 
 namespace Screenshots {
@@ -54,6 +55,36 @@ public:
     }
     QString hostName() const override { return QStringLiteral("updates.brisklet.io"); }
 };
+
+// True once the section's screen has its first answers (before that it shows a busy view or blanks).
+std::function<bool()> hasSettled(QWidget* window, Section section)
+{
+    switch (section) {
+    case Section::dashboard:
+        if (const auto* screen = window->findChild<DashboardViewController*>())
+            return [screen] { return !screen->isSamplingCPU() && !screen->isReadingFigures(); };
+        break;
+    case Section::smartClean:
+        if (const auto* screen = window->findChild<SmartCleanViewController*>())
+            return [screen] { return !screen->isScanning(); };
+        break;
+    case Section::uninstaller:
+        if (const auto* screen = window->findChild<UninstallerViewController*>())
+            return [screen] { return !screen->isWorking() && !screen->isSizing(); };
+        break;
+    case Section::crew:
+        if (const auto* screen = window->findChild<CrewViewController*>())
+            return [screen] { return screen->hasLoaded() && !screen->isSampling(); };
+        break;
+    case Section::ports:
+        if (const auto* screen = window->findChild<PortsViewController*>())
+            return [screen] { return screen->hasLoaded() && !screen->isScanning(); };
+        break;
+    case Section::analyzer:
+        break;
+    }
+    return [] { return true; };
+}
 
 void settle()
 {
@@ -128,41 +159,17 @@ bool save(QWidget* widget, const QString& path)
 
 std::shared_ptr<UpdateFeed> demoFeed() { return std::make_shared<DemoFeed>(); }
 
-void showSection(QWidget* window, Section section)
+void showSettled(QWidget* window, Section section)
 {
     NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
                                       {{NotificationNames::sectionKey, Sections::rawValue(section)}});
-    const auto ready = [window, section] {
-        switch (section) {
-        case Section::dashboard: {
-            const auto* screen = window->findChild<DashboardViewController*>();
-            return !screen || (!screen->isSamplingCPU() && !screen->isReadingFigures());
-        }
-        case Section::smartClean: {
-            const auto* screen = window->findChild<SmartCleanViewController*>();
-            return !screen || !screen->isScanning();
-        }
-        case Section::uninstaller: {
-            const auto* screen = window->findChild<UninstallerViewController*>();
-            return !screen || (!screen->isWorking() && !screen->isSizing());
-        }
-        case Section::crew: {
-            const auto* screen = window->findChild<CrewViewController*>();
-            return !screen || (screen->hasLoaded() && !screen->isSampling());
-        }
-        case Section::ports: {
-            const auto* screen = window->findChild<PortsViewController*>();
-            return !screen || (screen->hasLoaded() && !screen->isScanning());
-        }
-        case Section::analyzer: return true;
-        }
-        return true;
-    };
-    // Answers arrive through the event loop; a generous limit keeps a stuck reading from hanging the run.
-    QDeadlineTimer limit(10'000);
-    do {
-        settle();
-    } while (!ready() && !limit.hasExpired());
+    const std::function<bool()> ready = hasSettled(window, section);
+    const QDeadlineTimer limit(10'000);
+    while (!ready() && !limit.hasExpired()) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    settle(); // the answer's layout and paint
 }
 
 bool writeAll(AppDelegate& delegate, const QString& folder)
@@ -176,7 +183,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
 
     int number = 1;
     for (Section section : Sections::all()) {
-        showSection(window, section);
+        showSettled(window, section);
         const QString name = QStringLiteral("%1-%2.png").arg(number++, 2, 10, QLatin1Char('0')).arg(Sections::rawValue(section));
         ok = save(window, dir.filePath(name)) && ok;
     }

@@ -18,9 +18,9 @@ namespace Screenshots {
 // A feed that always offers a fixed newer release, so the update button shows in the pictures.
 std::shared_ptr<UpdateFeed> demoFeed();
 
-// Switches window to section and lets the section's first reading arrive (figures, lists, sizes), so
-// a picture shows the screen filled rather than filling.
-void showSection(QWidget* window, Section section);
+// Shows section in window through the shared notification and lets its first answers arrive (ten
+// seconds at most), so a picture shows the section's content rather than its busy view.
+void showSettled(QWidget* window, Section section);
 
 // Writes the PNG files into folder (created if needed). False when a file could not be written.
 bool writeAll(AppDelegate& delegate, const QString& folder);
