@@ -127,7 +127,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(plantHome());
-        startListener();
+        ASSERT_NO_FATAL_FAILURE(startListener());
         feed.serve("/brisklet/latest.json", 200,
                    R"({"version": "9.9.9", "build": )" + std::to_string(AppInfo::currentBuild() + 1) + R"(, "url": ")" +
                        feed.url("/Brisklet-9.9.9.deb") + R"(", "sha256": ")" + std::string(64, '0') + R"("})");
@@ -175,6 +175,7 @@ protected:
                                 "s.listen()\n"
                                 "print(s.getsockname()[1])\n"
                                 "sys.stdin.read()\n"});
+        ASSERT_TRUE(listener.waitForStarted()) << python.toStdString();
         listenerPid = QString::number(listener.processId());
     }
 
