@@ -37,7 +37,7 @@ PREFIX ?= /usr/local
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
-# `make package`: $(BUILD_DIR)/brisklet_VERSION_ARCH.deb, the file the update feed publishes.
+# `make package`: $(BUILD_DIR)/brisklet_VERSION-BUILD_ARCH.deb, the file the update feed publishes.
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 

@@ -1,10 +1,17 @@
-# `make package`: one Debian package, brisklet_VERSION_ARCH.deb, holding everything `cmake --install`
+# `make package`: one Debian package, brisklet_VERSION-BUILD_ARCH.deb, holding everything `cmake --install`
 # installs, laid out under /usr. This file is what the update feed publishes (README, docs/packaging.md).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brisklet)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Brisklet developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Reclaim disk space and look after the machine")
+# The build number is the Debian revision: the feed offers a release because its build number is
+# higher, so its package must be a higher version too, or apt and software centres would keep the
+# installed one ("already the newest version") and the offer would come back at every check.
+if(NOT BRISKLET_BUILD_NUMBER MATCHES "^[1-9][0-9]*$")
+  message(FATAL_ERROR "BRISKLET_BUILD_NUMBER must be a whole number of at least 1 (got '${BRISKLET_BUILD_NUMBER}')")
+endif()
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${BRISKLET_BUILD_NUMBER})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Brisklet developers <feedback@brisklet.io>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -3,8 +3,8 @@
 #include "ChartText.h"
 #include "ElidedLabel.h"
 #include "deletion/DeletionItems.h"
+#include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
-#include "FileBrowser.h"
 #include "shell/Palette.h"
 #include "platform/HostProfile.h"
 
@@ -82,7 +82,7 @@ public:
         const QPalette palette = QGuiApplication::palette();
         switch (role) {
         case Qt::DisplayRole:
-        case FileBrowser::copyTextRole:
+        case RowCopy::TextRole:
             return name ? ChartText::name(node) : ChartText::size(node);
         case Qt::DecorationRole:
             if (!name)
@@ -149,7 +149,7 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tableView->viewport()->setAutoFillBackground(false);
     m_tableView->setStyleSheet(QStringLiteral("QTableView { background: transparent; }"));
-    FileBrowser::enableRowCopy(m_tableView);
+    RowCopy::enable(m_tableView);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
