@@ -129,6 +129,7 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
     m_pathLabel->setFont(ScreenStyle::monospacedFont(10));
 
     m_tableView = new QTableView(this);
+    m_tableView->setTabKeyNavigation(false); // Tab leaves the list; the arrows move in it
     m_tableView->setModel(m_model);
     m_tableView->setItemDelegate(new RowDelegate(m_tableView));
     m_tableView->setAccessibleName(QStringLiteral("Folder contents"));

@@ -116,11 +116,13 @@ RowPaint drawRowBase(QPainter* painter, QStyleOptionViewItem option, bool checkE
     const bool selected = option.state & QStyle::State_Selected;
     drawCheckBox(painter, row.check, state, checkEnabled, option.palette, selected);
     row.primary = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-    // Faded text on the selection's strong colour needs more strength to stay readable.
+    // On the selection's strong colour the small texts stay unfaded, as faded they are hard to read.
     row.secondary = row.primary;
-    row.secondary.setAlphaF(selected ? 0.85f : 0.62f);
     row.tertiary = row.primary;
-    row.tertiary.setAlphaF(selected ? 0.75f : 0.45f);
+    if (!selected) {
+        row.secondary.setAlphaF(0.62f);
+        row.tertiary.setAlphaF(0.45f);
+    }
     row.ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     return row;
 }

@@ -77,6 +77,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_model = new ApplicationListModel(this);
     m_delegate = new ApplicationRowDelegate(this);
     m_table = new QTableView(this);
+    m_table->setTabKeyNavigation(false); // Tab leaves the list; the arrows move in it
     m_table->setModel(m_model);
     m_table->setItemDelegate(m_delegate);
     m_table->setObjectName(QStringLiteral("app"));

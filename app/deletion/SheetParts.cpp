@@ -24,6 +24,7 @@ QLabel* frameSheet(QDialog* dialog, const QString& title)
 QTableView* table(QWidget* parent, QAbstractItemModel* model, const QString& accessibleName, int rowHeight)
 {
     auto* view = new QTableView(parent);
+    view->setTabKeyNavigation(false); // Tab leaves the list; the arrows move in it
     view->setModel(model);
     view->setAccessibleName(accessibleName);
     view->setAlternatingRowColors(true);
