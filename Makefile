@@ -12,7 +12,7 @@ ifneq ($(CI),)
 CMAKE_FLAGS += -DBRISKLET_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test sanitize bench screenshots clean
+.PHONY: all deps configure build run test install package sanitize bench screenshots clean
 
 all: build
 
@@ -30,6 +30,16 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# `make install PREFIX=/opt/brisklet DESTDIR=/tmp/stage`: the programs, the engine, the desktop entry,
+# icons and metainfo. Installed programs find the engine relative to themselves (docs/packaging.md).
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# `make package`: $(BUILD_DIR)/brisklet_VERSION-BUILD_ARCH.deb, the file the update feed publishes.
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 # The engine, the command line and their tests under ASan+UBSan and under TSan, each in its own folder.
 # Unoptimised with line tables only, so the two extra builds stay quick; the Qt program stays out.

@@ -148,6 +148,8 @@ AnalyzerStartView::AnalyzerStartView(QWidget* parent) : QWidget(parent)
 
     // Many volumes scroll rather than push the drop zone off screen.
     auto* scroll = new QScrollArea(this);
+    // Tab goes to the cards and the drop zone's button, which it scrolls into view, not to the area.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

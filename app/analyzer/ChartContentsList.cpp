@@ -3,8 +3,8 @@
 #include "ChartText.h"
 #include "ElidedLabel.h"
 #include "deletion/DeletionItems.h"
+#include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
-#include "FileBrowser.h"
 #include "shell/Palette.h"
 #include "platform/HostProfile.h"
 
@@ -82,7 +82,7 @@ public:
         const QPalette palette = QGuiApplication::palette();
         switch (role) {
         case Qt::DisplayRole:
-        case FileBrowser::copyTextRole:
+        case RowCopy::TextRole:
             return name ? ChartText::name(node) : ChartText::size(node);
         case Qt::DecorationRole:
             if (!name)
@@ -129,6 +129,7 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
     m_pathLabel->setFont(ScreenStyle::monospacedFont(10));
 
     m_tableView = new QTableView(this);
+    m_tableView->setTabKeyNavigation(false); // Tab leaves the list; the arrows move in it
     m_tableView->setModel(m_model);
     m_tableView->setItemDelegate(new RowDelegate(m_tableView));
     m_tableView->setAccessibleName(QStringLiteral("Folder contents"));
@@ -149,7 +150,7 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tableView->viewport()->setAutoFillBackground(false);
     m_tableView->setStyleSheet(QStringLiteral("QTableView { background: transparent; }"));
-    FileBrowser::enableRowCopy(m_tableView);
+    RowCopy::enable(m_tableView);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(8);

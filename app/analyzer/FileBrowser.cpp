@@ -1,9 +1,7 @@
 #include "FileBrowser.h"
 
 #include "deletion/DeletionItems.h"
-#include "deletion/SheetParts.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -11,10 +9,7 @@
 #include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QItemSelectionModel>
 #include <QUrl>
-
-#include <algorithm>
 
 namespace FileBrowser {
 
@@ -46,31 +41,6 @@ void reveal(const QString& path)
             openEnclosingFolder(path);
         watcher->deleteLater();
     });
-}
-
-QString selectedRowsText(const QAbstractItemView* view)
-{
-    const QItemSelectionModel* selection = view->selectionModel();
-    const QAbstractItemModel* model = view->model();
-    if (!selection || !model)
-        return {};
-    QModelIndexList rows = selection->selectedRows();
-    std::sort(rows.begin(), rows.end(), [view](const QModelIndex& a, const QModelIndex& b) {
-        return view->visualRect(a).top() < view->visualRect(b).top();
-    });
-    QStringList lines;
-    for (const QModelIndex& row : rows) {
-        QStringList cells;
-        for (int column = 0; column < model->columnCount(row.parent()); ++column)
-            cells << model->index(row.row(), column, row.parent()).data(copyTextRole).toString();
-        lines << cells.join(QLatin1Char('\t'));
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
-void enableRowCopy(QAbstractItemView* view)
-{
-    SheetParts::copyRowsOnCopyKey(view, [view] { return selectedRowsText(view); });
 }
 
 } // namespace FileBrowser

@@ -1,6 +1,7 @@
 #include "ScanOutlineViewController.h"
 
 #include "ChartText.h"
+#include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 #include "FileBrowser.h"
 #include "shell/SymbolIcons.h"
@@ -165,7 +166,7 @@ QVariant AnalyzerOutlineModel::data(const QModelIndex& index, int role) const
         return rowText(*item).second;
     case symbolRole:
         return symbolFor(*item);
-    case FileBrowser::copyTextRole: {
+    case RowCopy::TextRole: {
         const auto [name, detail] = rowText(*item);
         return name + QLatin1Char('\t') + detail;
     }
@@ -197,7 +198,7 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     m_outlineView->header()->setStretchLastSection(true);
     m_outlineView->viewport()->setAutoFillBackground(false);
     m_outlineView->setStyleSheet(QStringLiteral("QTreeView { background: transparent; }"));
-    FileBrowser::enableRowCopy(m_outlineView);
+    RowCopy::enable(m_outlineView);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,8 +1,8 @@
 #include "ApplicationListModel.h"
 
-#include "analyzer/FileBrowser.h"
 #include "deletion/DeletionItems.h"
 #include "platform/HostProfile.h"
+#include "shell/RowCopy.h"
 #include "shell/SearchText.h"
 
 #include <QCollator>
@@ -204,7 +204,7 @@ QVariant ApplicationListModel::data(const QModelIndex& index, int role) const
         return QStringLiteral("%1, %2").arg(text(application.name), measured ? size : QStringLiteral("measuring size"));
     case Qt::AccessibleDescriptionRole:
         return application.isProtected ? detailLine(application) + QStringLiteral(", Protected") : detailLine(application);
-    case FileBrowser::copyTextRole:
+    case RowCopy::TextRole:
         return QStringLiteral("%1\t%2\t%3").arg(text(application.name), detailLine(application), size);
     default: return {};
     }

@@ -147,6 +147,21 @@ bool writeAll(const QString& folder)
         apps.model()->setChecked(2, true);
         apps.tableView()->selectRow(2);
         ok = grab(&apps, dir.filePath(QStringLiteral("uninstaller-%1.png").arg(suffix))) && ok;
+
+        // The empty states, over a home with nothing to clean and no applications.
+        QTemporaryDir bare;
+        SmartCleanViewController nothing(bare.path(), nullptr);
+        nothing.resize(980, 660);
+        nothing.show();
+        ok = waitUntil([&nothing] { return !nothing.isScanning(); }) && ok;
+        ok = grab(&nothing, dir.filePath(QStringLiteral("smartclean-empty-%1.png").arg(suffix))) && ok;
+        UninstallerViewController::Sources bareSources = sources;
+        bareSources.home = bare.path();
+        UninstallerViewController noApps(bareSources, nullptr);
+        noApps.resize(980, 660);
+        noApps.show();
+        ok = waitUntil([&noApps] { return !noApps.isWorking() && !noApps.isSizing(); }) && ok;
+        ok = grab(&noApps, dir.filePath(QStringLiteral("uninstaller-empty-%1.png").arg(suffix))) && ok;
     }
     AppPreferences::applyAppearance(found);
     return ok;

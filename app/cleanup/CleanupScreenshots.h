@@ -6,8 +6,9 @@
 
 namespace CleanupScreenshots {
 
-// Writes smartclean-{light,dark}.png and uninstaller-{light,dark}.png into folder; false when a file
-// could not be written. Leaves the appearance it found.
+// Writes smartclean-{light,dark}.png and uninstaller-{light,dark}.png into folder, and the empty states
+// as smartclean-empty-*.png and uninstaller-empty-*.png; false when a file could not be written. Leaves
+// the appearance it found.
 bool writeAll(const QString& folder);
 
 } // namespace CleanupScreenshots

@@ -55,7 +55,8 @@ void drawLine(QPainter* painter, const QRect& rect, const QFont& font, const QCo
 {
     painter->setFont(font);
     painter->setPen(color);
-    painter->drawText(rect, alignment, QFontMetrics(font).elidedText(text, Qt::ElideMiddle, rect.width()));
+    // Elided to the width already; not clipped to the height, which would cut underscores and descenders.
+    painter->drawText(rect, int(alignment) | Qt::TextDontClip, QFontMetrics(font).elidedText(text, Qt::ElideMiddle, rect.width()));
 }
 
 void drawCheckBox(QPainter* painter, const QRect& rect, Qt::CheckState state, bool enabled, const QPalette& palette,
@@ -115,10 +116,13 @@ RowPaint drawRowBase(QPainter* painter, QStyleOptionViewItem option, bool checkE
     const bool selected = option.state & QStyle::State_Selected;
     drawCheckBox(painter, row.check, state, checkEnabled, option.palette, selected);
     row.primary = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    // On the selection's strong colour the small texts stay unfaded, as faded they are hard to read.
     row.secondary = row.primary;
-    row.secondary.setAlphaF(0.62f);
     row.tertiary = row.primary;
-    row.tertiary.setAlphaF(0.45f);
+    if (!selected) {
+        row.secondary.setAlphaF(0.62f);
+        row.tertiary.setAlphaF(0.45f);
+    }
     row.ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     return row;
 }

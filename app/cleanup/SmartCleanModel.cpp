@@ -1,6 +1,6 @@
 #include "SmartCleanModel.h"
 
-#include "analyzer/FileBrowser.h"
+#include "shell/RowCopy.h"
 
 #include <QFileInfo>
 
@@ -323,7 +323,7 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
         switch (role) {
         case Qt::DisplayRole: return heading.toUpper();
         case Qt::AccessibleTextRole:
-        case FileBrowser::copyTextRole: return heading;
+        case RowCopy::TextRole: return heading;
         default: return {};
         }
     }
@@ -350,7 +350,7 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole: return pathsAt(index).join(QLatin1Char('\n'));
     case Qt::AccessibleTextRole: return QStringLiteral("%1, %2").arg(title, size);
     case Qt::AccessibleDescriptionRole: return isChild ? text(child->path) : text(measured.category.detail);
-    case FileBrowser::copyTextRole: return QStringLiteral("%1\t%2\t%3").arg(title, size, pathsAt(index).join(QStringLiteral(", ")));
+    case RowCopy::TextRole: return QStringLiteral("%1\t%2\t%3").arg(title, size, pathsAt(index).join(QStringLiteral(", ")));
     default: return {};
     }
 }

@@ -10,6 +10,7 @@
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 #include "shell/PlaceholderViewController.h"
+#include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
 
 #include <QApplication>
@@ -24,7 +25,9 @@
 
 namespace {
 const QString simulatorID = QStringLiteral("ios-simulators");
-}
+const QString emptyTitle = QStringLiteral("Nothing to clean");
+const QString emptySubtitle = QStringLiteral("No known caches or logs were found");
+} // namespace
 
 SmartCleanViewController::SmartCleanViewController(QWidget* parent)
     : SmartCleanViewController(QString::fromStdString(brisklet::platform::homeDirectory()), parent)
@@ -58,7 +61,7 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     m_tree->setAllColumnsShowFocus(true);
     m_tree->setMinimumWidth(420);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    FileBrowser::enableRowCopy(m_tree);
+    RowCopy::enable(m_tree);
     connect(m_tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QModelIndex index = m_tree->indexAt(at);
         if (!index.isValid() && m_tree->hasFocus()) // the menu key asks for the current row
@@ -76,8 +79,7 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     });
     connect(m_model, &SmartCleanModel::selectionChanged, this, &SmartCleanViewController::updateSummary);
 
-    m_placeholder = new PlaceholderViewController(QStringLiteral("checkmark.seal"), QStringLiteral("Nothing to clean"),
-                                                  QStringLiteral("No known caches or logs were found"), this);
+    m_placeholder = new PlaceholderViewController(QStringLiteral("checkmark.seal"), emptyTitle, emptySubtitle, this);
     m_placeholder->hide();
     m_busy = new VoyageScanningView(this);
     m_busy->hide();
@@ -121,6 +123,7 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
         scan();
         m_summary->setText(status);
     };
+    connect(m_flow, &TrashFlowController::busyChanged, this, &SmartCleanViewController::updateButtons);
     setTabOrder(m_rescan, m_tree);
     updateSummary();
 }
@@ -145,16 +148,14 @@ void SmartCleanViewController::changeEvent(QEvent* event)
 
 void SmartCleanViewController::scan()
 {
-    if (m_isScanning)
+    // Measured while items move to the Trash, they could be offered again.
+    if (m_isScanning || m_flow->isRunning())
         return;
     m_isScanning = true;
     m_started = true;
     m_flow->clearLastBatch();
     m_flow->syncBatchButtons();
-    m_rescan->setEnabled(false);
-    m_clean->setEnabled(false);
-    m_selectAll->setEnabled(false);
-    m_deselectAll->setEnabled(false);
+    updateButtons();
     m_summary->clear();
     m_busy->begin({m_tree, m_placeholder}, QStringLiteral("Measuring caches"));
 
@@ -166,15 +167,19 @@ void SmartCleanViewController::scan()
         },
         [this](std::vector<brisklet::CleanCategoryResult> results) { finishScan(std::move(results)); },
         [this](const QString& failure) {
-            finishScan({});
+            finishScan({}, failure);
             m_summary->setText(QStringLiteral("Measuring failed: %1").arg(failure));
         });
 }
 
-void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryResult> results)
+void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryResult> results, const QString& failure)
 {
     m_isScanning = false;
-    m_rescan->setEnabled(true);
+    // Nothing measured after a failure says why, not that there is nothing to clean.
+    if (failure.isEmpty())
+        m_placeholder->setTexts(emptyTitle, emptySubtitle);
+    else
+        m_placeholder->setTexts(QStringLiteral("Couldn't measure the caches"), failure);
     m_busy->end();
     m_model->setResults(std::move(results));
     if (m_model->categoryIndex(simulatorID).isValid())
@@ -212,18 +217,25 @@ void SmartCleanViewController::showContent()
 
 void SmartCleanViewController::updateSummary()
 {
-    const int selected = m_model->selectedCount();
-    m_clean->setEnabled(!m_isScanning && selected > 0);
-    m_selectAll->setEnabled(!m_isScanning && !m_model->results().empty() && !m_model->everythingTicked());
-    m_deselectAll->setEnabled(!m_isScanning && selected > 0);
+    updateButtons();
     if (!m_isScanning)
         m_summary->setText(m_model->summary());
+}
+
+void SmartCleanViewController::updateButtons()
+{
+    const int selected = m_model->selectedCount();
+    const bool flowBusy = m_flow && m_flow->isBusy();
+    m_clean->setEnabled(!m_isScanning && !flowBusy && selected > 0);
+    m_selectAll->setEnabled(!m_isScanning && !m_model->results().empty() && !m_model->everythingTicked());
+    m_deselectAll->setEnabled(!m_isScanning && selected > 0);
+    m_rescan->setEnabled(!m_isScanning && !(m_flow && m_flow->isRunning()));
 }
 
 void SmartCleanViewController::cleanSelected()
 {
     const QList<TrashCandidate> items = m_model->itemsToClean();
-    if (items.isEmpty() || m_flow->isRunning() || m_isScanning)
+    if (items.isEmpty() || m_flow->isBusy() || m_isScanning)
         return;
     m_flow->reviewAndTrash(items);
 }

@@ -62,11 +62,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void finishScan(std::vector<brisklet::CleanCategoryResult> results);
+    void finishScan(std::vector<brisklet::CleanCategoryResult> results, const QString& failure = {});
     void movedAway(const QSet<QString>& paths);
     void restoreExpansion();
     void showContent();
     void updateSummary();
+    void updateButtons();
 
     QString m_home;
     bool m_isScanning = false;

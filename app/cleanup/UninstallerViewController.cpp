@@ -10,6 +10,7 @@
 #include "deletion/TrashFlowController.h"
 #include "platform/FileServices.h"
 #include "shell/PlaceholderViewController.h"
+#include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
 
 #include <QEvent>
@@ -27,6 +28,8 @@
 
 namespace {
 constexpr int sizingSlots = 3;
+const QString emptyTitle = QStringLiteral("No apps found");
+const QString emptySubtitle = QStringLiteral("Applications from /Applications and ~/Applications appear here");
 
 QStringList namesOf(const std::vector<brisklet::ApplicationEntry>& applications)
 {
@@ -74,6 +77,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_model = new ApplicationListModel(this);
     m_delegate = new ApplicationRowDelegate(this);
     m_table = new QTableView(this);
+    m_table->setTabKeyNavigation(false); // Tab leaves the list; the arrows move in it
     m_table->setModel(m_model);
     m_table->setItemDelegate(m_delegate);
     m_table->setObjectName(QStringLiteral("app"));
@@ -91,19 +95,24 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_table->setMinimumWidth(420);
-    FileBrowser::enableRowCopy(m_table);
+    RowCopy::enable(m_table);
     connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         FileBrowser::reveal(index.data(ApplicationListModel::PathRole).toString());
     });
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_keptCurrent = m_table->currentIndex().data(ApplicationListModel::PathRole).toString();
+        m_keptSelection.clear();
+        for (const QModelIndex& row : m_table->selectionModel()->selectedRows())
+            m_keptSelection << row.data(ApplicationListModel::PathRole).toString();
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &UninstallerViewController::restoreKeptRows);
     connect(m_search, &QLineEdit::textChanged, m_model, &ApplicationListModel::setSearchText);
     connect(m_model, &ApplicationListModel::summaryChanged, this, [this] {
         updateSummary();
         updateEmptyState();
     });
 
-    m_empty = new PlaceholderViewController(QStringLiteral("square.grid.2x2"), QStringLiteral("No apps found"),
-                                            QStringLiteral("Applications from /Applications and ~/Applications appear here"),
-                                            this);
+    m_empty = new PlaceholderViewController(QStringLiteral("square.grid.2x2"), emptyTitle, emptySubtitle, this);
     m_empty->hide();
     m_busy = new VoyageScanningView(this);
     m_busy->hide();
@@ -150,6 +159,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
         m_summary->setText(status);
     };
     m_flow->onRestored = [this] { scan(); };
+    connect(m_flow, &TrashFlowController::busyChanged, this, &UninstallerViewController::updateButtons);
     updateSummary();
     scan();
 }
@@ -184,7 +194,8 @@ void UninstallerViewController::uncover()
 
 void UninstallerViewController::scan()
 {
-    if (m_isWorking)
+    // A list read while items move to the Trash could show them again.
+    if (m_isWorking || m_flow->isRunning())
         return;
     m_isWorking = true;
     m_flow->clearLastBatch();
@@ -193,8 +204,7 @@ void UninstallerViewController::scan()
     m_sizingQueue.clear();
     m_sizingInFlight = 0;
     m_spinner.stop();
-    m_rescan->setEnabled(false);
-    m_uninstall->setEnabled(false);
+    updateButtons();
     cover(QStringLiteral("Reading applications"));
 
     const Sources sources = m_sources;
@@ -207,15 +217,20 @@ void UninstallerViewController::scan()
         },
         [this](Listing listing) { finishListing(std::move(listing)); },
         [this](const QString& failure) {
-            finishListing({});
+            finishListing({}, failure);
             m_summary->setText(QStringLiteral("Listing applications failed: %1").arg(failure));
         });
 }
 
-void UninstallerViewController::finishListing(Listing listing)
+void UninstallerViewController::finishListing(Listing listing, const QString& failure)
 {
     m_isWorking = false;
-    m_rescan->setEnabled(true);
+    updateButtons();
+    // An empty list after a failure says why, not that there are no apps.
+    if (failure.isEmpty())
+        m_empty->setTexts(emptyTitle, emptySubtitle);
+    else
+        m_empty->setTexts(QStringLiteral("Couldn't list applications"), failure);
     uncover();
     m_delegate->clearIconCache();
     m_model->setApplications(std::move(listing.applications), listing.running);
@@ -262,7 +277,7 @@ void UninstallerViewController::measureNext()
 
 void UninstallerViewController::uninstall()
 {
-    if (m_isWorking || m_alert)
+    if (m_isWorking || m_alert || m_flow->isBusy())
         return;
     std::vector<brisklet::ApplicationEntry> protectedOnes;
     std::vector<brisklet::ApplicationEntry> removable;
@@ -299,8 +314,7 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
     if (m_isWorking)
         return;
     m_isWorking = true;
-    m_uninstall->setEnabled(false);
-    m_rescan->setEnabled(false);
+    updateButtons();
     cover(QStringLiteral("Scanning leftovers"));
 
     std::map<std::string, std::int64_t> measured;
@@ -334,23 +348,40 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
         },
         [this](const Preparation& preparation) { finishPreparation(preparation); },
         [this](const QString& failure) {
-            finishPreparation({});
-            m_summary->setText(QStringLiteral("Looking for leftovers failed: %1").arg(failure));
+            finishPreparation({}, QStringLiteral("Looking for leftovers failed: %1").arg(failure));
         });
 }
 
-void UninstallerViewController::finishPreparation(const Preparation& preparation)
+void UninstallerViewController::finishPreparation(const Preparation& preparation, const QString& failure)
 {
     m_isWorking = false;
-    m_rescan->setEnabled(true);
     uncover();
     updateSummary();
-    if (!preparation.runningNames.isEmpty())
+    if (!failure.isEmpty())
+        showAlert(failure);
+    else if (!preparation.runningNames.isEmpty())
         showAlert(QStringLiteral("Quit these apps first: %1.").arg(preparation.runningNames.join(QStringLiteral(", "))));
     else if (preparation.items.isEmpty())
         showAlert(QStringLiteral("Nothing to uninstall."));
     else
         m_flow->reviewAndTrash(preparation.items);
+}
+
+void UninstallerViewController::restoreKeptRows()
+{
+    QItemSelection selection;
+    QModelIndex current;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QModelIndex index = m_model->index(row);
+        const QString path = index.data(ApplicationListModel::PathRole).toString();
+        if (m_keptSelection.contains(path))
+            selection.select(index, index);
+        if (path == m_keptCurrent)
+            current = index;
+    }
+    if (current.isValid())
+        m_table->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void UninstallerViewController::showAlert(const QString& message)
@@ -369,7 +400,14 @@ void UninstallerViewController::updateEmptyState()
 
 void UninstallerViewController::updateSummary()
 {
-    m_uninstall->setEnabled(!m_model->checkedApps().empty() && !m_isWorking);
+    updateButtons();
     m_uninstall->setTitle(m_model->uninstallTitle());
     m_summary->setText(m_model->summary());
+}
+
+void UninstallerViewController::updateButtons()
+{
+    const bool flowBusy = m_flow && m_flow->isBusy();
+    m_uninstall->setEnabled(!m_model->checkedApps().empty() && !m_isWorking && !flowBusy);
+    m_rescan->setEnabled(!m_isWorking && !(m_flow && m_flow->isRunning()));
 }

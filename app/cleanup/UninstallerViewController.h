@@ -90,16 +90,18 @@ private:
         QList<TrashCandidate> items;
     };
 
-    void finishListing(Listing listing);
+    void finishListing(Listing listing, const QString& failure = {});
     void startSizing(const std::vector<brisklet::ApplicationEntry>& applications);
     void measureNext();
     void prepare(std::vector<brisklet::ApplicationEntry> removable);
-    void finishPreparation(const Preparation& preparation);
+    void finishPreparation(const Preparation& preparation, const QString& failure = {});
     void cover(const QString& text);
     void uncover();
     void updateEmptyState();
     void updateSummary();
+    void updateButtons();
     void showAlert(const QString& message);
+    void restoreKeptRows();
 
     Sources m_sources;
     bool m_isWorking = false;
@@ -122,6 +124,9 @@ private:
     DestructiveButton* m_uninstall = nullptr;
     TrashFlowController* m_flow = nullptr;
     QPointer<QMessageBox> m_alert;
+    // The current and selected rows' paths across a re-sort or a new search, which rebuild the list.
+    QString m_keptCurrent;
+    QStringList m_keptSelection;
     BackgroundRunner m_runner{this};
     BackgroundRunner m_sizing{this};
 };

@@ -92,6 +92,12 @@ qint64 TrashFlowController::batchBytes() const
     return total;
 }
 
+void TrashFlowController::setRunning(bool running)
+{
+    m_isRunning = running;
+    emit busyChanged();
+}
+
 void TrashFlowController::reviewAndTrash(const QList<TrashCandidate>& items)
 {
     if (items.isEmpty() || m_isRunning || !m_host || m_reviewSheet)
@@ -105,14 +111,17 @@ void TrashFlowController::reviewAndTrash(const QList<TrashCandidate>& items)
         },
         [] {}, m_host);
     m_reviewSheet = sheet;
+    // Queued: the pointer to it reads null only once it is gone.
+    connect(sheet, &QObject::destroyed, this, &TrashFlowController::busyChanged, Qt::QueuedConnection);
     sheet->open();
+    emit busyChanged();
 }
 
 void TrashFlowController::trash(const QList<ConfirmedItem>& confirmed)
 {
     if (confirmed.isEmpty() || m_isRunning)
         return;
-    m_isRunning = true;
+    setRunning(true);
     syncBatchButtons();
 
     // A path listed twice is moved once, with the size it was first listed with; the second listing
@@ -130,7 +139,7 @@ void TrashFlowController::trash(const QList<ConfirmedItem>& confirmed)
             return service.movePathsToTrash(paths, sizes);
         },
         [this](std::vector<brisklet::TrashOutcome> outcomes) {
-            m_isRunning = false;
+            setRunning(false);
             qint64 moved = 0;
             qint64 movedBytes = 0;
             qint64 failed = 0;
@@ -155,7 +164,7 @@ void TrashFlowController::trash(const QList<ConfirmedItem>& confirmed)
         },
         [this](const QString& failure) {
             // The service reports per item and does not throw; should it all the same, say so.
-            m_isRunning = false;
+            setRunning(false);
             report(QStringLiteral("Moving to the Trash failed: %1").arg(failure));
             syncBatchButtons();
         });
@@ -197,7 +206,7 @@ void TrashFlowController::undo()
 {
     if (m_lastBatch.isEmpty() || m_isRunning)
         return;
-    m_isRunning = true;
+    setRunning(true);
     if (m_undoButton)
         m_undoButton->setEnabled(false);
     std::vector<brisklet::TrashService::RestoreItem> items;
@@ -214,7 +223,7 @@ void TrashFlowController::undo()
     m_runner.run(
         [service, items = std::move(items)](std::stop_token) { return service.restoreFromTrash(items); },
         [this, sizes = std::move(sizes)](std::vector<brisklet::RestoreOutcome> outcomes) {
-            m_isRunning = false;
+            setRunning(false);
             if (m_undoButton) {
                 m_undoButton->hide();
                 m_undoButton->setEnabled(true);
@@ -241,7 +250,7 @@ void TrashFlowController::undo()
                 onRestored();
         },
         [this](const QString& failure) {
-            m_isRunning = false;
+            setRunning(false);
             if (m_undoButton) {
                 m_undoButton->hide();
                 m_undoButton->setEnabled(true);
@@ -275,14 +284,17 @@ void TrashFlowController::freeSpace()
             purgeBatch();
     });
     m_freeWarning = warning;
+    // Queued: the pointer to it reads null only once it is gone.
+    connect(warning, &QObject::destroyed, this, &TrashFlowController::busyChanged, Qt::QueuedConnection);
     warning->open();
+    emit busyChanged();
 }
 
 void TrashFlowController::purgeBatch()
 {
     if (m_lastBatch.isEmpty() || m_isRunning)
         return;
-    m_isRunning = true;
+    setRunning(true);
     if (m_undoButton)
         m_undoButton->setEnabled(false);
     if (m_freeButton)
@@ -296,7 +308,7 @@ void TrashFlowController::purgeBatch()
     m_runner.run(
         [service, items = std::move(items)](std::stop_token) { return service.purgeFromTrash(items); },
         [this, sent](std::vector<brisklet::PurgeOutcome> outcomes) {
-            m_isRunning = false;
+            setRunning(false);
             if (m_undoButton)
                 m_undoButton->setEnabled(true);
             qint64 purged = 0;
@@ -314,7 +326,7 @@ void TrashFlowController::purgeBatch()
             report(purgedStatus(purged, freedBytes, sent));
         },
         [this](const QString& failure) {
-            m_isRunning = false;
+            setRunning(false);
             if (m_undoButton)
                 m_undoButton->setEnabled(true);
             syncBatchButtons();

@@ -57,6 +57,9 @@ public:
     // Hosts clear the batch when what it refers to no longer applies, then call syncBatchButtons().
     void clearLastBatch() { m_lastBatch.clear(); }
     bool isRunning() const { return m_isRunning; }
+    // Running, or waiting for an answer in its review sheet or permanent-delete warning: a new
+    // operation would be refused, so hosts keep the buttons that start one disabled.
+    bool isBusy() const { return m_isRunning || m_reviewSheet || m_freeWarning; }
 
     QPushButton* undoButton() const { return m_undoButton; }
     DestructiveButton* freeButton() const { return m_freeButton; }
@@ -75,7 +78,12 @@ public:
     static QString purgedStatus(qint64 purged, qint64 freedBytes, qint64 sent);
     static QString freeButtonTitle(qint64 bytes);
 
+signals:
+    // isRunning() or isBusy() may have changed.
+    void busyChanged();
+
 private:
+    void setRunning(bool running);
     void trash(const QList<ConfirmedItem>& confirmed);
     void purgeBatch();
     void report(const QString& line);

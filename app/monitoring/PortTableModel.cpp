@@ -1,7 +1,7 @@
 #include "PortTableModel.h"
 
 #include "TwoLineDelegate.h"
-#include "shell/RowTableView.h"
+#include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 
 #include <QTextDocument>
@@ -83,7 +83,7 @@ QVariant PortTableModel::data(const QModelIndex& index, int role) const
         case TwoLineDelegate::DetailRole: return PortRows::detailText(*port);
         // Any user picks a command line; escaped, a tool tip shows it as written rather than as markup.
         case Qt::ToolTipRole: return Qt::convertFromPlainText(port->command.value_or(port->processName));
-        case RowTableView::CopyTextRole: return port->processName + QStringLiteral("\tPID ") + QString::number(port->pid);
+        case RowCopy::TextRole: return port->processName + QStringLiteral("\tPID ") + QString::number(port->pid);
         case Qt::AccessibleTextRole: return port->processName + QStringLiteral(", ") + PortRows::detailText(*port);
         default: return {};
         }

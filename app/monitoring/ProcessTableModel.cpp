@@ -1,7 +1,7 @@
 #include "ProcessTableModel.h"
 
 #include "TwoLineDelegate.h"
-#include "shell/RowTableView.h"
+#include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 
 #include "scan/ScanRecords.h"
@@ -61,7 +61,7 @@ QVariant ProcessTableModel::data(const QModelIndex& index, int role) const
         case Qt::DisplayRole: return row.name;
         case TwoLineDelegate::DetailRole: return ProcessRows::detailText(row);
         case Qt::DecorationRole: return m_icon;
-        case RowTableView::CopyTextRole: return row.name + QLatin1Char('\t') + row.pidText + QLatin1Char('\t') + row.user;
+        case RowCopy::TextRole: return row.name + QLatin1Char('\t') + row.pidText + QLatin1Char('\t') + row.user;
         case Qt::AccessibleTextRole: return row.name + QStringLiteral(", ") + ProcessRows::detailText(row);
         default: return {};
         }

@@ -54,13 +54,13 @@ void TwoLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setFont(m_titleFont);
     painter->setPen(titleColor);
     const QRect titleRect(area.left(), top, area.width(), titleMetrics.height());
-    painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+    painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
                       titleMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, area.width()));
     if (!detail.isEmpty()) {
         painter->setFont(m_detailFont);
         painter->setPen(detailColor);
         const QRect detailRect(area.left(), titleRect.bottom() + 2, area.width(), detailMetrics.height());
-        painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
+        painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
                           detailMetrics.elidedText(detail, Qt::ElideMiddle, area.width()));
     }
     painter->restore();

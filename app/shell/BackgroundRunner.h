@@ -11,7 +11,8 @@
 // the way (progress) calls a function made by reporter(), which is guarded the same way.
 //
 // done and failed are always released on the GUI thread, answered or not, so they may hold objects
-// that belong to it; work and a reporter's function may be released on the worker.
+// that belong to it (at quit, once the application object is going, they are not released at all);
+// work and a reporter's function may be released on the worker.
 //
 // Only the GUI thread calls into a runner. Nothing here waits for a worker: stopAll() only requests the
 // stop. The pool is a child of the application object, which waits for its workers when it is destroyed,
@@ -69,8 +70,16 @@ private:
     {
         // The application object outlives the pool's workers, so it is a safe target from any thread;
         // the owner is checked only on the GUI thread, where it can be destroyed.
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!application) {
+            // Quitting: the application object is being destroyed and waits for this worker. Nobody
+            // takes the answer, and its callbacks may hold objects of the GUI thread that must not be
+            // released on this one, so they are left to the ending process.
+            (void)new Answer(std::move(answer));
+            return;
+        }
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            application,
             [owner, stop, answer = std::move(answer)]() mutable { answer(owner && !stop.stop_requested()); },
             Qt::QueuedConnection);
     }

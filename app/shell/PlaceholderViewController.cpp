@@ -22,6 +22,8 @@ PlaceholderViewController::PlaceholderViewController(const QString& symbolName, 
     m_subtitle = new QLabel(subtitle, this);
     m_subtitle->setFont(Fonts::relative(13));
     m_subtitle->setAlignment(Qt::AlignCenter);
+    m_subtitle->setWordWrap(true); // an error text can be long
+    fitSubtitle();
 
     auto* stack = new QVBoxLayout;
     stack->setSpacing(10);
@@ -37,10 +39,31 @@ PlaceholderViewController::PlaceholderViewController(const QString& symbolName, 
     applyColors();
 }
 
+void PlaceholderViewController::setTexts(const QString& title, const QString& subtitle)
+{
+    m_titleText = title;
+    m_subtitleText = subtitle;
+    m_title->setText(title);
+    m_subtitle->setText(subtitle);
+    m_symbol->setAccessibleName(title);
+    fitSubtitle();
+}
+
+void PlaceholderViewController::fitSubtitle()
+{
+    // A wrapping label centred in a layout gets no width of its own: give it its text's, up to a
+    // readable measure, so short texts stay on one line and long ones wrap instead of being cut.
+    constexpr int readableWidth = 520;
+    const int textWidth = m_subtitle->fontMetrics().horizontalAdvance(m_subtitleText) + 2;
+    m_subtitle->setFixedWidth(qMin(textWidth, readableWidth));
+}
+
 void PlaceholderViewController::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange)
         applyColors();
+    if (event->type() == QEvent::FontChange)
+        fitSubtitle();
     QWidget::changeEvent(event);
 }
 

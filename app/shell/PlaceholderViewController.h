@@ -15,12 +15,15 @@ public:
     QString symbolName() const { return m_symbolName; }
     QString titleText() const { return m_titleText; }
     QString subtitleText() const { return m_subtitleText; }
+    // Says something else, e.g. why a list could not be read instead of that it is empty.
+    void setTexts(const QString& title, const QString& subtitle);
 
 protected:
     void changeEvent(QEvent* event) override;
 
 private:
     void applyColors();
+    void fitSubtitle();
 
     QString m_symbolName;
     QString m_titleText;

@@ -1,7 +1,5 @@
 // The table every list screen uses: whole rows are selected, arrows and Page keys move, and Ctrl+C
-// (the platform's Copy) puts the selected rows on the clipboard as text: one line per row in view
-// order, the cells separated by tabs. A cell's CopyTextRole text is used when the model gives one,
-// otherwise its display text; empty cells are left out.
+// copies the selected rows as text (RowCopy: a cell's RowCopy::TextRole, else its display text).
 #pragma once
 
 #include <QTableView>
@@ -11,8 +9,6 @@ class QLineEdit;
 class RowTableView : public QTableView {
     Q_OBJECT
 public:
-    static constexpr int CopyTextRole = Qt::UserRole + 64;
-
     explicit RowTableView(QWidget* parent = nullptr);
 
     // The selected rows as the clipboard receives them.

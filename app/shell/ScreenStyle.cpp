@@ -1,5 +1,7 @@
 #include "ScreenStyle.h"
 
+#include "Fonts.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLabel>
@@ -8,29 +10,21 @@
 
 namespace ScreenStyle {
 
-namespace {
-constexpr qreal bodyDesignSize = 13.0;
-
-QFont scaled(QFont base, qreal designSize, QFont::Weight weight)
-{
-    const QFont application = QApplication::font();
-    if (application.pointSizeF() > 0)
-        base.setPointSizeF(application.pointSizeF() * designSize / bodyDesignSize);
-    else
-        base.setPixelSize(qRound(application.pixelSize() * designSize / bodyDesignSize));
-    base.setWeight(weight);
-    return base;
-}
-} // namespace
-
 QFont font(qreal designSize, QFont::Weight weight)
 {
-    return scaled(QApplication::font(), designSize, weight);
+    return Fonts::relative(designSize, weight);
 }
 
 QFont monospacedFont(qreal designSize, QFont::Weight weight)
 {
-    return scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), designSize, weight);
+    // The fixed-pitch family at the body text's size, so both scale alike.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont body = QApplication::font();
+    if (body.pointSizeF() > 0)
+        fixed.setPointSizeF(body.pointSizeF());
+    else if (body.pixelSize() > 0)
+        fixed.setPixelSize(body.pixelSize());
+    return Fonts::relative(designSize, weight, fixed);
 }
 
 QColor labelColor(const QPalette& palette, LabelLevel level)

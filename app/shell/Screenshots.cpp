@@ -2,8 +2,13 @@
 
 #include "analyzer/AnalyzerScreenshots.h"
 #include "cleanup/CleanupScreenshots.h"
+#include "cleanup/SmartCleanViewController.h"
+#include "cleanup/UninstallerViewController.h"
 #include "deletion/DeletionScreenshots.h"
+#include "monitoring/CrewViewController.h"
+#include "monitoring/DashboardViewController.h"
 #include "monitoring/MonitoringScreenshots.h"
+#include "monitoring/PortsViewController.h"
 
 #include "AppDelegate.h"
 #include "AppPreferences.h"
@@ -17,6 +22,7 @@
 #include "UpdateFeed.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QMainWindow>
@@ -24,6 +30,7 @@
 #include <QPixmap>
 #include <QThread>
 
+#include <functional>
 #include <stdexcept>
 
 namespace Screenshots {
@@ -48,6 +55,36 @@ public:
     }
     QString hostName() const override { return QStringLiteral("updates.brisklet.io"); }
 };
+
+// True once the section's screen has its first answers (before that it shows a busy view or blanks).
+std::function<bool()> hasSettled(QWidget* window, Section section)
+{
+    switch (section) {
+    case Section::dashboard:
+        if (const auto* screen = window->findChild<DashboardViewController*>())
+            return [screen] { return !screen->isSamplingCPU() && !screen->isReadingFigures(); };
+        break;
+    case Section::smartClean:
+        if (const auto* screen = window->findChild<SmartCleanViewController*>())
+            return [screen] { return !screen->isScanning(); };
+        break;
+    case Section::uninstaller:
+        if (const auto* screen = window->findChild<UninstallerViewController*>())
+            return [screen] { return !screen->isWorking() && !screen->isSizing(); };
+        break;
+    case Section::crew:
+        if (const auto* screen = window->findChild<CrewViewController*>())
+            return [screen] { return screen->hasLoaded() && !screen->isSampling(); };
+        break;
+    case Section::ports:
+        if (const auto* screen = window->findChild<PortsViewController*>())
+            return [screen] { return screen->hasLoaded() && !screen->isScanning(); };
+        break;
+    case Section::analyzer:
+        break;
+    }
+    return [] { return true; };
+}
 
 void settle()
 {
@@ -122,6 +159,19 @@ bool save(QWidget* widget, const QString& path)
 
 std::shared_ptr<UpdateFeed> demoFeed() { return std::make_shared<DemoFeed>(); }
 
+void showSettled(QWidget* window, Section section)
+{
+    NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
+                                      {{NotificationNames::sectionKey, Sections::rawValue(section)}});
+    const std::function<bool()> ready = hasSettled(window, section);
+    const QDeadlineTimer limit(10'000);
+    while (!ready() && !limit.hasExpired()) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    settle(); // the answer's layout and paint
+}
+
 bool writeAll(AppDelegate& delegate, const QString& folder)
 {
     if (!QDir().mkpath(folder))
@@ -133,8 +183,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
 
     int number = 1;
     for (Section section : Sections::all()) {
-        NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
-                                          {{NotificationNames::sectionKey, Sections::rawValue(section)}});
+        showSettled(window, section);
         const QString name = QStringLiteral("%1-%2.png").arg(number++, 2, 10, QLatin1Char('0')).arg(Sections::rawValue(section));
         ok = save(window, dir.filePath(name)) && ok;
     }

@@ -3,17 +3,24 @@
 // one of every named symbol. Used by scripts/screenshots.
 #pragma once
 
+#include "Section.h"
+
 #include <QString>
 
 #include <memory>
 
 class AppDelegate;
+class QWidget;
 class UpdateFeed;
 
 namespace Screenshots {
 
 // A feed that always offers a fixed newer release, so the update button shows in the pictures.
 std::shared_ptr<UpdateFeed> demoFeed();
+
+// Shows section in window through the shared notification and lets its first answers arrive (ten
+// seconds at most), so a picture shows the section's content rather than its busy view.
+void showSettled(QWidget* window, Section section);
 
 // Writes the PNG files into folder (created if needed). False when a file could not be written.
 bool writeAll(AppDelegate& delegate, const QString& folder);

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 QString text(const std::string& value) { return QString::fromStdString(value); }
 
@@ -160,6 +162,19 @@ void UpdateController::start()
 
 void UpdateController::checkForUpdatesFromMenu()
 {
+    // Asked from the menu, there is always an answer: a running check reports when it ends, and a
+    // download under way says so rather than checking.
+    if (m_state.kind == State::Kind::downloading) {
+        Alert alert;
+        alert.messageText = QStringLiteral("Brisklet ") + text(m_state.manifest.version) + QStringLiteral(" is downloading");
+        alert.informativeText = QStringLiteral("It opens when the download is complete.");
+        m_environment.presentAlert(alert);
+        return;
+    }
+    if (m_isChecking) {
+        m_reportRunningCheck = true;
+        return;
+    }
     check(true);
 }
 
@@ -186,6 +201,7 @@ void UpdateController::check(bool userInitiated)
 void UpdateController::finishCheck(const std::optional<brisklet::UpdateManifest>& manifest, bool userInitiated)
 {
     m_isChecking = false;
+    userInitiated = std::exchange(m_reportRunningCheck, false) || userInitiated;
     // A download started while this check ran; its state is not the check's to replace, and an alert
     // offering a download would be stale.
     if (m_state.kind == State::Kind::downloading)
@@ -249,9 +265,18 @@ void UpdateController::download(const brisklet::UpdateManifest& manifest)
     const std::uint64_t number = ++m_download;
     setState(State::downloading(manifest, 0.0));
     const std::string folder = m_environment.downloadsFolder().toStdString();
-    auto progress = m_downloads.reporter<double>([this, number](double fraction) { reportProgress(number, fraction); });
+    auto report = m_downloads.reporter<double>([this, number](double fraction) { reportProgress(number, fraction); });
     m_downloads.run(
-        [feed = m_feed, manifest, folder, progress](std::stop_token stop) {
+        [feed = m_feed, manifest, folder, report](std::stop_token stop) {
+            // The button shows whole percents: only a new one crosses to the GUI thread, not every
+            // block the transfer reports.
+            const auto progress = [report, shownPercent = std::make_shared<int>(-1)](double fraction) {
+                const int percent = static_cast<int>(fraction * 100.0);
+                if (percent != *shownPercent) {
+                    *shownPercent = percent;
+                    report(fraction);
+                }
+            };
             return text(feed->download(manifest, folder, progress, stop));
         },
         [this, number](const QString& file) { finishDownload(number, file, {}); },

@@ -95,7 +95,8 @@ public:
     void shutdown();
 
 public slots:
-    // The "Check for Updates" menu item: a user-initiated check.
+    // The "Check for Updates" menu item: a user-initiated check, or the answer of the one running, or
+    // word that a download is under way.
     void checkForUpdatesFromMenu();
     // The update button and the alert's "Download" button.
     void performPrimaryAction();
@@ -121,6 +122,7 @@ private:
     State m_state;
     QTimer* m_timer = nullptr;
     bool m_isChecking = false;
+    bool m_reportRunningCheck = false; // the menu asked while a periodic check ran
     std::uint64_t m_download = 0; // numbers the downloads started
     BackgroundRunner m_checks{this};
     BackgroundRunner m_downloads{this};

@@ -4,6 +4,7 @@
 
 #include "shell/EditActions.h"
 #include "shell/MainMenu.h"
+#include "shell/RowCopy.h"
 #include "shell/SidebarRowView.h"
 #include "shell/SidebarViewController.h"
 
@@ -17,8 +18,10 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTest>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -65,6 +68,38 @@ TEST(EditMenu, CopyShortcutInAFocusedListReachesTheList)
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keyClick(w.list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "beta") << "the menu's shortcut swallowed the list's copy";
+}
+
+TEST(RowCopy, CopiesSelectedRowsInScreenOrderWithVisibleCellsAndTheRowsOwnCopyText)
+{
+    EditWindow w; // its menu holds the same key
+    QStandardItemModel model;
+    model.setColumnCount(3);
+    auto* folder = new QStandardItem(QStringLiteral("folder"));
+    folder->appendRow({new QStandardItem(QStringLiteral("inner")), new QStandardItem(QStringLiteral("hidden")),
+                       new QStandardItem(QStringLiteral("2 KB"))});
+    model.appendRow({folder, new QStandardItem(QStringLiteral("hidden")), new QStandardItem(QStringLiteral("9 KB"))});
+    auto* last = new QStandardItem(QStringLiteral("last"));
+    last->setData(QStringLiteral("last\tPID 7"), RowCopy::TextRole);
+    model.appendRow({last, new QStandardItem(QStringLiteral("hidden")), new QStandardItem});
+    QTreeView tree(w.window.centralWidget());
+    w.window.centralWidget()->layout()->addWidget(&tree);
+    tree.setModel(&model);
+    tree.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree.setSelectionBehavior(QAbstractItemView::SelectRows);
+    tree.setColumnHidden(1, true);
+    tree.expandAll();
+    RowCopy::enable(&tree);
+    tree.setFocus();
+    // Picked bottom first: the copy still reads top to bottom, the nested row among them.
+    const auto pick = [&](const QModelIndex& index) {
+        tree.selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    pick(model.index(1, 0));
+    pick(model.index(0, 0, folder->index()));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(&tree, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "inner\t2 KB\nlast\tPID 7");
 }
 
 TEST(EditMenu, ItemsAreEnabledOnlyForWhatTheFocusedWidgetCanDoNow)

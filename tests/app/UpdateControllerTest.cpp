@@ -126,12 +126,12 @@ TEST(UpdateCheck, NewerBuildBecomesAvailableAndAnEqualOneDoesNotRepost)
     EXPECT_EQ(notifications, 2);
 }
 
-TEST(UpdateCheck, MenuCheckWhileACheckRunsIsDroppedWithoutAlert)
+TEST(UpdateCheck, MenuCheckWhileACheckRunsGetsThatChecksAnswerOnce)
 {
     Harness h;
     h.feed->setManifest(manifest(12));
     h.feed->holdFetch(true);
-    h.controller->checkForUpdatesFromMenu();
+    h.controller->start(); // a periodic check, silent on its own
     ASSERT_TRUE(waitFor([&] { return h.feed->fetchCount() == 1; }));
     EXPECT_TRUE(h.controller->isChecking());
     h.controller->checkForUpdatesFromMenu();
@@ -140,7 +140,10 @@ TEST(UpdateCheck, MenuCheckWhileACheckRunsIsDroppedWithoutAlert)
     ASSERT_TRUE(waitFor([&] { return !h.controller->isChecking(); }));
     settleBackground();
     EXPECT_EQ(h.feed->fetchCount(), 1);
-    EXPECT_EQ(h.alerts.size(), 1u) << "only the check that ran reports";
+    ASSERT_EQ(h.alerts.size(), 1u) << "the menu got no answer, or one per press";
+    EXPECT_EQ(h.alerts[0].messageText, "Brisklet 1.4.2 is available");
+    firePeriodicCheck(h);
+    EXPECT_EQ(h.alerts.size(), 1u) << "a later periodic check reported";
 }
 
 TEST(UpdateCheck, FailedMenuCheckAlertsAndKeepsTheState)
@@ -232,6 +235,22 @@ TEST(UpdateDownload, ProgressThenDownloadedAndOpened)
     EXPECT_EQ(h.opened, (std::vector<QString>{image}));
 }
 
+TEST(UpdateDownload, ProgressReachesTheGuiOncePerWholePercent)
+{
+    Harness h;
+    std::vector<double> steps;
+    for (int block = 1; block <= 5000; ++block)
+        steps.push_back(block / 5000.0);
+    h.feed->setProgressSteps(steps);
+    h.feed->setManifest(manifest(12));
+    h.check();
+    int changes = 0;
+    QObject::connect(h.controller.get(), &UpdateController::stateChanged, [&] { ++changes; });
+    h.controller->performPrimaryAction();
+    h.reachState(Kind::downloaded);
+    EXPECT_LE(changes, 105) << "every block of the transfer was posted to the GUI thread";
+}
+
 TEST(UpdateDownload, LateProgressAfterCompletionIsIgnored)
 {
     Harness h;
@@ -261,7 +280,8 @@ TEST(UpdateDownload, ChecksAreSkippedWhileDownloading)
     QCoreApplication::processEvents(); // skipped checks start no work: isChecking stays false
     EXPECT_EQ(h.feed->fetchCount(), 1);
     EXPECT_FALSE(h.controller->isChecking());
-    EXPECT_TRUE(h.alerts.empty());
+    ASSERT_EQ(h.alerts.size(), 1u) << "the menu's check gave no word of the download";
+    EXPECT_EQ(h.alerts[0].messageText, "Brisklet 1.4.2 is downloading");
     EXPECT_EQ(h.controller->state().kind, Kind::downloading);
 
     h.controller->performPrimaryAction(); // does nothing while downloading

@@ -1,12 +1,12 @@
 #include "AnalyzerTrees.h"
 #include "analyzer/ChartContentsList.h"
 #include "analyzer/ElidedLabel.h"
-#include "analyzer/FileBrowser.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstView.h"
 #include "analyzer/SunburstViewController.h"
 #include "analyzer/TreemapView.h"
 #include "analyzer/TreemapViewController.h"
+#include "shell/RowCopy.h"
 
 #include <gtest/gtest.h>
 
@@ -202,7 +202,7 @@ TEST(ChartPanes, ANameWithANewlineStaysOneRowAndOneCopiedLineYetTrashesByItsReal
     pane.present(AnalyzerTreeNode::build(folder("/r", {file("/r/two\nlines", 300), file("/r/tab\there", 100)})));
     QTableView* table = pane.contentsList()->tableView();
     table->selectAll();
-    EXPECT_EQ(FileBrowser::selectedRowsText(table).count(QLatin1Char('\n')), 1);
+    EXPECT_EQ(RowCopy::selectedRowsText(table).count(QLatin1Char('\n')), 1);
     EXPECT_FALSE(pane.contentsList()->pathLabel()->text().contains(QLatin1Char('\t'))); // the last selected
     EXPECT_EQ(pane.selectedTrashItems().value(0).path, QStringLiteral("/r/two\nlines"));
 }

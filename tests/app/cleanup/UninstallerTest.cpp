@@ -5,7 +5,9 @@
 #include "cleanup/UninstallerViewController.h"
 #include "deletion/DeletionItems.h"
 #include "deletion/DestructiveButton.h"
+#include "deletion/ReviewSheetViewController.h"
 #include "deletion/TrashFlowController.h"
+#include "shell/PlaceholderViewController.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
+
+#include <stdexcept>
 
 namespace {
 
@@ -36,10 +41,17 @@ protected:
                    CleanupTestHome::plist({{"CFBundleName", name}, {"CFBundleIdentifier", id}}));
         home.write("Applications/" + name + ".app/Contents/MacOS/" + name, bytes);
     }
+    bool listingFails = false;
+
     void open()
     {
         UninstallerViewController::Sources sources{
-            home.dir.path(), [](const std::string& root) { return std::vector<std::string>{root + "/Applications"}; },
+            home.dir.path(),
+            [this](const std::string& root) {
+                if (listingFails)
+                    throw std::runtime_error("The disk went away.");
+                return std::vector<std::string>{root + "/Applications"};
+            },
             [this](const std::vector<brisklet::ApplicationEntry>&) { return running; }};
         screen = std::make_unique<UninstallerViewController>(sources, nullptr);
         screen->show();
@@ -157,6 +169,45 @@ TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutResc
     EXPECT_FALSE(QFileInfo::exists(cache));
     EXPECT_TRUE(model()->checkedApps().empty());
     EXPECT_TRUE(screen->summaryLabel()->text().startsWith("Moved 2 items"));
+}
+
+TEST_F(UninstallerTest, KeyboardRowSurvivesSearchAndResortAndUninstallWaitsWhileTheReviewIsOpen)
+{
+    open();
+    QTableView* table = screen->tableView();
+    const auto currentName = [table] { return table->currentIndex().data().toString(); };
+    table->setCurrentIndex(model()->index(1));
+    ASSERT_EQ(currentName(), "Krita");
+    screen->searchField()->setText("kr");
+    EXPECT_EQ(currentName(), "Krita");
+    screen->searchField()->clear();
+    EXPECT_EQ(currentName(), "Krita");
+    model()->recordSize(home.path("Applications/Krita.app"), qint64(1) << 30);
+    model()->sortBySize();
+    EXPECT_EQ(table->currentIndex().row(), 0);
+    EXPECT_EQ(currentName(), "Krita");
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(0, {}));
+
+    tick("Krita");
+    screen->uninstallButton()->click();
+    ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
+    EXPECT_FALSE(screen->uninstallButton()->isEnabled());
+    screen->uninstall(); // refused at once instead of gathering leftovers for nothing
+    EXPECT_FALSE(screen->isWorking());
+    screen->flow()->reviewSheet()->cancelClicked();
+    EXPECT_TRUE(waitFor([this] { return screen->uninstallButton()->isEnabled(); }));
+}
+
+TEST_F(UninstallerTest, AFailedListingSaysWhyInsteadOfNoAppsFound)
+{
+    listingFails = true;
+    open();
+    EXPECT_EQ(screen->emptyView()->titleText(), "Couldn't list applications");
+    EXPECT_EQ(screen->emptyView()->subtitleText(), "The disk went away.");
+    listingFails = false;
+    screen->scan();
+    ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
+    EXPECT_EQ(screen->emptyView()->titleText(), "No apps found");
 }
 
 } // namespace
