@@ -118,7 +118,8 @@ QSize VoyageProgressView::sizeHint() const
 void VoyageProgressView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+    // Smooth pixmaps too: the rocking boat is a rotated picture, whose edges would otherwise be stepped.
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     const double w = width();
     const double h = height();
     const double a = m_configuration.amplitude;
