@@ -128,7 +128,7 @@ void editDirectorySizes(const std::string& trash, const std::function<bool(std::
     if (!edit(lines))
         return;
     std::string temporary = file + ".XXXXXX";
-    UniqueFd fd(::mkstemp(temporary.data()));
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd)
         return;
     std::string contents;

@@ -80,7 +80,7 @@ bool appendLine(const std::string& file, const std::string& line) {
 // False when file appeared meanwhile.
 bool createWithLine(const std::string& directory, const std::string& file, const std::string& line) {
     std::string temporary = platform::joinPath(directory, ".audit.jsonl.XXXXXX");
-    platform::UniqueFd fd(::mkstemp(temporary.data()));
+    platform::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd)
         return true; // cannot write here at all: the entry is lost
     const bool written = platform::writeAll(fd.get(), line);
