@@ -1,5 +1,6 @@
 // Program entry: the application object, its delegate, the event loop.
-// "--screenshots DIR" renders every section and the settings sheet to PNG files in DIR and quits.
+// "--screenshots DIR" renders every section and the settings sheet to PNG files in DIR and quits,
+// in a throw-away home unless it already runs in one.
 // "--analyzer-benchmark TREE" scans TREE from the analyzer screen, prints its figures and quits.
 #include "analyzer/AnalyzerBenchmark.h"
 #include "shell/AppDelegate.h"
@@ -8,10 +9,23 @@
 #include "shell/UpdateController.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
+    // Before the application reads any setting: the pictures are taken in a throw-away home.
+    std::unique_ptr<QTemporaryDir> pictureHome;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshots") == 0 && !Screenshots::useThrowAwayHome(pictureHome)) {
+            std::fputs("Brisklet: no throw-away home folder for the pictures could be made\n", stderr);
+            return 1;
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brisklet"));
     QApplication::setApplicationName(AppInfo::name);

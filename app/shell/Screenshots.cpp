@@ -25,9 +25,11 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QMainWindow>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <functional>
@@ -158,6 +160,33 @@ bool save(QWidget* widget, const QString& path)
 } // namespace
 
 std::shared_ptr<UpdateFeed> demoFeed() { return std::make_shared<DemoFeed>(); }
+
+bool useThrowAwayHome(std::unique_ptr<QTemporaryDir>& holder)
+{
+    const QString temp = QDir(QDir::tempPath()).canonicalPath();
+    const QString home = QDir(qEnvironmentVariable("HOME")).canonicalPath();
+    if (!temp.isEmpty() && !home.isEmpty() && home.startsWith(temp + QLatin1Char('/')))
+        return true;
+    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/brisklet-pictures-XXXXXX"));
+    if (!folder->isValid())
+        return false;
+    const QString path = folder->path();
+    const struct {
+        const char* variable;
+        const char* below;
+    } places[] = {{"HOME", ""},
+                  {"XDG_CONFIG_HOME", "/.config"},
+                  {"XDG_DATA_HOME", "/.local/share"},
+                  {"XDG_CACHE_HOME", "/.cache"},
+                  {"XDG_STATE_HOME", "/.local/state"}};
+    for (const auto& place : places) {
+        const QString where = path + QLatin1String(place.below);
+        if (!QDir().mkpath(where) || !qputenv(place.variable, QFile::encodeName(where)))
+            return false;
+    }
+    holder = std::move(folder);
+    return true;
+}
 
 void showSettled(QWidget* window, Section section)
 {

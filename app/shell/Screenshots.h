@@ -10,6 +10,7 @@
 #include <memory>
 
 class AppDelegate;
+class QTemporaryDir;
 class QWidget;
 class UpdateFeed;
 
@@ -21,6 +22,13 @@ std::shared_ptr<UpdateFeed> demoFeed();
 // Shows section in window through the shared notification and lets its first answers arrive (ten
 // seconds at most), so a picture shows the section's content rather than its busy view.
 void showSettled(QWidget* window, Section section);
+
+// The pictures really trash, put back and log demo files and store settings. Unless HOME already lies
+// inside the temporary folder (scripts/screenshots and the tests make one), points HOME and the XDG
+// folders into a new throw-away folder held by holder, so the user's home, Trash, history and
+// preferences stay as they were. Call before the application object exists. False when none could be
+// made; the pictures must not be taken then.
+bool useThrowAwayHome(std::unique_ptr<QTemporaryDir>& holder);
 
 // Writes the PNG files into folder (created if needed). False when a file could not be written.
 bool writeAll(AppDelegate& delegate, const QString& folder);

@@ -5,6 +5,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/AppPreferences.h"
 #include "shell/MainWindowController.h"
+#include "shell/Screenshots.h"
 #include "shell/SectionContainerViewController.h"
 #include "shell/SidebarViewController.h"
 
@@ -15,9 +16,14 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QDir>
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 
 namespace {
 QMenu* menuTitled(QMenuBar* bar, const QString& title)
@@ -140,4 +146,37 @@ TEST(Launch, MenuBarHasTheThreeMenusWithTheirShortcuts)
     ASSERT_TRUE(waitFor([&] { return feed->fetchCount() == before + 1 && !updates.isChecking(); }));
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].messageText, "Couldn't check for updates");
+}
+
+// The pictures trash, restore and log demo files: run from a real home, they would leave folders there
+// and false lines in the history. A home inside the temporary folder is kept as the throw-away one.
+TEST(ScreenshotHome, PicturesOfARealHomeAreTakenInAThrowAwayOne)
+{
+    struct Environment { // put back whatever the test changes, also when it stops early
+        const char* names[6] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "TMPDIR"};
+        QByteArray values[6];
+        Environment() { std::transform(names, names + 6, values, [](const char* name) { return qgetenv(name); }); }
+        ~Environment()
+        {
+            for (int i = 0; i < 6; ++i)
+                values[i].isNull() ? void(qunsetenv(names[i])) : void(qputenv(names[i], values[i]));
+        }
+    } saved;
+    const QString home = qEnvironmentVariable("HOME");
+
+    std::unique_ptr<QTemporaryDir> holder;
+    ASSERT_TRUE(Screenshots::useThrowAwayHome(holder));
+    EXPECT_FALSE(holder);
+    EXPECT_EQ(qEnvironmentVariable("HOME"), home);
+
+    // With the temporary folder elsewhere, the same home counts as the user's.
+    ASSERT_TRUE(QDir(home).mkpath(QStringLiteral("elsewhere")));
+    qputenv("TMPDIR", QFile::encodeName(home + QStringLiteral("/elsewhere")));
+    ASSERT_TRUE(Screenshots::useThrowAwayHome(holder));
+    ASSERT_TRUE(holder);
+    const QString picturesHome = qEnvironmentVariable("HOME");
+    EXPECT_TRUE(picturesHome.startsWith(home + QStringLiteral("/elsewhere/"))) << picturesHome.toStdString();
+    EXPECT_EQ(qEnvironmentVariable("XDG_DATA_HOME"), picturesHome + QStringLiteral("/.local/share"));
+    EXPECT_EQ(qEnvironmentVariable("XDG_CONFIG_HOME"), picturesHome + QStringLiteral("/.config"));
+    EXPECT_TRUE(QDir(qEnvironmentVariable("XDG_STATE_HOME")).exists());
 }
