@@ -62,9 +62,12 @@ public:
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
+        if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
             return {};
-        return QString::fromLatin1(columns[static_cast<std::size_t>(section)].title);
+        const Column& column = columns[static_cast<std::size_t>(section)];
+        if (role == Qt::TextAlignmentRole) // over the cells' own alignment
+            return QVariant::fromValue((QLatin1String(column.identifier) == QLatin1String("size") ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        return role == Qt::DisplayRole ? QVariant(QString::fromLatin1(column.title)) : QVariant();
     }
     QVariant data(const QModelIndex& index, int role) const override
     {

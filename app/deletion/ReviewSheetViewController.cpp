@@ -39,6 +39,8 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
+        if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) // over the cells' own alignment
+            return QVariant::fromValue((section == Column::size ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
             return {};
         static const char* const titles[] = {"Item", "Size", "Where"};

@@ -4,8 +4,9 @@
 // Before launch the home gets what the screens will find there: a folder tree to analyze, caches and
 // logs for Smart Clean, an application with its desktop entry for the Uninstaller. A python3 child
 // listens on 127.0.0.1 for the processes and ports lists, and an HTTP server on 127.0.0.1 publishes a
-// newer build as the update feed. Every wait runs the event loop until the program shows the expected
-// state; the limits are liveness limits for a loaded machine, never timings.
+// newer build as the update feed. Trashed items are looked for in the home's Trash folder and with
+// trash-cli. Every wait runs the event loop until the program shows the expected state; the limits are
+// liveness limits for a loaded machine, never timings.
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
 #include "analyzer/ScanOutlineViewController.h"
@@ -126,7 +127,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(plantHome());
-        startListener();
+        ASSERT_NO_FATAL_FAILURE(startListener());
         feed.serve("/brisklet/latest.json", 200,
                    R"({"version": "9.9.9", "build": )" + std::to_string(AppInfo::currentBuild() + 1) + R"(, "url": ")" +
                        feed.url("/Brisklet-9.9.9.deb") + R"(", "sha256": ")" + std::string(64, '0') + R"("})");
@@ -174,6 +175,7 @@ protected:
                                 "s.listen()\n"
                                 "print(s.getsockname()[1])\n"
                                 "sys.stdin.read()\n"});
+        ASSERT_TRUE(listener.waitForStarted()) << python.toStdString();
         listenerPid = QString::number(listener.processId());
     }
 
@@ -213,6 +215,11 @@ protected:
         ASSERT_TRUE(info.open(QIODevice::ReadOnly));
         EXPECT_TRUE(info.readAll().contains("\nPath=" + QUrl::toPercentEncoding(tree + "/" + name, "/") + "\n"));
         EXPECT_FALSE(modelColumn(*analyzer.outlinePane()->model(), 0).contains(name));
+        // The desktop's tools see it too.
+        QProcess trashList;
+        trashList.start(QStringLiteral("/usr/bin/trash-list"));
+        EVENTUALLY(trashList.state() == QProcess::NotRunning);
+        EXPECT_TRUE(QString::fromUtf8(trashList.readAllStandardOutput()).contains(" " + tree + "/" + name + "\n"));
     }
 };
 
