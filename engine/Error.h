@@ -4,19 +4,21 @@
 // exact text a front end shows. Cancellation through a std::stop_token surfaces as Cancelled.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <stdexcept>
 #include <string>
 
 namespace brisklet {
 
-class Error : public std::runtime_error {
+class BRISKLET_ENGINE_EXPORT Error : public std::runtime_error {
 public:
     explicit Error(const std::string& text) : std::runtime_error(text) {}
     // The user-facing text, unchanged.
     virtual std::string description() const { return what(); }
 };
 
-class Cancelled : public Error {
+class BRISKLET_ENGINE_EXPORT Cancelled : public Error {
 public:
     Cancelled() : Error("The operation was cancelled.") {}
 };

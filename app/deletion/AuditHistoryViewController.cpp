@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -116,6 +117,9 @@ AuditHistoryViewController::AuditHistoryViewController(std::shared_ptr<brisklet:
     QHeaderView* header = m_tableView->horizontalHeader();
     for (std::size_t i = 0; i < columns.size(); ++i)
         header->resizeSection(static_cast<int>(i), columns[i].width);
+    // The longest action would otherwise read "delet…ently"; the path column gives up the room.
+    const int actionWidth = QFontMetrics(ScreenStyle::font(11)).horizontalAdvance(QStringLiteral("deleted permanently")) + 16;
+    header->resizeSection(1, std::max(columns[1].width, actionWidth));
     header->setSectionResizeMode(3, QHeaderView::Stretch);
 
     m_emptyLabel = new QLabel(QStringLiteral("Loading…"), this);

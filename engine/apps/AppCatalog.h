@@ -9,6 +9,7 @@
 #pragma once
 
 #include "apps/ApplicationEntry.h"
+#include "platform/Export.h"
 #include "scan/DiskScanner.h"
 
 #include <cstdint>
@@ -26,29 +27,32 @@ namespace brisklet::AppCatalog {
 
 // The profile's roots: "/Applications", then home + "/Applications"; on a Linux desktop the home
 // folders of AppImages and installed applications, then the folders of desktop entries.
-std::vector<std::string> scanRoots(const std::string& home);
+BRISKLET_ENGINE_EXPORT std::vector<std::string> scanRoots(const std::string& home);
 std::vector<std::string> scanRoots(const std::string& home, const HostProfile& profile);
 
 // Every bundle directly inside the roots, sizes 0, in localized case-insensitive name order (stable:
 // equal names keep root order, then listing order). Blocks the calling thread.
-std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& roots);
+BRISKLET_ENGINE_EXPORT std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& roots);
 
 // The entry for one bundle (symbolic links in the path followed), size 0, as listing the current
 // user's roots finds it; else read from the folder or AppImage itself. Nothing when path is neither.
-std::optional<ApplicationEntry> applicationAt(const std::string& path);
+BRISKLET_ENGINE_EXPORT std::optional<ApplicationEntry> applicationAt(const std::string& path);
 
 // The identifiers of the listed applications that run now: a process's executable lies in the bundle.
+BRISKLET_ENGINE_EXPORT
 std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& applications);
 
 // Bytes under path, never negative; 0 when the scan fails.
+BRISKLET_ENGINE_EXPORT
 std::int64_t measureSize(const std::string& path, const DiskScanner::Options& scannerOptions,
                          std::stop_token stop = {});
 
 // The options bundles are measured with: 4 workers, the default name sets, 16 MiB large-file
 // threshold, 100 large files, 8 s per folder.
-DiskScanner::Options sizingOptions();
+BRISKLET_ENGINE_EXPORT DiskScanner::Options sizingOptions();
 
 // Lists, then measures every bundle one after the other; largest first, equal sizes by name.
+BRISKLET_ENGINE_EXPORT
 std::vector<ApplicationEntry> discoverApplications(const std::vector<std::string>& roots, std::stop_token stop = {});
 
 } // namespace brisklet::AppCatalog

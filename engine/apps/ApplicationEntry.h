@@ -4,6 +4,8 @@
 // same item exactly when their paths are equal (id()); equality covers every field.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,7 +13,7 @@
 
 namespace brisklet {
 
-struct ApplicationEntry {
+struct BRISKLET_ENGINE_EXPORT ApplicationEntry {
     std::string name;                    // shown to the user
     std::optional<std::string> bundleID; // absent when the bundle has none or it could not be read
     std::string path;                    // absolute path of the bundle: a .app folder, an application

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "apps/ApplicationEntry.h"
+#include "platform/Export.h"
 #include "scan/DiskScanner.h"
 #include "scan/ScanRecords.h"
 
@@ -35,6 +36,7 @@ std::vector<std::string> candidates(const ApplicationEntry& application, const s
                                     const HostProfile& profile);
 
 // The leftovers that exist, sizes at least 1 byte, largest first.
+BRISKLET_ENGINE_EXPORT
 std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
                                  const DiskScanner::Options& scannerOptions, std::stop_token stop = {});
 std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,

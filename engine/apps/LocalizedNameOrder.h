@@ -5,12 +5,14 @@
 // root collation. One object per sort; it is not meant to be shared between threads.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <memory>
 #include <string_view>
 
 namespace brisklet {
 
-class LocalizedNameOrder {
+class BRISKLET_ENGINE_EXPORT LocalizedNameOrder {
 public:
     LocalizedNameOrder();
     ~LocalizedNameOrder();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "clean/CleanCategory.h"
+#include "platform/Export.h"
 #include "scan/DiskScanner.h"
 
 #include <functional>
@@ -29,7 +30,7 @@ using RuntimeBuilds = std::map<std::string, std::string>;
 
 // The eleven categories in table order, paths built from home by plain concatenation; on a Linux
 // desktop each group is followed by its Linux categories.
-std::vector<CleanCategory> categories(const std::string& home);
+BRISKLET_ENGINE_EXPORT std::vector<CleanCategory> categories(const std::string& home);
 // The same table with another host profile's cache locations.
 std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
 
@@ -58,6 +59,7 @@ const RuntimeBuilds& simulatorRuntimeBuilds();
 CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner::Options& scannerOptions,
                                std::stop_token stop = {});
 // Measures all categories at once; one result per category, in the order given.
+BRISKLET_ENGINE_EXPORT
 std::vector<CleanCategoryResult> measure(const std::vector<CleanCategory>& categories,
                                          const DiskScanner::Options& scannerOptions, std::stop_token stop = {});
 

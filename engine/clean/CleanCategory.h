@@ -4,6 +4,7 @@
 // category folders that exist with their sizes, and their largest direct members.
 #pragma once
 
+#include "platform/Export.h"
 #include "scan/ScanRecords.h"
 
 #include <functional>
@@ -14,7 +15,7 @@
 
 namespace brisklet {
 
-struct CleanCategory {
+struct BRISKLET_ENGINE_EXPORT CleanCategory {
     // The section a category is listed under; the raw value is the section heading.
     enum class Group { developer, systemApps };
 
@@ -34,7 +35,7 @@ struct CleanCategory {
     static std::optional<Group> groupFromRawValue(std::string_view raw);
 };
 
-struct CleanCategoryResult {
+struct BRISKLET_ENGINE_EXPORT CleanCategoryResult {
     CleanCategory category;
     // One per existing folder of category.paths with more than zero bytes, in path order.
     std::vector<FileEntry> items;

@@ -5,6 +5,8 @@
 // target.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -39,6 +41,6 @@ std::string quotedName(const std::string& path);
 
 // Disk space of an item and everything below it, as du -B1 counts it: allocated blocks, hard links
 // once, never crossing into another file system or following links.
-std::int64_t diskUsage(const std::string& path);
+BRISKLET_ENGINE_EXPORT std::int64_t diskUsage(const std::string& path);
 
 } // namespace brisklet::platform

@@ -3,6 +3,8 @@
 // Paths are the file system's bytes (std::string), never re-encoded. None of these throw.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,30 +14,30 @@
 namespace brisklet::platform {
 
 // $HOME, else the user database entry; used unresolved.
-std::string homeDirectory();
+BRISKLET_ENGINE_EXPORT std::string homeDirectory();
 // $TMPDIR when set and non-empty, else "/tmp".
-std::string temporaryDirectory();
+BRISKLET_ENGINE_EXPORT std::string temporaryDirectory();
 // $XDG_DATA_HOME when absolute, else ~/.local/share. Not created.
 std::string applicationSupportDirectory();
 // The XDG user directory DOWNLOAD from ~/.config/user-dirs.dirs, else ~/Downloads. Not created.
-std::string downloadsDirectory();
+BRISKLET_ENGINE_EXPORT std::string downloadsDirectory();
 
 // True only for an existing folder, symbolic links followed.
-bool existsAndIsFolder(const std::string& path);
+BRISKLET_ENGINE_EXPORT bool existsAndIsFolder(const std::string& path);
 // True when something exists at path, a symbolic link in the last component followed
 // (a dangling link counts as absent).
-bool exists(const std::string& path);
+BRISKLET_ENGINE_EXPORT bool exists(const std::string& path);
 // Creates path with intermediate folders; succeeds when it already exists as a folder.
-bool createDirectories(const std::string& path, unsigned mode = 0755);
+BRISKLET_ENGINE_EXPORT bool createDirectories(const std::string& path, unsigned mode = 0755);
 
 // The whole contents of a file, or nothing when it cannot be read.
-std::optional<std::string> readFileContents(const std::string& path);
+BRISKLET_ENGINE_EXPORT std::optional<std::string> readFileContents(const std::string& path);
 // The contents of the regular file at path (symbolic links followed), or nothing when it is larger than
 // maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
 std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
 
 // The names of a folder's entries ("." and ".." left out) in byte order; none when it cannot be listed.
-std::vector<std::string> sortedEntryNames(const std::string& folder);
+BRISKLET_ENGINE_EXPORT std::vector<std::string> sortedEntryNames(const std::string& folder);
 
 // True when path is exactly the root of the file system that holds it (statx STATX_ATTR_MOUNT_ROOT).
 // False when the path cannot be queried. A symbolic link is not followed.
@@ -46,13 +48,13 @@ std::optional<bool> isMountRoot(int fd);
 // The last path component, with trailing slashes ignored; "" for "/".
 std::string lastPathComponent(const std::string& path);
 // The folder part of path ("/" for "/a", "" when there is no slash).
-std::string parentPath(const std::string& path);
+BRISKLET_ENGINE_EXPORT std::string parentPath(const std::string& path);
 // Writes all of data to fd, retrying short and interrupted writes. False on failure, errno says why.
 bool writeAll(int fd, std::string_view data);
 
 // path without trailing slashes; "/" stays "/".
-std::string withoutTrailingSlashes(std::string path);
+BRISKLET_ENGINE_EXPORT std::string withoutTrailingSlashes(std::string path);
 // Joins a folder and a name with exactly one slash.
-std::string joinPath(const std::string& folder, const std::string& name);
+BRISKLET_ENGINE_EXPORT std::string joinPath(const std::string& folder, const std::string& name);
 
 } // namespace brisklet::platform

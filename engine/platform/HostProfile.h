@@ -5,6 +5,8 @@
 // uses. Callers ask hostProfile() and never hard-code these values.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <string>
 #include <vector>
 
@@ -52,7 +54,7 @@ struct HostProfile {
 };
 
 // The profile this build runs with (the Linux column).
-const HostProfile& hostProfile();
+BRISKLET_ENGINE_EXPORT const HostProfile& hostProfile();
 // The original platform's column, unchanged.
 const HostProfile& originalHostProfile();
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "Error.h"
+#include "platform/Export.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,7 +22,7 @@
 namespace brisklet::platform {
 
 // The child could not be started (missing executable, no permission, no resources).
-class LaunchError : public Error {
+class BRISKLET_ENGINE_EXPORT LaunchError : public Error {
 public:
     LaunchError(const std::string& executable, int errorNumber);
     const std::string& executable() const { return m_executable; }
@@ -98,6 +99,7 @@ struct CapturedOutput {
 
 // Runs a tool to its end, reading its standard output (and standard error when asked). Throws
 // LaunchError when the tool cannot start.
+BRISKLET_ENGINE_EXPORT
 CapturedOutput runCapturingOutput(const std::string& executable, const std::vector<std::string>& arguments,
                                   const std::vector<std::pair<std::string, std::string>>& environmentOverrides = {},
                                   const CaptureOptions& options = {});

@@ -4,12 +4,14 @@
 // person or a JSON document is it repaired, each invalid sequence becoming U+FFFD.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <string>
 #include <string_view>
 
 namespace brisklet {
 
 bool isValidUtf8(std::string_view bytes);
-std::string repairUtf8(std::string_view bytes);
+BRISKLET_ENGINE_EXPORT std::string repairUtf8(std::string_view bytes);
 
 } // namespace brisklet

@@ -14,6 +14,8 @@
 //    complete entries.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -29,7 +31,7 @@
 
 namespace brisklet {
 
-class AuditLog {
+class BRISKLET_ENGINE_EXPORT AuditLog {
 public:
     struct Entry {
         std::chrono::system_clock::time_point timestamp;

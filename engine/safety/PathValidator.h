@@ -7,6 +7,7 @@
 // on any thread, never throws.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/HostProfile.h"
 
 #include <optional>
@@ -42,6 +43,7 @@ std::vector<std::string> blockedPrefixes(const HostProfile& profile = hostProfil
 std::vector<std::string> blockedExact(const std::string& home, const HostProfile& profile = hostProfile());
 
 // Nothing when path may be deleted, else why not.
+BRISKLET_ENGINE_EXPORT
 std::optional<Rejection> deletionRejection(const std::string& path, const std::string& home,
                                            const HostProfile& profile = hostProfile());
 

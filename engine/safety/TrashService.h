@@ -12,6 +12,7 @@
 
 #include "AuditLog.h"
 #include "TrashOutcomes.h"
+#include "platform/Export.h"
 
 #include <cstdint>
 #include <map>
@@ -21,7 +22,7 @@
 
 namespace brisklet {
 
-class TrashService {
+class BRISKLET_ENGINE_EXPORT TrashService {
 public:
     struct RestoreItem {
         std::string trashPath;

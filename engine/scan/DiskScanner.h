@@ -19,6 +19,7 @@
 #include "Error.h"
 #include "ScanRecords.h"
 #include "ScanStats.h"
+#include "platform/Export.h"
 
 #include <functional>
 #include <memory>
@@ -29,7 +30,7 @@
 
 namespace brisklet {
 
-class DiskScanner {
+class BRISKLET_ENGINE_EXPORT DiskScanner {
 public:
     // Every caller sets all six fields.
     struct Options {

@@ -1,14 +1,16 @@
 // The standard name sets for scanner options.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <set>
 #include <string>
 
 namespace brisklet::ScanDefaults {
 
 // Bulky tool folders (version control, dependency caches, build output) measured as one node.
-const std::set<std::string>& foldDirectoryNames();
+BRISKLET_ENGINE_EXPORT const std::set<std::string>& foldDirectoryNames();
 // Top-level names left out when "/" itself is scanned: this host's system areas.
-const std::set<std::string>& rootSkipNames();
+BRISKLET_ENGINE_EXPORT const std::set<std::string>& rootSkipNames();
 
 } // namespace brisklet::ScanDefaults

@@ -4,6 +4,8 @@
 // Names and paths hold the file system's bytes; repair them only where they are shown or encoded.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -19,7 +21,7 @@ enum class ScanState : std::uint8_t {
     unavailable, // the item itself could not be read; size 0, no children
 };
 
-std::string_view toRawString(ScanState state);
+BRISKLET_ENGINE_EXPORT std::string_view toRawString(ScanState state);
 // Exactly the three raw values, case-sensitively; nothing for any other text.
 std::optional<ScanState> scanStateFromRawString(std::string_view raw);
 
@@ -77,7 +79,7 @@ struct ScanResult {
 
 namespace ByteFormat {
 // A short size with a decimal unit ("1.2 MB"); negative counts keep their sign.
-std::string humanReadable(std::int64_t bytes);
+BRISKLET_ENGINE_EXPORT std::string humanReadable(std::int64_t bytes);
 } // namespace ByteFormat
 
 } // namespace brisklet

@@ -2,12 +2,13 @@
 #pragma once
 
 #include "ScanRecords.h"
+#include "platform/Export.h"
 
 #include <mutex>
 
 namespace brisklet {
 
-class ScanStats {
+class BRISKLET_ENGINE_EXPORT ScanStats {
 public:
     // A copy of all six counters, taken under the lock; callable from any thread during a scan.
     ScanProgress snapshot() const;

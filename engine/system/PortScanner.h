@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Error.h"
+#include "platform/Export.h"
 
 #include <chrono>
 #include <cstddef>
@@ -19,7 +20,7 @@
 
 namespace brisklet {
 
-struct PortEntry {
+struct BRISKLET_ENGINE_EXPORT PortEntry {
     enum class Transport { tcp, udp };
 
     Transport transport = Transport::tcp;
@@ -40,11 +41,11 @@ struct PortEntry {
 };
 
 // "TCP" or "UDP".
-std::string_view toRawString(PortEntry::Transport transport);
+BRISKLET_ENGINE_EXPORT std::string_view toRawString(PortEntry::Transport transport);
 
 namespace PortScanner {
 
-class ScanError : public Error {
+class BRISKLET_ENGINE_EXPORT ScanError : public Error {
 public:
     enum class Kind { lsofFailed };
     // The message carries the first line lsof wrote to standard error, when there is one.
@@ -71,7 +72,7 @@ Tools defaultTools();
 
 // Runs lsof and ps. Throws platform::LaunchError when lsof cannot start, ScanError when it fails or
 // does not finish in time, and Cancelled at a stop request (the tools are killed then).
-std::vector<PortEntry> listeningPorts(std::stop_token stop = {});
+BRISKLET_ENGINE_EXPORT std::vector<PortEntry> listeningPorts(std::stop_token stop = {});
 std::vector<PortEntry> listeningPorts(const Tools& tools, std::stop_token stop = {});
 
 // Listening TCP sockets in lsof field output (tags p, c, f, P, T, n), sorted by transport, port and pid,

@@ -2,12 +2,13 @@
 #pragma once
 
 #include "Error.h"
+#include "platform/Export.h"
 
 #include <cstdint>
 
 namespace brisklet::ProcessControl {
 
-class KillError : public Error {
+class BRISKLET_ENGINE_EXPORT KillError : public Error {
 public:
     enum class Kind { failed, protectedProcess, notPermitted, noSuchProcess };
 
@@ -29,9 +30,9 @@ private:
 };
 
 // pid 0, pid 1 and this process itself.
-bool isProtected(std::int32_t pid);
+BRISKLET_ENGINE_EXPORT bool isProtected(std::int32_t pid);
 
 // Sends SIGTERM and returns at once; throws KillError when refused or impossible.
-void terminate(std::int32_t pid);
+BRISKLET_ENGINE_EXPORT void terminate(std::int32_t pid);
 
 } // namespace brisklet::ProcessControl

@@ -4,6 +4,8 @@
 // cannot be read is listed with zeros. Processes that end between the snapshots are left out.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <stop_token>
@@ -39,7 +41,7 @@ struct RawSample {
 
 // Samples twice, seconds apart (at least 0.05 s; a stop request only shortens the wait), in the order
 // of the second snapshot.
-std::vector<ProcessEntry> sample(double seconds, std::stop_token stop = {});
+BRISKLET_ENGINE_EXPORT std::vector<ProcessEntry> sample(double seconds, std::stop_token stop = {});
 
 // Every live, non-zombie process with a name, read from procRoot (normally "/proc").
 std::vector<RawSample> rawSnapshot(const std::string& procRoot = "/proc");

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Error.h"
+#include "platform/Export.h"
 
 #include <chrono>
 #include <cstdint>
@@ -22,7 +23,7 @@ namespace brisklet {
 
 struct HostProfile;
 
-struct AvailableSoftwareUpdate {
+struct BRISKLET_ENGINE_EXPORT AvailableSoftwareUpdate {
     std::string title;
     std::string version;
     // A package of the kernel or the base system (essential, required or important to dpkg).
@@ -50,7 +51,7 @@ private:
     std::vector<AvailableSoftwareUpdate> m_updates;
 };
 
-class SoftwareUpdateCheckError : public Error {
+class BRISKLET_ENGINE_EXPORT SoftwareUpdateCheckError : public Error {
 public:
     enum class Kind { commandFailed, timedOut, unrecognizedOutput };
 
@@ -79,7 +80,7 @@ namespace SoftwareUpdateChecker {
 
 
 // "NAME VERSION_ID (kernel release)", e.g. "Debian GNU/Linux 12 (6.1.0-28-amd64)".
-const std::string& currentSystemDescription();
+BRISKLET_ENGINE_EXPORT const std::string& currentSystemDescription();
 // The same from an os-release text and a kernel release (empty when unknown).
 std::string describeSystem(std::string_view osRelease, std::string_view kernelRelease);
 
@@ -88,7 +89,7 @@ enum class OutputShape { softwareUpdateList, aptSimulation };
 
 // Runs the host profile's update tool with a 120 s time-out. Throws platform::LaunchError when the
 // tool is missing.
-SoftwareUpdateStatus check(std::stop_token stop = {});
+BRISKLET_ENGINE_EXPORT SoftwareUpdateStatus check(std::stop_token stop = {});
 
 // Runs executable with arguments under LC_ALL=C and LANG=C, standard input from the null device and
 // both output streams into a private capture file; parses what it printed. On time-out the tool gets

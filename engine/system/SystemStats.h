@@ -3,6 +3,8 @@
 // Every unreadable or implausible reading gives an absent figure; nothing throws or logs.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <optional>
 #include <stop_token>
@@ -11,7 +13,7 @@
 
 namespace brisklet::SystemStats {
 
-struct MemoryUsage {
+struct BRISKLET_ENGINE_EXPORT MemoryUsage {
     std::int64_t totalBytes = 0;
     std::int64_t usedBytes = 0; // between 0 and totalBytes
 
@@ -31,12 +33,12 @@ struct CpuTicks {
 };
 
 // Total from MemTotal, in use = total minus MemAvailable.
-std::optional<MemoryUsage> memoryUsage();
+BRISKLET_ENGINE_EXPORT std::optional<MemoryUsage> memoryUsage();
 std::optional<MemoryUsage> memoryUsage(std::string_view meminfoText);
 
 // Busy share of all processors over sampleSeconds (at least 0.05 s; a stop request only shortens the
 // wait), between 0 and 1.
-std::optional<double> cpuUsage(double sampleSeconds, std::stop_token stop = {});
+BRISKLET_ENGINE_EXPORT std::optional<double> cpuUsage(double sampleSeconds, std::stop_token stop = {});
 
 std::optional<CpuTicks> cpuTicks(const std::string& procStatPath = "/proc/stat");
 std::optional<CpuTicks> parseCpuTicks(std::string_view procStatText);

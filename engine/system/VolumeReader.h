@@ -6,6 +6,8 @@
 // file-system queries, so callers run them off the interface thread.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,7 +16,7 @@
 
 namespace brisklet {
 
-struct VolumeInfo {
+struct BRISKLET_ENGINE_EXPORT VolumeInfo {
     std::string id; // the path the volume was queried at
     std::string name;
     std::string mountPoint;
@@ -40,7 +42,7 @@ struct Source {
     std::function<void(const std::string&)> log;      // empty: the system log
 };
 
-std::vector<VolumeInfo> mountedVolumes();
+BRISKLET_ENGINE_EXPORT std::vector<VolumeInfo> mountedVolumes();
 std::vector<VolumeInfo> mountedVolumes(const Source& source);
 
 std::optional<VolumeInfo> volume(const std::string& path);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Error.h"
+#include "platform/Export.h"
 
 #include <chrono>
 #include <cstdint>
@@ -34,7 +35,7 @@ namespace AppUpdate {
 
 // The errors the download itself raises. Transport and file errors are raised beside them as
 // TransportError and FileError; cancellation as brisklet::Cancelled.
-class DownloadError : public Error {
+class BRISKLET_ENGINE_EXPORT DownloadError : public Error {
 public:
     enum class Kind { badStatus, checksumMismatch };
 
@@ -57,7 +58,7 @@ private:
 };
 
 // The connection failed, stalled past the idle time-out or broke off mid-transfer.
-class TransportError : public Error {
+class BRISKLET_ENGINE_EXPORT TransportError : public Error {
 public:
     TransportError(int curlCode, const std::string& text);
     int curlCode() const { return m_curlCode; } // the libcurl result code
@@ -68,7 +69,7 @@ private:
 };
 
 // A file or folder of the download could not be created, written, read or moved.
-class FileError : public Error {
+class BRISKLET_ENGINE_EXPORT FileError : public Error {
 public:
     FileError(const std::string& action, const std::string& path, int errorNumber);
     const std::string& path() const { return m_path; }
@@ -88,10 +89,11 @@ inline constexpr TransferTimeouts manifestTimeouts{std::chrono::seconds(20), std
 inline constexpr TransferTimeouts downloadTimeouts{std::chrono::seconds(60), std::chrono::seconds(60)};
 
 // "https://" + the update host chosen at build time + "/brisklet/latest.json". Built once.
-const std::string& defaultFeedURL();
+BRISKLET_ENGINE_EXPORT const std::string& defaultFeedURL();
 
 // GET the manifest from its origin (no cached answer). Never throws: a transport failure, any status
 // but 200, an undecodable or invalid body and cancellation all give nothing.
+BRISKLET_ENGINE_EXPORT
 std::optional<UpdateManifest> fetchManifest(const std::string& url, std::stop_token stop = {},
                                             TransferTimeouts timeouts = manifestTimeouts);
 
@@ -110,6 +112,7 @@ bool isNewer(const UpdateManifest& manifest, std::int64_t currentBuild);
 // Throws DownloadError, TransportError, FileError, or Cancelled when stop is requested. On every
 // failure the temporary file is gone (unless only the final move failed) and no existing file was
 // replaced or deleted.
+BRISKLET_ENGINE_EXPORT
 std::string download(const UpdateManifest& manifest, const std::string& directory,
                      const std::function<void(double)>& progress, std::stop_token stop = {},
                      TransferTimeouts timeouts = downloadTimeouts);

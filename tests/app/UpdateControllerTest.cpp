@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -399,65 +400,66 @@ TEST(UpdateBuildNumber, InvalidBundleBuildCountsAsZero)
     EXPECT_EQ(h.controller->state().kind, Kind::available) << "with build 0 any valid release is newer";
 }
 
-TEST(UpdateButton, RendersEveryState)
+TEST(UpdateButton, EachStateHasItsTitleSymbolEnablementAndToolTipWithTheProgressTruncated)
+{
+    using Look = UpdateController::ButtonLook;
+    const QString downloadTip = "Download Brisklet 1.4.2 to your Downloads folder.";
+    const Look downloading{true, {}, "arrow.down.circle.dotted", false, "Downloading"};
+    const auto atPercent = [&](const char* title) { Look look = downloading; look.title = title; return look; };
+    const std::pair<State, Look> rows[] = {
+        {State::available(manifest(12)), {true, "Update 1.4.2", "arrow.down.circle", true, downloadTip}},
+        {State::available(manifest(12, "1.4.2", "Faster scans.")),
+         {true, "Update 1.4.2", "arrow.down.circle", true, downloadTip + "\n\nFaster scans."}},
+        {State::downloading(manifest(12), 0.999), atPercent("99%")},
+        {State::downloading(manifest(12), 1.0), atPercent("100%")},
+        {State::downloaded(manifest(12), "/tmp/x/Brisklet-1.4.2 2.deb"),
+         {true, "Open 1.4.2", "shippingbox", true, "Open Brisklet-1.4.2 2.deb to install it."}},
+        {State::failed(manifest(12), "The download failed (HTTP 404)."),
+         {true, "Retry 1.4.2", "exclamationmark.arrow.circlepath", true, "The download failed (HTTP 404)."}},
+    };
+    for (const auto& [state, expected] : rows) {
+        SCOPED_TRACE(expected.title.toStdString());
+        const Look look = UpdateController::buttonLook(state);
+        EXPECT_TRUE(look.visible);
+        EXPECT_EQ(look.title, expected.title);
+        EXPECT_EQ(look.symbolName, expected.symbolName);
+        EXPECT_EQ(look.enabled, expected.enabled);
+        EXPECT_EQ(look.toolTip, expected.toolTip);
+    }
+    EXPECT_FALSE(UpdateController::buttonLook(State::none()).visible);
+}
+
+TEST(UpdateButton, SidebarButtonShowsEachStateAsItComesAndIsEnabledAgainWhenHidden)
 {
     Harness h;
     SidebarViewController sidebar(*h.controller);
     QPushButton* button = sidebar.updateButton();
     EXPECT_TRUE(button->isHidden()) << "hidden until there is something to show";
+    const auto showsTheState = [&] {
+        const UpdateController::ButtonLook look = UpdateController::buttonLook(h.controller->state());
+        return !button->isHidden() && button->text() == look.title && button->isEnabled() == look.enabled
+               && button->toolTip() == look.toolTip;
+    };
 
     h.feed->setManifest(manifest(12, "1.4.2", "Faster scans."));
     h.feed->setProgressSteps({0.42});
     h.feed->holdDownload(true);
     h.check();
     h.reachState(Kind::available);
-    EXPECT_FALSE(button->isHidden());
-    EXPECT_EQ(button->text(), "Update 1.4.2");
-    EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->toolTip(), "Download Brisklet 1.4.2 to your Downloads folder.\n\nFaster scans.");
+    EXPECT_TRUE(showsTheState());
 
     h.controller->performPrimaryAction();
-    EXPECT_EQ(button->text(), "0%");
-    EXPECT_FALSE(button->isEnabled());
-    EXPECT_EQ(button->toolTip(), "Downloading");
-    ASSERT_TRUE(waitFor([&] { return button->text() == "42%"; }));
+    EXPECT_TRUE(showsTheState());
+    ASSERT_TRUE(waitFor([&] { return button->text() == "42%"; })) << "progress reaches the button";
 
     h.feed->release();
     h.reachState(Kind::downloaded);
-    EXPECT_EQ(button->text(), "Open 1.4.2");
-    EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->toolTip(), "Open Brisklet-1.4.2.deb to install it.");
+    EXPECT_TRUE(showsTheState());
 
     h.feed->setManifest(manifest(11));
     h.check();
     EXPECT_TRUE(button->isHidden());
     EXPECT_TRUE(button->isEnabled());
-}
-
-TEST(UpdateButton, LooksPerStateIncludingTruncatedPercentAndFailure)
-{
-    using Look = UpdateController::ButtonLook;
-    const Look available = UpdateController::buttonLook(State::available(manifest(12)));
-    EXPECT_EQ(available.symbolName, "arrow.down.circle");
-    EXPECT_EQ(available.toolTip, "Download Brisklet 1.4.2 to your Downloads folder.");
-
-    const Look downloading = UpdateController::buttonLook(State::downloading(manifest(12), 0.999));
-    EXPECT_EQ(downloading.title, "99%");
-    EXPECT_EQ(downloading.symbolName, "arrow.down.circle.dotted");
-    EXPECT_EQ(UpdateController::buttonLook(State::downloading(manifest(12), 1.0)).title, "100%");
-
-    const Look downloaded = UpdateController::buttonLook(State::downloaded(manifest(12), "/tmp/x/Brisklet-1.4.2 2.deb"));
-    EXPECT_EQ(downloaded.symbolName, "shippingbox");
-    EXPECT_EQ(downloaded.toolTip, "Open Brisklet-1.4.2 2.deb to install it.");
-
-    const Look failed = UpdateController::buttonLook(State::failed(manifest(12), "The download failed (HTTP 404)."));
-    EXPECT_TRUE(failed.visible);
-    EXPECT_EQ(failed.title, "Retry 1.4.2");
-    EXPECT_EQ(failed.symbolName, "exclamationmark.arrow.circlepath");
-    EXPECT_TRUE(failed.enabled);
-    EXPECT_EQ(failed.toolTip, "The download failed (HTTP 404).");
-
-    EXPECT_FALSE(UpdateController::buttonLook(State::none()).visible);
 }
 
 TEST(UpdateState, EqualityComparesCaseAndPayload)

@@ -103,24 +103,22 @@ TEST(UpdateManifestParsing, DigestMustBeExactly64HexDigitsInEitherCase)
     EXPECT_TRUE(AppUpdate::parseManifest(withSha("0123456789ABCDEF0123456789abcdef0123456789ABCDEF0123456789abcdef")));
 }
 
-TEST(UpdateManifestParsing, DownloadUrlMustBeHttpsOrLocalHttp)
-{
-    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("https://example.com/B.deb")));
-    EXPECT_TRUE(AppUpdate::parseManifest(withUrl("http://127.0.0.1:8080/B.deb")));
-    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("http://example.com/B.deb")));
-    EXPECT_FALSE(AppUpdate::parseManifest(withUrl("file:///tmp/B.deb")));
-}
-
-TEST(UpdateDownloadUrls, OnlyHttpsAnywhereOrPlainHttpToThisMachineIsAllowed)
+// The same rule guards the manifest: one carrying a refused address is no manifest at all.
+TEST(UpdateDownloadUrls, OnlyHttpsAnywhereOrPlainHttpToThisMachineIsAllowedAndNoManifestCarriesAnother)
 {
     for (const char* allowed : {"https://example.com/a.deb", "HTTPS://Example.COM/a.deb", "hTTpS://cdn.example.org",
-                                "http://localhost/a.deb", "http://LOCALHOST:8080/a.deb", "HTTP://127.0.0.1:9/x"})
+                                "http://localhost/a.deb", "http://LOCALHOST:8080/a.deb", "HTTP://127.0.0.1:9/x",
+                                "http://127.0.0.1:8080/B.deb"}) {
         EXPECT_TRUE(AppUpdate::isAllowedDownloadURL(allowed)) << allowed;
+        EXPECT_TRUE(AppUpdate::parseManifest(withUrl(allowed))) << allowed;
+    }
     for (const char* refused : {"http://example.com/a.deb", "http://localhost.example.com/a.deb",
                                 "http://127.0.0.2/a.deb", "ftp://example.com/a.deb", "file:///tmp/a.deb",
                                 "example.com/a.deb", "/tmp/a.deb", "https://", "", "javascript:alert(1)",
-                                "https:///x", "http:///localhost/x", "https:/example.com/x", "https:example.com"})
+                                "https:///x", "http:///localhost/x", "https:/example.com/x", "https:example.com"}) {
         EXPECT_FALSE(AppUpdate::isAllowedDownloadURL(refused)) << refused;
+        EXPECT_FALSE(AppUpdate::parseManifest(withUrl(refused))) << refused;
+    }
 }
 
 TEST(UpdateVersions, OnlyAStrictlyGreaterBuildIsNewer)
