@@ -23,7 +23,9 @@ void TwoLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
     painter->save();
-    QRect area = option.rect.adjusted(6, 0, -6, 0);
+    // Without an icon the texts start where plain cells and the column's header put theirs.
+    const int inset = m_iconSide > 0 ? 6 : style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    QRect area = option.rect.adjusted(inset, 0, -inset, 0);
     const QVariant decoration = index.data(Qt::DecorationRole);
     if (m_iconSide > 0) {
         const QRect iconRect(area.left(), area.center().y() - m_iconSide / 2, m_iconSide, m_iconSide);

@@ -5,13 +5,34 @@
 #include <QApplication>
 #include <QPalette>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QWidget>
 
 namespace AppPreferences {
 
 namespace {
+
+// Fusion pads a push button's label by a few pixels once the label is wider than its minimum width, so
+// "Deselect All" or "Open Software Update" touch their frames; every framed label gets room on both sides.
+class PaddedButtonStyle : public QProxyStyle {
+public:
+    PaddedButtonStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override
+    {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        if (type == CT_PushButton) {
+            const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+            if (button && !button->text.isEmpty() && !(button->features & QStyleOptionButton::Flat))
+                size.setWidth(qMax(size.width(), contents.width() + 2 * (option->fontMetrics.height() / 2 + 4)));
+        }
+        return size;
+    }
+};
 
 struct DesktopLook {
     bool captured = false;
@@ -177,7 +198,7 @@ void applyAppearance(Appearance appearance)
     if (!look.captured) {
         look.palette = QApplication::palette();
         look.captured = true;
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setStyle(new PaddedButtonStyle);
     }
     switch (appearance) {
     case Appearance::system:

@@ -78,11 +78,10 @@ bool isFormatVersion(std::string_view version) {
 } // namespace
 
 bool isAtOrBelow(std::string_view path, std::string_view folder) {
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.remove_suffix(1);
-    if (!path.starts_with(folder))
+    const std::string trimmed = platform::withoutTrailingSlashes(std::string(folder));
+    if (!path.starts_with(trimmed))
         return false;
-    return path.size() == folder.size() || path[folder.size()] == '/' || folder == "/";
+    return path.size() == trimmed.size() || path[trimmed.size()] == '/' || trimmed == "/";
 }
 
 std::string programOf(std::string_view exec) {

@@ -42,7 +42,7 @@ struct Folder {
 };
 
 bool listNames(int fd, std::vector<std::string>& names) {
-    DirectoryStream stream{UniqueFd(::dup(fd))};
+    DirectoryStream stream{UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0))};
     if (!stream)
         return false;
     while (const char* name = stream.next())

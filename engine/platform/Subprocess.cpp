@@ -160,7 +160,7 @@ Subprocess Subprocess::spawn(const SpawnOptions& options) {
 }
 
 Subprocess::Subprocess(Subprocess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
+    : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::move(other.m_pidFd)),
       m_ownGroup(other.m_ownGroup), m_status(std::exchange(other.m_status, std::nullopt)) {}
 
 Subprocess::~Subprocess() {
@@ -173,8 +173,6 @@ Subprocess::~Subprocess() {
             }
         }).detach();
     }
-    if (m_pidFd >= 0)
-        ::close(m_pidFd);
 }
 
 bool Subprocess::terminateNow() {
@@ -219,8 +217,8 @@ std::optional<int> Subprocess::wait(std::optional<std::chrono::milliseconds> tim
         // Stop requests are noticed within a short slice; without a pidfd the exit is polled.
         if (stop.stop_possible() && (sliceMs < 0 || sliceMs > 50))
             sliceMs = 50;
-        if (m_pidFd >= 0) {
-            pollfd item{m_pidFd, POLLIN, 0};
+        if (m_pidFd) {
+            pollfd item{m_pidFd.get(), POLLIN, 0};
             poll(&item, 1, int(std::min<long>(sliceMs, 1L << 30)));
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs < 0 ? 10 : std::min<long>(sliceMs, 10)));

@@ -8,6 +8,7 @@
 
 #include "Error.h"
 #include "platform/Export.h"
+#include "platform/UniqueFd.h"
 
 #include <chrono>
 #include <cstdint>
@@ -77,7 +78,7 @@ private:
     bool terminateNow(); // SIGKILL and a short wait; true when reaped
 
     pid_t m_pid = -1;
-    int m_pidFd = -1; // a pidfd to poll for the child's exit, or -1 where the kernel has none
+    platform::UniqueFd m_pidFd; // a pidfd to poll for the child's exit, or none where the kernel has none
     bool m_ownGroup = false;
     std::optional<int> m_status;
 };

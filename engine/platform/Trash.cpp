@@ -2,6 +2,7 @@
 
 #include "FileOperations.h"
 #include "FileServices.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -127,15 +128,15 @@ void editDirectorySizes(const std::string& trash, const std::function<bool(std::
     if (!edit(lines))
         return;
     std::string temporary = file + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd)
         return;
     std::string contents;
     for (const std::string& line : lines)
         contents += line + "\n";
-    const bool written = writeAll(fd, contents);
-    ::fchmod(fd, 0600);
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0)
+    const bool written = writeAll(fd.get(), contents);
+    ::fchmod(fd.get(), 0600);
+    if (::close(fd.release()) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0)
         ::unlink(temporary.c_str());
 }
 
@@ -206,15 +207,15 @@ AttemptResult moveInto(const std::string& trash, const std::string& item, bool i
     for (unsigned attempt = 1; attempt < 100000; ++attempt) {
         const std::string candidate = trashName(name, attempt);
         const std::string infoFile = joinPath(infoFolder, candidate + infoSuffix);
-        const int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) {
+        UniqueFd fd(::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!fd) {
             if (errno == EEXIST)
                 continue;
             return {Attempt::failed, "cannot write in " + infoFolder + ": " + std::strerror(errno)};
         }
-        const bool written = writeAll(fd, contents);
+        const bool written = writeAll(fd.get(), contents);
         const int writeError = errno;
-        if (::close(fd) != 0 || !written) {
+        if (::close(fd.release()) != 0 || !written) {
             ::unlink(infoFile.c_str());
             return {Attempt::failed, "cannot write in " + infoFolder + ": " + std::strerror(writeError)};
         }

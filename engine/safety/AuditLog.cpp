@@ -3,6 +3,7 @@
 #include "Error.h"
 #include "platform/FileServices.h"
 #include "platform/SystemLog.h"
+#include "platform/UniqueFd.h"
 #include "platform/Utf8.h"
 
 #include <nlohmann/json.hpp>
@@ -59,19 +60,19 @@ void appendJsonString(std::string& out, std::string_view text) {
 // Appends to an existing file. False when it cannot be opened for writing (errno tells why).
 bool appendLine(const std::string& file, const std::string& line) {
     // Read access only serves the torn-line check below; a write-only file is appended to all the same.
-    int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && (errno == EACCES || errno == EPERM))
-        fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0)
+    platform::UniqueFd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
+    if (!fd && (errno == EACCES || errno == EPERM))
+        fd.reset(::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    if (!fd)
         return false;
     std::string data = line;
     // A torn last line (a crash mid-write, a foreign writer) would swallow this entry: start afresh.
     struct stat st {};
     char last = '\n';
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 &&
+        last != '\n')
         data.insert(data.begin(), '\n');
-    platform::writeAll(fd, data); // a failed write is not reported to anyone
-    ::close(fd);
+    platform::writeAll(fd.get(), data); // a failed write is not reported to anyone
     return true;
 }
 
@@ -79,12 +80,12 @@ bool appendLine(const std::string& file, const std::string& line) {
 // False when file appeared meanwhile.
 bool createWithLine(const std::string& directory, const std::string& file, const std::string& line) {
     std::string temporary = platform::joinPath(directory, ".audit.jsonl.XXXXXX");
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    platform::UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd)
         return true; // cannot write here at all: the entry is lost
-    const bool written = platform::writeAll(fd, line);
-    ::fchmod(fd, 0600);
-    const bool closed = ::close(fd) == 0;
+    const bool written = platform::writeAll(fd.get(), line);
+    ::fchmod(fd.get(), 0600);
+    const bool closed = ::close(fd.release()) == 0;
     bool placed = true;
     if (written && closed) {
         if (::link(temporary.c_str(), file.c_str()) != 0) {

@@ -86,13 +86,6 @@ void removeQuietly(const std::string& path)
     ::unlink(path.c_str());
 }
 
-void closeQuietly(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
 void writeAll(int fd, const char* data, std::size_t size, const std::string& path)
 {
     if (!platform::writeAll(fd, std::string_view(data, size)))
@@ -137,7 +130,7 @@ public:
     ImageWriter& operator=(const ImageWriter&) = delete;
 
     const std::string& temporaryPath() const { return m_temporaryPath; }
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.valid(); }
 
     // Creates the folder and an empty temporary file, never following a link planted at its name.
     void open(std::int64_t expectedLength)
@@ -150,8 +143,8 @@ public:
         }
         if (::unlink(m_temporaryPath.c_str()) != 0 && errno != ENOENT)
             throw FileError("replace", m_temporaryPath, errno);
-        m_fd = ::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (m_fd < 0)
+        m_fd.reset(::open(m_temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!m_fd)
             throw FileError("create", m_temporaryPath, errno);
         m_created = true;
         m_expected = expectedLength;
@@ -172,12 +165,10 @@ public:
     // Writes the rest, closes the file and reports completion.
     void finish()
     {
-        writeAll(m_fd, m_buffer.data(), m_buffer.size(), m_temporaryPath);
+        writeAll(m_fd.get(), m_buffer.data(), m_buffer.size(), m_temporaryPath);
         m_written += std::int64_t(m_buffer.size());
         m_buffer.clear();
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
+        if (::close(m_fd.release()) != 0)
             throw FileError("write", m_temporaryPath, errno);
         if (m_progress)
             m_progress(1.0);
@@ -189,7 +180,7 @@ public:
     // Closes and deletes the temporary file after a failure.
     void discard()
     {
-        closeQuietly(m_fd);
+        m_fd.reset();
         if (m_created)
             removeQuietly(m_temporaryPath);
         m_created = false;
@@ -198,7 +189,7 @@ public:
 private:
     void flushChunk()
     {
-        writeAll(m_fd, m_buffer.data(), m_buffer.size(), m_temporaryPath);
+        writeAll(m_fd.get(), m_buffer.data(), m_buffer.size(), m_temporaryPath);
         m_written += std::int64_t(m_buffer.size());
         m_buffer.clear();
         if (m_expected < 1)
@@ -215,7 +206,7 @@ private:
     std::string m_temporaryPath;
     const std::function<void(double)>& m_progress;
     std::vector<char> m_buffer;
-    int m_fd = -1;
+    platform::UniqueFd m_fd;
     bool m_created = false;
     std::int64_t m_expected = -1;
     std::int64_t m_written = 0;

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
@@ -82,7 +83,11 @@ TEST(Appearance, ApplyingRestylesOpenWindowsAtOnceAndSystemRestoresTheDesktopPal
     AppPreferences::applyAppearance(Appearance::system);
     QApplication::processEvents();
     EXPECT_EQ(window.palette().color(QPalette::Window), desktop);
-    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    const auto* style = qobject_cast<QProxyStyle*>(QApplication::style());
+    ASSERT_TRUE(style);
+    EXPECT_EQ(style->baseStyle()->name().toLower(), "fusion");
+    const QPushButton wide(QStringLiteral("Open Software Update"));
+    EXPECT_GE(wide.sizeHint().width(), wide.fontMetrics().horizontalAdvance(wide.text()) + 16) << "a long label keeps room on both sides";
 }
 
 TEST(SettingsSheet, OpensWithTheStoredAppearanceSelected)

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +19,8 @@ int main(int argc, char* argv[])
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toUtf8());
+    qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/.local/state")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", home.path().toUtf8()); // private (0700), as Qt expects
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");            // the user's desktop never reaches a test
 
@@ -23,5 +28,9 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Brisklet"));
     QApplication::setApplicationName(QStringLiteral("Brisklet"));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Removed by its bytes: QTemporaryDir cannot spell the names that are not UTF-8 some tests trash.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(home.path()).toStdString(), ignored);
+    return result;
 }

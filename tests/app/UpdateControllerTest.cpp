@@ -410,6 +410,7 @@ TEST(UpdateButton, EachStateHasItsTitleSymbolEnablementAndToolTipWithTheProgress
         {State::available(manifest(12)), {true, "Update 1.4.2", "arrow.down.circle", true, downloadTip}},
         {State::available(manifest(12, "1.4.2", "Faster scans.")),
          {true, "Update 1.4.2", "arrow.down.circle", true, downloadTip + "\n\nFaster scans."}},
+        {State::downloading(manifest(12), 0.0), atPercent("0%")}, // the sidebar test checks 42% only
         {State::downloading(manifest(12), 0.999), atPercent("99%")},
         {State::downloading(manifest(12), 1.0), atPercent("100%")},
         {State::downloaded(manifest(12), "/tmp/x/Brisklet-1.4.2 2.deb"),

@@ -22,12 +22,15 @@
 #include "deletion/TrashFlowController.h"
 #include "monitoring/CrewViewController.h"
 #include "monitoring/DashboardViewController.h"
+#include "monitoring/PortTableModel.h"
 #include "monitoring/PortsViewController.h"
+#include "monitoring/ProcessTableModel.h"
 #include "scan/ScanRecords.h"
 #include "shell/AppDelegate.h"
 #include "shell/AppInfo.h"
 #include "shell/EngineUpdateFeed.h"
 #include "shell/MainWindowController.h"
+#include "shell/RowTableView.h"
 #include "shell/SectionContainerViewController.h"
 #include "shell/SegmentedControl.h"
 #include "shell/SidebarRowView.h"
@@ -58,7 +61,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <ostream>
 
@@ -99,6 +104,19 @@ template <typename Screen>
 Screen* screenOf(MainWindowController& window, Section section)
 {
     return dynamic_cast<Screen*>(window.container()->controllers().at(section));
+}
+
+// On screen: the view is shown and the row lies in its visible part, not only in its model.
+bool onScreen(const QAbstractItemView& view, const QModelIndex& index)
+{
+    return view.isVisible() && index.isValid() && view.viewport()->rect().intersects(view.visualRect(index));
+}
+
+// The chart painted the colour it reports for an item at that point.
+bool paints(QWidget& chart, const QPoint& point, const QColor& fill)
+{
+    const QColor seen = chart.grab().toImage().pixelColor(point * chart.devicePixelRatio());
+    return std::abs(seen.red() - fill.red()) + std::abs(seen.green() - fill.green()) + std::abs(seen.blue() - fill.blue()) < 12;
 }
 
 QStringList modelColumn(const QAbstractItemModel& model, int column, int role = Qt::DisplayRole)
@@ -185,12 +203,16 @@ protected:
         ASSERT_EQ(window->container()->current(), window->container()->controllers().at(section));
     }
 
-    // The analyzer's shown pane, picked with its segment: 0 blocks, 1 pie, 2 list.
+    // The analyzer's shown pane, picked with its segment: 0 blocks, 1 pie, 2 list; its view alone shows.
     void showPane(AnalyzerViewController& analyzer, int index)
     {
         QTest::mouseClick(analyzer.segmented()->segment(index), Qt::LeftButton);
         ASSERT_EQ(analyzer.segmented()->selectedIndex(), index);
         QCoreApplication::processEvents(); // the layout places the pane before the test clicks into it
+        const QWidget* views[] = {analyzer.treemapPane()->treemap(), analyzer.piePane()->sunburst(),
+                                  analyzer.outlinePane()->outlineView()};
+        for (int pane = 0; pane < 3; ++pane)
+            ASSERT_EQ(views[pane]->isVisible(), pane == index) << "pane " << pane;
     }
 
     // Selection made, the trash button opens the real review sheet, confirmed from the keyboard or
@@ -231,6 +253,7 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     for (StatCardView* card : {dashboard->diskCard(), dashboard->memoryCard(), dashboard->cpuCard()}) {
         SCOPED_TRACE(card->titleLabel()->text().toStdString());
         EVENTUALLY(!card->valueLabel()->text().isEmpty() && card->valueLabel()->text() != QStringLiteral("—"));
+        EXPECT_TRUE(card->valueLabel()->isVisible());
         EXPECT_FALSE(card->footerLabel()->text().isEmpty());
     }
     EXPECT_TRUE(dashboard->diskCard()->ofLabel()->text().startsWith("used of "));
@@ -253,14 +276,15 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     EVENTUALLY(analyzer->state() == AnalyzerViewController::State::result);
     EXPECT_TRUE(analyzer->statusLabel()->text().startsWith("5 files · ")) << analyzer->statusLabel()->text().toStdString();
 
+    TreemapView* treemap = analyzer->treemapPane()->treemap();
+    ASSERT_TRUE(treemap->isVisible()); // blocks first
     AnalyzerOutlineModel& outline = *analyzer->outlinePane()->model();
     EXPECT_EQ(modelColumn(outline, 0), items); // largest first
     for (int row = 0; row < outline.rowCount(); ++row)
         EXPECT_TRUE(outline.index(row, 0).data(AnalyzerOutlineModel::detailRole).toString().startsWith(sizeText(tree + "/" + items[row])))
             << items[row].toStdString();
 
-    // Both charts hold the tree's items, and a click on one selects that item (their hit-tests).
-    TreemapView* treemap = analyzer->treemapPane()->treemap();
+    // Both charts hold and paint the tree's items, and a click on one selects that item (their hit-tests).
     const auto block = [treemap](const QString& name) {
         QStringList names;
         QPoint centre;
@@ -272,14 +296,21 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
         return std::pair{names, centre};
     };
     EXPECT_EQ(block({}).first, items);
+    const AnalyzerTreeNode* notes = nullptr;
+    for (const TreemapView::Entry& entry : treemap->entries())
+        if (entry.cell.node->entry().name == "notes.txt")
+            notes = entry.cell.node.get();
+    ASSERT_TRUE(notes && treemap->color(notes));
+    EXPECT_TRUE(paints(*treemap, block("notes.txt").second, *treemap->color(notes)));
     QTest::mouseClick(treemap, Qt::LeftButton, {}, block("notes.txt").second);
     ASSERT_TRUE(treemap->selected());
     EXPECT_EQ(treemap->selected()->entry().name, "notes.txt");
 
-    ASSERT_NO_FATAL_FAILURE(showPane(*analyzer, 1));
     SunburstView* pie = analyzer->piePane()->sunburst();
+    ASSERT_NO_FATAL_FAILURE(showPane(*analyzer, 1));
     QStringList wedges;
     QPoint photo;
+    QColor photoFill;
     const SunburstView::Geometry g = pie->geometry();
     for (const SunburstView::Wedge& wedge : pie->wedges()) {
         if (wedge.level != 0)
@@ -287,10 +318,13 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
         wedges << QString::fromStdString(wedge.node->entry().name);
         const double middle = (wedge.startAngle + wedge.endAngle) / 2 * std::numbers::pi / 180; // counter-clockwise
         const double radius = g.hole + g.ringWidth / 2;
-        if (wedges.back() == "photo.jpg")
+        if (wedges.back() == "photo.jpg") {
             photo = (g.centre + QPointF(radius * std::cos(middle), -radius * std::sin(middle))).toPoint();
+            photoFill = wedge.fill;
+        }
     }
     EXPECT_EQ(wedges, items);
+    EXPECT_TRUE(paints(*pie, photo, photoFill));
     QTest::mouseClick(pie, Qt::LeftButton, {}, photo);
     ASSERT_TRUE(pie->selected());
     EXPECT_EQ(pie->selected()->entry().name, "photo.jpg");
@@ -307,8 +341,10 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     EXPECT_TRUE(QFileInfo::exists(tree + "/notes.txt"));
     EXPECT_FALSE(QFileInfo::exists(trash + "/files/notes.txt") || QFileInfo::exists(trash + "/info/notes.txt.trashinfo"));
 
-    ASSERT_NO_FATAL_FAILURE(showPane(*analyzer, 2));
     QTreeView* list = analyzer->outlinePane()->outlineView();
+    ASSERT_NO_FATAL_FAILURE(showPane(*analyzer, 2));
+    for (int row = 0; row < outline.rowCount(); ++row)
+        EXPECT_TRUE(onScreen(*list, outline.index(row, 0))) << outline.index(row, 0).data().toString().toStdString();
     const QModelIndex oldLog = outline.index(static_cast<int>(modelColumn(outline, 0).indexOf("old.log")), 0);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(oldLog).center());
     ASSERT_NO_FATAL_FAILURE(trashSelected(*analyzer, "old.log", false));
@@ -329,6 +365,7 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     auto* history = window->window()->findChild<AuditHistoryViewController*>();
     ASSERT_TRUE(history);
     EVENTUALLY(history->isLoaded());
+    EXPECT_TRUE(history->isVisible());
     QStringList rows;
     for (int row = 0; row < history->tableView()->model()->rowCount(); ++row)
         rows << QStringLiteral("%1 %2 %3")
@@ -357,6 +394,7 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
         ASSERT_TRUE(row.isValid());
         EXPECT_EQ(row.data().toString(), category.name);
         EXPECT_EQ(row.data(SmartCleanModel::SizeTextRole).toString(), sizeText(category.folder));
+        EXPECT_TRUE(onScreen(*smartClean->treeView(), row));
     }
 
     SCOPED_TRACE("uninstaller: the application of the temporary home, measured");
@@ -368,6 +406,7 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     const QModelIndex gadget = uninstaller->model()->index(0, 0);
     EXPECT_EQ(gadget.data(ApplicationListModel::PathRole).toString(), home("Applications/Gadget"));
     EXPECT_EQ(gadget.data(ApplicationListModel::SizeTextRole).toString(), sizeText(home("Applications/Gadget")));
+    EXPECT_TRUE(onScreen(*uninstaller->tableView(), gadget));
 
     SCOPED_TRACE("processes: the python3 child, listening once it has printed its port");
     EVENTUALLY(listener.canReadLine());
@@ -376,19 +415,25 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     auto* crew = screenOf<CrewViewController>(*window, Section::crew);
     EVENTUALLY(crew->hasLoaded() && !crew->isSampling());
     QTest::keyClicks(crew->searchField(), listenerPid);
-    EXPECT_TRUE(std::any_of(crew->visibleProcesses().begin(), crew->visibleProcesses().end(), [this](const ProcessRow& row) {
+    const auto& processes = crew->visibleProcesses();
+    const auto child = std::find_if(processes.begin(), processes.end(), [this](const ProcessRow& row) {
         return row.pidText == listenerPid && row.name.contains("python");
-    })) << listenerPid.toStdString();
+    });
+    ASSERT_NE(child, processes.end()) << listenerPid.toStdString();
+    EXPECT_TRUE(onScreen(*crew->tableView(), crew->model()->index(static_cast<int>(child - processes.begin()), 0)));
 
     SCOPED_TRACE("ports: the child's listening socket");
     ASSERT_NO_FATAL_FAILURE(go(Section::ports));
     auto* ports = screenOf<PortsViewController>(*window, Section::ports);
     EVENTUALLY(ports->hasLoaded() && !ports->isScanning());
     QTest::keyClicks(ports->searchField(), listenerPort);
-    EXPECT_TRUE(std::any_of(ports->visibleRows().begin(), ports->visibleRows().end(), [this](const PortRow& row) {
+    const auto& sockets = ports->visibleRows();
+    const auto socket = std::find_if(sockets.begin(), sockets.end(), [this](const PortRow& row) {
         return QString::number(row.port) == listenerPort && QString::number(row.pid) == listenerPid &&
                row.addresses.contains("127.0.0.1");
-    })) << listenerPort.toStdString();
+    });
+    ASSERT_NE(socket, sockets.end()) << listenerPort.toStdString();
+    EXPECT_TRUE(onScreen(*ports->tableView(), ports->model()->index(static_cast<int>(socket - sockets.begin()), 0)));
 }
 
 } // namespace
