@@ -29,9 +29,10 @@ brisklet-cli and the engine library both use.")
 set(CPACK_STRIP_FILES ON)
 
 # Libraries are found by dpkg-shlibdeps (dpkg-dev); the rest is what the programs need at run time
-# that no library names: the window-system plugins, and the tools the ports and processes lists run.
+# that no library names: the tools the ports and processes lists run. The X11 and offscreen platform
+# plugins come with libqt6gui6, the SVG icon and image plugins with libqt6svg6.
 find_program(BRISKLET_DPKG_SHLIBDEPS dpkg-shlibdeps)
-set(runtime_tools "qt6-qpa-plugins, lsof, procps")
+set(runtime_tools "lsof, procps")
 if(BRISKLET_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${runtime_tools}")

@@ -1,13 +1,17 @@
 #include "ReferenceDigest.h"
 #include "update/AppUpdate.h"
 
+#include "ChildProcess.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 using namespace brisklet;
 
@@ -163,6 +167,55 @@ TEST(UpdateFeed, DefaultFeedIsTheLatestJsonOverHttps)
     EXPECT_TRUE(feed.starts_with("https://")) << feed;
     EXPECT_TRUE(feed.ends_with("/brisklet/latest.json")) << feed;
     EXPECT_TRUE(AppUpdate::isAllowedDownloadURL(feed));
+}
+
+// scripts/feed-manifest writes what this parser reads: the same keys, the build a JSON integer, and no
+// manifest at all for a URL the parser would refuse (which every program would read as "no update").
+TEST(UpdateFeed, FeedManifestScriptWritesManifestsTheParserAccepts)
+{
+    for (const char* tool : {"/usr/bin/dpkg-deb", "/usr/bin/python3"})
+        if (access(tool, X_OK) != 0)
+            GTEST_SKIP() << tool << " is not installed";
+    test::TempTree tree;
+    tree.writeFile("pkg/DEBIAN/control", "Package: brisklet\nVersion: 1.4.2-12\nArchitecture: all\n"
+                                         "Maintainer: Test <test@example.com>\nDescription: test\n");
+    const std::string deb = tree.path("brisklet_1.4.2-12_all.deb");
+    const auto built = test::runCommand({"/usr/bin/dpkg-deb", "--build", tree.path("pkg"), deb});
+    ASSERT_EQ(built.exitStatus, 0) << built.err;
+    std::ostringstream bytes;
+    bytes << std::ifstream(deb, std::ios::binary).rdbuf();
+    const std::string script = BRISKLET_SOURCE_DIR "/scripts/feed-manifest";
+
+    const struct {
+        std::string url;
+        std::string published; // empty: the script refuses the URL
+    } cases[] = {
+        {"https://updates.example.org/brisklet/", "https://updates.example.org/brisklet/brisklet_1.4.2-12_all.deb"},
+        {"http://localhost:8080/b.deb", "http://localhost:8080/b.deb"},
+        {"https://updates.example.org/my builds/", ""},
+        {"https://updates.example.org/a\tb.deb", ""},
+        {"https://updates.example.org/caf\xc3\xa9.deb", ""},
+        {"http://updates.example.org/b.deb", ""},
+        {"https:///brisklet/b.deb", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        const auto made = test::runCommand({script, deb, c.url, "Faster \"scans\" \xe2\x80\x94 and notes"});
+        if (c.published.empty()) {
+            EXPECT_NE(made.exitStatus, 0);
+            EXPECT_EQ(made.out, "");
+            continue;
+        }
+        ASSERT_EQ(made.exitStatus, 0) << made.err;
+        const auto manifest = AppUpdate::parseManifest(made.out);
+        ASSERT_TRUE(manifest) << made.out;
+        EXPECT_EQ(*manifest, (UpdateManifest{"1.4.2", 12, c.published, referenceDigest(bytes.str()),
+                                             "Faster \"scans\" \xe2\x80\x94 and notes"}));
+    }
+    // Notes that are not UTF-8 would make the whole manifest unreadable.
+    const auto badNotes = test::runCommand({script, deb, "https://updates.example.org/brisklet/", "caf\xe9"});
+    EXPECT_NE(badNotes.exitStatus, 0);
+    EXPECT_EQ(badNotes.out, "");
 }
 
 TEST(UpdateErrors, DescriptionsAndEqualityFollowTheCase)
