@@ -92,15 +92,9 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
     }
 
     const QRect textRect(x, option.rect.top(), right - gap - x, option.rect.height());
-    const QFont nameFont = ScreenStyle::font(13, QFont::DemiBold);
-    const QFont detailFont = ScreenStyle::font(10);
-    const int nameHeight = QFontMetrics(nameFont).height();
-    const int detailHeight = QFontMetrics(detailFont).height();
-    const int top = textRect.center().y() - (nameHeight + detailHeight + 2) / 2;
-    drawLine(painter, QRect(textRect.left(), top, textRect.width(), nameHeight), nameFont, primary,
-             index.data().toString(), Qt::AlignLeft | Qt::AlignVCenter);
-    drawLine(painter, QRect(textRect.left(), top + nameHeight + 2, textRect.width(), detailHeight), detailFont, tertiary,
-             index.data(ApplicationListModel::DetailRole).toString(), Qt::AlignLeft | Qt::AlignVCenter);
+    CleanupWidgets::drawTwoLines(
+        painter, textRect, {ScreenStyle::font(13, QFont::DemiBold), primary, index.data().toString()},
+        {ScreenStyle::font(10), tertiary, index.data(ApplicationListModel::DetailRole).toString()});
     painter->restore();
 }
 

@@ -59,6 +59,16 @@ void drawLine(QPainter* painter, const QRect& rect, const QFont& font, const QCo
     painter->drawText(rect, int(alignment) | Qt::TextDontClip, QFontMetrics(font).elidedText(text, Qt::ElideMiddle, rect.width()));
 }
 
+void drawTwoLines(QPainter* painter, const QRect& rect, const TextLine& title, const TextLine& detail)
+{
+    const int titleHeight = QFontMetrics(title.font).height();
+    const int detailHeight = QFontMetrics(detail.font).height();
+    const int top = rect.center().y() - (titleHeight + detailHeight + 2) / 2;
+    drawLine(painter, QRect(rect.left(), top, rect.width(), titleHeight), title.font, title.color, title.text);
+    drawLine(painter, QRect(rect.left(), top + titleHeight + 2, rect.width(), detailHeight), detail.font, detail.color,
+             detail.text);
+}
+
 void drawCheckBox(QPainter* painter, const QRect& rect, Qt::CheckState state, bool enabled, const QPalette& palette,
                   bool onSelection)
 {

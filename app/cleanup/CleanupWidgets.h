@@ -5,6 +5,8 @@
 #include "scan/DiskScanner.h"
 #include "shell/ScreenStyle.h"
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QStyleOptionViewItem>
 
@@ -29,6 +31,14 @@ QPushButton* undoButton(const QString& toolTip, QWidget* parent);
 // text in one line inside rect, elided in the middle when it does not fit.
 void drawLine(QPainter* painter, const QRect& rect, const QFont& font, const QColor& color, const QString& text,
               Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
+
+struct TextLine {
+    QFont font;
+    QColor color;
+    QString text;
+};
+// A title above a detail line, 2 pixels apart, the pair centred in rect's height; each drawn as drawLine.
+void drawTwoLines(QPainter* painter, const QRect& rect, const TextLine& title, const TextLine& detail);
 
 // A check box in rect: an outlined rounded square, filled with the highlight colour and a white tick
 // (or dash, for a mixed state) when on; inverted on a selected row. Drawn here because the style's box

@@ -51,15 +51,9 @@ void SmartCleanDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 
     const QRect textRect(x, option.rect.top(), sizeRect.left() - gap - x, option.rect.height());
     if (isCategory) {
-        const QFont titleFont = ScreenStyle::font(13, QFont::DemiBold);
-        const QFont detailFont = ScreenStyle::font(11);
-        const int titleHeight = QFontMetrics(titleFont).height();
-        const int detailHeight = QFontMetrics(detailFont).height();
-        const int top = textRect.center().y() - (titleHeight + detailHeight + 2) / 2;
-        drawLine(painter, QRect(textRect.left(), top, textRect.width(), titleHeight), titleFont, primary,
-                 index.data().toString());
-        drawLine(painter, QRect(textRect.left(), top + titleHeight + 2, textRect.width(), detailHeight), detailFont,
-                 secondary, index.data(SmartCleanModel::DetailRole).toString());
+        CleanupWidgets::drawTwoLines(
+            painter, textRect, {ScreenStyle::font(13, QFont::DemiBold), primary, index.data().toString()},
+            {ScreenStyle::font(11), secondary, index.data(SmartCleanModel::DetailRole).toString()});
     } else {
         drawLine(painter, textRect, ScreenStyle::font(12), primary, index.data().toString());
     }
