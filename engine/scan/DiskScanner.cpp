@@ -323,7 +323,8 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
         if (!keepNodes)
             continue;
         work.fileNodes.push_back(ScanNode{FileEntry{std::string(name, nameLength), std::move(entryPath), size,
-                                                    false, ScanState::complete},
+                                                    false, ScanState::complete,
+                                                    hardLinked ? static_cast<std::uint32_t>(st.stx_nlink) : 1u},
                                           std::nullopt});
     }
     return work;
@@ -437,8 +438,11 @@ private:
             if (ctx.inodes.insert({link.device, link.inode}))
                 continue;
             work.localBytes -= link.size;
-            if (link.node >= 0)
-                work.fileNodes[static_cast<std::size_t>(link.node)].entry.sizeBytes = 0;
+            if (link.node >= 0) {
+                FileEntry& entry = work.fileNodes[static_cast<std::size_t>(link.node)].entry;
+                entry.sizeBytes = 0;
+                entry.linkedSizeBytes = link.size;
+            }
         }
         if (!collectLargeFiles)
             return;

@@ -31,6 +31,12 @@ struct FileEntry {
     std::int64_t sizeBytes = 0;
     bool isDirectory = false;
     ScanState state = ScanState::complete;
+    // A file's hard links (1 for folders, symbolic links and files with one name). Sits in what would
+    // be padding, so it costs the record nothing.
+    std::uint32_t linkCount = 1;
+    // A hard-linked file whose blocks another of its links already counted in this scan: the size it
+    // has (sizeBytes is then 0, so totals count the file once). 0 for every other entry.
+    std::int64_t linkedSizeBytes = 0;
 
     bool operator==(const FileEntry&) const = default;
 };

@@ -93,15 +93,20 @@ TEST(ScanSizes, CountAllocatedBlocksSymlinkLengthAndSparseLogicalLength) {
     EXPECT_EQ(result.state, ScanState::complete);
 }
 
-TEST(ScanSizes, HardLinksAcrossFoldersCountOnce) {
+TEST(ScanSizes, HardLinksAcrossFoldersCountOnceAndTheUncountedLinkKeepsItsSizeAndLinkCount) {
     TempTree tree;
     tree.writeFileOfSize("a/data", 1'000'000);
     tree.hardlink("b/again", "a/data");
     const ScanResult result = scan(tree.root());
-    const std::int64_t a = child(*child(result.root, "a"), "data")->entry.sizeBytes;
-    const std::int64_t b = child(*child(result.root, "b"), "again")->entry.sizeBytes;
-    EXPECT_EQ(std::min(a, b), 0);
-    EXPECT_EQ(std::max(a, b), allocated(tree.path("a/data")));
+    const FileEntry& a = child(*child(result.root, "a"), "data")->entry;
+    const FileEntry& b = child(*child(result.root, "b"), "again")->entry;
+    const FileEntry& uncounted = a.sizeBytes == 0 ? a : b;
+    EXPECT_EQ(std::min(a.sizeBytes, b.sizeBytes), 0);
+    EXPECT_EQ(std::max(a.sizeBytes, b.sizeBytes), allocated(tree.path("a/data")));
+    EXPECT_EQ(uncounted.linkedSizeBytes, allocated(tree.path("a/data"))) << "so screens can show what it holds";
+    EXPECT_EQ(a.linkCount, 2u);
+    EXPECT_EQ(b.linkCount, 2u);
+    EXPECT_EQ(a.linkedSizeBytes + b.linkedSizeBytes, uncounted.linkedSizeBytes) << "the counted link has none";
     EXPECT_EQ(result.totals.files, 2);
     EXPECT_EQ(result.totals.bytes, allocated(tree.path("a/data")));
     EXPECT_EQ(result.root.entry.sizeBytes, result.totals.bytes);
