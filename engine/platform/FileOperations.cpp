@@ -67,14 +67,19 @@ std::string quotedName(const std::string& path) {
 }
 
 std::optional<std::string> moveItem(const std::string& from, const std::string& to) {
-    int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    return moveItemAt(AT_FDCWD, from, to);
+}
+
+std::optional<std::string> moveItemAt(int folder, const std::string& name, const std::string& to) {
+    const std::string& from = name;
+    int result = ::renameat2(folder, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     if (result != 0 && errno == EINVAL) {
         // File systems without RENAME_NOREPLACE: test, then rename. The window is accepted there.
         struct stat st {};
         if (::lstat(to.c_str(), &st) == 0)
             errno = EEXIST;
         else
-            result = ::rename(from.c_str(), to.c_str());
+            result = ::renameat(folder, from.c_str(), AT_FDCWD, to.c_str());
     }
     if (result == 0)
         return std::nullopt;

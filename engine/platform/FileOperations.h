@@ -16,6 +16,14 @@ namespace brisklet::platform {
 
 // Renames from to to, never replacing anything at to. Both must be on one mounted file system.
 std::optional<std::string> moveItem(const std::string& from, const std::string& to);
+// The same for the entry name of the folder open at folder.
+std::optional<std::string> moveItemAt(int folder, const std::string& name, const std::string& to);
+
+// A file-system object as the kernel tells it apart from any other.
+struct ItemIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
 
 // Deletes a file, a link, or a folder with everything in it, walking relative to folder descriptors so
 // that a folder swapped for a link meanwhile is removed as the link, never followed. Never descends
@@ -24,6 +32,11 @@ std::optional<std::string> moveItem(const std::string& from, const std::string& 
 // folder just before it is entered.
 using RemovalHook = std::function<void(const std::string& path)>;
 std::optional<std::string> removeItem(const std::string& path, const RemovalHook& beforeEntering = {});
+// removeItem of the entry name of the folder open at folder, only while that entry is still the item
+// expected: checked just before a file is unlinked and on the descriptor of a folder entered. path
+// names the item in messages.
+std::optional<std::string> removeItemAt(int folder, const std::string& name, const std::string& path,
+                                        const ItemIdentity& expected);
 
 // createDirectories with the reason of a failure.
 std::optional<std::string> createDirectoriesReporting(const std::string& path);

@@ -52,7 +52,8 @@ bool listNames(int fd, std::vector<std::string>& names) {
 
 class Removal {
 public:
-    Removal(std::string path, const RemovalHook& hook) : m_path(std::move(path)), m_hook(hook) {}
+    Removal(std::string path, const RemovalHook& hook, std::optional<ItemIdentity> expected = std::nullopt)
+        : m_path(std::move(path)), m_hook(hook), m_expected(expected) {}
 
     std::optional<std::string> run() {
         const std::string name = lastPathComponent(m_path);
@@ -64,11 +65,17 @@ public:
         UniqueFd parent(::open(parentFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!parent)
             return "cannot delete " + quotedName(m_path) + ": " + std::strerror(errno);
+        return runAt(parent.get(), name);
+    }
+
+    std::optional<std::string> runAt(int parent, const std::string& name) {
         struct stat st {};
-        if (::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return "cannot delete " + quotedName(m_path) + ": " + std::strerror(errno);
+        if (!isExpected(st))
+            return "cannot delete " + quotedName(m_path) + ": it is no longer the same item";
         m_device = st.st_dev;
-        removeEntry(parent.get(), name, m_path);
+        removeEntry(parent, name, m_path);
         return m_failure.empty() ? std::nullopt : std::optional(m_failure);
     }
 
@@ -79,11 +86,28 @@ private:
     }
     void fail(const std::string& path, int error) { fail(path, std::strerror(error)); }
 
-    // Removes name in the folder at, whatever it is now. A folder is walked (pushed on m_stack).
+    bool isExpected(const struct stat& st) const {
+        return !m_expected || (std::uint64_t(st.st_dev) == m_expected->device && std::uint64_t(st.st_ino) == m_expected->inode);
+    }
+
+    // Removes name in the folder at, whatever it is now. A folder is walked (pushed on m_stack). The item
+    // itself, when it must be a particular one, is looked at once more just before it goes.
     void removeEntry(int at, const std::string& name, const std::string& path) {
-        if (::unlinkat(at, name.c_str(), 0) == 0 || errno == ENOENT)
+        const bool top = m_stack.empty();
+        if (top && m_expected) {
+            struct stat st {};
+            if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isExpected(st)) {
+                fail(path, "it is no longer the same item");
+                return;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT)
+                    fail(path, errno);
+                return;
+            }
+        } else if (::unlinkat(at, name.c_str(), 0) == 0 || errno == ENOENT) {
             return;
-        if (errno != EISDIR && errno != EPERM) {
+        } else if (errno != EISDIR && errno != EPERM) {
             fail(path, errno);
             return;
         }
@@ -94,6 +118,10 @@ private:
             const int error = errno;
             if (error == ENOENT)
                 return;
+            if ((error == ENOTDIR || error == ELOOP) && top && m_expected) {
+                fail(path, "it is no longer the same item");
+                return;
+            }
             // No longer a folder: swapped for a link or a file since it was looked at. Remove that.
             if (error == ENOTDIR || error == ELOOP) {
                 if (::unlinkat(at, name.c_str(), 0) != 0 && errno != ENOENT)
@@ -108,6 +136,10 @@ private:
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0) {
             fail(path, errno);
+            return;
+        }
+        if (top && !isExpected(st)) {
+            fail(path, "it is no longer the same item");
             return;
         }
         if (st.st_dev != m_device || isMountRoot(fd.get()) == true) {
@@ -165,6 +197,7 @@ private:
 
     std::string m_path;
     const RemovalHook& m_hook;
+    std::optional<ItemIdentity> m_expected;
     dev_t m_device = 0;
     std::vector<Folder> m_stack;
     std::string m_failure;
@@ -177,6 +210,15 @@ std::optional<std::string> removeItem(const std::string& path, const RemovalHook
     if (trimmed.empty() || trimmed.find('\0') != std::string::npos)
         return "cannot delete " + quotedName(path) + ": " + std::strerror(ENOENT);
     return Removal(std::move(trimmed), beforeEntering).run();
+}
+
+std::optional<std::string> removeItemAt(int folder, const std::string& name, const std::string& path,
+                                        const ItemIdentity& expected) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+        name.find('\0') != std::string::npos)
+        return "cannot delete " + quotedName(path) + ": " + std::strerror(EINVAL);
+    const RemovalHook noHook;
+    return Removal(path, noHook, expected).runAt(folder, name);
 }
 
 } // namespace brisklet::platform

@@ -195,13 +195,15 @@ enum class Attempt { moved, failed, otherFileSystem };
 struct AttemptResult {
     Attempt kind;
     std::string text; // trashed path, or the failure's reason
+    std::string deletionDate = {}; // written in the info file of a moved item
 };
 
 // One try at a particular trash folder: reserve a name, write the info file, rename the item.
 AttemptResult moveInto(const std::string& trash, const std::string& item, bool isFolder, const std::string& name,
                        const std::string& recordedPath) {
-    const std::string contents = "[Trash Info]\nPath=" + encodePath(recordedPath) +
-                                 "\nDeletionDate=" + localDeletionDate() + "\n";
+    const std::string deletionDate = localDeletionDate();
+    const std::string contents =
+        "[Trash Info]\nPath=" + encodePath(recordedPath) + "\nDeletionDate=" + deletionDate + "\n";
     const std::string infoFolder = joinPath(trash, "info");
     const std::string filesFolder = joinPath(trash, "files");
     for (unsigned attempt = 1; attempt < 100000; ++attempt) {
@@ -231,7 +233,7 @@ AttemptResult moveInto(const std::string& trash, const std::string& item, bool i
         if (moved == 0) {
             if (isFolder)
                 recordDirectorySize(trash, candidate, infoFile);
-            return {Attempt::moved, destination};
+            return {Attempt::moved, destination, deletionDate};
         }
         const int error = errno;
         ::unlink(infoFile.c_str());
@@ -302,6 +304,12 @@ TrashMove moveToTrash(const std::string& path) {
         return failure("it is a mount point");
     const bool isFolder = S_ISDIR(itemStat.st_mode);
     const std::string itemFolder = parentPath(item);
+    // The item as looked at before the move: should another take its place before the rename, that
+    // one is not what a later restore or delete will act on.
+    auto moved = [&itemStat](const AttemptResult& result, const std::string& recordedPath) {
+        return TrashMove{true, {}, result.text,
+                         {itemStat.st_dev, itemStat.st_ino, encodePath(recordedPath), result.deletionDate}};
+    };
 
     // Record the path as the user wrote it when it names the same place, else the resolved one.
     std::string original = item;
@@ -332,7 +340,7 @@ TrashMove moveToTrash(const std::string& path) {
             return failure("the Trash folder " + *problem);
         const AttemptResult result = moveInto(homeTrash, item, isFolder, name, original);
         if (result.kind == Attempt::moved)
-            return TrashMove{true, {}, result.text};
+            return moved(result, original);
         if (result.kind == Attempt::failed)
             return failure(result.text);
     }
@@ -345,7 +353,7 @@ TrashMove moveToTrash(const std::string& path) {
         relative = original.substr(topdir == "/" ? 1 : topdir.size() + 1);
     const AttemptResult result = moveInto(volume.directory, item, isFolder, name, relative);
     if (result.kind == Attempt::moved)
-        return TrashMove{true, {}, result.text};
+        return moved(result, relative);
     if (result.kind == Attempt::otherFileSystem)
         return failure(volumeTrashFailure(topdir, "its trash folder is on another file system"));
     return failure(result.text);

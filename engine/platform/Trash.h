@@ -14,6 +14,8 @@
 // Items trashed here list and restore with trash-cli and desktop file managers, and theirs are ours.
 #pragma once
 
+#include "TrashEntry.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@ struct TrashMove {
     bool success = false;
     std::string failureDescription;          // set on failure
     std::optional<std::string> trashedPath;  // on success: files/NAME in the trash used
+    TrashEntryIdentity identity = {};        // on success: what was moved there (see TrashEntry.h)
 };
 
 namespace Trash {
