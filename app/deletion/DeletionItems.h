@@ -1,9 +1,12 @@
 // The records the deletion flow passes between screens, the review sheet and the trash step.
 #pragma once
 
+#include "safety/TrashOutcomes.h"
+
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,11 +25,14 @@ struct ConfirmedItem {
     bool operator==(const ConfirmedItem&) const = default;
 };
 
-// An item the trash step moved, as the Trash reported it.
+// An item the trash step moved, as the Trash reported it. identity makes undo and free act on that very
+// item only; releasedBytes is what deleting the batch for good gives back (sizeBytes is the screen's).
 struct TrashedItem {
     QString trashPath;
     QString originalPath;
     qint64 sizeBytes = 0;
+    std::optional<brisklet::TrashedIdentity> identity = std::nullopt;
+    qint64 releasedBytes = 0;
     bool operator==(const TrashedItem&) const = default;
 };
 

@@ -154,7 +154,8 @@ void TrashFlowController::trash(const QList<ConfirmedItem>& confirmed)
                 movedBytes += outcome.sizeBytes;
                 movedPaths.insert(fromEngine(outcome.path));
                 if (outcome.trashPath)
-                    batch.append({fromEngine(*outcome.trashPath), fromEngine(outcome.path), outcome.sizeBytes});
+                    batch.append({fromEngine(*outcome.trashPath), fromEngine(outcome.path), outcome.sizeBytes,
+                                  outcome.identity, outcome.releasedBytes});
             }
             report(movedStatus(moved, movedBytes, failed));
             m_lastBatch = batch;
@@ -212,7 +213,7 @@ void TrashFlowController::undo()
     std::vector<brisklet::TrashService::RestoreItem> items;
     std::map<QString, qint64> sizes;
     for (const TrashedItem& item : std::as_const(m_lastBatch)) {
-        items.push_back({toEngine(item.trashPath), toEngine(item.originalPath), item.sizeBytes});
+        items.push_back({toEngine(item.trashPath), toEngine(item.originalPath), item.sizeBytes, item.identity});
         sizes.emplace(item.originalPath, item.sizeBytes);
     }
     m_lastBatch.clear();
@@ -301,7 +302,7 @@ void TrashFlowController::purgeBatch()
         m_freeButton->setEnabled(false);
     std::vector<brisklet::TrashService::PurgeItem> items;
     for (const TrashedItem& item : std::as_const(m_lastBatch))
-        items.push_back({toEngine(item.trashPath), item.sizeBytes});
+        items.push_back({toEngine(item.trashPath), item.sizeBytes, item.identity});
     const qint64 sent = static_cast<qint64>(items.size());
 
     const brisklet::TrashService service(m_audit);

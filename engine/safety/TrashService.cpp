@@ -3,7 +3,9 @@
 #include "PathValidator.h"
 #include "platform/FileOperations.h"
 #include "platform/FileServices.h"
+#include "platform/ReleasedSpace.h"
 #include "platform/Trash.h"
+#include "platform/TrashEntry.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +44,23 @@ std::string placeOf(const std::string& path) {
     return platform::joinPath(platform::resolvedPath(folder).value_or(folder), name);
 }
 
+// The item that was moved is not at its Trash name any more: recorded as missing, like one emptied.
+const char* resultOf(const std::string& checkFailure) {
+    return checkFailure == platform::changedInTrash ? "missing" : "error";
+}
+
+// Sets releasedBytes of the succeeded outcomes, the batch's other links known.
+template <typename Outcome>
+void assignReleasedBytes(std::vector<Outcome>& outcomes, const std::vector<platform::ItemUsage>& usage) {
+    std::vector<bool> removed;
+    removed.reserve(outcomes.size());
+    for (const Outcome& outcome : outcomes)
+        removed.push_back(outcome.success);
+    const std::vector<std::int64_t> released = platform::releasedBytes(usage, removed);
+    for (std::size_t i = 0; i < outcomes.size(); ++i)
+        outcomes[i].releasedBytes = released[i];
+}
+
 } // namespace
 
 TrashService::TrashService(std::shared_ptr<AuditLog> audit) : m_audit(std::move(audit)) {}
@@ -50,14 +69,23 @@ std::vector<TrashOutcome> TrashService::movePathsToTrash(const std::vector<std::
                                                          const std::map<std::string, std::int64_t>& sizes) const {
     std::vector<TrashOutcome> outcomes;
     outcomes.reserve(paths.size());
-    for (const std::string& path : paths) {
-        const auto size = sizes.find(path);
-        outcomes.push_back(movePathToTrash(path, size == sizes.end() ? 0 : size->second));
+    std::vector<platform::ItemUsage> usage(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto size = sizes.find(paths[i]);
+        outcomes.push_back(trashOne(paths[i], size == sizes.end() ? 0 : size->second, usage[i]));
     }
+    assignReleasedBytes(outcomes, usage);
     return outcomes;
 }
 
 TrashOutcome TrashService::movePathToTrash(const std::string& path, std::int64_t sizeBytes) const {
+    std::vector<platform::ItemUsage> usage(1);
+    std::vector<TrashOutcome> outcomes{trashOne(path, sizeBytes, usage[0])};
+    assignReleasedBytes(outcomes, usage);
+    return std::move(outcomes[0]);
+}
+
+TrashOutcome TrashService::trashOne(const std::string& path, std::int64_t sizeBytes, platform::ItemUsage& usage) const {
     auto record = [&](const char* result) {
         if (m_audit)
             m_audit->record("trash", path, sizeBytes, result);
@@ -66,13 +94,15 @@ TrashOutcome TrashService::movePathToTrash(const std::string& path, std::int64_t
         record("rejected");
         return {path, sizeBytes, false, rejection->description(), std::nullopt};
     }
+    // Measured where the move takes it from: the folders above resolved, the last component itself.
+    usage = platform::measureItemUsage(placeOf(path));
     const platform::TrashMove moved = platform::Trash::moveToTrash(path);
     if (!moved.success) {
         record("error");
         return {path, sizeBytes, false, moved.failureDescription, std::nullopt};
     }
     record("ok");
-    return {path, sizeBytes, true, std::nullopt, moved.trashedPath};
+    return {path, sizeBytes, true, std::nullopt, moved.trashedPath, moved.identity};
 }
 
 std::vector<RestoreOutcome> TrashService::restoreFromTrash(const std::vector<RestoreItem>& items) const {
@@ -98,6 +128,16 @@ RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
         return failed("missing", noLongerInTrash);
     const std::string place = placeOf(item.trashPath);
 
+    std::optional<platform::TrashEntry> entry;
+    if (item.identity) {
+        std::string problem;
+        entry = platform::TrashEntry::open(place, problem);
+        if (!entry)
+            return failed("error", problem);
+        if (auto changed = entry->check(*item.identity))
+            return failed(resultOf(*changed), *changed);
+    }
+
     const std::string folder = platform::parentPath(item.originalPath);
     if (!folder.empty())
         if (auto problem = platform::createDirectoriesReporting(folder))
@@ -105,8 +145,15 @@ RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
 
     const std::string destination =
         somethingAt(item.originalPath) ? recoveredVariant(item.originalPath) : item.originalPath;
-    if (auto problem = platform::moveItem(item.trashPath, destination))
+    if (entry) {
+        // Looked at once more right before the move: the folders above may have taken a while.
+        if (auto changed = entry->check(*item.identity))
+            return failed(resultOf(*changed), *changed);
+        if (auto problem = platform::moveItemAt(entry->filesFolder(), entry->name(), destination))
+            return failed("error", *problem);
+    } else if (auto problem = platform::moveItem(item.trashPath, destination)) {
         return failed("error", *problem);
+    }
 
     platform::Trash::forgetItem(place);
     record(destination, "ok");
@@ -116,12 +163,14 @@ RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
 std::vector<PurgeOutcome> TrashService::purgeFromTrash(const std::vector<PurgeItem>& items) const {
     std::vector<PurgeOutcome> outcomes;
     outcomes.reserve(items.size());
-    for (const PurgeItem& item : items)
-        outcomes.push_back(purgeOne(item));
+    std::vector<platform::ItemUsage> usage(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        outcomes.push_back(purgeOne(items[i], usage[i]));
+    assignReleasedBytes(outcomes, usage);
     return outcomes;
 }
 
-PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
+PurgeOutcome TrashService::purgeOne(const PurgeItem& item, platform::ItemUsage& usage) const {
     auto finish = [&](const char* result, std::optional<std::string> description) {
         if (m_audit)
             m_audit->record("purge", item.trashPath, item.sizeBytes, result);
@@ -133,8 +182,23 @@ PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
     const std::string place = placeOf(item.trashPath);
     if (!somethingAt(place))
         return finish("missing", noLongerInTrash);
-    if (auto problem = platform::removeItem(place))
-        return finish("error", *problem);
+    if (item.identity) {
+        std::string problem;
+        auto entry = platform::TrashEntry::open(place, problem);
+        if (!entry)
+            return finish("error", problem);
+        if (auto changed = entry->check(*item.identity))
+            return finish(resultOf(*changed), *changed);
+        usage = platform::measureItemUsage(place);
+        // The removal checks the device and inode again on what it is about to unlink or enter.
+        if (auto problem = platform::removeItemAt(entry->filesFolder(), entry->name(), place,
+                                                  {item.identity->device, item.identity->inode}))
+            return finish("error", *problem);
+    } else {
+        usage = platform::measureItemUsage(place);
+        if (auto problem = platform::removeItem(place))
+            return finish("error", *problem);
+    }
     platform::Trash::forgetItem(place);
     return finish("ok", std::nullopt);
 }

@@ -6,17 +6,25 @@
 //    " (recovered)" variant is tried). purgeFromTrash permanently deletes only items that really lie
 //    inside a Trash. When an item leaves the Trash its .trashinfo and directorysizes line go too.
 //  - Every item gets one outcome and one audit entry, in input order; a batch never aborts or throws.
-//  - Sizes are the caller's, carried unchanged. Operations block while the file system works and may
-//    run on any thread; their audit entries are written asynchronously (flush the log to see them).
+//  - A trash outcome records what was moved (TrashedIdentity). Given back with a restore or purge item,
+//    the item is acted on only while the Trash entry is still that item; otherwise it fails with
+//    "changed in the Trash since it was moved there" and nothing is touched. Without it, whatever lies
+//    at the Trash path is taken.
+//  - Sizes are the caller's, carried unchanged. Each item is also measured for releasedBytes: what its
+//    removal really gives back, counting a file with other links only when all of them go in the batch.
+//    Operations block while the file system works and may run on any thread; their audit entries are
+//    written asynchronously (flush the log to see them).
 #pragma once
 
 #include "AuditLog.h"
 #include "TrashOutcomes.h"
 #include "platform/Export.h"
+#include "platform/ReleasedSpace.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,10 +36,12 @@ public:
         std::string trashPath;
         std::string originalPath;
         std::int64_t sizeBytes = 0;
+        std::optional<TrashedIdentity> identity = std::nullopt; // from the trash outcome
     };
     struct PurgeItem {
         std::string trashPath;
         std::int64_t sizeBytes = 0;
+        std::optional<TrashedIdentity> identity = std::nullopt; // from the trash outcome
     };
 
     // The log is shared, not owned: copies of the service record into the same log.
@@ -53,8 +63,9 @@ public:
     static std::string recoveredVariant(const std::string& originalPath);
 
 private:
+    TrashOutcome trashOne(const std::string& path, std::int64_t sizeBytes, platform::ItemUsage& usage) const;
     RestoreOutcome restoreOne(const RestoreItem& item) const;
-    PurgeOutcome purgeOne(const PurgeItem& item) const;
+    PurgeOutcome purgeOne(const PurgeItem& item, platform::ItemUsage& usage) const;
 
     std::shared_ptr<AuditLog> m_audit;
 };

@@ -208,6 +208,23 @@ TEST_F(TrashFlowTest, AnItemTheFlowTrashedRestoresWithTrashCli) {
     EXPECT_TRUE(QFileInfo::exists(a));
 }
 
+TEST_F(TrashFlowTest, FreeAndUndoLeaveAloneAnotherFileThatTookTheTrashNameMeanwhile) {
+    const QString mine = file("a/report.txt");
+    trash({{mine, 100, false}});
+    const std::string folder = QFile::encodeName(work.path() + "/a").toStdString();
+    ASSERT_EQ(runCommand({"/usr/bin/trash-restore", folder}, "0\n", folder).exitStatus, 0);
+    ASSERT_EQ(runCommand({"/usr/bin/trash-put", QFile::encodeName(file("b/report.txt", 9)).toStdString()}).exitStatus, 0);
+    const QString name = flow->lastBatch().value(0).trashPath;
+    freeAndConfirm();
+    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 0 items · %1 freed. 1 couldn't be deleted and remain in the Trash.")
+                            .arg(formatBytes(0)));
+    host->undoButton()->click();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(status(), "Undo failed: changed in the Trash since it was moved there");
+    EXPECT_EQ(QFileInfo(name).size(), 9) << "the other file stays in the Trash";
+    EXPECT_EQ(QDir(work.path() + "/a").entryList(QDir::Files), QStringList{"report.txt"});
+}
+
 TEST_F(TrashFlowTest, AnAnswerArrivingAfterTheHostIsGoneIsDropped) {
     const QString a = file("late.bin");
     bool told = false;

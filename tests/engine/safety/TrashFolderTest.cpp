@@ -111,3 +111,39 @@ TEST(TrashInterop, ItemsTrashCliTrashedAreRecognisedAndPurgedWithTheirRecords) {
     const auto listed = runCommand({test::trashList});
     EXPECT_EQ(listed.out.find("their"), std::string::npos) << listed.out;
 }
+
+TEST(TrashInterop, ATrashNameTakenOverAfterAPutBackIsNeitherDeletedNorRestored) {
+    if (!test::haveTrashCli() || ::access(test::trashRestore, X_OK) != 0)
+        GTEST_SKIP() << "trash-cli is not installed";
+    // After trash-restore frees the name, trash-put fills it with another file, or with the same file
+    // trashed again from another folder (same inode, another Path in its info file).
+    for (const bool sameFile : {false, true}) {
+        TempTree tree;
+        test::ScopedSafetyEnvironment environment(tree);
+        auto log = std::make_shared<AuditLog>(tree.path("log"));
+        const TrashService service(log);
+        const std::string mine = tree.writeFile("a/report.txt", "a");
+        const auto trashed = service.movePathsToTrash({mine, tree.writeFile("c/notes.txt", "c")}, {});
+        ASSERT_TRUE(trashed[0].success && trashed[1].success);
+        const std::string name = *trashed[0].trashPath;
+        const auto putBack = runCommand({test::trashRestore, tree.path("a")}, "0\n");
+        ASSERT_EQ(readFile(mine), "a") << putBack.out << putBack.err;
+        const std::string theirs = sameFile ? tree.path("b/report.txt") : tree.writeFile("b/report.txt", "b");
+        if (sameFile) {
+            ASSERT_EQ(::rename(mine.c_str(), (tree.makeDir("b") + "/report.txt").c_str()), 0);
+        }
+        ASSERT_EQ(runCommand({test::trashPut, theirs}).exitStatus, 0);
+        ASSERT_TRUE(somethingAt(name)) << "the name was taken again";
+
+        const auto restored = service.restoreFromTrash({{name, mine, 1, trashed[0].identity}});
+        const auto purged =
+            service.purgeFromTrash({{name, 1, trashed[0].identity}, {*trashed[1].trashPath, 1, trashed[1].identity}});
+        EXPECT_EQ(restored[0].failureDescription, "changed in the Trash since it was moved there") << sameFile;
+        EXPECT_EQ(purged[0].failureDescription, "changed in the Trash since it was moved there") << sameFile;
+        EXPECT_TRUE(purged[1].success) << "the batch goes on";
+        EXPECT_EQ(readFile(name), sameFile ? "a" : "b");
+        EXPECT_TRUE(somethingAt(environment.homeTrash() + "/info/report.txt.trashinfo"));
+        EXPECT_EQ(folderNames(tree.path("a")), sameFile ? std::vector<std::string>{} : std::vector<std::string>{"report.txt"})
+            << "nothing put back into a/";
+    }
+}

@@ -276,7 +276,7 @@ TEST_F(TrashServiceTest, PurgeRemovesAFolderWithAllItsContentsAndItsTrashRecord)
     const auto trashed = service.movePathToTrash(tree.path("work/project"), 4096);
     ASSERT_TRUE(trashed.success);
     const auto purged = service.purgeFromTrash({{*trashed.trashPath, 4096}});
-    EXPECT_EQ(purged[0], (PurgeOutcome{*trashed.trashPath, 4096, true, std::nullopt}));
+    EXPECT_EQ(purged[0], (PurgeOutcome{*trashed.trashPath, 4096, true, std::nullopt, purged[0].releasedBytes}));
     EXPECT_FALSE(somethingAt(*trashed.trashPath));
     EXPECT_FALSE(somethingAt(infoFile("project")));
     EXPECT_EQ(readFile(environment.homeTrash() + "/directorysizes"), "");
@@ -308,6 +308,40 @@ TEST_F(TrashServiceTest, PurgingSomethingInsideATrashedFolderDropsTheStaleFolder
     EXPECT_TRUE(purged[0].success);
     EXPECT_EQ(readFile(environment.homeTrash() + "/directorysizes"), "");
     EXPECT_TRUE(somethingAt(infoFile("folder"))) << "the folder itself is still in the Trash";
+}
+
+TEST_F(TrashServiceTest, AHardLinkedFileIsReleasedOnlyWhenItsLastLinkGoesInTheBatch) {
+    auto allocated = [](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 ? std::int64_t(st.st_blocks) * 512 : -1;
+    };
+    const std::int64_t file = allocated(tree.writeFileOfSize("one/both", 256 * 1024));
+    tree.hardlink("two/both", "one/both");
+    tree.writeFileOfSize("one/kept-elsewhere", 256 * 1024);
+    tree.hardlink("keep/kept-elsewhere", "one/kept-elsewhere");
+    tree.writeFileOfSize("folder/inner", 256 * 1024);
+    tree.hardlink("folder/inner-again", "folder/inner");
+    tree.hardlink("folder/outer", "keep/kept-elsewhere");
+    const std::int64_t folder = allocated(tree.path("folder"));
+
+    const auto trashed = service.movePathsToTrash(
+        {tree.path("one/both"), tree.path("two/both"), tree.path("one/kept-elsewhere"), tree.path("folder")},
+        {{tree.path("one/both"), 7}});
+    ASSERT_TRUE(trashed[0].success && trashed[1].success && trashed[2].success && trashed[3].success);
+    EXPECT_EQ(trashed[0].sizeBytes, 7) << "the caller's size is kept";
+    EXPECT_EQ(trashed[0].releasedBytes + trashed[1].releasedBytes, file) << "both links in the batch: once";
+    EXPECT_EQ(trashed[2].releasedBytes, 0) << "another link stays outside the Trash";
+    EXPECT_EQ(trashed[3].releasedBytes, folder + file) << "inside a folder: its own pair, not the outer link";
+
+    // In the Trash now: a link purged without the other frees nothing; the last one frees the file.
+    const auto first = service.purgeFromTrash({{*trashed[0].trashPath, 7}, {*trashed[2].trashPath, 0}});
+    const auto last = service.purgeFromTrash({{*trashed[1].trashPath, 0}, {*trashed[3].trashPath, 0}});
+    ASSERT_TRUE(first[0].success && first[1].success && last[0].success && last[1].success);
+    EXPECT_EQ(first[0].sizeBytes, 7);
+    EXPECT_EQ(first[0].releasedBytes, 0);
+    EXPECT_EQ(first[1].releasedBytes, 0);
+    EXPECT_EQ(last[0].releasedBytes, file);
+    EXPECT_EQ(last[1].releasedBytes, folder + file);
 }
 
 TEST_F(TrashServiceTest, APathHoldingANulByteNamesNothingAndTouchesNothing) {
