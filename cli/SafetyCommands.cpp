@@ -35,9 +35,13 @@ target.
 Output: one line per PATH, in the order given:
   trashed PATH -> PLACE IN THE TRASH (SIZE)
   failed PATH: REASON
+SIZE is the item's disk space (allocated blocks, a file linked twice inside it counted once). A file
+with hard links outside the PATHs given frees nothing until its last link goes; when an item holds
+such files, the part that emptying the Trash would give back is shown too:
+  trashed PATH -> PLACE IN THE TRASH (SIZE, of which RELEASED reclaimable)
 
 Options:
-  --json    print the outcomes as a JSON array instead
+  --json    print the outcomes as a JSON array instead (releasedBytes: the reclaimable bytes)
   --        end of options (for paths that begin with '-')
 
 Exit status: 0 every item was moved, 1 some item failed, 2 bad arguments.
@@ -133,12 +137,16 @@ int trashCommand(const Args& args) {
             item["failureDescription"] = outcome.failureDescription ? nlohmann::json(*outcome.failureDescription)
                                                                     : nlohmann::json(nullptr);
             item["trashPath"] = outcome.trashPath ? nlohmann::json(*outcome.trashPath) : nlohmann::json(nullptr);
+            item["releasedBytes"] = outcome.releasedBytes;
             document.push_back(std::move(item));
         } else if (outcome.success) {
             std::cout << "trashed " << displayText(outcome.path);
             if (outcome.trashPath)
                 std::cout << " -> " << displayText(*outcome.trashPath);
-            std::cout << " (" << ByteFormat::humanReadable(outcome.sizeBytes) << ")\n";
+            std::cout << " (" << ByteFormat::humanReadable(outcome.sizeBytes);
+            if (outcome.releasedBytes < outcome.sizeBytes)
+                std::cout << ", of which " << ByteFormat::humanReadable(outcome.releasedBytes) << " reclaimable";
+            std::cout << ")\n";
         } else {
             std::cout << "failed " << displayText(outcome.path) << ": "
                       << displayText(outcome.failureDescription.value_or("")) << '\n';

@@ -61,6 +61,16 @@ TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesA
     EXPECT_TRUE(document[0]["failureDescription"].is_null());
 }
 
+TEST_F(SafetyCommandsTest, TrashDoesNotCallAFileWithAnotherHardLinkReclaimable) {
+    const std::string video = tree.writeFileOfSize("one/video.mp4", 200'000);
+    tree.hardlink("two/video.mp4", "one/video.mp4");
+    const auto run = cli({"trash", video});
+    EXPECT_NE(run.out.find(" KB, of which 0 bytes reclaimable)\n"), std::string::npos) << run.out;
+    const auto json = nlohmann::json::parse(cli({"trash", "--json", tree.path("two/video.mp4")}).out);
+    EXPECT_EQ(json[0]["releasedBytes"], 0) << "its other link is in the Trash, not in this batch";
+    EXPECT_GT(json[0]["sizeBytes"].get<long long>(), 0);
+}
+
 TEST_F(SafetyCommandsTest, TrashWithoutPathsIsAUsageError) {
     const auto run = cli({"trash"});
     EXPECT_EQ(run.exitStatus, 2);
