@@ -87,7 +87,8 @@ private:
     void fail(const std::string& path, int error) { fail(path, std::strerror(error)); }
 
     bool isExpected(const struct stat& st) const {
-        return !m_expected || (std::uint64_t(st.st_dev) == m_expected->device && std::uint64_t(st.st_ino) == m_expected->inode);
+        return !m_expected ||
+               (std::uint64_t(st.st_dev) == m_expected->device && std::uint64_t(st.st_ino) == m_expected->inode);
     }
 
     // Removes name in the folder at, whatever it is now. A folder is walked (pushed on m_stack). The item

@@ -213,11 +213,12 @@ TEST_F(TrashFlowTest, FreeAndUndoLeaveAloneAnotherFileThatTookTheTrashNameMeanwh
     trash({{mine, 100, false}});
     const std::string folder = QFile::encodeName(work.path() + "/a").toStdString();
     ASSERT_EQ(runCommand({"/usr/bin/trash-restore", folder}, "0\n", folder).exitStatus, 0);
-    ASSERT_EQ(runCommand({"/usr/bin/trash-put", QFile::encodeName(file("b/report.txt", 9)).toStdString()}).exitStatus, 0);
+    const std::string theirs = QFile::encodeName(file("b/report.txt", 9)).toStdString();
+    ASSERT_EQ(runCommand({"/usr/bin/trash-put", theirs}).exitStatus, 0);
     const QString name = flow->lastBatch().value(0).trashPath;
     freeAndConfirm();
-    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 0 items · %1 freed. 1 couldn't be deleted and remain in the Trash.")
-                            .arg(formatBytes(0)));
+    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 0 items · %1 freed. 1 couldn't be deleted and remain in "
+                                       "the Trash.").arg(formatBytes(0)));
     host->undoButton()->click();
     ASSERT_TRUE(settled());
     EXPECT_EQ(status(), "Undo failed: changed in the Trash since it was moved there");

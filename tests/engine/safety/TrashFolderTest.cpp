@@ -143,7 +143,8 @@ TEST(TrashInterop, ATrashNameTakenOverAfterAPutBackIsNeitherDeletedNorRestored) 
         EXPECT_TRUE(purged[1].success) << "the batch goes on";
         EXPECT_EQ(readFile(name), sameFile ? "a" : "b");
         EXPECT_TRUE(somethingAt(environment.homeTrash() + "/info/report.txt.trashinfo"));
-        EXPECT_EQ(folderNames(tree.path("a")), sameFile ? std::vector<std::string>{} : std::vector<std::string>{"report.txt"})
-            << "nothing put back into a/";
+        using Names = std::vector<std::string>;
+        const Names left = sameFile ? Names{} : Names{"report.txt"};
+        EXPECT_EQ(folderNames(tree.path("a")), left) << "nothing put back into a/";
     }
 }
