@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <regex>
+#include <set>
 #include <sys/stat.h>
 
 using brisklet::test::CommandResult;
@@ -72,8 +73,8 @@ TEST_F(SafetyCommandsTest, HistoryShowsTheAuditedItemsNewestFirst) {
     tree.writeFile("work/one", "1");
     tree.writeFile("work/two", "2");
     ASSERT_EQ(cli({"trash", tree.path("work/one"), tree.path("work/two"), "/usr/bin/env"}).exitStatus, 1);
-    const std::string logFile = environment.dataHome() + "/Brisklet/audit.jsonl";
-    ASSERT_TRUE(readFile(logFile)) << "the audit log lives in the data folder";
+    const std::string logFile = environment.stateHome() + "/brisklet/audit.jsonl";
+    ASSERT_TRUE(readFile(logFile)) << "the audit log lives in the state folder";
 
     const auto run = cli({"history", "--json", "--limit", "2"});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
@@ -105,4 +106,54 @@ TEST_F(SafetyCommandsTest, HistoryRejectsABadLimitAndAnEmptyLogPrintsNothing) {
     const auto run = cli({"history"});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "");
+}
+
+TEST_F(SafetyCommandsTest, HistoryAdoptsTheLogOfTheEarlierPlaceAndWritesIsoTimes) {
+    const std::string earlier = environment.dataHome() + "/Brisklet/audit.jsonl";
+    tree.writeFile("home/me/.local/share/Brisklet/audit.jsonl",
+                   R"({"timestamp":786000000.5,"operation":"trash","path":"\/old","bytes":1,"result":"ok"})" "\n");
+    const auto run = cli({"history", "--json"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const auto document = nlohmann::json::parse(run.out);
+    ASSERT_EQ(document.size(), 1u) << run.out;
+    EXPECT_EQ(document[0]["path"], "/old");
+    EXPECT_EQ(document[0]["timestamp"], "2025-11-28T05:20:00.500Z");
+    EXPECT_FALSE(somethingAt(earlier));
+    // The stored line keeps its form.
+    EXPECT_EQ(readFile(environment.stateHome() + "/brisklet/audit.jsonl"),
+              R"({"timestamp":786000000.5,"operation":"trash","path":"\/old","bytes":1,"result":"ok"})" "\n");
+}
+
+// Names that are not UTF-8 read alike once repaired; the exact bytes keep them apart.
+TEST_F(SafetyCommandsTest, ScanAndTrashJsonKeepTheExactBytesOfNamesThatReadAlike) {
+    const std::set<std::string> names{"a\xff", "a\xfe", "a\xef\xbf\xbd"};
+    std::set<std::string> paths;
+    for (const std::string& name : names)
+        paths.insert(tree.writeFile("work/" + name, "x"));
+    const auto exactBytes = [](const nlohmann::json& item, const char* text, const char* bytes) {
+        if (!item.contains(bytes))
+            return item[text].get<std::string>();
+        const auto decoded = runCommand({"/usr/bin/base64", "-d"}, item[bytes].get<std::string>());
+        EXPECT_NE(decoded.out, item[text].get<std::string>());
+        return decoded.out;
+    };
+    const auto scan = cli({"scan", tree.path("work"), "--json"});
+    ASSERT_EQ(scan.exitStatus, 0) << scan.err;
+    std::set<std::string> scanned;
+    for (const auto& node : nlohmann::json::parse(scan.out)["root"]["children"])
+        scanned.insert(exactBytes(node, "path", "pathBytes"));
+    EXPECT_EQ(scanned, paths);
+
+    const auto trash = cli({"trash", "--json", "--", tree.path("work/a\xff"), tree.path("work/a\xfe"),
+                            tree.path("work/a\xef\xbf\xbd")});
+    ASSERT_EQ(trash.exitStatus, 0) << trash.err;
+    std::set<std::string> trashed, places;
+    for (const auto& outcome : nlohmann::json::parse(trash.out)) {
+        trashed.insert(exactBytes(outcome, "path", "pathBytes"));
+        places.insert(exactBytes(outcome, "trashPath", "trashPathBytes"));
+    }
+    EXPECT_EQ(trashed, paths);
+    ASSERT_EQ(places.size(), 3u);
+    for (const std::string& place : places)
+        EXPECT_TRUE(somethingAt(place)) << place;
 }
