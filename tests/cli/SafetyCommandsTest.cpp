@@ -140,7 +140,8 @@ TEST_F(SafetyCommandsTest, ScanAndTrashJsonKeepTheExactBytesOfNamesThatReadAlike
     const auto scan = cli({"scan", tree.path("work"), "--json"});
     ASSERT_EQ(scan.exitStatus, 0) << scan.err;
     std::set<std::string> scanned;
-    for (const auto& node : nlohmann::json::parse(scan.out)["root"]["children"])
+    const auto document = nlohmann::json::parse(scan.out);
+    for (const auto& node : document["root"]["children"])
         scanned.insert(exactBytes(node, "path", "pathBytes"));
     EXPECT_EQ(scanned, paths);
 
