@@ -61,27 +61,22 @@ TEST(TrashMoves, TwoProcessesTrashingFoldersTogetherKeepEveryDirectorySizesLine)
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     constexpr int perProcess = 150;
-    for (int p = 0; p < 2; ++p)
-        for (int i = 0; i < perProcess; ++i)
-            tree.makeDir("work/" + std::to_string(p) + "-" + std::to_string(i));
+    for (int i = 0; i < 2 * perProcess; ++i)
+        tree.makeDir("work/" + std::to_string(i));
     tree.makeDir("home/me/.local/share/Trash/files");
     tree.makeDir("home/me/.local/share/Trash/info");
-    pid_t children[2];
-    for (int p = 0; p < 2; ++p) {
-        children[p] = ::fork();
-        ASSERT_GE(children[p], 0);
-        if (children[p] == 0) {
-            bool moved = true;
-            for (int i = 0; i < perProcess; ++i)
-                moved = platform::Trash::moveToTrash(tree.path("work/" + std::to_string(p) + "-" + std::to_string(i)))
-                            .success && moved;
-            ::_exit(moved ? 0 : 1);
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p)
+        if (children.emplace_back(::fork()) == 0) {
+            int failed = 0;
+            for (int i = p * perProcess; i < (p + 1) * perProcess; ++i)
+                failed += !platform::Trash::moveToTrash(tree.path("work/" + std::to_string(i))).success;
+            ::_exit(failed);
         }
-    }
     for (const pid_t child : children) {
-        int status = 0;
+        int status = -1;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(status, 0);
     }
     const std::string sizes = readFile(environment.homeTrash() + "/directorysizes").value_or("");
     EXPECT_EQ(std::count(sizes.begin(), sizes.end(), '\n'), 2 * perProcess);

@@ -167,7 +167,7 @@ TEST(AuditLogReading, AShortWriteOnAFullDiskTearsOneLineAndHidesNoOther) {
     test::TmpfsMount disk(tree.path("disk"), "size=64k,mode=0755");
     if (!disk.mounted())
         GTEST_SKIP() << disk.failure();
-    const std::string file = tree.path("disk/audit.jsonl"), filler = tree.path("disk/filler");
+    const std::string filler = tree.path("disk/filler");
     std::string path = "/";
     for (int i = 0; i < 2000; ++i)
         path += "\xf0\x9f\x98\x80"; // four bytes each: most cuts land inside one
@@ -176,15 +176,12 @@ TEST(AuditLogReading, AShortWriteOnAFullDiskTearsOneLineAndHidesNoOther) {
         ::unlink(filler.c_str());
         tree.writeFile("disk/audit.jsonl", validLine(1, "\\/before") + "\n" + std::string(std::size_t(shift), ' ') + "\n");
         AuditLog log(disk.path());
-        {
-            const platform::UniqueFd fill(::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
-            const std::string block(4096, 'f');
-            while (::write(fill.get(), block.data(), block.size()) > 0) {
-            }
+        for (platform::UniqueFd fill(::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+             ::write(fill.get(), filler.data(), 1) > 0;) {
         }
         log.record("trash", path, 2, "ok");
         log.flush();
-        const std::string text = readFile(file).value_or("");
+        const std::string text = readFile(log.filePath()).value_or("");
         const std::size_t start = text.find("\"path\":\"\\/\xf0");
         if (start == std::string::npos || text.back() == '\n' || (text.size() - start - 10) % 4 == 0)
             continue; // cut before the path or between two characters
@@ -365,43 +362,33 @@ TEST(AuditLogShared, IsOneInstanceInTheStateFolder) {
     EXPECT_EQ(shared->queueLabel(), std::string(engineIdentifier()) + ".auditlog");
 }
 
-// An earlier log is moved in whole: alone it continues as the log; beside a log it goes before
-// everything there, joined in front of the rotation's old file when there is one.
+// An earlier log is moved in whole, before everything already here, once; its torn last line stays apart.
 TEST(AuditLogAdoption, AnEarlierLogLosesNothingAndComesFirst) {
-    const struct {
-        const char* name;
-        std::vector<int> current, previous; // bytes of the lines already in the new place
-        std::vector<int> expected;
-    } cases[] = {
-        {"no log yet", {}, {}, {1, 2}},
-        {"a log", {5}, {}, {1, 2, 5}},
-        {"a log and its old file", {5}, {3, 4}, {1, 2, 3, 4, 5}},
+    const auto lines = [](std::initializer_list<int> numbers) {
+        std::string text;
+        for (int n : numbers)
+            text += validLine(n) + "\n";
+        return text;
     };
+    const struct {
+        std::string current, previous;
+        std::vector<std::int64_t> expected;
+    } cases[] = {{"", "", {1, 2}}, {lines({5}), "", {1, 2, 5}}, {lines({5}), lines({3, 4}), {1, 2, 3, 4, 5}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         TempTree tree;
-        const auto lines = [](const std::vector<int>& numbers) {
-            std::string text;
-            for (int n : numbers)
-                text += validLine(n) + "\n";
-            return text;
-        };
-        // The earlier file ends in a torn line, which must not glue onto the next file's first one.
         const std::string earlier = tree.writeFile("data/Brisklet/audit.jsonl", lines({1, 2}) + "{\"torn");
-        if (!c.current.empty())
-            tree.writeFile("state/brisklet/audit.jsonl", lines(c.current));
-        if (!c.previous.empty())
-            tree.writeFile("state/brisklet/audit.jsonl.1", lines(c.previous));
-        AuditLog log(tree.path("state/brisklet"));
-        log.adoptEarlierLog(earlier);
-        log.flush();
-        std::vector<int> read;
-        for (const auto& entry : log.recentEntries(100))
-            read.push_back(int(entry.bytes));
-        EXPECT_EQ(read, c.expected);
+        for (const auto& [name, text] : {std::pair{"state/audit.jsonl", c.current}, {"state/audit.jsonl.1", c.previous}})
+            if (!text.empty())
+                tree.writeFile(name, text);
+        AuditLog log(tree.path("state"));
+        for (int twice = 0; twice < 2; ++twice) {
+            log.adoptEarlierLog(earlier);
+            log.flush();
+            std::vector<std::int64_t> read;
+            for (const auto& entry : log.recentEntries(100))
+                read.push_back(entry.bytes);
+            EXPECT_EQ(read, c.expected);
+        }
         EXPECT_FALSE(test::somethingAt(tree.path("data/Brisklet"))) << "the emptied earlier folder goes too";
-        log.adoptEarlierLog(earlier); // once only: nothing is left to adopt
-        log.flush();
-        EXPECT_EQ(log.recentEntries(100).size(), c.expected.size());
     }
 }
