@@ -15,12 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <future>
 #include <limits>
 #include <pthread.h>
 #include <sys/file.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -378,7 +376,8 @@ std::vector<AuditLog::Entry> AuditLog::recentEntries(std::size_t limit) const {
     std::vector<Entry> entries; // newest first until the end
     if (limit == 0)
         return entries;
-    // Both are opened before either is read; a rotation in between shows the same file twice.
+    // Both are opened before either is read, and a file found under both names (rotated in between)
+    // is read once.
     const platform::UniqueFd current(::open(m_filePath.c_str(), O_RDONLY | O_CLOEXEC));
     platform::UniqueFd previous(::open(m_previousFilePath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat a {}, b {};
