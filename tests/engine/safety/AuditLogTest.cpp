@@ -216,29 +216,12 @@ std::uint64_t bytesReadSoFar() {
     std::ifstream io("/proc/self/io");
     std::string key;
     std::uint64_t value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:")
-            return value;
-    return 0;
+    while (io >> key >> value && key != "rchar:") {
+    }
+    return value;
 }
 
-TEST(AuditLogReading, TheNewestEntriesAreReadFromTheEndOfALongLog) {
-    TempTree tree;
-    std::string text;
-    for (int i = 1; i <= 100'000; ++i)
-        text += validLine(i) + "\n";
-    tree.writeFile("audit.jsonl", text);
-    AuditLog log(tree.root());
-    const std::uint64_t before = bytesReadSoFar();
-    const auto entries = log.recentEntries(200);
-    const std::uint64_t read = bytesReadSoFar() - before;
-    ASSERT_EQ(entries.size(), 200u);
-    EXPECT_EQ(entries.front().bytes, 99'801);
-    EXPECT_EQ(entries.back().bytes, 100'000);
-    EXPECT_LT(read, text.size() / 10) << "the whole file was read for its last lines";
-}
-
-TEST(AuditLogWriting, TheLogIsRotatedAtTenMegabytesAndBothFilesAreRead) {
+TEST(AuditLogWriting, TheLogIsRotatedAtTenMegabytesAndBothFilesAreReadFromTheirEnds) {
     TempTree tree;
     std::string text;
     for (int i = 1; text.size() < 10'000'000; ++i)
@@ -251,7 +234,9 @@ TEST(AuditLogWriting, TheLogIsRotatedAtTenMegabytesAndBothFilesAreRead) {
     log.flush();
     EXPECT_EQ(readFile(log.previousFilePath()), text) << "one old file is kept, replacing the one before";
     EXPECT_EQ(fileLines(log.filePath()).size(), 1u);
+    const std::uint64_t before = bytesReadSoFar();
     const auto entries = log.recentEntries(3);
+    EXPECT_LT(bytesReadSoFar() - before, text.size() / 10) << "the whole log was read for its last lines";
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].bytes, last - 1);
     EXPECT_EQ(entries[1].bytes, last);
