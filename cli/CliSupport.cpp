@@ -2,8 +2,10 @@
 
 #include "platform/Utf8.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -53,5 +55,22 @@ bool writeJsonTo(const std::string& path, const nlohmann::json& document) {
 }
 
 std::string displayText(const std::string& bytes) { return repairUtf8(bytes); }
+
+std::optional<std::string> exactBytesWhereRepaired(const std::string& bytes) {
+    if (repairUtf8(bytes) == bytes)
+        return std::nullopt;
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k)
+            out += k <= n ? alphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}
 
 } // namespace brisklet::cli

@@ -31,5 +31,8 @@ bool writeJsonTo(const std::string& path, const nlohmann::json& document);
 
 // Text shown to a person: invalid UTF-8 repaired.
 std::string displayText(const std::string& bytes);
+// The exact bytes of a name or path where its JSON text had to be repaired (standard base64), so
+// that names that read the same stay apart; nothing for valid UTF-8.
+std::optional<std::string> exactBytesWhereRepaired(const std::string& bytes);
 
 } // namespace brisklet::cli

@@ -41,7 +41,10 @@ such files, the part that emptying the Trash would give back is shown too:
   trashed PATH -> PLACE IN THE TRASH (SIZE, of which RELEASED reclaimable)
 
 Options:
-  --json    print the outcomes as a JSON array instead (releasedBytes: the reclaimable bytes)
+  --json    print the outcomes as a JSON array instead (releasedBytes: the reclaimable bytes);
+            paths are UTF-8 text with each invalid sequence shown as U+FFFD, and where a path is
+            not valid UTF-8 its exact bytes follow in base64 ("pathBytes", "trashPathBytes"),
+            so that names that read the same stay apart
   --        end of options (for paths that begin with '-')
 
 Exit status: 0 every item was moved, 1 some item failed, 2 bad arguments.
@@ -58,8 +61,8 @@ OPERATION is trash, restore or purge; RESULT is ok, error, rejected or missing.
 
 Options:
   --limit N   how many entries to show (default 200; 0 shows none)
-  --json      print the entries as a JSON array (timestamp in seconds since 2001-01-01 UTC as in the
-              log file, date in ISO 8601 UTC)
+  --json      print the entries as a JSON array; "timestamp" is the time in ISO 8601, UTC, with
+              milliseconds (2026-03-01T09:30:00.250Z); "date" holds the same text for older scripts
 
 Exit status: 0 success, 2 bad arguments.
 )";
@@ -138,6 +141,10 @@ int trashCommand(const Args& args) {
                                                                     : nlohmann::json(nullptr);
             item["trashPath"] = outcome.trashPath ? nlohmann::json(*outcome.trashPath) : nlohmann::json(nullptr);
             item["releasedBytes"] = outcome.releasedBytes;
+            if (const auto exact = exactBytesWhereRepaired(outcome.path))
+                item["pathBytes"] = *exact;
+            if (const auto exact = exactBytesWhereRepaired(outcome.trashPath.value_or("")))
+                item["trashPathBytes"] = *exact;
             document.push_back(std::move(item));
         } else if (outcome.success) {
             std::cout << "trashed " << displayText(outcome.path);
@@ -195,7 +202,7 @@ int historyCommand(const Args& args) {
     if (json) {
         nlohmann::json document = nlohmann::json::array();
         for (const AuditLog::Entry& entry : entries)
-            document.push_back({{"timestamp", AuditLog::secondsSinceReferenceDate(entry.timestamp)},
+            document.push_back({{"timestamp", formatTime(entry.timestamp, true)},
                                 {"date", formatTime(entry.timestamp, true)},
                                 {"operation", entry.operation},
                                 {"path", entry.path},

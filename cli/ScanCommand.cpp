@@ -28,7 +28,10 @@ under PATH with their share, and the largest files. Never crosses into another m
 file system; known tool folders (.git, node_modules, build, ...) are measured as one item.
 
 Options:
-  --json [FILE]        write the whole result as JSON to FILE, or to stdout without FILE or with -
+  --json [FILE]        write the whole result as JSON to FILE, or to stdout without FILE or with -;
+                       names and paths are UTF-8 text, with each invalid sequence shown as U+FFFD, and
+                       an entry whose path is not valid UTF-8 also has "pathBytes": the path's exact
+                       bytes in base64 (its name is the part after the last "/")
   --top N              rows per list in the text output (default 10)
   --workers N          folders read at the same time (default: active cores, 2 to 12)
   --timeout SECONDS    time allowed for reading one folder (default 15)
@@ -97,6 +100,8 @@ void writeEntryFields(std::ostream& out, const FileEntry& e) {
     writeJsonString(out, e.name);
     out << ",\"path\":";
     writeJsonString(out, e.path);
+    if (const auto exact = exactBytesWhereRepaired(e.path))
+        out << ",\"pathBytes\":\"" << *exact << '"';
     out << ",\"sizeBytes\":" << e.sizeBytes << ",\"isDirectory\":" << (e.isDirectory ? "true" : "false")
         << ",\"state\":\"" << toRawString(e.state) << '"';
 }

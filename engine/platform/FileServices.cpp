@@ -46,6 +46,13 @@ std::string applicationSupportDirectory() {
     return joinPath(homeDirectory(), ".local/share");
 }
 
+std::string stateDirectory() {
+    std::string state = envOrEmpty("XDG_STATE_HOME");
+    if (!state.empty() && state.front() == '/')
+        return state;
+    return joinPath(homeDirectory(), ".local/state");
+}
+
 std::string downloadsDirectory() {
     const std::string home = homeDirectory();
     std::string config = envOrEmpty("XDG_CONFIG_HOME");

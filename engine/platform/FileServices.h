@@ -19,6 +19,8 @@ BRISKLET_ENGINE_EXPORT std::string homeDirectory();
 BRISKLET_ENGINE_EXPORT std::string temporaryDirectory();
 // $XDG_DATA_HOME when absolute, else ~/.local/share. Not created.
 std::string applicationSupportDirectory();
+// $XDG_STATE_HOME when absolute, else ~/.local/state: logs and history. Not created.
+std::string stateDirectory();
 // The XDG user directory DOWNLOAD from ~/.config/user-dirs.dirs, else ~/Downloads. Not created.
 BRISKLET_ENGINE_EXPORT std::string downloadsDirectory();
 

@@ -3,6 +3,7 @@
 #include "FileOperations.h"
 #include "FileServices.h"
 #include "UniqueFd.h"
+#include "Utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,9 +14,9 @@
 #include <fstream>
 #include <ftw.h>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -110,12 +111,15 @@ std::string localDeletionDate() {
     return text;
 }
 
-// One process-wide lock for directorysizes rewrites; other programs replace the file atomically too.
-std::mutex directorySizesMutex;
-
-// Rewrites trash/directorysizes through a temporary file and a rename.
+// Rewrites trash/directorysizes through a temporary file and a rename. The read-modify-write holds an
+// flock on the trash folder itself (the file is replaced, so it cannot carry the lock), which keeps
+// two processes, or two threads, from each writing back a list without the other's line. Other
+// programs replace the file atomically but do not lock; a file system without flock goes unlocked.
 void editDirectorySizes(const std::string& trash, const std::function<bool(std::vector<std::string>&)>& edit) {
-    const std::lock_guard lock(directorySizesMutex);
+    const UniqueFd folder(::open(trash.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder)
+        while (::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
     const std::string file = joinPath(trash, "directorysizes");
     std::vector<std::string> lines;
     {
@@ -180,13 +184,22 @@ std::pair<std::string, std::string> splitExtension(const std::string& name) {
     return {name.substr(0, dot), name.substr(dot + 1)};
 }
 
-// Cuts text to at most bytes without splitting a UTF-8 sequence.
+// Cuts text to at most bytes (at least one) without splitting a UTF-8 sequence. Only a real sequence
+// moves the cut back: bytes that are not UTF-8 are cut where they fall, so a name of stray
+// continuation bytes keeps its visible part rather than shrinking to nothing.
 std::string cutUtf8(const std::string& text, std::size_t bytes) {
     if (text.size() <= bytes)
         return text;
-    std::size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
+    std::size_t end = std::max<std::size_t>(bytes, 1);
+    for (std::size_t back = 1; back <= 3 && back <= end; ++back) {
+        const auto byte = static_cast<unsigned char>(text[end - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back for its lead
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        if (length > back && isValidUtf8(std::string_view(text).substr(end - back, length)) && end > back)
+            end -= back; // the cut falls inside this character: leave it out whole
+        break;
+    }
     return text.substr(0, end);
 }
 

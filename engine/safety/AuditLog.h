@@ -4,14 +4,17 @@
 //  - record() stamps the entry at the call and queues its write; one writer thread appends the lines
 //    in the order record() was called, and mirrors each to the system log at debug level. flush()
 //    waits for every write queued before it. Nothing here reports an error to a caller.
-//  - DIRECTORY/audit.jsonl is only ever appended to. An existing file is opened for writing and the
-//    line written at its end with one write (after a line feed when the file ends in a torn line); a
-//    missing file is created holding its first line atomically. An existing file that cannot be opened
-//    for writing is never replaced: the entry is dropped.
+//  - DIRECTORY/audit.jsonl is only ever appended to, under an flock on the file that serialises
+//    writers of every process. An existing file is opened for writing and the line written at its end
+//    with one write (after a line feed when the file ends in a torn line); a missing file is created
+//    holding its first line atomically. An existing file that cannot be opened for writing is never
+//    replaced: the entry is dropped.
+//  - At 10 MB the file is rotated under that lock: it becomes audit.jsonl.1 (one old file is kept,
+//    replacing the one before) and the line starts a fresh audit.jsonl.
 //  - Lines are {"timestamp":S,"operation":"...","path":"...","bytes":N,"result":"..."} with S the seconds since
 //    2001-01-01 00:00:00 UTC, "/" written as "\/", and text that is not UTF-8 repaired, never dropped.
-//  - recentEntries() reads the file directly (not through the writer) and skips lines that are not
-//    complete entries.
+//  - recentEntries() reads audit.jsonl and then audit.jsonl.1 from their ends (not through the writer)
+//    and skips, one by one, lines that are not UTF-8 or not complete entries.
 #pragma once
 
 #include "platform/Export.h"
@@ -51,11 +54,20 @@ public:
     AuditLog(const AuditLog&) = delete;
     AuditLog& operator=(const AuditLog&) = delete;
 
-    // The process-wide log in $XDG_DATA_HOME/Brisklet (the temporary folder's Brisklet when that
-    // cannot be created), made on first use and kept for the life of the process.
+    // The process-wide log in $XDG_STATE_HOME/brisklet (default ~/.local/state/brisklet), made on
+    // first use and kept for the life of the process. A log left in $XDG_DATA_HOME/Brisklet by earlier
+    // versions is adopted (see adoptEarlierLog).
     static std::shared_ptr<AuditLog> shared();
 
+    // Queues moving a log file kept elsewhere into this log, losing nothing: it becomes audit.jsonl
+    // where there is none yet, else audit.jsonl.1 (its entries are older than any here), joined in
+    // front of an existing audit.jsonl.1. Its folder goes too when that leaves it empty. A file that
+    // cannot be moved stays where it is, to be tried again next time. Returns at once; flush() waits.
+    void adoptEarlierLog(std::string earlierFile);
+
     const std::string& filePath() const { return m_filePath; }
+    // Where the file goes when rotated.
+    const std::string& previousFilePath() const { return m_previousFilePath; }
     // The writer's label: the engine identifier followed by ".auditlog".
     const std::string& queueLabel() const { return m_queueLabel; }
 
@@ -78,9 +90,11 @@ public:
 private:
     void writerLoop();
     void write(const Entry& entry);
+    void adopt(const std::string& earlierFile);
 
     std::string m_directory;
     std::string m_filePath;
+    std::string m_previousFilePath;
     std::string m_queueLabel;
 
     std::mutex m_mutex;

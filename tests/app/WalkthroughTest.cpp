@@ -373,7 +373,7 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
                          QFileInfo(history->tableView()->model()->index(row, 3).data().toString()).fileName(),
                          history->tableView()->model()->index(row, 4).data().toString());
     EXPECT_EQ(rows, (QStringList{"deleted permanently old.log ok", "trash old.log ok", "restore notes.txt ok", "trash notes.txt ok"}));
-    EXPECT_TRUE(QFileInfo::exists(home(".local/share/Brisklet/audit.jsonl")));
+    EXPECT_TRUE(QFileInfo::exists(home(".local/state/brisklet/audit.jsonl")));
     QTest::keyClick(history, Qt::Key_Escape);
     EVENTUALLY(!window->window()->findChild<AuditHistoryViewController*>());
 

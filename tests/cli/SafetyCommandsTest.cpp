@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <regex>
+#include <set>
 #include <sys/stat.h>
 
 using brisklet::test::CommandResult;
@@ -82,8 +83,8 @@ TEST_F(SafetyCommandsTest, HistoryShowsTheAuditedItemsNewestFirst) {
     tree.writeFile("work/one", "1");
     tree.writeFile("work/two", "2");
     ASSERT_EQ(cli({"trash", tree.path("work/one"), tree.path("work/two"), "/usr/bin/env"}).exitStatus, 1);
-    const std::string logFile = environment.dataHome() + "/Brisklet/audit.jsonl";
-    ASSERT_TRUE(readFile(logFile)) << "the audit log lives in the data folder";
+    const std::string logFile = environment.stateHome() + "/brisklet/audit.jsonl";
+    ASSERT_TRUE(readFile(logFile)) << "the audit log lives in the state folder";
 
     const auto run = cli({"history", "--json", "--limit", "2"});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
@@ -115,4 +116,42 @@ TEST_F(SafetyCommandsTest, HistoryRejectsABadLimitAndAnEmptyLogPrintsNothing) {
     const auto run = cli({"history"});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, "");
+}
+
+TEST_F(SafetyCommandsTest, HistoryAdoptsTheLogOfTheEarlierPlaceAndWritesIsoTimes) {
+    const std::string line = R"({"timestamp":786000000.5,"operation":"trash","path":"\/old","bytes":1,"result":"ok"})" "\n";
+    const std::string earlier = tree.writeFile("home/me/.local/share/Brisklet/audit.jsonl", line);
+    const auto run = cli({"history", "--json"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const auto document = nlohmann::json::parse(run.out);
+    ASSERT_EQ(document.size(), 1u) << run.out;
+    EXPECT_EQ(document[0]["timestamp"], "2025-11-28T05:20:00.500Z");
+    EXPECT_FALSE(somethingAt(earlier));
+    EXPECT_EQ(readFile(environment.stateHome() + "/brisklet/audit.jsonl"), line) << "the stored line keeps its form";
+}
+
+// Names that are not UTF-8 read alike once repaired; the exact bytes keep them apart.
+TEST_F(SafetyCommandsTest, ScanAndTrashJsonKeepTheExactBytesOfNamesThatReadAlike) {
+    std::vector<std::string> paths;
+    for (const char* name : {"a\xef\xbf\xbd", "a\xfe", "a\xff"})
+        paths.push_back(tree.writeFile(std::string("work/") + name, "x"));
+    const auto exactBytes = [](const nlohmann::json& item, const char* text, const char* bytes) {
+        return item.contains(bytes) ? runCommand({"/usr/bin/base64", "-d"}, item[bytes].get<std::string>()).out
+                                    : item[text].get<std::string>();
+    };
+    const auto scan = nlohmann::json::parse(cli({"scan", tree.path("work"), "--json"}).out);
+    std::set<std::string> scanned;
+    for (const auto& node : scan["root"]["children"])
+        scanned.insert(exactBytes(node, "path", "pathBytes"));
+    EXPECT_EQ(scanned, std::set<std::string>(paths.begin(), paths.end()));
+    paths.insert(paths.begin(), {"trash", "--json"});
+    const auto trash = nlohmann::json::parse(cli(paths).out);
+    ASSERT_EQ(trash.size(), 3u);
+    std::set<std::string> places;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(exactBytes(trash[i], "path", "pathBytes"), paths[i + 2]);
+        const std::string place = exactBytes(trash[i], "trashPath", "trashPathBytes");
+        EXPECT_TRUE(somethingAt(*places.insert(place).first)) << place;
+    }
+    EXPECT_EQ(places.size(), 3u);
 }

@@ -10,8 +10,8 @@
 
 namespace brisklet::test {
 
-// Points HOME and XDG_DATA_HOME into tree for its lifetime, so the home Trash and the audit log are
-// the test's own; restores both afterwards.
+// Points HOME, XDG_DATA_HOME and XDG_STATE_HOME into tree for its lifetime, so the home Trash and the
+// audit log are the test's own; restores them afterwards.
 class ScopedSafetyEnvironment {
 public:
     explicit ScopedSafetyEnvironment(TempTree& tree);
@@ -21,13 +21,16 @@ public:
 
     const std::string& home() const { return m_home; }
     const std::string& dataHome() const { return m_dataHome; }
+    const std::string& stateHome() const { return m_stateHome; }
     std::string homeTrash() const { return m_dataHome + "/Trash"; }
 
 private:
     std::optional<std::string> m_oldHome;
     std::optional<std::string> m_oldDataHome;
+    std::optional<std::string> m_oldStateHome;
     std::string m_home;
     std::string m_dataHome;
+    std::string m_stateHome;
 };
 
 // A small tmpfs mounted on a fresh folder, unmounted on destruction. mounted() is false (with

@@ -55,3 +55,11 @@ TEST(WellKnownFolders, DownloadsFollowsTheUserDirsFile) {
     unsetenv("XDG_DATA_HOME");
     setenv("HOME", oldHome.c_str(), 1);
 }
+
+TEST(RegularFiles, AFileOfExactlyTheLimitIsReadAndOneByteMoreIsRefused) {
+    TempTree tree;
+    const std::string contents(100'000, 'x'); // longer than one read, so the running count is checked too
+    EXPECT_EQ(readRegularFile(tree.writeFile("at", contents), contents.size()), contents);
+    EXPECT_EQ(readRegularFile(tree.writeFile("over", contents + "y"), contents.size()), std::nullopt);
+    EXPECT_EQ(readRegularFile(tree.writeFile("empty", ""), 0), "");
+}

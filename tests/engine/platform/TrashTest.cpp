@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace brisklet;
@@ -39,6 +41,45 @@ TEST(TrashNames, CountersGoBeforeTheExtensionAndLongNamesAreShortenedToFit) {
     // Never cut inside a UTF-8 sequence.
     const std::string accented = std::string(243, 'e') + "\xc3\xa9\xc3\xa9";
     EXPECT_EQ(trashName(accented, 1), std::string(243, 'e') + "\xc3\xa9");
+}
+
+TEST(TrashNames, AShortenedNameThatIsNotUtf8KeepsAVisibleStartAndNeverBecomesHidden) {
+    using platform::Trash::trashName;
+    for (const std::string& name : {std::string(255, '\xff'), std::string(255, '\x80'),
+                                    std::string(251, '\xbf') + ".txt", "\xe2\x82" + std::string(253, '\xac')}) {
+        for (unsigned attempt : {1u, 2u, 77u}) {
+            const std::string shortened = trashName(name, attempt);
+            EXPECT_LE(shortened.size() + std::string(".trashinfo").size(), 255u);
+            EXPECT_GT(shortened.find('.'), 100u) << "cut down to its counter: " << shortened;
+            EXPECT_EQ(shortened.substr(0, 100), name.substr(0, 100));
+        }
+    }
+}
+
+// Two programs trashing folders at once each rewrite directorysizes; neither may drop the other's lines.
+TEST(TrashMoves, TwoProcessesTrashingFoldersTogetherKeepEveryDirectorySizesLine) {
+    TempTree tree;
+    test::ScopedSafetyEnvironment environment(tree);
+    constexpr int perProcess = 150;
+    for (int i = 0; i < 2 * perProcess; ++i)
+        tree.makeDir("work/" + std::to_string(i));
+    tree.makeDir("home/me/.local/share/Trash/files");
+    tree.makeDir("home/me/.local/share/Trash/info");
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p)
+        if (children.emplace_back(::fork()) == 0) {
+            int failed = 0;
+            for (int i = p * perProcess; i < (p + 1) * perProcess; ++i)
+                failed += !platform::Trash::moveToTrash(tree.path("work/" + std::to_string(i))).success;
+            ::_exit(failed);
+        }
+    for (const pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(status, 0);
+    }
+    const std::string sizes = readFile(environment.homeTrash() + "/directorysizes").value_or("");
+    EXPECT_EQ(std::count(sizes.begin(), sizes.end(), '\n'), 2 * perProcess);
 }
 
 TEST(TrashMoves, AVeryLongNameStillFitsItsInfoFile) {

@@ -3,9 +3,13 @@
 #include "TempTree.h"
 #include "Error.h"
 #include "safety/AuditLog.h"
+#include "platform/UniqueFd.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <algorithm>
+#include <fstream>
 #include <regex>
 #include <sys/stat.h>
 #include <thread>
@@ -103,6 +107,19 @@ TEST(AuditLogRoundTrip, APathThatIsNotUtf8IsWrittenWithReplacementCharacters) {
     EXPECT_EQ(entries[0].path, "/tmp/bad\xef\xbf\xbd name");
 }
 
+TEST(AuditLogRoundTrip, APathHoldingEveryControlByteReadsBackUnchanged) {
+    TempTree tree;
+    AuditLog log(tree.root());
+    std::string path = "/c";
+    for (char c = 0x01; c <= 0x1F; ++c)
+        path += c;
+    log.record("trash", path, 1, "ok");
+    log.flush();
+    const auto entries = log.recentEntries(10);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, path);
+}
+
 TEST(AuditLogReading, GarbageForeignAndIncompleteLinesAreSkippedOneByOne) {
     TempTree tree;
     tree.writeFile("audit.jsonl", validLine(1) + "\n" + "not json at all\n" + "\n" +
@@ -133,13 +150,51 @@ TEST(AuditLogReading, ATimestampBeyondTheClocksRangeIsSkippedRatherThanWrappedAr
     EXPECT_DOUBLE_EQ(AuditLog::secondsSinceReferenceDate(future->timestamp), 3000000000.25);
 }
 
-TEST(AuditLogReading, AMissingFileOrAnyInvalidUtf8ReadsAsEmpty) {
+TEST(AuditLogReading, AMissingFileReadsAsEmptyAndALineThatIsNotUtf8IsSkippedAlone) {
     TempTree tree;
     AuditLog missing(tree.path("none"));
     EXPECT_TRUE(missing.recentEntries(10).empty());
-    tree.writeFile("bad/audit.jsonl", validLine(1) + "\n" + validLine(2, "\\/b\xff") + "\n");
+    tree.writeFile("bad/audit.jsonl", validLine(1) + "\n" + validLine(2, "\\/b\xff") + "\n" + validLine(3) + "\n");
     AuditLog bad(tree.path("bad"));
-    EXPECT_TRUE(bad.recentEntries(10).empty());
+    const auto entries = bad.recentEntries(10);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].bytes, 1);
+    EXPECT_EQ(entries[1].bytes, 3);
+}
+
+TEST(AuditLogReading, AShortWriteOnAFullDiskTearsOneLineAndHidesNoOther) {
+    TempTree tree;
+    test::TmpfsMount disk(tree.path("disk"), "size=64k,mode=0755");
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.failure();
+    const std::string filler = tree.path("disk/filler");
+    std::string path = "/";
+    for (int i = 0; i < 2000; ++i)
+        path += "\xf0\x9f\x98\x80"; // four bytes each: most cuts land inside one
+    // The write stops where the last free page ends; shift the line until that splits a character.
+    for (int shift = 0; shift < 16; ++shift) {
+        ::unlink(filler.c_str());
+        tree.writeFile("disk/audit.jsonl", validLine(1, "\\/before") + "\n" + std::string(std::size_t(shift), ' ') + "\n");
+        AuditLog log(disk.path());
+        for (platform::UniqueFd fill(::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+             ::write(fill.get(), filler.data(), 1) > 0;) {
+        }
+        log.record("trash", path, 2, "ok");
+        log.flush();
+        const std::string text = readFile(log.filePath()).value_or("");
+        const std::size_t start = text.find("\"path\":\"\\/\xf0");
+        if (start == std::string::npos || text.back() == '\n' || (text.size() - start - 10) % 4 == 0)
+            continue; // cut before the path or between two characters
+        ::unlink(filler.c_str());
+        log.record("trash", "/after", 3, "ok");
+        log.flush();
+        const auto entries = log.recentEntries(200);
+        ASSERT_EQ(entries.size(), 2u);
+        EXPECT_EQ(entries[0].path, "/before");
+        EXPECT_EQ(entries[1].path, "/after");
+        return;
+    }
+    FAIL() << "no short write ended inside a character";
 }
 
 TEST(AuditLogReading, TheLimitKeepsTheNewestInFileOrder) {
@@ -154,6 +209,38 @@ TEST(AuditLogReading, TheLimitKeepsTheNewestInFileOrder) {
     EXPECT_EQ(entries.front().bytes, 51);
     EXPECT_EQ(entries.back().bytes, 250);
     EXPECT_TRUE(log.recentEntries(0).empty());
+}
+
+// Bytes this process has read through read(2) and its kin so far.
+std::uint64_t bytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value && key != "rchar:") {
+    }
+    return value;
+}
+
+TEST(AuditLogWriting, TheLogIsRotatedAtTenMegabytesAndBothFilesAreReadFromTheirEnds) {
+    TempTree tree;
+    std::string text;
+    for (int i = 1; text.size() < 10'000'000; ++i)
+        text += validLine(i) + "\n";
+    const std::int64_t last = std::count(text.begin(), text.end(), '\n');
+    tree.writeFile("audit.jsonl", text);
+    tree.writeFile("audit.jsonl.1", validLine(-1) + "\n");
+    AuditLog log(tree.root());
+    log.record("trash", "/fresh", 0, "ok");
+    log.flush();
+    EXPECT_EQ(readFile(log.previousFilePath()), text) << "one old file is kept, replacing the one before";
+    EXPECT_EQ(fileLines(log.filePath()).size(), 1u);
+    const std::uint64_t before = bytesReadSoFar();
+    const auto entries = log.recentEntries(3);
+    EXPECT_LT(bytesReadSoFar() - before, text.size() / 10) << "the whole log was read for its last lines";
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].bytes, last - 1);
+    EXPECT_EQ(entries[1].bytes, last);
+    EXPECT_EQ(entries[2].path, "/fresh");
 }
 
 TEST(AuditLogWriting, AFileEndingInATornLineDoesNotSwallowTheNextEntry) {
@@ -250,12 +337,43 @@ TEST(AuditLogLifetime, DestroyingTheLogWritesWhatIsStillQueued) {
     EXPECT_EQ(fileLines(tree.path("audit.jsonl")).size(), 100u);
 }
 
-TEST(AuditLogShared, IsOneInstanceInTheDataFolder) {
+TEST(AuditLogShared, IsOneInstanceInTheStateFolder) {
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     // shared() is made once per process; this test binary asks for it here first.
     const auto shared = AuditLog::shared();
     EXPECT_EQ(shared, AuditLog::shared());
-    EXPECT_EQ(shared->filePath(), environment.dataHome() + "/Brisklet/audit.jsonl");
+    EXPECT_EQ(shared->filePath(), environment.stateHome() + "/brisklet/audit.jsonl");
     EXPECT_EQ(shared->queueLabel(), std::string(engineIdentifier()) + ".auditlog");
+}
+
+// An earlier log is moved in whole, before everything already here, once; its torn last line stays apart.
+TEST(AuditLogAdoption, AnEarlierLogLosesNothingAndComesFirst) {
+    const auto lines = [](std::initializer_list<int> numbers) {
+        std::string text;
+        for (int n : numbers)
+            text += validLine(n) + "\n";
+        return text;
+    };
+    const struct {
+        std::string current, previous;
+        std::vector<std::int64_t> expected;
+    } cases[] = {{"", "", {1, 2}}, {lines({5}), "", {1, 2, 5}}, {lines({5}), lines({3, 4}), {1, 2, 3, 4, 5}}};
+    for (const auto& c : cases) {
+        TempTree tree;
+        const std::string earlier = tree.writeFile("data/Brisklet/audit.jsonl", lines({1, 2}) + "{\"torn");
+        for (const auto& [name, text] : {std::pair{"state/audit.jsonl", c.current}, {"state/audit.jsonl.1", c.previous}})
+            if (!text.empty())
+                tree.writeFile(name, text);
+        AuditLog log(tree.path("state"));
+        for (int twice = 0; twice < 2; ++twice) {
+            log.adoptEarlierLog(earlier);
+            log.flush();
+            std::vector<std::int64_t> read;
+            for (const auto& entry : log.recentEntries(100))
+                read.push_back(entry.bytes);
+            EXPECT_EQ(read, c.expected);
+        }
+        EXPECT_FALSE(test::somethingAt(tree.path("data/Brisklet"))) << "the emptied earlier folder goes too";
+    }
 }

@@ -118,7 +118,14 @@ TEST_F(TrashServiceTest, CollidingNamesGetNumberedSuffixesBeforeTheExtension) {
     EXPECT_EQ(outcomes[2].trashPath, filesFolder() + "/report.3.pdf");
     EXPECT_EQ(outcomes[4].trashPath, filesFolder() + "/Build.2");
     EXPECT_EQ(readFile(filesFolder() + "/report.2.pdf"), "2");
-    EXPECT_TRUE(somethingAt(infoFile("report.3.pdf")));
+    // Each keeps its own record: a later item never takes over an earlier one's info file.
+    const std::pair<std::string, std::string> records[] = {
+        {"report.pdf", first}, {"report.2.pdf", second}, {"report.3.pdf", third}};
+    for (const auto& [name, original] : records) {
+        const std::string info = readFile(infoFile(name)).value_or("");
+        EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + platform::Trash::encodePath(original) + "\nDeletionDate=", 0), 0u)
+            << name << ": " << info;
+    }
 }
 
 TEST_F(TrashServiceTest, ASymbolicLinkIsTrashedItselfAndItsTargetStays) {
