@@ -86,17 +86,18 @@ const Launcher* launcherOf(const std::vector<Launcher>& launchers, const std::st
 } // namespace
 
 std::vector<std::string> roots(const std::string& home) {
+    const std::string data = platform::xdgFolders(home).data;
     return {home + "/Applications",
             home + "/AppImages",
             home + "/.local/bin",
             home + "/Downloads",
             home + "/opt",
             home + "/.local/opt",
-            home + "/.local/share/JetBrains/Toolbox/apps",
-            home + "/.local/share/applications",
+            data + "/JetBrains/Toolbox/apps",
+            data + "/applications",
             "/usr/local/share/applications",
             "/usr/share/applications",
-            home + "/.local/share/flatpak/exports/share/applications",
+            data + "/flatpak/exports/share/applications",
             "/var/lib/flatpak/exports/share/applications",
             "/var/lib/snapd/desktop/applications"};
 }
