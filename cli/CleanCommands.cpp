@@ -47,13 +47,17 @@ Exit status: 0 listed, 2 bad arguments.
 
 const char* const leftoversHelp = R"(usage: brisklet-cli leftovers APP_PATH [--json]
 
-Lists the files the application at APP_PATH (its folder or AppImage) keeps in the current user's
-folders, largest first: its settings, data, state and caches in ~/.config, ~/.local/share,
-~/.local/state, ~/.cache and ~/.var/app, and the desktop entry, autostart entry and icons that
-launch it. Nothing is removed.
+Lists the files the application at APP_PATH (an AppImage, or an application 'brisklet-cli apps'
+lists) keeps in the current user's folders, largest first: its settings, data, state and caches in
+~/.config, ~/.local/share, ~/.local/state, ~/.cache (or where XDG_CONFIG_HOME, XDG_DATA_HOME,
+XDG_STATE_HOME and XDG_CACHE_HOME put them) and ~/.var/app, and the desktop entry, autostart entry
+and icons that launch it. A folder found only by a name another installed program also uses (a
+command on PATH, a system desktop entry or a Debian package) is marked [shared: REASON]. Nothing is
+removed.
 
 Options:
-  --json        print {"application": ..., "leftovers": [...]} as JSON
+  --json        print {"application": ..., "leftovers": [...]} as JSON; each leftover has shared and
+                sharedReason (null unless shared)
   -h, --help    show this help
 
 Exit status: 0 listed, 2 bad arguments or APP_PATH is not an application.
@@ -99,6 +103,17 @@ nlohmann::json entriesJson(const std::vector<FileEntry>& entries) {
     nlohmann::json list = nlohmann::json::array();
     for (const FileEntry& entry : entries)
         list.push_back(entryJson(entry));
+    return list;
+}
+
+nlohmann::json leftoversJson(const std::vector<Leftover>& leftovers) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const Leftover& leftover : leftovers) {
+        nlohmann::json item = entryJson(leftover);
+        item["shared"] = leftover.shared;
+        item["sharedReason"] = leftover.shared ? nlohmann::json(leftover.sharedReason) : nlohmann::json(nullptr);
+        list.push_back(std::move(item));
+    }
     return list;
 }
 
@@ -273,11 +288,12 @@ int leftoversCommand(const Args& args) {
         return usageError("'leftovers' takes exactly one APP_PATH (see brisklet-cli leftovers --help)");
     const auto application = AppCatalog::applicationAt(parsed.positional[0]);
     if (!application)
-        return usageError("not an application: " + parsed.positional[0]);
+        return usageError("not an application: " + parsed.positional[0] +
+                          " (give an AppImage or a path that 'brisklet-cli apps' lists)");
 
     const auto found = LeftoverScanner::leftovers(*application, homeFolder(), measuringOptions());
     if (parsed.json) {
-        const nlohmann::json document{{"application", applicationJson(*application)}, {"leftovers", entriesJson(found)}};
+        const nlohmann::json document{{"application", applicationJson(*application)}, {"leftovers", leftoversJson(found)}};
         return writeJsonTo("", document) ? exitOk : exitSomeFailed;
     }
     std::cout << "Leftovers of " << displayText(application->name);
@@ -285,10 +301,12 @@ int leftoversCommand(const Args& args) {
         std::cout << " (" << displayText(*application->bundleID) << ')';
     std::cout << ":\n";
     std::int64_t total = 0;
-    for (const FileEntry& entry : found) {
+    for (const Leftover& entry : found) {
         total += entry.sizeBytes;
-        std::cout << sizeColumn(entry.sizeBytes) << "  " << displayText(entry.path) << (entry.isDirectory ? "/" : "")
-                  << '\n';
+        std::cout << sizeColumn(entry.sizeBytes) << "  " << displayText(entry.path) << (entry.isDirectory ? "/" : "");
+        if (entry.shared)
+            std::cout << "  [shared: " << displayText(entry.sharedReason) << ']';
+        std::cout << '\n';
     }
     if (found.empty())
         std::cout << "  none found\n";

@@ -116,6 +116,9 @@ int trashCommand(const Args& args) {
     }
     if (paths.empty())
         return usageError("trash: no PATH given (see brisklet-cli trash --help)");
+    // An empty argument names no item (relative to here it would be this folder): nothing is moved.
+    if (std::find(paths.begin(), paths.end(), std::string()) != paths.end())
+        return usageError("trash: an empty PATH names nothing (see brisklet-cli trash --help)");
 
     // Sizes for the log and the report; only what may be trashed is measured (never a whole home).
     std::vector<std::string> absolute;

@@ -340,9 +340,11 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
                     ? known->second
                     : brisklet::AppCatalog::measureSize(application.path, brisklet::AppCatalog::sizingOptions(), stop);
                 preparation.items.append({QString::fromStdString(application.path), size, true});
-                for (const brisklet::FileEntry& leftover :
+                // What another installed program may also use is offered, but left for the user to tick.
+                for (const brisklet::Leftover& leftover :
                      brisklet::LeftoverScanner::leftovers(application, home, leftoverOptions, stop))
-                    preparation.items.append({QString::fromStdString(leftover.path), leftover.sizeBytes, leftover.isDirectory});
+                    preparation.items.append({QString::fromStdString(leftover.path), leftover.sizeBytes,
+                                              leftover.isDirectory, !leftover.shared});
             }
             return preparation;
         },

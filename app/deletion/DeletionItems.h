@@ -10,12 +10,13 @@
 #include <string>
 #include <string_view>
 
-// An item a screen asks to remove: its absolute path, its size as the screen measured it, and whether it
-// is a folder.
+// An item a screen asks to remove: its absolute path, its size as the screen measured it, whether it
+// is a folder, and whether the review offers it ticked (not when it may belong to something else too).
 struct TrashCandidate {
     QString path;
     qint64 sizeBytes = 0;
     bool isDirectory = false;
+    bool startsTicked = true;
 };
 
 // An item the user confirmed in the review sheet.

@@ -167,7 +167,7 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
 {
     m_items.reserve(static_cast<std::size_t>(items.size()));
     for (const TrashCandidate& candidate : items)
-        m_items.push_back({candidate.path, candidate.sizeBytes, candidate.isDirectory, true});
+        m_items.push_back({candidate.path, candidate.sizeBytes, candidate.isDirectory, candidate.startsTicked});
     std::stable_sort(m_items.begin(), m_items.end(),
                      [](const Item& a, const Item& b) { return a.sizeBytes > b.sizeBytes; });
 

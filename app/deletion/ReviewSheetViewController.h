@@ -2,7 +2,7 @@
 //
 // Protocol:
 //  - Built over (path, size, isDirectory) items, sorted by size, largest first; equal sizes keep the
-//    caller's order. Every item starts ticked.
+//    caller's order. Every item starts ticked unless its candidate says otherwise.
 //  - toggle(row) flips one row (a row outside the table changes nothing); the check box, Space on a row
 //    and the model's check state all go through it. The subtitle and the confirm button follow.
 //  - confirmClicked() closes the sheet and hands the ticked rows, in row order, to onConfirm;

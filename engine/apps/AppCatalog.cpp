@@ -3,6 +3,7 @@
 #include "apps/HomeApplications.h"
 #include "apps/LocalizedNameOrder.h"
 #include "platform/DirectoryStream.h"
+#include "platform/FileOperations.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 #include "platform/PropertyList.h"
@@ -111,8 +112,18 @@ std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& r
 std::optional<ApplicationEntry> applicationAt(const std::string& path) {
     if (hostProfile().sources == HostProfile::Sources::freedesktop) {
         const std::string home = platform::withoutTrailingSlashes(platform::homeDirectory());
-        if (auto found = HomeApplications::find(path, scanRoots(home)))
+        const std::vector<std::string> roots = scanRoots(home);
+        if (auto found = HomeApplications::find(path, roots))
             return found;
+        // Only what the listing finds: a bundle directly inside a root.
+        const auto folder = platform::resolvedPath(path);
+        for (const std::string& root : roots) {
+            const auto resolvedRoot = platform::resolvedPath(root);
+            if (folder && resolvedRoot && endsWith(*folder, bundleSuffix) &&
+                platform::parentPath(*folder) == *resolvedRoot && platform::existsAndIsFolder(*folder))
+                return makeEntry(*folder);
+        }
+        return std::nullopt;
     }
     if (!platform::existsAndIsFolder(path))
         return std::nullopt;

@@ -35,7 +35,8 @@ std::vector<std::string> scanRoots(const std::string& home, const HostProfile& p
 BRISKLET_ENGINE_EXPORT std::vector<ApplicationEntry> listApplications(const std::vector<std::string>& roots);
 
 // The entry for one bundle (symbolic links in the path followed), size 0, as listing the current
-// user's roots finds it; else read from the folder or AppImage itself. Nothing when path is neither.
+// user's roots finds it. On a Linux desktop only what that listing finds, or an AppImage, is an
+// application; elsewhere any folder is read as a bundle. Nothing for anything else.
 BRISKLET_ENGINE_EXPORT std::optional<ApplicationEntry> applicationAt(const std::string& path);
 
 // The identifiers of the listed applications that run now: a process's executable lies in the bundle.

@@ -86,17 +86,18 @@ const Launcher* launcherOf(const std::vector<Launcher>& launchers, const std::st
 } // namespace
 
 std::vector<std::string> roots(const std::string& home) {
+    const std::string data = platform::xdgFolders(home).data;
     return {home + "/Applications",
             home + "/AppImages",
             home + "/.local/bin",
             home + "/Downloads",
             home + "/opt",
             home + "/.local/opt",
-            home + "/.local/share/JetBrains/Toolbox/apps",
-            home + "/.local/share/applications",
+            data + "/JetBrains/Toolbox/apps",
+            data + "/applications",
             "/usr/local/share/applications",
             "/usr/share/applications",
-            home + "/.local/share/flatpak/exports/share/applications",
+            data + "/flatpak/exports/share/applications",
             "/var/lib/flatpak/exports/share/applications",
             "/var/lib/snapd/desktop/applications"};
 }
@@ -208,13 +209,13 @@ std::optional<ApplicationEntry> find(const std::string& path, const std::vector<
     for (ApplicationEntry& application : list(roots))
         if (resolved(application.path) == target)
             return std::move(application);
+    // Any other folder (the home, "/", a project) is no application: its "leftovers" would be whatever
+    // shares its name.
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        !isAppImageName(platform::lastPathComponent(path)))
         return std::nullopt;
-    const bool isAppImage = S_ISREG(status.st_mode) && isAppImageName(platform::lastPathComponent(path));
-    if (!isAppImage && !(S_ISDIR(status.st_mode) && !path.ends_with(".app")))
-        return std::nullopt;
-    return makeEntry(path, isAppImage, launcherOf(userLaunchers(roots), target));
+    return makeEntry(path, true, launcherOf(userLaunchers(roots), target));
 }
 
 std::set<std::string> runningBundleIDs(const std::vector<ApplicationEntry>& applications, const std::string& procRoot) {

@@ -35,8 +35,8 @@ bool isSystemEntryFolder(std::string_view root);
 // Applications in the roots, unsorted (roots in order, then names).
 std::vector<ApplicationEntry> list(const std::vector<std::string>& roots);
 
-// The application at path (symbolic links followed) as listing the roots finds it; an AppImage or a
-// folder the listing does not reach is read from its name. Nothing for anything else.
+// The application at path (symbolic links followed) as listing the roots finds it; an AppImage the
+// listing does not reach is read from its name. Nothing for anything else.
 std::optional<ApplicationEntry> find(const std::string& path, const std::vector<std::string>& roots);
 
 // "Name-1.2.3-x86_64" gives {"Name", "1.2.3"}; a name without a version piece gives {name, ""}.

@@ -1,6 +1,7 @@
 #include "LeftoverScanner.h"
 
 #include "apps/HomeApplications.h"
+#include "apps/OtherPrograms.h"
 #include "platform/DirectoryStream.h"
 #include "platform/FileOperations.h"
 #include "platform/FileServices.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -33,6 +35,7 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 struct Found {
     std::string path;
     bool isDirectory;
+    std::string matchedName; // see Candidate
 };
 
 std::int64_t sizeOf(const Found& item, const DiskScanner::Options& scannerOptions, std::stop_token stop) {
@@ -92,11 +95,12 @@ std::vector<std::string> libraryCandidates(const ApplicationEntry& application, 
 }
 
 // Folders that many applications share: a name that matches one names no application's own data.
+// In lower case, compared with the name in lower case.
 const std::set<std::string>& sharedPlaces() {
     static const std::set<std::string> names{
         "applications", "autostart", "backgrounds", "dbus-1", "dconf", "desktop-directories", "environment.d",
         "flatpak", "fontconfig", "fonts", "gtk-2.0", "gtk-3.0", "gtk-4.0", "icons", "keyrings", "menus", "mime",
-        "mimeapps.list", "pulse", "recently-used.xbel", "sounds", "systemd", "themes", "thumbnails", "Trash",
+        "mimeapps.list", "pulse", "recently-used.xbel", "sounds", "systemd", "themes", "thumbnails", "trash",
         "user-dirs.dirs", "user-dirs.locale"};
     return names;
 }
@@ -139,7 +143,13 @@ std::optional<std::string> ownIconFile(const std::string& icon, const std::strin
     return platform::joinPath(*folder, name);
 }
 
-std::vector<std::string> freedesktopCandidates(const ApplicationEntry& application, const std::string& home) {
+// A candidate path, with the name it was found by when only that name ties it to the application.
+struct Candidate {
+    std::string path;
+    std::string matchedName; // empty for the application's own entries and icons
+};
+
+std::vector<Candidate> freedesktopCandidates(const ApplicationEntry& application, const std::string& home) {
     const std::string bundleID =
         application.bundleID && isSingleComponent(*application.bundleID) ? *application.bundleID : std::string();
     std::vector<std::string> names;
@@ -149,27 +159,30 @@ std::vector<std::string> freedesktopCandidates(const ApplicationEntry& applicati
         names.push_back(application.name);
         names.push_back(text::lowerAscii(application.name));
     }
-    std::vector<std::string> paths;
-    for (const char* base : {"/.config/", "/.local/share/", "/.local/state/", "/.cache/"})
+    const platform::XdgFolders xdg = platform::xdgFolders(home);
+    std::vector<Candidate> found;
+    // Compared in lower case: on a file system that ignores case, "TRASH" is the Trash.
+    for (const std::string* base : {&xdg.config, &xdg.data, &xdg.state, &xdg.cache})
         for (const std::string& name : names)
-            if (!sharedPlaces().contains(name))
-                paths.push_back(home + base + name);
+            if (!sharedPlaces().contains(text::lowerAscii(name)))
+                found.push_back({*base + "/" + name, name});
     if (!bundleID.empty()) {
-        paths.push_back(home + "/.var/app/" + bundleID);
-        paths.push_back(home + "/.config/autostart/" + bundleID + ".desktop");
+        found.push_back({home + "/.var/app/" + bundleID, bundleID});
+        found.push_back({xdg.config + "/autostart/" + bundleID + ".desktop", {}});
     }
 
     // What launches the application goes with it; an icon another entry still shows stays.
-    const std::string iconFolder = home + "/.local/share/icons";
+    const std::string iconFolder = xdg.data + "/icons";
     std::set<std::string> icons, sharedIcons;
+    std::vector<std::string> paths;
     const std::string bundle = application.path;
-    for (const char* folder : {"/.local/share/applications", "/.config/autostart"}) {
-        const std::vector<DesktopEntry> launchers = HomeApplications::launchersOf(bundle, home + folder);
+    for (const std::string& folder : {xdg.data + "/applications", xdg.config + "/autostart"}) {
+        const std::vector<DesktopEntry> launchers = HomeApplications::launchersOf(bundle, folder);
         for (const DesktopEntry& entry : launchers) {
             paths.push_back(entry.path);
             icons.insert(entry.icon);
         }
-        for (const DesktopEntry& entry : DesktopEntries::readFolder(home + folder))
+        for (const DesktopEntry& entry : DesktopEntries::readFolder(folder))
             if (std::none_of(launchers.begin(), launchers.end(),
                              [&entry](const DesktopEntry& launcher) { return launcher.path == entry.path; }))
                 sharedIcons.insert(entry.icon);
@@ -184,13 +197,32 @@ std::vector<std::string> freedesktopCandidates(const ApplicationEntry& applicati
             findIconFiles(iconFolder, icon, 0, paths);
         }
     }
+    for (std::string& path : paths)
+        found.push_back({std::move(path), {}});
 
-    // The bundle itself goes separately; a folder holding it would take other applications along.
-    std::erase_if(paths, [&bundle](const std::string& path) {
-        return !bundle.empty() &&
-               (DesktopEntries::isAtOrBelow(bundle, path) || DesktopEntries::isAtOrBelow(path, bundle));
+    // The bundle itself goes separately; a folder holding it would take other applications along. A
+    // place holding an XDG folder (when one is set inside another) or the Trash is never one app's.
+    const std::string trash = xdg.data + "/Trash";
+    std::erase_if(found, [&](const Candidate& candidate) {
+        const std::string& path = candidate.path;
+        for (const std::string* place : {&home, &xdg.config, &xdg.data, &xdg.state, &xdg.cache, &trash})
+            if (DesktopEntries::isAtOrBelow(*place, path))
+                return true;
+        return DesktopEntries::isAtOrBelow(path, trash) ||
+               (!bundle.empty() &&
+                (DesktopEntries::isAtOrBelow(bundle, path) || DesktopEntries::isAtOrBelow(path, bundle)));
     });
-    return paths;
+    return found;
+}
+
+std::vector<Candidate> candidateList(const ApplicationEntry& application, const std::string& home,
+                                     const HostProfile& profile) {
+    if (profile.sources == HostProfile::Sources::freedesktop)
+        return freedesktopCandidates(application, home);
+    std::vector<Candidate> found;
+    for (std::string& path : libraryCandidates(application, home))
+        found.push_back({std::move(path), {}});
+    return found;
 }
 
 } // namespace
@@ -201,44 +233,68 @@ std::vector<std::string> candidates(const ApplicationEntry& application, const s
 
 std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home,
                                     const HostProfile& profile) {
-    if (profile.sources == HostProfile::Sources::freedesktop)
-        return freedesktopCandidates(application, home);
-    return libraryCandidates(application, home);
+    std::vector<std::string> paths;
+    for (Candidate& candidate : candidateList(application, home, profile))
+        paths.push_back(std::move(candidate.path));
+    return paths;
 }
 
-std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
-                                 const DiskScanner::Options& scannerOptions, std::stop_token stop) {
+std::vector<Leftover> leftovers(const ApplicationEntry& application, const std::string& home,
+                                const DiskScanner::Options& scannerOptions, std::stop_token stop) {
     return leftovers(application, home, scannerOptions, stop, hostProfile());
 }
 
-std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
-                                 const DiskScanner::Options& scannerOptions, std::stop_token stop,
-                                 const HostProfile& profile) {
+std::vector<Leftover> leftovers(const ApplicationEntry& application, const std::string& home,
+                                const DiskScanner::Options& scannerOptions, std::stop_token stop,
+                                const HostProfile& profile) {
+    return leftovers(application, home, scannerOptions, stop, profile, OtherPrograms::ofThisComputer(home));
+}
+
+std::vector<Leftover> leftovers(const ApplicationEntry& application, const std::string& home,
+                                const DiskScanner::Options& scannerOptions, std::stop_token stop,
+                                const HostProfile& profile, const OtherPrograms& otherPrograms) {
     std::vector<Found> found;
-    std::set<std::string> probed;
-    for (const std::string& path : candidates(application, home, profile)) {
-        if (!probed.insert(path).second)
+    std::set<std::string> probed, matchedNames;
+    for (const Candidate& candidate : candidateList(application, home, profile)) {
+        if (!probed.insert(candidate.path).second)
             continue;
         struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0)
+        if (::lstat(candidate.path.c_str(), &status) != 0)
             continue;
-        found.push_back(Found{path, S_ISDIR(status.st_mode)});
+        found.push_back(Found{candidate.path, S_ISDIR(status.st_mode), candidate.matchedName});
+        if (!candidate.matchedName.empty())
+            matchedNames.insert(candidate.matchedName);
     }
 
+    // Who else answers to the names is asked beside the measuring, as one more piece of work.
     std::vector<std::int64_t> sizes(found.size(), 0);
-    forEachIndex(found.size(), [&](std::size_t index) { sizes[index] = sizeOf(found[index], scannerOptions, stop); });
+    std::map<std::string, std::string> owners;
+    forEachIndex(found.size() + 1, [&](std::size_t index) {
+        if (index == 0) {
+            if (!matchedNames.empty())
+                owners = otherPrograms.owners(matchedNames, application.path, stop);
+            return;
+        }
+        sizes[index - 1] = sizeOf(found[index - 1], scannerOptions, stop);
+    });
     if (stop.stop_requested())
         throw Cancelled();
 
-    std::vector<FileEntry> results;
+    std::vector<Leftover> results;
     for (std::size_t index = 0; index < found.size(); ++index) {
         if (sizes[index] < 1)
             continue;
-        results.push_back(FileEntry{platform::lastPathComponent(found[index].path), found[index].path, sizes[index],
-                                    found[index].isDirectory, ScanState::complete});
+        Leftover leftover;
+        static_cast<FileEntry&>(leftover) = {platform::lastPathComponent(found[index].path), found[index].path,
+                                             sizes[index], found[index].isDirectory, ScanState::complete};
+        if (const auto owner = owners.find(found[index].matchedName); owner != owners.end()) {
+            leftover.shared = true;
+            leftover.sharedReason = "Also used by " + owner->second + ", installed on this computer";
+        }
+        results.push_back(std::move(leftover));
     }
     std::stable_sort(results.begin(), results.end(),
-                     [](const FileEntry& a, const FileEntry& b) { return a.sizeBytes > b.sizeBytes; });
+                     [](const Leftover& a, const Leftover& b) { return a.sizeBytes > b.sizeBytes; });
     return results;
 }
 

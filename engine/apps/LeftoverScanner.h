@@ -7,8 +7,11 @@
 // followed by what launches the application: the user's desktop and autostart entries whose program
 // lies in the bundle, and the icon files in ~/.local/share/icons those entries name. Each existing
 // candidate (probed once, with lstat, links not followed) is measured on the measuring pool; empty
-// ones and those that vanished meanwhile are left out. Fails only when the machine does (no memory,
-// no thread for a scan); a stop request ends it with Cancelled.
+// ones and those that vanished meanwhile are left out. The XDG folders are those the environment
+// names. A leftover found only by a name that another program installed here answers to (git's
+// ~/.config/git for a Git AppImage) is returned marked shared, with the reason (OtherPrograms.h), so
+// that it is offered unticked. Fails only when the machine does (no memory, no thread for a scan); a
+// stop request ends it with Cancelled.
 #pragma once
 
 #include "apps/ApplicationEntry.h"
@@ -21,8 +24,19 @@
 #include <vector>
 
 namespace brisklet {
+
 struct HostProfile;
-}
+struct OtherPrograms;
+
+// One leftover as measured, and whether it may belong to another program as well.
+struct Leftover : FileEntry {
+    bool shared = false;      // found only by a name another installed program also uses
+    std::string sharedReason; // "Also used by git, installed on this computer"; empty when not shared
+
+    bool operator==(const Leftover&) const = default;
+};
+
+} // namespace brisklet
 
 namespace brisklet::LeftoverScanner {
 
@@ -35,12 +49,16 @@ std::vector<std::string> candidates(const ApplicationEntry& application, const s
 std::vector<std::string> candidates(const ApplicationEntry& application, const std::string& home,
                                     const HostProfile& profile);
 
-// The leftovers that exist, sizes at least 1 byte, largest first.
+// The leftovers that exist, sizes at least 1 byte, largest first. Without otherPrograms, this
+// computer's are asked.
 BRISKLET_ENGINE_EXPORT
-std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
-                                 const DiskScanner::Options& scannerOptions, std::stop_token stop = {});
-std::vector<FileEntry> leftovers(const ApplicationEntry& application, const std::string& home,
-                                 const DiskScanner::Options& scannerOptions, std::stop_token stop,
-                                 const HostProfile& profile);
+std::vector<Leftover> leftovers(const ApplicationEntry& application, const std::string& home,
+                                const DiskScanner::Options& scannerOptions, std::stop_token stop = {});
+std::vector<Leftover> leftovers(const ApplicationEntry& application, const std::string& home,
+                                const DiskScanner::Options& scannerOptions, std::stop_token stop,
+                                const HostProfile& profile);
+std::vector<Leftover> leftovers(const ApplicationEntry& application, const std::string& home,
+                                const DiskScanner::Options& scannerOptions, std::stop_token stop,
+                                const HostProfile& profile, const OtherPrograms& otherPrograms);
 
 } // namespace brisklet::LeftoverScanner

@@ -84,8 +84,9 @@ std::optional<std::string> nonEmptyString(const platform::PropertyListStrings& p
 
 // Regenerable data only: every folder here is rebuilt by its tool or application on demand.
 std::vector<CleanCategory> freedesktopDeveloperCategories(const std::string& home) {
-    const std::string cache = home + "/.cache";
-    const std::string config = home + "/.config";
+    const platform::XdgFolders xdg = platform::xdgFolders(home);
+    const std::string& cache = xdg.cache;
+    const std::string& config = xdg.config;
     std::vector<std::string> editorCaches;
     for (const char* editor : {"Code", "VSCodium"})
         for (const char* folder : {"Cache", "CachedData", "CachedExtensionVSIXs"})
@@ -109,7 +110,7 @@ std::vector<CleanCategory> freedesktopDeveloperCategories(const std::string& hom
 }
 
 std::vector<CleanCategory> freedesktopSystemCategories(const std::string& home) {
-    const std::string cache = home + "/.cache";
+    const std::string cache = platform::xdgFolders(home).cache;
     // Each Flatpak application keeps its cache inside its own data folder.
     std::vector<std::string> flatpakCaches;
     // Flatpak makes real folders; one that is a link leads to data that is not an application's cache.
@@ -137,7 +138,10 @@ std::vector<CleanCategory> categories(const std::string& home) { return categori
 
 std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile) {
     const std::string library = home + "/Library";
-    const auto inHome = [&home](const std::string& relative) { return home + "/" + relative; };
+    const bool freedesktop = profile.sources == HostProfile::Sources::freedesktop;
+    const auto inHome = [&home, freedesktop](const std::string& relative) {
+        return freedesktop ? platform::homePlace(home, relative) : home + "/" + relative;
+    };
     std::vector<CleanCategory> table{
         {"xcode-derived", "Xcode DerivedData",
          "Build indexes and intermediate output. Xcode regenerates it on the next build.", "hammer", Group::developer,
@@ -152,7 +156,7 @@ std::vector<CleanCategory> categories(const std::string& home, const HostProfile
         {"pip-cache", "pip Cache", "Downloaded Python wheels.", "python", Group::developer,
          {inHome(profile.pipCache)}},
         {"uv-cache", "uv Cache", "Astral uv's downloaded wheels and environments.", "swift.speedometer",
-         Group::developer, {home + "/.cache/uv"}},
+         Group::developer, {inHome(".cache/uv")}},
         {"gradle-cache", "Gradle Cache", "Downloaded dependencies and build caches.", "cup.and.saucer",
          Group::developer, {home + "/.gradle/caches"}},
         {"cocoapods-cache", "CocoaPods Cache", "Downloaded pod sources and zips.", "puzzlepiece.extension",
@@ -164,7 +168,7 @@ std::vector<CleanCategory> categories(const std::string& home, const HostProfile
         {"spotify-cache", "Spotify Cache", "Streamed audio cache; the app rebuilds it.", "music.note",
          Group::systemApps, {inHome(profile.spotifyCache)}},
     };
-    if (profile.sources == HostProfile::Sources::freedesktop) {
+    if (freedesktop) {
         // Each group keeps the described categories first.
         const auto firstSystem = std::find_if(table.begin(), table.end(),
                                               [](const CleanCategory& c) { return c.group == Group::systemApps; });
@@ -274,7 +278,11 @@ CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner:
     CleanCategoryResult result{category, {}, {}};
     const bool renameDevices = category.id == simulatorCategoryId;
     for (const std::string& path : category.paths) {
-        if (!platform::existsAndIsFolder(path))
+        // A location that is a link leads to data that is not the category's (a cache folder linked to
+        // ~/Documents would offer the documents): only a real folder is measured, and one that was
+        // swapped for something else while it was scanned is dropped.
+        struct stat before {};
+        if (::lstat(path.c_str(), &before) != 0 || !S_ISDIR(before.st_mode))
             continue;
         ScanResult scan;
         try {
@@ -283,6 +291,10 @@ CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner:
         } catch (const DiskScanner::ScanError&) {
             continue; // the folder vanished or turned into a file since the check
         }
+        struct stat after {};
+        if (::lstat(path.c_str(), &after) != 0 || !S_ISDIR(after.st_mode) || after.st_dev != before.st_dev ||
+            after.st_ino != before.st_ino)
+            continue;
         if (scan.totals.bytes <= 0)
             continue;
         result.items.push_back(FileEntry{platform::lastPathComponent(path), path, scan.totals.bytes, true, scan.state});

@@ -29,7 +29,8 @@ namespace CleanCatalog {
 using RuntimeBuilds = std::map<std::string, std::string>;
 
 // The eleven categories in table order, paths built from home by plain concatenation; on a Linux
-// desktop each group is followed by its Linux categories.
+// desktop each group is followed by its Linux categories, and places in ~/.cache and ~/.config lie in
+// the XDG folders the environment names.
 BRISKLET_ENGINE_EXPORT std::vector<CleanCategory> categories(const std::string& home);
 // The same table with another host profile's cache locations.
 std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
@@ -55,7 +56,8 @@ RuntimeBuilds loadSimulatorRuntimeBuilds();
 // loadSimulatorRuntimeBuilds() of the system folders, built once per process on first use.
 const RuntimeBuilds& simulatorRuntimeBuilds();
 
-// Measures one category: its existing folders, their sizes and largest members.
+// Measures one category: its existing folders, their sizes and largest members. A location that is a
+// symbolic link is left out; a member that is one counts as the link itself, as the scanner counts it.
 CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner::Options& scannerOptions,
                                std::stop_token stop = {});
 // Measures all categories at once; one result per category, in the order given.

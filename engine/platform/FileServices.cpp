@@ -53,6 +53,29 @@ std::string stateDirectory() {
     return joinPath(homeDirectory(), ".local/state");
 }
 
+XdgFolders xdgFolders(const std::string& home) {
+    // The variables describe this session's user; another home has only its defaults.
+    const bool ownHome = withoutTrailingSlashes(home) == withoutTrailingSlashes(homeDirectory());
+    const auto folder = [&home, ownHome](const char* variable, const char* fallback) {
+        const std::string value = ownHome ? envOrEmpty(variable) : std::string();
+        return !value.empty() && value.front() == '/' ? withoutTrailingSlashes(value) : joinPath(home, fallback);
+    };
+    return {folder("XDG_CONFIG_HOME", ".config"), folder("XDG_CACHE_HOME", ".cache"),
+            folder("XDG_DATA_HOME", ".local/share"), folder("XDG_STATE_HOME", ".local/state")};
+}
+
+std::string homePlace(const std::string& home, const std::string& relative) {
+    const XdgFolders xdg = xdgFolders(home);
+    const std::pair<std::string_view, const std::string&> defaults[] = {
+        {".config", xdg.config}, {".cache", xdg.cache}, {".local/share", xdg.data}, {".local/state", xdg.state}};
+    for (const auto& [fallback, folder] : defaults) {
+        const std::string_view rest = std::string_view(relative).substr(std::min(relative.size(), fallback.size()));
+        if (relative.starts_with(fallback) && (rest.empty() || rest.front() == '/'))
+            return rest.empty() ? folder : joinPath(folder, std::string(rest.substr(1)));
+    }
+    return joinPath(home, relative);
+}
+
 std::string downloadsDirectory() {
     const std::string home = homeDirectory();
     std::string config = envOrEmpty("XDG_CONFIG_HOME");

@@ -21,6 +21,20 @@ BRISKLET_ENGINE_EXPORT std::string temporaryDirectory();
 std::string applicationSupportDirectory();
 // $XDG_STATE_HOME when absolute, else ~/.local/state: logs and history. Not created.
 std::string stateDirectory();
+
+// The XDG base folders of the user whose home is home. For the current user's home (homeDirectory())
+// each variable counts when it holds an absolute path; otherwise, and for any other home (a throw-away
+// one), the folders are the defaults under home. Not created.
+struct XdgFolders {
+    std::string config; // $XDG_CONFIG_HOME, else ~/.config
+    std::string cache;  // $XDG_CACHE_HOME, else ~/.cache
+    std::string data;   // $XDG_DATA_HOME, else ~/.local/share
+    std::string state;  // $XDG_STATE_HOME, else ~/.local/state
+};
+XdgFolders xdgFolders(const std::string& home);
+// home joined with relative, except that a place inside a default XDG folder (".cache/pip") lies in
+// that folder wherever the environment puts it.
+std::string homePlace(const std::string& home, const std::string& relative);
 // The XDG user directory DOWNLOAD from ~/.config/user-dirs.dirs, else ~/Downloads. Not created.
 BRISKLET_ENGINE_EXPORT std::string downloadsDirectory();
 

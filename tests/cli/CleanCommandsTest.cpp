@@ -172,6 +172,10 @@ TEST(CleanCommandsArguments, BadArgumentsAreUsageErrorsAndHelpSucceeds) {
     const CommandRun missing = run(cli::leftoversCommand, {home.path("Missing.app")}, home.root());
     EXPECT_EQ(missing.status, cli::exitUsage);
     EXPECT_NE(missing.err.find("not an application: "), std::string::npos);
+    // Folders that no listing finds are no applications: their "leftovers" would be whatever shares a name.
+    home.writeFileOfSize(".config/Music/settings", 4096);
+    for (const std::string& folder : {std::string("/"), home.root(), home.makeDir("Music"), home.makeDir("opt/Tool")})
+        EXPECT_EQ(run(cli::leftoversCommand, {folder}, home.root()).status, cli::exitUsage) << folder;
     for (const auto command : {cli::cleanCommand, cli::appsCommand, cli::leftoversCommand}) {
         const CommandRun help = run(command, {"--help"}, home.root());
         EXPECT_EQ(help.status, cli::exitOk);

@@ -72,11 +72,15 @@ TEST_F(SafetyCommandsTest, TrashDoesNotCallAFileWithAnotherHardLinkReclaimable) 
     EXPECT_GT(json[0]["sizeBytes"].get<long long>(), 0);
 }
 
-TEST_F(SafetyCommandsTest, TrashWithoutPathsIsAUsageError) {
+TEST_F(SafetyCommandsTest, TrashWithoutPathsOrWithAnEmptyOneIsAUsageError) {
     const auto run = cli({"trash"});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_NE(run.err.find("no PATH"), std::string::npos);
     EXPECT_EQ(cli({"trash", "--help"}).exitStatus, 0);
+    const std::string kept = tree.writeFile("work/a.txt", "a");
+    EXPECT_EQ(cli({"trash", ""}, tree.path("work")).exitStatus, 2);
+    EXPECT_EQ(cli({"trash", "a.txt", ""}, tree.path("work")).exitStatus, 2);
+    EXPECT_TRUE(somethingAt(kept));
 }
 
 TEST_F(SafetyCommandsTest, HistoryShowsTheAuditedItemsNewestFirst) {

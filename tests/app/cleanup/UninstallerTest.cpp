@@ -171,6 +171,23 @@ TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutResc
     EXPECT_TRUE(screen->summaryLabel()->text().startsWith("Moved 2 items"));
 }
 
+TEST_F(UninstallerTest, SettingsAnotherInstalledProgramAlsoUsesAreOfferedUnticked)
+{
+    // dpkg is installed on every Debian system: ~/.config/dpkg is never only a "dpkg" AppImage's.
+    home.write("Applications/dpkg.AppImage", 4096);
+    home.write(".config/dpkg/settings", 4096);
+    open();
+    tick("dpkg");
+    screen->uninstallButton()->click();
+    ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
+    QStringList reviewed, ticked;
+    for (const auto& item : screen->flow()->reviewSheet()->items())
+        (item.checked ? ticked : reviewed) << item.path;
+    EXPECT_EQ(ticked, QStringList{home.path("Applications/dpkg.AppImage")});
+    EXPECT_EQ(reviewed, QStringList{home.path(".config/dpkg")});
+    screen->flow()->reviewSheet()->cancelClicked();
+}
+
 TEST_F(UninstallerTest, KeyboardRowSurvivesSearchAndResortAndUninstallWaitsWhileTheReviewIsOpen)
 {
     open();

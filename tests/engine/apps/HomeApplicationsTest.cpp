@@ -1,13 +1,21 @@
 #include "TempTree.h"
 
+#include "apps/AppCatalog.h"
 #include "apps/HomeApplications.h"
 #include "apps/LeftoverScanner.h"
+#include "apps/OtherPrograms.h"
+#include "clean/CleanCatalog.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
 #include "platform/Subprocess.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace brisklet;
 using brisklet::test::TempTree;
@@ -131,4 +139,95 @@ TEST(RunningApplications, AProcessWhoseExecutableLiesInTheBundleMarksItRunning) 
     EXPECT_EQ(HomeApplications::runningBundleIDs(applications), (std::set<std::string>{"runner"}));
     child.terminate(std::chrono::seconds(2));
     EXPECT_TRUE(HomeApplications::runningBundleIDs(applications).empty());
+}
+
+namespace {
+
+// Path -> shared reason ("" when not shared) of the leftovers of the AppImage at path.
+std::map<std::string, std::string> leftoversOf(const std::string& path, const TempTree& home, const OtherPrograms& others) {
+    const auto application = HomeApplications::find(path, HomeApplications::roots(home.root()));
+    std::map<std::string, std::string> found;
+    for (const Leftover& leftover : LeftoverScanner::leftovers(application.value(), home.root(), AppCatalog::sizingOptions(),
+                                                               {}, hostProfile(), others))
+        found[leftover.path] = leftover.shared ? leftover.sharedReason : "";
+    return found;
+}
+
+} // namespace
+
+TEST(LinuxLeftovers, SettingsFoundByNameThatAnotherInstalledProgramUsesAreMarkedShared) {
+    TempTree home;
+    const std::string git = home.writeFile("Applications/Git-2.44.0-x86_64.AppImage", "elf");
+    const std::string nvim = home.writeFile("Applications/nvim.appimage", "elf");
+    for (const char* place : {".config/git/config", ".local/share/git/a", ".cache/git/b", ".config/nvim/init.lua"})
+        home.writeFileOfSize(place, 4096);
+    const std::string entry = home.writeFile(".local/share/applications/nvim.desktop", "[Desktop Entry]\nExec=" + nvim + "\n");
+    ASSERT_EQ(::chmod(home.writeFile("system/bin/git", "#!/bin/sh\n").c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(nvim.c_str(), 0755), 0);
+    home.symlink("bin/nvim", nvim); // the AppImage itself, not another program
+    home.writeFile("system/applications/nvim.desktop", "[Desktop Entry]\nName=Neovim\nExec=nvim %F\n");
+    const OtherPrograms others{{home.path("bin"), home.path("system/bin")}, {home.path("system/applications")}, ""};
+
+    const std::string gitReason = "Also used by git, installed on this computer";
+    EXPECT_EQ(leftoversOf(git, home, others), (std::map<std::string, std::string>{{home.path(".config/git"), gitReason},
+                                                                                  {home.path(".local/share/git"), gitReason},
+                                                                                  {home.path(".cache/git"), gitReason}}));
+    EXPECT_EQ(leftoversOf(nvim, home, others),
+              (std::map<std::string, std::string>{{home.path(".config/nvim"), "Also used by Neovim, installed on this computer"},
+                                                  {entry, ""}}));
+    for (const auto& [path, reason] : leftoversOf(git, home, OtherPrograms{{home.path("bin")}, {}, ""}))
+        EXPECT_EQ(reason, "") << path;
+}
+
+TEST(LinuxLeftovers, AFolderNamedLikeWhatADebianPackageInstallsIsMarkedShared) {
+    if (::access("/usr/bin/dpkg-query", X_OK) != 0)
+        GTEST_SKIP() << "no dpkg-query on this machine";
+    TempTree home;
+    const std::string dpkg = home.writeFile("Applications/dpkg.AppImage", "elf");
+    home.writeFileOfSize(".config/dpkg/settings", 4096);
+    EXPECT_EQ(leftoversOf(dpkg, home, OtherPrograms{{}, {}, "/usr/bin/dpkg-query"}),
+              (std::map<std::string, std::string>{{home.path(".config/dpkg"), "Also used by dpkg, installed on this computer"}}));
+}
+
+TEST(LinuxLeftovers, AnApplicationNamedTrashNeverOffersTheTrash) {
+    TempTree home;
+    home.writeFileOfSize(".local/share/Trash/files/report.txt", 4096);
+    home.writeFile(".local/share/Trash/info/report.txt.trashinfo", "[Trash Info]\nPath=/r\n");
+    for (const std::string name : {"Trash.AppImage", "trash-1.0.AppImage"})
+        EXPECT_EQ(leftoversOf(home.writeFile("Applications/" + name, "elf"), home, {}).size(), 0u) << name;
+}
+
+TEST(XdgFolders, EachVariableSetToAnAbsolutePathMovesEveryCatalogLeftoverAndApplicationPlace) {
+    TempTree home;
+    const std::string previousHome = platform::homeDirectory();
+    ::setenv("HOME", home.root().c_str(), 1); // the variables belong to the session's own home only
+    const ApplicationEntry tool{"Tool", "org.example.Tool", home.makeDir("opt/Tool"), 0, std::nullopt, false};
+    const auto everyPlace = [&] {
+        std::vector<std::string> places = LeftoverScanner::candidates(tool, home.root());
+        for (const std::string& root : HomeApplications::roots(home.root()))
+            places.push_back(root);
+        for (const CleanCategory& category : CleanCatalog::categories(home.root()))
+            places.insert(places.end(), category.paths.begin(), category.paths.end());
+        return places;
+    };
+    for (const auto& [variable, fallback] : std::vector<std::pair<std::string, std::string>>{
+             {"XDG_CONFIG_HOME", ".config"}, {"XDG_CACHE_HOME", ".cache"}, {"XDG_DATA_HOME", ".local/share"},
+             {"XDG_STATE_HOME", ".local/state"}}) {
+        const char* previous = std::getenv(variable.c_str());
+        const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+        for (const std::string& value : {home.path("moved/") + variable + "/", std::string("relative/ignored")}) {
+            ::setenv(variable.c_str(), value.c_str(), 1);
+            const std::string expected = value.front() == '/' ? home.path("moved/") + variable : home.path(fallback);
+            const std::string other = value.front() == '/' ? home.path(fallback) : home.path("moved");
+            const std::vector<std::string> places = everyPlace();
+            EXPECT_TRUE(std::ranges::any_of(places, [&](const auto& p) { return p.starts_with(expected + "/"); })) << value;
+            for (const std::string& place : places)
+                EXPECT_FALSE(place.starts_with(other + "/")) << variable << "=" << value << ": " << place;
+        }
+        ::setenv(variable.c_str(), home.path(".config/Tool").c_str(), 1); // inside another: never a leftover
+        for (const std::string& place : LeftoverScanner::candidates(tool, home.root()))
+            EXPECT_NE(place, home.path(".config/Tool")) << variable;
+        saved ? ::setenv(variable.c_str(), saved->c_str(), 1) : ::unsetenv(variable.c_str());
+    }
+    ::setenv("HOME", previousHome.c_str(), 1);
 }

@@ -18,7 +18,7 @@ ApplicationEntry app(std::optional<std::string> bundleID, std::string name) {
     return ApplicationEntry{std::move(name), std::move(bundleID), "/Applications/X.app", 0, std::nullopt, false};
 }
 
-std::vector<std::string> paths(const std::vector<FileEntry>& entries) {
+std::vector<std::string> paths(const std::vector<Leftover>& entries) {
     std::vector<std::string> result;
     for (const FileEntry& entry : entries)
         result.push_back(entry.path);
@@ -26,7 +26,7 @@ std::vector<std::string> paths(const std::vector<FileEntry>& entries) {
     return result;
 }
 
-std::vector<FileEntry> scan(const ApplicationEntry& application, const TempTree& home) {
+std::vector<Leftover> scan(const ApplicationEntry& application, const TempTree& home) {
     return LeftoverScanner::leftovers(application, home.root(), AppCatalog::sizingOptions(), {}, originalHostProfile());
 }
 
