@@ -1,11 +1,15 @@
 #include "ChildProcess.h"
+#include "MountNamespace.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <climits>
+#include <cstdlib>
 #include <regex>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 using brisklet::test::CommandResult;
@@ -59,6 +63,32 @@ TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesA
     EXPECT_EQ(document[0]["success"], true);
     EXPECT_EQ(document[0]["trashPath"], environment.homeTrash() + "/files/-rf");
     EXPECT_TRUE(document[0]["failureDescription"].is_null());
+}
+
+TEST_F(SafetyCommandsTest, TrashRefusesAFolderHoldingAMountAndKeepsTheMountedFiles) {
+    if (!brisklet::test::inPrivateMountNamespace())
+        return;
+    char real[PATH_MAX];
+    ASSERT_NE(::realpath(tree.root().c_str(), real), nullptr);
+    const std::string projects = std::string(real) + "/projects";
+    tree.makeDir("projects/usb");
+    brisklet::test::TmpfsMount usb(projects + "/usb");
+    ASSERT_TRUE(usb.mounted()) << usb.failure();
+    const std::string photo = tree.writeFile("projects/usb/photo", "p");
+    const auto run = cli({"trash", "--json", projects});
+    EXPECT_EQ(run.exitStatus, 1) << run.err;
+    const auto document = nlohmann::json::parse(run.out);
+    EXPECT_EQ(document[0]["failureDescription"],
+              "refusing to delete a folder that holds the mounted file system at " + projects + "/usb");
+    EXPECT_EQ(readFile(photo), "p");
+}
+
+TEST_F(SafetyCommandsTest, TrashReportsTheSizeAScanGivesTheFolder) {
+    // A file whose data take no blocks counts its length, and a folder's own blocks are not counted.
+    tree.writeSparseFile("work/sparse", 1 << 20);
+    const auto run = cli({"trash", "--json", tree.path("work")});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(nlohmann::json::parse(run.out)[0]["sizeBytes"], 1 << 20);
 }
 
 TEST_F(SafetyCommandsTest, TrashWithoutPathsIsAUsageError) {
