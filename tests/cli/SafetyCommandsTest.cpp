@@ -1,15 +1,11 @@
 #include "ChildProcess.h"
-#include "MountNamespace.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <climits>
-#include <cstdlib>
 #include <regex>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 using brisklet::test::CommandResult;
@@ -63,24 +59,6 @@ TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesA
     EXPECT_EQ(document[0]["success"], true);
     EXPECT_EQ(document[0]["trashPath"], environment.homeTrash() + "/files/-rf");
     EXPECT_TRUE(document[0]["failureDescription"].is_null());
-}
-
-TEST_F(SafetyCommandsTest, TrashRefusesAFolderHoldingAMountAndKeepsTheMountedFiles) {
-    if (!brisklet::test::inPrivateMountNamespace())
-        return;
-    char real[PATH_MAX];
-    ASSERT_NE(::realpath(tree.root().c_str(), real), nullptr);
-    const std::string projects = std::string(real) + "/projects";
-    tree.makeDir("projects/usb");
-    brisklet::test::TmpfsMount usb(projects + "/usb");
-    ASSERT_TRUE(usb.mounted()) << usb.failure();
-    const std::string photo = tree.writeFile("projects/usb/photo", "p");
-    const auto run = cli({"trash", "--json", projects});
-    EXPECT_EQ(run.exitStatus, 1) << run.err;
-    const auto document = nlohmann::json::parse(run.out);
-    EXPECT_EQ(document[0]["failureDescription"],
-              "refusing to delete a folder that holds the mounted file system at " + projects + "/usb");
-    EXPECT_EQ(readFile(photo), "p");
 }
 
 TEST_F(SafetyCommandsTest, TrashReportsTheSizeAScanGivesTheFolder) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include <atomic>
@@ -82,26 +81,6 @@ TEST(Dashboard, CardsShowFiguresOrDashesAndOneCpuMeasurementRunsAtATime)
     EXPECT_EQ(texts(screen.memoryCard()), (QStringList{"2 GB", "used of 8 GB", "6 GB available"}));
     screen.renderCPU(0.374, 1);
     EXPECT_EQ(texts(screen.cpuCard()), (QStringList{"37%", "in use", "1 core"}));
-}
-
-TEST(Dashboard, AVolumeThatDoesNotAnswerHoldsBackNoOtherCard)
-{
-    Fixture fixture;
-    fixture.cpuGate.count_down();
-    fixture.memory = brisklet::SystemStats::MemoryUsage{8'000'000'000, 2'000'000'000};
-    std::latch volumeAnswers{1};
-    auto sources = fixture.sources();
-    sources.volumes = [&](std::stop_token) {
-        volumeAnswers.wait();
-        return std::vector<brisklet::VolumeInfo>{};
-    };
-    {
-        DashboardViewController screen(nullptr, sources);
-        EXPECT_TRUE(waitFor([&] { return texts(screen.memoryCard()).front() == "2 GB"; }));
-        EXPECT_TRUE(screen.isReadingFigures());
-    }
-    volumeAnswers.count_down();
-    BackgroundRunner::pool()->waitForDone();
 }
 
 TEST(Dashboard, UpdatePanelReportsEachOutcomeAndAllowsOneCheckAtATime)

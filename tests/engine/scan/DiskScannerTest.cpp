@@ -453,11 +453,12 @@ TEST(ScanMounts, AShareThatStoppedAnsweringIsSkippedAndItsSiblingsCounted) {
         return;
     TempTree tree;
     tree.writeFileOfSize("host/notes", 4096);
-    test::StallingFuseMount share(tree.path("host/remote"));
-    if (!share.mounted())
-        GTEST_SKIP() << share.failure() << ": no share that stops answering can be made";
+    std::string failure;
+    const int share = test::mountStallingFuse(tree.path("host/remote"), failure);
+    if (share < 0)
+        GTEST_SKIP() << failure << ": no share that stops answering can be made";
     const ScanResult result = scan(tree.path("host"), options(2, 2));
-    share.breakOff(); // a read still waiting on the share ends now
+    ::close(share); // a read still waiting on the share fails now
     EXPECT_EQ(result.state, ScanState::complete);
     EXPECT_EQ(result.totals.files, 1);
     EXPECT_EQ(result.root.entry.sizeBytes, allocated(tree.path("host/notes")));

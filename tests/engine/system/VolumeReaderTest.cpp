@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <future>
+#include <utility>
+#include <unistd.h>
 
 using namespace brisklet;
 using brisklet::test::TempTree;
@@ -154,14 +156,15 @@ TEST(VolumeListing, AShareThatStoppedAnsweringIsUnavailableAndHoldsBackNothingEl
     FakeMachine machine(mountLine(1, "/", "ext4", "/dev/fakeroot") + mountLine(2, "/mnt/dead", "fuse.sshfs", "host:") +
                         mountLine(3, "/mnt/disk", "ext4", "/dev/sdz1"));
     machine.tree.makeDir("root/mnt/disk");
-    test::StallingFuseMount share(machine.tree.path("root/mnt/dead"));
-    if (!share.mounted())
-        GTEST_SKIP() << share.failure() << ": no share that stops answering can be made";
+    std::string failure;
+    int share = test::mountStallingFuse(machine.tree.path("root/mnt/dead"), failure);
+    if (share < 0)
+        GTEST_SKIP() << failure << ": no share that stops answering can be made";
     machine.source.answerTime = std::chrono::milliseconds(200);
     const auto listOnce = [&] {
         auto listing = std::async(std::launch::async, [&] { return VolumeReader::mountedVolumes(machine.source); });
         if (listing.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-            share.breakOff(); // lets the listing end, so the test can report it
+            ::close(std::exchange(share, -1)); // lets the listing end, so the test can report it
             ADD_FAILURE() << "the listing waited on the dead share";
         }
         return listing.get();
@@ -175,6 +178,7 @@ TEST(VolumeListing, AShareThatStoppedAnsweringIsUnavailableAndHoldsBackNothingEl
     EXPECT_EQ(machine.mountPoints(listOnce()), (std::vector<std::string>{"/", "/mnt/disk"}));
     EXPECT_EQ(test::threadCount(), threads);
     EXPECT_EQ(std::count(machine.logLines.begin(), machine.logLines.end(), unanswered), 2);
+    ::close(share);
 }
 
 TEST(VolumeListing, UnreadableTableLeavesOnlyTheRoot) {
