@@ -75,7 +75,7 @@ int main(int argc, char* argv[])
                            "/media/u/DISK" + std::to_string(i), 64'000'000'000, 20'000'000'000, false, false});
     const auto memory = brisklet::SystemStats::memoryUsage();
     DashboardViewController::Sources idle;
-    idle.volumes = [] { return std::vector<brisklet::VolumeInfo>{}; };
+    idle.volumes = [](std::stop_token) { return std::vector<brisklet::VolumeInfo>{}; };
     idle.memory = [] { return std::optional<brisklet::SystemStats::MemoryUsage>{}; };
     idle.cpuUsage = [](std::stop_token) { return std::optional<double>{}; };
     idle.activeProcessorCount = [] { return 2; };

@@ -7,9 +7,11 @@
 #include "safety/AuditLog.h"
 #include "safety/PathValidator.h"
 #include "safety/TrashService.h"
+#include "scan/DiskScanner.h"
 #include "scan/ScanRecords.h"
 
 #include <algorithm>
+#include <climits>
 #include <ctime>
 #include <ftw.h>
 #include <iomanip>
@@ -120,14 +122,21 @@ int trashCommand(const Args& args) {
     if (std::find(paths.begin(), paths.end(), std::string()) != paths.end())
         return usageError("trash: an empty PATH names nothing (see brisklet-cli trash --help)");
 
-    // Sizes for the log and the report; only what may be trashed is measured (never a whole home).
+    // Sizes for the log and the report; only what may be trashed is measured (never a whole home), by the
+    // scanner's rules, so the figure is the one a scan shows.
+    const DiskScanner measurer(DiskScanner::Options{.maxWorkers = 2,
+                                                    .foldDirectoryNames = {},
+                                                    .rootSkipNames = {},
+                                                    .largeFileThresholdBytes = INT64_MAX,
+                                                    .topLargeFileCount = 1,
+                                                    .directoryTimeoutSeconds = 8.0});
     std::vector<std::string> absolute;
     std::map<std::string, std::int64_t> sizes;
     const std::string home = platform::homeDirectory();
     for (const std::string& path : paths) {
         absolute.push_back(absoluteFromHere(path));
         if (!sizes.contains(absolute.back()) && !PathValidator::deletionRejection(absolute.back(), home))
-            sizes[absolute.back()] = platform::diskUsage(absolute.back());
+            sizes[absolute.back()] = measurer.sizeOfItem(absolute.back());
     }
 
     const auto audit = AuditLog::shared();

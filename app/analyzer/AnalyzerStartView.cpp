@@ -184,7 +184,7 @@ void AnalyzerStartView::setBusy(bool busy)
 void AnalyzerStartView::refreshVolumes()
 {
     m_volumeRunner.stopAll(); // the newest reading wins
-    m_volumeRunner.run([](std::stop_token) { return brisklet::VolumeReader::mountedVolumes(); },
+    m_volumeRunner.run([](std::stop_token stop) { return brisklet::VolumeReader::mountedVolumes(stop); },
                        [this](const std::vector<brisklet::VolumeInfo>& volumes) { showVolumes(volumes); });
 }
 

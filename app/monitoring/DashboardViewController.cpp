@@ -49,7 +49,7 @@ bool launchUpdateApplication()
 DashboardViewController::Sources DashboardViewController::Sources::engine()
 {
     Sources sources;
-    sources.volumes = [] { return brisklet::VolumeReader::mountedVolumes(); };
+    sources.volumes = [](std::stop_token stop) { return brisklet::VolumeReader::mountedVolumes(stop); };
     sources.memory = [] { return brisklet::SystemStats::memoryUsage(); };
     sources.cpuUsage = [](std::stop_token stop) { return brisklet::SystemStats::cpuUsage(0.3, stop); };
     sources.activeProcessorCount = [] { return static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN))); };
@@ -174,19 +174,24 @@ void DashboardViewController::refresh()
 
 void DashboardViewController::readFigures()
 {
-    if (m_isReadingFigures)
-        return;
-    m_isReadingFigures = true;
-    m_runner.run(
-        [volumes = m_sources.volumes, memory = m_sources.memory](std::stop_token) {
-            return Figures{volumes(), memory()};
-        },
-        [this](const Figures& figures) {
-            m_isReadingFigures = false;
-            renderVolumes(figures.volumes);
-            renderMemory(figures.memory);
-        },
-        [this](const QString&) { m_isReadingFigures = false; });
+    if (!m_isReadingVolumes) {
+        m_isReadingVolumes = true;
+        m_runner.run([volumes = m_sources.volumes](std::stop_token stop) { return volumes(stop); },
+                     [this](const std::vector<brisklet::VolumeInfo>& volumes) {
+                         m_isReadingVolumes = false;
+                         renderVolumes(volumes);
+                     },
+                     [this](const QString&) { m_isReadingVolumes = false; });
+    }
+    if (!m_isReadingMemory) {
+        m_isReadingMemory = true;
+        m_runner.run([memory = m_sources.memory](std::stop_token) { return memory(); },
+                     [this](const std::optional<brisklet::SystemStats::MemoryUsage>& usage) {
+                         m_isReadingMemory = false;
+                         renderMemory(usage);
+                     },
+                     [this](const QString&) { m_isReadingMemory = false; });
+    }
 }
 
 void DashboardViewController::sampleCPU()

@@ -1,7 +1,8 @@
 // The dashboard: disk, memory and CPU cards, one card per external disk, and the system-update panel.
 //
 // Every 4 s for the application's whole life (also while another section shows), and on Refresh, the
-// volumes and memory are read on the background runner (one read at a time) and a CPU measurement of
+// volumes and the memory are read on the background runner (one read of each at a time, apart, so a
+// volume slow to answer holds back only the disk cards) and a CPU measurement of
 // 0.3 s is started unless one is still running; each answer fills its cards on the GUI thread. The
 // external-disk cards are rebuilt from every reading and their section hides when there are none.
 // "Check for Updates" runs the system's update check (one at a time) and reports the outcome or the
@@ -38,7 +39,7 @@ public:
     // Where the figures come from; the engine and the desktop unless a test gives others. All of them
     // run on the background runner.
     struct Sources {
-        std::function<std::vector<brisklet::VolumeInfo>()> volumes;
+        std::function<std::vector<brisklet::VolumeInfo>(std::stop_token)> volumes;
         std::function<std::optional<brisklet::SystemStats::MemoryUsage>()> memory;
         std::function<std::optional<double>(std::stop_token)> cpuUsage;
         std::function<int()> activeProcessorCount;
@@ -73,7 +74,7 @@ public:
     QTimer* liveTimer() const { return m_liveTimer; }
     bool isCheckingUpdates() const { return m_isCheckingUpdates; }
     bool isSamplingCPU() const { return m_isSamplingCPU; }
-    bool isReadingFigures() const { return m_isReadingFigures; }
+    bool isReadingFigures() const { return m_isReadingVolumes || m_isReadingMemory; }
 
     // Fill the cards from one reading (run on the GUI thread when the reading arrives).
     void renderVolumes(const std::vector<brisklet::VolumeInfo>& volumes);
@@ -84,10 +85,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    struct Figures {
-        std::vector<brisklet::VolumeInfo> volumes;
-        std::optional<brisklet::SystemStats::MemoryUsage> memory;
-    };
     void readFigures();
     void sampleCPU();
     void finishCheck(const QString& text);
@@ -105,7 +102,8 @@ private:
     bool m_isCheckingUpdates = false;
     QTimer* m_liveTimer = nullptr;
     bool m_isSamplingCPU = false;
-    bool m_isReadingFigures = false;
+    bool m_isReadingVolumes = false;
+    bool m_isReadingMemory = false;
     Sources m_sources;
     ScreenStyle::LabelTints m_tints;
     BackgroundRunner m_runner{this};

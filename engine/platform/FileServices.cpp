@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <libmount.h>
 #include <sstream>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -185,6 +186,26 @@ std::optional<bool> isMountRoot(int fd) {
     if (::statx(fd, "", AT_EMPTY_PATH, 0, &stx) != 0 || !(stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
         return std::nullopt;
     return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
+std::vector<std::string> mountPointsBelow(const std::string& folder, const std::string& mountTable) {
+    std::vector<std::string> found;
+    libmnt_table* table = mnt_new_table();
+    if (!table)
+        return found;
+    if (mnt_table_parse_file(table, mountTable.c_str()) == 0) {
+        const std::string prefix = folder == "/" ? folder : folder + "/";
+        libmnt_iter* iter = mnt_new_iter(MNT_ITER_FORWARD);
+        libmnt_fs* fs = nullptr;
+        while (iter && mnt_table_next_fs(table, iter, &fs) == 0) {
+            const char* target = mnt_fs_get_target(fs);
+            if (target && std::string_view(target).size() > prefix.size() && std::string_view(target).starts_with(prefix))
+                found.emplace_back(target);
+        }
+        mnt_free_iter(iter);
+    }
+    mnt_unref_table(table);
+    return found;
 }
 
 std::string lastPathComponent(const std::string& path) {

@@ -60,6 +60,12 @@ BRISKLET_ENGINE_EXPORT std::vector<std::string> sortedEntryNames(const std::stri
 bool isMountPoint(const std::string& path);
 // The same for an open folder: true or false, nothing when the kernel cannot tell (before 5.8).
 std::optional<bool> isMountRoot(int fd);
+// Mount points strictly below folder (absolute, links resolved), in the order of this process's mount
+// table (/proc/self/mountinfo, bind mounts included). Only the table is read: nothing is asked of the
+// mounted file systems, so a share that stopped answering cannot hold the caller. Empty when the table
+// cannot be read.
+std::vector<std::string> mountPointsBelow(const std::string& folder,
+                                          const std::string& mountTable = "/proc/self/mountinfo");
 
 // The last path component, with trailing slashes ignored; "" for "/".
 std::string lastPathComponent(const std::string& path);

@@ -21,6 +21,8 @@ std::string Rejection::description() const {
         return "refusing to delete an entire volume";
     case Kind::nonexistent:
         return "path does not exist";
+    case Kind::holdsMount:
+        return "refusing to delete a folder that holds the mounted file system at " + location;
     }
     return {};
 }
@@ -123,7 +125,7 @@ std::string candidateFor(const std::string& path) {
 } // namespace
 
 std::optional<Rejection> deletionRejection(const std::string& path, const std::string& home,
-                                           const HostProfile& profile) {
+                                           const HostProfile& profile, const std::string& mountTable) {
     if (path.empty() || path.front() != '/')
         return Rejection::notAbsolute();
     // The system reads a path only up to a NUL, so such text names nothing of its own.
@@ -142,6 +144,11 @@ std::optional<Rejection> deletionRejection(const std::string& path, const std::s
     struct stat st {};
     if (::lstat(candidate.c_str(), &st) != 0)
         return Rejection::nonexistent();
+    // The table, not the tree: a share below that stopped answering must not hold the check, and a
+    // bind mount of a folder of the same disk shares its device.
+    if (S_ISDIR(st.st_mode))
+        if (const auto mounts = platform::mountPointsBelow(candidate, mountTable); !mounts.empty())
+            return Rejection::holdsMount(mounts.front());
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits>
 #include <climits>
@@ -226,8 +227,10 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
     // costs no allocation per entry.
     static thread_local std::string names;
     static thread_local std::vector<std::uint32_t> offsets;
+    static thread_local std::vector<unsigned char> types;
     names.clear();
     offsets.clear();
+    types.clear();
     alignas(LinuxDirent64Head) static thread_local char buffer[64 * 1024];
     // Room for the largest record: a 255-byte name with its head and padding.
     constexpr long roomForAnyRecord = 280;
@@ -250,6 +253,7 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
             offsets.push_back(static_cast<std::uint32_t>(names.size()));
+            types.push_back(entry->d_type);
             names.append(name, ::strnlen(name, 1024));
             names.push_back('\0');
             // Each entry counts as one read for the hook, so tests can stall a listing midway.
@@ -275,10 +279,10 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
         entryPath.append(prefix).append(name, length);
         return entryPath;
     };
-    for (const std::uint32_t offset : offsets) {
+    for (std::size_t index = 0; index < offsets.size(); ++index) {
         if (stop())
             return {};
-        const char* name = names.data() + offset;
+        const char* name = names.data() + offsets[index];
         const std::size_t nameLength = std::strlen(name);
         std::string entryPath;
         if (keepNodes || ctx.hook)
@@ -288,10 +292,20 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
             ctx.call(entryPath, "stat");
         if (stop())
             return {};
+        // A folder may be the root of another mount, a share among them: the first query must not wait
+        // for that file system (the cached answer tells its type and whether it is a mount root without
+        // asking it). Local file systems answer the same either way; a folder needs nothing else.
+        constexpr unsigned mask = STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_BLOCKS;
+        const unsigned char type = types[index];
+        const bool maybeFolder = type == DT_DIR || type == DT_UNKNOWN;
         struct statx st {};
-        const bool statted =
-            ::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                    STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_BLOCKS, &st) == 0;
+        bool statted = ::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (maybeFolder ? AT_STATX_DONT_SYNC : 0),
+                               mask, &st) == 0;
+        if (statted && maybeFolder && (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+            (st.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+            continue; // another volume, or a bind mount of a folder of the same disk, is mounted here
+        if (statted && type == DT_UNKNOWN && !S_ISDIR(st.stx_mode)) // sizes are asked for afresh
+            statted = ::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &st) == 0;
         if (stop())
             return {};
         if (!statted)
@@ -529,6 +543,21 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     if (stop.stop_requested())
         throw Cancelled();
     return result;
+}
+
+std::int64_t DiskScanner::sizeOfItem(const std::string& path, std::stop_token stop) const {
+    struct statx st {};
+    if (path.find('\0') != std::string::npos ||
+        ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS, &st) != 0)
+        return 0;
+    if (!S_ISDIR(st.stx_mode))
+        return entrySize(st);
+    try {
+        return scan(path, std::make_shared<ScanStats>(), std::move(stop)).root.entry.sizeBytes;
+    } catch (const ScanError&) {
+        return 0; // it went away meanwhile
+    }
 }
 
 } // namespace brisklet

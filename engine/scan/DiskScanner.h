@@ -75,6 +75,11 @@ public:
     // True when path is exactly the root of the file system that holds it.
     static bool isMountPoint(const std::string& path);
 
+    // The size a scan gives the item at path (a link itself, not its target): a folder is scanned with
+    // this scanner's options, anything else sized as a scan sizes a file. 0 when nothing is there.
+    // Throws Cancelled after a stop request.
+    std::int64_t sizeOfItem(const std::string& path, std::stop_token stop = {}) const;
+
 private:
     Options m_options;
     BeforeCall m_beforeCall;

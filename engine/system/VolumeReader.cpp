@@ -8,6 +8,12 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <blkid.h>
 #include <cctype>
 #include <cerrno>
@@ -18,6 +24,7 @@
 #include <libmount.h>
 #include <pwd.h>
 #include <set>
+#include <stop_token>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -266,6 +273,84 @@ private:
     const Source& m_source;
 };
 
+// What one volume answered: its path with links resolved, and its figures (nothing when it could not
+// be queried).
+struct Answer {
+    std::string resolved;
+    std::optional<VolumeInfo> volume;
+};
+
+// One volume's query on a thread of its own, which is left behind if the volume never answers.
+struct Measurement {
+    std::mutex lock;
+    std::condition_variable_any answered;
+    std::optional<Answer> answer;
+};
+
+// The queries still waiting for their volume, by where they look. Never destroyed: a thread stuck in a
+// share may outlive every static object of the process.
+std::mutex& waitingLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+std::map<std::string, std::shared_ptr<Measurement>>& waiting() {
+    static auto* queries = new std::map<std::string, std::shared_ptr<Measurement>>;
+    return *queries;
+}
+
+// The query of path, started now unless one from an earlier listing is still waiting for it.
+std::shared_ptr<Measurement> measure(const Source& given, const Table& table, const std::string& path) {
+    auto source = std::make_shared<Source>(given);
+    source->log = {}; // the caller logs; the caller's logger may be gone when a late answer comes
+    auto mount = std::make_shared<Table>();
+    if (const Mount* found = table.find(path))
+        mount->mounts.push_back(*found);
+    const auto query = [source, mount, path] {
+        const Reader reader(*source);
+        return Answer{path == "/" ? path : reader.resolved(path), reader.volume(path, *mount)};
+    };
+
+    const std::string key = source->rootFolder + '\0' + path;
+    auto measurement = std::make_shared<Measurement>();
+    {
+        std::lock_guard lock(waitingLock());
+        const auto [entry, added] = waiting().emplace(key, measurement);
+        if (!added)
+            return entry->second;
+    }
+    const auto finish = [key](const std::shared_ptr<Measurement>& done, Answer answer) {
+        {
+            std::lock_guard lock(done->lock);
+            done->answer = std::move(answer);
+        }
+        done->answered.notify_all();
+        std::lock_guard lock(waitingLock());
+        if (const auto entry = waiting().find(key); entry != waiting().end() && entry->second == done)
+            waiting().erase(entry);
+    };
+    try {
+        std::thread([measurement, query, finish] {
+            Answer answer;
+            try {
+                answer = query();
+            } catch (...) { // out of memory: the volume counts as unavailable
+            }
+            finish(measurement, std::move(answer));
+        }).detach();
+    } catch (const std::system_error&) {
+        finish(measurement, query()); // no thread to be had: ask here
+    }
+    return measurement;
+}
+
+// The answer, or nothing when none came by the deadline or a stop was requested.
+std::optional<Answer> answerBy(Measurement& measurement, std::chrono::steady_clock::time_point deadline,
+                               std::stop_token stop) {
+    std::unique_lock lock(measurement.lock);
+    measurement.answered.wait_until(lock, stop, deadline, [&] { return measurement.answer.has_value(); });
+    return measurement.answer;
+}
+
 std::string joined(const std::vector<VolumeInfo>& volumes) {
     std::string text;
     for (const VolumeInfo& volume : volumes)
@@ -275,60 +360,92 @@ std::string joined(const std::vector<VolumeInfo>& volumes) {
 
 } // namespace
 
-std::vector<VolumeInfo> mountedVolumes() { return mountedVolumes(Source{}); }
+std::vector<VolumeInfo> mountedVolumes(std::stop_token stop) { return mountedVolumes(Source{}, std::move(stop)); }
 
-std::vector<VolumeInfo> mountedVolumes(const Source& source) {
+std::vector<VolumeInfo> mountedVolumes(const Source& source, std::stop_token stop) {
     const Reader reader(source);
     const Table table = readTable(source.mountTable);
+    const auto deadline = std::chrono::steady_clock::now() + source.answerTime;
+    const std::string unavailable = "[Brisklet.Volumes] Skip unavailable/zero-capacity volume: ";
+
+    // First every decision the table alone makes; a skipped entry is never asked anything (an
+    // automounter map would mount, a dead share would never answer).
+    struct Candidate {
+        std::string path;
+        std::string skipped; // the log line when the table already decided
+        std::shared_ptr<Measurement> measurement;
+    };
+    const auto isMap = [&table](const std::string& path) {
+        const Mount* mount = table.find(path);
+        return mount && mount->fsType == "autofs";
+    };
+    std::shared_ptr<Measurement> root = isMap("/") ? nullptr : measure(source, table, "/");
+
+    std::vector<Candidate> candidates;
+    if (table.error == 0) {
+        // Each mount point once (the table lists over-mounted points again), ordered by name, then path.
+        const std::vector<std::string> prefixes = reader.externalPrefixes();
+        std::set<std::string> unique;
+        // Only the folders' direct children: what is mounted deeper is part of something else (a tmpfs
+        // inside a disk's tree, a loop mount of an image kept there).
+        for (const Mount& mount : table.mounts)
+            for (const std::string& prefix : prefixes)
+                if (mount.target.size() > prefix.size() && mount.target.starts_with(prefix) &&
+                    mount.target.find('/', prefix.size()) == std::string::npos)
+                    unique.insert(mount.target);
+        for (const std::string& path : unique)
+            candidates.push_back({path, {}, nullptr});
+        std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+            const std::string nameA = platform::lastPathComponent(a.path), nameB = platform::lastPathComponent(b.path);
+            return nameA != nameB ? nameA < nameB : a.path < b.path;
+        });
+        for (Candidate& candidate : candidates) {
+            const std::string name = platform::lastPathComponent(candidate.path);
+            if (name.starts_with(".") || name == "Recovery")
+                candidate.skipped = "[Brisklet.Volumes] Skip hidden/system entry: " + name;
+            else if (const Mount* mount = table.find(candidate.path); mount && isVirtualFileSystem(mount->fsType))
+                candidate.skipped = "[Brisklet.Volumes] Skip virtual file system: " + candidate.path + " (" +
+                                    mount->fsType + ")";
+            else if (isMap(candidate.path))
+                candidate.skipped = unavailable + candidate.path;
+            else
+                candidate.measurement = measure(source, table, candidate.path);
+        }
+    }
+
     std::vector<VolumeInfo> result;
     std::set<std::string> seen;
-    if (auto root = reader.volume("/", table); root && root->totalBytes >= 1) {
-        result.push_back(std::move(*root));
+    if (const auto answer = root ? answerBy(*root, deadline, stop) : std::nullopt;
+        answer && answer->volume && answer->volume->totalBytes >= 1) {
+        result.push_back(*answer->volume);
         seen.insert("/");
     }
     if (table.error != 0) {
         reader.log("[Brisklet.Volumes] Cannot enumerate " + source.mountTable + ": " + std::strerror(table.error));
         return result;
     }
-
-    // Each mount point once (the table lists over-mounted points again), ordered by name, then path.
-    const std::vector<std::string> prefixes = reader.externalPrefixes();
-    std::set<std::string> unique;
-    // Only the folders' direct children: what is mounted deeper is part of something else (a tmpfs
-    // inside a disk's tree, a loop mount of an image kept there).
-    for (const Mount& mount : table.mounts)
-        for (const std::string& prefix : prefixes)
-            if (mount.target.size() > prefix.size() && mount.target.starts_with(prefix) &&
-                mount.target.find('/', prefix.size()) == std::string::npos)
-                unique.insert(mount.target);
-    std::vector<std::string> candidates(unique.begin(), unique.end());
-    std::stable_sort(candidates.begin(), candidates.end(), [](const std::string& a, const std::string& b) {
-        const std::string nameA = platform::lastPathComponent(a), nameB = platform::lastPathComponent(b);
-        return nameA != nameB ? nameA < nameB : a < b;
-    });
-
-    for (const std::string& path : candidates) {
-        const std::string name = platform::lastPathComponent(path);
-        if (name.starts_with(".") || name == "Recovery") {
-            reader.log("[Brisklet.Volumes] Skip hidden/system entry: " + name);
+    for (const Candidate& candidate : candidates) {
+        const std::string& path = candidate.path;
+        if (!candidate.measurement) {
+            reader.log(candidate.skipped);
             continue;
         }
-        if (const Mount* mount = table.find(path); mount && isVirtualFileSystem(mount->fsType)) {
-            reader.log("[Brisklet.Volumes] Skip virtual file system: " + path + " (" + mount->fsType + ")");
+        const std::optional<Answer> answer = answerBy(*candidate.measurement, deadline, stop);
+        if (!answer) {
+            reader.log("[Brisklet.Volumes] Skip unavailable volume (no answer in time): " + path);
             continue;
         }
-        const std::string resolved = reader.resolved(path);
-        if (!seen.insert(resolved).second) {
-            reader.log("[Brisklet.Volumes] Skip duplicate: " + path + " -> " + resolved);
+        if (!seen.insert(answer->resolved).second) {
+            reader.log("[Brisklet.Volumes] Skip duplicate: " + path + " -> " + answer->resolved);
             continue;
         }
-        auto volume = reader.volume(path, table);
+        const std::optional<VolumeInfo>& volume = answer->volume;
         if (volume && volume->totalBytes >= 1) {
             reader.log("[Brisklet.Volumes] Include " + volume->name + " at " + path + " (" +
                        std::to_string(volume->totalBytes) + " bytes)");
-            result.push_back(std::move(*volume));
+            result.push_back(*volume);
         } else {
-            reader.log("[Brisklet.Volumes] Skip unavailable/zero-capacity volume: " + path);
+            reader.log(unavailable + path);
         }
     }
     reader.log("[Brisklet.Volumes] Returning: " + joined(result));

@@ -2,15 +2,21 @@
 // external-volume folders (/media/$USER, /run/media/$USER, /mnt, /Volumes), each with its capacity.
 //
 // Never fails: a volume that cannot be queried, has no capacity or is an automounter map is left out.
-// Every decision is written to the system log with the "[Brisklet.Volumes]" prefix. Calls block on
-// file-system queries, so callers run them off the interface thread.
+// Every decision is written to the system log with the "[Brisklet.Volumes]" prefix. The table is
+// filtered before any volume is asked anything; then every remaining volume is measured on a thread of
+// its own, and one that does not answer in time (a share whose server went away) is reported as
+// unavailable. Its thread is left waiting, one per mount point at most: a later listing waits on the
+// same query instead of starting another. Calls still take up to that time-out, so callers run them
+// off the interface thread.
 #pragma once
 
 #include "platform/Export.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -40,10 +46,12 @@ struct Source {
     std::string rootFolder = "/";
     std::string userName;                             // empty: the current user
     std::function<void(const std::string&)> log;      // empty: the system log
+    std::chrono::milliseconds answerTime{5000};       // how long all volumes together may take to answer
 };
 
-BRISKLET_ENGINE_EXPORT std::vector<VolumeInfo> mountedVolumes();
-std::vector<VolumeInfo> mountedVolumes(const Source& source);
+// A stop request only shortens the wait: volumes that have not answered yet are left out.
+BRISKLET_ENGINE_EXPORT std::vector<VolumeInfo> mountedVolumes(std::stop_token stop = {});
+std::vector<VolumeInfo> mountedVolumes(const Source& source, std::stop_token stop = {});
 
 std::optional<VolumeInfo> volume(const std::string& path);
 std::optional<VolumeInfo> volume(const std::string& path, const Source& source);

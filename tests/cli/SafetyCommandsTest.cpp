@@ -62,6 +62,14 @@ TEST_F(SafetyCommandsTest, TrashExitsZeroWhenEverythingMovedAndTakesDashedNamesA
     EXPECT_TRUE(document[0]["failureDescription"].is_null());
 }
 
+TEST_F(SafetyCommandsTest, TrashReportsTheSizeAScanGivesTheFolder) {
+    // A file whose data take no blocks counts its length, and a folder's own blocks are not counted.
+    tree.writeSparseFile("work/sparse", 1 << 20);
+    const auto run = cli({"trash", "--json", tree.path("work")});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(nlohmann::json::parse(run.out)[0]["sizeBytes"], 1 << 20);
+}
+
 TEST_F(SafetyCommandsTest, TrashDoesNotCallAFileWithAnotherHardLinkReclaimable) {
     const std::string video = tree.writeFileOfSize("one/video.mp4", 200'000);
     tree.hardlink("two/video.mp4", "one/video.mp4");

@@ -30,7 +30,7 @@ struct Fixture {
     DashboardViewController::Sources sources()
     {
         DashboardViewController::Sources s;
-        s.volumes = [this] { return volumes; };
+        s.volumes = [this](std::stop_token) { return volumes; };
         s.memory = [this] { return memory; };
         s.cpuUsage = [this](std::stop_token) {
             ++cpuCalls;

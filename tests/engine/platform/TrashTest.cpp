@@ -1,5 +1,6 @@
 // The Trash folders themselves: names, encoding, leftovers, permissions, and what trash-cli makes of them.
 #include "ChildProcess.h"
+#include "MountNamespace.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 #include "platform/Trash.h"
@@ -157,6 +158,8 @@ TEST(TrashInterop, ItemsWeTrashListInTrashCliWithTheirPathsAndRestoreWithIt) {
 }
 
 TEST(TrashInterop, ItemsOnAnotherVolumeListInTrashCliToo) {
+    if (!test::inPrivateMountNamespace())
+        return;
     if (!test::haveTrashCli())
         GTEST_SKIP() << "trash-cli is not installed";
     TempTree tree;

@@ -1,3 +1,4 @@
+#include "MountNamespace.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 #include "platform/FileOperations.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
+#include <sys/mount.h>
 
 using namespace brisklet;
 using brisklet::PathValidator::Rejection;
@@ -186,6 +188,8 @@ TEST(PathValidatorVolumes, VolumesFolderEntriesAreWholeVolumes) {
 }
 
 TEST(PathValidatorVolumes, AMountPointIsAWholeVolumeHereButNotInTheOriginalProfile) {
+    if (!test::inPrivateMountNamespace())
+        return;
     TempTree tree;
     test::TmpfsMount volume(tree.path("volume"));
     if (!volume.mounted())
@@ -197,6 +201,35 @@ TEST(PathValidatorVolumes, AMountPointIsAWholeVolumeHereButNotInTheOriginalProfi
     // A link to the mount point is resolved to it.
     EXPECT_EQ(check(tree.symlink("to-volume", volume.path())), Rejection::volumeRoot());
     EXPECT_EQ(checkOriginal(volume.path(), "/home/nobody-here"), std::nullopt);
+}
+
+TEST(PathValidatorVolumes, AFolderHoldingAMountAnywhereBelowIsRefusedNamingTheMount) {
+    if (!test::inPrivateMountNamespace())
+        return;
+    TempTree tree;
+    const std::string root = *platform::resolvedPath(tree.root());
+    tree.writeFile("elsewhere/file", "x");
+    tree.writeFile("projects/keep/file", "x");
+    test::TmpfsMount usb(tree.makeDir("projects/deep/usb"));
+    ASSERT_TRUE(usb.mounted()) << usb.failure();
+    const std::string bound = tree.makeDir("bound/deeper/bound");
+    ASSERT_EQ(::mount(tree.path("elsewhere").c_str(), bound.c_str(), nullptr, MS_BIND, nullptr), 0);
+    const struct {
+        std::string item;
+        std::optional<Rejection> expected;
+    } cases[] = {
+        {"projects", Rejection::holdsMount(root + "/projects/deep/usb")},
+        {"projects/deep", Rejection::holdsMount(root + "/projects/deep/usb")},
+        {"projects/deep/usb", Rejection::volumeRoot()},
+        {"projects/keep", std::nullopt},
+        {"bound", Rejection::holdsMount(root + "/bound/deeper/bound")}, // a folder of the same disk shown again
+        {"elsewhere", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(check(tree.path(c.item)), c.expected) << c.item;
+    EXPECT_EQ(Rejection::holdsMount("/m/usb").description(),
+              "refusing to delete a folder that holds the mounted file system at /m/usb");
+    ::umount2(bound.c_str(), MNT_DETACH);
 }
 
 TEST(PathValidatorProfiles, TheOriginalProfileKeepsOnlyTheCommonLists) {

@@ -1,5 +1,6 @@
 // The service over the Trash folders: other volumes and items trash-cli trashed.
 #include "ChildProcess.h"
+#include "MountNamespace.h"
 #include "SafetyTestSupport.h"
 #include "TempTree.h"
 #include "platform/Trash.h"
@@ -18,6 +19,8 @@ using brisklet::test::somethingAt;
 using brisklet::test::runCommand;
 
 TEST(TrashVolumes, AnItemOnAnotherFileSystemGoesToThatVolumesOwnTrash) {
+    if (!test::inPrivateMountNamespace())
+        return;
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     test::TmpfsMount volume(tree.path("volume"));
@@ -49,6 +52,8 @@ TEST(TrashVolumes, AnItemOnAnotherFileSystemGoesToThatVolumesOwnTrash) {
 }
 
 TEST(TrashVolumes, ASharedStickyTrashFolderIsUsedAndAnUnstickyOneIsNot) {
+    if (!test::inPrivateMountNamespace())
+        return;
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     test::TmpfsMount sticky(tree.path("sticky"));
@@ -68,6 +73,8 @@ TEST(TrashVolumes, ASharedStickyTrashFolderIsUsedAndAnUnstickyOneIsNot) {
 }
 
 TEST(TrashVolumes, AVolumeWithoutAUsableTrashKeepsTheItemAndSaysWhy) {
+    if (!test::inPrivateMountNamespace())
+        return;
     TempTree tree;
     test::ScopedSafetyEnvironment environment(tree);
     test::TmpfsMount volume(tree.path("volume"));

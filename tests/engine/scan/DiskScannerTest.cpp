@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "MountNamespace.h"
 #include "ProcessCounts.h"
 #include "TempTree.h"
 #include "platform/FileOperations.h"
@@ -430,6 +431,8 @@ TEST(ScanCancellation, StopAtAnyPointOfABusyScanThrowsAndLeavesNothingBehind) {
 }
 
 TEST(ScanMounts, AnotherFileSystemOrABindMountInsideIsNotEntered) {
+    if (!test::inPrivateMountNamespace())
+        return;
     // The bind mount shows a folder of the same disk again: same device, walked twice if entered.
     TempTree tree;
     const std::string mnt = tree.makeDir("mnt");
@@ -448,6 +451,23 @@ TEST(ScanMounts, AnotherFileSystemOrABindMountInsideIsNotEntered) {
     EXPECT_NE(child(result.root, "keep"), nullptr);
     EXPECT_EQ(result.totals.files, 1);
     EXPECT_TRUE(DiskScanner::isMountPoint("/"));
+}
+
+TEST(ScanMounts, AShareThatStoppedAnsweringIsSkippedAndItsSiblingsCounted) {
+    if (!test::inPrivateMountNamespace())
+        return;
+    TempTree tree;
+    tree.writeFileOfSize("host/notes", 4096);
+    std::string failure;
+    const int share = test::mountStallingFuse(tree.path("host/remote"), failure);
+    if (share < 0)
+        GTEST_SKIP() << failure << ": no share that stops answering can be made";
+    const ScanResult result = scan(tree.path("host"), options(2, 2));
+    ::close(share); // a read still waiting on the share fails now
+    EXPECT_EQ(result.state, ScanState::complete);
+    EXPECT_EQ(result.totals.files, 1);
+    EXPECT_EQ(result.root.entry.sizeBytes, allocated(tree.path("host/notes")));
+    EXPECT_EQ(child(result.root, "remote"), nullptr);
 }
 
 TEST(ScanRobustness, FolderSwappedAfterTheListingIsNotFollowed) {

@@ -1,7 +1,14 @@
+#include "MountNamespace.h"
+#include "ProcessCounts.h"
 #include "SystemTestSupport.h"
 #include "system/VolumeReader.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <utility>
+#include <unistd.h>
 
 using namespace brisklet;
 using brisklet::test::TempTree;
@@ -141,6 +148,37 @@ TEST(VolumeListing, OverMountedPointUsesTheVisibleMountOnce) {
     machine.tree.makeDir("root/mnt/data");
     const auto volumes = VolumeReader::mountedVolumes(machine.source);
     EXPECT_EQ(machine.mountPoints(volumes), (std::vector<std::string>{"/", "/mnt/data"}));
+}
+
+TEST(VolumeListing, AShareThatStoppedAnsweringIsUnavailableAndHoldsBackNothingElse) {
+    if (!test::inPrivateMountNamespace())
+        return;
+    FakeMachine machine(mountLine(1, "/", "ext4", "/dev/fakeroot") + mountLine(2, "/mnt/dead", "fuse.sshfs", "host:") +
+                        mountLine(3, "/mnt/disk", "ext4", "/dev/sdz1"));
+    machine.tree.makeDir("root/mnt/disk");
+    std::string failure;
+    int share = test::mountStallingFuse(machine.tree.path("root/mnt/dead"), failure);
+    if (share < 0)
+        GTEST_SKIP() << failure << ": no share that stops answering can be made";
+    machine.source.answerTime = std::chrono::milliseconds(200);
+    const auto listOnce = [&] {
+        auto listing = std::async(std::launch::async, [&] { return VolumeReader::mountedVolumes(machine.source); });
+        if (listing.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+            ::close(std::exchange(share, -1)); // lets the listing end, so the test can report it
+            ADD_FAILURE() << "the listing waited on the dead share";
+        }
+        return listing.get();
+    };
+    const auto volumes = listOnce();
+    EXPECT_EQ(machine.mountPoints(volumes), (std::vector<std::string>{"/", "/mnt/disk"}));
+    const std::string unanswered = "[Brisklet.Volumes] Skip unavailable volume (no answer in time): /mnt/dead";
+    EXPECT_EQ(std::count(machine.logLines.begin(), machine.logLines.end(), unanswered), 1);
+    // Another listing waits on the query still pending instead of leaving a second thread behind.
+    const int threads = test::threadCount();
+    EXPECT_EQ(machine.mountPoints(listOnce()), (std::vector<std::string>{"/", "/mnt/disk"}));
+    EXPECT_EQ(test::threadCount(), threads);
+    EXPECT_EQ(std::count(machine.logLines.begin(), machine.logLines.end(), unanswered), 2);
+    ::close(share);
 }
 
 TEST(VolumeListing, UnreadableTableLeavesOnlyTheRoot) {
