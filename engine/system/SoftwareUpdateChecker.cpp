@@ -290,7 +290,7 @@ std::string statusMessage(const SoftwareUpdateStatus& status, const HostProfile&
         message += ", all of them security updates";
     else if (security > 0)
         message += ", " + std::to_string(security) + " of them " + (security == 1 ? "a security update" : "security updates");
-    constexpr std::size_t namedAtMost = 5;
+    constexpr std::size_t namedAtMost = 3; // what fits the dashboard's one line beside the counts
     message += ": ";
     for (std::size_t index = 0; index < std::min(total, namedAtMost); ++index)
         message += (index == 0 ? "" : ", ") + named(*ordered[index]);

@@ -212,7 +212,7 @@ TEST(UpdateStatusMessage, LinuxCountsUpdatesAndSecurityUpdatesTheOriginalNamesIt
         {SoftwareUpdateStatus::available({update("bash", "5.2", false), update("openssl", "3.0.15", true)}), hostProfile(),
          "2 updates available, 1 of them a security update: openssl (3.0.15), bash (5.2)."},
         {SoftwareUpdateStatus::available(many), hostProfile(),
-         "12 updates available, 3 of them security updates: pkg3 (1), pkg7 (1), pkg11 (1), pkg0 (1), pkg1 (1), \u2026"},
+         "12 updates available, 3 of them security updates: pkg3 (1), pkg7 (1), pkg11 (1), \u2026"},
         {SoftwareUpdateStatus::noUpdates(), originalHostProfile(), "No macOS updates available."},
         {SoftwareUpdateStatus::available({{"Safari", "17.6"}}), originalHostProfile(),
          "Other software updates are available; no macOS update was listed."},
