@@ -45,6 +45,14 @@ TEST(SingleInstance, ASecondLaunchWithAFolderRaisesTheFirstAndStartsItsScanThere
     const int note = ::open((folder + "/note.txt").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
     ASSERT_GE(note, 0);
     ::close(note);
+    struct Removal { // by its bytes, after the program below is gone: QTemporaryDir cannot spell the name
+        QByteArray folder;
+        ~Removal()
+        {
+            ::unlink((folder + "/note.txt").constData());
+            ::rmdir(folder.constData());
+        }
+    } removal{folder};
 
     UpdateController updates(std::make_shared<FakeFeed>());
     AppDelegate delegate(SectionScreens::table(), &updates);

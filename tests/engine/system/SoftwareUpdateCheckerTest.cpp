@@ -157,7 +157,7 @@ TEST(AptSimulationParsing, UpgradesWithNewVersionsAndBaseSystemMarks) {
     EXPECT_EQ(SoftwareUpdateChecker::parseAptSimulation(summary + upgrades, 0, base),
               SoftwareUpdateStatus::available({{"base-files", "12.4+deb12u15", true},
                                                {"liberror-perl", "0.17029-3", false},
-                                               {"linux-image-amd64", "6.1.123-1", true}}));
+                                               {"linux-image-amd64", "6.1.123-1", true, true}}));
     EXPECT_EQ(SoftwareUpdateChecker::parseAptSimulation(
                   "W: some warning\r\n0 upgraded, 0 newly installed, 0 to remove and 0 not upgraded.\r\n", 0, base),
               SoftwareUpdateStatus::noUpdates());
@@ -187,8 +187,9 @@ TEST(AptSimulationParsing, SecurityUpdatesAreThoseOfASecurityArchive) {
         "Inst tool [1.0] (1.1 Debian:12/stable-security-notes [amd64])\n"
         "Inst bash [5.2.15-2+b8] (5.2.15-2+b13 Debian:12.15/oldstable [amd64])\n"
         "3 upgraded, 0 newly installed, 0 to remove and 0 not upgraded.\n";
+    const SoftwareUpdateStatus status = SoftwareUpdateChecker::parseAptSimulation(output, 0, {});
     std::vector<bool> security;
-    for (const AvailableSoftwareUpdate& update : SoftwareUpdateChecker::parseAptSimulation(output, 0, {}).updates())
+    for (const AvailableSoftwareUpdate& update : status.updates())
         security.push_back(update.isSecurity);
     EXPECT_EQ(security, (std::vector<bool>{true, true, false, false}));
 }
