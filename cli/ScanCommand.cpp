@@ -54,6 +54,7 @@ DiskScanner::Options defaultOptions() {
         .largeFileThresholdBytes = 16 * 1024 * 1024,
         .topLargeFileCount = 100,
         .directoryTimeoutSeconds = 15,
+        .unfoldedDirectoryPaths = ScanDefaults::unfoldedDirectoryPaths(),
     };
 }
 

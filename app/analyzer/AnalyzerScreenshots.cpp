@@ -8,6 +8,7 @@
 #include "SunburstViewController.h"
 #include "TreemapViewController.h"
 #include "deletion/TrashFlowController.h"
+#include "shell/PictureWatch.h"
 #include "shell/AppPreferences.h"
 #include "shell/SegmentedControl.h"
 #include "shell/VoyageScanningView.h"
@@ -48,6 +49,7 @@ bool settleUntil(const std::function<bool()>& done, int milliseconds = 20000)
 
 bool save(QWidget* window, const QDir& dir, const QString& name, const QString& appearance)
 {
+    PictureWatch::taken(window);
     return window->grab().save(dir.filePath(QStringLiteral("analyzer-%1-%2.png").arg(name, appearance)), "PNG");
 }
 
@@ -72,6 +74,8 @@ void selectRows(QAbstractItemView* view, int count)
 // The review sheet drawn over the screen the way a window-modal sheet hangs from its window.
 QImage withSheet(QWidget* screen, QWidget* sheet)
 {
+    PictureWatch::taken(screen);
+    PictureWatch::taken(sheet);
     QImage image = screen->grab().toImage();
     QPainter painter(&image);
     painter.fillRect(image.rect(), QColor(0, 0, 0, 60));

@@ -13,6 +13,7 @@
 #include "deletion/TrashFlowController.h"
 #include "scan/ScanDefaults.h"
 #include "shell/AppPreferences.h"
+#include "shell/PathBytes.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SegmentedControl.h"
 #include "shell/SymbolIcons.h"
@@ -101,7 +102,8 @@ brisklet::DiskScanner::Options AnalyzerViewController::scanOptions()
         cores = CPU_COUNT(&allowed);
 #endif
     return {std::clamp(cores, 2, 12), brisklet::ScanDefaults::foldDirectoryNames(),
-            brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0};
+            brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0,
+            brisklet::ScanDefaults::unfoldedDirectoryPaths()};
 }
 
 void AnalyzerViewController::buildView()
@@ -112,7 +114,6 @@ void AnalyzerViewController::buildView()
     QHBoxLayout* toolbar = nullptr;
     auto* toolbarButtons = row(nullptr, toolbar, 8);
     m_newScanButton = new QPushButton(QStringLiteral("New Scan"), toolbarButtons);
-    m_newScanButton->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m_newScanButton->setToolTip(QStringLiteral("Back to the disks and folder picker (Ctrl+N)"));
     m_newScanButton->hide();
     connect(m_newScanButton, &QPushButton::clicked, this, &AnalyzerViewController::newScanClicked);
@@ -295,6 +296,16 @@ void AnalyzerViewController::analyze(const QString& folder)
     startScan();
 }
 
+void AnalyzerViewController::sectionRefresh()
+{
+    if (m_isScanning)
+        return;
+    if (state() == State::result)
+        startScan();
+    else
+        m_startView->refreshVolumes();
+}
+
 void AnalyzerViewController::startScan()
 {
     if (!m_lastFolder)
@@ -310,7 +321,7 @@ void AnalyzerViewController::startScan()
     m_activeStats = stats;
     std::shared_ptr<const brisklet::DiskScanner> scanner = makeScanner();
     startPolling();
-    const std::string root = QFile::encodeName(*m_lastFolder).toStdString();
+    const std::string root = pathBytes(*m_lastFolder);
     m_scanRunner.run(
         [scanner, stats, root](std::stop_token stop) {
             brisklet::ScanResult result = scanner->scan(root, stats, stop);

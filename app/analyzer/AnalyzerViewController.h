@@ -16,7 +16,8 @@
 // analyzer tree, so the GUI thread only presents it. Nothing here waits for a worker.
 //
 // The scan options are fixed (scanOptions()): workers = the cores the process may use, clamped to
-// 2...12, the standard fold and root-skip names, large files from 16 MiB (top 100), 15 s per folder.
+// 2...12, the standard fold and root-skip names (the cache home walked into where the host profile says
+// so), large files from 16 MiB (top 100), 15 s per folder.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -86,6 +87,9 @@ public:
 
     void sectionDidAppear() override;
     void sectionDidDisappear() override;
+    // F5: the shown result scanned again, or the disks of the picker read again.
+    void sectionRefresh() override;
+    void sectionNewScan() override { newScanClicked(); }
 
     State state() const;
     bool isScanning() const { return m_isScanning; }

@@ -3,7 +3,7 @@
 #include "ChartContentsList.h"
 #include "ChartText.h"
 #include "ElidedLabel.h"
-#include "FileBrowser.h"
+#include "shell/FileBrowser.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 

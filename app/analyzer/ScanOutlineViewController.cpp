@@ -3,7 +3,7 @@
 #include "ChartText.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
-#include "FileBrowser.h"
+#include "shell/FileBrowser.h"
 #include "shell/SymbolIcons.h"
 
 #include <QApplication>

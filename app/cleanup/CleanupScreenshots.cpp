@@ -4,6 +4,7 @@
 #include "SmartCleanModel.h"
 #include "SmartCleanViewController.h"
 #include "UninstallerViewController.h"
+#include "shell/PictureWatch.h"
 #include "shell/AppPreferences.h"
 
 #include <QApplication>
@@ -45,32 +46,21 @@ QByteArray plist(const QList<std::pair<QString, QString>>& keys)
 void buildHome(const QString& home)
 {
     constexpr qint64 mb = 1024 * 1024;
-    const QString devices = home + "/Library/Developer/CoreSimulator/Devices/";
-    const QList<std::tuple<QString, QString, QString, qint64>> simulators = {
-        {"5B1E0C3A-iphone15", "iPhone 15", "iOS-17-5", 9 * mb},
-        {"7C2F19D4-ipadair", "iPad Air (5th generation)", "iOS-17-5", 6 * mb},
-        {"91AA03E2-iphonese", "iPhone SE (3rd generation)", "iOS-16-4", 3 * mb},
-    };
-    for (const auto& [folder, name, runtime, bytes] : simulators) {
-        write(devices + folder + "/device.plist", 0,
-              plist({{"name", name}, {"runtime", "com.apple.CoreSimulator.SimRuntime." + runtime}}));
-        write(devices + folder + "/data/Containers/app.bin", bytes);
-    }
-    write(home + "/Library/Developer/Xcode/DerivedData/Brisklet-ahcd/Build/Index.noindex", 12 * mb);
     write(home + "/.npm/_cacache/content-v2/sha512/pack-1", 5 * mb);
     write(home + "/.npm/_cacache/index-v5/index", mb / 2);
     write(home + "/.cache/pip/http-v2/wheels.bin", 3 * mb);
     write(home + "/.gradle/caches/modules-2/files-2.1/kotlin.jar", 7 * mb);
     write(home + "/.cargo/registry/cache/index.crates.io/serde-1.0.crate", 4 * mb);
     write(home + "/.cache/thumbnails/large/3f2a.png", 2 * mb);
-    write(home + "/Library/Logs/DiagnosticReports/crash.log", mb);
-    write(home + "/Library/Logs/Brisklet/audit.log", mb / 4);
+    write(home + "/.cache/go-build/3f/3f2a-d", 9 * mb);
+    write(home + "/.cache/mozilla/firefox/abcd.default-release/cache2/entries/1", 6 * mb);
+    write(home + "/.cache/JetBrains/CLion2024.1/index.bin", 12 * mb);
 
     const QList<std::tuple<QString, QString, QString, qint64>> applications = {
         {"Inkscape", "org.inkscape.Inkscape", "1.3", 14 * mb},
         {"Krita", "org.kde.krita", "5.2", 11 * mb},
         {"Blender", "org.blender.Blender", "4.1", 22 * mb},
-        {"Safari", "com.apple.Safari", "17.5", 6 * mb},
+        {"Firefox", "org.mozilla.firefox", "126.0", 6 * mb},
         {"Zed", "dev.zed.Zed", "0.140", 4 * mb},
         {"Transmission", "com.transmissionbt.transmission", "4.0", 2 * mb},
     };
@@ -103,6 +93,7 @@ bool grab(QWidget* screen, const QString& path)
     screen->setAutoFillBackground(true);
     screen->show();
     waitUntil([] { return true; });
+    PictureWatch::taken(screen);
     return screen->grab().save(path, "PNG");
 }
 
@@ -127,11 +118,10 @@ bool writeAll(const QString& folder)
         ok = waitUntil([&clean] { return !clean.isScanning(); }) && ok;
         SmartCleanModel* model = clean.model();
         model->setCategoryChecked(0, true);
-        const QModelIndex simulators = model->categoryIndex(QStringLiteral("ios-simulators"));
-        if (simulators.isValid()) {
-            model->setCategoryChecked(model->resultOf(simulators), true);
-            model->setChildChecked(model->resultOf(simulators), 2, false);
-            clean.treeView()->setCurrentIndex(model->index(1, 0, simulators));
+        const QModelIndex browsers = model->categoryIndex(QStringLiteral("browser-caches"));
+        if (browsers.isValid()) {
+            model->setCategoryChecked(model->resultOf(browsers), true);
+            clean.treeView()->setCurrentIndex(browsers);
         }
         ok = grab(&clean, dir.filePath(QStringLiteral("smartclean-%1.png").arg(suffix))) && ok;
 

@@ -3,7 +3,7 @@
 #include "CleanupWidgets.h"
 #include "SmartCleanDelegate.h"
 #include "SmartCleanModel.h"
-#include "analyzer/FileBrowser.h"
+#include "shell/FileBrowser.h"
 #include "clean/CleanCatalog.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
@@ -34,8 +34,9 @@ SmartCleanViewController::SmartCleanViewController(QWidget* parent)
 {
 }
 
-SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget* parent)
-    : QWidget(parent), m_home(home)
+SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget* parent,
+                                                   const brisklet::HostProfile& profile)
+    : QWidget(parent), m_home(home), m_profile(&profile)
 {
     setObjectName(QStringLiteral("screen.smartClean"));
     setAccessibleName(QStringLiteral("Smart Clean"));
@@ -162,8 +163,8 @@ void SmartCleanViewController::scan()
     const std::string home = m_home.toStdString();
     const brisklet::DiskScanner::Options options = CleanupWidgets::measuringOptions();
     m_runner.run(
-        [home, options](std::stop_token stop) {
-            return brisklet::CleanCatalog::measure(brisklet::CleanCatalog::categories(home), options, stop);
+        [home, options, profile = m_profile](std::stop_token stop) {
+            return brisklet::CleanCatalog::measure(brisklet::CleanCatalog::categories(home, *profile), options, stop);
         },
         [this](std::vector<brisklet::CleanCategoryResult> results) { finishScan(std::move(results)); },
         [this](const QString& failure) {

@@ -11,9 +11,12 @@
 //  - Engine work runs through the screen's BackgroundRunner; a destroyed screen gets no late answer.
 #pragma once
 
+#include "platform/HostProfile.h"
+
 #include "clean/CleanCategory.h"
 #include "shell/BackgroundRunner.h"
 #include "shell/ScreenStyle.h"
+#include "shell/SectionScreen.h"
 
 #include <QModelIndex>
 #include <QSet>
@@ -30,12 +33,15 @@ class SmartCleanModel;
 class TrashFlowController;
 class VoyageScanningView;
 
-class SmartCleanViewController : public QWidget {
+class SmartCleanViewController : public QWidget, public SectionScreen {
     Q_OBJECT
 public:
+    void sectionRefresh() override { scan(); }
     explicit SmartCleanViewController(QWidget* parent = nullptr);
-    // home: the folder whose catalog is measured (the user's home folder by default).
-    SmartCleanViewController(const QString& home, QWidget* parent);
+    // home: the folder whose catalog is measured (the user's home folder by default); profile: the host
+    // profile whose catalog it is.
+    SmartCleanViewController(const QString& home, QWidget* parent,
+                             const brisklet::HostProfile& profile = brisklet::hostProfile());
     ~SmartCleanViewController() override;
 
     void scan();
@@ -70,6 +76,7 @@ private:
     void updateButtons();
 
     QString m_home;
+    const brisklet::HostProfile* m_profile;
     bool m_isScanning = false;
     bool m_started = false;
     QSet<QString> m_expandedIDs;

@@ -3,12 +3,13 @@
 #include "ApplicationListModel.h"
 #include "ApplicationRowDelegate.h"
 #include "CleanupWidgets.h"
-#include "analyzer/FileBrowser.h"
+#include "shell/FileBrowser.h"
 #include "apps/AppCatalog.h"
 #include "apps/LeftoverScanner.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
 #include "platform/FileServices.h"
+#include "platform/HostProfile.h"
 #include "shell/PlaceholderViewController.h"
 #include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
@@ -29,7 +30,7 @@
 namespace {
 constexpr int sizingSlots = 3;
 const QString emptyTitle = QStringLiteral("No apps found");
-const QString emptySubtitle = QStringLiteral("Applications from /Applications and ~/Applications appear here");
+const QString emptySubtitle = QString::fromStdString(brisklet::hostProfile().uninstallerEmptySubtitle);
 
 QStringList namesOf(const std::vector<brisklet::ApplicationEntry>& applications)
 {
@@ -285,17 +286,17 @@ void UninstallerViewController::uninstall()
         (application.isProtected ? protectedOnes : removable).push_back(std::move(application));
     if (removable.empty()) {
         if (!protectedOnes.empty())
-            showAlert(QStringLiteral("These are Apple system apps that ship with macOS and can't be uninstalled."));
+            showAlert(QString::fromStdString(brisklet::hostProfile().systemAppsCannotBeUninstalled));
         return;
     }
     if (protectedOnes.empty()) {
         prepare(std::move(removable));
         return;
     }
-    auto* question = new QMessageBox(QMessageBox::Question, QStringLiteral("Skip Apple system apps?"),
-                                     QStringLiteral("Skip Apple system apps?"), QMessageBox::NoButton, window());
+    const QString skip = QString::fromStdString(brisklet::hostProfile().skipSystemAppsQuestion);
+    auto* question = new QMessageBox(QMessageBox::Question, skip, skip, QMessageBox::NoButton, window());
     question->setInformativeText(namesOf(protectedOnes).join(QStringLiteral(", "))
-                                 + QStringLiteral(" ship with macOS and will be skipped. Uninstall the rest?"));
+                                 + QString::fromStdString(brisklet::hostProfile().systemAppsSkipped));
     QPushButton* confirm = question->addButton(QStringLiteral("Skip & Uninstall"), QMessageBox::AcceptRole);
     question->addButton(QMessageBox::Cancel);
     question->setDefaultButton(confirm);

@@ -18,6 +18,7 @@
 #include "deletion/DeletionItems.h"
 #include "shell/BackgroundRunner.h"
 #include "shell/ScreenStyle.h"
+#include "shell/SectionScreen.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -43,9 +44,10 @@ class QTableView;
 class TrashFlowController;
 class VoyageScanningView;
 
-class UninstallerViewController : public QWidget {
+class UninstallerViewController : public QWidget, public SectionScreen {
     Q_OBJECT
 public:
+    void sectionRefresh() override { scan(); }
     // Where applications come from: the home folder (leftovers are searched there), the folders listed,
     // and which listed applications run now.
     struct Sources {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "safety/TrashOutcomes.h"
+#include "shell/PathBytes.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -42,13 +43,6 @@ inline QString pluralEnding(qint64 count)
 {
     return count == 1 ? QString() : QStringLiteral("s");
 }
-
-// Paths are the file system's bytes, and a QString holds them without loss: valid UTF-8 decodes as
-// usual, and each byte of an invalid sequence becomes the lone surrogate U+DC00 + byte (drawn as a
-// replacement mark), which pathBytes() turns back into that very byte. A name that is not UTF-8 thus
-// reaches the engine unchanged instead of turning into a different name made of U+FFFD marks.
-QString pathFromBytes(std::string_view bytes);
-std::string pathBytes(const QString& path);
 
 // A name or path as a one-line label or a copied row shows it: a control character (a newline, a tab)
 // would break the row or the line, so each shows as U+FFFD. Only for showing, never for the path itself.

@@ -4,6 +4,7 @@
 #include "TrashFlowController.h"
 #include "TrashFlowHostScreen.h"
 #include "AuditHistoryViewController.h"
+#include "shell/PictureWatch.h"
 #include "shell/AppPreferences.h"
 
 #include <QAbstractButton>
@@ -58,6 +59,8 @@ QList<TrashCandidate> demoItems(const QString& folder)
 bool grabTo(QWidget* widget, const QString& path)
 {
     settle();
+    if (widget)
+        PictureWatch::taken(widget);
     return widget && widget->grab().save(path, "PNG");
 }
 

@@ -9,6 +9,7 @@
 #include "shell/SymbolIcons.h"
 #include "shell/VoyageScanningView.h"
 
+#include "platform/HostProfile.h"
 #include "system/ProcessLister.h"
 
 #include <QApplication>
@@ -36,8 +37,9 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     const ListPage page = buildListPage(
         this,
         {QStringLiteral("Processes"),
-         QStringLiteral("Every process on this Mac with its CPU and memory. Stop what you don't need; protected "
-                        "system processes can't be stopped."),
+         QStringLiteral("Every process on ") + QString::fromStdString(brisklet::hostProfile().thisComputer) +
+             QStringLiteral(" with its CPU and memory. Stop what you don't need; protected system processes can't "
+                            "be stopped."),
          QStringLiteral("Search name, PID, or user"), QStringLiteral("Search processes"), QStringLiteral("Processes")},
         {m_sortControl}, {}, m_tints);
     m_refreshButton = page.refreshButton;

@@ -38,6 +38,7 @@ public:
     explicit CrewViewController(QWidget* parent = nullptr, Sampler sampler = {});
 
     void sectionDidAppear() override;
+    void sectionRefresh() override { refresh(); }
     void refresh();
     void applyFilter();
     // The Stop button of a row: opens the confirmation (null when the row cannot be stopped).

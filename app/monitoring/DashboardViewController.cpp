@@ -3,6 +3,7 @@
 #include "shell/SymbolButton.h"
 #include "shell/VolumeCardView.h"
 
+#include "platform/HostProfile.h"
 #include "scan/ScanRecords.h"
 
 #include <QDateTime>
@@ -25,21 +26,17 @@ const QString emDash = QStringLiteral("—");
 
 QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
 
-// The distribution's own update application, in the order desktops usually ship them.
+// The desktop's own update application: the host profile's, the first that starts.
 bool launchUpdateApplication()
 {
-    struct Candidate {
-        QString program;
+    for (const std::vector<std::string>& command : brisklet::hostProfile().updaterApplications) {
+        if (command.empty())
+            continue;
+        const QString path = QStandardPaths::findExecutable(QString::fromStdString(command.front()));
         QStringList arguments;
-    };
-    const Candidate candidates[] = {
-        {QStringLiteral("gnome-software"), {QStringLiteral("--mode=updates")}},
-        {QStringLiteral("plasma-discover"), {QStringLiteral("--mode"), QStringLiteral("update")}},
-        {QStringLiteral("update-manager"), {}},
-    };
-    for (const Candidate& candidate : candidates) {
-        const QString path = QStandardPaths::findExecutable(candidate.program);
-        if (!path.isEmpty() && QProcess::startDetached(path, candidate.arguments))
+        for (auto argument = command.begin() + 1; argument != command.end(); ++argument)
+            arguments << QString::fromStdString(*argument);
+        if (!path.isEmpty() && QProcess::startDetached(path, arguments))
             return true;
     }
     return false;
@@ -124,7 +121,7 @@ DashboardViewController::DashboardViewController(QWidget* parent, Sources source
     m_checkUpdatesButton = new QPushButton(checkTitle, this);
     m_checkUpdatesButton->setToolTip(QStringLiteral(
         "Check the distribution's package sources for available updates. Does not download or install anything."));
-    m_softwareUpdateButton = new QPushButton(QStringLiteral("Open Software Update"), this);
+    m_softwareUpdateButton = new QPushButton(QString::fromStdString(brisklet::hostProfile().openUpdaterTitle), this);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addWidget(m_checkUpdatesButton);
@@ -262,16 +259,7 @@ void DashboardViewController::renderCPU(std::optional<double> usage, int process
 
 QString DashboardViewController::updateMessage(const brisklet::SoftwareUpdateStatus& status)
 {
-    if (!status.hasUpdates())
-        return QStringLiteral("No macOS updates available.");
-    QStringList system;
-    for (const brisklet::AvailableSoftwareUpdate& update : status.updates())
-        if (update.isMacOS())
-            system << QString::fromStdString(update.title) + QStringLiteral(" (") +
-                          QString::fromStdString(update.version) + QStringLiteral(")");
-    if (system.isEmpty())
-        return QStringLiteral("Other software updates are available; no macOS update was listed.");
-    return QStringLiteral("macOS update available: ") + system.join(QStringLiteral(", "));
+    return QString::fromStdString(brisklet::SoftwareUpdateChecker::statusMessage(status));
 }
 
 void DashboardViewController::checkForUpdates()
@@ -281,7 +269,7 @@ void DashboardViewController::checkForUpdates()
     m_isCheckingUpdates = true;
     m_checkUpdatesButton->setEnabled(false);
     m_checkUpdatesButton->setText(QStringLiteral("Checking"));
-    m_updateStatusLabel->setText(QStringLiteral("Checking Apple for updates. This can take up to two minutes."));
+    m_updateStatusLabel->setText(QString::fromStdString(brisklet::hostProfile().updateCheckProgress));
     m_updateStatusLabel->setToolTip(QString());
     m_runner.run([check = m_sources.checkForUpdates](std::stop_token stop) { return check(stop); },
                  [this](const brisklet::SoftwareUpdateStatus& status) {
@@ -305,8 +293,8 @@ void DashboardViewController::openSoftwareUpdate()
     m_runner.run([open = m_sources.openSoftwareUpdate](std::stop_token) { return open(); },
                  [this](bool opened) {
                      if (!opened)
-                         m_updateStatusLabel->setText(QStringLiteral(
-                             "Could not open Software Update. Open System Settings → General → Software Update."));
+                         m_updateStatusLabel->setText(
+                             QString::fromStdString(brisklet::hostProfile().openUpdaterFailure));
                  });
 }
 

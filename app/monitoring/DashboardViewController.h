@@ -6,13 +6,14 @@
 // 0.3 s is started unless one is still running; each answer fills its cards on the GUI thread. The
 // external-disk cards are rebuilt from every reading and their section hides when there are none.
 // "Check for Updates" runs the system's update check (one at a time) and reports the outcome or the
-// engine's error text; nothing is ever started automatically. "Open Software Update" launches the
-// distribution's update application.
+// engine's error text; nothing is ever started automatically. The button beside it launches the
+// distribution's update application. Its texts come from the host profile.
 #pragma once
 
 #include "StatCardView.h"
 #include "shell/BackgroundRunner.h"
 #include "shell/ScreenStyle.h"
+#include "shell/SectionScreen.h"
 
 #include "system/SoftwareUpdateChecker.h"
 #include "system/SystemStats.h"
@@ -33,9 +34,10 @@ class QToolButton;
 class QVBoxLayout;
 class SymbolButton;
 
-class DashboardViewController : public QWidget {
+class DashboardViewController : public QWidget, public SectionScreen {
     Q_OBJECT
 public:
+    void sectionRefresh() override { refresh(); }
     // Where the figures come from; the engine and the desktop unless a test gives others. All of them
     // run on the background runner.
     struct Sources {

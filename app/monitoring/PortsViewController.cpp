@@ -8,6 +8,8 @@
 #include "shell/SymbolButton.h"
 #include "shell/VoyageScanningView.h"
 
+#include "platform/HostProfile.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -182,8 +184,9 @@ QMessageBox* PortsViewController::requestStop(int row)
     request.name = port.processName;
     request.message = QStringLiteral("Stop port ") + QString::number(port.port) + QStringLiteral("?");
     if (port.port < 1024)
-        request.informativeText = QStringLiteral("This is a privileged system port. Stopping its process may affect "
-                                                 "macOS services.\n\n");
+        request.informativeText = QStringLiteral("This is a privileged system port. Stopping its process may affect ") +
+                                  QString::fromStdString(brisklet::hostProfile().systemServicesWarning) +
+                                  QStringLiteral(".\n\n");
     request.informativeText += QStringLiteral("“") + port.processName + QStringLiteral("” (PID ") +
                                QString::number(port.pid) + QStringLiteral(") opened this ") +
                                PortRows::transportName(port.transport) +

@@ -43,6 +43,7 @@ public:
     static Scanner engineScanner();
 
     void sectionDidAppear() override;
+    void sectionRefresh() override { refresh(); }
     void refresh();
     void applyFilter();
     void copyAddress(int row);

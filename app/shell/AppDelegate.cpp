@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QMainWindow>
 
-AppDelegate::AppDelegate(UpdateController* updateController, QObject* parent)
-    : QObject(parent), m_updateController(updateController ? updateController : &UpdateController::shared())
+AppDelegate::AppDelegate(SectionScreens::Table screens, UpdateController* updateController, QObject* parent)
+    : QObject(parent), m_screens(std::move(screens)), m_updateController(updateController ? updateController : &UpdateController::shared())
 {
 }
 
@@ -22,7 +22,7 @@ void AppDelegate::applicationDidFinishLaunching()
     AppPreferences::removeLanguageKeys();
     AppPreferences::applyAppearance(AppPreferences::appearance());
     QMenuBar* menuBar = MainMenu::install(*m_updateController);
-    m_windowController = std::make_unique<MainWindowController>(*m_updateController, menuBar);
+    m_windowController = std::make_unique<MainWindowController>(*m_updateController, m_screens, menuBar);
     m_windowController->showWindow();
     m_updateController->start();
 

@@ -3,6 +3,8 @@
 // front. Closing the main window quits the application.
 #pragma once
 
+#include "ScreenTable.h"
+
 #include <QObject>
 
 #include <memory>
@@ -13,8 +15,10 @@ class UpdateController;
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    // updateController: the controller to start (the shared one unless a test gives another).
-    explicit AppDelegate(UpdateController* updateController = nullptr, QObject* parent = nullptr);
+    // screens: the section-screen table of the window; updateController: the controller to start (the
+    // shared one unless a test gives another).
+    explicit AppDelegate(SectionScreens::Table screens, UpdateController* updateController = nullptr,
+                         QObject* parent = nullptr);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
@@ -24,6 +28,7 @@ public:
     UpdateController& updateController() const { return *m_updateController; }
 
 private:
+    SectionScreens::Table m_screens;
     UpdateController* m_updateController;
     std::unique_ptr<MainWindowController> m_windowController;
 };

@@ -25,12 +25,12 @@ struct Item {
 };
 
 constexpr std::array<Item, 6> items = {{
-    {Kind::undo, "Undo", Qt::CTRL | Qt::Key_Z, "undo"},
-    {Kind::redo, "Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "redo"},
-    {Kind::cut, "Cut", Qt::CTRL | Qt::Key_X, "cut"},
-    {Kind::copy, "Copy", Qt::CTRL | Qt::Key_C, "copy"},
-    {Kind::paste, "Paste", Qt::CTRL | Qt::Key_V, "paste"},
-    {Kind::selectAll, "Select All", Qt::CTRL | Qt::Key_A, "selectAll"},
+    {Kind::undo, "&Undo", Qt::CTRL | Qt::Key_Z, "undo"},
+    {Kind::redo, "&Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "redo"},
+    {Kind::cut, "Cu&t", Qt::CTRL | Qt::Key_X, "cut"},
+    {Kind::copy, "&Copy", Qt::CTRL | Qt::Key_C, "copy"},
+    {Kind::paste, "&Paste", Qt::CTRL | Qt::Key_V, "paste"},
+    {Kind::selectAll, "Select &All", Qt::CTRL | Qt::Key_A, "selectAll"},
 }};
 
 const Item& itemFor(Kind kind) { return items[static_cast<std::size_t>(kind)]; }

@@ -1,10 +1,14 @@
 #include "MainWindowController.h"
 
 #include "AppPreferences.h"
+#include "MainMenu.h"
+#include "NotificationCenter.h"
+#include "SectionScreen.h"
 #include "SectionContainerViewController.h"
 #include "SidebarViewController.h"
 #include "SymbolIcons.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
@@ -12,7 +16,8 @@
 #include <QSettings>
 #include <QSplitter>
 
-MainWindowController::MainWindowController(UpdateController& updateController, QMenuBar* menuBar, QObject* parent)
+MainWindowController::MainWindowController(UpdateController& updateController, SectionScreens::Table screens,
+                                           QMenuBar* menuBar, QObject* parent)
     : QObject(parent), m_window(std::make_unique<QMainWindow>())
 {
     m_window->setWindowTitle(QStringLiteral("Brisklet"));
@@ -24,7 +29,7 @@ MainWindowController::MainWindowController(UpdateController& updateController, Q
     const int menuHeight = menuBar ? menuBar->sizeHint().height() : 0;
     m_window->resize(defaultWidth, defaultHeight + menuHeight);
 
-    m_container = new SectionContainerViewController;
+    m_container = new SectionContainerViewController(nullptr, std::move(screens));
     m_sidebar = new SidebarViewController(updateController);
     QPointer<SectionContainerViewController> weakContainer(m_container);
     m_sidebar->onSelect = [weakContainer](Section section) {
@@ -56,6 +61,24 @@ MainWindowController::MainWindowController(UpdateController& updateController, Q
     m_split->handle(1)->installEventFilter(this);
 
     m_window->setCentralWidget(m_split);
+
+    if (!menuBar)
+        return;
+    const auto item = [menuBar](const QString& name) { return menuBar->findChild<QAction*>(name); };
+    if (QAction* newScan = item(MainMenu::newScanItem))
+        connect(newScan, &QAction::triggered, this, [this] {
+            NotificationCenter::shared().post(NotificationNames::switchSection, nullptr,
+                                              {{NotificationNames::sectionKey, Sections::rawValue(Section::analyzer)}});
+            if (auto* screen = dynamic_cast<SectionScreen*>(m_container->current()))
+                screen->sectionNewScan();
+        });
+    if (QAction* refresh = item(MainMenu::refreshItem))
+        connect(refresh, &QAction::triggered, this, [this] {
+            if (auto* screen = dynamic_cast<SectionScreen*>(m_container->current()))
+                screen->sectionRefresh();
+        });
+    if (QAction* preferences = item(MainMenu::preferencesItem))
+        connect(preferences, &QAction::triggered, m_sidebar, &SidebarViewController::showSettings);
 }
 
 MainWindowController::~MainWindowController() = default;

@@ -4,6 +4,8 @@
 // written when a drag of the divider ends; the window frame is not kept.
 #pragma once
 
+#include "ScreenTable.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -25,8 +27,10 @@ public:
     static constexpr int sidebarMinimumWidth = 200;
     static constexpr int sidebarMaximumWidth = 280;
 
-    // menuBar: the installed menu bar, taken over by the window (may be null).
-    MainWindowController(UpdateController& updateController, QMenuBar* menuBar = nullptr, QObject* parent = nullptr);
+    // screens: the section-screen table; menuBar: the installed menu bar, taken over by the window (may be
+    // null), whose window-wide items (New Scan, Refresh, Preferences) the window connects.
+    MainWindowController(UpdateController& updateController, SectionScreens::Table screens,
+                         QMenuBar* menuBar = nullptr, QObject* parent = nullptr);
     ~MainWindowController() override;
 
     QMainWindow* window() const { return m_window.get(); }

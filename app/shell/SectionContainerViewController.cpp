@@ -5,9 +5,8 @@
 
 #include <QVBoxLayout>
 
-SectionContainerViewController::SectionContainerViewController(QWidget* parent,
-                                                               const std::vector<SectionScreens::Entry>& screens)
-    : QWidget(parent), m_screens(screens)
+SectionContainerViewController::SectionContainerViewController(QWidget* parent, SectionScreens::Table screens)
+    : QWidget(parent), m_screens(std::move(screens))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

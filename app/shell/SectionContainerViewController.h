@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Section.h"
-#include "SectionScreens.h"
+#include "ScreenTable.h"
 
 #include <QWidget>
 
@@ -14,9 +14,8 @@
 class SectionContainerViewController : public QWidget {
     Q_OBJECT
 public:
-    // screens: the section-screen table to build from (the program's table unless a test gives one).
-    explicit SectionContainerViewController(QWidget* parent = nullptr,
-                                            const std::vector<SectionScreens::Entry>& screens = SectionScreens::table());
+    // screens: the section-screen table to build from.
+    SectionContainerViewController(QWidget* parent, SectionScreens::Table screens);
     ~SectionContainerViewController() override;
 
     using QWidget::show;
@@ -26,7 +25,7 @@ public:
     const std::map<Section, QWidget*>& controllers();
 
 private:
-    std::vector<SectionScreens::Entry> m_screens;
+    SectionScreens::Table m_screens;
     std::map<Section, QWidget*> m_controllers;
     bool m_built = false;
     QWidget* m_current = nullptr;

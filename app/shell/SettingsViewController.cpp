@@ -1,6 +1,7 @@
 #include "SettingsViewController.h"
 
 #include "AppInfo.h"
+#include "MainMenu.h"
 #include "AppPreferences.h"
 #include "Fonts.h"
 #include "SegmentedControl.h"
@@ -76,7 +77,7 @@ SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent
     icon->setFixedSize(56, 56);
     auto* name = new QLabel(AppInfo::name, this);
     name->setFont(Fonts::relative(15, QFont::DemiBold));
-    auto* version = new ToneLabel(QStringLiteral("Version %1 (%2)").arg(AppInfo::appVersion(), AppInfo::appBuild()),
+    auto* version = new ToneLabel(QStringLiteral("Version ") + MainMenu::versionText(AppInfo::appVersion(), AppInfo::appBuild()),
                                   TextTone::secondary, this);
     version->setObjectName(QStringLiteral("versionLabel"));
     version->setFont(Fonts::relative(12));

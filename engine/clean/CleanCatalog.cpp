@@ -169,6 +169,11 @@ std::vector<CleanCategory> categories(const std::string& home, const HostProfile
          Group::systemApps, {inHome(profile.spotifyCache)}},
     };
     if (freedesktop) {
+        // Tools and folders that exist only on the other platform.
+        std::erase_if(table, [](const CleanCategory& c) {
+            return c.id == "xcode-derived" || c.id == simulatorCategoryId || c.id == "cocoapods-cache" ||
+                   c.id == "system-logs";
+        });
         // Each group keeps the described categories first.
         const auto firstSystem = std::find_if(table.begin(), table.end(),
                                               [](const CleanCategory& c) { return c.group == Group::systemApps; });

@@ -33,7 +33,7 @@ using RuntimeBuilds = std::map<std::string, std::string>;
 // the XDG folders the environment names.
 BRISKLET_ENGINE_EXPORT std::vector<CleanCategory> categories(const std::string& home);
 // The same table with another host profile's cache locations.
-std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
+BRISKLET_ENGINE_EXPORT std::vector<CleanCategory> categories(const std::string& home, const HostProfile& profile);
 
 // "iOS 17.5" for an identifier whose last dot-separated piece is "iOS-17-5", with " (BUILD)" added
 // when builds knows the identifier; nothing for an absent, empty or differently shaped identifier.

@@ -26,6 +26,17 @@ const HostProfile& originalHostProfile() {
         .downloadedUpdateHint = ", then drag Brisklet into Applications.",
         .updateToolName = "Software Update",
         .updaterName = "Software Update",
+        .thisComputer = "this Mac",
+        .systemServicesWarning = "macOS services",
+        .updateCheckProgress = "Checking Apple for updates. This can take up to two minutes.",
+        .openUpdaterTitle = "Open Software Update",
+        .openUpdaterFailure = "Could not open Software Update. Open System Settings \u2192 General \u2192 Software Update.",
+        .updaterApplications = {},
+        .uninstallerEmptySubtitle = "Applications from /Applications and ~/Applications appear here",
+        .systemAppsCannotBeUninstalled = "These are Apple system apps that ship with macOS and can't be uninstalled.",
+        .skipSystemAppsQuestion = "Skip Apple system apps?",
+        .systemAppsSkipped = " ship with macOS and will be skipped. Uninstall the rest?",
+        .foldsCacheHome = true,
     };
     return profile;
 }
@@ -51,14 +62,34 @@ const HostProfile& hostProfile() {
         .revealInFileManagerTitle = "Show in File Manager",
         .systemAppDetailPrefix = "System app \u00B7 ",
         // Simulation: no root, no download, no lock; -q leaves the lines meant for scripts and the
-        // summary. dist-upgrade, unlike upgrade, also shows the kernel updates that pull in new packages.
+        // summary. --with-new-pkgs makes it what "apt upgrade" installs, kernel updates that pull in
+        // new packages included, and never a removal.
         .updateToolPath = "/usr/bin/apt-get",
-        .updateToolArguments = {"-s", "-q", "-o", "APT::Get::Show-User-Simulation-Note=false", "dist-upgrade"},
+        .updateToolArguments = {"-s", "-q", "-o", "APT::Get::Show-User-Simulation-Note=false", "--with-new-pkgs",
+                                "upgrade"},
         // The release is a Debian package, installed by the desktop's software centre.
         .updateImageExtension = ".deb",
         .downloadedUpdateHint = " to install it.",
         .updateToolName = "apt-get",
         .updaterName = "the software updater",
+        .thisComputer = "this computer",
+        .systemServicesWarning = "system services",
+        .updateCheckProgress = "Checking the package lists for updates. This can take up to two minutes.",
+        .openUpdaterTitle = "Open Software Updater",
+        .openUpdaterFailure = "Could not open a software updater (tried GNOME Software, Discover and Software "
+                              "Updater). Run \u201Csudo apt upgrade\u201D in a terminal to install the updates.",
+        // The desktops' own update applications, in the order desktops usually ship them.
+        .updaterApplications = {{"gnome-software", "--mode=updates"},
+                                {"plasma-discover", "--mode", "update"},
+                                {"update-manager"}},
+        // What the Linux catalog lists: AppImages and applications installed in the home folder.
+        .uninstallerEmptySubtitle = "AppImages and applications installed in your home folder appear here",
+        .systemAppsCannotBeUninstalled =
+            "These are system applications installed by the package manager and can't be uninstalled here.",
+        .skipSystemAppsQuestion = "Skip system applications?",
+        .systemAppsSkipped = " came with the package manager and will be skipped. Uninstall the rest?",
+        // ~/.cache is a folder a user goes into; a project's .cache stays one node.
+        .foldsCacheHome = false,
     };
     return profile;
 }

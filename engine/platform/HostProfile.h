@@ -51,11 +51,32 @@ struct HostProfile {
     // The update tool and the updater application as the update check's error texts name them.
     std::string updateToolName;
     std::string updaterName;
+
+    // Texts of the interface that name the platform.
+    // "Every process on " + thisComputer + " with its CPU and memory."
+    std::string thisComputer;
+    // Ends the warning about stopping the process of a privileged port.
+    std::string systemServicesWarning;
+    // The dashboard's update check: what it says while it runs, the button that opens the updater and
+    // what it says when no updater could be opened.
+    std::string updateCheckProgress;
+    std::string openUpdaterTitle;
+    std::string openUpdaterFailure;
+    // Updater applications tried in order by the dashboard's button (program, then its arguments).
+    std::vector<std::vector<std::string>> updaterApplications;
+    // The uninstaller: its empty list, and the alerts about protected system applications (the
+    // question's informative text is the applications' names followed by systemAppsSkipped).
+    std::string uninstallerEmptySubtitle;
+    std::string systemAppsCannotBeUninstalled;
+    std::string skipSystemAppsQuestion;
+    std::string systemAppsSkipped;
+    // Whether the analyzer measures the user's cache home as one node, like a tool's cache folder.
+    bool foldsCacheHome = true;
 };
 
 // The profile this build runs with (the Linux column).
 BRISKLET_ENGINE_EXPORT const HostProfile& hostProfile();
 // The original platform's column, unchanged.
-const HostProfile& originalHostProfile();
+BRISKLET_ENGINE_EXPORT const HostProfile& originalHostProfile();
 
 } // namespace brisklet

@@ -322,7 +322,8 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
             } else if (entryDevice != device && platform::isMountPoint(entryPath)) {
                 continue;
             }
-            const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0;
+            const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0 &&
+                                ctx.options.unfoldedDirectoryPaths.count(entryPath) == 0;
             work.subdirs.push_back({std::move(entryPath), folded, entryDevice, st.stx_ino});
             continue;
         }

@@ -32,7 +32,7 @@ namespace brisklet {
 
 class BRISKLET_ENGINE_EXPORT DiskScanner {
 public:
-    // Every caller sets all six fields.
+    // Every caller sets the first six fields.
     struct Options {
         int maxWorkers;                           // serial I/O queues; below 1 counts as 1
         std::set<std::string> foldDirectoryNames; // exact, case-sensitive folder names
@@ -40,6 +40,8 @@ public:
         std::int64_t largeFileThresholdBytes;     // smallest size that enters the large-file list
         int topLargeFileCount;                    // length of the large-file list; below 1 counts as 1
         double directoryTimeoutSeconds;           // time allowed for reading one folder
+        // Folders walked into although their name is folded (exact paths as the scan reaches them).
+        std::set<std::string> unfoldedDirectoryPaths = {};
     };
 
     // Called on the worker thread immediately before each file-system call of a folder read, with

@@ -1,6 +1,9 @@
 #include "ScanDefaults.h"
 
+#include "platform/FileServices.h"
 #include "platform/HostProfile.h"
+
+#include <cstdlib>
 
 namespace brisklet::ScanDefaults {
 
@@ -14,6 +17,18 @@ const std::set<std::string>& foldDirectoryNames() {
         "Carthage",     ".build",        ".cache",      "build",        "dist",             ".output",
         "coverage",     ".terraform"};
     return names;
+}
+
+std::set<std::string> unfoldedDirectoryPaths() {
+    if (hostProfile().foldsCacheHome)
+        return {};
+    const char* configured = std::getenv("XDG_CACHE_HOME");
+    // A relative value is invalid and ignored, as the XDG base directory rules say.
+    const std::string cacheHome = configured && configured[0] == '/'
+                                      ? platform::withoutTrailingSlashes(configured)
+                                      : platform::joinPath(platform::homeDirectory(), ".cache");
+    // Compared as written, without touching the disk: the options are made on the interface thread.
+    return {cacheHome};
 }
 
 const std::set<std::string>& rootSkipNames() {

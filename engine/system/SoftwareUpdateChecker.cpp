@@ -240,16 +240,65 @@ SoftwareUpdateStatus parseAptSimulation(std::string_view output, std::int32_t ex
         const std::string_view version = newer.substr(0, newer.find_first_of(" )"));
         if (version.empty())
             continue;
+        const std::string_view archives = newer.substr(version.size(), newer.find(')') - version.size());
+        bool security = false;
+        for (std::size_t at = archives.find("-security"); at != std::string_view::npos && !security;
+             at = archives.find("-security", at + 1)) {
+            const std::size_t end = at + 9;
+            security = end == archives.size() || archives[end] == ' ' || archives[end] == ',';
+        }
         const std::string name(rest.substr(0, nameEnd));
         const std::string package = name.substr(0, name.find(':')); // libfoo:i386 is libfoo to dpkg's priorities
         const bool kernel = package.starts_with("linux-image-") || package.starts_with("linux-headers-") ||
                             package.starts_with("linux-modules-") || package.starts_with("linux-kbuild-");
-        updates.push_back({name, std::string(version), kernel || baseSystemPackages.contains(package)});
+        updates.push_back({name, std::string(version), kernel || baseSystemPackages.contains(package), security});
     }
     if (!summary)
         throw SoftwareUpdateCheckError::unrecognizedOutput();
     return updates.empty() ? SoftwareUpdateStatus::noUpdates() : SoftwareUpdateStatus::available(std::move(updates));
 }
+
+std::string statusMessage(const SoftwareUpdateStatus& status, const HostProfile& profile) {
+    const auto named = [](const AvailableSoftwareUpdate& update) { return update.title + " (" + update.version + ")"; };
+    if (profile.sources == HostProfile::Sources::bundles) {
+        if (!status.hasUpdates())
+            return "No macOS updates available.";
+        std::string system;
+        for (const AvailableSoftwareUpdate& update : status.updates())
+            if (update.isMacOS())
+                system += (system.empty() ? "" : ", ") + named(update);
+        if (system.empty())
+            return "Other software updates are available; no macOS update was listed.";
+        return "macOS update available: " + system;
+    }
+    if (!status.hasUpdates())
+        return "The system is up to date.";
+    // Security updates are named first; a long list ends in "…" (the whole text is in the tooltip).
+    std::vector<const AvailableSoftwareUpdate*> ordered;
+    for (const AvailableSoftwareUpdate& update : status.updates())
+        if (update.isSecurity)
+            ordered.push_back(&update);
+    const std::size_t security = ordered.size();
+    for (const AvailableSoftwareUpdate& update : status.updates())
+        if (!update.isSecurity)
+            ordered.push_back(&update);
+    const std::size_t total = ordered.size();
+    std::string message = std::to_string(total) + (total == 1 ? " update available" : " updates available");
+    if (security == total && total == 1)
+        message += ", a security update";
+    else if (security == total)
+        message += ", all of them security updates";
+    else if (security > 0)
+        message += ", " + std::to_string(security) + " of them " + (security == 1 ? "a security update" : "security updates");
+    constexpr std::size_t namedAtMost = 3; // what fits the dashboard's one line beside the counts
+    message += ": ";
+    for (std::size_t index = 0; index < std::min(total, namedAtMost); ++index)
+        message += (index == 0 ? "" : ", ") + named(*ordered[index]);
+    message += total > namedAtMost ? ", \u2026" : ".";
+    return message;
+}
+
+std::string statusMessage(const SoftwareUpdateStatus& status) { return statusMessage(status, hostProfile()); }
 
 std::set<std::string> baseSystemPackages(std::string_view dpkgStatus) {
     std::set<std::string> packages;

@@ -28,6 +28,8 @@ struct BRISKLET_ENGINE_EXPORT AvailableSoftwareUpdate {
     std::string version;
     // A package of the kernel or the base system (essential, required or important to dpkg).
     bool isBaseSystem = false;
+    // Offered by a security archive (an archive name ending in "-security").
+    bool isSecurity = false;
 
     // An update of the operating system itself rather than of an application.
     bool isMacOS() const;
@@ -99,11 +101,17 @@ SoftwareUpdateStatus run(const std::string& executable, const std::vector<std::s
                          std::chrono::duration<double> timeout, std::stop_token stop = {},
                          OutputShape shape = OutputShape::softwareUpdateList);
 
+// The dashboard's one-line outcome of a check under a profile: on a Linux desktop the number of
+// upgradable packages and of security updates, naming the security updates first
+// ("12 updates available, 3 of them security updates: openssl (3.0.15-1~deb12u1), …").
+BRISKLET_ENGINE_EXPORT std::string statusMessage(const SoftwareUpdateStatus& status, const HostProfile& profile);
+BRISKLET_ENGINE_EXPORT std::string statusMessage(const SoftwareUpdateStatus& status);
+
 // Reads the tool's output; throws SoftwareUpdateCheckError.
 SoftwareUpdateStatus parse(std::string_view output, std::int32_t exitCode);
 
-// Reads apt-get's simulation: every "Inst NAME [OLD] (NEW ...)" line is an upgrade to NEW, in
-// printed order (packages newly pulled in are not updates of their own). The summary line
+// Reads apt-get's simulation: every "Inst NAME [OLD] (NEW ARCHIVES [ARCH])" line is an upgrade to NEW,
+// a security update when one of its archives ends in "-security", in printed order (packages newly pulled in are not updates of their own). The summary line
 // "N upgraded, ..." must be present; a non-zero exit or an "E:" line is a failure.
 SoftwareUpdateStatus parseAptSimulation(std::string_view output, std::int32_t exitCode,
                                         const std::set<std::string>& baseSystemPackages);

@@ -2,10 +2,12 @@
 // menu bar installed, window shown before the first update check, dashboard first.
 #include "AppTestSupport.h"
 
+#include "Screenshots.h"
+#include "SectionScreens.h"
+
 #include "shell/AppDelegate.h"
 #include "shell/AppPreferences.h"
 #include "shell/MainWindowController.h"
-#include "shell/Screenshots.h"
 #include "shell/SectionContainerViewController.h"
 #include "shell/SidebarViewController.h"
 
@@ -25,34 +27,6 @@
 #include <atomic>
 #include <memory>
 
-namespace {
-QMenu* menuTitled(QMenuBar* bar, const QString& title)
-{
-    for (QAction* action : bar->actions()) {
-        if (action->text() == title)
-            return action->menu();
-    }
-    return nullptr;
-}
-
-QStringList itemsOf(QMenu* menu)
-{
-    QStringList items;
-    for (QAction* action : menu->actions())
-        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    return items;
-}
-
-QAction* item(QMenu* menu, const QString& title)
-{
-    for (QAction* action : menu->actions()) {
-        if (action->text() == title)
-            return action;
-    }
-    return nullptr;
-}
-} // namespace
-
 TEST(Launch, RemovesLanguageKeysAppliesAppearanceThenShowsWindowBeforeChecking)
 {
     clearSettings();
@@ -67,7 +41,7 @@ TEST(Launch, RemovesLanguageKeysAppliesAppearanceThenShowsWindowBeforeChecking)
     auto feed = std::make_shared<FakeFeed>();
     feed->setManifest(manifest(1));
     UpdateController updates(feed);
-    AppDelegate delegate(&updates);
+    AppDelegate delegate(SectionScreens::table(), &updates);
 
     // Observed from the check's worker thread, so only plain facts cross over.
     std::atomic<bool> windowShownAtCheck{false};
@@ -100,52 +74,6 @@ TEST(Launch, RemovesLanguageKeysAppliesAppearanceThenShowsWindowBeforeChecking)
 
     AppPreferences::applyAppearance(AppPreferences::Appearance::system);
     clearSettings();
-}
-
-TEST(Launch, MenuBarHasTheThreeMenusWithTheirShortcuts)
-{
-    clearSettings();
-    auto feed = std::make_shared<FakeFeed>();
-    std::vector<UpdateController::Alert> alerts;
-    UpdateController::Environment environment;
-    environment.presentAlert = [&](const UpdateController::Alert& alert) {
-        alerts.push_back(alert);
-        return 0;
-    };
-    UpdateController updates(feed, environment);
-    AppDelegate delegate(&updates);
-    delegate.applicationDidFinishLaunching();
-    ASSERT_TRUE(waitFor([&] { return !updates.isChecking(); }));
-    EXPECT_TRUE(alerts.empty()) << "the launch check is silent";
-
-    QMenuBar* bar = delegate.windowController()->window()->menuBar();
-    QStringList titles;
-    for (QAction* action : bar->actions())
-        titles << action->text();
-    EXPECT_EQ(titles, (QStringList{"Brisklet", "Edit", "Window"}));
-
-    QMenu* app = menuTitled(bar, "Brisklet");
-    QMenu* edit = menuTitled(bar, "Edit");
-    QMenu* windowMenu = menuTitled(bar, "Window");
-    ASSERT_TRUE(app && edit && windowMenu);
-    EXPECT_EQ(itemsOf(app), (QStringList{"Check for Updates", "-", "Hide Brisklet", "-", "Quit Brisklet"}));
-    EXPECT_EQ(itemsOf(edit), (QStringList{"Undo", "Redo", "-", "Cut", "Copy", "Paste", "Select All"}));
-    EXPECT_EQ(itemsOf(windowMenu), (QStringList{"Minimize", "Zoom", "-", "Bring All to Front"}));
-
-    EXPECT_EQ(item(app, "Quit Brisklet")->shortcut(), QKeySequence("Ctrl+Q"));
-    EXPECT_EQ(item(app, "Hide Brisklet")->shortcut(), QKeySequence("Ctrl+H"));
-    EXPECT_TRUE(item(app, "Check for Updates")->shortcut().isEmpty());
-    EXPECT_EQ(item(edit, "Redo")->shortcut(), QKeySequence("Ctrl+Shift+Z"));
-    EXPECT_EQ(item(edit, "Select All")->shortcut(), QKeySequence("Ctrl+A"));
-    EXPECT_EQ(item(windowMenu, "Minimize")->shortcut(), QKeySequence("Ctrl+M"));
-    EXPECT_TRUE(item(windowMenu, "Zoom")->shortcut().isEmpty());
-
-    // "Check for Updates" goes straight to the update controller as a user-initiated check.
-    const int before = feed->fetchCount();
-    item(app, "Check for Updates")->trigger();
-    ASSERT_TRUE(waitFor([&] { return feed->fetchCount() == before + 1 && !updates.isChecking(); }));
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].messageText, "Couldn't check for updates");
 }
 
 // The pictures trash, restore and log demo files: run from a real home, they would leave folders there

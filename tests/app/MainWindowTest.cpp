@@ -1,6 +1,8 @@
 // The main window's size limits, the sidebar's width limits and the remembered divider.
 #include "AppTestSupport.h"
 
+#include "SectionScreens.h"
+
 #include "shell/AppDelegate.h"
 #include "shell/AppPreferences.h"
 #include "shell/MainMenu.h"
@@ -21,7 +23,7 @@
 namespace {
 struct WindowHarness {
     UpdateController updates{std::make_shared<FakeFeed>()};
-    MainWindowController controller{updates, MainMenu::install(updates)};
+    MainWindowController controller{updates, SectionScreens::table(), MainMenu::install(updates)};
 
     WindowHarness()
     {

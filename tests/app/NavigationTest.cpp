@@ -40,9 +40,9 @@ private:
     ScreenLog& m_log;
 };
 
-std::vector<SectionScreens::Entry> countingTable(ScreenLog& log, ShowCounter* counter, bool withPorts = true)
+SectionScreens::Table countingTable(ScreenLog& log, ShowCounter* counter, bool withPorts = true)
 {
-    std::vector<SectionScreens::Entry> table;
+    SectionScreens::Table table;
     for (Section section : Sections::all()) {
         if (section == Section::ports && !withPorts)
             continue;
@@ -215,7 +215,7 @@ struct WorkingScreen : QLabel, SectionScreen {
 
 TEST(SectionContainer, ScreenLeftMidOperationIsFoundInTheSameStateAndToldWhenItShows)
 {
-    std::vector<SectionScreens::Entry> table;
+    SectionScreens::Table table;
     for (Section section : Sections::all())
         table.push_back({section, [](QWidget* parent) -> QWidget* { return new WorkingScreen(parent); }});
     QWidget window;

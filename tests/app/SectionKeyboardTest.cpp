@@ -2,6 +2,8 @@
 // controls and back, never staying inside one list, and every control it reaches has a name.
 #include "AppTestSupport.h"
 
+#include "SectionScreens.h"
+
 #include "shell/MainMenu.h"
 #include "shell/MainWindowController.h"
 #include "shell/NotificationCenter.h"
@@ -21,7 +23,7 @@ TEST(SectionKeyboard, TabLeavesTheSidebarReachesNamedControlsAndComesBack)
 {
     clearSettings();
     UpdateController updates{std::make_shared<FakeFeed>()};
-    MainWindowController controller{updates, MainMenu::install(updates)};
+    MainWindowController controller{updates, SectionScreens::table(), MainMenu::install(updates)};
     controller.showWindow();
     QMainWindow* window = controller.window();
     window->activateWindow();

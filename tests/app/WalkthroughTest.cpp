@@ -7,6 +7,8 @@
 // newer build as the update feed. Trashed items are looked for in the home's Trash folder and with
 // trash-cli. Every wait runs the event loop until the program shows the expected state; the limits are
 // liveness limits for a loaded machine, never timings.
+#include "SectionScreens.h"
+
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
 #include "analyzer/ScanOutlineViewController.h"
@@ -150,7 +152,7 @@ protected:
                    R"({"version": "9.9.9", "build": )" + std::to_string(AppInfo::currentBuild() + 1) + R"(, "url": ")" +
                        feed.url("/Brisklet-9.9.9.deb") + R"(", "sha256": ")" + std::string(64, '0') + R"("})");
         updates = std::make_unique<UpdateController>(std::make_shared<EngineUpdateFeed>(feed.url("/brisklet/latest.json")));
-        program = std::make_unique<AppDelegate>(updates.get());
+        program = std::make_unique<AppDelegate>(SectionScreens::table(), updates.get());
         program->applicationDidFinishLaunching();
         window = program->windowController();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window->window()));
@@ -172,7 +174,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(plant("Walkthrough/old.log", 32 * 1024));
         ASSERT_NO_FATAL_FAILURE(plant(".cache/pip/http/wheel.whl", 96 * 1024));
         ASSERT_NO_FATAL_FAILURE(plant(".cache/thumbnails/large/preview.png", 48 * 1024));
-        ASSERT_NO_FATAL_FAILURE(plant("Library/Logs/gadget.log", 24 * 1024));
+        ASSERT_NO_FATAL_FAILURE(plant(".npm/_cacache/index", 24 * 1024));
         ASSERT_NO_FATAL_FAILURE(plant("Applications/Gadget/bin/gadget", 80 * 1024));
         ASSERT_TRUE(QFile::setPermissions(home("Applications/Gadget/bin/gadget"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         ASSERT_NO_FATAL_FAILURE(plant(".local/share/applications/org.example.Gadget.desktop", 0,
@@ -387,7 +389,7 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
         QString folder;
     } categories[] = {{"pip-cache", "pip Cache", home(".cache/pip")},
                       {"thumbnails", "Thumbnails", home(".cache/thumbnails")},
-                      {"system-logs", "System & App Logs", home("Library/Logs")}};
+                      {"npm-cache", "npm Cache", home(".npm")}};
     for (const auto& category : categories) {
         SCOPED_TRACE(category.id);
         const QModelIndex row = smartClean->model()->categoryIndex(QString::fromLatin1(category.id));

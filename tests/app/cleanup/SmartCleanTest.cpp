@@ -38,7 +38,7 @@ protected:
     }
     void open()
     {
-        screen = std::make_unique<SmartCleanViewController>(home.dir.path(), nullptr);
+        screen = std::make_unique<SmartCleanViewController>(home.dir.path(), nullptr, brisklet::originalHostProfile());
         screen->show();
         ASSERT_TRUE(waitFor([this] { return !screen->isScanning(); }));
     }
@@ -142,7 +142,7 @@ TEST_F(SmartCleanTest, CleaningSendsTickedFoldersAndPartialChildrenAndDropsWhatM
 
 TEST_F(SmartCleanTest, RescanWhileMeasuringIsIgnored)
 {
-    screen = std::make_unique<SmartCleanViewController>(home.dir.path(), nullptr);
+    screen = std::make_unique<SmartCleanViewController>(home.dir.path(), nullptr, brisklet::originalHostProfile());
     QSignalSpy resets(screen->model(), &QAbstractItemModel::modelReset);
     screen->show();
     ASSERT_TRUE(screen->isScanning());

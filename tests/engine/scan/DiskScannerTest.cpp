@@ -133,6 +133,26 @@ TEST(ScanTree, FoldedFolderKeepsSizeButNoChildrenAndNoLargeFiles) {
     EXPECT_EQ(rootScan.largeFiles.size(), 1u);
 }
 
+// ~/.cache is a folder a user goes into; a project's own .cache stays one node.
+TEST(ScanTree, CacheHomeIsWalkedIntoWhileProjectCacheFoldersStayFolded) {
+    TempTree tree;
+    tree.writeFileOfSize("home/.cache/pip/wheel.whl", 10);
+    tree.writeFileOfSize("home/project/.cache/tool.bin", 10);
+    const std::string cacheHome = tree.path("home/.cache");
+    ::setenv("XDG_CACHE_HOME", (cacheHome + "/").c_str(), 1);
+    const std::set<std::string> unfolded = ScanDefaults::unfoldedDirectoryPaths();
+    ::unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(unfolded, std::set<std::string>{cacheHome});
+    DiskScanner::Options opts = options();
+    opts.unfoldedDirectoryPaths = unfolded;
+    const ScanResult result = scan(tree.path("home"), opts);
+    const ScanNode* cache = child(result.root, ".cache");
+    ASSERT_NE(cache, nullptr);
+    ASSERT_TRUE(cache->children.has_value());
+    EXPECT_NE(child(*cache, "pip"), nullptr);
+    EXPECT_FALSE(child(*child(result.root, "project"), ".cache")->children.has_value());
+}
+
 TEST(ScanTree, EmptyFolderAndChildOrderFilesFirst) {
     TempTree tree;
     tree.makeDir("empty");

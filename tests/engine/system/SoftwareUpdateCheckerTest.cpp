@@ -157,7 +157,7 @@ TEST(AptSimulationParsing, UpgradesWithNewVersionsAndBaseSystemMarks) {
     EXPECT_EQ(SoftwareUpdateChecker::parseAptSimulation(summary + upgrades, 0, base),
               SoftwareUpdateStatus::available({{"base-files", "12.4+deb12u15", true},
                                                {"liberror-perl", "0.17029-3", false},
-                                               {"linux-image-amd64", "6.1.123-1", true}}));
+                                               {"linux-image-amd64", "6.1.123-1", true, true}}));
     EXPECT_EQ(SoftwareUpdateChecker::parseAptSimulation(
                   "W: some warning\r\n0 upgraded, 0 newly installed, 0 to remove and 0 not upgraded.\r\n", 0, base),
               SoftwareUpdateStatus::noUpdates());
@@ -178,6 +178,50 @@ TEST(AptSimulationParsing, UpgradesWithNewVersionsAndBaseSystemMarks) {
                                                         "\nPackage: apt\nPriority: important\nPackage: dpkg\n"
                                                         "Priority: required"),
               (std::set<std::string>{"bash", "apt", "dpkg"}));
+}
+
+TEST(AptSimulationParsing, SecurityUpdatesAreThoseOfASecurityArchive) {
+    const std::string output =
+        "Inst libgcrypt20 [1.10.1-3] (1.10.1-3+deb12u1 Debian:12.15/oldstable, Debian-Security:12/oldstable-security [amd64])\n"
+        "Inst liblzma5 [5.4.1-1] (5.4.1-1+deb12u2 Debian-Security:12/stable-security [amd64]) []\n"
+        "Inst tool [1.0] (1.1 Debian:12/stable-security-notes [amd64])\n"
+        "Inst bash [5.2.15-2+b8] (5.2.15-2+b13 Debian:12.15/oldstable [amd64])\n"
+        "3 upgraded, 0 newly installed, 0 to remove and 0 not upgraded.\n";
+    const SoftwareUpdateStatus status = SoftwareUpdateChecker::parseAptSimulation(output, 0, {});
+    std::vector<bool> security;
+    for (const AvailableSoftwareUpdate& update : status.updates())
+        security.push_back(update.isSecurity);
+    EXPECT_EQ(security, (std::vector<bool>{true, true, false, false}));
+}
+
+TEST(UpdateStatusMessage, LinuxCountsUpdatesAndSecurityUpdatesTheOriginalNamesItsSystemUpdates) {
+    const auto update = [](const char* name, const char* version, bool security) {
+        return AvailableSoftwareUpdate{name, version, false, security};
+    };
+    std::vector<AvailableSoftwareUpdate> many;
+    for (int i = 0; i < 12; ++i)
+        many.push_back(update(("pkg" + std::to_string(i)).c_str(), "1", i % 4 == 3));
+    const struct {
+        SoftwareUpdateStatus status;
+        const HostProfile& profile;
+        std::string message;
+    } cases[] = {
+        {SoftwareUpdateStatus::noUpdates(), hostProfile(), "The system is up to date."},
+        {SoftwareUpdateStatus::available({update("bash", "5.2", false)}), hostProfile(), "1 update available: bash (5.2)."},
+        {SoftwareUpdateStatus::available({update("openssl", "3.0.15", true)}), hostProfile(),
+         "1 update available, a security update: openssl (3.0.15)."},
+        {SoftwareUpdateStatus::available({update("bash", "5.2", false), update("openssl", "3.0.15", true)}), hostProfile(),
+         "2 updates available, 1 of them a security update: openssl (3.0.15), bash (5.2)."},
+        {SoftwareUpdateStatus::available(many), hostProfile(),
+         "12 updates available, 3 of them security updates: pkg3 (1), pkg7 (1), pkg11 (1), \u2026"},
+        {SoftwareUpdateStatus::noUpdates(), originalHostProfile(), "No macOS updates available."},
+        {SoftwareUpdateStatus::available({{"Safari", "17.6"}}), originalHostProfile(),
+         "Other software updates are available; no macOS update was listed."},
+        {SoftwareUpdateStatus::available({{"macOS Sonoma 14.6", "14.6"}, {"Safari", "17.6"}, {"macOS Sequoia 15.0", "15.0"}}),
+         originalHostProfile(), "macOS update available: macOS Sonoma 14.6 (14.6), macOS Sequoia 15.0 (15.0)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SoftwareUpdateChecker::statusMessage(c.status, c.profile), c.message);
 }
 
 TEST(SystemDescription, NameVersionAndKernelRelease) {

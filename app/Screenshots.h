@@ -3,7 +3,7 @@
 // one of every named symbol. Used by scripts/screenshots.
 #pragma once
 
-#include "Section.h"
+#include "shell/Section.h"
 
 #include <QString>
 

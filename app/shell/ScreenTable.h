@@ -1,5 +1,6 @@
-// The section-screen table: which screen the section container shows for each section. The container
-// builds every screen once, in section order, and keeps them for its whole life.
+// The shape of the section-screen table: which screen the section container shows for each section.
+// The shell only builds from a table; the program's own table, which knows the six screens, sits on the
+// floor above (SectionScreens.h beside main.cpp).
 #pragma once
 
 #include "Section.h"
@@ -18,6 +19,6 @@ struct Entry {
 };
 
 // One row per section that has a screen, in the order of Sections::all().
-const std::vector<Entry>& table();
+using Table = std::vector<Entry>;
 
 } // namespace SectionScreens

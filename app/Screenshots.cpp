@@ -7,19 +7,20 @@
 #include "deletion/DeletionScreenshots.h"
 #include "monitoring/CrewViewController.h"
 #include "monitoring/DashboardViewController.h"
-#include "monitoring/MonitoringScreenshots.h"
 #include "monitoring/PortsViewController.h"
 
-#include "AppDelegate.h"
-#include "AppPreferences.h"
-#include "MainWindowController.h"
-#include "NotificationCenter.h"
-#include "Palette.h"
-#include "Section.h"
-#include "SidebarRowView.h"
-#include "SidebarViewController.h"
-#include "SymbolIcons.h"
-#include "UpdateFeed.h"
+#include "shell/AppDelegate.h"
+#include "shell/AppPreferences.h"
+#include "shell/MainMenu.h"
+#include "shell/MainWindowController.h"
+#include "shell/NotificationCenter.h"
+#include "shell/Palette.h"
+#include "shell/PictureWatch.h"
+#include "shell/Section.h"
+#include "shell/SidebarRowView.h"
+#include "shell/SidebarViewController.h"
+#include "shell/SymbolIcons.h"
+#include "shell/UpdateFeed.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -27,6 +28,8 @@
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -155,7 +158,72 @@ QImage symbolSheet()
 bool save(QWidget* widget, const QString& path)
 {
     settle();
+    PictureWatch::taken(widget);
     return widget->grab().save(path, "PNG");
+}
+
+// The four menus of the menu bar, each opened below its title, and the Help menu's two windows.
+bool writeMenus(QMainWindow* window, const QDir& dir, const QString& look)
+{
+    bool ok = true;
+    for (QAction* title : window->menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (!menu)
+            continue;
+        const QRect place = window->menuBar()->actionGeometry(title);
+        menu->popup(window->menuBar()->mapToGlobal(place.bottomLeft()));
+        const QString name = title->text().remove(QLatin1Char('&')).toLower();
+        ok = save(menu, dir.filePath(QStringLiteral("menu-%1-%2.png").arg(name, look))) && ok;
+        menu->hide();
+    }
+    const struct {
+        void (*show)(QWidget*);
+        const char* dialog;
+        const char* picture;
+    } windows[] = {{&MainMenu::showAbout, "dialog.about", "about"},
+                   {&MainMenu::showKeyboardShortcuts, "dialog.keyboardShortcuts", "shortcuts"}};
+    for (const auto& shown : windows) {
+        shown.show(window);
+        auto* dialog = window->findChild<QDialog*>(QLatin1String(shown.dialog), Qt::FindDirectChildrenOnly);
+        if (!dialog)
+            return false;
+        ok = save(dialog, dir.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(shown.picture), look))) && ok;
+        dialog->close();
+        settle();
+    }
+    return ok;
+}
+
+// The dashboard, processes and ports in both appearances, the dashboard once more after a real update
+// check of this machine (it may take up to two minutes), and the menus.
+bool writeMonitoringAndMenus(MainWindowController& controller, const QDir& dir)
+{
+    QMainWindow* window = controller.window();
+    const QString scale = QString::number(qRound(window->devicePixelRatioF()));
+    bool ok = true;
+    bool checked = false;
+    for (const auto appearance : {AppPreferences::Appearance::light, AppPreferences::Appearance::dark}) {
+        AppPreferences::applyAppearance(appearance);
+        const QString look = appearance == AppPreferences::Appearance::dark ? QStringLiteral("dark") : QStringLiteral("light");
+        for (const Section section : {Section::dashboard, Section::crew, Section::ports}) {
+            showSettled(window, section);
+            const QString name = QStringLiteral("monitoring-%1-%2@%3x.png").arg(Sections::rawValue(section), look, scale);
+            ok = save(window, dir.filePath(name)) && ok;
+        }
+        showSettled(window, Section::dashboard);
+        if (auto* dashboard = window->findChild<DashboardViewController*>(); dashboard && !checked) {
+            dashboard->checkForUpdates();
+            const QDeadlineTimer limit(150'000);
+            while (dashboard->isCheckingUpdates() && !limit.hasExpired()) {
+                QApplication::processEvents();
+                QThread::msleep(20);
+            }
+            checked = true;
+        }
+        ok = save(window, dir.filePath(QStringLiteral("dashboard-update-check-%1@%2x.png").arg(look, scale))) && ok;
+        ok = writeMenus(window, dir, look) && ok;
+    }
+    return ok;
 }
 } // namespace
 
@@ -246,7 +314,7 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
     ok = AnalyzerScreenshots::writeAll(folder) && ok;
     ok = CleanupScreenshots::writeAll(folder) && ok;
     ok = DeletionScreenshots::writeAll(folder) && ok;
-    ok = MonitoringScreenshots::writeAll(window, dir) && ok;
+    ok = writeMonitoringAndMenus(*controller, dir) && ok;
     return ok;
 }
 

@@ -9,9 +9,9 @@
 
 namespace SectionScreens {
 
-const std::vector<Entry>& table()
+const Table& table()
 {
-    static const std::vector<Entry> entries = {
+    static const Table entries = {
         {Section::dashboard, [](QWidget* parent) { return new DashboardViewController(parent); }},
         {Section::analyzer, [](QWidget* parent) -> QWidget* { return new AnalyzerViewController({}, parent); }},
         {Section::smartClean, [](QWidget* parent) { return new SmartCleanViewController(parent); }},

@@ -1,6 +1,6 @@
 #include "FileBrowser.h"
 
-#include "deletion/DeletionItems.h"
+#include "PathBytes.h"
 
 #include <QApplication>
 #include <QDBusConnection>
