@@ -40,9 +40,9 @@ Options:
 
 Progress (files, bytes, current folder) is shown on stderr when it is a terminal.
 
-Exit status: 0 the scan finished (unreadable or unresponsive folders are reported, not fatal);
-1 the output could not be written; 2 bad arguments, PATH is missing or not a folder, or FILE
-cannot be written.
+Exit status: 0 every folder was read; 1 some folders could not be read or did not answer in
+time (the scan still finishes, reports them and gives lower-bound sizes), or the output could not
+be written; 2 bad arguments, PATH is missing or not a folder, or FILE cannot be written.
 )";
 
 DiskScanner::Options defaultOptions() {
@@ -302,10 +302,19 @@ int scanCommand(const Args& args) {
         return usageError(error.path() + ": no longer a folder");
     }
 
+    // As du does: the figures are still printed, but places that could not be read make it a failure.
+    const ScanProgress progress = stats->snapshot();
+    const bool incomplete =
+        result.state != ScanState::complete || progress.permissionDenials > 0 || progress.timedOutDirectories > 0;
+    if (incomplete)
+        std::cerr << "brisklet-cli: " << plural(progress.permissionDenials, "folder") << " could not be read, "
+                  << plural(progress.timedOutDirectories, "folder") << " timed out; sizes are lower bounds\n";
+    const int status = incomplete ? exitSomeFailed : exitOk;
+
     if (jsonTarget) {
         if (*jsonTarget == "-") {
             writeResultJson(std::cout, result);
-            return std::cout ? exitOk : exitSomeFailed;
+            return std::cout ? status : exitSomeFailed;
         }
         std::ofstream out(*jsonTarget, std::ios::binary | std::ios::trunc);
         if (out)
@@ -313,8 +322,8 @@ int scanCommand(const Args& args) {
         if (!out.flush())
             return usageError("cannot write " + *jsonTarget);
     }
-    writeText(std::cout, result, stats->snapshot(), top);
-    return exitOk;
+    writeText(std::cout, result, progress, top);
+    return status;
 }
 
 } // namespace brisklet::cli

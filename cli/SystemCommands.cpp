@@ -79,10 +79,11 @@ json toJson(const PortEntry& entry) {
     return json{{"transport", std::string(toRawString(entry.transport))},
                 {"localAddress", entry.localAddress},
                 {"port", entry.port},
-                {"pid", entry.pid},
-                {"processName", entry.processName},
+                {"pid", entry.hasProcess() ? json(entry.pid) : json(nullptr)},
+                {"processName", entry.hasProcess() ? json(entry.processName) : json(nullptr)},
                 {"command", entry.command ? json(*entry.command) : json(nullptr)},
-                {"parentChain", entry.parentChain}};
+                {"parentChain", entry.parentChain},
+                {"user", entry.user}};
 }
 
 json toJson(const ProcessEntry& entry) {
@@ -111,8 +112,9 @@ int portsCommand(const Args& args) {
         return exitUsage;
     if (options->help) {
         std::cout << "usage: brisklet-cli ports [--json]\n\n"
-                     "Listening TCP ports with the owning process, its command line and its parents\n"
-                     "(from lsof and ps).\n\n"
+                     "Listening TCP ports with the owning user and process, its command line and its\n"
+                     "parents. Every user's sockets are listed; the process of another user's socket is\n"
+                     "shown only to root (PID '-', JSON pid null).\n\n"
                      "  --json   print a JSON array of port entries\n"
                   << exitCodesHelp;
         return exitOk;
@@ -135,12 +137,13 @@ int portsCommand(const Args& args) {
         std::cout << "No listening TCP ports.\n";
         return exitOk;
     }
-    std::cout << padded("ADDRESS", 26) << padded("PORT", 7) << padded("PID", 9) << padded("PROCESS", 18)
-              << "COMMAND\n";
+    std::cout << padded("ADDRESS", 26) << padded("PORT", 7) << padded("USER", 12) << padded("PID", 9)
+              << padded("PROCESS", 18) << "COMMAND\n";
     for (const PortEntry& entry : ports) {
         std::cout << padded(displayText(entry.localAddress), 26) << padded(std::to_string(entry.port), 7)
-                  << padded(std::to_string(entry.pid), 9) << padded(displayText(entry.processName), 18)
-                  << displayText(entry.command.value_or("")) << '\n';
+                  << padded(displayText(entry.user), 12)
+                  << padded(entry.hasProcess() ? std::to_string(entry.pid) : "-", 9)
+                  << padded(displayText(entry.processName), 18) << displayText(entry.command.value_or("")) << '\n';
     }
     return exitOk;
 }

@@ -25,7 +25,7 @@ Commands:
   volumes              mounted volumes with their capacities
   updates              system updates the package manager knows of
 
-Run 'brisklet-cli COMMAND --help' for a command's options.
+Run 'brisklet-cli COMMAND --help' for a command's options, 'brisklet-cli --version' for the version.
 
 Exit status: 0 success, 1 some items or places failed, 2 bad arguments or unusable input.
 )";
@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         (argc < 2 ? std::cerr : std::cout) << usage;
         return argc < 2 ? exitUsage : exitOk;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "brisklet-cli " BRISKLET_VERSION "\n";
+        return std::cout.flush() ? exitOk : exitSomeFailed;
     }
     const auto command = commands.find(argv[1]);
     if (command == commands.end())

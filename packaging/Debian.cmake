@@ -29,10 +29,11 @@ brisklet-cli and the engine library both use.")
 set(CPACK_STRIP_FILES ON)
 
 # Libraries are found by dpkg-shlibdeps (dpkg-dev); the rest is what the programs need at run time
-# that no library names: the tools the ports and processes lists run. The X11 and offscreen platform
-# plugins come with libqt6gui6, the SVG icon and image plugins with libqt6svg6.
+# that no library names: procps for /bin/ps. Listening sockets are read from the kernel, so lsof is not
+# needed. The X11 and offscreen platform plugins come with libqt6gui6, the SVG icon and image plugins
+# with libqt6svg6.
 find_program(BRISKLET_DPKG_SHLIBDEPS dpkg-shlibdeps)
-set(runtime_tools "lsof, procps")
+set(runtime_tools "procps")
 if(BRISKLET_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${runtime_tools}")

@@ -146,6 +146,7 @@ QMessageBox* CrewViewController::requestStop(int row)
     const ProcessRow& process = m_model->rows()[static_cast<std::size_t>(row)];
     StopProcessFlow::Request request;
     request.pid = process.entry.pid;
+    request.startTicks = process.entry.startTicks;
     request.name = process.name;
     request.message = QStringLiteral("Stop “") + process.name + QStringLiteral("” (PID ") + process.pidText +
                       QStringLiteral(")?");

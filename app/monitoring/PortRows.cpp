@@ -24,7 +24,9 @@ std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries)
             row.transport = entry.transport;
             row.port = entry.port;
             row.pid = entry.pid;
-            row.processName = QString::fromStdString(entry.processName);
+            row.startTicks = entry.startTicks;
+            // Without a readable process the socket's owner is all there is to name.
+            row.processName = QString::fromStdString(entry.hasProcess() ? entry.processName : entry.user);
             if (entry.command)
                 row.command = QString::fromStdString(*entry.command);
             for (const std::string& name : entry.parentChain)
@@ -64,6 +66,8 @@ QString addressText(const PortRow& row) { return row.addresses.join(QStringLiter
 
 QString detailText(const PortRow& row)
 {
+    if (row.pid == 0)
+        return QStringLiteral("Belongs to another user") + (row.port < 1024 ? QStringLiteral(" · system port") : QString());
     QString text = QStringLiteral("PID ") + QString::number(row.pid);
     if (row.isProtected)
         text += QStringLiteral(" · protected");

@@ -19,7 +19,8 @@
 struct PortRow {
     brisklet::PortEntry::Transport transport = brisklet::PortEntry::Transport::tcp;
     std::uint16_t port = 0;
-    std::int32_t pid = 0;
+    std::int32_t pid = 0; // 0: another user's socket whose process cannot be read
+    std::uint64_t startTicks = 0;
     QString processName;
     QStringList addresses;
     std::optional<QString> command;
@@ -33,7 +34,8 @@ std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries);
 std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& search);
 
 QString addressText(const PortRow& row);
-// "PID 631 · protected · system port · via cupsd › systemd".
+// "PID 631 · protected · system port · via cupsd › systemd"; "Belongs to another user · system port"
+// for a socket whose process cannot be read.
 QString detailText(const PortRow& row);
 // "3 listening TCP ports"; empty for no rows.
 QString summaryText(std::size_t count);

@@ -53,6 +53,8 @@ QString PortTableModel::actionToolTip(int index, Action action) const
     case copyAction: return QStringLiteral("Copy localhost:") + QString::number(port->port);
     case openAction: return QStringLiteral("Open in browser");
     case stopAction:
+        if (port->pid == 0)
+            return QStringLiteral("Belongs to another user");
         return port->isProtected ? QStringLiteral("System-critical process") : QStringLiteral("Send SIGTERM to this process");
     }
     return {};

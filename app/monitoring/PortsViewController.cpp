@@ -181,6 +181,7 @@ QMessageBox* PortsViewController::requestStop(int row)
     const PortRow& port = *m_model->row(row);
     StopProcessFlow::Request request;
     request.pid = port.pid;
+    request.startTicks = port.startTicks;
     request.name = port.processName;
     request.message = QStringLiteral("Stop port ") + QString::number(port.port) + QStringLiteral("?");
     if (port.port < 1024)

@@ -23,7 +23,7 @@ void showPlainText(QMessageBox* box)
 void terminate(QWidget* screen, const Request& request, const std::function<void(const QString&)>& report)
 {
     try {
-        brisklet::ProcessControl::terminate(request.pid);
+        brisklet::ProcessControl::terminate(request.pid, request.startTicks);
         report(QStringLiteral("Stopped “") + request.name + QStringLiteral("” (PID ") +
                QString::number(request.pid) + QStringLiteral(")."));
     } catch (const brisklet::ProcessControl::KillError& error) {

@@ -17,6 +17,7 @@ namespace StopProcessFlow {
 
 struct Request {
     std::int32_t pid = 0;
+    std::uint64_t startTicks = 0; // as listed: a pid that now names another process is not signalled
     QString name;
     QString message;
     QString informativeText;

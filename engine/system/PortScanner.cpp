@@ -1,13 +1,28 @@
 #include "PortScanner.h"
 
-#include "platform/HostProfile.h"
+#include "ProcFiles.h"
 #include "platform/Subprocess.h"
-#include "platform/Utf8.h"
 #include "platform/TextFields.h"
+#include "platform/UniqueFd.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
 #include <set>
+#include <sys/socket.h>
+#include <tuple>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace brisklet {
 
@@ -28,22 +43,18 @@ bool PortEntry::isHTTPLikely() const {
 
 namespace PortScanner {
 
-ScanError::ScanError(std::int32_t status, const std::string& detail)
-    : Error(status < 0 ? std::string("lsof did not finish in time.")
-                       : "lsof exited with status " + std::to_string(status) + (detail.empty() ? "." : ": " + detail)),
-      m_status(status) {}
-
 namespace {
 
-// The first line lsof wrote to standard error, for the message.
-std::string firstLine(const std::string& text) {
-    const std::string_view trimmed = text::trimWhitespace(text);
-    return std::string(trimmed.substr(0, trimmed.find('\n')));
+std::string describe(ScanError::Kind kind, std::int32_t status, const std::string& detail) {
+    if (kind == ScanError::Kind::socketsUnreadable)
+        return "The listening sockets could not be read: " + detail + ".";
+    return "lsof exited with status " + std::to_string(status) + (detail.empty() ? "." : ": " + detail);
 }
 
 } // namespace
 
-Tools defaultTools() { return Tools{.lsofPath = hostProfile().lsofPath, .psPath = "/bin/ps"}; }
+ScanError::ScanError(Kind kind, std::int32_t status, const std::string& detail)
+    : Error(describe(kind, status, detail)), m_kind(kind), m_status(status) {}
 
 std::optional<std::pair<std::string, std::uint16_t>> splitAddressPort(std::string_view name) {
     std::string_view address, port;
@@ -93,7 +104,9 @@ std::vector<PortEntry> parse(std::string_view lsofOutput) {
                         .pid = *pid,
                         .processName = commandName ? *commandName : "PID " + std::to_string(*pid),
                         .command = std::nullopt,
-                        .parentChain = {}};
+                        .parentChain = {},
+                        .user = {},
+                        .startTicks = 0};
         if (emitted.insert(entry.id()).second)
             result.push_back(std::move(entry));
     };
@@ -265,6 +278,12 @@ std::optional<std::pair<std::int32_t, std::string>> ProcessContext::parent(std::
     return found == m_parents.end() ? std::nullopt : std::optional(found->second);
 }
 
+void ProcessContext::add(std::int32_t pid, std::int32_t parentPid, std::string name, std::optional<std::string> command) {
+    m_parents[pid] = {parentPid, std::move(name)};
+    if (command && !command->empty())
+        m_commands[pid] = std::move(*command);
+}
+
 std::vector<std::string> ProcessContext::parentChain(std::int32_t pid, std::size_t maxDepth) const {
     std::vector<std::string> chain;
     std::int32_t current = pid;
@@ -282,31 +301,303 @@ std::vector<std::string> ProcessContext::parentChain(std::int32_t pid, std::size
     return chain;
 }
 
-std::vector<PortEntry> listeningPorts(std::stop_token stop) { return listeningPorts(defaultTools(), stop); }
+namespace {
 
-std::vector<PortEntry> listeningPorts(const Tools& tools, std::stop_token stop) {
-    const auto run = platform::runCapturingOutput(tools.lsofPath, {"-nP", "-iTCP", "-sTCP:LISTEN", "-F", "pcPTn"}, {},
-                                                  {.captureError = true, .timeout = tools.timeout, .stop = stop});
-    if (run.stopped)
-        throw Cancelled();
-    if (run.timedOut)
-        throw ScanError::lsofTimedOut();
-    if (run.status != 0) {
-        // lsof reports "nothing matched" with status 1 and no output at all: no port is listening. An
-        // error it printed (a file system it could not reach, say) is no such answer.
-        const std::string problem = firstLine(repairUtf8(run.error));
-        if (run.status == 1 && problem.empty() && text::trimWhitespace(run.output).empty())
-            return {};
-        throw ScanError::lsofFailed(run.status, problem);
+constexpr std::uint8_t tcpListenState = 10; // TCP_LISTEN in the kernel's numbering
+
+// "*" for the any-address of either family, as lsof prints it.
+std::string formatAddress(int family, const void* address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (family == AF_INET) {
+        in_addr v4;
+        std::memcpy(&v4, address, sizeof v4);
+        if (v4.s_addr == htonl(INADDR_ANY))
+            return "*";
+        return inet_ntop(AF_INET, &v4, text, sizeof text) ? text : "";
     }
-    std::vector<PortEntry> entries = parse(repairUtf8(run.output));
-    const ProcessContext context = ProcessContext::current(tools.psPath, tools.timeout, stop);
+    in6_addr v6;
+    std::memcpy(&v6, address, sizeof v6);
+    if (IN6_IS_ADDR_UNSPECIFIED(&v6))
+        return "*";
+    return inet_ntop(AF_INET6, &v6, text, sizeof text) ? "[" + std::string(text) + "]" : "";
+}
+
+// One dump request per family on one netlink socket; false when the kernel refuses it.
+bool dumpListeners(int netlink, std::uint8_t family, std::uint32_t sequence, std::vector<KernelSocket>& sockets) {
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message.header.nlmsg_seq = sequence;
+    message.request.sdiag_family = family;
+    message.request.sdiag_protocol = IPPROTO_TCP;
+    message.request.idiag_states = 1U << tcpListenState;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(netlink, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+        return false;
+
+    std::vector<std::uint32_t> buffer(16 * 1024); // 64 KiB, aligned for the message headers
+    for (;;) {
+        const ssize_t got = recv(netlink, buffer.data(), buffer.size() * sizeof buffer[0], 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        std::uint32_t left = std::uint32_t(got);
+        for (auto* header = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(header, left);
+             header = NLMSG_NEXT(header, left)) {
+            if (header->nlmsg_seq != sequence)
+                continue;
+            if (header->nlmsg_type == NLMSG_DONE)
+                return true;
+            if (header->nlmsg_type == NLMSG_ERROR || header->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                return false;
+            const auto* socket = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
+            if (socket->idiag_state != tcpListenState)
+                continue;
+            sockets.push_back(KernelSocket{.localAddress = formatAddress(socket->idiag_family, socket->id.idiag_src),
+                                           .port = ntohs(socket->id.idiag_sport),
+                                           .uid = socket->idiag_uid,
+                                           .inode = socket->idiag_inode});
+        }
+    }
+}
+
+std::optional<std::uint64_t> parseHex(std::string_view text) {
+    if (text.empty() || text.size() > 16)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value << 4 | std::uint64_t(digit);
+    }
+    return value;
+}
+
+// One line of /proc/net/tcp{,6}: "sl local rem st queues timer retransmits uid timeout inode ...". The
+// address is printed as 32-bit words of the kernel's memory, so each word goes back into memory as read.
+std::optional<KernelSocket> parseProcNetLine(std::string_view line, int family) {
+    std::vector<std::string_view> fields;
+    for (const std::string_view piece : text::splitLines(line, ' '))
+        if (!piece.empty())
+            fields.push_back(piece);
+    if (fields.size() < 10 || parseHex(fields[3]) != tcpListenState)
+        return std::nullopt;
+    const std::string_view local = fields[1];
+    const size_t colon = local.find(':');
+    const size_t words = family == AF_INET ? 1 : 4;
+    if (colon != words * 8)
+        return std::nullopt;
+    std::array<std::uint32_t, 4> address{};
+    for (size_t i = 0; i < words; ++i) {
+        const auto word = parseHex(local.substr(i * 8, 8));
+        if (!word)
+            return std::nullopt;
+        address[i] = std::uint32_t(*word);
+    }
+    const auto port = parseHex(local.substr(colon + 1));
+    const auto uid = text::parseUInt64(fields[7]);
+    const auto inode = text::parseUInt64(fields[9]);
+    if (!port || *port > 65535 || !uid || !inode)
+        return std::nullopt;
+    return KernelSocket{.localAddress = formatAddress(family, address.data()),
+                        .port = std::uint16_t(*port),
+                        .uid = std::uint32_t(*uid),
+                        .inode = *inode};
+}
+
+// The short name, start time and parent of a process, read through its /proc folder so that all of it
+// belongs to the process whose descriptors were read.
+struct Holder {
+    std::int32_t pid = 0;
+    std::optional<ProcStat> stat;
+    std::optional<std::string> command;
+};
+
+std::optional<std::string> commandLine(int processFolder) {
+    auto bytes = readProcFileAt(processFolder, "cmdline");
+    if (!bytes)
+        return std::nullopt;
+    while (!bytes->empty() && bytes->back() == '\0')
+        bytes->pop_back();
+    if (bytes->empty())
+        return std::nullopt;
+    std::replace(bytes->begin(), bytes->end(), '\0', ' ');
+    return repairUtf8(*bytes);
+}
+
+// Calls visit with each entry name of an open folder, read straight from the descriptor: a /proc walk
+// opens hundreds of folders, and a DIR stream would cost a duplicate descriptor and more calls each.
+template <typename Visit>
+void forEachName(int folder, Visit visit) {
+    alignas(dirent64) char buffer[8192];
+    for (;;) {
+        const ssize_t got = getdents64(folder, buffer, sizeof buffer);
+        if (got <= 0)
+            return;
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            if (entry->d_name[0] != '.')
+                visit(entry->d_name);
+        }
+    }
+}
+
+// Which processes hold each wanted socket inode, from the links in /proc/PID/fd (readable for the
+// caller's own processes, or all of them for root).
+std::unordered_map<std::uint64_t, std::vector<Holder>> socketHolders(const std::unordered_set<std::uint64_t>& inodes,
+                                                                     const std::string& procRoot,
+                                                                     const std::stop_token& stop) {
+    std::unordered_map<std::uint64_t, std::vector<Holder>> holders;
+    const platform::UniqueFd proc(open(procRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!proc)
+        return holders;
+    std::vector<std::string> pids;
+    forEachName(proc.get(), [&pids](const char* name) {
+        if (const auto pid = text::parseInt32(name); pid && *pid >= 1 && name[0] != '+')
+            pids.emplace_back(name);
+    });
+    constexpr std::string_view prefix = "socket:[";
+    for (const std::string& name : pids) {
+        if (stop.stop_requested())
+            throw Cancelled();
+        // The process's own folder stays bound to it even if the pid is reused while it is read.
+        const platform::UniqueFd process(openat(proc.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+        const platform::UniqueFd links(process ? openat(process.get(), "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+        if (!links)
+            continue;
+        std::set<std::uint64_t> held;
+        forEachName(links.get(), [&](const char* descriptor) {
+            char target[64];
+            const ssize_t length = readlinkat(links.get(), descriptor, target, sizeof target);
+            if (length <= ssize_t(prefix.size()) || std::string_view(target, prefix.size()) != prefix)
+                return;
+            const std::string_view number(target + prefix.size(), size_t(length) - prefix.size() - 1);
+            if (const auto inode = text::parseUInt64(number); inode && inodes.contains(*inode))
+                held.insert(*inode);
+        });
+        if (held.empty())
+            continue;
+        Holder holder{.pid = *text::parseInt32(name), .stat = std::nullopt, .command = commandLine(process.get())};
+        if (const auto line = readProcFileAt(process.get(), "stat"))
+            holder.stat = ProcStat::parse(*line);
+        for (const std::uint64_t inode : held)
+            holders[inode].push_back(holder);
+    }
+    return holders;
+}
+
+} // namespace
+
+std::optional<std::vector<KernelSocket>> netlinkListeningSockets() {
+    const platform::UniqueFd netlink(socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    if (!netlink)
+        return std::nullopt;
+    // The kernel answers at once; a bound on the wait keeps a broken interface from hanging the list.
+    const timeval limit{.tv_sec = 5, .tv_usec = 0};
+    setsockopt(netlink.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::vector<KernelSocket> sockets;
+    if (!dumpListeners(netlink.get(), AF_INET, 1, sockets) || !dumpListeners(netlink.get(), AF_INET6, 2, sockets))
+        return std::nullopt;
+    return sockets;
+}
+
+std::optional<std::vector<KernelSocket>> procNetListeningSockets(const std::string& procRoot) {
+    std::vector<KernelSocket> sockets;
+    bool readAny = false;
+    for (const auto& [file, family] : {std::pair{"/net/tcp", AF_INET}, std::pair{"/net/tcp6", AF_INET6}}) {
+        const auto table = readProcFile(procRoot + file);
+        if (!table)
+            continue; // no IPv6 in this kernel
+        readAny = true;
+        for (const std::string_view line : text::splitLines(*table, '\n'))
+            if (auto socket = parseProcNetLine(line, family))
+                sockets.push_back(std::move(*socket));
+    }
+    return readAny ? std::optional(std::move(sockets)) : std::nullopt;
+}
+
+std::vector<PortEntry> listeningPorts(std::stop_token stop) {
     if (stop.stop_requested())
         throw Cancelled();
-    for (PortEntry& entry : entries) {
-        entry.command = context.command(entry.pid);
-        entry.parentChain = context.parentChain(entry.pid, 4);
+    auto sockets = netlinkListeningSockets();
+    if (!sockets)
+        sockets = procNetListeningSockets();
+    if (!sockets)
+        throw ScanError::socketsUnreadable(std::strerror(errno));
+
+    std::unordered_set<std::uint64_t> inodes;
+    for (const KernelSocket& socket : *sockets)
+        inodes.insert(socket.inode);
+    const auto holders = socketHolders(inodes, "/proc", stop);
+
+    // Names and parents of the holders, then of their ancestors (their stat files are public).
+    ProcessContext context;
+    for (const auto& [inode, list] : holders)
+        for (const Holder& holder : list)
+            if (holder.stat)
+                context.add(holder.pid, holder.stat->parentPid, repairUtf8(holder.stat->name), holder.command);
+    constexpr std::size_t chainDepth = 4;
+    for (const auto& [inode, list] : holders)
+        for (const Holder& holder : list) {
+            std::int32_t current = holder.stat ? holder.stat->parentPid : 0;
+            for (std::size_t step = 1; step < chainDepth && current >= 2; ++step) {
+                if (const auto known = context.parent(current)) {
+                    current = known->first;
+                    continue;
+                }
+                const auto stat = ProcStat::read(current);
+                if (!stat)
+                    break;
+                context.add(current, stat->parentPid, repairUtf8(stat->name));
+                current = stat->parentPid;
+            }
+        }
+
+    AccountNames accounts;
+    std::vector<PortEntry> entries;
+    std::set<std::string> emitted;
+    const auto emit = [&](PortEntry entry) {
+        if (emitted.insert(entry.id()).second)
+            entries.push_back(std::move(entry));
+    };
+    for (KernelSocket& socket : *sockets) {
+        PortEntry entry{.transport = PortEntry::Transport::tcp,
+                        .localAddress = std::move(socket.localAddress),
+                        .port = socket.port,
+                        .pid = 0,
+                        .processName = {},
+                        .command = std::nullopt,
+                        .parentChain = {},
+                        .user = accounts.name(uid_t(socket.uid)),
+                        .startTicks = 0};
+        const auto found = holders.find(socket.inode);
+        if (found == holders.end()) {
+            emit(std::move(entry));
+            continue;
+        }
+        for (const Holder& holder : found->second) {
+            PortEntry held = entry;
+            held.pid = holder.pid;
+            held.processName = holder.stat ? repairUtf8(holder.stat->name) : "PID " + std::to_string(holder.pid);
+            held.startTicks = holder.stat ? holder.stat->startTicks : 0;
+            held.command = context.command(holder.pid);
+            held.parentChain = context.parentChain(holder.pid, chainDepth);
+            emit(std::move(held));
+        }
     }
+    if (stop.stop_requested())
+        throw Cancelled();
+    std::sort(entries.begin(), entries.end(), [](const PortEntry& a, const PortEntry& b) {
+        return std::tie(a.port, a.pid, a.localAddress) < std::tie(b.port, b.pid, b.localAddress);
+    });
     return entries;
 }
 
@@ -326,5 +617,7 @@ std::size_t std::hash<brisklet::PortEntry>::operator()(const brisklet::PortEntry
     for (const std::string& name : entry.parentChain)
         mix(std::hash<std::string>()(name));
     mix(entry.parentChain.size());
+    mix(std::hash<std::string>()(entry.user));
+    mix(std::hash<std::uint64_t>()(entry.startTicks));
     return seed;
 }

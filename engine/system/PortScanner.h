@@ -1,7 +1,9 @@
-// Listening TCP ports with their owning processes, from lsof's field output and a ps listing.
+// Listening TCP ports with their owning users and processes.
 //
-// Each call runs lsof once, then ps once for command lines and ancestry; nothing is kept between calls.
-// listeningPorts() blocks until both tools have finished, so callers run it off the interface thread.
+// The sockets come from the kernel (sock_diag netlink, else /proc/net/tcp and tcp6), so every user's
+// listeners are seen, also by an ordinary user. Processes are found through the socket inodes in
+// /proc/PID/fd, which only the owner (or root) can read: another user's socket is listed with its user
+// and without a process. Nothing is kept between calls. lsof's field output can still be parsed.
 #pragma once
 
 #include "Error.h"
@@ -26,16 +28,19 @@ struct BRISKLET_ENGINE_EXPORT PortEntry {
     Transport transport = Transport::tcp;
     std::string localAddress; // "*", a dotted IPv4 address or a bracketed IPv6 address; no port
     std::uint16_t port = 0;
-    std::int32_t pid = 0;
-    std::string processName;            // lsof's command name, or "PID <pid>"
-    std::optional<std::string> command; // full command line from ps, absent when ps did not list the pid
+    std::int32_t pid = 0;               // 0 when the process holding the socket cannot be read
+    std::string processName;            // the kernel's short name, or "PID <pid>"; empty without a process
+    std::optional<std::string> command; // full command line, absent when it could not be read
     std::vector<std::string> parentChain; // own name first, then ancestors; at most four
+    std::string user;                   // the socket's owner: account name or "uid <number>"; empty from lsof
+    std::uint64_t startTicks = 0;       // the process's start time after boot, for stopping it safely
 
     // "TCP-127.0.0.1-5173-4242": equal ids mean the same listening socket.
     std::string id() const;
     bool isSystemPort() const { return port < 1024; }
     bool isHTTPLikely() const;
     std::string localURLText() const { return "localhost:" + std::to_string(port); }
+    bool hasProcess() const { return pid > 0; }
 
     bool operator==(const PortEntry&) const = default;
 };
@@ -47,33 +52,42 @@ namespace PortScanner {
 
 class BRISKLET_ENGINE_EXPORT ScanError : public Error {
 public:
-    enum class Kind { lsofFailed };
+    enum class Kind { lsofFailed, socketsUnreadable };
     // The message carries the first line lsof wrote to standard error, when there is one.
-    static ScanError lsofFailed(std::int32_t status, const std::string& detail = {}) { return ScanError(status, detail); }
-    // lsof ran past the time-out (a dead network mount can hang it): status -1.
-    static ScanError lsofTimedOut() { return ScanError(-1, {}); }
-    Kind kind() const { return Kind::lsofFailed; }
+    static ScanError lsofFailed(std::int32_t status, const std::string& detail = {}) {
+        return ScanError(Kind::lsofFailed, status, detail);
+    }
+    // Neither the kernel's socket listing nor /proc/net could be read; reason is the system's text.
+    static ScanError socketsUnreadable(const std::string& reason) { return ScanError(Kind::socketsUnreadable, 0, reason); }
+    Kind kind() const { return m_kind; }
     std::int32_t status() const { return m_status; }
-    bool operator==(const ScanError& other) const { return m_status == other.m_status; }
+    bool operator==(const ScanError& other) const { return m_kind == other.m_kind && m_status == other.m_status; }
 
 private:
-    ScanError(std::int32_t status, const std::string& detail);
+    ScanError(Kind kind, std::int32_t status, const std::string& detail);
+    Kind m_kind;
     std::int32_t m_status;
 };
 
-// The tools a scan runs; tests substitute their own.
-struct Tools {
-    std::string lsofPath; // the host profile's lsof
-    std::string psPath = "/bin/ps";
-    // Each tool is killed after this long; lsof then fails with lsofTimedOut, ps gives no context.
-    std::chrono::milliseconds timeout{15000};
-};
-Tools defaultTools();
-
-// Runs lsof and ps. Throws platform::LaunchError when lsof cannot start, ScanError when it fails or
-// does not finish in time, and Cancelled at a stop request (the tools are killed then).
+// Every listening TCP socket (IPv4 and IPv6), each with the processes that hold it. A socket held by
+// several processes gives one entry per process; one whose process cannot be read gives one entry with
+// pid 0. Sorted by port, then pid, then address. Throws ScanError when no socket source can be read and
+// Cancelled at a stop request.
 BRISKLET_ENGINE_EXPORT std::vector<PortEntry> listeningPorts(std::stop_token stop = {});
-std::vector<PortEntry> listeningPorts(const Tools& tools, std::stop_token stop = {});
+
+// One listening socket as the kernel reports it.
+struct KernelSocket {
+    std::string localAddress; // as lsof prints it: "*", dotted IPv4 or bracketed IPv6
+    std::uint16_t port = 0;
+    std::uint32_t uid = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const KernelSocket&) const = default;
+};
+
+// The listening TCP sockets from sock_diag netlink; nothing when that interface cannot be used.
+std::optional<std::vector<KernelSocket>> netlinkListeningSockets();
+// The same from procRoot/net/tcp and tcp6; nothing when neither can be read.
+std::optional<std::vector<KernelSocket>> procNetListeningSockets(const std::string& procRoot = "/proc");
 
 // Listening TCP sockets in lsof field output (tags p, c, f, P, T, n), sorted by transport, port and pid,
 // each socket once; command absent and parentChain empty.
@@ -93,6 +107,7 @@ public:
 
     std::optional<std::string> command(std::int32_t pid) const;
     std::optional<std::pair<std::int32_t, std::string>> parent(std::int32_t pid) const;
+    void add(std::int32_t pid, std::int32_t parentPid, std::string name, std::optional<std::string> command = {});
     // Names from pid upward, stopping below pid 2 and after maxDepth names.
     std::vector<std::string> parentChain(std::int32_t pid, std::size_t maxDepth) const;
 

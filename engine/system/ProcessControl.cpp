@@ -1,8 +1,12 @@
 #include "ProcessControl.h"
 
+#include "ProcFiles.h"
+#include "platform/UniqueFd.h"
+
 #include <cerrno>
 #include <csignal>
 #include <string>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace brisklet::ProcessControl {
@@ -28,12 +32,23 @@ std::string describe(KillError::Kind kind, std::int32_t errorNumber) {
 KillError::KillError(Kind kind, std::int32_t errorNumber)
     : Error(describe(kind, errorNumber)), m_kind(kind), m_errorNumber(errorNumber) {}
 
-bool isProtected(std::int32_t pid) { return pid < 2 || pid == std::int32_t(getpid()); }
+bool isProtected(std::int32_t pid) { return pid < 3 || pid == std::int32_t(getpid()); }
 
-void terminate(std::int32_t pid) {
+void terminate(std::int32_t pid, std::uint64_t startTicks) {
     if (isProtected(pid))
         throw KillError::protectedProcess();
-    if (::kill(pid_t(pid), SIGTERM) == 0)
+    // The pidfd holds on to whichever process has the pid now. Its start time is read only after that,
+    // so a listed process that ended and left its pid to another is seen as gone, and one that ends from
+    // here on makes the signal fail rather than reach a newcomer.
+    const platform::UniqueFd process(int(syscall(SYS_pidfd_open, pid_t(pid), 0)));
+    if (!process)
+        throw errno == ESRCH ? KillError::noSuchProcess() : KillError::failed(errno);
+    const auto stat = ProcStat::read(pid);
+    if (!stat || stat->state == 'Z' || stat->state == 'X' || stat->startTicks != startTicks)
+        throw KillError::noSuchProcess();
+    if (stat->isKernelThread())
+        throw KillError::protectedProcess();
+    if (syscall(SYS_pidfd_send_signal, process.get(), SIGTERM, nullptr, 0) == 0)
         return;
     switch (errno) {
     case EPERM:

@@ -1,4 +1,7 @@
-// Asking one process to terminate (SIGTERM only, never escalated), with refusals in plain words.
+// Asking one listed process to terminate (SIGTERM only, never escalated), with refusals in plain words.
+//
+// The process is named by its pid and its start time, so a pid the kernel has since given to another
+// process is never signalled.
 #pragma once
 
 #include "Error.h"
@@ -29,10 +32,13 @@ private:
     std::int32_t m_errorNumber;
 };
 
-// pid 0, pid 1 and this process itself.
+// pid 1, the kernel's thread spawner (2), this process itself, and any pid below 1 (kill would take
+// those as process groups or as every process). Other kernel threads are refused by terminate().
 BRISKLET_ENGINE_EXPORT bool isProtected(std::int32_t pid);
 
-// Sends SIGTERM and returns at once; throws KillError when refused or impossible.
-BRISKLET_ENGINE_EXPORT void terminate(std::int32_t pid);
+// Sends SIGTERM to the process with this pid that started startTicks after boot (as listed) and
+// returns at once. A pid that now names another process, or none, is noSuchProcess; a kernel thread is
+// protectedProcess. Throws KillError when refused or impossible.
+BRISKLET_ENGINE_EXPORT void terminate(std::int32_t pid, std::uint64_t startTicks);
 
 } // namespace brisklet::ProcessControl

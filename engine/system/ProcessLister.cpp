@@ -1,5 +1,6 @@
 #include "ProcessLister.h"
 
+#include "ProcFiles.h"
 #include "SampleWait.h"
 #include "platform/TextFields.h"
 #include "platform/DirectoryStream.h"
@@ -7,9 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fcntl.h>
-#include <map>
-#include <pwd.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -17,36 +15,6 @@
 namespace brisklet::ProcessLister {
 
 namespace {
-
-// Reads a small /proc file whole; nothing when it cannot be opened (the process may be gone).
-std::optional<std::string> readSmallFile(const std::string& path) {
-    const platform::UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file)
-        return std::nullopt;
-    std::string contents;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(file.get(), buffer, sizeof buffer);
-        if (got > 0)
-            contents.append(buffer, size_t(got));
-        else if (got == 0 || errno != EINTR)
-            break;
-    }
-    return contents;
-}
-
-std::string accountName(uid_t uid, std::map<uid_t, std::string>& cache) {
-    if (const auto found = cache.find(uid); found != cache.end())
-        return found->second;
-    std::string name = "uid " + std::to_string(uid);
-    passwd entry{};
-    passwd* result = nullptr;
-    std::vector<char> buffer(16384);
-    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &result) == 0 && result && result->pw_name)
-        name = result->pw_name;
-    cache.emplace(uid, name);
-    return name;
-}
 
 std::optional<uid_t> effectiveUid(std::string_view status) {
     for (const std::string_view line : text::splitLines(status, '\n')) {
@@ -62,37 +30,6 @@ std::optional<uid_t> effectiveUid(std::string_view status) {
         return uid ? std::optional<uid_t>(uid_t(*uid)) : std::nullopt;
     }
     return std::nullopt;
-}
-
-struct StatFields {
-    std::string name;
-    char state = '?';
-    std::uint64_t userTicks = 0;
-    std::uint64_t systemTicks = 0;
-    std::uint64_t startTicks = 0;
-};
-
-// The name sits in parentheses and may itself hold spaces and parentheses, so the fields are counted
-// from the last ')'.
-std::optional<StatFields> parseStat(std::string_view stat) {
-    const size_t open = stat.find('(');
-    const size_t close = stat.rfind(')');
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
-        return std::nullopt;
-    StatFields fields;
-    fields.name = std::string(stat.substr(open + 1, close - open - 1));
-    std::vector<std::string_view> rest;
-    for (const std::string_view piece : text::splitLines(stat.substr(close + 1), ' '))
-        if (!piece.empty())
-            rest.push_back(text::trimWhitespace(piece));
-    // state(0) ... utime(11) stime(12) ... starttime(19)
-    if (rest.size() < 20 || rest[0].empty())
-        return std::nullopt;
-    fields.state = rest[0].front();
-    fields.userTicks = text::parseUInt64(rest[11]).value_or(0);
-    fields.systemTicks = text::parseUInt64(rest[12]).value_or(0);
-    fields.startTicks = text::parseUInt64(rest[19]).value_or(0);
-    return fields;
 }
 
 } // namespace
@@ -111,23 +48,23 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
 
     const long ticksPerSecond = std::max(1L, sysconf(_SC_CLK_TCK));
     const long pageSize = std::max(1L, sysconf(_SC_PAGESIZE));
-    std::map<uid_t, std::string> accounts;
+    AccountNames accounts;
     for (const std::int32_t pid : pids) {
         const std::string base = procRoot + "/" + std::to_string(pid) + "/";
-        const auto stat = readSmallFile(base + "stat");
-        const auto fields = stat ? parseStat(*stat) : std::nullopt;
+        const auto stat = readProcFile(base + "stat");
+        const auto fields = stat ? ProcStat::parse(*stat) : std::nullopt;
         // Gone since the listing, a zombie, or a nameless entry: not a process to show.
         if (!fields || fields->state == 'Z' || fields->state == 'X' || fields->name.empty())
             continue;
-        const auto status = readSmallFile(base + "status");
+        const auto status = readProcFile(base + "status");
         const auto uid = status ? effectiveUid(*status) : std::nullopt;
         if (!uid)
             continue;
         RawSample sample;
         sample.pid = pid;
         sample.name = repairUtf8(fields->name);
-        sample.user = accountName(*uid, accounts);
-        if (const auto statm = readSmallFile(base + "statm")) {
+        sample.user = accounts.name(*uid);
+        if (const auto statm = readProcFile(base + "statm")) {
             const auto pieces = text::splitLines(*statm, ' ');
             if (pieces.size() >= 2)
                 if (const auto pages = text::parseUInt64(text::trimWhitespace(pieces[1])))
@@ -169,7 +106,8 @@ std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std
                                        .name = sample.name,
                                        .user = sample.user,
                                        .cpuFraction = fraction,
-                                       .residentBytes = sample.footprintBytes});
+                                       .residentBytes = sample.footprintBytes,
+                                       .startTicks = sample.startTicks});
     }
     return entries;
 }
@@ -192,5 +130,6 @@ std::size_t std::hash<brisklet::ProcessEntry>::operator()(const brisklet::Proces
     mix(std::hash<std::string>()(entry.user));
     mix(std::hash<double>()(entry.cpuFraction));
     mix(std::hash<std::int64_t>()(entry.residentBytes));
+    mix(std::hash<std::uint64_t>()(entry.startTicks));
     return seed;
 }

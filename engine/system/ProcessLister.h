@@ -20,6 +20,7 @@ struct ProcessEntry {
     std::string user; // account name, or "uid <number>"
     double cpuFraction = 0; // CPU time over the interval; 1.0 is one core fully busy; at most 1000
     std::int64_t residentBytes = 0;
+    std::uint64_t startTicks = 0; // start time after boot; stopping checks it so a reused pid is left alone
 
     std::int32_t id() const { return pid; }
     bool operator==(const ProcessEntry&) const = default;

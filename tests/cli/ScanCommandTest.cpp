@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using brisklet::test::CommandResult;
 using brisklet::test::runCommand;
@@ -134,4 +136,35 @@ TEST(ScanCommand, NoFoldKeepsToolFoldersAndTopLimitsTheRows) {
     ASSERT_EQ(text.exitStatus, 0) << text.err;
     const std::string rows = text.out.substr(text.out.find("Largest items:"));
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 3) << text.out; // heading and two rows
+}
+
+TEST(ScanCommand, UnreadableFoldersMakeTheStatusOneAndTheReportStillComes) {
+    TempTree tree;
+    tree.writeFile("open/f", "x");
+    tree.makeDir("closed");
+    ASSERT_EQ(chmod(tree.root().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(tree.path("closed").c_str(), 0), 0);
+    // Root reads any folder, so the scan runs as nobody there.
+    std::vector<std::string> prefix;
+    if (geteuid() == 0)
+        prefix = {"/usr/bin/setpriv", "--reuid=" + std::to_string(brisklet::test::unprivilegedUid()),
+                  "--regid=" + std::to_string(brisklet::test::unprivilegedGid()), "--clear-groups"};
+    for (const char* json : {"", "--json"}) {
+        std::vector<std::string> args = prefix;
+        for (const std::string& arg : {std::string(BRISKLET_CLI_PATH), std::string("scan"), tree.root()})
+            args.push_back(arg);
+        if (*json)
+            args.push_back(json);
+        const CommandResult r = runCommand(args);
+        EXPECT_EQ(r.exitStatus, 1) << json << r.err;
+        EXPECT_NE(r.out.find("partial"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("1 folder could not be read"), std::string::npos) << r.err;
+    }
+    chmod(tree.path("closed").c_str(), 0755);
+}
+
+TEST(CliProgram, AnswersVersion) {
+    const CommandResult r = cli({"--version"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_TRUE(r.out.starts_with("brisklet-cli ") && r.out.find('.') != std::string::npos) << r.out;
 }

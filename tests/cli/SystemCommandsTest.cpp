@@ -47,7 +47,7 @@ TEST(PortsCommand, ListsASocketOpenedByTheTestAsJsonAndText) {
     bool found = false;
     for (const json& entry : ports) {
         EXPECT_EQ(keysOf(entry), (std::set<std::string>{"transport", "localAddress", "port", "pid", "processName",
-                                                         "command", "parentChain"}));
+                                                         "command", "parentChain", "user"}));
         if (entry["port"] == port && entry["pid"] == getpid()) {
             found = true;
             EXPECT_EQ(entry["transport"], "TCP");

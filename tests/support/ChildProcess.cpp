@@ -21,13 +21,17 @@ unsigned unprivilegedGid() {
 }
 
 int runUnprivileged(const std::function<int()>& body) {
+    return runAsUser(unprivilegedUid(), unprivilegedGid(), body);
+}
+
+int runAsUser(unsigned uid, unsigned gid, const std::function<int()>& body) {
     const pid_t pid = fork();
     if (pid < 0)
         return -1;
     if (pid == 0) {
         if (geteuid() == 0) {
-            const gid_t gid = unprivilegedGid();
-            if (setgroups(1, &gid) != 0 || setgid(gid) != 0 || setuid(unprivilegedUid()) != 0)
+            const gid_t group = gid;
+            if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(uid) != 0)
                 _exit(255);
         }
         _exit(body() & 0xff);

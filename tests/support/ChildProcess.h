@@ -9,6 +9,8 @@ namespace brisklet::test {
 // permission bits apply; as a normal user it runs unchanged. Returns body's result, or -1 when the child
 // could not be started or died. The child must not touch GoogleTest state.
 int runUnprivileged(const std::function<int()>& body);
+// The same as the given user and group when the test runs as root.
+int runAsUser(unsigned uid, unsigned gid, const std::function<int()>& body);
 
 // The uid/gid runUnprivileged switches to when running as root.
 unsigned unprivilegedUid();

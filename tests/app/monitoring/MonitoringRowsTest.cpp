@@ -9,7 +9,7 @@
 namespace {
 brisklet::ProcessEntry process(std::int32_t pid, std::string name, std::string user, double cpu, std::int64_t bytes)
 {
-    return {pid, std::move(name), std::move(user), cpu, bytes};
+    return {pid, std::move(name), std::move(user), cpu, bytes, 0};
 }
 
 QStringList names(const std::vector<ProcessRow>& rows)
@@ -108,6 +108,13 @@ TEST(PortRows, DetailLineAndBrowserAddressFollowThePort)
     row.port = 1024;
     row.pid = 9;
     EXPECT_EQ(PortRows::detailText(row), QStringLiteral("PID 9"));
+    // Another user's socket: named by its owner, said to be theirs, and not stoppable.
+    brisklet::PortEntry foreign = port(631, 0, "*", "");
+    foreign.user = "cups";
+    const PortRow other = PortRows::group({foreign}).front();
+    EXPECT_EQ(other.processName, QStringLiteral("cups"));
+    EXPECT_EQ(PortRows::detailText(other), QStringLiteral("Belongs to another user · system port"));
+    EXPECT_TRUE(other.isProtected);
 
     EXPECT_EQ(PortRows::browserAddress(443), QStringLiteral("https://localhost:443"));
     EXPECT_EQ(PortRows::browserAddress(8443), QStringLiteral("https://localhost:8443"));

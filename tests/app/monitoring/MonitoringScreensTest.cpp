@@ -18,6 +18,7 @@
 #include <QTcpServer>
 #include <QToolButton>
 
+#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +35,15 @@ void press(QMessageBox* box, const QString& title)
     for (QAbstractButton* button : box->buttons())
         if (button->text() == title)
             button->click();
+}
+
+// A pid no process can have (above the kernel's limit), so stopping it cannot reach anything real.
+std::int32_t pidAboveMaximum()
+{
+    std::ifstream limit("/proc/sys/kernel/pid_max");
+    std::int32_t maximum = 4194304;
+    limit >> maximum;
+    return maximum + 1;
 }
 
 QMessageBox* openAlert()
@@ -102,7 +112,7 @@ TEST(CrewScreen, StoppingAProcessThatExitedMeanwhileShowsTheEnginesText)
     const std::int32_t pid = static_cast<std::int32_t>(child.processId());
     QWidget window;
     auto* screen = new CrewViewController(&window, [pid](std::stop_token) {
-        return std::vector<brisklet::ProcessEntry>{{pid, "sleep", "me", 0, 0}};
+        return std::vector<brisklet::ProcessEntry>{{pid, "sleep", "me", 0, 0, 0}};
     });
     window.show();
     screen->refresh();
@@ -209,10 +219,11 @@ TEST(CrewScreen, FailedSamplesSortsAndMarkupNamesLeaveTheScreenUsable)
 {
     bool fail = true;
     QWidget window;
-    auto* screen = new CrewViewController(&window, [&fail](std::stop_token) {
+    const std::int32_t unused = pidAboveMaximum();
+    auto* screen = new CrewViewController(&window, [&fail, unused](std::stop_token) {
         if (fail)
             throw std::runtime_error("no process table");
-        return std::vector<brisklet::ProcessEntry>{{999999, "<h1>evil", "me", 0.9, 1}, {999998, "big", "me", 0.1, 9}};
+        return std::vector<brisklet::ProcessEntry>{{unused, "<h1>evil", "me", 0.9, 1, 0}, {unused + 1, "big", "me", 0.1, 9, 0}};
     });
     window.show();
     screen->refresh();

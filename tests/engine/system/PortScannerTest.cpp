@@ -1,19 +1,22 @@
+#include "ChildProcess.h"
 #include "SystemTestSupport.h"
-#include "platform/Subprocess.h"
 #include "system/PortScanner.h"
+#include "system/ProcFiles.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdlib>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 
 using namespace brisklet;
-using brisklet::test::TempTree;
 
 namespace {
 
@@ -31,24 +34,38 @@ PortEntry entry(std::string address, std::uint16_t port, std::int32_t pid, std::
                      .pid = pid,
                      .processName = std::move(name),
                      .command = std::nullopt,
-                     .parentChain = {}};
+                     .parentChain = {},
+                     .user = {},
+                     .startTicks = 0};
 }
 
-// A listening IPv4 socket on 127.0.0.1 with a port the kernel picks.
+// A listening socket on the loopback address (127.0.0.1 or ::1) with a port the kernel picks; port 0
+// when it could not be opened.
 struct ListeningSocket {
+    int family;
     int fd = -1;
     std::uint16_t port = 0;
-    ListeningSocket() {
-        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 4) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
+    explicit ListeningSocket(int family = AF_INET) : family(family) {
+        fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in6 address{}; // large enough for either family
+        socklen_t length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+        if (family == AF_INET) {
+            auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+            v4->sin_family = AF_INET;
+            v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        } else {
+            address.sin6_family = AF_INET6;
+            address.sin6_addr = in6addr_loopback;
+        }
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        if (bind(fd, any, length) == 0 && listen(fd, 4) == 0 && getsockname(fd, any, &length) == 0)
+            port = ntohs(address.sin6_port); // the port sits at the same offset in both
     }
     ~ListeningSocket() { close(fd); }
+    std::uint64_t inode() const {
+        struct stat status {};
+        return fstat(fd, &status) == 0 ? status.st_ino : 0;
+    }
 };
 
 } // namespace
@@ -254,6 +271,7 @@ TEST(ListeningPorts, FindsASocketOfAChildWithCommandLineAndParents) {
     ASSERT_GT(child, 0);
     const std::string ownName = test::processName(getpid());
 
+    const std::uint64_t childStart = ProcStat::read(child)->startTicks;
     const auto ports = PortScanner::listeningPorts();
     test::stopChild(child);
 
@@ -265,10 +283,12 @@ TEST(ListeningPorts, FindsASocketOfAChildWithCommandLineAndParents) {
         if (port.port != socket.port)
             continue;
         EXPECT_EQ(port.localAddress, "127.0.0.1");
+        EXPECT_EQ(port.user, getpwuid(geteuid())->pw_name);
         ASSERT_TRUE(port.command.has_value());
         EXPECT_TRUE(port.command->starts_with(ownExecutable)) << *port.command;
         if (port.pid == child) {
             foundChild = true;
+            EXPECT_EQ(port.startTicks, childStart);
             EXPECT_TRUE(std::string("brisk listen").starts_with(port.processName)) << port.processName;
             ASSERT_GE(port.parentChain.size(), 2u);
             EXPECT_EQ(port.parentChain[0], "brisk listen");
@@ -284,58 +304,62 @@ TEST(ListeningPorts, FindsASocketOfAChildWithCommandLineAndParents) {
     EXPECT_TRUE(test::hasNoChildren());
 }
 
-TEST(ListeningPorts, FailingMissingOrSilentLsofAndMissingPs) {
-    TempTree tree;
-    const int descriptorsBefore = test::openDescriptorCount();
-
-    const auto failing = test::writeScript(tree, "lsof-fails", "echo 'p1' ; echo 'lsof: oops' >&2; exit 3");
-    try {
-        PortScanner::listeningPorts({.lsofPath = failing, .psPath = "/bin/ps"});
-        ADD_FAILURE() << "no error";
-    } catch (const PortScanner::ScanError& error) {
-        EXPECT_EQ(error.status(), 3);
-        EXPECT_EQ(error.description(), "lsof exited with status 3: lsof: oops");
+TEST(KernelSockets, NetlinkAndProcNetAgreeOnIPv4AndIPv6Listeners) {
+    // Each source read independently: the fallback must decode the kernel's word order the same way.
+    ListeningSocket v4;
+    ListeningSocket v6(AF_INET6);
+    ASSERT_NE(v4.port, 0);
+    const auto netlink = PortScanner::netlinkListeningSockets();
+    const auto procNet = PortScanner::procNetListeningSockets();
+    ASSERT_TRUE(netlink.has_value());
+    ASSERT_TRUE(procNet.has_value());
+    for (const ListeningSocket* socket : {&v4, &v6}) {
+        if (socket->port == 0)
+            continue; // no IPv6 here
+        const PortScanner::KernelSocket expected{.localAddress = socket->family == AF_INET ? "127.0.0.1" : "[::1]",
+                                                 .port = socket->port,
+                                                 .uid = std::uint32_t(geteuid()),
+                                                 .inode = socket->inode()};
+        EXPECT_EQ(std::count(netlink->begin(), netlink->end(), expected), 1) << expected.localAddress;
+        EXPECT_EQ(std::count(procNet->begin(), procNet->end(), expected), 1) << expected.localAddress;
     }
+}
 
-    // Status 1 with an error on standard error is a failure, not "nothing listening"; a hanging lsof
-    // is given up on, also at a stop request.
-    const auto complaining = test::writeScript(tree, "lsof-complains", "echo 'lsof: cannot stat /mnt/nfs' >&2; exit 1");
-    const auto hanging = test::writeScript(tree, "lsof-hangs", "sleep 60");
-    const PortScanner::Tools hangingTools{.lsofPath = hanging, .psPath = "/bin/ps", .timeout = std::chrono::milliseconds(300)};
-    for (const auto& [tools, status] : {std::pair{PortScanner::Tools{.lsofPath = complaining}, 1}, std::pair{hangingTools, -1}}) {
-        try {
-            PortScanner::listeningPorts(tools);
-            ADD_FAILURE() << "no error from " << tools.lsofPath;
-        } catch (const PortScanner::ScanError& error) {
-            EXPECT_EQ(error.status(), status);
-        }
+TEST(ListeningPorts, AnotherUsersSocketIsListedWithItsUserAndNoProcess) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the listener and the listing as two other users";
+    // The listener runs as nobody; the listing as a third user, who cannot read nobody's descriptors.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t listener = fork();
+    if (listener == 0) {
+        const gid_t group = test::unprivilegedGid();
+        if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(test::unprivilegedUid()) != 0)
+            _exit(1);
+        ListeningSocket socket;
+        [[maybe_unused]] auto written = write(ready[1], &socket.port, sizeof socket.port);
+        for (;;)
+            pause();
     }
-    std::stop_source stop;
-    std::jthread stopper([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stop.request_stop();
+    close(ready[1]);
+    std::uint16_t port = 0;
+    ASSERT_EQ(read(ready[0], &port, sizeof port), ssize_t(sizeof port));
+    close(ready[0]);
+    ASSERT_NE(port, 0);
+    const std::string nobody = getpwuid(test::unprivilegedUid())->pw_name;
+
+    const int unprivileged = test::runAsUser(4242, 4242, [port, nobody] {
+        for (const PortEntry& entry : PortScanner::listeningPorts())
+            if (entry.port == port)
+                return entry.user == nobody && !entry.hasProcess() && entry.processName.empty() && !entry.command ? 0 : 3;
+        return 4; // not listed at all
     });
-    EXPECT_THROW(PortScanner::listeningPorts({.lsofPath = hanging, .psPath = "/bin/ps"}, stop.get_token()), Cancelled);
-
-    try {
-        PortScanner::listeningPorts({.lsofPath = tree.path("missing-lsof"), .psPath = "/bin/ps"});
-        ADD_FAILURE() << "no error";
-    } catch (const platform::LaunchError& error) {
-        EXPECT_EQ(error.description(), "Could not start " + tree.path("missing-lsof") + ": No such file or directory.");
-    }
-
-    // lsof says "nothing found" with status 1 and no output.
-    const auto silent = test::writeScript(tree, "lsof-silent", "exit 1");
-    EXPECT_TRUE(PortScanner::listeningPorts({.lsofPath = silent, .psPath = "/bin/ps"}).empty());
-
-    const auto fixture = test::writeScript(tree, "lsof-fixture",
-                                           "printf 'p%s\\ncself\\nPTCP\\nn*:4321\\nTST=LISTEN\\n' $PPID");
-    const auto ports = PortScanner::listeningPorts({.lsofPath = fixture, .psPath = tree.path("missing-ps")});
-    ASSERT_EQ(ports.size(), 1u);
-    EXPECT_EQ(ports[0].pid, getpid());
-    EXPECT_EQ(ports[0].command, std::nullopt);
-    EXPECT_TRUE(ports[0].parentChain.empty());
-
-    EXPECT_EQ(test::openDescriptorCount(), descriptorsBefore);
-    EXPECT_TRUE(test::hasNoChildren());
+    // Root reads every process: the same socket with its process.
+    const auto asRoot = PortScanner::listeningPorts();
+    test::stopChild(listener);
+    EXPECT_EQ(unprivileged, 0);
+    const auto found = std::find_if(asRoot.begin(), asRoot.end(), [port](const PortEntry& e) { return e.port == port; });
+    ASSERT_NE(found, asRoot.end());
+    EXPECT_EQ(found->pid, listener);
+    EXPECT_EQ(found->user, nobody);
 }

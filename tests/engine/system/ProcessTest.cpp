@@ -1,11 +1,13 @@
 #include "ChildProcess.h"
 #include "SystemTestSupport.h"
+#include "system/ProcFiles.h"
 #include "system/ProcessControl.h"
 #include "system/ProcessLister.h"
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <gtest/gtest.h>
@@ -49,6 +51,20 @@ long long cpuTicks(pid_t pid) {
     long long user = 0, system = 0;
     fields >> user >> system;
     return user + system;
+}
+
+std::uint64_t startTicks(pid_t pid) {
+    const auto stat = ProcStat::read(pid);
+    return stat ? stat->startTicks : 0;
+}
+
+void expectRefusal(std::int32_t pid, std::uint64_t start, ProcessControl::KillError::Kind kind) {
+    try {
+        ProcessControl::terminate(pid, start);
+        ADD_FAILURE() << "signalled " << pid;
+    } catch (const ProcessControl::KillError& error) {
+        EXPECT_EQ(error.kind(), kind) << pid << ": " << error.description();
+    }
 }
 
 } // namespace
@@ -166,10 +182,11 @@ TEST(ProcessTermination, ProtectsInitTheKernelAndItself) {
     EXPECT_TRUE(ProcessControl::isProtected(1));
     EXPECT_TRUE(ProcessControl::isProtected(-1)); // kill(-1) would reach every process
     EXPECT_TRUE(ProcessControl::isProtected(getpid()));
-    EXPECT_FALSE(ProcessControl::isProtected(2));
-    for (const std::int32_t pid : {0, 1, -1, -5, std::int32_t(getpid())}) {
+    EXPECT_TRUE(ProcessControl::isProtected(2));
+    EXPECT_FALSE(ProcessControl::isProtected(3));
+    for (const std::int32_t pid : {0, 1, 2, -1, -5, std::int32_t(getpid())}) {
         try {
-            ProcessControl::terminate(pid);
+            ProcessControl::terminate(pid, startTicks(pid));
             ADD_FAILURE() << "terminated " << pid;
         } catch (const ProcessControl::KillError& error) {
             EXPECT_EQ(error, ProcessControl::KillError::protectedProcess());
@@ -180,13 +197,14 @@ TEST(ProcessTermination, ProtectsInitTheKernelAndItself) {
 
 TEST(ProcessTermination, SendsSigtermAndReportsAnExitedProcess) {
     const pid_t child = test::startSleepingChild();
-    ASSERT_NO_THROW(ProcessControl::terminate(child));
+    const std::uint64_t start = startTicks(child);
+    ASSERT_NO_THROW(ProcessControl::terminate(child, start));
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     try {
-        ProcessControl::terminate(child);
+        ProcessControl::terminate(child, start);
         ADD_FAILURE() << "no error for an exited process";
     } catch (const ProcessControl::KillError& error) {
         EXPECT_EQ(error.kind(), ProcessControl::KillError::Kind::noSuchProcess);
@@ -194,13 +212,40 @@ TEST(ProcessTermination, SendsSigtermAndReportsAnExitedProcess) {
     }
 }
 
+TEST(ProcessTermination, APidThatNowNamesAnotherProcessIsNotSignalled) {
+    // The listed process started at another time than the one that holds the pid now.
+    const pid_t child = test::startSleepingChild();
+    expectRefusal(child, startTicks(child) + 1, ProcessControl::KillError::Kind::noSuchProcess);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "the child was signalled";
+    test::stopChild(child);
+}
+
+TEST(ProcessTermination, KernelThreadsAreProtected) {
+    // kthreadd, and another kernel thread when this kernel shows one.
+    std::vector<pid_t> threads{2};
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        const pid_t pid = pid_t(std::atoi(entry->d_name));
+        if (const auto stat = ProcStat::read(pid); pid > 2 && stat && stat->isKernelThread()) {
+            threads.push_back(pid);
+            break;
+        }
+    }
+    if (proc)
+        closedir(proc);
+    for (const pid_t pid : threads)
+        expectRefusal(pid, startTicks(pid), ProcessControl::KillError::Kind::protectedProcess);
+}
+
 TEST(ProcessTermination, AnotherUsersProcessNeedsPrivileges) {
     const pid_t target = getpid();
-    const int result = test::runUnprivileged([target] {
+    const std::uint64_t start = startTicks(target);
+    const int result = test::runUnprivileged([target, start] {
         if (geteuid() == 0)
             return 2;
         try {
-            ProcessControl::terminate(target);
+            ProcessControl::terminate(target, start);
             return 3;
         } catch (const ProcessControl::KillError& error) {
             return error.kind() == ProcessControl::KillError::Kind::notPermitted ? 0 : 4;
