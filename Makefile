@@ -4,10 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-CCACHE := $(shell command -v ccache 2>/dev/null)
-ifneq ($(CCACHE),)
-CMAKE_FLAGS += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE)
-endif
+# ccache is picked up by CMake itself, after install-deps has run (CMakeLists.txt).
 ifneq ($(CI),)
 CMAKE_FLAGS += -DBRISKLET_WERROR=ON
 endif
@@ -26,7 +23,7 @@ build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/app/Brisklet
+	$(BUILD_DIR)/app/brisklet
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600

@@ -24,7 +24,7 @@ leftover files, and lists processes and listening ports. Nothing is deleted
 outright: removals go to the Trash after a review, are checked against
 protected locations, are written to an audit log and can be put back.
 .
-The package holds the desktop program Brisklet, the command-line tool
+The package holds the desktop program brisklet, the command-line tool
 brisklet-cli and the engine library both use.")
 set(CPACK_STRIP_FILES ON)
 

@@ -1,4 +1,4 @@
-// The analyzer screen under a stopwatch: `Brisklet --analyzer-benchmark TREE` opens the real main
+// The analyzer screen under a stopwatch: `brisklet --analyzer-benchmark TREE` opens the real main
 // window (headless under the offscreen platform), switches to the Disk Analyzer, scans TREE from the
 // screen and prints one line of raw figures for bench/analyzer-screen:
 //   scan_s=  time from analyze() until the scanner returned (on its worker)

@@ -345,10 +345,20 @@ SoftwareUpdateStatus run(const std::string& executable, const std::vector<std::s
     }
     const std::string output = repairUtf8(capture.readAll(captureLimitBytes));
     if (shape == OutputShape::aptSimulation) {
-        // dpkg's own record of priorities; a package missing from it counts as an application's.
-        constexpr std::uint64_t largestStatusFile = 256ULL << 20;
-        const auto dpkgStatus = platform::readRegularFile("/var/lib/dpkg/status", largestStatusFile);
-        return parseAptSimulation(output, *status, baseSystemPackages(dpkgStatus.value_or("")));
+        // The installed packages' priorities, asked of dpkg-query in the layout of dpkg's status file
+        // (the database itself is dpkg's to read); a package missing from them counts as an application's.
+        std::string records;
+        try {
+            auto listed = platform::runCapturingOutput(
+                "/usr/bin/dpkg-query", {"-W", "-f=Package: ${Package}\nEssential: ${Essential}\nPriority: ${Priority}\n\n"},
+                {{"LC_ALL", "C"}}, {.timeout = std::chrono::seconds(30), .stop = stop});
+            if (listed.stopped)
+                throw Cancelled();
+            if (listed.status == 0)
+                records = std::move(listed.output);
+        } catch (const platform::LaunchError&) {
+        }
+        return parseAptSimulation(output, *status, baseSystemPackages(records));
     }
     return parse(output, *status);
 }
