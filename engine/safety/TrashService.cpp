@@ -163,14 +163,19 @@ RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
 std::vector<PurgeOutcome> TrashService::purgeFromTrash(const std::vector<PurgeItem>& items) const {
     std::vector<PurgeOutcome> outcomes;
     outcomes.reserve(items.size());
+    // Every item is measured before any goes: a removal lowers the link counts the later items would see,
+    // so a file with links in several items would count as released more than once.
     std::vector<platform::ItemUsage> usage(items.size());
     for (std::size_t i = 0; i < items.size(); ++i)
-        outcomes.push_back(purgeOne(items[i], usage[i]));
+        if (isInsideTrash(items[i].trashPath))
+            usage[i] = platform::measureItemUsage(placeOf(items[i].trashPath));
+    for (const PurgeItem& item : items)
+        outcomes.push_back(purgeOne(item));
     assignReleasedBytes(outcomes, usage);
     return outcomes;
 }
 
-PurgeOutcome TrashService::purgeOne(const PurgeItem& item, platform::ItemUsage& usage) const {
+PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
     auto finish = [&](const char* result, std::optional<std::string> description) {
         if (m_audit)
             m_audit->record("purge", item.trashPath, item.sizeBytes, result);
@@ -189,13 +194,11 @@ PurgeOutcome TrashService::purgeOne(const PurgeItem& item, platform::ItemUsage& 
             return finish("error", problem);
         if (auto changed = entry->check(*item.identity))
             return finish(resultOf(*changed), *changed);
-        usage = platform::measureItemUsage(place);
         // The removal checks the device and inode again on what it is about to unlink or enter.
         if (auto problem = platform::removeItemAt(entry->filesFolder(), entry->name(), place,
                                                   {item.identity->device, item.identity->inode}))
             return finish("error", *problem);
     } else {
-        usage = platform::measureItemUsage(place);
         if (auto problem = platform::removeItem(place))
             return finish("error", *problem);
     }

@@ -65,7 +65,7 @@ public:
 private:
     TrashOutcome trashOne(const std::string& path, std::int64_t sizeBytes, platform::ItemUsage& usage) const;
     RestoreOutcome restoreOne(const RestoreItem& item) const;
-    PurgeOutcome purgeOne(const PurgeItem& item, platform::ItemUsage& usage) const;
+    PurgeOutcome purgeOne(const PurgeItem& item) const;
 
     std::shared_ptr<AuditLog> m_audit;
 };

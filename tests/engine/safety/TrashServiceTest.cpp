@@ -351,6 +351,28 @@ TEST_F(TrashServiceTest, AHardLinkedFileIsReleasedOnlyWhenItsLastLinkGoesInTheBa
     EXPECT_EQ(last[1].releasedBytes, folder + file);
 }
 
+TEST_F(TrashServiceTest, APurgeOfSeveralLinksOfOneFileCountsItOnceAndOnlyWhenNoneStaysOutside) {
+    // Measuring each item only as it goes would see the link count fall and count the file again.
+    struct stat st {};
+    ASSERT_EQ(::lstat(tree.writeFileOfSize("a/three", 256 * 1024).c_str(), &st), 0);
+    const std::int64_t file = std::int64_t(st.st_blocks) * 512;
+    tree.hardlink("b/three", "a/three");
+    tree.hardlink("c/three", "a/three");
+    const auto trashed = service.movePathsToTrash({tree.path("a/three"), tree.path("b/three")}, {});
+    ASSERT_TRUE(trashed[0].success && trashed[1].success);
+    const auto two = service.purgeFromTrash({{*trashed[0].trashPath, 0}, {*trashed[1].trashPath, 0}});
+    ASSERT_TRUE(two[0].success && two[1].success);
+    EXPECT_EQ(two[0].releasedBytes + two[1].releasedBytes, 0) << "c/three still holds the file";
+
+    tree.hardlink("d/three", "c/three");
+    tree.hardlink("e/three", "c/three");
+    const auto all = service.movePathsToTrash({tree.path("c/three"), tree.path("d/three"), tree.path("e/three")}, {});
+    const auto purged = service.purgeFromTrash(
+        {{*all[0].trashPath, 0}, {*all[1].trashPath, 0}, {*all[2].trashPath, 0}});
+    ASSERT_TRUE(purged[0].success && purged[1].success && purged[2].success);
+    EXPECT_EQ(purged[0].releasedBytes + purged[1].releasedBytes + purged[2].releasedBytes, file);
+}
+
 TEST_F(TrashServiceTest, APathHoldingANulByteNamesNothingAndTouchesNothing) {
     // The system reads a path only up to a NUL: "files/\0" would be the whole files folder.
     const std::string nul(1, '\0');
