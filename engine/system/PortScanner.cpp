@@ -428,7 +428,11 @@ std::optional<std::string> commandLine(int processFolder) {
         bytes->pop_back();
     if (bytes->empty())
         return std::nullopt;
-    std::replace(bytes->begin(), bytes->end(), '\0', ' ');
+    // Arguments are separated by NULs; any other control byte (a newline, an escape sequence) is a
+    // space too, so a command line stays one line wherever it is printed.
+    for (char& c : *bytes)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
     return repairUtf8(*bytes);
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdlib>
+#include <fcntl.h>
+#include <optional>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -302,6 +304,32 @@ TEST(ListeningPorts, FindsASocketOfAChildWithCommandLineAndParents) {
     EXPECT_TRUE(foundChild);
     EXPECT_TRUE(foundSelf);
     EXPECT_TRUE(test::hasNoChildren());
+}
+
+TEST(ListeningPorts, ControlBytesInACommandLineAreShownAsSpaces) {
+    // Any local user chooses their arguments: a newline would split a printed row, an escape sequence
+    // would reach the terminal of whoever lists the ports.
+    ListeningSocket socket;
+    ASSERT_NE(socket.port, 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        fcntl(socket.fd, F_SETFD, 0); // the exec'd program holds the socket
+        execl("/usr/bin/python3", "python3", "-c", "import time; time.sleep(30)", "\n\x1b[2J",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    std::optional<std::string> command;
+    for (int attempt = 0; attempt < 200 && !command; ++attempt) {
+        for (const PortEntry& port : PortScanner::listeningPorts())
+            if (port.pid == child && port.command && port.command->starts_with("python3 -c"))
+                command = port.command;
+        if (!command)
+            usleep(10'000);
+    }
+    test::stopChild(child);
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(*command, "python3 -c import time; time.sleep(30)   [2J");
 }
 
 TEST(KernelSockets, NetlinkAndProcNetAgreeOnIPv4AndIPv6Listeners) {
