@@ -30,7 +30,7 @@ std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sa
     rows.reserve(sample.size());
     for (const brisklet::ProcessEntry& entry : sample)
         rows.push_back({entry, oneLine(entry.name), oneLine(entry.user),
-                        QString::number(entry.pid), brisklet::ProcessControl::isProtected(entry.pid)});
+                        QString::number(entry.pid), brisklet::ProcessControl::isProtected(entry.pid) || entry.kernelThread});
     return rows;
 }
 

@@ -74,6 +74,7 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
         sample.cpuNanos = ticks / std::uint64_t(ticksPerSecond) * 1'000'000'000ULL +
                           ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
         sample.startTicks = fields->startTicks;
+        sample.kernelThread = fields->isKernelThread();
         samples.push_back(std::move(sample));
     }
     return samples;
@@ -107,7 +108,8 @@ std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std
                                        .user = sample.user,
                                        .cpuFraction = fraction,
                                        .residentBytes = sample.footprintBytes,
-                                       .startTicks = sample.startTicks});
+                                       .startTicks = sample.startTicks,
+                                       .kernelThread = sample.kernelThread});
     }
     return entries;
 }

@@ -21,6 +21,7 @@ struct ProcessEntry {
     double cpuFraction = 0; // CPU time over the interval; 1.0 is one core fully busy; at most 1000
     std::int64_t residentBytes = 0;
     std::uint64_t startTicks = 0; // start time after boot; stopping checks it so a reused pid is left alone
+    bool kernelThread = false;    // a signal cannot stop it, so it is protected like pid 1
 
     std::int32_t id() const { return pid; }
     bool operator==(const ProcessEntry&) const = default;
@@ -36,6 +37,7 @@ struct RawSample {
     std::int64_t footprintBytes = 0; // resident size
     std::uint64_t cpuNanos = 0;      // user plus system time
     std::uint64_t startTicks = 0;    // start time since boot; tells a reused pid from the same process
+    bool kernelThread = false;
 
     bool operator==(const RawSample&) const = default;
 };

@@ -236,6 +236,16 @@ TEST(ProcessTermination, KernelThreadsAreProtected) {
         closedir(proc);
     for (const pid_t pid : threads)
         expectRefusal(pid, startTicks(pid), ProcessControl::KillError::Kind::protectedProcess);
+    // The listing marks them, so the screens disable their Stop before anyone presses it.
+    const auto listed = ProcessLister::combine({}, ProcessLister::rawSnapshot(), 1.0);
+    std::vector<pid_t> checked{getpid()};
+    if (threads.size() > 1) // pid 2 is kthreadd only outside a pid namespace
+        checked.push_back(threads.back());
+    for (const pid_t pid : checked) {
+        const auto found = std::find_if(listed.begin(), listed.end(), [pid](const auto& e) { return e.pid == pid; });
+        ASSERT_NE(found, listed.end()) << pid;
+        EXPECT_EQ(found->kernelThread, pid != getpid()) << pid;
+    }
 }
 
 TEST(ProcessTermination, AnotherUsersProcessNeedsPrivileges) {
