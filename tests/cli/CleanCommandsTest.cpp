@@ -47,7 +47,7 @@ TEST(CleanCommand, JsonListsOnlyExistingCategoriesWithTheirMembers) {
     TempTree home;
     home.writeFileOfSize(".npm/_cacache/blob", 128 * 1024);
     home.writeFileOfSize(".npm/_logs/log", 4096);
-    home.writeFileOfSize("Library/Logs/app.log", 8192);
+    home.writeFileOfSize(".cache/thumbnails/large/a.png", 8192);
     home.makeDir(".cache/uv"); // empty: not listed
 
     const CommandRun result = run(cli::cleanCommand, {"--json"}, home.root());
@@ -61,7 +61,7 @@ TEST(CleanCommand, JsonListsOnlyExistingCategoriesWithTheirMembers) {
     EXPECT_GE(document[0]["sizeBytes"].get<std::int64_t>(), 128 * 1024 + 4096);
     EXPECT_EQ(document[0]["children"][0]["name"], "_cacache");
     EXPECT_EQ(document[0]["children"][1]["name"], "_logs");
-    EXPECT_EQ(document[1]["category"]["id"], "system-logs");
+    EXPECT_EQ(document[1]["category"]["id"], "thumbnails");
     EXPECT_EQ(document[1]["category"]["group"], "System & Apps");
     EXPECT_EQ(document[1]["exists"], true);
 }
@@ -69,11 +69,11 @@ TEST(CleanCommand, JsonListsOnlyExistingCategoriesWithTheirMembers) {
 TEST(CleanCommand, TextGroupsCategoriesUnderTheirHeadings) {
     TempTree home;
     home.writeFileOfSize(".npm/_cacache/blob", 64 * 1024);
-    home.writeFileOfSize("Library/Logs/app.log", 8192);
+    home.writeFileOfSize(".cache/thumbnails/large/a.png", 8192);
     const CommandRun result = run(cli::cleanCommand, {"--members", "1"}, home.root());
     ASSERT_EQ(result.status, cli::exitOk) << result.err;
     const auto developer = result.out.find("Developer\n  npm Cache");
-    const auto system = result.out.find("System & Apps\n  System & App Logs");
+    const auto system = result.out.find("System & Apps\n  Thumbnails");
     EXPECT_NE(developer, std::string::npos) << result.out;
     EXPECT_NE(system, std::string::npos) << result.out;
     EXPECT_LT(developer, system);

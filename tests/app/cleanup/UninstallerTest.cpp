@@ -109,14 +109,14 @@ TEST_F(UninstallerTest, GuardsRefuseProtectedOnlyAskOnMixedAndRefuseRunningApps)
             alert->reject();
         ASSERT_TRUE(waitFor([this, alert] { return screen->currentAlert() != alert; }));
     };
-    answer("Skip Apple system apps?", "Draw ship with macOS and will be skipped. Uninstall the rest?", false);
+    answer("Skip system applications?", "Draw came with the package manager and will be skipped. Uninstall the rest?", false);
     running = {"org.kde.krita"};
-    answer("Skip Apple system apps?", "Draw ship with macOS and will be skipped. Uninstall the rest?", true);
+    answer("Skip system applications?", "Draw came with the package manager and will be skipped. Uninstall the rest?", true);
     answer("Quit these apps first: Krita.", {}, false);
     model()->setChecked(1, false);
     model()->setChecked(0, false);
     ASSERT_EQ(model()->checkedApps().size(), 1u);
-    answer("These are Apple system apps that ship with macOS and can't be uninstalled.", {}, false);
+    answer("These are system applications installed by the package manager and can't be uninstalled here.", {}, false);
     EXPECT_TRUE(QFileInfo::exists(home.path("Applications/Krita.app")));
 }
 

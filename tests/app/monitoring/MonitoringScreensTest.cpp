@@ -209,7 +209,7 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->text(), QStringLiteral("Stop port 631?"));
     EXPECT_EQ(sheet->informativeText(),
-              QStringLiteral("This is a privileged system port. Stopping its process may affect macOS services.\n\n"
+              QStringLiteral("This is a privileged system port. Stopping its process may affect system services.\n\n"
                              "“cupsd” (PID 999999) opened this TCP socket. Stopping it sends SIGTERM; unsaved work in "
                              "that process is lost."));
     press(sheet, QStringLiteral("Cancel"));

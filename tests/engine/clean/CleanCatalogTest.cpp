@@ -320,8 +320,9 @@ TEST(CleanCatalogMeasure, EqualSizesKeepTheScannersOrder) {
 }
 
 TEST(CleanCatalogMeasure, OnlyTheSimulatorCategoryRenamesDevices) {
+    // Those categories exist only under the profile that has simulators and a Library folder.
     TempTree home;
-    const auto table = CleanCatalog::categories(home.root());
+    const auto table = CleanCatalog::categories(home.root(), originalHostProfile());
     for (const std::string folder : {"Library/Developer/CoreSimulator/Devices/0A1B", "Library/Logs/0A1B"}) {
         test::writePlist(home.path(folder + "/device.plist"), {{"name", "s:iPhone 15"}}, PlistFormat::binary);
         home.writeFileOfSize(folder + "/data", 8192);
