@@ -297,7 +297,7 @@ void UninstallerViewController::uninstall()
     auto* question = new QMessageBox(QMessageBox::Question, skip, skip, QMessageBox::NoButton, window());
     question->setInformativeText(namesOf(protectedOnes).join(QStringLiteral(", "))
                                  + QString::fromStdString(brisklet::hostProfile().systemAppsSkipped));
-    QPushButton* confirm = question->addButton(QStringLiteral("Skip & Uninstall"), QMessageBox::AcceptRole);
+    QPushButton* confirm = question->addButton(QStringLiteral("Skip && Uninstall"), QMessageBox::AcceptRole); // && shows one &
     question->addButton(QMessageBox::Cancel);
     question->setDefaultButton(confirm);
     question->setAttribute(Qt::WA_DeleteOnClose);

@@ -276,7 +276,8 @@ void TrashFlowController::freeSpace()
     auto* deleteButton = new DestructiveButton(QStringLiteral("Delete Permanently"));
     warning->addButton(deleteButton, QMessageBox::DestructiveRole);
     QPushButton* cancelButton = warning->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    warning->setDefaultButton(deleteButton);
+    // Cannot be undone, so Return must not do it: Cancel is the default, Delete needs a click or its key.
+    warning->setDefaultButton(cancelButton);
     warning->setEscapeButton(cancelButton);
     warning->setWindowModality(Qt::WindowModal);
     warning->setAttribute(Qt::WA_DeleteOnClose);

@@ -356,7 +356,16 @@ TEST_F(Walkthrough, EverySectionInTurnInATemporaryHome)
     QMessageBox* warning = analyzer->trashFlow()->freeWarning();
     ASSERT_TRUE(warning);
     EVENTUALLY(warning->isVisible());
-    QTest::keyClick(warning, Qt::Key_Return); // "Delete Permanently" is the default button
+    QTest::keyClick(warning, Qt::Key_Return); // Cancel is the default: Return deletes nothing
+    EVENTUALLY(!analyzer->trashFlow()->freeWarning());
+    EXPECT_EQ(analyzer->trashFlow()->lastBatch().size(), 1);
+    QTest::mouseClick(free, Qt::LeftButton);
+    warning = analyzer->trashFlow()->freeWarning();
+    ASSERT_TRUE(warning);
+    EVENTUALLY(warning->isVisible());
+    for (QAbstractButton* button : warning->buttons())
+        if (button->text() == "Delete Permanently")
+            QTest::mouseClick(button, Qt::LeftButton);
     EVENTUALLY(!analyzer->trashFlow()->isRunning() && analyzer->trashFlow()->lastBatch().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(tree + "/old.log"));
     EXPECT_FALSE(QFileInfo::exists(trash + "/files/old.log") || QFileInfo::exists(trash + "/info/old.log.trashinfo"));

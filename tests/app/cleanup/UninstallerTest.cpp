@@ -103,6 +103,14 @@ TEST_F(UninstallerTest, GuardsRefuseProtectedOnlyAskOnMixedAndRefuseRunningApps)
         EXPECT_EQ(alert->text(), text);
         EXPECT_EQ(alert->informativeText(), detail);
         EXPECT_FALSE(screen->flow()->reviewSheet());
+        for (QAbstractButton* button : alert->buttons()) {
+            // What the button shows: a lone & marks a mnemonic and is not drawn, && draws one &.
+            QString shown = button->text();
+            shown.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+            EXPECT_FALSE(shown.contains(QStringLiteral("  "))) << shown.toStdString();
+            if (button->text().contains(QStringLiteral("Skip")))
+                EXPECT_EQ(shown, QStringLiteral("Skip & Uninstall"));
+        }
         if (confirm)
             alert->buttons().constFirst()->click();
         else
