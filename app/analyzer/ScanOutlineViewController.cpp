@@ -1,6 +1,7 @@
 #include "ScanOutlineViewController.h"
 
 #include "ChartText.h"
+#include "shell/ItemActivation.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 #include "shell/FileBrowser.h"
@@ -205,9 +206,10 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     layout->addWidget(m_outlineView);
 
     connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { reportSelection(); });
-    connect(m_outlineView, &QTreeView::activated, this, [this](const QModelIndex& index) {
-        if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid())
-            FileBrowser::reveal(ChartText::path(*item));
+    onReveal = [](const QString& path) { FileBrowser::reveal(path); };
+    ItemActivation::onOpen(m_outlineView, [this](const QModelIndex& index) {
+        if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid() && onReveal)
+            onReveal(ChartText::path(*item));
     });
 }
 
@@ -219,8 +221,8 @@ void ScanOutlineViewController::expandTopLevel()
 
 void ScanOutlineViewController::reportSelection()
 {
-    if (onSelectionChange)
-        onSelectionChange(static_cast<int>(m_outlineView->selectionModel()->selectedRows().size()));
+    if (onSelectionChange) // what the review sheet will list, so the trash button counts the same
+        onSelectionChange(static_cast<int>(selectedTrashNodes().size()));
 }
 
 void ScanOutlineViewController::present(const AnalyzerNodePtr& node)
@@ -240,7 +242,8 @@ void ScanOutlineViewController::removePaths(const PathSet& paths)
     reportSelection();
 }
 
-void ScanOutlineViewController::refreshMissing()
+template <class Visit>
+void ScanOutlineViewController::forEachShownRow(Visit visit) const
 {
     std::vector<QModelIndex> pending;
     for (int row = 0; row < m_model->rowCount(); ++row)
@@ -248,42 +251,91 @@ void ScanOutlineViewController::refreshMissing()
     while (!pending.empty()) {
         const QModelIndex index = pending.back();
         pending.pop_back();
-        AnalyzerTreeNode* item = m_model->node(index);
-        if (!item->isAggregated()) {
-            const bool missing = ChartText::goneFromDisk(*item);
-            if (missing != item->isMissing()) {
-                item->setMissing(missing);
-                m_model->rowChanged(index);
-            }
-        }
+        visit(index, m_model->node(index));
         if (m_outlineView->isExpanded(index))
             for (int row = 0; row < m_model->rowCount(index); ++row)
                 pending.push_back(m_model->index(row, 0, index));
     }
 }
 
-QList<TrashCandidate> ScanOutlineViewController::selectedTrashItems() const
+std::vector<AnalyzerNodePtr> ScanOutlineViewController::missingCheckItems() const
 {
-    QModelIndexList rows = m_outlineView->selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [this](const QModelIndex& a, const QModelIndex& b) {
-        return m_outlineView->visualRect(a).top() < m_outlineView->visualRect(b).top();
+    std::vector<AnalyzerNodePtr> nodes;
+    forEachShownRow([&nodes](const QModelIndex& index, AnalyzerTreeNode* item) {
+        if (!item->isAggregated()) // a row's node is its parent's child at that row
+            nodes.push_back(item->parent()->children()[static_cast<std::size_t>(index.row())]);
     });
+    return nodes;
+}
+
+void ScanOutlineViewController::showMissingChanges(const NodeSet& changed)
+{
+    bool shown = false;
+    forEachShownRow([this, &changed, &shown](const QModelIndex& index, AnalyzerTreeNode* item) {
+        if (changed.contains(item)) {
+            m_model->rowChanged(index);
+            shown = true;
+        }
+    });
+    if (shown)
+        reportSelection();
+}
+
+std::vector<const AnalyzerTreeNode*> ScanOutlineViewController::selectedTrashNodes() const
+{
+    const QModelIndexList rows = m_outlineView->selectionModel()->selectedRows();
+    // Row order without asking the view where each row is (a search through its rows every time): a
+    // row's key is its row numbers from the top level down, and a folder's row in its parent is read
+    // once for all its siblings.
+    const AnalyzerTreeNode* root = m_model->root().get();
+    std::unordered_map<const AnalyzerTreeNode*, int> rowOf;
+    for (const QModelIndex& row : rows)
+        rowOf.emplace(m_model->node(row), row.row());
+    const auto rowInParent = [&rowOf](const AnalyzerTreeNode* item) {
+        if (const auto found = rowOf.find(item); found != rowOf.end())
+            return found->second;
+        const std::vector<AnalyzerNodePtr>& siblings = item->parent()->children();
+        for (std::size_t i = 0; i < siblings.size(); ++i)
+            rowOf.emplace(siblings[i].get(), static_cast<int>(i));
+        return rowOf.at(item);
+    };
+    struct Row {
+        const AnalyzerTreeNode* node;
+        std::vector<int> key;
+    };
+    std::vector<Row> ordered;
+    ordered.reserve(static_cast<std::size_t>(rows.size()));
+    for (const QModelIndex& index : rows) {
+        Row row{m_model->node(index), {}};
+        for (const AnalyzerTreeNode* up = row.node; up && up != root && up->parent(); up = up->parent())
+            row.key.push_back(rowInParent(up));
+        std::reverse(row.key.begin(), row.key.end());
+        ordered.push_back(std::move(row));
+    }
+    std::sort(ordered.begin(), ordered.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
+
     // An item inside a selected folder goes to the Trash with the folder; listed on its own it would
     // only fail afterwards, as gone, and read as refused.
     std::unordered_set<const AnalyzerTreeNode*> chosen;
-    for (const QModelIndex& row : rows)
-        chosen.insert(m_model->node(row));
+    for (const Row& row : ordered)
+        chosen.insert(row.node);
     const auto insideChosen = [&chosen](const AnalyzerTreeNode* item) {
         for (const AnalyzerTreeNode* up = item->parent(); up; up = up->parent())
             if (chosen.contains(up))
                 return true;
         return false;
     };
+    std::vector<const AnalyzerTreeNode*> nodes;
+    for (const Row& row : ordered)
+        if (row.node && row.node != root && !row.node->isMissing() && !insideChosen(row.node))
+            nodes.push_back(row.node);
+    return nodes;
+}
+
+QList<TrashCandidate> ScanOutlineViewController::selectedTrashItems() const
+{
     QList<TrashCandidate> items;
-    for (const QModelIndex& row : rows) {
-        const AnalyzerTreeNode* item = m_model->node(row);
-        if (item && item != m_model->root().get() && !item->isMissing() && !insideChosen(item))
-            items.push_back(trashCandidate(*item));
-    }
+    for (const AnalyzerTreeNode* item : selectedTrashNodes())
+        items.push_back(trashCandidate(*item));
     return items;
 }

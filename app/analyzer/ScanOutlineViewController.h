@@ -6,7 +6,8 @@
 // the name (struck through when gone from disk) and the detail: size, and for rows below the root
 // "  ·  " and the share of the root's size ("0%" for shares of 0.1% or less). A double click or Return
 // reveals the item in the file browser; Ctrl+C copies the selected rows. selectedTrashItems() leaves out
-// the root, items gone from disk and items inside a selected folder (they go with the folder).
+// the root, items gone from disk and items inside a selected folder (they go with the folder), in row
+// order; the selection count reported is theirs.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -60,7 +61,10 @@ public:
     void present(const AnalyzerNodePtr& node);
     void removePaths(const PathSet& paths);
     void removePaths(const QSet<QString>& paths) { removePaths(pathSet(paths)); }
-    void refreshMissing();
+    // The shown rows (expanded ones included) the missing-item check looks at, and showing the rows
+    // whose marks it changed (the selection count is told again).
+    std::vector<AnalyzerNodePtr> missingCheckItems() const;
+    void showMissingChanges(const NodeSet& changed);
     QList<TrashCandidate> selectedTrashItems() const;
     std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const { return m_model->rowText(node); }
 
@@ -69,11 +73,19 @@ public:
     QTreeView* outlineView() const { return m_outlineView; }
     AnalyzerOutlineModel* model() const { return m_model; }
 
+    // Told the number of items selectedTrashItems() lists.
     std::function<void(int)> onSelectionChange;
+    // A double click or Return on a row: the file browser by default.
+    std::function<void(const QString& path)> onReveal;
 
 private:
     void expandTopLevel();
     void reportSelection();
+    // Calls visit(index, node) for every row the outline shows, expanded rows included.
+    template <class Visit>
+    void forEachShownRow(Visit visit) const;
+    // The nodes selectedTrashItems() lists, in row order.
+    std::vector<const AnalyzerTreeNode*> selectedTrashNodes() const;
 
     AnalyzerOutlineModel* m_model;
     QTreeView* m_outlineView;
