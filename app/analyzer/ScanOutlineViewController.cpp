@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
@@ -283,59 +283,88 @@ void ScanOutlineViewController::showMissingChanges(const NodeSet& changed)
 
 std::vector<const AnalyzerTreeNode*> ScanOutlineViewController::selectedTrashNodes() const
 {
-    const QModelIndexList rows = m_outlineView->selectionModel()->selectedRows();
-    // Row order without asking the view where each row is (a search through its rows every time): a
-    // row's key is its row numbers from the top level down, and a folder's row in its parent is read
-    // once for all its siblings.
     const AnalyzerTreeNode* root = m_model->root().get();
-    std::unordered_map<const AnalyzerTreeNode*, int> rowOf;
-    for (const QModelIndex& row : rows)
-        rowOf.emplace(m_model->node(row), row.row());
-    const auto rowInParent = [&rowOf](const AnalyzerTreeNode* item) {
-        if (const auto found = rowOf.find(item); found != rowOf.end())
-            return found->second;
-        const std::vector<AnalyzerNodePtr>& siblings = item->parent()->children();
-        for (std::size_t i = 0; i < siblings.size(); ++i)
-            rowOf.emplace(siblings[i].get(), static_cast<int>(i));
-        return rowOf.at(item);
+    if (!root)
+        return {};
+    // Row order, without asking the view where each row is (it searches its rows every time) or the
+    // selection about each row (it compares every range): a selection range holds rows of one folder,
+    // and a row sorts by its folder's row numbers from the top level down, then by its own row.
+    struct Folder {
+        std::vector<int> key;
+        bool inside = false; // the folder is selected or inside a selected one
+    };
+    std::unordered_map<const AnalyzerTreeNode*, int> rowInParent; // filled a whole sibling list at a time
+    std::unordered_map<const AnalyzerTreeNode*, Folder> folders;
+    const auto folderOf = [&](const AnalyzerTreeNode* node) -> Folder& {
+        const auto [entry, added] = folders.try_emplace(node);
+        for (const AnalyzerTreeNode* up = node; added && up != root && up->parent(); up = up->parent()) {
+            auto found = rowInParent.find(up);
+            if (found == rowInParent.end()) {
+                const std::vector<AnalyzerNodePtr>& siblings = up->parent()->children();
+                for (std::size_t i = 0; i < siblings.size(); ++i)
+                    rowInParent.emplace(siblings[i].get(), static_cast<int>(i));
+                found = rowInParent.find(up);
+            }
+            entry->second.key.push_back(found->second);
+        }
+        if (added)
+            std::reverse(entry->second.key.begin(), entry->second.key.end());
+        return entry->second;
     };
     struct Row {
         const AnalyzerTreeNode* node;
-        std::vector<int> key;
+        const Folder* folder;
+        int row;
     };
-    std::vector<Row> ordered;
-    ordered.reserve(static_cast<std::size_t>(rows.size()));
-    for (const QModelIndex& index : rows) {
-        Row row{m_model->node(index), {}};
-        for (const AnalyzerTreeNode* up = row.node; up && up != root && up->parent(); up = up->parent())
-            row.key.push_back(rowInParent(up));
-        std::reverse(row.key.begin(), row.key.end());
-        ordered.push_back(std::move(row));
+    std::vector<Row> rows;
+    NodeSet chosen;
+    for (const QItemSelectionRange& range : m_outlineView->selectionModel()->selection()) {
+        const AnalyzerTreeNode* folder = m_model->node(range.parent());
+        if (!range.isValid() || !folder)
+            continue;
+        const Folder* info = &folderOf(folder);
+        const int last = std::min(range.bottom(), static_cast<int>(folder->children().size()) - 1);
+        for (int row = range.top(); row <= last; ++row) {
+            const AnalyzerTreeNode* node = folder->children()[static_cast<std::size_t>(row)].get();
+            if (chosen.insert(node).second)
+                rows.push_back({node, info, row});
+        }
     }
-    std::sort(ordered.begin(), ordered.end(), [](const Row& a, const Row& b) { return a.key < b.key; });
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.folder == b.folder)
+            return a.row < b.row;
+        const std::vector<int>& x = a.folder->key;
+        const std::vector<int>& y = b.folder->key;
+        const std::size_t common = std::min(x.size(), y.size());
+        for (std::size_t i = 0; i < common; ++i)
+            if (x[i] != y[i])
+                return x[i] < y[i];
+        if (x.size() == y.size()) // two folders at one place: only a detached one, never shown
+            return a.row < b.row;
+        // One folder holds the other: compare the shallower row with the deeper one's step at its level.
+        if (x.size() < y.size())
+            return a.row <= y[common]; // equal: a is the deeper row's ancestor, shown before it
+        return x[common] < b.row;
+    });
 
     // An item inside a selected folder goes to the Trash with the folder; listed on its own it would
-    // only fail afterwards, as gone, and read as refused.
-    std::unordered_set<const AnalyzerTreeNode*> chosen;
-    for (const Row& row : ordered)
-        chosen.insert(row.node);
-    const auto insideChosen = [&chosen](const AnalyzerTreeNode* item) {
-        for (const AnalyzerTreeNode* up = item->parent(); up; up = up->parent())
-            if (chosen.contains(up))
-                return true;
-        return false;
-    };
+    // only fail afterwards, as gone, and read as refused. Asked once per folder.
+    for (auto& [node, folder] : folders)
+        for (const AnalyzerTreeNode* up = node; up && !folder.inside; up = up->parent())
+            folder.inside = chosen.contains(up);
     std::vector<const AnalyzerTreeNode*> nodes;
-    for (const Row& row : ordered)
-        if (row.node && row.node != root && !row.node->isMissing() && !insideChosen(row.node))
+    for (const Row& row : rows)
+        if (!row.folder->inside && !row.node->isMissing())
             nodes.push_back(row.node);
     return nodes;
 }
 
 QList<TrashCandidate> ScanOutlineViewController::selectedTrashItems() const
 {
+    const std::vector<const AnalyzerTreeNode*> nodes = selectedTrashNodes();
     QList<TrashCandidate> items;
-    for (const AnalyzerTreeNode* item : selectedTrashNodes())
+    items.reserve(static_cast<qsizetype>(nodes.size()));
+    for (const AnalyzerTreeNode* item : nodes)
         items.push_back(trashCandidate(*item));
     return items;
 }

@@ -66,6 +66,8 @@ public:
     std::vector<AnalyzerNodePtr> missingCheckItems() const;
     void showMissingChanges(const NodeSet& changed);
     QList<TrashCandidate> selectedTrashItems() const;
+    // The nodes of selectedTrashItems(), in row order: what the selection count counts.
+    std::vector<const AnalyzerTreeNode*> selectedTrashNodes() const;
     std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const { return m_model->rowText(node); }
 
     const AnalyzerNodePtr& root() const { return m_model->root(); }
@@ -84,8 +86,6 @@ private:
     // Calls visit(index, node) for every row the outline shows, expanded rows included.
     template <class Visit>
     void forEachShownRow(Visit visit) const;
-    // The nodes selectedTrashItems() lists, in row order.
-    std::vector<const AnalyzerTreeNode*> selectedTrashNodes() const;
 
     AnalyzerOutlineModel* m_model;
     QTreeView* m_outlineView;

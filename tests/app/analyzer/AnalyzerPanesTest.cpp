@@ -147,12 +147,22 @@ TEST(ScanOutline, AFolderSelectedWithItemsInsideItIsOfferedAloneSoNoneOfThemRead
     int count = -1;
     outline.onSelectionChange = [&count](int selected) { count = selected; };
     outline.present(paneTree());
+    const auto paths = [&outline] {
+        std::vector<QString> listed;
+        for (const TrashCandidate& item : outline.selectedTrashItems())
+            listed.push_back(item.path);
+        return listed;
+    };
     outline.outlineView()->selectAll(); // docs, its expanded a and b, c, d
     EXPECT_EQ(count, 3); // the trash button counts what the sheet lists
-    std::vector<QString> paths;
-    for (const TrashCandidate& item : outline.selectedTrashItems())
-        paths.push_back(item.path);
-    EXPECT_EQ(paths, (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+    EXPECT_EQ(paths(), (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+    // Picked out of order and across levels, they are listed in the outline's order.
+    QItemSelectionModel* selection = outline.outlineView()->selectionModel();
+    const QModelIndex docs = outline.model()->index(0, 0);
+    selection->clearSelection();
+    for (const QModelIndex& row : {outline.model()->index(2, 0), outline.model()->index(1, 0, docs), outline.model()->index(0, 0, docs)})
+        selection->select(row, QItemSelectionModel::Select);
+    EXPECT_EQ(paths(), (std::vector<QString>{"/r/docs/a", "/r/docs/b", "/r/d"}));
 }
 
 TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
