@@ -620,7 +620,8 @@ void AnalyzerViewController::refreshMissing()
     for (const AnalyzerNodePtr& node : nodes)
         paths.push_back(node->entry().path);
 
-    // The flag clears when the work is gone, on the worker: done, failed, or never started (dropped).
+    // The flag clears on the worker when the work ends, before its answer is posted (so the answer may
+    // start the next check), or when a dropped work is discarded without running.
     struct RunningMark {
         explicit RunningMark(std::shared_ptr<std::atomic<bool>> flag) : running(std::move(flag)) { running->store(true); }
         ~RunningMark() { running->store(false); }
@@ -631,6 +632,10 @@ void AnalyzerViewController::refreshMissing()
     m_missingRunner.run(
         [paths = std::move(paths), gone = isGoneFromDisk,
          mark = std::make_shared<RunningMark>(m_missingCheckRunning)](std::stop_token stop) {
+            struct Ending {
+                std::atomic<bool>& running;
+                ~Ending() { running.store(false); }
+            } ending{*mark->running};
             std::vector<char> missing;
             missing.reserve(paths.size());
             for (const std::string& path : paths) {

@@ -16,7 +16,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
-#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
