@@ -81,20 +81,36 @@ std::int64_t AnalyzerTreeNode::removePaths(const PathSet& paths)
 {
     if (paths.contains(m_entry.path))
         return countedSize(*this);
+    // Only the folders on the way to a removed path can change; the rest of the tree is neither walked
+    // nor sorted again (the three panes ask in turn, and a scan holds hundreds of thousands of nodes).
+    PathSet ancestors;
+    for (const std::string& path : paths)
+        for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+            ancestors.insert(path.substr(0, slash));
+    return removeBelow(paths, ancestors);
+}
+
+std::int64_t AnalyzerTreeNode::removeBelow(const PathSet& paths, const PathSet& ancestors)
+{
     std::int64_t total = 0;
-    std::vector<AnalyzerNodePtr> kept;
-    kept.reserve(m_children.size());
+    bool dropped = false;
+    bool shrunk = false;
     for (AnalyzerNodePtr& child : m_children) {
         if (paths.contains(child->m_entry.path)) {
             total += countedSize(*child);
             child->m_parent = nullptr; // a view may still hold it; it no longer belongs here
-        } else {
-            total += child->removePaths(paths);
-            kept.push_back(std::move(child));
+            child.reset();
+            dropped = true;
+        } else if (child->hasChildren() && ancestors.contains(child->m_entry.path)) {
+            const std::int64_t below = child->removeBelow(paths, ancestors);
+            total += below;
+            shrunk = shrunk || below > 0;
         }
     }
-    m_children = std::move(kept);
-    sortChildren();
+    if (dropped)
+        std::erase(m_children, nullptr);
+    if (shrunk) // dropping alone keeps the others in order
+        sortChildren();
     const std::int64_t removed = std::min(countedSize(*this), total);
     m_sizeBytes -= removed;
     return removed;

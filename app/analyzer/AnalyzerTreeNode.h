@@ -7,7 +7,9 @@
 //
 // Children are kept in display order: larger sizeBytes first, equal sizes by name in the localized,
 // case-insensitive order, stable. removePaths() drops items and shrinks every ancestor by exactly the
-// bytes removed below it (never below 0); entry().sizeBytes keeps the size at scan time.
+// bytes removed below it (never below 0); entry().sizeBytes keeps the size at scan time. It visits only
+// the folders on the way to a removed path and sorts only the child lists whose sizes changed, so asking
+// again for paths already gone costs next to nothing.
 //
 // The tree may be built on any thread; once handed to the screens it is touched on the GUI thread only.
 #pragma once
@@ -24,6 +26,7 @@
 class AnalyzerTreeNode;
 using AnalyzerNodePtr = std::shared_ptr<AnalyzerTreeNode>;
 using PathSet = std::unordered_set<std::string>;
+using NodeSet = std::unordered_set<const AnalyzerTreeNode*>;
 
 // Where a node sits among the top-level families of a shown root, for colouring.
 struct FamilyPlacement {
@@ -69,6 +72,8 @@ public:
 
 private:
     static AnalyzerNodePtr buildFrom(brisklet::ScanNode& scan);
+    // removePaths() below this node, descending only into the listed ancestors of removed paths.
+    std::int64_t removeBelow(const PathSet& paths, const PathSet& ancestors);
     void sortChildren();
 
     brisklet::FileEntry m_entry;

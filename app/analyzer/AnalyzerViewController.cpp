@@ -24,7 +24,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,7 +35,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
+
+#include <sys/stat.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -83,6 +85,7 @@ AnalyzerViewController::AnalyzerViewController(std::shared_ptr<brisklet::AuditLo
 {
     setObjectName(QStringLiteral("screen.analyzer"));
     makeScanner = [] { return std::make_shared<const brisklet::DiskScanner>(scanOptions()); };
+    isGoneFromDisk = [](const std::string& path) { return ChartText::goneFromDisk(path); };
     m_pollTimer.setInterval(150);
     connect(&m_pollTimer, &QTimer::timeout, this, &AnalyzerViewController::pollTick);
     buildView();
@@ -243,6 +246,7 @@ void AnalyzerViewController::buildView()
         m_treemap->removePaths(moved);
         updateTrashButton();
     };
+    connect(m_trashFlow, &TrashFlowController::busyChanged, this, &AnalyzerViewController::updateTrashButton);
     m_trashFlow->onRestored = [this] {
         // The sizes changed on disk: the whole folder is scanned again, unless the user went back to the
         // picker while the items were being put back and expects no scan until they pick one.
@@ -269,8 +273,18 @@ void AnalyzerViewController::applyGaps()
 void AnalyzerViewController::restoreLastFolder()
 {
     const QString stored = preferences().value(AppPreferences::lastFolderKey).toString();
-    if (!stored.isEmpty() && QFileInfo::exists(stored))
-        m_lastFolder = stored;
+    if (stored.isEmpty())
+        return;
+    // The folder may sit on a mount that hangs: asked on a worker. A folder picked meanwhile wins.
+    m_lastFolderRunner.run(
+        [path = pathBytes(stored)](std::stop_token) {
+            struct stat status {};
+            return ::stat(path.c_str(), &status) == 0;
+        },
+        [this, stored](bool exists) {
+            if (exists && !m_lastFolder)
+                m_lastFolder = stored;
+        });
 }
 
 void AnalyzerViewController::chooseFolder()
@@ -311,6 +325,7 @@ void AnalyzerViewController::startScan()
     if (!m_lastFolder)
         return;
     m_scanRunner.stopAll(); // the running scan stops and its answer is dropped
+    dropMissingCheck();     // the tree it looks at is about to be replaced
     const std::uint64_t generation = ++m_scanGeneration;
     m_timing = {Clock::now(), {}};
     setScanning(true);
@@ -393,6 +408,7 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     const bool fromPicker = m_isVoyageMode;
     setScanning(false);
     AnalyzerNodePtr previous = m_outline->root();
+    dropMissingCheck();
     m_outline->present(outcome.tree);
     m_pie->present(outcome.tree);
     m_treemap->present(outcome.tree);
@@ -434,7 +450,7 @@ void AnalyzerViewController::cancelClicked()
 
 void AnalyzerViewController::newScanClicked()
 {
-    if (m_isScanning)
+    if (m_isScanning || m_trashFlow->isRunning()) // the moved items would land in a tree left behind
         return;
     m_trashFlow->clearLastBatch();
     m_trashFlow->syncBatchButtons();
@@ -458,7 +474,6 @@ void AnalyzerViewController::setScanning(bool scanning)
         m_trashFlow->clearLastBatch();
         m_trashFlow->syncBatchButtons();
     }
-    m_newScanButton->setEnabled(!scanning);
     m_startView->setBusy(scanning);
     setAcceptDrops(!scanning); // like the drop zone: a drop must not swap the folder under a running scan
     m_cancelButton->setVisible(scanning);
@@ -540,14 +555,19 @@ int AnalyzerViewController::shownSelectionCount() const
 
 void AnalyzerViewController::updateTrashButton()
 {
+    // Like the cleanup screens: while the trash flow works or waits for an answer, it would refuse
+    // another review, and New Scan would leave its outcome without a tree.
+    const bool flowRunning = m_trashFlow && m_trashFlow->isRunning();
+    const bool flowBusy = m_trashFlow && m_trashFlow->isBusy();
+    m_newScanButton->setEnabled(!m_isScanning && !flowRunning);
     const int count = shownSelectionCount();
-    m_trashButton->setEnabled(count >= 1 && !m_isScanning);
+    m_trashButton->setEnabled(count >= 1 && !m_isScanning && !flowBusy);
     m_trashButton->setTitle(count < 2 ? QStringLiteral("Move to Trash") : QStringLiteral("Move %1 to Trash").arg(count));
 }
 
 void AnalyzerViewController::trashClicked()
 {
-    if (m_isScanning)
+    if (m_isScanning || m_trashFlow->isBusy())
         return;
     switch (m_segmented->selectedIndex()) {
     case 1:
@@ -582,9 +602,73 @@ void AnalyzerViewController::refreshMissing()
 {
     if (m_isScanning || !m_outline->root())
         return;
-    m_outline->refreshMissing();
-    m_pie->refreshMissing();
-    m_treemap->refreshMissing();
+    if (m_missingCheckRunning->load()) { // one check at a time, even when a mount hangs it
+        m_missingCheckAgain = true;
+        return;
+    }
+    m_missingCheckAgain = false;
+    // The rows the three panes show; the panes share nodes, so each is looked at once.
+    std::vector<AnalyzerNodePtr> nodes;
+    NodeSet seen;
+    for (std::vector<AnalyzerNodePtr> shown :
+         {m_outline->missingCheckItems(), m_pie->missingCheckItems(), m_treemap->missingCheckItems()})
+        for (AnalyzerNodePtr& node : shown)
+            if (seen.insert(node.get()).second)
+                nodes.push_back(std::move(node));
+    std::vector<std::string> paths;
+    paths.reserve(nodes.size());
+    for (const AnalyzerNodePtr& node : nodes)
+        paths.push_back(node->entry().path);
+
+    // The flag clears on the worker when the work ends, before its answer is posted (so the answer may
+    // start the next check), or when a dropped work is discarded without running.
+    struct RunningMark {
+        explicit RunningMark(std::shared_ptr<std::atomic<bool>> flag) : running(std::move(flag)) { running->store(true); }
+        ~RunningMark() { running->store(false); }
+        RunningMark(const RunningMark&) = delete;
+        RunningMark& operator=(const RunningMark&) = delete;
+        std::shared_ptr<std::atomic<bool>> running;
+    };
+    m_missingRunner.run(
+        [paths = std::move(paths), gone = isGoneFromDisk,
+         mark = std::make_shared<RunningMark>(m_missingCheckRunning)](std::stop_token stop) {
+            struct Ending {
+                std::atomic<bool>& running;
+                ~Ending() { running.store(false); }
+            } ending{*mark->running};
+            std::vector<char> missing;
+            missing.reserve(paths.size());
+            for (const std::string& path : paths) {
+                if (stop.stop_requested())
+                    throw brisklet::Cancelled();
+                missing.push_back(gone(path));
+            }
+            return missing;
+        },
+        [this, nodes = std::move(nodes)](const std::vector<char>& missing) { showMissing(nodes, missing); });
+}
+
+void AnalyzerViewController::showMissing(const std::vector<AnalyzerNodePtr>& nodes, const std::vector<char>& missing)
+{
+    NodeSet changed;
+    for (std::size_t i = 0; i < nodes.size() && i < missing.size(); ++i)
+        if (nodes[i]->isMissing() != static_cast<bool>(missing[i])) {
+            nodes[i]->setMissing(missing[i]);
+            changed.insert(nodes[i].get());
+        }
+    if (!changed.empty()) {
+        m_outline->showMissingChanges(changed);
+        m_pie->showMissingChanges(changed);
+        m_treemap->showMissingChanges(changed);
+    }
+    if (m_missingCheckAgain)
+        refreshMissing();
+}
+
+void AnalyzerViewController::dropMissingCheck()
+{
+    m_missingRunner.stopAll();
+    m_missingCheckAgain = false;
 }
 
 void AnalyzerViewController::volumesChanged()

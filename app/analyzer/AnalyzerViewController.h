@@ -15,6 +15,10 @@
 // generation; only an answer of the newest generation touches the screen. The worker also builds the
 // analyzer tree, so the GUI thread only presents it. Nothing here waits for a worker.
 //
+// The missing-item check (on appearing and when the program is active again: which shown rows are gone
+// from disk) and the last folder's check at launch run on workers too, since a hung mount would freeze
+// the window; a check's answer for a tree that was replaced meanwhile is dropped.
+//
 // The scan options are fixed (scanOptions()): workers = the cores the process may use, clamped to
 // 2...12, the standard fold and root-skip names (the cache home walked into where the host profile says
 // so), large files from 16 MiB (top 100), 15 s per folder.
@@ -30,11 +34,14 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace brisklet {
 class AuditLog;
@@ -71,6 +78,9 @@ public:
     // Makes the scanner of each scan (the analyzer options by default); tests add a hook or a short
     // time-out.
     std::function<std::shared_ptr<const brisklet::DiskScanner>()> makeScanner;
+    // The missing-item check's question for one path, asked on a worker (ChartText::goneFromDisk);
+    // tests watch or hold it.
+    std::function<bool(const std::string& path)> isGoneFromDisk;
 
     void analyze(const QString& folder);
     void startScan();
@@ -143,6 +153,8 @@ private:
     void finishScan(Outcome& outcome);
     void failScan(const QString& description);
     void refreshMissing();
+    void showMissing(const std::vector<AnalyzerNodePtr>& nodes, const std::vector<char>& missing);
+    void dropMissingCheck();
     void setStatus(const QString& text);
     int shownSelectionCount() const;
     QWidget* shownPaneView() const; // the chart or outline of the shown pane
@@ -187,6 +199,12 @@ private:
 
     QPointer<MountWatcher> m_mountWatcher;
     QMetaObject::Connection m_activeConnection;
+    // Set by a missing-item check's work until it ends (a hung mount may hold it); another check asked
+    // for meanwhile runs after it.
+    std::shared_ptr<std::atomic<bool>> m_missingCheckRunning = std::make_shared<std::atomic<bool>>(false);
+    bool m_missingCheckAgain = false;
+    BackgroundRunner m_missingRunner{this};
+    BackgroundRunner m_lastFolderRunner{this};
     BackgroundRunner m_releaseRunner{this};
     BackgroundRunner m_scanRunner{this}; // last: its destructor stops the scan before the members go
 };

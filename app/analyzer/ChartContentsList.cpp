@@ -3,6 +3,7 @@
 #include "ChartText.h"
 #include "ElidedLabel.h"
 #include "deletion/DeletionItems.h"
+#include "shell/ItemActivation.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 #include "shell/Palette.h"
@@ -165,17 +166,18 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
 
     connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { userSelectionChanged(); });
-    connect(m_tableView, &QTableView::activated, this, [this](const QModelIndex& index) {
-        m_clickedRow = index.row();
-        const AnalyzerNodePtr node = clickedNode();
-        m_clickedRow = -1;
-        if (node && node->hasChildren() && onDrill)
+    ItemActivation::onOpen(m_tableView, [this](const QModelIndex& index) {
+        if (index.row() >= static_cast<int>(m_model->items.size()))
+            return;
+        const AnalyzerNodePtr node = m_model->items[static_cast<std::size_t>(index.row())];
+        if (node->hasChildren() && onDrill)
             onDrill(node);
     });
     connect(m_tableView, &QTableView::customContextMenuRequested, this, [this](const QPoint& position) {
         const QModelIndex index = m_tableView->indexAt(position);
         m_clickedRow = index.isValid() ? index.row() : -1;
         QMenu* menu = buildContextMenu(this);
+        m_contextMenu = menu;
         menu->exec(m_tableView->viewport()->mapToGlobal(position));
         menu->deleteLater();
         m_clickedRow = -1;
@@ -186,6 +188,10 @@ const std::vector<AnalyzerNodePtr>& ChartContentsList::items() const { return m_
 
 void ChartContentsList::showFolder(const AnalyzerNodePtr& folder, const AnalyzerNodePtr& selected)
 {
+    // A menu opened on a row acts on that row's node: once the list shows another folder or another
+    // tree (a rescan ended, a removal), the node may be stale, so the menu goes.
+    if (m_contextMenu)
+        m_contextMenu->close();
     m_folder = folder;
     std::vector<AnalyzerNodePtr> rows;
     if (folder) {
@@ -286,19 +292,22 @@ QMenu* ChartContentsList::buildContextMenu(QWidget* parent)
     return menu;
 }
 
-bool ChartContentsList::refreshMissing()
+std::vector<AnalyzerNodePtr> ChartContentsList::missingCheckItems() const
 {
-    bool changed = false;
-    for (std::size_t row = 0; row < m_model->items.size(); ++row) {
-        AnalyzerTreeNode& node = *m_model->items[row];
-        if (node.isAggregated())
-            continue;
-        const bool missing = ChartText::goneFromDisk(node);
-        if (missing != node.isMissing()) {
-            node.setMissing(missing);
+    std::vector<AnalyzerNodePtr> nodes;
+    for (const AnalyzerNodePtr& node : m_model->items)
+        if (!node->isAggregated())
+            nodes.push_back(node);
+    return nodes;
+}
+
+bool ChartContentsList::showMissingChanges(const NodeSet& changed)
+{
+    bool shown = false;
+    for (std::size_t row = 0; row < m_model->items.size(); ++row)
+        if (changed.contains(m_model->items[row].get())) {
             m_model->rowChanged(static_cast<int>(row));
-            changed = true;
+            shown = true;
         }
-    }
-    return changed;
+    return shown;
 }

@@ -5,14 +5,17 @@
 // the selected nodes; isSyncing keeps the list's own changes from being reported back. A double click or
 // Return on a folder asks to drill (onDrill); the context menu, rebuilt on each opening, offers
 // "Drill In", "Show in File Manager" and "Move to Trash" (not for an item gone from disk) for the clicked
-// row, or the selected one.
-// refreshMissing() marks rows whose item is gone from disk: struck through, with a tooltip.
+// row, or the selected one. The menu closes when the list shows another folder or tree, whose nodes its
+// actions would not belong to.
+// Rows whose item is gone from disk (the screen's missing-item check) are struck through, with a tooltip.
 // Ctrl+C copies the selected rows as "name<TAB>size" lines.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
 
 #include <QColor>
+#include <QMenu>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -32,7 +35,10 @@ public:
     void showFolder(const AnalyzerNodePtr& folder, const AnalyzerNodePtr& selected);
     void select(const AnalyzerTreeNode* node);
     std::vector<AnalyzerNodePtr> selectedNodes() const;
-    bool refreshMissing();
+    // The rows whose items the missing-item check looks at (not the aggregated ones), and the rows to
+    // show again once it changed the marks of changed; true when one of them is listed here.
+    std::vector<AnalyzerNodePtr> missingCheckItems() const;
+    bool showMissingChanges(const NodeSet& changed);
     AnalyzerNodePtr clickedNode() const;
     // The context menu for the clicked row (empty without one); the caller owns it.
     QMenu* buildContextMenu(QWidget* parent);
@@ -64,4 +70,5 @@ private:
     ElidedLabel* m_pathLabel = nullptr;
     int m_clickedRow = -1;
     bool m_isSyncing = false;
+    QPointer<QMenu> m_contextMenu; // open while its exec() runs
 };

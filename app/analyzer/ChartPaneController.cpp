@@ -145,7 +145,13 @@ QList<TrashCandidate> ChartPaneController::selectedTrashItems() const
     return items;
 }
 
-bool ChartPaneController::refreshMissing() { return m_contentsList->refreshMissing(); }
+std::vector<AnalyzerNodePtr> ChartPaneController::missingCheckItems() const { return m_contentsList->missingCheckItems(); }
+
+void ChartPaneController::showMissingChanges(const NodeSet& changed)
+{
+    if (m_contentsList->showMissingChanges(changed))
+        reportSelection(static_cast<int>(selectedTrashItems().size()));
+}
 
 void ChartPaneController::changeEvent(QEvent* event)
 {
@@ -163,6 +169,6 @@ void ChartPaneController::reportSelection(int count)
 int ChartPaneController::trashableCount(const std::vector<AnalyzerNodePtr>& nodes)
 {
     return static_cast<int>(std::count_if(nodes.begin(), nodes.end(), [](const AnalyzerNodePtr& node) {
-        return node && !node->isAggregated();
+        return node && !node->isAggregated() && !node->isMissing();
     }));
 }

@@ -43,8 +43,10 @@ public:
     void drill(const AnalyzerNodePtr& node);
     void upClicked();
     void syncNavigation();
-    // Marks the listed items that are gone from disk; true when a mark changed.
-    bool refreshMissing();
+    // The listed items the missing-item check looks at; once it changed the marks of changed, the list
+    // shows them and the selection count is told again (items gone from disk are not trashed).
+    std::vector<AnalyzerNodePtr> missingCheckItems() const;
+    void showMissingChanges(const NodeSet& changed);
 
     const AnalyzerNodePtr& rootNode() const { return m_rootNode; }
     const AnalyzerNodePtr& currentRoot() const { return m_currentRoot; }
@@ -64,7 +66,7 @@ protected:
     QWidget* chart() const { return m_chart; }
     void reportSelection(int count);
     void changeEvent(QEvent* event) override;
-    // Selected nodes count as items to trash unless they are aggregated.
+    // Selected nodes count as items to trash unless they are aggregated or gone from disk.
     static int trashableCount(const std::vector<AnalyzerNodePtr>& nodes);
 
 private:

@@ -17,8 +17,8 @@ QColor accent(const QPalette& palette) { return palette.color(QPalette::Highligh
 
 #include <cerrno>
 
-bool ChartText::goneFromDisk(const AnalyzerTreeNode& node)
+bool ChartText::goneFromDisk(const std::string& path)
 {
     struct stat status {};
-    return ::lstat(node.entry().path.c_str(), &status) != 0 && errno == ENOENT;
+    return ::lstat(path.c_str(), &status) != 0 && errno == ENOENT;
 }

@@ -25,6 +25,7 @@ QColor accent(const QPalette& palette);
 } // namespace ChartText
 
 namespace ChartText {
-// True only when the item is gone: lstat fails with ENOENT (any other failure counts as present).
-bool goneFromDisk(const AnalyzerTreeNode& node);
+// True only when the item at path is gone: lstat fails with ENOENT (any other failure counts as
+// present). It may block on a hung mount: never called on the GUI thread.
+bool goneFromDisk(const std::string& path);
 } // namespace ChartText

@@ -1,6 +1,7 @@
 #include "ScanOutlineViewController.h"
 
 #include "ChartText.h"
+#include "shell/ItemActivation.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 #include "shell/FileBrowser.h"
@@ -15,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
@@ -205,9 +206,10 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     layout->addWidget(m_outlineView);
 
     connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { reportSelection(); });
-    connect(m_outlineView, &QTreeView::activated, this, [this](const QModelIndex& index) {
-        if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid())
-            FileBrowser::reveal(ChartText::path(*item));
+    onReveal = [](const QString& path) { FileBrowser::reveal(path); };
+    ItemActivation::onOpen(m_outlineView, [this](const QModelIndex& index) {
+        if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid() && onReveal)
+            onReveal(ChartText::path(*item));
     });
 }
 
@@ -219,8 +221,8 @@ void ScanOutlineViewController::expandTopLevel()
 
 void ScanOutlineViewController::reportSelection()
 {
-    if (onSelectionChange)
-        onSelectionChange(static_cast<int>(m_outlineView->selectionModel()->selectedRows().size()));
+    if (onSelectionChange) // what the review sheet will list, so the trash button counts the same
+        onSelectionChange(static_cast<int>(selectedTrashNodes().size()));
 }
 
 void ScanOutlineViewController::present(const AnalyzerNodePtr& node)
@@ -240,7 +242,8 @@ void ScanOutlineViewController::removePaths(const PathSet& paths)
     reportSelection();
 }
 
-void ScanOutlineViewController::refreshMissing()
+template <class Visit>
+void ScanOutlineViewController::forEachShownRow(Visit visit) const
 {
     std::vector<QModelIndex> pending;
     for (int row = 0; row < m_model->rowCount(); ++row)
@@ -248,42 +251,120 @@ void ScanOutlineViewController::refreshMissing()
     while (!pending.empty()) {
         const QModelIndex index = pending.back();
         pending.pop_back();
-        AnalyzerTreeNode* item = m_model->node(index);
-        if (!item->isAggregated()) {
-            const bool missing = ChartText::goneFromDisk(*item);
-            if (missing != item->isMissing()) {
-                item->setMissing(missing);
-                m_model->rowChanged(index);
-            }
-        }
+        visit(index, m_model->node(index));
         if (m_outlineView->isExpanded(index))
             for (int row = 0; row < m_model->rowCount(index); ++row)
                 pending.push_back(m_model->index(row, 0, index));
     }
 }
 
+std::vector<AnalyzerNodePtr> ScanOutlineViewController::missingCheckItems() const
+{
+    std::vector<AnalyzerNodePtr> nodes;
+    forEachShownRow([&nodes](const QModelIndex& index, AnalyzerTreeNode* item) {
+        if (!item->isAggregated()) // a row's node is its parent's child at that row
+            nodes.push_back(item->parent()->children()[static_cast<std::size_t>(index.row())]);
+    });
+    return nodes;
+}
+
+void ScanOutlineViewController::showMissingChanges(const NodeSet& changed)
+{
+    bool shown = false;
+    forEachShownRow([this, &changed, &shown](const QModelIndex& index, AnalyzerTreeNode* item) {
+        if (changed.contains(item)) {
+            m_model->rowChanged(index);
+            shown = true;
+        }
+    });
+    if (shown)
+        reportSelection();
+}
+
+std::vector<const AnalyzerTreeNode*> ScanOutlineViewController::selectedTrashNodes() const
+{
+    const AnalyzerTreeNode* root = m_model->root().get();
+    if (!root)
+        return {};
+    // Row order, without asking the view where each row is (it searches its rows every time) or the
+    // selection about each row (it compares every range): a selection range holds rows of one folder,
+    // and a row sorts by its folder's row numbers from the top level down, then by its own row.
+    struct Folder {
+        std::vector<int> key;
+        bool inside = false; // the folder is selected or inside a selected one
+    };
+    std::unordered_map<const AnalyzerTreeNode*, int> rowInParent; // filled a whole sibling list at a time
+    std::unordered_map<const AnalyzerTreeNode*, Folder> folders;
+    const auto folderOf = [&](const AnalyzerTreeNode* node) -> Folder& {
+        const auto [entry, added] = folders.try_emplace(node);
+        for (const AnalyzerTreeNode* up = node; added && up != root && up->parent(); up = up->parent()) {
+            auto found = rowInParent.find(up);
+            if (found == rowInParent.end()) {
+                const std::vector<AnalyzerNodePtr>& siblings = up->parent()->children();
+                for (std::size_t i = 0; i < siblings.size(); ++i)
+                    rowInParent.emplace(siblings[i].get(), static_cast<int>(i));
+                found = rowInParent.find(up);
+            }
+            entry->second.key.push_back(found->second);
+        }
+        if (added)
+            std::reverse(entry->second.key.begin(), entry->second.key.end());
+        return entry->second;
+    };
+    struct Row {
+        const AnalyzerTreeNode* node;
+        const Folder* folder;
+        int row;
+    };
+    std::vector<Row> rows;
+    NodeSet chosen;
+    for (const QItemSelectionRange& range : m_outlineView->selectionModel()->selection()) {
+        const AnalyzerTreeNode* folder = m_model->node(range.parent());
+        if (!range.isValid() || !folder)
+            continue;
+        const Folder* info = &folderOf(folder);
+        const int last = std::min(range.bottom(), static_cast<int>(folder->children().size()) - 1);
+        for (int row = range.top(); row <= last; ++row) {
+            const AnalyzerTreeNode* node = folder->children()[static_cast<std::size_t>(row)].get();
+            if (chosen.insert(node).second)
+                rows.push_back({node, info, row});
+        }
+    }
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.folder == b.folder)
+            return a.row < b.row;
+        const std::vector<int>& x = a.folder->key;
+        const std::vector<int>& y = b.folder->key;
+        const std::size_t common = std::min(x.size(), y.size());
+        for (std::size_t i = 0; i < common; ++i)
+            if (x[i] != y[i])
+                return x[i] < y[i];
+        if (x.size() == y.size()) // two folders at one place: only a detached one, never shown
+            return a.row < b.row;
+        // One folder holds the other: compare the shallower row with the deeper one's step at its level.
+        if (x.size() < y.size())
+            return a.row <= y[common]; // equal: a is the deeper row's ancestor, shown before it
+        return x[common] < b.row;
+    });
+
+    // An item inside a selected folder goes to the Trash with the folder; listed on its own it would
+    // only fail afterwards, as gone, and read as refused. Asked once per folder.
+    for (auto& [node, folder] : folders)
+        for (const AnalyzerTreeNode* up = node; up && !folder.inside; up = up->parent())
+            folder.inside = chosen.contains(up);
+    std::vector<const AnalyzerTreeNode*> nodes;
+    for (const Row& row : rows)
+        if (!row.folder->inside && !row.node->isMissing())
+            nodes.push_back(row.node);
+    return nodes;
+}
+
 QList<TrashCandidate> ScanOutlineViewController::selectedTrashItems() const
 {
-    QModelIndexList rows = m_outlineView->selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [this](const QModelIndex& a, const QModelIndex& b) {
-        return m_outlineView->visualRect(a).top() < m_outlineView->visualRect(b).top();
-    });
-    // An item inside a selected folder goes to the Trash with the folder; listed on its own it would
-    // only fail afterwards, as gone, and read as refused.
-    std::unordered_set<const AnalyzerTreeNode*> chosen;
-    for (const QModelIndex& row : rows)
-        chosen.insert(m_model->node(row));
-    const auto insideChosen = [&chosen](const AnalyzerTreeNode* item) {
-        for (const AnalyzerTreeNode* up = item->parent(); up; up = up->parent())
-            if (chosen.contains(up))
-                return true;
-        return false;
-    };
+    const std::vector<const AnalyzerTreeNode*> nodes = selectedTrashNodes();
     QList<TrashCandidate> items;
-    for (const QModelIndex& row : rows) {
-        const AnalyzerTreeNode* item = m_model->node(row);
-        if (item && item != m_model->root().get() && !item->isMissing() && !insideChosen(item))
-            items.push_back(trashCandidate(*item));
-    }
+    items.reserve(static_cast<qsizetype>(nodes.size()));
+    for (const AnalyzerTreeNode* item : nodes)
+        items.push_back(trashCandidate(*item));
     return items;
 }

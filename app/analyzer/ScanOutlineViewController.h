@@ -6,7 +6,8 @@
 // the name (struck through when gone from disk) and the detail: size, and for rows below the root
 // "  ·  " and the share of the root's size ("0%" for shares of 0.1% or less). A double click or Return
 // reveals the item in the file browser; Ctrl+C copies the selected rows. selectedTrashItems() leaves out
-// the root, items gone from disk and items inside a selected folder (they go with the folder).
+// the root, items gone from disk and items inside a selected folder (they go with the folder), in row
+// order; the selection count reported is theirs.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -60,8 +61,13 @@ public:
     void present(const AnalyzerNodePtr& node);
     void removePaths(const PathSet& paths);
     void removePaths(const QSet<QString>& paths) { removePaths(pathSet(paths)); }
-    void refreshMissing();
+    // The shown rows (expanded ones included) the missing-item check looks at, and showing the rows
+    // whose marks it changed (the selection count is told again).
+    std::vector<AnalyzerNodePtr> missingCheckItems() const;
+    void showMissingChanges(const NodeSet& changed);
     QList<TrashCandidate> selectedTrashItems() const;
+    // The nodes of selectedTrashItems(), in row order: what the selection count counts.
+    std::vector<const AnalyzerTreeNode*> selectedTrashNodes() const;
     std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const { return m_model->rowText(node); }
 
     const AnalyzerNodePtr& root() const { return m_model->root(); }
@@ -69,11 +75,17 @@ public:
     QTreeView* outlineView() const { return m_outlineView; }
     AnalyzerOutlineModel* model() const { return m_model; }
 
+    // Told the number of items selectedTrashItems() lists.
     std::function<void(int)> onSelectionChange;
+    // A double click or Return on a row: the file browser by default.
+    std::function<void(const QString& path)> onReveal;
 
 private:
     void expandTopLevel();
     void reportSelection();
+    // Calls visit(index, node) for every row the outline shows, expanded rows included.
+    template <class Visit>
+    void forEachShownRow(Visit visit) const;
 
     AnalyzerOutlineModel* m_model;
     QTreeView* m_outlineView;

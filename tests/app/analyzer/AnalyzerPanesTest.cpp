@@ -13,6 +13,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
+#include <QProxyStyle>
+#include <QTimer>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -111,43 +114,55 @@ TEST(ChartPanes, RemovalsKeepTheShownFolderOnlyWhileItIsStillInTheTree)
     }
 }
 
-TEST(ChartPanes, ItemsGoneFromDiskAreMarkedAndLeftOutOfTheTrashItems)
+TEST(ChartPanes, ItemsGoneFromDiskAreLeftOutOfTheTrashItemsAndTheirCount)
 {
-    QTemporaryDir dir;
-    const std::string base = QFile::encodeName(dir.path()).toStdString();
-    for (const char* name : {"/c", "/d"})
-        QFile(dir.path() + QLatin1String(name)).open(QIODevice::WriteOnly);
-    const AnalyzerNodePtr root = paneTree(base); // docs is never created: it is gone
+    const AnalyzerNodePtr root = paneTree();
     TreemapViewController pane;
     ScanOutlineViewController outline;
+    int paneCount = -1;
+    int outlineCount = -1;
+    pane.onSelectionChange = [&paneCount](int count) { paneCount = count; };
+    outline.onSelectionChange = [&outlineCount](int count) { outlineCount = count; };
     pane.present(root);
     outline.present(root);
-    EXPECT_TRUE(pane.refreshMissing());
-    outline.refreshMissing();
-    EXPECT_TRUE(child(root, "docs")->isMissing());
-    EXPECT_FALSE(child(root, "c")->isMissing());
-    EXPECT_FALSE(pane.refreshMissing()); // nothing changed since
-
     selectListRows(pane.contentsList(), {0, 1, 2});
     outline.outlineView()->selectAll();
+    child(root, "docs")->setMissing(true); // as the screen's check found it
+    pane.showMissingChanges({child(root, "docs").get()});
+    outline.showMissingChanges({child(root, "docs").get()});
+    EXPECT_EQ(paneCount, 2);
+    EXPECT_EQ(outlineCount, 2);
     for (const QList<TrashCandidate>& items : {pane.selectedTrashItems(), outline.selectedTrashItems()}) {
         std::vector<QString> paths;
         for (const TrashCandidate& item : items)
             paths.push_back(item.path);
-        EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/docs")), 0);
-        EXPECT_EQ(std::count(paths.begin(), paths.end(), QString::fromStdString(base + "/c")), 1);
+        EXPECT_EQ(std::count(paths.begin(), paths.end(), QStringLiteral("/r/docs")), 0);
+        EXPECT_EQ(std::count(paths.begin(), paths.end(), QStringLiteral("/r/c")), 1);
     }
 }
 
 TEST(ScanOutline, AFolderSelectedWithItemsInsideItIsOfferedAloneSoNoneOfThemReadsAsFailed)
 {
     ScanOutlineViewController outline;
+    int count = -1;
+    outline.onSelectionChange = [&count](int selected) { count = selected; };
     outline.present(paneTree());
+    const auto paths = [&outline] {
+        std::vector<QString> listed;
+        for (const TrashCandidate& item : outline.selectedTrashItems())
+            listed.push_back(item.path);
+        return listed;
+    };
     outline.outlineView()->selectAll(); // docs, its expanded a and b, c, d
-    std::vector<QString> paths;
-    for (const TrashCandidate& item : outline.selectedTrashItems())
-        paths.push_back(item.path);
-    EXPECT_EQ(paths, (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+    EXPECT_EQ(count, 3); // the trash button counts what the sheet lists
+    EXPECT_EQ(paths(), (std::vector<QString>{"/r/docs", "/r/c", "/r/d"}));
+    // Picked out of order and across levels, they are listed in the outline's order.
+    QItemSelectionModel* selection = outline.outlineView()->selectionModel();
+    const QModelIndex docs = outline.model()->index(0, 0);
+    selection->clearSelection();
+    for (const QModelIndex& row : {outline.model()->index(2, 0), outline.model()->index(1, 0, docs), outline.model()->index(0, 0, docs)})
+        selection->select(row, QItemSelectionModel::Select);
+    EXPECT_EQ(paths(), (std::vector<QString>{"/r/docs/a", "/r/docs/b", "/r/d"}));
 }
 
 TEST(ScanOutline, TinySharesReadZeroAndTheRootShowsOnlyItsSize)
@@ -219,3 +234,78 @@ TEST(ChartPanes, AnItemWhoseNameIsNotUtf8IsOfferedAndRemovedByItsOwnBytes)
     pane.removePaths(QSet<QString>{items[0].path});
     EXPECT_EQ(childNames(root), std::vector<std::string>{"caf\xef\xbf\xbd"});
 }
+
+namespace {
+
+// A desktop set to open items with one click.
+class SingleClickStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* data) const override
+    {
+        return hint == SH_ItemView_ActivateItemOnSingleClick ? 1 : QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+TEST(AnalyzerActivation, OneClickOnlySelectsEvenWhereTheDesktopOpensOnOneClick)
+{
+    const AnalyzerNodePtr root = paneTree();
+    TreemapViewController pane;
+    ScanOutlineViewController outline;
+    std::vector<QString> revealed;
+    outline.onReveal = [&revealed](const QString& path) { revealed.push_back(path); };
+    SingleClickStyle style;
+    const std::vector<QAbstractItemView*> views{pane.contentsList()->tableView(), outline.outlineView()};
+    for (QAbstractItemView* view : views) {
+        view->setStyle(&style);
+        view->window()->resize(900, 500);
+        view->window()->show();
+    }
+    const auto rowZero = [](QAbstractItemView* view) { return view->visualRect(view->model()->index(0, 0)).center(); };
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "Return" : "double click");
+        pane.present(root);
+        outline.present(root);
+        revealed.clear();
+        for (QAbstractItemView* view : views) {
+            const AnalyzerNodePtr shown = pane.currentRoot();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowZero(view)); // "docs", a folder
+            EXPECT_EQ(pane.currentRoot(), shown);
+            EXPECT_TRUE(revealed.empty());
+            if (byKey)
+                QTest::keyClick(view, Qt::Key_Return);
+            else
+                QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rowZero(view));
+        }
+        EXPECT_EQ(pane.currentRoot(), child(root, "docs"));
+        EXPECT_EQ(revealed, std::vector<QString>{QStringLiteral("/r/docs")});
+    }
+}
+
+TEST(ChartPanes, AContextMenuOpenWhenARescanReplacesTheTreeClosesRatherThanActOnTheOldOne)
+{
+    TreemapViewController pane;
+    pane.resize(900, 500);
+    pane.show();
+    const AnalyzerNodePtr scanned = paneTree();
+    const AnalyzerNodePtr rescanned = paneTree();
+    pane.present(scanned);
+    QTableView* table = pane.contentsList()->tableView();
+    bool opened = false;
+    bool stayedOpen = false;
+    QTimer::singleShot(0, &pane, [&] {
+        auto* menu = pane.contentsList()->findChild<QMenu*>();
+        opened = menu && menu->isVisible();
+        pane.present(rescanned);
+        stayedOpen = menu && menu->isVisible();
+        if (stayedOpen) { // what the user would pick next: Drill In, into the old tree's "docs"
+            menu->actions().front()->trigger();
+            menu->close();
+        }
+    });
+    emit table->customContextMenuRequested(table->visualRect(table->model()->index(0, 0)).center());
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(stayedOpen);
+    EXPECT_EQ(pane.currentRoot(), rescanned);
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 #include "analyzer/AnalyzerStartView.h"
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
+#include "analyzer/ChartText.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstViewController.h"
 #include "analyzer/TreemapViewController.h"
@@ -27,11 +28,13 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTreeView>
 #include <QUrl>
 
 #include <QSettings>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -148,7 +151,6 @@ TEST_F(AnalyzerScreenTest, StateTableFromPickerThroughVoyageResultAndRescan)
     EXPECT_TRUE(screen.statusLabel()->text().startsWith("2 files · ")) << screen.statusLabel()->text().toStdString();
     EXPECT_TRUE(screen.statusLabel()->text().endsWith(" in alpha"));
     EXPECT_EQ(QSettings().value("analyzer.lastFolder").toString(), folder);
-    EXPECT_EQ(AnalyzerViewController().lastFolder(), folder);
 
     gate = std::make_shared<Gate>();
     holdNextScan();
@@ -283,6 +285,45 @@ TEST_F(AnalyzerScreenTest, TrashButtonCountsTheShownPaneAndStaysOffDuringARescan
     EXPECT_FALSE(screen.trashFlow()->reviewSheet()); // a pane's menu cannot trash from a tree being replaced
 }
 
+TEST_F(AnalyzerScreenTest, TrashAndNewScanFollowTheFlowsBusyStateAndCountWhatTheSheetLists)
+{
+    scanToResult(tree("theta", {"big/a", "big/b", "c"}));
+    showPane(2);
+    screen.outlinePane()->outlineView()->selectAll(); // big, its own a and b, c
+    EXPECT_EQ(screen.trashButton()->text(), "Move 2 to Trash");
+    screen.trashClicked();
+    ASSERT_TRUE(screen.trashFlow()->reviewSheet());
+    EXPECT_EQ(screen.trashFlow()->reviewSheet()->items().size(), 2u);
+    EXPECT_FALSE(screen.trashButton()->isEnabled()); // the sheet waits for an answer
+    screen.trashFlow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(screen.trashFlow()->isRunning());
+    EXPECT_FALSE(screen.trashButton()->isEnabled() || screen.newScanButton()->isEnabled());
+    ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->isRunning(); }));
+    EXPECT_TRUE(screen.newScanButton()->isEnabled());
+}
+
+TEST_F(AnalyzerScreenTest, DiskChecksRunOnWorkersAndTheirAnswersArriveLater)
+{
+    const QString folder = tree("iota", {"gone", "kept"});
+    scanToResult(folder);
+    AnalyzerViewController launched; // the last folder is looked at on a worker too
+    EXPECT_FALSE(launched.lastFolder());
+    ASSERT_TRUE(waitFor([&launched, folder] { return launched.lastFolder() == folder; }));
+
+    auto onGuiThread = std::make_shared<std::atomic<int>>(0);
+    screen.isGoneFromDisk = [onGuiThread](const std::string& path) {
+        *onGuiThread += QThread::currentThread() == QCoreApplication::instance()->thread();
+        return ChartText::goneFromDisk(path);
+    };
+    QFile::remove(folder + "/gone");
+    screen.appBecameActive();
+    const AnalyzerNodePtr gone = child(screen.shownTree(), "gone");
+    EXPECT_FALSE(gone->isMissing());
+    ASSERT_TRUE(waitFor([gone] { return gone->isMissing(); }));
+    EXPECT_EQ(*onGuiThread, 0);
+    EXPECT_FALSE(child(screen.shownTree(), "kept")->isMissing());
+}
+
 TEST_F(AnalyzerScreenTest, TrashedItemsLeaveAllPanesAndPuttingThemBackRescans)
 {
     const QString folder = tree("delta", {"keep", "big/inner"});
@@ -304,15 +345,6 @@ TEST_F(AnalyzerScreenTest, TrashedItemsLeaveAllPanesAndPuttingThemBackRescans)
     ASSERT_TRUE(waitFor([this, before] { return screen.state() == State::result && screen.shownTree() != before; }));
     EXPECT_TRUE(QFileInfo::exists(folder + "/big/inner"));
     EXPECT_EQ(names(screen.shownTree()->children()), (std::vector<std::string>{"big", "keep"}));
-
-    // Back to the picker while the put-back runs: no scan starts behind the user's back.
-    screen.trashFlow()->reviewAndTrash({{folder + "/keep", 100, false}});
-    screen.trashFlow()->reviewSheet()->confirmClicked();
-    ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->isRunning(); }));
-    screen.undoButton()->click();
-    screen.newScanClicked();
-    ASSERT_TRUE(waitFor([this, folder] { return !screen.trashFlow()->isRunning() && QFileInfo::exists(folder + "/keep"); }));
-    EXPECT_EQ(screen.state(), State::picker);
 }
 
 TEST_F(AnalyzerScreenTest, OnlyAnExistingFolderCanBeDropped)
