@@ -341,8 +341,9 @@ int scanCommand(const Args& args) {
     std::optional<std::int64_t> storedId;
     std::thread storing;
     if (remember) {
-        storing = std::thread([&history, &storedId, summary = ScanHistory::summarize(root, result, startedAt, now())] {
-            storedId = history.store(summary);
+        // The report only reads the result, so it is summarised on the storing thread as well.
+        storing = std::thread([&history, &storedId, &result, &root, startedAt, finishedAt = now()] {
+            storedId = history.store(ScanHistory::summarize(root, result, startedAt, finishedAt));
         });
     }
     struct JoinAtExit {

@@ -8,9 +8,12 @@
 // row, or the selected one.
 // refreshMissing() marks rows whose item is gone from disk: struck through, with a tooltip.
 // Ctrl+C copies the selected rows as "name<TAB>size" lines.
+// With changes since an earlier scan (setChanges) a third column, "Change", shows each row's change,
+// and the header appears: a click on "Change" orders the rows by it, on "Name" or "Size" largest first.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
+#include "ScanChanges.h"
 
 #include <QColor>
 #include <QWidget>
@@ -33,6 +36,8 @@ public:
     void select(const AnalyzerTreeNode* node);
     std::vector<AnalyzerNodePtr> selectedNodes() const;
     bool refreshMissing();
+    // Null removes the Change column.
+    void setChanges(std::shared_ptr<const ScanChanges> changes);
     AnalyzerNodePtr clickedNode() const;
     // The context menu for the clicked row (empty without one); the caller owns it.
     QMenu* buildContextMenu(QWidget* parent);

@@ -7,10 +7,13 @@
 // "  ·  " and the share of the root's size ("0%" for shares of 0.1% or less). A double click or Return
 // reveals the item in the file browser; Ctrl+C copies the selected rows. selectedTrashItems() leaves out
 // the root, items gone from disk and items inside a selected folder (they go with the folder).
+// With changes since an earlier scan (setChanges) a second column, "Change", shows each row's change and
+// the header appears; a click on "Change" orders every folder's rows by it, on "Name" largest first.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
 #include "ChartPaneController.h"
+#include "ScanChanges.h"
 
 #include <QAbstractItemModel>
 #include <QSet>
@@ -18,6 +21,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -28,6 +34,8 @@ class AnalyzerOutlineModel : public QAbstractItemModel {
 public:
     static constexpr int detailRole = Qt::UserRole + 1;
     static constexpr int symbolRole = Qt::UserRole + 2;
+    static constexpr int changeRole = Qt::UserRole + 3; // the difference in bytes (0 without one)
+    static constexpr int changeColumn = 1;
 
     using QAbstractItemModel::QAbstractItemModel;
 
@@ -46,8 +54,21 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+    void setChanges(std::shared_ptr<const ScanChanges> changes);
+    const std::shared_ptr<const ScanChanges>& changes() const { return m_changes; }
 
 private:
+    // Children in the shown order: the tree's own, or by change when the Change column orders them.
+    AnalyzerTreeNode* childAt(const AnalyzerTreeNode& owner, int row) const;
+    int rowOf(const AnalyzerTreeNode& owner, const AnalyzerTreeNode* child) const;
+    const std::vector<AnalyzerTreeNode*>* changeOrder(const AnalyzerTreeNode& owner) const;
+
+    std::shared_ptr<const ScanChanges> m_changes;
+    std::optional<Qt::SortOrder> m_byChange;
+    mutable std::unordered_map<const AnalyzerTreeNode*, std::vector<AnalyzerTreeNode*>> m_changeOrder;
     AnalyzerNodePtr m_root;
     std::int64_t m_rootSize = 1;
 };
@@ -61,6 +82,8 @@ public:
     void removePaths(const PathSet& paths);
     void removePaths(const QSet<QString>& paths) { removePaths(pathSet(paths)); }
     void refreshMissing();
+    // Null removes the Change column.
+    void setChanges(std::shared_ptr<const ScanChanges> changes);
     QList<TrashCandidate> selectedTrashItems() const;
     std::pair<QString, QString> rowText(const AnalyzerTreeNode& node) const { return m_model->rowText(node); }
 
