@@ -145,12 +145,11 @@ void AnalyzerViewController::buildView()
     m_historyButton->setFocusPolicy(Qt::StrongFocus);
     connect(m_historyButton, &QToolButton::clicked, this, &AnalyzerViewController::historyClicked);
     m_history = new AnalyzerHistory(this);
-    m_changesBar = new ScanChangesBar(toolbarButtons);
+    m_changesBar = new ScanChangesBar(this);
     m_changesBar->onPick = [this](std::int64_t earlierId) { m_history->compareWith(earlierId); };
     m_changesBar->onColouring = [this](bool) { showChanges(); };
     connect(m_history, &AnalyzerHistory::changesChanged, this, &AnalyzerViewController::showChanges);
     toolbar->addWidget(m_newScanButton);
-    toolbar->addWidget(m_changesBar);
     toolbar->addStretch(1);
     toolbar->addWidget(m_historyButton);
     toolbar->addWidget(m_trashButton);
@@ -233,6 +232,7 @@ void AnalyzerViewController::buildView()
     m_rootLayout->addItem(m_gapBelowToolbar);
     m_rootLayout->addWidget(m_progressRow);
     m_rootLayout->addItem(m_gapBelowProgress);
+    m_rootLayout->addWidget(m_changesBar); // above the panes, shown with changes to show
     m_rootLayout->addWidget(m_contentContainer, 1);
     m_rootLayout->addItem(m_gapAboveStatus);
     m_rootLayout->addWidget(m_statusRow);
@@ -277,6 +277,7 @@ void AnalyzerViewController::applyGaps()
     m_gapBelowToolbar->changeSize(0, bare ? 0 : (progress ? 12 : 20), QSizePolicy::Minimum, QSizePolicy::Fixed);
     m_gapBelowProgress->changeSize(0, progress ? 12 : 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
     m_gapAboveStatus->changeSize(0, bare ? 0 : 12, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_changesBar->setVisible(!bare && m_history->changes());
     m_rootLayout->invalidate();
 }
 
@@ -439,6 +440,7 @@ void AnalyzerViewController::showChanges()
     m_treemap->contentsList()->setChanges(changes);
     m_pie->contentsList()->setChanges(changes);
     m_changesBar->setChanges(changes, m_history->earlierScans());
+    applyGaps();
     std::function<std::optional<QColor>(const AnalyzerTreeNode&)> colouring;
     if (changes && m_changesBar->colouring())
         colouring = [changes](const AnalyzerTreeNode& node) { return changes->color(node); };

@@ -380,6 +380,8 @@ void ChartContentsList::setChanges(std::shared_ptr<const ScanChanges> changes)
     if (shown)
         header->setSectionResizeMode(ContentsListModel::changeColumn, QHeaderView::ResizeToContents);
     header->setVisible(shown);
+    if (shown && !m_tableView->isSortingEnabled())
+        header->setSortIndicator(1, Qt::DescendingOrder); // largest first, as without the column
     m_tableView->setSortingEnabled(shown);
     m_isSyncing = false;
     select(selected.get());

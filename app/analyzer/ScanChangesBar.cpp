@@ -7,6 +7,7 @@
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QToolButton>
 
 namespace {
@@ -39,9 +40,8 @@ protected:
 
 ScanChangesBar::ScanChangesBar(QWidget* parent) : QWidget(parent)
 {
-    m_sinceButton = new QToolButton(this);
-    m_sinceButton->setPopupMode(QToolButton::InstantPopup);
-    m_sinceButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_sinceButton = new QPushButton(this);
+    m_sinceButton->setAutoDefault(false);
     m_sinceButton->setAccessibleName(QStringLiteral("Compared scan"));
     m_sinceButton->setMenu(new QMenu(m_sinceButton));
 
@@ -72,11 +72,12 @@ ScanChangesBar::ScanChangesBar(QWidget* parent) : QWidget(parent)
     m_legend->hide();
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+    layout->setContentsMargins(0, 0, 0, 12);
+    layout->setSpacing(8);
     layout->addWidget(m_sinceButton);
     layout->addWidget(m_colourButton);
     layout->addWidget(m_legend);
+    layout->addStretch(1);
     hide();
 }
 

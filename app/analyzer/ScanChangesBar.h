@@ -16,6 +16,7 @@
 #include <vector>
 
 class QLabel;
+class QPushButton;
 class QToolButton;
 
 class ScanChangesBar : public QWidget {
@@ -27,7 +28,7 @@ public:
     bool colouring() const;
     void setColouring(bool on);
 
-    QToolButton* sinceButton() const { return m_sinceButton; }
+    QPushButton* sinceButton() const { return m_sinceButton; }
     QToolButton* colourButton() const { return m_colourButton; }
     QWidget* legend() const { return m_legend; }
 
@@ -35,7 +36,7 @@ public:
     std::function<void(bool)> onColouring;
 
 private:
-    QToolButton* m_sinceButton = nullptr;
+    QPushButton* m_sinceButton = nullptr;
     QToolButton* m_colourButton = nullptr;
     QWidget* m_legend = nullptr;
 };

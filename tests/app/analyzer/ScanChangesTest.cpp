@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QToolButton>
 #include <QTreeView>
 
