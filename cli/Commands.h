@@ -9,6 +9,8 @@ namespace brisklet::cli {
 using Args = std::vector<std::string>;
 
 int scanCommand(const Args& args);
+int scansCommand(const Args& args);
+int diffCommand(const Args& args);
 int trashCommand(const Args& args);
 int historyCommand(const Args& args);
 int cleanCommand(const Args& args);

@@ -1,13 +1,16 @@
 // brisklet-cli scan: where the space goes under a folder.
 #include "CliSupport.h"
 #include "Commands.h"
+#include "HistoryReport.h"
 
+#include "history/ScanHistory.h"
 #include "platform/FileServices.h"
 #include "scan/DiskScanner.h"
 #include "scan/ScanDefaults.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +29,8 @@ const char* const scanUsage = R"(usage: brisklet-cli scan PATH [options]
 Walks PATH and reports the space on disk below it: totals, the largest items directly
 under PATH with their share, and the largest files. Never crosses into another mounted
 file system; known tool folders (.git, node_modules, build, ...) are measured as one item.
+The scan is stored (every folder's size and the files of 1 MiB or more) in
+$XDG_STATE_HOME/brisklet/scans.sqlite, so later scans can be compared with it.
 
 Options:
   --json [FILE]        write the whole result as JSON to FILE, or to stdout without FILE or with -;
@@ -36,6 +41,9 @@ Options:
   --workers N          folders read at the same time (default: active cores, 2 to 12)
   --timeout SECONDS    time allowed for reading one folder (default 15)
   --no-fold            keep the contents of tool folders as separate items
+  --compare            also print the largest changes since PATH's previous stored scan, grown and
+                       shrunk (with --json: under "comparison", null when there is none)
+  --no-history         do not store this scan (stored scans: brisklet-cli scans)
   -h, --help           this text
 
 Progress (files, bytes, current folder) is shown on stderr when it is a terminal.
@@ -125,7 +133,7 @@ void writeNode(std::ostream& out, const ScanNode& node) {
     out << '}';
 }
 
-void writeResultJson(std::ostream& out, const ScanResult& result) {
+void writeResultJson(std::ostream& out, const ScanResult& result, const nlohmann::json* comparison) {
     out << "{\"root\":";
     writeNode(out, result.root);
     out << ",\"largeFiles\":[";
@@ -135,7 +143,10 @@ void writeResultJson(std::ostream& out, const ScanResult& result) {
         out << '}';
     }
     out << "],\"totals\":{\"files\":" << result.totals.files << ",\"directories\":" << result.totals.directories
-        << ",\"bytes\":" << result.totals.bytes << "},\"state\":\"" << toRawString(result.state) << "\"}\n";
+        << ",\"bytes\":" << result.totals.bytes << "},\"state\":\"" << toRawString(result.state) << '"';
+    if (comparison)
+        out << ",\"comparison\":" << comparison->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    out << "}\n";
 }
 
 std::string plural(std::int64_t count, const char* noun) {
@@ -240,6 +251,8 @@ int scanCommand(const Args& args) {
     std::optional<std::string> path;
     std::optional<std::string> jsonTarget;
     std::size_t top = 10;
+    bool remember = true;
+    bool compare = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto value = [&](const char* what) -> std::optional<std::string> {
@@ -274,6 +287,10 @@ int scanCommand(const Args& args) {
             options.directoryTimeoutSeconds = *seconds;
         } else if (arg == "--no-fold") {
             options.foldDirectoryNames.clear();
+        } else if (arg == "--no-history") {
+            remember = false;
+        } else if (arg == "--compare") {
+            compare = true;
         } else if (isOption(arg)) {
             return usageError("unknown option " + arg + " (see brisklet-cli scan --help)");
         } else if (!path) {
@@ -284,6 +301,8 @@ int scanCommand(const Args& args) {
     }
     if (!path || path->empty())
         return usageError("scan needs a PATH (see brisklet-cli scan --help)");
+    if (compare && !remember)
+        return usageError("--compare needs the scan stored: leave out --no-history");
 
     const std::string root = absolutePath(*path);
     if (!platform::exists(root))
@@ -291,6 +310,12 @@ int scanCommand(const Args& args) {
     if (!platform::existsAndIsFolder(root))
         return usageError(root + ": not a folder");
 
+    const auto now = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    const std::int64_t startedAt = now();
     auto stats = std::make_shared<ScanStats>();
     ScanResult result;
     try {
@@ -311,18 +336,57 @@ int scanCommand(const Args& args) {
                   << plural(progress.timedOutDirectories, "folder") << " timed out; sizes are lower bounds\n";
     const int status = incomplete ? exitSomeFailed : exitOk;
 
+    // Stored while the report is written; never a reason for the scan to fail.
+    ScanHistory history;
+    std::optional<std::int64_t> storedId;
+    std::thread storing;
+    if (remember) {
+        // The report only reads the result, so it is summarised on the storing thread as well.
+        storing = std::thread([&history, &storedId, &result, &root, startedAt, finishedAt = now()] {
+            storedId = history.store(ScanHistory::summarize(root, result, startedAt, finishedAt));
+        });
+    }
+    struct JoinAtExit {
+        std::thread& thread;
+        ~JoinAtExit() {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joinAtExit{storing};
+
+    std::optional<ScanComparison> comparison;
+    if (compare) {
+        storing.join();
+        if (!storedId)
+            std::cerr << "brisklet-cli: the scan could not be stored in " << displayText(history.databasePath())
+                      << ", so there is nothing to compare it with\n";
+        else if (const auto previous = history.previousScan(*storedId))
+            comparison = history.compare(previous->id, *storedId);
+    }
+    std::optional<nlohmann::json> comparisonDocument;
+    if (compare)
+        comparisonDocument = comparison ? comparisonJson(*comparison, top) : nlohmann::json(nullptr);
+    const nlohmann::json* comparisonMember = comparisonDocument ? &*comparisonDocument : nullptr;
+
     if (jsonTarget) {
         if (*jsonTarget == "-") {
-            writeResultJson(std::cout, result);
+            writeResultJson(std::cout, result, comparisonMember);
             return std::cout ? status : exitSomeFailed;
         }
         std::ofstream out(*jsonTarget, std::ios::binary | std::ios::trunc);
         if (out)
-            writeResultJson(out, result);
+            writeResultJson(out, result, comparisonMember);
         if (!out.flush())
             return usageError("cannot write " + *jsonTarget);
     }
     writeText(std::cout, result, progress, top);
+    if (compare && storedId) {
+        std::cout << '\n';
+        if (comparison)
+            writeComparisonText(std::cout, *comparison, top);
+        else
+            std::cout << "No earlier scan of " << displayText(root) << " to compare with.\n";
+    }
     return status;
 }
 

@@ -13,7 +13,9 @@ namespace {
 const char* const usage = R"(usage: brisklet-cli COMMAND [ARGS...]
 
 Commands:
-  scan PATH            where the space goes under PATH
+  scan PATH            where the space goes under PATH (stored, to compare with later scans)
+  scans [PATH]         the stored scans, of all folders or of PATH
+  diff SCAN SCAN       what grew and shrank between two stored scans
   trash PATH...        move items to the Trash (checked against protected locations, audited)
   history              recent removals from the audit log
   clean                measure the cleanable caches, logs and developer data
@@ -38,7 +40,8 @@ int main(int argc, char** argv) {
     mallopt(M_TOP_PAD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     static const std::map<std::string, int (*)(const Args&)> commands{
-        {"scan", scanCommand},   {"trash", trashCommand},         {"history", historyCommand},
+        {"scan", scanCommand},   {"scans", scansCommand},         {"diff", diffCommand},
+        {"trash", trashCommand},         {"history", historyCommand},
         {"clean", cleanCommand}, {"apps", appsCommand},           {"leftovers", leftoversCommand},
         {"ports", portsCommand}, {"ps", psCommand},               {"stats", statsCommand},
         {"volumes", volumesCommand}, {"updates", updatesCommand}};

@@ -39,7 +39,7 @@ if(BRISKLET_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${runtime_tools}")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libqt6core6, libqt6gui6, libqt6widgets6, \
-libqt6svg6, libqt6dbus6, libcurl4, libssl3, libicu72, libplist3, libmount1, libblkid1, ${runtime_tools}")
+libqt6svg6, libqt6dbus6, libcurl4, libssl3, libicu72, libplist3, libmount1, libblkid1, libsqlite3-0, ${runtime_tools}")
 endif()
 # Wayland sessions, opening links and the downloaded update, following the desktop's colour scheme.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils, xdg-desktop-portal")

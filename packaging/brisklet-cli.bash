@@ -3,7 +3,7 @@
 _brisklet_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands='scan trash history clean apps leftovers ports ps stats volumes updates'
+    local commands='scan scans diff trash history clean apps leftovers ports ps stats volumes updates'
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
@@ -13,7 +13,9 @@ _brisklet_cli()
 
     local command=${COMP_WORDS[1]} options=''
     case $command in
-    scan) options='--json --top --workers --timeout --no-fold --help' ;;
+    scan) options='--json --top --workers --timeout --no-fold --compare --no-history --help' ;;
+    scans) options='--json --help' ;;
+    diff) options='--top --json --help' ;;
     trash) options='--json -- --help' ;;
     history) options='--limit --json --help' ;;
     clean) options='--json --members --help' ;;
@@ -50,7 +52,7 @@ _brisklet_cli()
         return
     fi
     case $command in
-    scan)
+    scan | scans)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         ;;

@@ -1,6 +1,8 @@
 #include "AnalyzerScreenshots.h"
 
+#include "AnalyzerHistory.h"
 #include "AnalyzerStartView.h"
+#include "ScanChangesBar.h"
 #include "AnalyzerViewController.h"
 #include "ChartContentsList.h"
 #include "ScanOutlineViewController.h"
@@ -16,6 +18,9 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
@@ -149,6 +154,63 @@ bool writeAppearance(const QString& root, const QDir& dir, const QString& appear
     return ok;
 }
 
+// A folder of projects scanned, changed (one grows, one shrinks, one is new, one is gone) and scanned
+// again: the Change column and the Changes colouring.
+void fill(const QString& path, qint64 megabytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile out(path);
+    if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        out.write(QByteArray(megabytes * 1024 * 1024, '\0'));
+}
+
+bool writeChanges(const QDir& dir, const QString& appearance)
+{
+    const QString root = QDir::homePath() + QStringLiteral("/Projects");
+    QDir(root).removeRecursively();
+    fill(root + "/website/node_modules/bundle.js", 6);
+    fill(root + "/website/media/hero.mp4", 9);
+    fill(root + "/photos-2025/raw/trip.cr3", 24);
+    fill(root + "/photos-2025/edits/trip.jpg", 4);
+    fill(root + "/thesis/thesis.pdf", 5);
+    fill(root + "/old-vm/disk.qcow2", 7);
+
+    QWidget window;
+    window.setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* screen = new AnalyzerViewController({}, &window);
+    layout->addWidget(screen);
+    window.resize(1100, 720);
+    window.show();
+    screen->sectionDidAppear();
+    screen->analyze(root);
+    bool ok = settleUntil([screen] { return screen->history()->shownScanId().has_value(); });
+
+    fill(root + "/website/media/hero.mp4", 31);
+    fill(root + "/website/media/teaser.mp4", 12);
+    fill(root + "/photos-2025/raw/trip.cr3", 8);
+    QDir(root + "/old-vm").removeRecursively();
+    fill(root + "/game-build/export/game.pak", 14);
+    screen->startScan();
+    ok = settleUntil([screen] { return screen->history()->changes() != nullptr; }) && ok;
+
+    screen->segmented()->setSelectedIndex(2);
+    screen->segmentChanged(2);
+    screen->outlinePane()->model()->sort(AnalyzerOutlineModel::changeColumn, Qt::DescendingOrder);
+    screen->outlinePane()->outlineView()->header()->setSortIndicator(AnalyzerOutlineModel::changeColumn, Qt::DescendingOrder);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("changes-list"), appearance) && ok;
+    screen->changesBar()->setColouring(true);
+    screen->segmented()->setSelectedIndex(0);
+    screen->segmentChanged(0);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("changes-blocks"), appearance) && ok;
+    screen->segmented()->setSelectedIndex(1);
+    screen->segmentChanged(1);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("changes-pie"), appearance) && ok;
+    QDir(root).removeRecursively();
+    return ok;
+}
+
 } // namespace
 
 bool writeAll(const QString& folder)
@@ -160,8 +222,10 @@ bool writeAll(const QString& folder)
     const AppPreferences::Appearance found = AppPreferences::appliedAppearance();
     AppPreferences::applyAppearance(AppPreferences::Appearance::light);
     bool ok = writeAppearance(root, dir, QStringLiteral("light"));
+    ok = writeChanges(dir, QStringLiteral("light")) && ok;
     AppPreferences::applyAppearance(AppPreferences::Appearance::dark);
     ok = writeAppearance(root, dir, QStringLiteral("dark")) && ok;
+    ok = writeChanges(dir, QStringLiteral("dark")) && ok;
     AppPreferences::applyAppearance(found);
     return ok;
 }

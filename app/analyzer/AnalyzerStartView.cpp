@@ -1,5 +1,6 @@
 #include "AnalyzerStartView.h"
 
+#include "RecentScansView.h"
 #include "platform/SystemLog.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
@@ -137,6 +138,9 @@ AnalyzerStartView::AnalyzerStartView(QWidget* parent) : QWidget(parent)
     columnLayout->addLayout(m_diskStack);
     columnLayout->addSpacing(12);
     columnLayout->addWidget(m_dropZone);
+    m_recentScans = new RecentScansView(column);
+    columnLayout->addSpacing(12);
+    columnLayout->addWidget(m_recentScans);
     columnLayout->addStretch(1);
 
     auto* page = new QWidget;
@@ -183,6 +187,7 @@ void AnalyzerStartView::setBusy(bool busy)
 
 void AnalyzerStartView::refreshVolumes()
 {
+    m_recentScans->refresh();
     m_volumeRunner.stopAll(); // the newest reading wins
     m_volumeRunner.run([](std::stop_token stop) { return brisklet::VolumeReader::mountedVolumes(stop); },
                        [this](const std::vector<brisklet::VolumeInfo>& volumes) { showVolumes(volumes); });

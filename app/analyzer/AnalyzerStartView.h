@@ -6,7 +6,8 @@
 // are disabled and card clicks are ignored.
 //
 // refreshVolumes() reads the mounted volumes on a worker and rebuilds the cards when the answer comes;
-// a newer refresh drops the answer of an older one, so the cards always show the latest reading.
+// a newer refresh drops the answer of an older one, so the cards always show the latest reading; it also
+// refreshes the recent scans listed under the drop zone.
 #pragma once
 
 #include "shell/BackgroundRunner.h"
@@ -20,6 +21,7 @@
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
+class RecentScansView;
 class VolumeCardView;
 
 // The dashed panel that stands for "choose a folder": a click anywhere on it calls onClick.
@@ -70,6 +72,7 @@ public:
     DropZoneView* dropZone() const { return m_dropZone; }
     QPushButton* selectButton() const;
     std::vector<ClickableVolumeCard*> cards() const;
+    RecentScansView* recentScans() const { return m_recentScans; }
 
     std::function<void()> onPickFolder;
     std::function<void(const QString& mountPoint)> onPickVolume;
@@ -84,6 +87,7 @@ private:
     QLabel* m_hint = nullptr;
     QVBoxLayout* m_diskStack = nullptr;
     DropZoneView* m_dropZone = nullptr;
+    RecentScansView* m_recentScans = nullptr;
     bool m_isBusy = false;
     BackgroundRunner m_volumeRunner{this};
 };

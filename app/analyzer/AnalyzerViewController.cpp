@@ -1,8 +1,12 @@
 #include "AnalyzerViewController.h"
 
+#include "AnalyzerHistory.h"
 #include "AnalyzerStartView.h"
+#include "ChartContentsList.h"
 #include "ChartText.h"
 #include "MountWatcher.h"
+#include "RecentScansView.h"
+#include "ScanChangesBar.h"
 #include "ScanOutlineViewController.h"
 #include "SunburstView.h"
 #include "SunburstViewController.h"
@@ -21,6 +25,7 @@
 #include "shell/VoyageScanningView.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -30,6 +35,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
+#include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -75,6 +81,7 @@ QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
 // What a scan's worker hands back: the tree it built from the result and the figures of the status line.
 struct AnalyzerViewController::Outcome {
     AnalyzerNodePtr tree;
+    std::shared_ptr<const brisklet::ScanSummary> summary; // for the store; null when scans are not kept
     brisklet::ScanTotals totals;
     brisklet::ScanState state = brisklet::ScanState::complete;
     Clock::time_point walked;
@@ -140,6 +147,11 @@ void AnalyzerViewController::buildView()
     m_historyButton->setAutoRaise(true);
     m_historyButton->setFocusPolicy(Qt::StrongFocus);
     connect(m_historyButton, &QToolButton::clicked, this, &AnalyzerViewController::historyClicked);
+    m_history = new AnalyzerHistory(this);
+    m_changesBar = new ScanChangesBar(this);
+    m_changesBar->onPick = [this](std::int64_t earlierId) { m_history->compareWith(earlierId); };
+    m_changesBar->onColouring = [this](bool) { showChanges(); };
+    connect(m_history, &AnalyzerHistory::changesChanged, this, &AnalyzerViewController::showChanges);
     toolbar->addWidget(m_newScanButton);
     toolbar->addStretch(1);
     toolbar->addWidget(m_historyButton);
@@ -199,6 +211,7 @@ void AnalyzerViewController::buildView()
     m_startView = new AnalyzerStartView(m_contentContainer);
     m_startView->onPickFolder = [this] { chooseFolder(); };
     m_startView->onPickVolume = [this](const QString& mountPoint) { analyze(mountPoint); };
+    m_startView->recentScans()->onPick = [this](const QString& folder) { analyze(folder); };
     m_scanningView = new VoyageScanningView(m_contentContainer);
     m_scanningView->cancelButton()->show();
     m_scanningView->onCancel = [this] { cancelClicked(); };
@@ -222,6 +235,7 @@ void AnalyzerViewController::buildView()
     m_rootLayout->addItem(m_gapBelowToolbar);
     m_rootLayout->addWidget(m_progressRow);
     m_rootLayout->addItem(m_gapBelowProgress);
+    m_rootLayout->addWidget(m_changesBar); // above the panes, shown with changes to show
     m_rootLayout->addWidget(m_contentContainer, 1);
     m_rootLayout->addItem(m_gapAboveStatus);
     m_rootLayout->addWidget(m_statusRow);
@@ -267,6 +281,7 @@ void AnalyzerViewController::applyGaps()
     m_gapBelowToolbar->changeSize(0, bare ? 0 : (progress ? 12 : 20), QSizePolicy::Minimum, QSizePolicy::Fixed);
     m_gapBelowProgress->changeSize(0, progress ? 12 : 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
     m_gapAboveStatus->changeSize(0, bare ? 0 : 12, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_changesBar->setVisible(!bare && m_history->changes());
     m_rootLayout->invalidate();
 }
 
@@ -337,10 +352,15 @@ void AnalyzerViewController::startScan()
     std::shared_ptr<const brisklet::DiskScanner> scanner = makeScanner();
     startPolling();
     const std::string root = pathBytes(*m_lastFolder);
+    const bool remember = AppPreferences::rememberScans();
+    const std::int64_t startedAt = QDateTime::currentMSecsSinceEpoch();
     m_scanRunner.run(
-        [scanner, stats, root](std::stop_token stop) {
+        [scanner, stats, root, remember, startedAt](std::stop_token stop) {
             brisklet::ScanResult result = scanner->scan(root, stats, stop);
             Outcome outcome;
+            if (remember) // before the tree takes the scan's nodes apart
+                outcome.summary = std::make_shared<const brisklet::ScanSummary>(brisklet::ScanHistory::summarize(
+                    root, result, startedAt, QDateTime::currentMSecsSinceEpoch()));
             outcome.walked = Clock::now();
             outcome.totals = result.totals;
             outcome.state = result.state;
@@ -426,6 +446,26 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
         partial = m_activeStats->snapshot();
     m_activeStats.reset();
     setStatus(resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial));
+    m_history->scanShown(std::move(outcome.summary));
+}
+
+void AnalyzerViewController::showChanges()
+{
+    const std::shared_ptr<const ScanChanges>& changes = m_history->changes();
+    m_outline->setChanges(changes);
+    m_treemap->contentsList()->setChanges(changes);
+    m_pie->contentsList()->setChanges(changes);
+    m_changesBar->setChanges(changes, m_history->earlierScans());
+    applyGaps();
+    std::function<std::optional<QColor>(const AnalyzerTreeNode&)> colouring;
+    if (changes && m_changesBar->colouring())
+        colouring = [changes](const AnalyzerTreeNode& node) { return changes->color(node); };
+    m_treemap->treemap()->fillOverride = colouring;
+    m_pie->sunburst()->fillOverride = colouring;
+    m_treemap->treemap()->update();
+    m_pie->sunburst()->update();
+    m_treemap->contentsList()->tableView()->viewport()->update();
+    m_pie->contentsList()->tableView()->viewport()->update();
 }
 
 void AnalyzerViewController::failScan(const QString& description)
@@ -464,6 +504,7 @@ void AnalyzerViewController::newScanClicked()
     m_startView->show();
     m_startView->selectButton()->setFocus(Qt::OtherFocusReason); // the focused pane is hidden
     m_newScanButton->hide();
+    m_history->clear();
     setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
 }
 

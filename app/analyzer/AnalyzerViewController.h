@@ -22,6 +22,10 @@
 // The scan options are fixed (scanOptions()): workers = the cores the process may use, clamped to
 // 2...12, the standard fold and root-skip names (the cache home walked into where the host profile says
 // so), large files from 16 MiB (top 100), 15 s per folder.
+//
+// History: with "Remember scans" on, the worker also summarises each scan for the store; once the result
+// is shown, AnalyzerHistory stores it and compares it with the root's previous scan off the GUI thread,
+// and the outline and contents lists gain their Change column, the toolbar the changes bar.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -47,7 +51,9 @@ namespace brisklet {
 class AuditLog;
 }
 
+class AnalyzerHistory;
 class AnalyzerStartView;
+class ScanChangesBar;
 class DestructiveButton;
 class MountWatcher;
 class QLabel;
@@ -132,6 +138,8 @@ public:
     QWidget* progressRow() const { return m_progressRow; }
     QWidget* statusRow() const { return m_statusRow; }
     TrashFlowController* trashFlow() const { return m_trashFlow; }
+    AnalyzerHistory* history() const { return m_history; }
+    ScanChangesBar* changesBar() const { return m_changesBar; }
 
     // The status line of a finished scan: totals, then the skipped and unreadable counts when above 0.
     static QString resultStatus(const brisklet::ScanTotals& totals, const QString& rootName,
@@ -155,6 +163,7 @@ private:
     void refreshMissing();
     void showMissing(const std::vector<AnalyzerNodePtr>& nodes, const std::vector<char>& missing);
     void dropMissingCheck();
+    void showChanges();
     void setStatus(const QString& text);
     int shownSelectionCount() const;
     QWidget* shownPaneView() const; // the chart or outline of the shown pane
@@ -197,6 +206,8 @@ private:
     QSpacerItem* m_gapBelowProgress = nullptr;
     QSpacerItem* m_gapAboveStatus = nullptr;
 
+    AnalyzerHistory* m_history = nullptr;
+    ScanChangesBar* m_changesBar = nullptr;
     QPointer<MountWatcher> m_mountWatcher;
     QMetaObject::Connection m_activeConnection;
     // Set by a missing-item check's work until it ends (a hung mount may hold it); another check asked

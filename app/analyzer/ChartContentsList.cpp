@@ -60,25 +60,73 @@ class ContentsListModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    static constexpr int changeColumn = 2;
+    static constexpr int changeRole = Qt::UserRole + 10; // the difference in bytes (0 without one)
+
     std::vector<AnalyzerNodePtr> items;
     std::function<std::optional<QColor>(const AnalyzerTreeNode*)> colorProvider;
+    std::shared_ptr<const ScanChanges> changes;
+    bool byChange = false;
+    Qt::SortOrder changeOrder = Qt::DescendingOrder;
 
     void setItems(std::vector<AnalyzerNodePtr> nodes)
     {
         beginResetModel();
         items = std::move(nodes);
+        orderByChange();
         endResetModel();
     }
-    void rowChanged(int row) { emit dataChanged(index(row, 0), index(row, 1)); }
+    void setChanges(std::shared_ptr<const ScanChanges> shown)
+    {
+        beginResetModel();
+        changes = std::move(shown);
+        if (!changes)
+            byChange = false;
+        orderByChange();
+        endResetModel();
+    }
+    void rowChanged(int row) { emit dataChanged(index(row, 0), index(row, columnCount({}) - 1)); }
 
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : static_cast<int>(items.size()); }
-    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 2; }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : changes ? 3 : 2; }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return {};
+        return section == 0 ? QStringLiteral("Name") : section == 1 ? QStringLiteral("Size") : QStringLiteral("Change");
+    }
+
+    // The Change column orders by the change; the others keep the largest first.
+    void sort(int column, Qt::SortOrder order) override
+    {
+        emit layoutAboutToBeChanged();
+        const QModelIndexList before = persistentIndexList();
+        std::vector<std::pair<AnalyzerTreeNode*, int>> kept;
+        for (const QModelIndex& index : before)
+            kept.emplace_back(items[static_cast<std::size_t>(index.row())].get(), index.column());
+        byChange = column == changeColumn && changes;
+        changeOrder = order;
+        if (!byChange)
+            std::stable_sort(items.begin(), items.end(),
+                             [](const AnalyzerNodePtr& a, const AnalyzerNodePtr& b) { return a->sizeBytes() > b->sizeBytes(); });
+        orderByChange();
+        QModelIndexList after;
+        for (const auto& [node, column] : kept) {
+            const auto found = std::find_if(items.begin(), items.end(), [node](const AnalyzerNodePtr& item) { return item.get() == node; });
+            after.push_back(index(static_cast<int>(found - items.begin()), column));
+        }
+        changePersistentIndexList(before, after);
+        emit layoutChanged();
+    }
 
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid() || index.row() >= static_cast<int>(items.size()))
             return {};
         const AnalyzerTreeNode& node = *items[static_cast<std::size_t>(index.row())];
+        if (index.column() == changeColumn || role == changeRole)
+            return changeData(node, role);
         const bool name = index.column() == 0;
         const QPalette palette = QGuiApplication::palette();
         switch (role) {
@@ -110,6 +158,42 @@ public:
     }
 
 private:
+    void orderByChange()
+    {
+        if (!byChange || !changes)
+            return;
+        std::vector<std::pair<std::int64_t, AnalyzerNodePtr>> keyed;
+        keyed.reserve(items.size());
+        for (AnalyzerNodePtr& item : items)
+            keyed.emplace_back(ScanChanges::sortKey(changes->find(*item)), std::move(item));
+        std::stable_sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
+            return changeOrder == Qt::DescendingOrder ? a.first > b.first : a.first < b.first;
+        });
+        for (std::size_t i = 0; i < keyed.size(); ++i)
+            items[i] = std::move(keyed[i].second);
+    }
+
+    QVariant changeData(const AnalyzerTreeNode& node, int role) const
+    {
+        const brisklet::ScanChange* change = changes ? changes->find(node) : nullptr;
+        switch (role) {
+        case changeRole:
+            return QVariant::fromValue<qint64>(ScanChanges::sortKey(change));
+        case Qt::DisplayRole:
+        case RowCopy::TextRole:
+        case Qt::AccessibleTextRole:
+            return change ? ScanChanges::text(*change) : QString();
+        case Qt::FontRole:
+            return ScreenStyle::font(12);
+        case Qt::ForegroundRole:
+            return ScreenStyle::labelColor(QGuiApplication::palette(), ScreenStyle::LabelLevel::secondary);
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignVCenter | Qt::AlignRight);
+        default:
+            return {};
+        }
+    }
+
     QPixmap swatchFor(const QColor& color) const
     {
         auto found = m_swatches.constFind(color.rgba());
@@ -290,6 +374,23 @@ QMenu* ChartContentsList::buildContextMenu(QWidget* parent)
     });
     trash->setEnabled(!node->isMissing()); // a gone item has nothing left to move
     return menu;
+}
+
+void ChartContentsList::setChanges(std::shared_ptr<const ScanChanges> changes)
+{
+    const bool shown = changes != nullptr;
+    m_isSyncing = true;
+    const AnalyzerNodePtr selected = clickedNode();
+    m_model->setChanges(std::move(changes));
+    QHeaderView* header = m_tableView->horizontalHeader();
+    if (shown)
+        header->setSectionResizeMode(ContentsListModel::changeColumn, QHeaderView::ResizeToContents);
+    header->setVisible(shown);
+    if (shown && !m_tableView->isSortingEnabled())
+        header->setSortIndicator(1, Qt::DescendingOrder); // largest first, as without the column
+    m_tableView->setSortingEnabled(shown);
+    m_isSyncing = false;
+    select(selected.get());
 }
 
 std::vector<AnalyzerNodePtr> ChartContentsList::missingCheckItems() const

@@ -9,9 +9,12 @@
 // actions would not belong to.
 // Rows whose item is gone from disk (the screen's missing-item check) are struck through, with a tooltip.
 // Ctrl+C copies the selected rows as "name<TAB>size" lines.
+// With changes since an earlier scan (setChanges) a third column, "Change", shows each row's change,
+// and the header appears: a click on "Change" orders the rows by it, on "Name" or "Size" largest first.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
+#include "ScanChanges.h"
 
 #include <QColor>
 #include <QMenu>
@@ -39,6 +42,8 @@ public:
     // show again once it changed the marks of changed; true when one of them is listed here.
     std::vector<AnalyzerNodePtr> missingCheckItems() const;
     bool showMissingChanges(const NodeSet& changed);
+    // Null removes the Change column.
+    void setChanges(std::shared_ptr<const ScanChanges> changes);
     AnalyzerNodePtr clickedNode() const;
     // The context menu for the clicked row (empty without one); the caller owns it.
     QMenu* buildContextMenu(QWidget* parent);

@@ -58,6 +58,15 @@ public:
         const QColor text = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
         const QColor secondary = selected ? text : ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::secondary);
         const QColor tertiary = selected ? text : ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::tertiary);
+        if (index.column() == AnalyzerOutlineModel::changeColumn) {
+            painter->save();
+            painter->setFont(ScreenStyle::font(11));
+            painter->setPen(secondary);
+            painter->drawText(option.rect.adjusted(4, 0, -8, 0), Qt::AlignVCenter | Qt::AlignRight,
+                              index.data(Qt::DisplayRole).toString());
+            painter->restore();
+            return;
+        }
 
         QRect area = option.rect.adjusted(4, 0, -4, 0);
         const qreal ratio = painter->device()->devicePixelRatioF();
@@ -92,6 +101,7 @@ void AnalyzerOutlineModel::setRoot(const AnalyzerNodePtr& root)
 {
     beginResetModel();
     m_root = root;
+    m_changeOrder.clear();
     m_rootSize = root ? std::max<std::int64_t>(root->sizeBytes(), 1) : 1;
     endResetModel();
 }
@@ -117,9 +127,91 @@ std::pair<QString, QString> AnalyzerOutlineModel::rowText(const AnalyzerTreeNode
 QModelIndex AnalyzerOutlineModel::index(int row, int column, const QModelIndex& parent) const
 {
     const AnalyzerTreeNode* owner = node(parent);
-    if (!owner || column != 0 || row < 0 || row >= static_cast<int>(owner->children().size()))
+    if (!owner || column < 0 || column >= columnCount() || row < 0 || row >= static_cast<int>(owner->children().size()))
         return {};
-    return createIndex(row, 0, owner->children()[static_cast<std::size_t>(row)].get());
+    return createIndex(row, column, childAt(*owner, row));
+}
+
+const std::vector<AnalyzerTreeNode*>* AnalyzerOutlineModel::changeOrder(const AnalyzerTreeNode& owner) const
+{
+    if (!m_byChange || !m_changes)
+        return nullptr;
+    auto found = m_changeOrder.find(&owner);
+    if (found == m_changeOrder.end()) {
+        std::vector<std::pair<std::int64_t, AnalyzerTreeNode*>> keyed;
+        keyed.reserve(owner.children().size());
+        for (const AnalyzerNodePtr& child : owner.children())
+            keyed.emplace_back(ScanChanges::sortKey(m_changes->find(*child)), child.get());
+        const bool descending = *m_byChange == Qt::DescendingOrder;
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [descending](const auto& a, const auto& b) { return descending ? a.first > b.first : a.first < b.first; });
+        std::vector<AnalyzerTreeNode*> order;
+        order.reserve(keyed.size());
+        for (const auto& [key, child] : keyed)
+            order.push_back(child);
+        found = m_changeOrder.emplace(&owner, std::move(order)).first;
+    }
+    return &found->second;
+}
+
+AnalyzerTreeNode* AnalyzerOutlineModel::childAt(const AnalyzerTreeNode& owner, int row) const
+{
+    if (const auto* order = changeOrder(owner))
+        return (*order)[static_cast<std::size_t>(row)];
+    return owner.children()[static_cast<std::size_t>(row)].get();
+}
+
+int AnalyzerOutlineModel::rowOf(const AnalyzerTreeNode& owner, const AnalyzerTreeNode* child) const
+{
+    if (const auto* order = changeOrder(owner)) {
+        const auto found = std::find(order->begin(), order->end(), child);
+        return found == order->end() ? -1 : static_cast<int>(found - order->begin());
+    }
+    const auto& siblings = owner.children();
+    const auto found = std::find_if(siblings.begin(), siblings.end(),
+                                    [child](const AnalyzerNodePtr& sibling) { return sibling.get() == child; });
+    return found == siblings.end() ? -1 : static_cast<int>(found - siblings.begin());
+}
+
+void AnalyzerOutlineModel::setChanges(std::shared_ptr<const ScanChanges> changes)
+{
+    beginResetModel();
+    m_changes = std::move(changes);
+    m_changeOrder.clear();
+    if (!m_changes)
+        m_byChange.reset();
+    endResetModel();
+}
+
+QVariant AnalyzerOutlineModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return section == changeColumn ? QStringLiteral("Change") : QStringLiteral("Name");
+}
+
+void AnalyzerOutlineModel::sort(int column, Qt::SortOrder order)
+{
+    const std::optional<Qt::SortOrder> byChange =
+        column == changeColumn && m_changes ? std::optional(order) : std::nullopt;
+    if (byChange == m_byChange)
+        return;
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::pair<AnalyzerTreeNode*, int>> kept;
+    kept.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before)
+        kept.emplace_back(node(index), index.column());
+    m_byChange = byChange;
+    m_changeOrder.clear();
+    QModelIndexList after;
+    for (const auto& [item, column] : kept) {
+        const AnalyzerTreeNode* owner = item ? item->parent() : nullptr;
+        const int row = owner ? rowOf(*owner, item) : -1;
+        after.push_back(row < 0 ? QModelIndex() : createIndex(row, column, item));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }
 
 QModelIndex AnalyzerOutlineModel::parent(const QModelIndex& child) const
@@ -131,12 +223,10 @@ QModelIndex AnalyzerOutlineModel::parent(const QModelIndex& child) const
     const AnalyzerTreeNode* grandparent = owner->parent();
     if (!grandparent)
         return {};
-    const auto& siblings = grandparent->children();
-    const auto found = std::find_if(siblings.begin(), siblings.end(),
-                                    [owner](const AnalyzerNodePtr& sibling) { return sibling.get() == owner; });
-    if (found == siblings.end())
+    const int row = rowOf(*grandparent, owner);
+    if (row < 0)
         return {};
-    return createIndex(static_cast<int>(found - siblings.begin()), 0, const_cast<AnalyzerTreeNode*>(owner));
+    return createIndex(row, 0, const_cast<AnalyzerTreeNode*>(owner));
 }
 
 int AnalyzerOutlineModel::rowCount(const QModelIndex& parent) const
@@ -147,7 +237,7 @@ int AnalyzerOutlineModel::rowCount(const QModelIndex& parent) const
     return owner ? static_cast<int>(owner->children().size()) : 0;
 }
 
-int AnalyzerOutlineModel::columnCount(const QModelIndex&) const { return 1; }
+int AnalyzerOutlineModel::columnCount(const QModelIndex&) const { return m_changes ? 2 : 1; }
 
 bool AnalyzerOutlineModel::hasChildren(const QModelIndex& parent) const
 {
@@ -160,6 +250,14 @@ QVariant AnalyzerOutlineModel::data(const QModelIndex& index, int role) const
     const AnalyzerTreeNode* item = index.isValid() ? node(index) : nullptr;
     if (!item)
         return {};
+    if (role == changeRole || index.column() == changeColumn) {
+        const brisklet::ScanChange* change = m_changes ? m_changes->find(*item) : nullptr;
+        if (role == changeRole)
+            return QVariant::fromValue<qint64>(ScanChanges::sortKey(change));
+        if (role == Qt::DisplayRole || role == RowCopy::TextRole || role == Qt::AccessibleTextRole)
+            return change ? ScanChanges::text(*change) : QString();
+        return {};
+    }
     switch (role) {
     case Qt::DisplayRole:
         return ChartText::name(*item);
@@ -211,6 +309,52 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
         if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid() && onReveal)
             onReveal(ChartText::path(*item));
     });
+}
+
+void ScanOutlineViewController::setChanges(std::shared_ptr<const ScanChanges> changes)
+{
+    // Which rows are open survives the new column: the reset forgets it, so it is read first.
+    std::vector<AnalyzerTreeNode*> expanded;
+    std::vector<QModelIndex> pending;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        pending.push_back(m_model->index(row, 0));
+    while (!pending.empty()) {
+        const QModelIndex index = pending.back();
+        pending.pop_back();
+        if (!m_outlineView->isExpanded(index))
+            continue;
+        expanded.push_back(m_model->node(index));
+        for (int row = 0; row < m_model->rowCount(index); ++row)
+            pending.push_back(m_model->index(row, 0, index));
+    }
+    const bool shown = changes != nullptr;
+    m_model->setChanges(std::move(changes));
+    QHeaderView* header = m_outlineView->header();
+    m_outlineView->setHeaderHidden(!shown);
+    m_outlineView->setSortingEnabled(shown);
+    if (shown) {
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        header->setSectionResizeMode(AnalyzerOutlineModel::changeColumn, QHeaderView::Fixed);
+        header->resizeSection(AnalyzerOutlineModel::changeColumn, 96);
+    } else {
+        header->setStretchLastSection(true);
+    }
+    // Parents come before their children in the list, so each is open before its rows are looked up.
+    std::unordered_set<AnalyzerTreeNode*> open(expanded.begin(), expanded.end());
+    pending.clear();
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        pending.push_back(m_model->index(row, 0));
+    while (!pending.empty()) {
+        const QModelIndex index = pending.back();
+        pending.pop_back();
+        if (!open.contains(m_model->node(index)))
+            continue;
+        m_outlineView->expand(index);
+        for (int row = 0; row < m_model->rowCount(index); ++row)
+            pending.push_back(m_model->index(row, 0, index));
+    }
+    reportSelection();
 }
 
 void ScanOutlineViewController::expandTopLevel()

@@ -8,10 +8,13 @@
 // reveals the item in the file browser; Ctrl+C copies the selected rows. selectedTrashItems() leaves out
 // the root, items gone from disk and items inside a selected folder (they go with the folder), in row
 // order; the selection count reported is theirs.
+// With changes since an earlier scan (setChanges) a second column, "Change", shows each row's change and
+// the header appears; a click on "Change" orders every folder's rows by it, on "Name" largest first.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
 #include "ChartPaneController.h"
+#include "ScanChanges.h"
 
 #include <QAbstractItemModel>
 #include <QSet>
@@ -19,6 +22,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,6 +35,8 @@ class AnalyzerOutlineModel : public QAbstractItemModel {
 public:
     static constexpr int detailRole = Qt::UserRole + 1;
     static constexpr int symbolRole = Qt::UserRole + 2;
+    static constexpr int changeRole = Qt::UserRole + 3; // the difference in bytes (0 without one)
+    static constexpr int changeColumn = 1;
 
     using QAbstractItemModel::QAbstractItemModel;
 
@@ -47,8 +55,21 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+    void setChanges(std::shared_ptr<const ScanChanges> changes);
+    const std::shared_ptr<const ScanChanges>& changes() const { return m_changes; }
 
 private:
+    // Children in the shown order: the tree's own, or by change when the Change column orders them.
+    AnalyzerTreeNode* childAt(const AnalyzerTreeNode& owner, int row) const;
+    int rowOf(const AnalyzerTreeNode& owner, const AnalyzerTreeNode* child) const;
+    const std::vector<AnalyzerTreeNode*>* changeOrder(const AnalyzerTreeNode& owner) const;
+
+    std::shared_ptr<const ScanChanges> m_changes;
+    std::optional<Qt::SortOrder> m_byChange;
+    mutable std::unordered_map<const AnalyzerTreeNode*, std::vector<AnalyzerTreeNode*>> m_changeOrder;
     AnalyzerNodePtr m_root;
     std::int64_t m_rootSize = 1;
 };
@@ -65,6 +86,8 @@ public:
     // whose marks it changed (the selection count is told again).
     std::vector<AnalyzerNodePtr> missingCheckItems() const;
     void showMissingChanges(const NodeSet& changed);
+    // Null removes the Change column.
+    void setChanges(std::shared_ptr<const ScanChanges> changes);
     QList<TrashCandidate> selectedTrashItems() const;
     // The nodes of selectedTrashItems(), in row order: what the selection count counts.
     std::vector<const AnalyzerTreeNode*> selectedTrashNodes() const;

@@ -110,7 +110,7 @@ std::optional<QColor> SunburstView::color(const AnalyzerTreeNode* node) const
         return std::nullopt;
     for (const Wedge& wedge : m_wedges)
         if (wedge.node.get() == node)
-            return wedge.fill;
+            return fillOverride && !node->isAggregated() ? fillOverride(*node).value_or(wedge.fill) : wedge.fill;
     const AnalyzerTreeNode* parent = node->parent();
     if (node->sizeBytes() < 1 || !parent)
         return std::nullopt;
@@ -294,7 +294,9 @@ void SunburstView::paintEvent(QPaintEvent*)
     const Geometry g = geometry();
     const Wedge* selectedWedge = nullptr;
     for (const Wedge& wedge : m_wedges) {
-        painter.fillPath(wedgePath(wedge, g), wedge.fill);
+        painter.fillPath(wedgePath(wedge, g), fillOverride && !wedge.node->isAggregated()
+                                                  ? fillOverride(*wedge.node).value_or(wedge.fill)
+                                                  : wedge.fill);
         if (m_selected && wedge.node == m_selected)
             selectedWedge = &wedge;
     }

@@ -66,6 +66,9 @@ public:
 
     std::function<void(const AnalyzerNodePtr&)> onSelect;
     std::function<void(const AnalyzerNodePtr&)> onDrill;
+    // A colouring over the palette's (the Changes colouring): its colour where it gives one. Call
+    // update() after changing it.
+    std::function<std::optional<QColor>(const AnalyzerTreeNode&)> fillOverride;
     std::function<void()> onUp;
 
 protected:

@@ -202,7 +202,7 @@ std::optional<QColor> TreemapView::color(const AnalyzerTreeNode* node) const
 {
     for (const Entry& entry : m_entries)
         if (entry.cell.node.get() == node)
-            return entry.cell.fill;
+            return fillOverride && !node->isAggregated() ? fillOverride(*node).value_or(entry.cell.fill) : entry.cell.fill;
     return std::nullopt;
 }
 
@@ -321,10 +321,13 @@ void TreemapView::paintEvent(QPaintEvent*)
         const QRectF frame(cell.frame);
         if (border > 0)
             fillRounded(painter, frame, 3, borderColor);
-        fillRounded(painter, frame.adjusted(border, border, -border, -border), std::max(3 - border, 1), cell.fill);
+        const std::optional<QColor> changed =
+            fillOverride && !cell.node->isAggregated() ? fillOverride(*cell.node) : std::nullopt;
+        fillRounded(painter, frame.adjusted(border, border, -border, -border), std::max(3 - border, 1),
+                    changed.value_or(cell.fill));
         if (cell.frame.width() < 56 || cell.frame.height() < 22)
             return;
-        painter.setPen(cell.text);
+        painter.setPen(changed ? (changed->lightnessF() < 0.55 ? QColor(Qt::white) : QColor(0x30, 0x33, 0x38)) : cell.text);
         const QRect text = cell.frame.adjusted(6, 4, -6, -4);
         painter.drawText(text, Qt::AlignLeft | Qt::AlignTop,
                          metrics.elidedText(ChartText::name(*cell.node), Qt::ElideRight, text.width()));

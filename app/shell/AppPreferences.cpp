@@ -169,6 +169,18 @@ void setAppearance(Appearance appearance)
     s.sync();
 }
 
+bool rememberScans()
+{
+    return QSettings(settingsOrganization, settingsApplication).value(rememberScansKey, true).toBool();
+}
+
+void setRememberScans(bool remember)
+{
+    QSettings s(settingsOrganization, settingsApplication);
+    s.setValue(rememberScansKey, remember);
+    s.sync();
+}
+
 void removeLanguageKeys()
 {
     QSettings s(settingsOrganization, settingsApplication);

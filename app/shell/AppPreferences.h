@@ -25,6 +25,7 @@ inline const QString lastFolderKey = QStringLiteral("analyzer.lastFolder");
 inline const QString splitKey = QStringLiteral("main.split");
 inline const QString appleLanguagesKey = QStringLiteral("AppleLanguages");
 inline const QString languageKey = QStringLiteral("language");
+inline const QString rememberScansKey = QStringLiteral("history.rememberScans");
 
 QString rawValue(Appearance appearance);
 std::optional<Appearance> appearanceFromRawValue(const QString& raw);
@@ -33,6 +34,10 @@ QString label(Appearance appearance);
 // A missing key or any value that is not an exact raw value reads as system.
 Appearance appearance();
 void setAppearance(Appearance appearance);
+
+// Whether finished scans are stored to compare later ones with; on unless turned off.
+bool rememberScans();
+void setRememberScans(bool remember);
 
 // Removes the per-application language overrides; run at every launch.
 void removeLanguageKeys();

@@ -8,7 +8,11 @@
 #include "SymbolIcons.h"
 #include "ToneLabel.h"
 
+#include "history/ScanHistory.h"
+
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -110,6 +114,24 @@ SettingsViewController::SettingsViewController(QWidget* parent) : QWidget(parent
     grid->addWidget(m_feedbackButton, 1, 1, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(1, 1);
 
+    m_rememberScans = new QCheckBox(QStringLiteral("Remember scans"), this);
+    m_rememberScans->setChecked(AppPreferences::rememberScans());
+    m_rememberScans->setToolTip(QStringLiteral("Keep each scan's folder sizes, so the next scan can show what grew"));
+    connect(m_rememberScans, &QCheckBox::toggled, this, [](bool on) { AppPreferences::setRememberScans(on); });
+    m_forgetScans = new QPushButton(QStringLiteral("Forget All Scans\u2026"), this);
+    m_forgetScans->setAutoDefault(false);
+    m_forgetScans->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(m_forgetScans, &QPushButton::clicked, this, &SettingsViewController::forgetScansClicked);
+    auto* historyColumn = new QVBoxLayout;
+    historyColumn->setSpacing(8);
+    historyColumn->addWidget(m_rememberScans);
+    historyColumn->addWidget(m_forgetScans);
+    QLabel* historyLabel = rowLabel(QStringLiteral("Scan history"), this);
+    alignOnBaseline(historyLabel, m_rememberScans->fontMetrics().ascent() +
+                                      (m_rememberScans->sizeHint().height() - m_rememberScans->fontMetrics().height()) / 2);
+    grid->addWidget(historyLabel, 2, 0, Qt::AlignRight | Qt::AlignTop);
+    grid->addLayout(historyColumn, 2, 1, Qt::AlignLeft | Qt::AlignTop);
+
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(m_doneButton);
@@ -156,6 +178,33 @@ void SettingsViewController::sendFeedback()
     const QUrl url = feedbackUrl();
     if (url.isValid() && urlOpener())
         urlOpener()(url);
+}
+
+void SettingsViewController::forgetScansClicked()
+{
+    if (m_forgetQuestion)
+        return;
+    m_forgetQuestion = new QMessageBox(QMessageBox::Warning, QStringLiteral("Forget all scans?"),
+                                       QStringLiteral("Forget all scans?"), QMessageBox::NoButton, this);
+    m_forgetQuestion->setInformativeText(
+        QStringLiteral("Every stored scan is removed. Folders scanned again start without changes to compare."));
+    QPushButton* forget = m_forgetQuestion->addButton(QStringLiteral("Forget All Scans"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = m_forgetQuestion->addButton(QMessageBox::Cancel);
+    m_forgetQuestion->setDefaultButton(cancel); // an irreversible action is never the default
+    m_forgetQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_forgetQuestion, &QMessageBox::buttonClicked, this, [this, forget](QAbstractButton* clicked) {
+        m_forgetQuestion = nullptr;
+        if (clicked != forget)
+            return;
+        m_forgetScans->setEnabled(false);
+        m_runner.run([](std::stop_token) { return brisklet::ScanHistory().forgetAll(); },
+                     [this](bool forgotten) {
+                         m_forgetScans->setEnabled(true);
+                         m_forgetScans->setToolTip(forgotten ? QStringLiteral("All scans were forgotten.")
+                                                             : QStringLiteral("The stored scans could not be removed."));
+                     });
+    });
+    m_forgetQuestion->open();
 }
 
 void SettingsViewController::close()

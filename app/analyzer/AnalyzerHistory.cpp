@@ -1,0 +1,71 @@
+#include "AnalyzerHistory.h"
+
+#include <mutex>
+
+AnalyzerHistory::AnalyzerHistory(QObject* parent) : QObject(parent) {}
+
+std::shared_ptr<brisklet::ScanHistory> AnalyzerHistory::store()
+{
+    // Made on the first call (the GUI thread), opened by the first worker that uses it.
+    static const auto shared = std::make_shared<brisklet::ScanHistory>();
+    return shared;
+}
+
+void AnalyzerHistory::clear()
+{
+    m_runner.stopAll();
+    const bool had = m_changes || m_shownScanId;
+    m_changes.reset();
+    m_earlierScans.clear();
+    m_shownScanId.reset();
+    if (had)
+        emit changesChanged();
+}
+
+void AnalyzerHistory::scanShown(std::shared_ptr<const brisklet::ScanSummary> summary)
+{
+    clear();
+    if (!summary)
+        return;
+    m_runner.run(
+        [history = store(), summary = std::move(summary)](std::stop_token) {
+            Answer answer;
+            answer.shownId = history->store(*summary);
+            if (!answer.shownId)
+                return answer;
+            for (brisklet::StoredScan& scan : history->scans(summary->root))
+                if (scan.id != *answer.shownId)
+                    answer.earlier.push_back(std::move(scan));
+            if (const auto previous = history->previousScan(*answer.shownId))
+                if (auto comparison = history->compare(previous->id, *answer.shownId))
+                    answer.changes = std::make_shared<const ScanChanges>(std::move(*comparison));
+            return answer;
+        },
+        [this](Answer answer) { apply(std::move(answer)); });
+}
+
+void AnalyzerHistory::compareWith(std::int64_t earlierId)
+{
+    if (!m_shownScanId || (m_changes && m_changes->earlier().id == earlierId))
+        return;
+    m_runner.stopAll();
+    Answer kept{m_shownScanId, m_earlierScans, nullptr};
+    m_runner.run(
+        [history = store(), kept = std::move(kept), earlierId](std::stop_token) mutable {
+            if (auto comparison = history->compare(earlierId, *kept.shownId))
+                kept.changes = std::make_shared<const ScanChanges>(std::move(*comparison));
+            return std::move(kept);
+        },
+        [this](Answer answer) {
+            if (answer.changes)
+                apply(std::move(answer));
+        });
+}
+
+void AnalyzerHistory::apply(Answer answer)
+{
+    m_shownScanId = answer.shownId;
+    m_earlierScans = std::move(answer.earlier);
+    m_changes = std::move(answer.changes);
+    emit changesChanged();
+}

@@ -1,0 +1,75 @@
+#include "RecentScansView.h"
+
+#include "AnalyzerHistory.h"
+#include "shell/PathBytes.h"
+#include "shell/ScreenStyle.h"
+#include "deletion/DeletionItems.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <unordered_set>
+
+RecentScansView::RecentScansView(QWidget* parent) : QWidget(parent)
+{
+    auto* title = new QLabel(QStringLiteral("Recent Scans"), this);
+    title->setFont(ScreenStyle::font(13, QFont::DemiBold));
+    m_rows = new QVBoxLayout;
+    m_rows->setSpacing(2);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(title);
+    layout->addLayout(m_rows);
+    setAccessibleName(QStringLiteral("Recent scans"));
+    hide();
+}
+
+void RecentScansView::refresh()
+{
+    m_runner.stopAll();
+    m_runner.run([history = AnalyzerHistory::store()](std::stop_token) { return history->scans(); },
+                 [this](const std::vector<brisklet::StoredScan>& scans) { showScans(scans); });
+}
+
+void RecentScansView::showScans(const std::vector<brisklet::StoredScan>& scans)
+{
+    while (QLayoutItem* item = m_rows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    std::unordered_set<std::string> listed;
+    for (const brisklet::StoredScan& scan : scans) {
+        if (static_cast<int>(listed.size()) == maxRows)
+            break;
+        if (!listed.insert(scan.root).second)
+            continue; // the newest scan of each folder only
+        const QString folder = pathFromBytes(scan.root);
+        const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
+        const QString name = folder == QStringLiteral("/") ? folder : folder.mid(slash + 1);
+        const QString when = QDateTime::fromMSecsSinceEpoch(scan.finishedAtMs).toString(QStringLiteral("d MMM, HH:mm"));
+        auto* row = new QPushButton(this);
+        row->setFlat(true);
+        row->setText(visibleText(name) + QStringLiteral("  \u00b7  ") + when + QStringLiteral("  \u00b7  ") +
+                     QString::fromStdString(brisklet::ByteFormat::humanReadable(scan.totals.bytes)));
+        row->setToolTip(QStringLiteral("Scan %1 again").arg(visibleText(folder)));
+        row->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 8px;"));
+        connect(row, &QPushButton::clicked, this, [this, folder] {
+            if (onPick)
+                onPick(folder);
+        });
+        m_rows->addWidget(row);
+    }
+    setVisible(!listed.empty());
+}
+
+std::vector<QPushButton*> RecentScansView::rows() const
+{
+    std::vector<QPushButton*> buttons;
+    for (int i = 0; i < m_rows->count(); ++i)
+        if (auto* button = qobject_cast<QPushButton*>(m_rows->itemAt(i)->widget()))
+            buttons.push_back(button);
+    return buttons;
+}

@@ -1,0 +1,52 @@
+// ScanChanges: how the shown scan differs from an earlier scan of the same root, for the Change column,
+// the header's "since" text and the Changes colouring.
+//
+// Items are found by their path bytes. Only folders and files of 1 MiB or more are kept one by one in
+// the store, so a smaller file has no change of its own (find() answers nothing) and counts in its
+// folder's. Built once on a worker; read on the GUI thread only.
+#pragma once
+
+#include "AnalyzerTreeNode.h"
+#include "history/ScanHistory.h"
+
+#include <QColor>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+class ScanChanges {
+public:
+    explicit ScanChanges(brisklet::ScanComparison comparison);
+
+    const brisklet::StoredScan& earlier() const { return m_earlier; }
+    const brisklet::StoredScan& later() const { return m_later; }
+
+    const brisklet::ScanChange* find(const std::string& pathBytes) const;
+    const brisklet::ScanChange* find(const AnalyzerTreeNode& node) const;
+    // The largest change below the root in either direction, at least 1: the full strength of a colour.
+    std::int64_t largestDifference() const { return m_largest; }
+
+    // "+1.2 GB", "-300 MB", "new", "" when unchanged.
+    static QString text(const brisklet::ScanChange& change);
+    // The Change column's order: largest growth first, new items by their size.
+    static std::int64_t sortKey(const brisklet::ScanChange* change);
+    // "since 3 Dec, 14:05" (the year added when it is not this year's).
+    static QString since(std::int64_t finishedAtMs);
+    static QString scanLabel(const brisklet::StoredScan& scan);
+
+    // Warm for growth, cool for shrinkage, deeper with the size of the change against the largest;
+    // nothing for an unchanged item or one without a change of its own.
+    std::optional<QColor> color(const AnalyzerTreeNode& node) const;
+    static QColor grownColor(double strength);
+    static QColor shrunkColor(double strength);
+    static QColor unchangedColor();
+
+private:
+    brisklet::StoredScan m_earlier;
+    brisklet::StoredScan m_later;
+    std::unordered_map<std::string, brisklet::ScanChange> m_byPath;
+    std::int64_t m_largest = 1;
+};

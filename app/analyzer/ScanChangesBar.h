@@ -1,0 +1,42 @@
+// ScanChangesBar: the analyzer's row about changes since an earlier scan of the shown root.
+//
+// "Changes since 3 Dec, 14:05" is a menu button: its menu lists the earlier stored scans of the root
+// (date, total, state), the compared one checked; picking one reports onPick. "Colour Changes" switches
+// the treemap and sunburst to the Changes colouring (grown warm, shrunk cool, by the size of the change)
+// and shows its legend. The bar is hidden while there is nothing to compare with.
+#pragma once
+
+#include "ScanChanges.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+class ScanChangesBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScanChangesBar(QWidget* parent = nullptr);
+
+    void setChanges(const std::shared_ptr<const ScanChanges>& changes, const std::vector<brisklet::StoredScan>& earlier);
+    bool colouring() const;
+    void setColouring(bool on);
+
+    QPushButton* sinceButton() const { return m_sinceButton; }
+    QToolButton* colourButton() const { return m_colourButton; }
+    QWidget* legend() const { return m_legend; }
+
+    std::function<void(std::int64_t)> onPick;
+    std::function<void(bool)> onColouring;
+
+private:
+    QPushButton* m_sinceButton = nullptr;
+    QToolButton* m_colourButton = nullptr;
+    QWidget* m_legend = nullptr;
+};

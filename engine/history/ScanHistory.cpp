@@ -1,0 +1,641 @@
+#include "ScanHistory.h"
+
+#include "platform/FileServices.h"
+#include "platform/SystemLog.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace brisklet {
+
+namespace {
+
+constexpr int schemaVersion = 1;
+constexpr int busyTimeoutMs = 10'000;
+
+// Schema steps: migrations[v] brings a store of version v to v + 1. Only ever append.
+const char* const migrations[] = {
+    // 0 -> 1
+    "CREATE TABLE paths(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, name BLOB NOT NULL,"
+    "  UNIQUE(parent, name));"
+    "CREATE TABLE scans(id INTEGER PRIMARY KEY, root BLOB NOT NULL, rootPath INTEGER NOT NULL,"
+    "  startedAt INTEGER NOT NULL, finishedAt INTEGER NOT NULL, state TEXT NOT NULL,"
+    "  cancelled INTEGER NOT NULL, files INTEGER NOT NULL, directories INTEGER NOT NULL,"
+    "  bytes INTEGER NOT NULL, items INTEGER NOT NULL);"
+    "CREATE INDEX scansByRoot ON scans(root, finishedAt);"
+    // kind: bit 0 folder, bits 1-2 the state.
+    "CREATE TABLE items(scan INTEGER NOT NULL, path INTEGER NOT NULL, bytes INTEGER NOT NULL,"
+    "  files INTEGER NOT NULL, kind INTEGER NOT NULL, PRIMARY KEY(scan, path)) WITHOUT ROWID;",
+};
+static_assert(std::size(migrations) == schemaVersion);
+
+// A failure of SQLite, with its code, so callers can tell a corrupt file from a busy one.
+struct SqliteError : std::runtime_error {
+    SqliteError(int code, const std::string& text) : std::runtime_error(text), code(code) {}
+    int code;
+};
+
+bool meansUnusableFile(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_CANTOPEN;
+}
+
+int kindOf(bool isDirectory, ScanState state) {
+    return (isDirectory ? 1 : 0) | (static_cast<int>(state) << 1);
+}
+
+} // namespace
+
+// The connection and its prepared statements.
+class ScanHistory::Database {
+public:
+    explicit Database(const std::string& path) {
+        const int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                                                SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            const std::string text = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            throw SqliteError(rc, text);
+        }
+        sqlite3_extended_result_codes(m_db, 1);
+        sqlite3_busy_timeout(m_db, busyTimeoutMs);
+    }
+    ~Database() {
+        for (auto& [sql, statement] : m_statements)
+            sqlite3_finalize(statement);
+        sqlite3_close(m_db);
+    }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    void exec(const char* sql) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+        if (rc != SQLITE_OK) {
+            const std::string text = message ? message : sqlite3_errstr(rc);
+            sqlite3_free(message);
+            throw SqliteError(rc, text);
+        }
+    }
+
+    // A cached statement, reset and unbound, ready for binding.
+    sqlite3_stmt* prepare(const char* sql) {
+        sqlite3_stmt*& statement = m_statements[sql];
+        if (!statement) {
+            check(sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr));
+        } else {
+            sqlite3_reset(statement);
+            sqlite3_clear_bindings(statement);
+        }
+        return statement;
+    }
+
+    // SQLITE_ROW: true, SQLITE_DONE: false, anything else throws.
+    bool step(sqlite3_stmt* statement) {
+        const int rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        check(rc);
+        return false;
+    }
+
+    std::int64_t singleInteger(const char* sql) {
+        sqlite3_stmt* s = prepare(sql);
+        const std::int64_t value = step(s) ? sqlite3_column_int64(s, 0) : 0;
+        sqlite3_reset(s);
+        return value;
+    }
+
+    void check(int rc) {
+        if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+            throw SqliteError(sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db));
+    }
+
+    sqlite3* handle() { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+    std::unordered_map<const char*, sqlite3_stmt*> m_statements; // keyed by the literal's address
+};
+
+namespace {
+
+// A write transaction, taken at once so two writers queue on the busy time-out instead of failing
+// on an upgrade; rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db) : m_db(db) { run("BEGIN IMMEDIATE"); }
+    ~Transaction() {
+        if (!m_done)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void commit() {
+        run("COMMIT");
+        m_done = true;
+    }
+
+private:
+    void run(const char* sql) {
+        const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw SqliteError(sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db));
+    }
+    sqlite3* m_db;
+    bool m_done = false;
+};
+
+std::string blobColumn(sqlite3_stmt* s, int column) {
+    const void* data = sqlite3_column_blob(s, column);
+    return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(sqlite3_column_bytes(s, column)))
+                : std::string();
+}
+
+void bindBlob(sqlite3_stmt* s, int index, const std::string& bytes) {
+    // A zero-length blob must still be a blob, not NULL.
+    sqlite3_bind_blob(s, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+}
+
+// Columns: id, root, startedAt, finishedAt, state, cancelled, files, directories, bytes, items.
+constexpr const char* scanColumns =
+    "id, root, startedAt, finishedAt, state, cancelled, files, directories, bytes, items";
+
+StoredScan readScan(sqlite3_stmt* s) {
+    StoredScan scan;
+    scan.id = sqlite3_column_int64(s, 0);
+    scan.root = blobColumn(s, 1);
+    scan.startedAtMs = sqlite3_column_int64(s, 2);
+    scan.finishedAtMs = sqlite3_column_int64(s, 3);
+    const auto* state = reinterpret_cast<const char*>(sqlite3_column_text(s, 4));
+    scan.state = scanStateFromRawString(state ? state : "").value_or(ScanState::partial);
+    scan.cancelled = sqlite3_column_int(s, 5) != 0;
+    scan.totals = {sqlite3_column_int64(s, 6), sqlite3_column_int64(s, 7), sqlite3_column_int64(s, 8)};
+    scan.storedItems = sqlite3_column_int64(s, 9);
+    return scan;
+}
+
+// A name beside the broken file that nothing uses yet: "scans.sqlite.broken-20261207-1405[.N]".
+std::string asideName(const std::string& path) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string base = path + ".broken-" + stamp;
+    std::string candidate = base;
+    struct stat st{};
+    for (int n = 2; lstat(candidate.c_str(), &st) == 0 || lstat((candidate + "-wal").c_str(), &st) == 0; ++n)
+        candidate = base + "." + std::to_string(n);
+    return candidate;
+}
+
+} // namespace
+
+std::string ScanHistory::defaultDatabasePath() {
+    return platform::joinPath(platform::joinPath(platform::stateDirectory(), "brisklet"), "scans.sqlite");
+}
+
+ScanHistory::ScanHistory(std::string databasePath, Limits limits)
+    : m_path(std::move(databasePath)), m_limits(limits) {}
+
+ScanHistory::~ScanHistory() = default;
+
+ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& result, std::int64_t startedAtMs,
+                                   std::int64_t finishedAtMs, bool cancelled) {
+    ScanSummary summary;
+    summary.root = root;
+    summary.startedAtMs = startedAtMs;
+    summary.finishedAtMs = finishedAtMs;
+    summary.totals = result.totals;
+    summary.state = result.state;
+    summary.cancelled = cancelled;
+
+    // Pre-order, so a parent's index is always below its children's; file counts are added up on
+    // the way back.
+    auto& items = summary.items;
+    const auto visit = [&items](const auto& self, const ScanNode& node, std::int32_t parent,
+                                std::string name) -> std::int64_t {
+        const FileEntry& entry = node.entry;
+        const auto index = static_cast<std::int32_t>(items.size());
+        items.push_back({parent, entry.isDirectory, entry.state, std::move(name), entry.sizeBytes,
+                         entry.isDirectory ? 0 : 1});
+        if (!entry.isDirectory)
+            return 1;
+        std::int64_t files = 0;
+        if (node.children) {
+            for (const ScanNode& child : *node.children) {
+                if (child.entry.isDirectory || child.entry.sizeBytes >= largeFileBytes)
+                    files += self(self, child, index, child.entry.name);
+                else
+                    ++files;
+            }
+        }
+        items[static_cast<std::size_t>(index)].files = files;
+        return files;
+    };
+    visit(visit, result.root, -1, root);
+    return summary;
+}
+
+ScanHistory::Database* ScanHistory::database() {
+    if (m_db)
+        return m_db.get();
+    if (m_unusable)
+        return nullptr;
+
+    const std::string folder = platform::parentPath(m_path);
+    if (!folder.empty() && !platform::createDirectories(folder, 0700)) {
+        systemLogDebug("scan history: cannot make " + folder + ": " + std::strerror(errno));
+        return nullptr;
+    }
+
+    // Opens and brings the schema up to date; throws SqliteError.
+    const auto open = [this]() -> std::unique_ptr<Database> {
+        // Made here first so that the store and its journal files are the user's alone.
+        const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            struct stat st{};
+            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0077))
+                fchmod(fd, 0600);
+            ::close(fd);
+        } else if (errno == EISDIR || errno == ELOOP) {
+            throw SqliteError(SQLITE_CANTOPEN, "not a file");
+        }
+        auto db = std::make_unique<Database>(m_path);
+        const bool fresh = db->singleInteger("PRAGMA page_count") == 0;
+        if (fresh)
+            db->exec("PRAGMA auto_vacuum=INCREMENTAL");
+        db->exec("PRAGMA journal_mode=WAL");
+        db->exec("PRAGMA synchronous=NORMAL");
+        db->exec("PRAGMA foreign_keys=OFF");
+        Transaction transaction(db->handle());
+        const std::int64_t version = db->singleInteger("PRAGMA user_version");
+        if (version > schemaVersion) {
+            m_unusable = true;
+            systemLogDebug("scan history: " + m_path + " is of a newer version; left alone");
+            return nullptr;
+        }
+        for (std::int64_t v = version; v < schemaVersion; ++v)
+            db->exec(migrations[v]);
+        if (version != schemaVersion)
+            db->exec(("PRAGMA user_version=" + std::to_string(schemaVersion)).c_str());
+        // Reads the schema and a page of every table: a file that is not a database or is damaged
+        // where it starts fails here.
+        db->singleInteger("SELECT count(*) FROM (SELECT 1 FROM scans LIMIT 1)");
+        transaction.commit();
+        return db;
+    };
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            m_db = open();
+            return m_db.get();
+        } catch (const SqliteError& error) {
+            if (attempt > 0 || !meansUnusableFile(error.code)) {
+                systemLogDebug("scan history: cannot open " + m_path + ": " + error.what());
+                return nullptr;
+            }
+            // Renamed, never deleted: whatever it holds stays for the user to look at.
+            const std::string aside = asideName(m_path);
+            if (std::rename(m_path.c_str(), aside.c_str()) != 0) {
+                systemLogDebug("scan history: cannot move " + m_path + " aside: " + std::strerror(errno));
+                return nullptr;
+            }
+            for (const char* suffix : {"-wal", "-shm"})
+                std::rename((m_path + suffix).c_str(), (aside + suffix).c_str());
+            systemLogDebug("scan history: " + m_path + " was unusable (" + error.what() + "); moved to " + aside);
+        }
+    }
+    return nullptr;
+}
+
+bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int64_t& id) {
+    Transaction transaction(db.handle());
+
+    // The paths this root already has, from its newest scan: a later scan finds nearly all of its
+    // paths here and asks the database only for new ones.
+    std::unordered_map<std::string, std::int64_t> known;
+    const auto key = [](std::int64_t parent, const std::string& name) {
+        std::string k(reinterpret_cast<const char*>(&parent), sizeof parent);
+        k += name;
+        return k;
+    };
+    {
+        sqlite3_stmt* s = db.prepare(
+            "SELECT p.parent, p.name, p.id FROM items i JOIN paths p ON p.id = i.path WHERE i.scan ="
+            " (SELECT id FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC LIMIT 1)");
+        bindBlob(s, 1, summary.root);
+        while (db.step(s))
+            known.emplace(key(sqlite3_column_int64(s, 0), blobColumn(s, 1)), sqlite3_column_int64(s, 2));
+    }
+
+    std::vector<std::int64_t> pathIds(summary.items.size());
+    sqlite3_stmt* intern = nullptr;
+    sqlite3_stmt* insertItem = nullptr;
+    for (std::size_t i = 0; i < summary.items.size(); ++i) {
+        const ScanSummary::Item& item = summary.items[i];
+        const std::int64_t parent = item.parent < 0 ? 0 : pathIds[static_cast<std::size_t>(item.parent)];
+        std::int64_t pathId = 0;
+        if (const auto found = known.find(key(parent, item.name)); found != known.end()) {
+            pathId = found->second;
+        } else {
+            intern = db.prepare("INSERT INTO paths(parent, name) VALUES(?1, ?2) ON CONFLICT(parent, name)"
+                                " DO UPDATE SET parent = excluded.parent RETURNING id");
+            sqlite3_bind_int64(intern, 1, parent);
+            bindBlob(intern, 2, item.name);
+            if (!db.step(intern))
+                throw SqliteError(SQLITE_ERROR, "no id for a path");
+            pathId = sqlite3_column_int64(intern, 0);
+            sqlite3_reset(intern);
+        }
+        pathIds[i] = pathId;
+    }
+
+    sqlite3_stmt* insertScan =
+        db.prepare("INSERT INTO scans(root, rootPath, startedAt, finishedAt, state, cancelled, files, directories,"
+                   " bytes, items) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+    bindBlob(insertScan, 1, summary.root);
+    sqlite3_bind_int64(insertScan, 2, pathIds.empty() ? 0 : pathIds[0]);
+    sqlite3_bind_int64(insertScan, 3, summary.startedAtMs);
+    sqlite3_bind_int64(insertScan, 4, summary.finishedAtMs);
+    const std::string_view state = toRawString(summary.state);
+    sqlite3_bind_text(insertScan, 5, state.data(), static_cast<int>(state.size()), SQLITE_STATIC);
+    sqlite3_bind_int(insertScan, 6, summary.cancelled ? 1 : 0);
+    sqlite3_bind_int64(insertScan, 7, summary.totals.files);
+    sqlite3_bind_int64(insertScan, 8, summary.totals.directories);
+    sqlite3_bind_int64(insertScan, 9, summary.totals.bytes);
+    sqlite3_bind_int64(insertScan, 10, static_cast<std::int64_t>(summary.items.size()));
+    db.step(insertScan);
+    id = sqlite3_last_insert_rowid(db.handle());
+
+    // The same path twice in one scan (two names that the file system told apart but the tree
+    // repeats) keeps its first figures.
+    for (std::size_t i = 0; i < summary.items.size(); ++i) {
+        const ScanSummary::Item& item = summary.items[i];
+        insertItem = db.prepare(
+            "INSERT OR IGNORE INTO items(scan, path, bytes, files, kind) VALUES(?1, ?2, ?3, ?4, ?5)");
+        sqlite3_bind_int64(insertItem, 1, id);
+        sqlite3_bind_int64(insertItem, 2, pathIds[i]);
+        sqlite3_bind_int64(insertItem, 3, item.bytes);
+        sqlite3_bind_int64(insertItem, 4, item.files);
+        sqlite3_bind_int(insertItem, 5, kindOf(item.isDirectory, item.state));
+        db.step(insertItem);
+    }
+
+    // Retention: the newest scans of this root, then the oldest of all until the store fits.
+    bool removed = false;
+    const auto removeScan = [&db, &removed](std::int64_t scanId) {
+        for (const char* sql : {"DELETE FROM items WHERE scan = ?1", "DELETE FROM scans WHERE id = ?1"}) {
+            sqlite3_stmt* s = db.prepare(sql);
+            sqlite3_bind_int64(s, 1, scanId);
+            db.step(s);
+        }
+        removed = true;
+    };
+    {
+        std::vector<std::int64_t> surplus;
+        sqlite3_stmt* s = db.prepare(
+            "SELECT id FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC LIMIT -1 OFFSET ?2");
+        bindBlob(s, 1, summary.root);
+        sqlite3_bind_int(s, 2, std::max(1, m_limits.scansPerRoot));
+        while (db.step(s))
+            surplus.push_back(sqlite3_column_int64(s, 0));
+        for (const std::int64_t old : surplus)
+            removeScan(old);
+    }
+    const auto collectPaths = [&db] {
+        db.exec("DELETE FROM paths WHERE id NOT IN (SELECT path FROM items)");
+    };
+    const auto used = [&db] {
+        return (db.singleInteger("PRAGMA page_count") - db.singleInteger("PRAGMA freelist_count")) *
+               db.singleInteger("PRAGMA page_size");
+    };
+    if (removed)
+        collectPaths();
+    while (used() > m_limits.totalBytes) {
+        // Never the scan just stored: a store too small for one scan still keeps the newest.
+        const std::int64_t oldest =
+            db.singleInteger("SELECT id FROM scans ORDER BY finishedAt, id LIMIT 1");
+        if (oldest == 0 || oldest == id)
+            break;
+        removeScan(oldest);
+        collectPaths();
+    }
+    transaction.commit();
+    if (removed)
+        sqlite3_exec(db.handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
+    return true;
+}
+
+std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary) noexcept {
+    try {
+        std::lock_guard lock(m_lock);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            Database* db = database();
+            if (!db)
+                return std::nullopt;
+            try {
+                std::int64_t id = 0;
+                storeLocked(*db, summary, id);
+                return id;
+            } catch (const SqliteError& error) {
+                systemLogDebug("scan history: storing a scan of " + summary.root + " failed: " + error.what());
+                if (attempt > 0 || (error.code & 0xff) != SQLITE_CORRUPT)
+                    return std::nullopt;
+                // Damaged past its first pages: start over with a fresh store and keep this scan.
+                m_db.reset();
+                const std::string aside = asideName(m_path);
+                if (std::rename(m_path.c_str(), aside.c_str()) != 0)
+                    return std::nullopt;
+                for (const char* suffix : {"-wal", "-shm"})
+                    std::rename((m_path + suffix).c_str(), (aside + suffix).c_str());
+            }
+        }
+    } catch (const std::exception& error) {
+        systemLogDebug(std::string("scan history: ") + error.what());
+    }
+    return std::nullopt;
+}
+
+std::vector<StoredScan> ScanHistory::scans(const std::optional<std::string>& root) noexcept {
+    std::vector<StoredScan> list;
+    try {
+        std::lock_guard lock(m_lock);
+        Database* db = database();
+        if (!db)
+            return list;
+        static const std::string all =
+            std::string("SELECT ") + scanColumns + " FROM scans ORDER BY finishedAt DESC, id DESC";
+        static const std::string ofRoot = std::string("SELECT ") + scanColumns +
+                                          " FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC";
+        sqlite3_stmt* s = db->prepare(root ? ofRoot.c_str() : all.c_str());
+        if (root)
+            bindBlob(s, 1, *root);
+        while (db->step(s))
+            list.push_back(readScan(s));
+    } catch (const std::exception& error) {
+        systemLogDebug(std::string("scan history: listing failed: ") + error.what());
+        list.clear();
+    }
+    return list;
+}
+
+std::optional<StoredScan> ScanHistory::scan(std::int64_t id) noexcept {
+    try {
+        std::lock_guard lock(m_lock);
+        Database* db = database();
+        if (!db)
+            return std::nullopt;
+        static const std::string sql = std::string("SELECT ") + scanColumns + " FROM scans WHERE id = ?1";
+        sqlite3_stmt* s = db->prepare(sql.c_str());
+        sqlite3_bind_int64(s, 1, id);
+        if (db->step(s)) {
+            StoredScan found = readScan(s);
+            sqlite3_reset(s);
+            return found;
+        }
+    } catch (const std::exception& error) {
+        systemLogDebug(std::string("scan history: ") + error.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<StoredScan> ScanHistory::previousScan(std::int64_t id) noexcept {
+    try {
+        std::lock_guard lock(m_lock);
+        Database* db = database();
+        if (!db)
+            return std::nullopt;
+        static const std::string sql =
+            std::string("SELECT ") + scanColumns +
+            " FROM scans WHERE root = (SELECT root FROM scans WHERE id = ?1) AND (finishedAt, id) <"
+            " (SELECT finishedAt, id FROM scans WHERE id = ?1) ORDER BY finishedAt DESC, id DESC LIMIT 1";
+        sqlite3_stmt* s = db->prepare(sql.c_str());
+        sqlite3_bind_int64(s, 1, id);
+        if (db->step(s)) {
+            StoredScan found = readScan(s);
+            sqlite3_reset(s);
+            return found;
+        }
+    } catch (const std::exception& error) {
+        systemLogDebug(std::string("scan history: ") + error.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<ScanComparison> ScanHistory::compare(std::int64_t earlierId, std::int64_t laterId) noexcept {
+    const auto earlier = scan(earlierId);
+    const auto later = scan(laterId);
+    if (!earlier || !later)
+        return std::nullopt;
+    try {
+        std::lock_guard lock(m_lock);
+        Database* db = database();
+        if (!db)
+            return std::nullopt;
+
+        struct Row {
+            std::int64_t path;
+            std::int64_t parent;
+            std::string name;
+            std::int64_t bytes;
+            bool isDirectory;
+        };
+        // Rows come in path-id order, and a path's id is above its parent's (interned parents first),
+        // so both the merge and the path building are single passes.
+        const auto load = [db](std::int64_t scanId) {
+            std::vector<Row> rows;
+            sqlite3_stmt* s = db->prepare("SELECT i.path, p.parent, p.name, i.bytes, i.kind FROM items i"
+                                          " JOIN paths p ON p.id = i.path WHERE i.scan = ?1 ORDER BY i.path");
+            sqlite3_bind_int64(s, 1, scanId);
+            while (db->step(s))
+                rows.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1), blobColumn(s, 2),
+                                sqlite3_column_int64(s, 3), (sqlite3_column_int(s, 4) & 1) != 0});
+            return rows;
+        };
+        const std::vector<Row> before = load(earlierId);
+        const std::vector<Row> after = load(laterId);
+
+        ScanComparison comparison{*earlier, *later, {}};
+        comparison.changes.reserve(std::max(before.size(), after.size()));
+        std::unordered_map<std::int64_t, std::size_t> indexOfPath; // path id -> change
+        indexOfPath.reserve(before.size() + after.size());
+        const auto add = [&](const Row& row) -> ScanChange& {
+            ScanChange change;
+            change.isDirectory = row.isDirectory;
+            if (const auto parent = indexOfPath.find(row.parent); parent != indexOfPath.end())
+                change.path = platform::joinPath(comparison.changes[parent->second].path, row.name);
+            else
+                change.path = row.name; // a root: its name is the whole path
+            indexOfPath.emplace(row.path, comparison.changes.size());
+            comparison.changes.push_back(std::move(change));
+            return comparison.changes.back();
+        };
+        std::size_t b = 0, a = 0;
+        while (b < before.size() || a < after.size()) {
+            if (a == after.size() || (b < before.size() && before[b].path < after[a].path)) {
+                add(before[b]).earlierBytes = before[b].bytes;
+                ++b;
+            } else if (b == before.size() || after[a].path < before[b].path) {
+                add(after[a]).laterBytes = after[a].bytes;
+                ++a;
+            } else {
+                ScanChange& change = add(after[a]);
+                change.earlierBytes = before[b].bytes;
+                change.laterBytes = after[a].bytes;
+                ++a;
+                ++b;
+            }
+        }
+        return comparison;
+    } catch (const std::exception& error) {
+        systemLogDebug(std::string("scan history: comparing failed: ") + error.what());
+    }
+    return std::nullopt;
+}
+
+bool ScanHistory::forgetAll() noexcept {
+    try {
+        std::lock_guard lock(m_lock);
+        Database* db = database();
+        if (!db)
+            return false;
+        {
+            Transaction transaction(db->handle());
+            db->exec("DELETE FROM items; DELETE FROM scans; DELETE FROM paths;");
+            transaction.commit();
+        }
+        sqlite3_exec(db->handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
+        sqlite3_exec(db->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+        return true;
+    } catch (const std::exception& error) {
+        systemLogDebug(std::string("scan history: forgetting failed: ") + error.what());
+    }
+    return false;
+}
+
+std::int64_t ScanHistory::usedBytes() noexcept {
+    try {
+        std::lock_guard lock(m_lock);
+        Database* db = database();
+        if (!db)
+            return 0;
+        return (db->singleInteger("PRAGMA page_count") - db->singleInteger("PRAGMA freelist_count")) *
+               db->singleInteger("PRAGMA page_size");
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+} // namespace brisklet

@@ -1,0 +1,144 @@
+// ScanHistory: every finished scan remembered, so any two scans of a root can be compared.
+//
+// Protocol:
+//  - One SQLite file (default $XDG_STATE_HOME/brisklet/scans.sqlite, mode 0600) in WAL mode with a
+//    busy time-out, shared by every running program of the user. Each call opens nothing new: the
+//    connection is made on first use and kept; calls from several threads are serialised.
+//  - A scan is first summarised (summarize: cheap, in memory, on the scanning thread), then stored
+//    (store: the database work, meant for a background thread). Storing never throws and never fails
+//    the scan: it answers nothing when the scan could not be kept.
+//  - What a scan keeps: the root, start and end, totals and state; every folder's bytes and file count
+//    and every file of 1 MiB or more. Paths are interned as (parent, name bytes) and shared by all
+//    scans, so a later scan of the same root costs only its figures. Names are bytes, never converted.
+//  - One transaction per scan: a writer killed mid-way leaves the store as it was before. Retention
+//    runs in the same transaction: the newest scans of each root are kept, then the oldest scans go
+//    until the store fits its size.
+//  - A file that is not a database, is corrupt or cannot be opened is renamed aside (never deleted)
+//    and a fresh store made. A store written by a newer version is left untouched and not used.
+#pragma once
+
+#include "platform/Export.h"
+#include "scan/ScanRecords.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace brisklet {
+
+// A scan in memory, flattened for storing: folders and large files in pre-order, each naming its
+// parent's index (the root names -1 and carries the whole root path as its name).
+struct ScanSummary {
+    struct Item {
+        std::int32_t parent = -1;
+        bool isDirectory = false;
+        ScanState state = ScanState::complete;
+        std::string name;
+        std::int64_t bytes = 0;
+        std::int64_t files = 0; // files counted below a folder; 1 for a file
+    };
+    std::string root;
+    std::int64_t startedAtMs = 0; // milliseconds since the epoch
+    std::int64_t finishedAtMs = 0;
+    ScanTotals totals;
+    ScanState state = ScanState::complete;
+    bool cancelled = false; // stopped before the end: what was walked, marked so
+    std::vector<Item> items;
+};
+
+// One stored scan.
+struct StoredScan {
+    std::int64_t id = 0;
+    std::string root;
+    std::int64_t startedAtMs = 0;
+    std::int64_t finishedAtMs = 0;
+    ScanTotals totals;
+    ScanState state = ScanState::complete;
+    bool cancelled = false;
+    std::int64_t storedItems = 0; // folders and large files kept
+
+    bool operator==(const StoredScan&) const = default;
+};
+
+// One folder or large file found in either of two scans.
+struct ScanChange {
+    std::string path;
+    bool isDirectory = false;
+    std::optional<std::int64_t> earlierBytes; // nothing: not in the earlier scan ("new")
+    std::optional<std::int64_t> laterBytes;   // nothing: not in the later scan ("gone")
+
+    bool isNew() const { return !earlierBytes; }
+    bool isGone() const { return !laterBytes; }
+    std::int64_t difference() const { return laterBytes.value_or(0) - earlierBytes.value_or(0); }
+};
+
+struct ScanComparison {
+    StoredScan earlier;
+    StoredScan later;
+    std::vector<ScanChange> changes; // every folder and large file of either scan, parents first
+};
+
+// What the store keeps: the newest scans of each root, then as many as fit in its size.
+struct ScanHistoryLimits {
+    int scansPerRoot = 20;
+    std::int64_t totalBytes = 500'000'000;
+};
+
+class BRISKLET_ENGINE_EXPORT ScanHistory {
+public:
+    using Limits = ScanHistoryLimits;
+    // Files of this size or more are kept one by one; smaller ones only count in their folder.
+    static constexpr std::int64_t largeFileBytes = 1024 * 1024;
+
+    // $XDG_STATE_HOME/brisklet/scans.sqlite, else ~/.local/state/brisklet/scans.sqlite.
+    static std::string defaultDatabasePath();
+
+    explicit ScanHistory(std::string databasePath = defaultDatabasePath(), Limits limits = {});
+    ~ScanHistory();
+    ScanHistory(const ScanHistory&) = delete;
+    ScanHistory& operator=(const ScanHistory&) = delete;
+
+    const std::string& databasePath() const { return m_path; }
+
+    // Flattens a scan of root for store(). Never touches the database.
+    static ScanSummary summarize(const std::string& root, const ScanResult& result, std::int64_t startedAtMs,
+                                 std::int64_t finishedAtMs, bool cancelled = false);
+
+    // Keeps a scan in one transaction, then applies retention. The new scan's id, or nothing when it
+    // could not be kept (the reason goes to the system log). Never throws.
+    std::optional<std::int64_t> store(const ScanSummary& summary) noexcept;
+
+    // Stored scans, newest first: all of them, or those of one root. Empty when the store is unusable.
+    std::vector<StoredScan> scans(const std::optional<std::string>& root = std::nullopt) noexcept;
+    std::optional<StoredScan> scan(std::int64_t id) noexcept;
+    // The newest scan of the same root finished before the scan with this id.
+    std::optional<StoredScan> previousScan(std::int64_t id) noexcept;
+
+    // Every folder and large file of either scan with its bytes in each; a path of the later scan finds
+    // its earlier self by path. Nothing when either scan is not stored.
+    std::optional<ScanComparison> compare(std::int64_t earlierId, std::int64_t laterId) noexcept;
+
+    // Removes every stored scan. False when the store could not be changed.
+    bool forgetAll() noexcept;
+
+    // Bytes the store occupies in use (pages not free), 0 when unusable.
+    std::int64_t usedBytes() noexcept;
+
+private:
+    class Database;
+    Database* database();
+    bool storeLocked(Database& db, const ScanSummary& summary, std::int64_t& id);
+
+    std::string m_path;
+    Limits m_limits;
+    std::mutex m_lock;
+    std::unique_ptr<Database> m_db;
+    bool m_unusable = false; // written by a newer version or not creatable: leave it alone
+};
+
+} // namespace brisklet

@@ -1,0 +1,129 @@
+// The analyzer after a scan of a root scanned before: the Change column, the changes bar and the
+// Changes colouring, over real scans of a temporary tree and a private store.
+#include "../AppTestSupport.h"
+#include "analyzer/AnalyzerHistory.h"
+#include "analyzer/AnalyzerViewController.h"
+#include "analyzer/ChartContentsList.h"
+#include "analyzer/ScanChangesBar.h"
+#include "analyzer/ScanOutlineViewController.h"
+#include "analyzer/TreemapView.h"
+#include "analyzer/TreemapViewController.h"
+#include "safety/AuditLog.h"
+#include "shell/AppPreferences.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+constexpr qint64 MiB = 1024 * 1024;
+
+void writeFile(const QString& path, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(QByteArray(size, 'x'));
+}
+
+const AnalyzerTreeNode* child(const AnalyzerTreeNode& node, const std::string& name)
+{
+    for (const AnalyzerNodePtr& c : node.children())
+        if (c->entry().name == name)
+            return c.get();
+    return nullptr;
+}
+
+} // namespace
+
+TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNoneWhenScansAreNotRemembered)
+{
+    clearSettings();
+    QTemporaryDir work{QDir::homePath() + "/changes-XXXXXX"};
+    const QString root = work.path() + "/tree";
+    writeFile(root + "/grown/data.bin", 1 * MiB);
+    writeFile(root + "/shrunk/data.bin", 3 * MiB);
+    writeFile(root + "/same/data.bin", 2 * MiB);
+    AnalyzerViewController screen{std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString())};
+    screen.resize(1000, 700);
+    screen.show();
+    AnalyzerHistory* history = screen.history();
+    const auto scanned = [&] {
+        const AnalyzerNodePtr before = screen.shownTree();
+        screen.analyze(root);
+        ASSERT_TRUE(waitFor([&] { return !screen.isScanning() && screen.shownTree() != before; }));
+    };
+
+    scanned();
+    ASSERT_TRUE(waitFor([&] { return history->shownScanId().has_value(); }));
+    EXPECT_FALSE(history->changes()); // nothing earlier to compare with
+    EXPECT_TRUE(screen.changesBar()->isHidden());
+    EXPECT_EQ(screen.outlinePane()->model()->columnCount(), 1);
+
+    writeFile(root + "/grown/data.bin", 5 * MiB);
+    writeFile(root + "/shrunk/data.bin", 1 * MiB + 4096);
+    writeFile(root + "/fresh/data.bin", 2 * MiB);
+    scanned();
+    ASSERT_TRUE(waitFor([&] { return history->changes() != nullptr; }));
+    EXPECT_FALSE(screen.changesBar()->isHidden());
+    EXPECT_TRUE(screen.changesBar()->sinceButton()->text().startsWith("Changes since "));
+    EXPECT_EQ(screen.changesBar()->sinceButton()->menu()->actions().size(), 1);
+
+    // The outline: a Change column, ordered by it on request, the open rows kept.
+    AnalyzerOutlineModel* outline = screen.outlinePane()->model();
+    ASSERT_EQ(outline->columnCount(), 2);
+    EXPECT_FALSE(screen.outlinePane()->outlineView()->isHeaderHidden());
+    const auto rowText = [&](int row) {
+        return std::pair(outline->index(row, 0).data().toString(), outline->index(row, 1).data().toString());
+    };
+    outline->sort(AnalyzerOutlineModel::changeColumn, Qt::DescendingOrder);
+    const int rows = outline->rowCount();
+    ASSERT_EQ(rows, 4);
+    EXPECT_EQ(rowText(0).first, "grown");
+    EXPECT_TRUE(rowText(0).second.startsWith("+")) << rowText(0).second.toStdString();
+    EXPECT_EQ(rowText(1), std::pair(QString("fresh"), QString("new")));
+    EXPECT_EQ(rowText(2), std::pair(QString("same"), QString()));
+    EXPECT_EQ(rowText(3).first, "shrunk");
+    EXPECT_TRUE(rowText(3).second.startsWith("-"));
+    EXPECT_TRUE(screen.outlinePane()->outlineView()->isExpanded(outline->index(0, 0)));
+    EXPECT_EQ(outline->index(0, 0, outline->index(0, 0)).data().toString(), "data.bin");
+
+    // The contents list beside the charts.
+    QTableView* list = screen.treemapPane()->contentsList()->tableView();
+    ASSERT_EQ(list->model()->columnCount(), 3);
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Change");
+    list->model()->sort(2, Qt::AscendingOrder);
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "shrunk");
+    EXPECT_TRUE(list->model()->index(0, 2).data().toString().startsWith("-"));
+
+    // The Changes colouring: the largest growth deepest warm, a shrinkage cool, no change neutral.
+    const AnalyzerTreeNode& shown = *screen.shownTree();
+    TreemapView* treemap = screen.treemapPane()->treemap();
+    const QColor before = *treemap->color(child(shown, "grown"));
+    screen.changesBar()->setColouring(true);
+    EXPECT_FALSE(screen.changesBar()->legend()->isHidden());
+    EXPECT_EQ(*treemap->color(child(shown, "grown")), ScanChanges::grownColor(1));
+    EXPECT_NEAR(treemap->color(child(shown, "shrunk"))->hueF(), ScanChanges::shrunkColor(0.5).hueF(), 0.01);
+    EXPECT_EQ(*treemap->color(child(shown, "same")), ScanChanges::unchangedColor());
+    screen.changesBar()->setColouring(false);
+    EXPECT_EQ(*treemap->color(child(shown, "grown")), before);
+
+    // Not remembered: nothing stored, nothing compared.
+    AppPreferences::setRememberScans(false);
+    const std::size_t stored = AnalyzerHistory::store()->scans(QFile::encodeName(root).toStdString()).size();
+    scanned();
+    settleBackground();
+    EXPECT_FALSE(history->changes());
+    EXPECT_TRUE(screen.changesBar()->isHidden());
+    EXPECT_EQ(screen.outlinePane()->model()->columnCount(), 1);
+    EXPECT_EQ(AnalyzerHistory::store()->scans(QFile::encodeName(root).toStdString()).size(), stored);
+    clearSettings();
+}

@@ -1,0 +1,66 @@
+#include "ChildProcess.h"
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+
+using brisklet::test::CommandResult;
+using brisklet::test::runCommand;
+using brisklet::test::TempTree;
+
+namespace {
+
+// Every scan this test program runs is stored in a store of its own, never the user's.
+const TempTree& stateHome() {
+    static const TempTree state;
+    return state;
+}
+const bool stateHomeSet = (setenv("XDG_STATE_HOME", stateHome().root().c_str(), 1), true);
+
+CommandResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), BRISKLET_CLI_PATH);
+    return runCommand(args);
+}
+
+nlohmann::json storedScans(const std::string& root) {
+    return nlohmann::json::parse(cli({"scans", root, "--json"}).out);
+}
+
+} // namespace
+
+TEST(HistoryCommands, ScanStoresUnlessToldNotToAndComparesWithThePreviousScanOfItsRoot) {
+    ASSERT_TRUE(stateHomeSet);
+    TempTree tree;
+    tree.writeFileOfSize("old/gone\xFF.bin", 2 << 20);
+    tree.writeFileOfSize("kept/grow.bin", 1 << 20);
+    const CommandResult first = cli({"scan", tree.root(), "--compare"});
+    ASSERT_EQ(first.exitStatus, 0) << first.err;
+    EXPECT_NE(first.out.find("No earlier scan"), std::string::npos) << first.out;
+    EXPECT_EQ(cli({"scan", tree.root(), "--no-history"}).exitStatus, 0);
+    EXPECT_EQ(storedScans(tree.root()).size(), 1u);
+
+    brisklet::test::removeTree(tree.path("old"));
+    tree.writeFileOfSize("kept/grow.bin", 4 << 20);
+    const CommandResult second = cli({"scan", tree.root(), "--compare", "--json"});
+    ASSERT_EQ(second.exitStatus, 0) << second.err;
+    const nlohmann::json comparison = nlohmann::json::parse(second.out)["comparison"];
+    ASSERT_EQ(comparison["changes"].size(), 2u) << comparison.dump(1);
+    EXPECT_EQ(comparison["changes"][0]["path"], tree.path("kept/grow.bin")); // the folder says nothing more
+    EXPECT_EQ(comparison["changes"][0]["change"], "grown");
+    EXPECT_EQ(comparison["changes"][1]["change"], "gone"); // "old" with its one file is the largest shrinkage
+    EXPECT_EQ(comparison["changes"][1]["path"], tree.path("old/gone\xEF\xBF\xBD.bin"));
+    EXPECT_TRUE(comparison["changes"][1].contains("pathBytes"));
+
+    const nlohmann::json scans = storedScans(tree.root());
+    ASSERT_EQ(scans.size(), 2u);
+    const std::string later = std::to_string(scans[0]["id"].get<long long>());
+    const std::string earlier = std::to_string(scans[1]["id"].get<long long>());
+    const CommandResult diff = cli({"diff", earlier, later});
+    EXPECT_EQ(diff.exitStatus, 0) << diff.err;
+    EXPECT_NE(diff.out.find("kept/grow.bin"), std::string::npos) << diff.out;
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"diff", earlier, "999999"}, {"diff", earlier}, {"scan", tree.root(), "--compare", "--no-history"}})
+        EXPECT_EQ(cli(bad).exitStatus, 2) << bad[1];
+}

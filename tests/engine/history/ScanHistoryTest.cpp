@@ -1,0 +1,240 @@
+#include "TempTree.h"
+#include "history/ScanHistory.h"
+#include "platform/FileServices.h"
+#include "scan/DiskScanner.h"
+#include "scan/ScanDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace brisklet;
+using brisklet::test::TempTree;
+
+namespace {
+
+constexpr std::int64_t MiB = 1024 * 1024;
+
+ScanResult scan(const std::string& root) {
+    DiskScanner::Options options{.maxWorkers = 2,
+                                 .foldDirectoryNames = ScanDefaults::foldDirectoryNames(),
+                                 .rootSkipNames = ScanDefaults::rootSkipNames(),
+                                 .largeFileThresholdBytes = 1,
+                                 .topLargeFileCount = 100,
+                                 .directoryTimeoutSeconds = 15};
+    return DiskScanner(options).scan(root, std::make_shared<ScanStats>());
+}
+
+std::int64_t allocated(const std::string& path) {
+    struct stat st{};
+    ::lstat(path.c_str(), &st);
+    return st.st_blocks * 512;
+}
+
+// A root with `folders` folders of one large file each: big enough that storing takes a while.
+ScanSummary syntheticSummary(const std::string& root, int folders, std::int64_t finishedAtMs) {
+    ScanSummary summary;
+    summary.root = root;
+    summary.startedAtMs = summary.finishedAtMs = finishedAtMs;
+    summary.items.push_back({-1, true, ScanState::complete, root, 0, 0});
+    for (int i = 0; i < folders; ++i) {
+        const auto folder = static_cast<std::int32_t>(summary.items.size());
+        summary.items.push_back({0, true, ScanState::complete, "folder" + std::to_string(i), 2 * MiB, 1});
+        summary.items.push_back({folder, false, ScanState::complete, "big", 2 * MiB, 1});
+    }
+    summary.items[0].bytes = 2 * MiB * folders;
+    return summary;
+}
+
+std::map<std::string, ScanChange> byPath(const ScanComparison& comparison) {
+    std::map<std::string, ScanChange> changes;
+    for (const ScanChange& change : comparison.changes)
+        changes.emplace(change.path, change);
+    return changes;
+}
+
+} // namespace
+
+TEST(ScanHistory, TwoRealScansCompareExactlyForGrownShrunkNewAndGoneItemsWithNamesThatAreNotUtf8) {
+    TempTree tree;
+    TempTree state;
+    const std::string root = tree.root();
+    tree.writeFileOfSize("keep/grow.bin", 2 * MiB);
+    tree.writeFileOfSize("keep/shrink.bin", 3 * MiB);
+    tree.writeFileOfSize("keep/dwindle.bin", 2 * MiB); // falls below the large-file size
+    tree.writeFileOfSize("keep/small.txt", 100);
+    tree.writeFileOfSize("gone/old.bin", 2 * MiB);
+    tree.writeFileOfSize("caf\xE9/kept\xFF.bin", 2 * MiB);
+    ScanHistory history(state.path("brisklet/scans.sqlite"));
+
+    const ScanResult first = scan(root);
+    const std::map<std::string, std::int64_t> before{
+        {"keep/grow.bin", allocated(tree.path("keep/grow.bin"))},
+        {"keep/shrink.bin", allocated(tree.path("keep/shrink.bin"))},
+        {"keep/dwindle.bin", allocated(tree.path("keep/dwindle.bin"))},
+        {"caf\xE9/kept\xFF.bin", allocated(tree.path("caf\xE9/kept\xFF.bin"))},
+        {"gone/old.bin", allocated(tree.path("gone/old.bin"))}};
+    const auto firstId = history.store(ScanHistory::summarize(root, first, 1000, 2000));
+    ASSERT_TRUE(firstId);
+
+    tree.writeFileOfSize("keep/grow.bin", 5 * MiB);
+    tree.writeFileOfSize("keep/shrink.bin", MiB + 4096);
+    tree.writeFileOfSize("keep/dwindle.bin", 8192);
+    test::removeTree(tree.path("gone"));
+    tree.writeFileOfSize("n\xE9w\xC3/added.bin", 3 * MiB);
+    const ScanResult second = scan(root);
+    const auto secondId = history.store(ScanHistory::summarize(root, second, 3000, 4000));
+    ASSERT_TRUE(secondId);
+
+    EXPECT_EQ(history.previousScan(*secondId)->id, *firstId);
+    const auto comparison = history.compare(*firstId, *secondId);
+    ASSERT_TRUE(comparison);
+    const auto changes = byPath(*comparison);
+    const auto at = [&](const std::string& relative) {
+        const auto found = changes.find(relative.empty() ? root : root + "/" + relative);
+        EXPECT_NE(found, changes.end()) << relative;
+        return found == changes.end() ? ScanChange{} : found->second;
+    };
+
+    EXPECT_EQ(at("").difference(), second.root.entry.sizeBytes - first.root.entry.sizeBytes);
+    for (const char* grownOrShrunk : {"keep/grow.bin", "keep/shrink.bin"}) {
+        const ScanChange change = at(grownOrShrunk);
+        EXPECT_EQ(change.earlierBytes, before.at(grownOrShrunk));
+        EXPECT_EQ(change.laterBytes, allocated(tree.path(grownOrShrunk)));
+    }
+    EXPECT_EQ(at("keep").difference(),
+              allocated(tree.path("keep/grow.bin")) - before.at("keep/grow.bin") +
+                  allocated(tree.path("keep/shrink.bin")) - before.at("keep/shrink.bin") +
+                  allocated(tree.path("keep/dwindle.bin")) - before.at("keep/dwindle.bin"));
+    EXPECT_TRUE(at("keep/dwindle.bin").isGone()); // only large files are kept one by one
+    EXPECT_TRUE(at("gone").isGone());
+    EXPECT_EQ(at("gone/old.bin").difference(), -before.at("gone/old.bin"));
+    EXPECT_TRUE(at("n\xE9w\xC3").isNew());
+    EXPECT_TRUE(at("n\xE9w\xC3/added.bin").isNew());
+    EXPECT_EQ(at("n\xE9w\xC3/added.bin").difference(), allocated(tree.path("n\xE9w\xC3/added.bin")));
+    EXPECT_EQ(at("caf\xE9/kept\xFF.bin").difference(), 0);
+    EXPECT_FALSE(changes.contains(root + "/keep/small.txt"));
+    EXPECT_TRUE(at("keep").isDirectory);
+    EXPECT_FALSE(at("keep/grow.bin").isDirectory);
+
+    const std::vector<StoredScan> stored = history.scans(root);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].id, *secondId); // newest first
+    EXPECT_EQ(stored[0].totals, second.totals);
+    EXPECT_EQ(stored[1].root, root);
+    struct stat st{};
+    ASSERT_EQ(::stat(history.databasePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600);
+}
+
+TEST(ScanHistory, RetentionKeepsTheNewestScansOfEachRootAndFitsTheStoreInItsSize) {
+    TempTree state;
+    {
+        ScanHistory history(state.path("scans.sqlite"), {.scansPerRoot = 3, .totalBytes = 500'000'000});
+        for (int i = 1; i <= 5; ++i)
+            ASSERT_TRUE(history.store(syntheticSummary("/a", 10, i * 1000)));
+        ASSERT_TRUE(history.store(syntheticSummary("/b", 10, 9000)));
+        std::vector<std::int64_t> finished;
+        for (const StoredScan& s : history.scans("/a"))
+            finished.push_back(s.finishedAtMs);
+        EXPECT_EQ(finished, (std::vector<std::int64_t>{5000, 4000, 3000}));
+        EXPECT_EQ(history.scans("/b").size(), 1u);
+    }
+    {
+        // Room for about two of these scans: the oldest go first, whatever their root, never the newest.
+        ScanHistory history(state.path("small.sqlite"), {.scansPerRoot = 20, .totalBytes = 600'000});
+        for (int i = 1; i <= 6; ++i)
+            ASSERT_TRUE(history.store(syntheticSummary(i % 2 ? "/odd" : "/even", 4000, i * 1000)));
+        const std::vector<StoredScan> kept = history.scans();
+        ASSERT_FALSE(kept.empty());
+        EXPECT_LT(kept.size(), 6u);
+        EXPECT_EQ(kept.front().finishedAtMs, 6000);
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            EXPECT_EQ(kept[i].finishedAtMs, 6000 - std::int64_t(i) * 1000); // a run of the newest
+        EXPECT_LE(history.usedBytes(), 600'000);
+    }
+}
+
+TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
+    TempTree state;
+    const std::string garbage(100'000, 'x');
+    const std::string broken = state.writeFile("garbage/scans.sqlite", garbage);
+    state.makeDir("folder/scans.sqlite"); // cannot be opened as a file at all
+    for (const std::string& path : {broken, state.path("folder/scans.sqlite")}) {
+        ScanHistory history(path);
+        ASSERT_TRUE(history.store(syntheticSummary("/r", 3, 1000))) << path;
+        EXPECT_EQ(history.scans().size(), 1u);
+        const std::vector<std::string> names = platform::sortedEntryNames(platform::parentPath(path));
+        const auto aside = std::find_if(names.begin(), names.end(),
+                                        [](const std::string& n) { return n.starts_with("scans.sqlite.broken-"); });
+        ASSERT_NE(aside, names.end()) << path;
+        if (path == broken) {
+            EXPECT_EQ(platform::readFileContents(platform::joinPath(platform::parentPath(path), *aside)), garbage);
+        }
+    }
+}
+
+TEST(ScanHistory, TwoProcessesStoringAtOnceLoseNoScan) {
+    TempTree state;
+    const std::string path = state.path("scans.sqlite");
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < 2; ++writer) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ScanHistory history(path);
+            int stored = 0;
+            for (int i = 0; i < 5; ++i)
+                stored += history.store(syntheticSummary("/shared", 3000, writer * 100 + i)) ? 1 : 0;
+            _exit(stored == 5 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ScanHistory history(path);
+    const std::vector<StoredScan> stored = history.scans("/shared");
+    ASSERT_EQ(stored.size(), 10u);
+    for (const StoredScan& s : stored)
+        EXPECT_EQ(history.compare(s.id, s.id)->changes.size(), 6001u);
+}
+
+TEST(ScanHistory, AWriterKilledMidStoreLeavesTheEarlierScansReadable) {
+    TempTree state;
+    const std::string path = state.path("scans.sqlite");
+    {
+        ScanHistory history(path);
+        ASSERT_TRUE(history.store(syntheticSummary("/r", 100, 1)));
+    }
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ScanHistory history(path);
+        for (int i = 2;; ++i)
+            history.store(syntheticSummary("/r", 20'000, i));
+    }
+    // Killed while its first big scans are being written, and then once more later.
+    ScanHistory reader(path);
+    for (int polls = 0; polls < 2000 && reader.scans().size() < 2; ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(37));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+
+    ScanHistory history(path);
+    const std::vector<StoredScan> stored = history.scans("/r");
+    ASSERT_GE(stored.size(), 1u);
+    for (const StoredScan& s : stored)
+        EXPECT_EQ(history.compare(s.id, s.id)->changes.size(), std::size_t(s.storedItems)) << s.id;
+    EXPECT_TRUE(history.store(syntheticSummary("/r", 10, 1'000'000)));
+}
