@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QPalette>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -197,7 +198,11 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     m_outlineView->setItemDelegate(new OutlineRowDelegate(m_outlineView));
     m_outlineView->header()->setStretchLastSection(true);
     m_outlineView->viewport()->setAutoFillBackground(false);
-    m_outlineView->setStyleSheet(QStringLiteral("QTreeView { background: transparent; }"));
+    // On the window's background: only the base colour is the view's own, so its text, branch arrows and
+    // scroll bar keep following the appearance (a style sheet would fix them at the first one).
+    QPalette clearBase;
+    clearBase.setColor(QPalette::Base, Qt::transparent);
+    m_outlineView->setPalette(clearBase);
     RowCopy::enable(m_outlineView);
 
     auto* layout = new QVBoxLayout(this);
@@ -207,7 +212,7 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { reportSelection(); });
     connect(m_outlineView, &QTreeView::activated, this, [this](const QModelIndex& index) {
         if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid())
-            FileBrowser::reveal(ChartText::path(*item));
+            FileBrowser::reveal(ChartText::path(*item), this);
     });
 }
 
