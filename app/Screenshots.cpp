@@ -8,16 +8,19 @@
 #include "monitoring/CrewViewController.h"
 #include "monitoring/DashboardViewController.h"
 #include "monitoring/PortsViewController.h"
+#include "analyzer/AnalyzerViewController.h"
 
 #include "shell/AppDelegate.h"
 #include "shell/AppPreferences.h"
 #include "shell/MainMenu.h"
 #include "shell/MainWindowController.h"
 #include "shell/NotificationCenter.h"
+#include "shell/OpenFailureAlert.h"
 #include "shell/Palette.h"
 #include "shell/PictureWatch.h"
 #include "shell/Section.h"
 #include "shell/SidebarRowView.h"
+#include "shell/SegmentedControl.h"
 #include "shell/SidebarViewController.h"
 #include "shell/SymbolIcons.h"
 #include "shell/UpdateFeed.h"
@@ -30,6 +33,10 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTextStream>
+#include <QWindow>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -225,6 +232,112 @@ bool writeMonitoringAndMenus(MainWindowController& controller, const QDir& dir)
     }
     return ok;
 }
+
+// The whole screen as the display server shows it, window manager's frame included.
+bool grabScreen(const QString& path)
+{
+    settle();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen && screen->grabWindow(0).save(path, "PNG");
+}
+
+// On a real display server with a window manager: every section (the Disk Analyzer's three panes
+// after a scan of BRISKLET_SCREENSHOT_FOLDER) as launched, after a live switch to the other
+// appearance and after one back, then at the window's minimum size; the sheets; and a line per
+// picture with the window's frame and minimum against the screen's available area.
+bool writeDesktopTour(MainWindowController& controller, const QDir& dir)
+{
+    QMainWindow* window = controller.window();
+    const auto scale = QString::number(window->devicePixelRatioF());
+    QFile geometryFile(dir.filePath(QStringLiteral("geometry@%1x.txt").arg(scale)));
+    if (!geometryFile.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QTextStream geometry(&geometryFile);
+    const QDeadlineTimer mapped(3'000);
+    while (!mapped.hasExpired()) { // the window manager frames and places the window
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    bool ok = true;
+    const auto shoot = [&](const QString& name) {
+        const QString file = QStringLiteral("%1@%2x.png").arg(name, scale);
+        const QRect frame = window->frameGeometry();
+        const QRect room = window->screen()->availableGeometry();
+        geometry << file << ": frame " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+                 << frame.height() << ", minimum " << window->minimumWidth() << "x" << window->minimumHeight()
+                 << ", available " << room.width() << "x" << room.height()
+                 << (room.contains(frame) ? "" : "  OUTSIDE") << "\n";
+        ok = grabScreen(dir.filePath(file)) && ok;
+    };
+    const QString folder = qEnvironmentVariable("BRISKLET_SCREENSHOT_FOLDER", QDir::homePath());
+    auto* analyzer = window->findChild<AnalyzerViewController*>();
+    const auto allSections = [&](const QString& phase) {
+        for (Section section : Sections::all()) {
+            showSettled(window, section);
+            if (section != Section::analyzer || !analyzer) {
+                shoot(QStringLiteral("%1-%2").arg(phase, Sections::rawValue(section)));
+                continue;
+            }
+            if (analyzer->state() == AnalyzerViewController::State::picker) {
+                shoot(QStringLiteral("%1-analyzer-start").arg(phase));
+                analyzer->analyze(folder);
+                const QDeadlineTimer limit(60'000);
+                while (analyzer->state() != AnalyzerViewController::State::result && !limit.hasExpired()) {
+                    QApplication::processEvents();
+                    QThread::msleep(20);
+                }
+            }
+            for (int pane = 0; pane < analyzer->segmented()->count(); ++pane) {
+                analyzer->segmented()->setSelectedIndex(pane);
+                analyzer->segmentChanged(pane);
+                shoot(QStringLiteral("%1-analyzer-%2").arg(phase).arg(pane));
+            }
+            analyzer->segmented()->setSelectedIndex(0);
+            analyzer->segmentChanged(0);
+        }
+    };
+    const bool startedDark = AppPreferences::appliedAppearance() == AppPreferences::Appearance::dark;
+    const auto first = startedDark ? AppPreferences::Appearance::dark : AppPreferences::Appearance::light;
+    const auto other = startedDark ? AppPreferences::Appearance::light : AppPreferences::Appearance::dark;
+    const QString firstName = startedDark ? QStringLiteral("dark") : QStringLiteral("light");
+    const QString otherName = startedDark ? QStringLiteral("light") : QStringLiteral("dark");
+    allSections(QStringLiteral("launched-") + firstName);
+    AppPreferences::applyAppearance(other);
+    allSections(QStringLiteral("switched-to-") + otherName);
+
+    // The sheets, in the switched appearance.
+    controller.sidebar()->showSettings();
+    if (QDialog* sheet = controller.sidebar()->settingsSheet()) {
+        shoot(QStringLiteral("sheet-settings-") + otherName);
+        sheet->close();
+    }
+    if (analyzer) {
+        showSettled(window, Section::analyzer);
+        analyzer->historyClicked();
+        shoot(QStringLiteral("sheet-history-") + otherName);
+        for (QWidget* sheet : QApplication::topLevelWidgets())
+            if (sheet != window && sheet->isVisible() && qobject_cast<QDialog*>(sheet))
+                sheet->close();
+    }
+    showSettled(window, Section::crew);
+    if (auto* crew = window->findChild<CrewViewController*>()) {
+        if (QMessageBox* stop = crew->requestStop(0)) {
+            shoot(QStringLiteral("sheet-stop-") + otherName);
+            stop->reject();
+        }
+    }
+    QMessageBox* alert = OpenFailureAlert::show(window, QStringLiteral("No File Manager Found"),
+                                                QStringLiteral("No file manager could show this item. Its path:"),
+                                                folder + QStringLiteral("/Videos/holiday-2023.mp4"));
+    shoot(QStringLiteral("sheet-open-failed-") + otherName);
+    alert->close();
+
+    AppPreferences::applyAppearance(first);
+    allSections(QStringLiteral("switched-back-to-") + firstName);
+    window->resize(window->minimumSize());
+    allSections(QStringLiteral("minimum-") + firstName);
+    return ok;
+}
 } // namespace
 
 std::shared_ptr<UpdateFeed> demoFeed() { return std::make_shared<DemoFeed>(); }
@@ -275,6 +388,8 @@ bool writeAll(AppDelegate& delegate, const QString& folder)
         return false;
     const QDir dir(folder);
     MainWindowController* controller = delegate.windowController();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        return writeDesktopTour(*controller, dir);
     QMainWindow* window = controller->window();
     bool ok = true;
 

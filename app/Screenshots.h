@@ -30,7 +30,10 @@ void showSettled(QWidget* window, Section section);
 // made; the pictures must not be taken then.
 bool useThrowAwayHome(std::unique_ptr<QTemporaryDir>& holder);
 
-// Writes the PNG files into folder (created if needed). False when a file could not be written.
+// Writes the PNG files into folder (created if needed). False when a file could not be written. On a
+// real display server (not the offscreen platform) it takes pictures of the whole screen instead, the
+// window manager's frame included, through every section before and after live switches of the
+// appearance, and at the window's minimum size.
 bool writeAll(AppDelegate& delegate, const QString& folder);
 
 } // namespace Screenshots

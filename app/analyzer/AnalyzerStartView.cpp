@@ -32,7 +32,7 @@ DropZoneView::DropZoneView(QWidget* parent) : QWidget(parent)
     text->setFont(ScreenStyle::font(13));
     text->setAlignment(Qt::AlignCenter);
     m_selectButton = new QPushButton(QStringLiteral("Select Folder"), this);
-    m_selectButton->setIcon(SymbolIcons::icon(QStringLiteral("folder"), palette()));
+    m_selectButton->setIcon(SymbolIcons::icon(QStringLiteral("folder")));
     m_selectButton->setCursor(Qt::PointingHandCursor);
     m_selectButton->setToolTip(QStringLiteral("Choose a folder to analyze"));
     connect(m_selectButton, &QPushButton::clicked, this, [this] {
@@ -114,7 +114,7 @@ AnalyzerStartView::AnalyzerStartView(QWidget* parent) : QWidget(parent)
     auto* title = new QLabel(QStringLiteral("Choose a folder to analyze"), this);
     title->setFont(ScreenStyle::font(14, QFont::DemiBold));
     title->setAlignment(Qt::AlignCenter);
-    m_hint = new QLabel(QStringLiteral("Or click a disk above to scan the whole volume."), this);
+    m_hint = new QLabel(QStringLiteral("Or click a disk below to scan the whole volume."), this);
     m_hint->setFont(ScreenStyle::font(12));
     m_hint->setAlignment(Qt::AlignCenter);
 

@@ -17,6 +17,7 @@
 #include "deletion/TrashFlowController.h"
 #include "scan/ScanDefaults.h"
 #include "shell/AppPreferences.h"
+#include "shell/ElidingLabel.h"
 #include "shell/PathBytes.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SegmentedControl.h"
@@ -141,7 +142,7 @@ void AnalyzerViewController::buildView()
     m_trashButton->setEnabled(false);
     connect(m_trashButton, &QPushButton::clicked, this, &AnalyzerViewController::trashClicked);
     m_historyButton = new QToolButton(toolbarButtons);
-    m_historyButton->setIcon(SymbolIcons::icon(QStringLiteral("clock.arrow.circlepath"), palette()));
+    m_historyButton->setIcon(SymbolIcons::icon(QStringLiteral("clock.arrow.circlepath")));
     m_historyButton->setAccessibleName(QStringLiteral("Recent activity"));
     m_historyButton->setToolTip(QStringLiteral("Recent deletions"));
     m_historyButton->setAutoRaise(true);
@@ -180,7 +181,9 @@ void AnalyzerViewController::buildView()
     m_progressRow = row(this, progress, 12);
     m_voyageView = new VoyageProgressView(VoyageProgressView::compact(), m_progressRow);
     m_voyageView->setFixedSize(200, 26);
-    m_progressLabel = new QLabel(m_progressRow);
+    auto* progressLine = new ElidingLabel(QString(), m_progressRow);
+    progressLine->setElideMode(Qt::ElideMiddle); // the folder's path, cut in its middle when long
+    m_progressLabel = progressLine;
     m_progressLabel->setAccessibleDescription(QStringLiteral("Scan progress")); // the name stays the text itself
     ScreenStyle::setTextColor(m_progressLabel, ScreenStyle::LabelLevel::secondary);
     progress->addWidget(m_voyageView);
@@ -198,7 +201,6 @@ void AnalyzerViewController::buildView()
     ScreenStyle::setTextColor(m_statusLabel, ScreenStyle::LabelLevel::secondary);
     m_undoButton = new QPushButton(QStringLiteral("Undo"), m_statusRow);
     m_undoButton->setToolTip(QStringLiteral("Put the last trashed items back"));
-    m_undoButton->setFont(ScreenStyle::font(11));
     m_undoButton->hide();
     status->addWidget(m_statusLabel, 1);
     status->addStretch(0);
@@ -264,8 +266,10 @@ void AnalyzerViewController::buildView()
     m_trashFlow->onRestored = [this] {
         // The sizes changed on disk: the whole folder is scanned again, unless the user went back to the
         // picker while the items were being put back and expects no scan until they pick one.
-        if (m_lastFolder && state() != State::picker)
+        if (m_lastFolder && state() != State::picker) {
+            m_restoredNote = m_statusLabel->text(); // what was put back stays in front of the new totals
             startScan();
+        }
     };
 }
 
@@ -388,20 +392,26 @@ void AnalyzerViewController::startPolling()
 
 void AnalyzerViewController::stopPolling() { m_pollTimer.stop(); }
 
-QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progress)
+QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progress, const QString& root)
 {
-    const std::string& path = progress.currentPath;
-    const std::size_t slash = path.find_last_of('/');
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The folder below the scanned one ("Music/Albums/2019"): a last name alone ("d") says little.
+    std::string_view path = progress.currentPath;
+    std::string below = pathBytes(root);
+    if (below.empty() || below.back() != '/')
+        below += '/';
+    if (path.size() > below.size() && path.starts_with(below))
+        path.remove_prefix(below.size());
+    else // the root itself: its own name
+        path.remove_prefix(path.find_last_of('/') + 1);
     return QStringLiteral("%1 · %2 · %3")
-        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), QFile::decodeName(last.c_str()));
+        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), pathFromBytes(path));
 }
 
 void AnalyzerViewController::pollTick()
 {
     if (!m_activeStats)
         return;
-    const QString text = progressText(m_activeStats->snapshot());
+    const QString text = progressText(m_activeStats->snapshot(), m_lastFolder.value_or(QString()));
     m_progressLabel->setText(text);
     m_scanningView->progressLabel()->setText(text);
 }
@@ -445,7 +455,9 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     if (outcome.state == brisklet::ScanState::partial && m_activeStats)
         partial = m_activeStats->snapshot();
     m_activeStats.reset();
-    setStatus(resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial));
+    const QString totals = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
+    setStatus(m_restoredNote.isEmpty() ? totals : m_restoredNote + QStringLiteral("  ") + totals);
+    m_restoredNote.clear();
     m_history->scanShown(std::move(outcome.summary));
 }
 
@@ -637,7 +649,11 @@ AnalyzerViewController::State AnalyzerViewController::state() const
 
 AnalyzerNodePtr AnalyzerViewController::shownTree() const { return m_outline->root(); }
 
-void AnalyzerViewController::setStatus(const QString& text) { m_statusLabel->setText(text); }
+void AnalyzerViewController::setStatus(const QString& text)
+{
+    m_statusLabel->setText(text);
+    m_statusLabel->setToolTip(text); // the line elides in a narrow window
+}
 
 void AnalyzerViewController::refreshMissing()
 {

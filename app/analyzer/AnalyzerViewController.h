@@ -144,8 +144,8 @@ public:
     // The status line of a finished scan: totals, then the skipped and unreadable counts when above 0.
     static QString resultStatus(const brisklet::ScanTotals& totals, const QString& rootName,
                                 const std::optional<brisklet::ScanProgress>& partial);
-    // One poll's progress text: files, bytes and the folder read last.
-    static QString progressText(const brisklet::ScanProgress& progress);
+    // One poll's progress text: files, bytes and the folder read last, as a path below root.
+    static QString progressText(const brisklet::ScanProgress& progress, const QString& root);
 
 private:
     struct Outcome;
@@ -170,6 +170,7 @@ private:
 
     std::shared_ptr<brisklet::AuditLog> m_audit;
     std::optional<QString> m_lastFolder;
+    QString m_restoredNote; // the put-back line, shown with the totals of the scan that follows it
     std::uint64_t m_scanGeneration = 0;
     std::shared_ptr<brisklet::ScanStats> m_activeStats;
     QTimer m_pollTimer;

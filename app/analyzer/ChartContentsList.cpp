@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
+#include <QPalette>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -234,7 +235,11 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
     m_tableView->setIconSize(QSize(14, 14));
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_tableView->viewport()->setAutoFillBackground(false);
-    m_tableView->setStyleSheet(QStringLiteral("QTableView { background: transparent; }"));
+    // On the window's background: only the base colour is the view's own, so its text, branch arrows and
+    // scroll bar keep following the appearance (a style sheet would fix them at the first one).
+    QPalette clearBase;
+    clearBase.setColor(QPalette::Base, Qt::transparent);
+    m_tableView->setPalette(clearBase);
     RowCopy::enable(m_tableView);
 
     auto* header = new QHBoxLayout;

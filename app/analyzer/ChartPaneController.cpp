@@ -29,7 +29,7 @@ PathSet pathSet(const QSet<QString>& paths)
 ChartPaneController::ChartPaneController(QWidget* chart, QWidget* parent) : QWidget(parent), m_chart(chart)
 {
     m_upButton = new QToolButton(this);
-    m_upButton->setIcon(SymbolIcons::icon(QStringLiteral("arrow.turn.left.up"), palette()));
+    m_upButton->setIcon(SymbolIcons::icon(QStringLiteral("arrow.turn.left.up")));
     m_upButton->setAccessibleName(QStringLiteral("Enclosing folder"));
     m_upButton->setToolTip(QStringLiteral("Go to the enclosing folder"));
     m_upButton->setAutoRaise(true);
@@ -42,7 +42,7 @@ ChartPaneController::ChartPaneController(QWidget* chart, QWidget* parent) : QWid
     m_contentsList = new ChartContentsList(this);
     m_contentsList->setFixedWidth(300);
     m_contentsList->onDrill = [this](const AnalyzerNodePtr& node) { drill(node); };
-    m_contentsList->onReveal = [](const AnalyzerNodePtr& node) { FileBrowser::reveal(ChartText::path(*node)); };
+    m_contentsList->onReveal = [this](const AnalyzerNodePtr& node) { FileBrowser::reveal(ChartText::path(*node), this); };
     m_contentsList->onTrash = [this](const AnalyzerNodePtr& node) {
         if (onTrashRequest && !node->isAggregated() && !node->isMissing())
             onTrashRequest({trashCandidate(*node)});
@@ -157,7 +157,7 @@ void ChartPaneController::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) // the symbol is tinted for the appearance
-        m_upButton->setIcon(SymbolIcons::icon(QStringLiteral("arrow.turn.left.up"), palette()));
+        m_upButton->setIcon(SymbolIcons::icon(QStringLiteral("arrow.turn.left.up")));
 }
 
 void ChartPaneController::reportSelection(int count)

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QPalette>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -296,7 +297,11 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     m_outlineView->setItemDelegate(new OutlineRowDelegate(m_outlineView));
     m_outlineView->header()->setStretchLastSection(true);
     m_outlineView->viewport()->setAutoFillBackground(false);
-    m_outlineView->setStyleSheet(QStringLiteral("QTreeView { background: transparent; }"));
+    // On the window's background: only the base colour is the view's own, so its text, branch arrows and
+    // scroll bar keep following the appearance (a style sheet would fix them at the first one).
+    QPalette clearBase;
+    clearBase.setColor(QPalette::Base, Qt::transparent);
+    m_outlineView->setPalette(clearBase);
     RowCopy::enable(m_outlineView);
 
     auto* layout = new QVBoxLayout(this);
@@ -304,7 +309,7 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     layout->addWidget(m_outlineView);
 
     connect(m_outlineView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { reportSelection(); });
-    onReveal = [](const QString& path) { FileBrowser::reveal(path); };
+    onReveal = [this](const QString& path) { FileBrowser::reveal(path, this); };
     ItemActivation::onOpen(m_outlineView, [this](const QModelIndex& index) {
         if (const AnalyzerTreeNode* item = m_model->node(index); item && index.isValid() && onReveal)
             onReveal(ChartText::path(*item));

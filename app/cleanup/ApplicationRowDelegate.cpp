@@ -43,7 +43,14 @@ QIcon ApplicationRowDelegate::iconFor(const QString& icon) const
     if (found != m_icons.constEnd())
         return *found;
     const QFileInfo file(icon);
-    const QIcon resolved = !file.isAbsolute() ? QIcon::fromTheme(icon) : file.isFile() ? QIcon(icon) : QIcon();
+    QIcon resolved = !file.isAbsolute() ? QIcon::fromTheme(icon) : file.isFile() ? QIcon(icon) : QIcon();
+    // A name the icon theme lacks, or a file that is no picture, gives an icon that draws nothing: the
+    // desktop's generic application icon stands in, else the initial's tile.
+    if (!resolved.isNull() && resolved.pixmap(QSize(iconSide, iconSide)).isNull()) {
+        resolved = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        if (resolved.pixmap(QSize(iconSide, iconSide)).isNull())
+            resolved = QIcon();
+    }
     m_icons.insert(icon, resolved);
     return resolved;
 }

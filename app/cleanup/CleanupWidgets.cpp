@@ -45,7 +45,6 @@ QPushButton* undoButton(const QString& toolTip, QWidget* parent)
 {
     auto* button = new QPushButton(QStringLiteral("Undo"), parent);
     button->setToolTip(toolTip);
-    button->setFont(ScreenStyle::font(11));
     button->hide();
     return button;
 }

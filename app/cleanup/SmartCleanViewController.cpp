@@ -248,9 +248,9 @@ QMenu* SmartCleanViewController::contextMenuFor(const QModelIndex& index)
         return nullptr;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QString::fromStdString(brisklet::hostProfile().revealInFileManagerTitle), this, [paths] {
+    menu->addAction(QString::fromStdString(brisklet::hostProfile().revealInFileManagerTitle), this, [this, paths] {
         for (const QString& path : paths)
-            FileBrowser::reveal(path);
+            FileBrowser::reveal(path, this);
     });
     const QPersistentModelIndex row(index);
     menu->addAction(QStringLiteral("Copy Path"), this, [this, row] { copyPaths(row); });

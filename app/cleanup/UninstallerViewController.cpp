@@ -98,7 +98,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_table->setMinimumWidth(420);
     RowCopy::enable(m_table);
     connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        FileBrowser::reveal(index.data(ApplicationListModel::PathRole).toString());
+        FileBrowser::reveal(index.data(ApplicationListModel::PathRole).toString(), this);
     });
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         m_keptCurrent = m_table->currentIndex().data(ApplicationListModel::PathRole).toString();

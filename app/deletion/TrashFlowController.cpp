@@ -60,7 +60,7 @@ QString TrashFlowController::movedStatus(qint64 moved, qint64 movedBytes, qint64
 
 QString TrashFlowController::restoredStatus(qint64 restored, qint64 restoredBytes)
 {
-    return QStringLiteral("Put %1 item%2 back · %3").arg(restored).arg(pluralEnding(restored), formatBytes(restoredBytes));
+    return QStringLiteral("Put back %1 item%2 (%3).").arg(restored).arg(pluralEnding(restored), formatBytes(restoredBytes));
 }
 
 QString TrashFlowController::purgedStatus(qint64 purged, qint64 freedBytes, qint64 sent)

@@ -1,5 +1,6 @@
 #include "DashboardViewController.h"
 
+#include "shell/ElidingLabel.h"
 #include "shell/SymbolButton.h"
 #include "shell/VolumeCardView.h"
 
@@ -112,10 +113,9 @@ DashboardViewController::DashboardViewController(QWidget* parent, Sources source
     m_systemDescriptionLabel = new QLabel(this);
     m_systemDescriptionLabel->setFont(ScreenStyle::font(12, QFont::Medium));
     m_systemDescriptionLabel->setTextFormat(Qt::PlainText);
-    m_updateStatusLabel = new QLabel(QStringLiteral("Updates haven’t been checked."), this);
+    // Plain text (it may quote a tool's own output), cut with an ellipsis where the window is narrow.
+    m_updateStatusLabel = new ElidingLabel(QStringLiteral("Updates haven’t been checked."), this);
     m_updateStatusLabel->setFont(ScreenStyle::font(11));
-    m_updateStatusLabel->setTextFormat(Qt::PlainText); // may quote a tool's own output
-    m_updateStatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long results are cut
     m_updateStatusLabel->setAccessibleName(QStringLiteral("Update status"));
     m_tints.add(m_updateStatusLabel, ScreenStyle::LabelLevel::secondary);
     m_checkUpdatesButton = new QPushButton(checkTitle, this);
@@ -292,9 +292,11 @@ void DashboardViewController::openSoftwareUpdate()
 {
     m_runner.run([open = m_sources.openSoftwareUpdate](std::stop_token) { return open(); },
                  [this](bool opened) {
-                     if (!opened)
-                         m_updateStatusLabel->setText(
-                             QString::fromStdString(brisklet::hostProfile().openUpdaterFailure));
+                     if (!opened) {
+                         const QString failure = QString::fromStdString(brisklet::hostProfile().openUpdaterFailure);
+                         m_updateStatusLabel->setText(failure);
+                         m_updateStatusLabel->setToolTip(failure);
+                     }
                  });
 }
 

@@ -18,13 +18,16 @@ ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<
     page.searchField->setPlaceholderText(texts.searchPlaceholder);
     page.searchField->setAccessibleName(texts.searchName);
     page.searchField->setClearButtonEnabled(true);
-    page.searchField->setMinimumWidth(220);
+    // 220 wide where there is room; narrower in a small window, so the header keeps all its controls.
+    page.searchField->setMinimumWidth(140);
+    page.searchField->setMaximumWidth(220);
+    page.searchField->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     header->addWidget(ScreenStyle::titleLabel(texts.title, screen));
     header->addStretch(1);
-    header->addWidget(page.searchField);
+    header->addWidget(page.searchField, 1);
     for (QWidget* control : controls)
         header->addWidget(control);
     header->addWidget(page.refreshButton);

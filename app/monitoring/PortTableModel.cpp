@@ -1,6 +1,7 @@
 #include "PortTableModel.h"
 
 #include "TwoLineDelegate.h"
+#include "shell/CommandToolTip.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 
@@ -84,7 +85,7 @@ QVariant PortTableModel::data(const QModelIndex& index, int role) const
         case Qt::DisplayRole: return port->processName;
         case TwoLineDelegate::DetailRole: return PortRows::detailText(*port);
         // Any user picks a command line; escaped, a tool tip shows it as written rather than as markup.
-        case Qt::ToolTipRole: return Qt::convertFromPlainText(port->command.value_or(port->processName));
+        case Qt::ToolTipRole: return commandToolTip(port->command.value_or(port->processName));
         case RowCopy::TextRole: return port->processName + QStringLiteral("\tPID ") + QString::number(port->pid);
         case Qt::AccessibleTextRole: return port->processName + QStringLiteral(", ") + PortRows::detailText(*port);
         default: return {};

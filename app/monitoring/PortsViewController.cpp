@@ -3,6 +3,7 @@
 #include "RowButtonsDelegate.h"
 #include "StopProcessFlow.h"
 #include "TwoLineDelegate.h"
+#include "shell/OpenFailureAlert.h"
 #include "shell/PlaceholderViewController.h"
 #include "shell/RowTableView.h"
 #include "shell/SymbolButton.h"
@@ -170,8 +171,9 @@ void PortsViewController::openInBrowser(int row)
     if (!m_model->isActionEnabled(row, PortTableModel::openAction))
         return;
     const QUrl url(PortRows::browserAddress(m_model->row(row)->port), QUrl::StrictMode);
-    if (url.isValid())
-        m_openURL(url);
+    if (url.isValid() && !m_openURL(url))
+        OpenFailureAlert::show(this, QStringLiteral("No Web Browser Found"),
+                               QStringLiteral("No web browser could open this address:"), url.toString());
 }
 
 QMessageBox* PortsViewController::requestStop(int row)

@@ -1,5 +1,6 @@
 #include "StopProcessFlow.h"
 
+#include "shell/AlertRoom.h"
 #include "system/ProcessControl.h"
 
 #include <QLabel>
@@ -52,6 +53,7 @@ QMessageBox* confirm(QWidget* screen, const Request& request, std::function<void
     QPushButton* cancel = sheet->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     sheet->setDefaultButton(stop);
     sheet->setEscapeButton(cancel);
+    giveAlertRoom(sheet);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
     QPointer<QWidget> guard(screen);

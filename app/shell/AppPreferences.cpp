@@ -3,6 +3,7 @@
 #include "DesktopColorScheme.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QProxyStyle>
@@ -17,6 +18,8 @@ namespace {
 
 // Fusion pads a push button's label by a few pixels once the label is wider than its minimum width, so
 // "Deselect All" or "Open Software Update" touch their frames; every framed label gets room on both sides.
+// It also sets a button's symbol 4 pixels from its text, which reads as touching ("Select Folder"): the
+// gap here is a third of the text's height.
 class PaddedButtonStyle : public QProxyStyle {
 public:
     PaddedButtonStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
@@ -27,11 +30,44 @@ public:
         QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
         if (type == CT_PushButton) {
             const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+            if (button && hasSymbolAndText(*button))
+                size.rwidth() += iconGap(*button) - fusionIconGap;
             if (button && !button->text.isEmpty() && !(button->features & QStyleOptionButton::Flat))
                 size.setWidth(qMax(size.width(), contents.width() + 2 * (option->fontMetrics.height() / 2 + 4)));
         }
         return size;
     }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (element != CE_PushButtonLabel || !button || !hasSymbolAndText(*button)) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        // The symbol, the gap and the text, centred together.
+        const QSize iconSize = button->iconSize;
+        const int gap = iconGap(*button);
+        const int textWidth = button->fontMetrics.horizontalAdvance(QString(button->text).remove(QLatin1Char('&')));
+        const QRect area = button->rect;
+        const int left = area.x() + qMax(0, (area.width() - iconSize.width() - gap - textWidth) / 2);
+        const QIcon::Mode mode = !(button->state & State_Enabled) ? QIcon::Disabled : QIcon::Normal;
+        const QIcon::State on = button->state & State_On ? QIcon::On : QIcon::Off;
+        button->icon.paint(painter, QRect(QPoint(left, area.center().y() - iconSize.height() / 2 + 1), iconSize),
+                           Qt::AlignCenter, mode, on);
+        QStyleOptionButton textOnly = *button;
+        textOnly.icon = QIcon();
+        textOnly.rect = QRect(left + iconSize.width() + gap, area.y(), area.right() - left - iconSize.width() - gap + 1,
+                              area.height());
+        QProxyStyle::drawItemText(painter, textOnly.rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
+                                  textOnly.palette, button->state & State_Enabled, textOnly.text, QPalette::ButtonText);
+    }
+
+private:
+    static constexpr int fusionIconGap = 4;
+    static bool hasSymbolAndText(const QStyleOptionButton& button) { return !button.icon.isNull() && !button.text.isEmpty(); }
+    static int iconGap(const QStyleOptionButton& button) { return qMax(fusionIconGap + 2, button.fontMetrics.height() / 3); }
 };
 
 struct DesktopLook {

@@ -1,5 +1,6 @@
 #include "FileBrowser.h"
 
+#include "OpenFailureAlert.h"
 #include "PathBytes.h"
 
 #include <QApplication>
@@ -9,22 +10,29 @@
 #include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QPointer>
 #include <QUrl>
+#include <QWidget>
 
 namespace FileBrowser {
 
 namespace {
-void openEnclosingFolder(const QString& path)
+void openEnclosingFolder(const QString& path, const QPointer<QWidget>& parent)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath())))
+        return;
+    // Nothing opens folders on this desktop: say so, and hand over the path.
+    OpenFailureAlert::show(parent, QStringLiteral("No File Manager Found"),
+                           QStringLiteral("No file manager could show this item. Its path:"), path);
 }
 } // namespace
 
-void reveal(const QString& path)
+void reveal(const QString& path, QWidget* parent)
 {
+    const QPointer<QWidget> guard(parent);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openEnclosingFolder(path);
+        openEnclosingFolder(path, guard);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
@@ -36,9 +44,9 @@ void reveal(const QString& path)
     call << QStringList{QString::fromLatin1(uri)} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path] {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path, guard] {
         if (watcher->isError())
-            openEnclosingFolder(path);
+            openEnclosingFolder(path, guard);
         watcher->deleteLater();
     });
 }

@@ -15,6 +15,12 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QWindow>
+
+namespace {
+// Before the window is mapped its frame is unknown: room for a title bar and borders.
+constexpr QSize frameAllowance(16, 48);
+} // namespace
 
 MainWindowController::MainWindowController(UpdateController& updateController, SectionScreens::Table screens,
                                            QMenuBar* menuBar, QObject* parent)
@@ -86,11 +92,26 @@ MainWindowController::~MainWindowController() = default;
 void MainWindowController::showWindow()
 {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), m_window->size());
+        const QSize room = roomOn(*screen);
+        m_window->setMinimumSize(m_window->minimumSize().boundedTo(room));
+        m_window->resize(m_window->size().boundedTo(room));
+        QRect frame(QPoint(0, 0), m_window->size() + frameAllowance);
         frame.moveCenter(screen->availableGeometry().center());
         m_window->move(frame.topLeft());
     }
+    const bool firstShow = !m_window->windowHandle();
     m_window->show();
+    // Moved to a smaller screen, the window may shrink to fit it.
+    if (QWindow* handle = m_window->windowHandle(); handle && firstShow)
+        connect(handle, &QWindow::screenChanged, this, [this](QScreen* screen) {
+            if (screen)
+                m_window->setMinimumSize(QSize(minimumWidth, minimumHeight).boundedTo(roomOn(*screen)));
+        });
+}
+
+QSize MainWindowController::roomOn(const QScreen& screen)
+{
+    return (screen.availableGeometry().size() - frameAllowance).expandedTo(QSize(320, 240));
 }
 
 bool MainWindowController::eventFilter(QObject* watched, QEvent* event)

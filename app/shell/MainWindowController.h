@@ -1,6 +1,7 @@
 // The one main window: content 1200 x 760 below the menu bar (window at least 1000 x 640), titled
-// "Brisklet", centred on every launch, holding the sidebar (200 to 280 wide, never collapsed) and the
-// section container side by side. The divider position is kept in the preferences under "main.split",
+// "Brisklet", centred on every launch; on a screen with less room (a small one, or a large scale factor)
+// both sizes shrink to what the screen has, so the title bar and the whole window stay reachable. It
+// holds the sidebar (200 to 280 wide, never collapsed) and the section container side by side. The divider position is kept in the preferences under "main.split",
 // written when a drag of the divider ends; the window frame is not kept.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 class QMenuBar;
+class QScreen;
 class QSplitter;
 class SectionContainerViewController;
 class SidebarViewController;
@@ -38,7 +40,10 @@ public:
     SidebarViewController* sidebar() const { return m_sidebar; }
     SectionContainerViewController* container() const { return m_container; }
 
+    // Fits the window and its minimum into the primary screen's available area, centres it and shows it.
     void showWindow();
+    // The room a window has on the screen, its frame included.
+    static QSize roomOn(const QScreen& screen);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "Fonts.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPainter>
@@ -39,13 +40,49 @@ QColor labelColor(const QPalette& palette, LabelLevel level)
     return color;
 }
 
-void setTextColor(QWidget* widget, LabelLevel level)
+namespace {
+const char* const levelProperty = "brisklet.labelLevel";
+
+void applyTextColor(QWidget* widget, LabelLevel level)
 {
     QPalette palette = widget->palette();
     const QColor color = labelColor(QApplication::palette(widget), level);
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
+    widget->setPalette(palette); // an unchanged palette sends no further change event
+}
+
+// A widget's own colours stay as set when the application palette changes; this puts the tinted ones
+// back in the new palette's text colour, for every tinted widget, without each screen having to.
+class TintKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            const QVariant level = watched->property(levelProperty);
+            if (widget && level.isValid())
+                applyTextColor(widget, static_cast<LabelLevel>(level.toInt()));
+        }
+        return false;
+    }
+};
+
+TintKeeper& tintKeeper()
+{
+    static auto* keeper = new TintKeeper(qApp);
+    return *keeper;
+}
+} // namespace
+
+void setTextColor(QWidget* widget, LabelLevel level)
+{
+    if (!widget->property(levelProperty).isValid())
+        widget->installEventFilter(&tintKeeper());
+    widget->setProperty(levelProperty, static_cast<int>(level));
+    applyTextColor(widget, level);
 }
 
 void LabelTints::add(QWidget* widget, LabelLevel level)

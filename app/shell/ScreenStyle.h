@@ -26,11 +26,11 @@ QFont monospacedFont(qreal designSize, QFont::Weight weight = QFont::Normal);
 enum class LabelLevel { primary, secondary, tertiary, quaternary };
 // The palette's text colour faded to the level's strength.
 QColor labelColor(const QPalette& palette, LabelLevel level);
-// Sets a label-like widget's text colour to the given level of the application palette.
+// Sets a label-like widget's text colour to the given level of the application palette, and again
+// whenever that palette changes (a switch of the appearance), for as long as the widget lives.
 void setTextColor(QWidget* widget, LabelLevel level);
 
-// The tinted labels of one screen. A widget's own palette keeps its colour when the appearance changes,
-// so the screen calls apply() again from its PaletteChange event.
+// The tinted labels of one screen, set again together by apply().
 class LabelTints {
 public:
     void add(QWidget* widget, LabelLevel level);

@@ -24,5 +24,5 @@ void SymbolButton::changeEvent(QEvent* event)
 
 void SymbolButton::applyIcon()
 {
-    setIcon(SymbolIcons::icon(m_symbolName, palette()));
+    setIcon(SymbolIcons::icon(m_symbolName));
 }

@@ -1,7 +1,9 @@
 #include "SymbolIcons.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QSvgRenderer>
@@ -112,6 +114,56 @@ QIcon icon(const QString& symbolName, const QPalette& palette, int pointSize)
                          QIcon::Disabled);
     }
     return result;
+}
+
+namespace {
+// Draws the symbol in the application palette of the moment: a switch of the appearance repaints the
+// widgets, and the next paint asks for the new colours.
+class PaletteSymbolEngine : public QIconEngine {
+public:
+    explicit PaletteSymbolEngine(QString symbolName) : m_symbolName(std::move(symbolName)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const QPixmap drawn = scaledPixmap(rect.size(), mode, state, ratio);
+        painter->drawPixmap(rect, drawn);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override
+    {
+        const QPalette palette = QApplication::palette();
+        const QColor tint = palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active,
+                                          QPalette::ButtonText);
+        const int side = qMax(1, qMin(size.width(), size.height()));
+        return SymbolIcons::pixmap(m_symbolName, side, tint, scale);
+    }
+
+    // Square and scalable: as large as the widget's icon size asks.
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return {side, side};
+    }
+
+    QIconEngine* clone() const override { return new PaletteSymbolEngine(m_symbolName); }
+    QString key() const override { return QStringLiteral("brisklet.symbol"); }
+
+private:
+    QString m_symbolName;
+};
+} // namespace
+
+QIcon icon(const QString& symbolName)
+{
+    if (resourcePath(symbolName).isEmpty())
+        return {};
+    return QIcon(new PaletteSymbolEngine(symbolName));
 }
 
 QIcon applicationIcon()

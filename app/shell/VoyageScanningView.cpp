@@ -1,5 +1,7 @@
 #include "VoyageScanningView.h"
 
+#include "ElidingLabel.h"
+
 #include "ScreenStyle.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -12,10 +14,11 @@ VoyageScanningView::VoyageScanningView(QWidget* parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_voyage = new VoyageProgressView(VoyageProgressView::immersive(), this);
 
-    m_progressLabel = new QLabel(this);
+    auto* progress = new ElidingLabel(QString(), this); // one line; a long folder path is cut in its middle
+    progress->setElideMode(Qt::ElideMiddle);
+    m_progressLabel = progress;
     m_progressLabel->setFont(ScreenStyle::font(13));
     m_progressLabel->setAlignment(Qt::AlignCenter);
-    m_progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // one line, cut when narrow
     QPalette labelPalette = m_progressLabel->palette();
     labelPalette.setColor(QPalette::WindowText, QColor::fromRgbF(1, 1, 1, 0.9f));
     m_progressLabel->setPalette(labelPalette);

@@ -12,10 +12,20 @@
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
+    // A desktop-sized screen (offscreen's own is 800 x 600, where the window shrinks to fit), unless a
+    // test runs a child on a screen of its own.
+    QByteArray platform = qgetenv("BRISKLET_TEST_PLATFORM");
+    if (platform.isEmpty()) {
+        QFile screen(home.filePath(QStringLiteral("screen.json")));
+        if (!screen.open(QIODevice::WriteOnly) ||
+            screen.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1200}]})") < 0)
+            return 2;
+        platform = "offscreen:configfile=" + QFile::encodeName(screen.fileName());
+    }
+    qputenv("QT_QPA_PLATFORM", platform);
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());

@@ -243,7 +243,15 @@ TEST_F(AnalyzerScreenTest, ThreeTimedOutFoldersAreCountedInTheStatusLine)
     const QString size = QString::fromStdString(brisklet::ByteFormat::humanReadable(4096)); // counts of one read singular
     EXPECT_EQ(AnalyzerViewController::resultStatus({1, 1, 4096}, "x", brisklet::ScanProgress{0, 0, 0, 1, 1, ""}),
               "1 file · " + size + " in x · 1 unresponsive location skipped · 1 unreadable location (Full Disk Access would improve coverage)");
-    EXPECT_EQ(AnalyzerViewController::progressText({1, 0, 4096, 0, 0, "/a/b"}), "1 file · " + size + " · b");
+    // The folder read last, as a path below the scanned root, not a bare last name.
+    const struct {
+        const char* root;
+        const char* current;
+        const char* shown;
+    } progressCases[] = {{"/a", "/a/b/c", "b/c"}, {"/a/", "/a/b", "b"}, {"/", "/a/b", "a/b"}, {"/a", "/a", "a"}};
+    for (const auto& c : progressCases)
+        EXPECT_EQ(AnalyzerViewController::progressText({1, 0, 4096, 0, 0, c.current}, QString::fromUtf8(c.root)),
+                  "1 file · " + size + " · " + c.shown);
 }
 
 TEST_F(AnalyzerScreenTest, KeyboardFocusFollowsTheScanFromThePickerToTheResultOrBack)

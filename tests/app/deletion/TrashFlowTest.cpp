@@ -161,7 +161,7 @@ TEST_F(TrashFlowTest, AnItemThatCannotBeDeletedStaysInTheBatchForAnotherUndo) {
 
     host->undoButton()->click();
     ASSERT_TRUE(settled());
-    EXPECT_EQ(status(), QStringLiteral("Put 1 item back · %1").arg(formatBytes(400)));
+    EXPECT_EQ(status(), QStringLiteral("Put back 1 item (%1).").arg(formatBytes(400)));
     EXPECT_TRUE(QFileInfo::exists(folder + "/inner"));
 }
 
@@ -175,7 +175,7 @@ TEST_F(TrashFlowTest, EveryEntryPointIsRefusedWhileAnOperationRuns) {
     EXPECT_FALSE(flow->reviewSheet());
     ASSERT_TRUE(settled());
     EXPECT_EQ(recorded().filter("restore").size(), 1);
-    EXPECT_EQ(status(), QStringLiteral("Put 1 item back · %1").arg(formatBytes(100)));
+    EXPECT_EQ(status(), QStringLiteral("Put back 1 item (%1).").arg(formatBytes(100)));
     EXPECT_TRUE(QFileInfo::exists(a));
     EXPECT_TRUE(QFileInfo::exists(b));
 }
