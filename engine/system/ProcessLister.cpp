@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,7 +35,17 @@ std::optional<uid_t> effectiveUid(std::string_view status) {
 
 } // namespace
 
-std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
+std::string commandLineText(std::string_view cmdline) {
+    while (!cmdline.empty() && cmdline.back() == '\0')
+        cmdline.remove_suffix(1);
+    std::string line(cmdline);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return repairUtf8(line);
+}
+
+std::vector<RawSample> rawSnapshot(const std::string& procRoot, bool details) {
     std::vector<RawSample> samples;
     std::vector<std::int32_t> pids;
     {
@@ -75,6 +86,13 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
                           ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
         sample.startTicks = fields->startTicks;
         sample.kernelThread = fields->isKernelThread();
+        if (details && !sample.kernelThread) {
+            char target[PATH_MAX];
+            if (const ssize_t length = ::readlink((base + "exe").c_str(), target, sizeof target); length > 0)
+                sample.executable.assign(target, std::size_t(length));
+            if (const auto cmdline = readProcFile(base + "cmdline"))
+                sample.commandLine = commandLineText(*cmdline);
+        }
         samples.push_back(std::move(sample));
     }
     return samples;
@@ -109,7 +127,9 @@ std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std
                                        .cpuFraction = fraction,
                                        .residentBytes = sample.footprintBytes,
                                        .startTicks = sample.startTicks,
-                                       .kernelThread = sample.kernelThread});
+                                       .kernelThread = sample.kernelThread,
+                                       .executable = sample.executable,
+                                       .commandLine = sample.commandLine});
     }
     return entries;
 }
@@ -118,7 +138,7 @@ std::vector<ProcessEntry> sample(double seconds, std::stop_token stop) {
     const auto start = std::chrono::steady_clock::now();
     const std::vector<RawSample> first = rawSnapshot();
     waitBetweenSamples(seconds, stop);
-    const std::vector<RawSample> second = rawSnapshot();
+    const std::vector<RawSample> second = rawSnapshot("/proc", true);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return combine(first, second, elapsed);
 }
@@ -133,5 +153,7 @@ std::size_t std::hash<brisklet::ProcessEntry>::operator()(const brisklet::Proces
     mix(std::hash<double>()(entry.cpuFraction));
     mix(std::hash<std::int64_t>()(entry.residentBytes));
     mix(std::hash<std::uint64_t>()(entry.startTicks));
+    mix(std::hash<std::string>()(entry.executable));
+    mix(std::hash<std::string>()(entry.commandLine));
     return seed;
 }

@@ -1,4 +1,6 @@
 // Every process with its CPU use over a short interval and its resident memory, from two /proc snapshots.
+// The second snapshot also reads each process's executable and command line, which tell apart
+// processes of one name and identify the applications they run.
 //
 // sample() never fails: an unreadable process table gives an empty list, and a process whose figures
 // cannot be read is listed with zeros. Processes that end between the snapshots are left out.
@@ -22,6 +24,8 @@ struct ProcessEntry {
     std::int64_t residentBytes = 0;
     std::uint64_t startTicks = 0; // start time after boot; stopping checks it so a reused pid is left alone
     bool kernelThread = false;    // a signal cannot stop it, so it is protected like pid 1
+    std::string executable = {};  // /proc/PID/exe as bytes; empty when unreadable (another user's, a kernel thread)
+    std::string commandLine = {}; // arguments joined by spaces, UTF-8 repaired; empty when unreadable
 
     std::int32_t id() const { return pid; }
     bool operator==(const ProcessEntry&) const = default;
@@ -38,6 +42,8 @@ struct RawSample {
     std::uint64_t cpuNanos = 0;      // user plus system time
     std::uint64_t startTicks = 0;    // start time since boot; tells a reused pid from the same process
     bool kernelThread = false;
+    std::string executable = {};  // read only for a snapshot with details
+    std::string commandLine = {}; // likewise
 
     bool operator==(const RawSample&) const = default;
 };
@@ -46,8 +52,13 @@ struct RawSample {
 // of the second snapshot.
 BRISKLET_ENGINE_EXPORT std::vector<ProcessEntry> sample(double seconds, std::stop_token stop = {});
 
-// Every live, non-zombie process with a name, read from procRoot (normally "/proc").
-std::vector<RawSample> rawSnapshot(const std::string& procRoot = "/proc");
+// Every live, non-zombie process with a name, read from procRoot (normally "/proc"); with details, also
+// each one's executable and command line.
+std::vector<RawSample> rawSnapshot(const std::string& procRoot = "/proc", bool details = false);
+
+// A command line as /proc/PID/cmdline holds it (arguments ended by NUL) on one line: arguments joined
+// by single spaces, control characters as spaces, UTF-8 repaired.
+std::string commandLineText(std::string_view cmdline);
 
 // Combines two snapshots taken elapsedSeconds apart.
 std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std::vector<RawSample>& second,
