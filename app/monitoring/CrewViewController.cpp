@@ -30,7 +30,8 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
 {
     setObjectName(QStringLiteral("screen.crew"));
     if (!m_sampler)
-        m_sampler = [](std::stop_token stop) { return brisklet::ProcessLister::sample(sampleSeconds, stop); };
+        m_sampler = [sampler = std::make_shared<brisklet::ProcessLister::ContinuousSampler>(sampleSeconds)](
+                        std::stop_token stop) { return sampler->sample(stop); };
 
     m_sortControl = new SegmentedControl({QStringLiteral("CPU"), QStringLiteral("Memory")}, this);
     m_sortControl->setSelectedIndex(0);

@@ -1,9 +1,10 @@
 // The processes section: every process with its CPU and memory use, searchable and sorted, and a Stop
 // button that sends SIGTERM after a confirmation.
 //
-// Sampling (0.35 s between two readings of the process table) runs on the background runner, together
-// with naming the processes that run desktop applications; the first one starts when the section first
-// appears, later ones every 2 s while the section is shown, on Refresh and 0.8 s after a stop attempt.
+// Sampling runs on the background runner, together with naming the processes that run desktop
+// applications; the first one starts when the section first appears, later ones every 2 s while the
+// section is shown, on Refresh and 0.8 s after a stop attempt. Each reading measures CPU use since the
+// previous one (at least 0.35 s; a fresh pair of snapshots after a pause).
 // One sample at a time: Refresh is disabled and ignored while one runs. Only the first sample covers
 // the list with the busy view; later ones replace the rows in place, keeping the sort, the selection,
 // the keyboard's row and the scroll position.
@@ -39,7 +40,7 @@ class CrewViewController : public QWidget, public SectionScreen {
 public:
     using Sampler = std::function<std::vector<brisklet::ProcessEntry>(std::stop_token)>;
 
-    // sampler: the engine's ProcessLister::sample(0.35) unless a test gives another.
+    // sampler: the engine's continuous sampler (0.35 s at least) unless a test gives another.
     explicit CrewViewController(QWidget* parent = nullptr, Sampler sampler = {});
 
     // How often a shown list reads again.

@@ -45,7 +45,18 @@ std::string commandLineText(std::string_view cmdline) {
     return repairUtf8(line);
 }
 
-std::vector<RawSample> rawSnapshot(const std::string& procRoot, bool details) {
+void readCommand(RawSample& sample, const std::string& procRoot) {
+    if (sample.kernelThread)
+        return;
+    const std::string base = procRoot + "/" + std::to_string(sample.pid) + "/";
+    char target[PATH_MAX];
+    if (const ssize_t length = ::readlink((base + "exe").c_str(), target, sizeof target); length > 0)
+        sample.executable.assign(target, std::size_t(length));
+    if (const auto cmdline = readProcFile(base + "cmdline"))
+        sample.commandLine = commandLineText(*cmdline);
+}
+
+std::vector<RawSample> rawSnapshot(const std::string& procRoot, SnapshotDepth depth) {
     std::vector<RawSample> samples;
     std::vector<std::int32_t> pids;
     {
@@ -67,6 +78,17 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot, bool details) {
         // Gone since the listing, a zombie, or a nameless entry: not a process to show.
         if (!fields || fields->state == 'Z' || fields->state == 'X' || fields->name.empty())
             continue;
+        const std::uint64_t ticks = fields->userTicks + fields->systemTicks;
+        const std::uint64_t cpuNanos = ticks / std::uint64_t(ticksPerSecond) * 1'000'000'000ULL +
+                                       ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
+        if (depth == SnapshotDepth::counters) {
+            RawSample counters;
+            counters.pid = pid;
+            counters.cpuNanos = cpuNanos;
+            counters.startTicks = fields->startTicks;
+            samples.push_back(std::move(counters));
+            continue;
+        }
         const auto status = readProcFile(base + "status");
         const auto uid = status ? effectiveUid(*status) : std::nullopt;
         if (!uid)
@@ -81,18 +103,11 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot, bool details) {
                 if (const auto pages = text::parseUInt64(text::trimWhitespace(pieces[1])))
                     sample.footprintBytes = std::int64_t(*pages) * pageSize;
         }
-        const std::uint64_t ticks = fields->userTicks + fields->systemTicks;
-        sample.cpuNanos = ticks / std::uint64_t(ticksPerSecond) * 1'000'000'000ULL +
-                          ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
+        sample.cpuNanos = cpuNanos;
         sample.startTicks = fields->startTicks;
         sample.kernelThread = fields->isKernelThread();
-        if (details && !sample.kernelThread) {
-            char target[PATH_MAX];
-            if (const ssize_t length = ::readlink((base + "exe").c_str(), target, sizeof target); length > 0)
-                sample.executable.assign(target, std::size_t(length));
-            if (const auto cmdline = readProcFile(base + "cmdline"))
-                sample.commandLine = commandLineText(*cmdline);
-        }
+        if (depth == SnapshotDepth::withCommand)
+            readCommand(sample, procRoot);
         samples.push_back(std::move(sample));
     }
     return samples;
@@ -136,11 +151,47 @@ std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std
 
 std::vector<ProcessEntry> sample(double seconds, std::stop_token stop) {
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<RawSample> first = rawSnapshot();
+    // The first snapshot only gives each process's earlier CPU counter.
+    const std::vector<RawSample> first = rawSnapshot("/proc", SnapshotDepth::counters);
     waitBetweenSamples(seconds, stop);
-    const std::vector<RawSample> second = rawSnapshot("/proc", true);
+    const std::vector<RawSample> second = rawSnapshot("/proc", SnapshotDepth::withCommand);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return combine(first, second, elapsed);
+}
+
+ContinuousSampler::ContinuousSampler(double seconds, double maxAgeSeconds, std::string procRoot)
+    : m_seconds(seconds), m_maxAge(maxAgeSeconds), m_procRoot(std::move(procRoot)) {}
+
+std::vector<ProcessEntry> ContinuousSampler::sample(std::stop_token stop) {
+    const std::lock_guard lock(m_mutex);
+    using Clock = std::chrono::steady_clock;
+    const auto age = [this] { return std::chrono::duration<double>(Clock::now() - m_taken).count(); };
+    if (!m_hasPrevious || age() > m_maxAge) {
+        m_previous = rawSnapshot(m_procRoot, SnapshotDepth::counters);
+        m_taken = Clock::now();
+    }
+    if (const double rest = m_seconds - age(); rest > 0)
+        waitBetweenSamples(rest, stop);
+    std::vector<RawSample> current = rawSnapshot(m_procRoot, SnapshotDepth::standard);
+    const auto taken = Clock::now();
+    std::unordered_map<std::int32_t, RawSample> commands;
+    for (RawSample& process : current) {
+        const auto known = m_commands.find(process.pid);
+        if (known != m_commands.end() && known->second.startTicks == process.startTicks &&
+            known->second.name == process.name) {
+            process.executable = known->second.executable;
+            process.commandLine = known->second.commandLine;
+        } else {
+            readCommand(process, m_procRoot);
+        }
+        commands.emplace(process.pid, process);
+    }
+    m_commands = std::move(commands); // ended processes are forgotten
+    std::vector<ProcessEntry> entries = combine(m_previous, current, std::chrono::duration<double>(taken - m_taken).count());
+    m_previous = std::move(current);
+    m_taken = taken;
+    m_hasPrevious = true;
+    return entries;
 }
 
 } // namespace brisklet::ProcessLister

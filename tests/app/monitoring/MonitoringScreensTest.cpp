@@ -116,9 +116,10 @@ TEST(CrewScreen, LiveListDropsAnExitedChildInOneRefreshKeepsThePlaceAndRestsWhil
     ASSERT_TRUE(staying.waitForStarted() && leaving.waitForStarted());
     std::atomic<int> samples = 0;
     QWidget window;
-    auto* screen = new CrewViewController(&window, [&samples](std::stop_token stop) {
+    auto sampler = std::make_shared<brisklet::ProcessLister::ContinuousSampler>();
+    auto* screen = new CrewViewController(&window, [&samples, sampler](std::stop_token stop) {
         ++samples;
-        return brisklet::ProcessLister::sample(0.05, stop);
+        return sampler->sample(stop);
     });
     window.resize(800, 300);
     window.show();

@@ -101,7 +101,7 @@ TEST(ProcessSnapshot, ReadsOwnProcessAndNamesWithSpacesAndParentheses) {
         _exit(0);
     ASSERT_TRUE(test::processEnds(zombie)); // now a zombie until reaped
 
-    const auto samples = ProcessLister::rawSnapshot("/proc", true);
+    const auto samples = ProcessLister::rawSnapshot("/proc", ProcessLister::SnapshotDepth::withCommand);
     const RawSample* self = findPid(samples, getpid());
     const RawSample* child = findPid(samples, odd);
     const RawSample* dead = findPid(samples, zombie);
