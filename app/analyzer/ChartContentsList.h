@@ -31,6 +31,8 @@ public:
 
     void showFolder(const AnalyzerNodePtr& folder, const AnalyzerNodePtr& selected);
     void select(const AnalyzerTreeNode* node);
+    // Selects the listed ones of nodes, without reporting them.
+    void selectNodes(const std::vector<AnalyzerNodePtr>& nodes);
     std::vector<AnalyzerNodePtr> selectedNodes() const;
     bool refreshMissing();
     AnalyzerNodePtr clickedNode() const;

@@ -3,6 +3,7 @@
 #include "DesktopColorScheme.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QProxyStyle>
@@ -31,6 +32,24 @@ public:
                 size.setWidth(qMax(size.width(), contents.width() + 2 * (option->fontMetrics.height() / 2 + 4)));
         }
         return size;
+    }
+
+    // Fusion marks the focus of a framed button on its frame; a flat one has none, so it gets a ring.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (element != CE_PushButton || !button || !(button->features & QStyleOptionButton::Flat) ||
+            !(option->state & State_HasFocus) || !(option->state & State_KeyboardFocusChange))
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        QColor ring = option->palette.color(QPalette::Active, QPalette::Highlight);
+        painter->setPen(QPen(ring, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(1, 1, -1, -1), 4, 4);
+        painter->restore();
     }
 };
 
