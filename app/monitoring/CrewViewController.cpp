@@ -93,8 +93,14 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
             QApplication::clipboard()->setText(m_tableView->selectedRowsText());
         });
         menu.addSeparator();
-        menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); })
-            ->setEnabled(m_model->canStop(row));
+        // The list may be read again while the menu is open: the process is found again by its key.
+        const QString key = ProcessRows::rowKey(m_model->rows()[static_cast<std::size_t>(row)]);
+        menu.addAction(QStringLiteral("Stop Process…"), this, [this, key] {
+            const auto& rows = m_model->rows();
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (ProcessRows::rowKey(rows[i]) == key)
+                    requestStop(static_cast<int>(i));
+        })->setEnabled(m_model->canStop(row));
         menu.exec(m_tableView->viewport()->mapToGlobal(position));
     });
     applyColors();

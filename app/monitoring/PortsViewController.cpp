@@ -198,12 +198,20 @@ void PortsViewController::showContextMenu(const QPoint& position)
     const int row = m_tableView->indexAt(position).row();
     if (row < 0)
         return;
+    // The list may be read again while the menu is open: the row is found again by its socket.
+    const PortRow* chosen = m_model->row(row);
+    const auto rowNow = [this, transport = chosen->transport, port = chosen->port, pid = chosen->pid] {
+        for (int i = 0; i < m_model->rowCount(); ++i)
+            if (const PortRow* shown = m_model->row(i); shown->transport == transport && shown->port == port && shown->pid == pid)
+                return i;
+        return -1;
+    };
     QMenu menu(this);
-    menu.addAction(m_model->actionToolTip(row, PortTableModel::copyAction), this, [this, row] { copyAddress(row); });
-    QAction* open = menu.addAction(QStringLiteral("Open in Browser"), this, [this, row] { openInBrowser(row); });
+    menu.addAction(m_model->actionToolTip(row, PortTableModel::copyAction), this, [this, rowNow] { copyAddress(rowNow()); });
+    QAction* open = menu.addAction(QStringLiteral("Open in Browser"), this, [this, rowNow] { openInBrowser(rowNow()); });
     open->setEnabled(m_model->isActionEnabled(row, PortTableModel::openAction));
     menu.addSeparator();
-    QAction* stop = menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); });
+    QAction* stop = menu.addAction(QStringLiteral("Stop Process…"), this, [this, rowNow] { requestStop(rowNow()); });
     stop->setEnabled(m_model->isActionEnabled(row, PortTableModel::stopAction));
     menu.exec(m_tableView->viewport()->mapToGlobal(position));
 }
