@@ -316,6 +316,24 @@ void ChartContentsList::select(const AnalyzerTreeNode* node)
     m_isSyncing = false;
 }
 
+void ChartContentsList::selectNodes(const std::vector<AnalyzerNodePtr>& nodes)
+{
+    if (nodes.size() <= 1) {
+        select(nodes.empty() ? nullptr : nodes.front().get());
+        return;
+    }
+    m_isSyncing = true;
+    QItemSelection selection;
+    const std::vector<AnalyzerNodePtr>& rows = m_model->items;
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        if (std::find(nodes.begin(), nodes.end(), rows[row]) != nodes.end())
+            selection.select(m_model->index(static_cast<int>(row), 0),
+                             m_model->index(static_cast<int>(row), m_model->columnCount({}) - 1));
+    m_tableView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    showPath(m_folder.get());
+    m_isSyncing = false;
+}
+
 std::vector<AnalyzerNodePtr> ChartContentsList::selectedNodes() const
 {
     QModelIndexList rows = m_tableView->selectionModel()->selectedRows();

@@ -37,6 +37,8 @@ public:
 
     void showFolder(const AnalyzerNodePtr& folder, const AnalyzerNodePtr& selected);
     void select(const AnalyzerTreeNode* node);
+    // Selects the listed ones of nodes, without reporting them.
+    void selectNodes(const std::vector<AnalyzerNodePtr>& nodes);
     std::vector<AnalyzerNodePtr> selectedNodes() const;
     // The rows whose items the missing-item check looks at (not the aggregated ones), and the rows to
     // show again once it changed the marks of changed; true when one of them is listed here.

@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QShortcut>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -67,6 +68,10 @@ ChartPaneController::ChartPaneController(QWidget* chart, QWidget* parent) : QWid
     layout->setSpacing(14);
     layout->addLayout(chartArea, 1);
     layout->addWidget(m_contentsList);
+    // Reading order: the Up arrow, the chart, then the list beside it. The chart is made before the pane,
+    // so without this it would come last in the window's chain.
+    QWidget::setTabOrder(m_upButton, chart);
+    QWidget::setTabOrder(chart, m_contentsList->tableView());
 
     for (const QKeySequence& key : {QKeySequence(Qt::ALT | Qt::Key_Up), QKeySequence(Qt::Key_Backspace)}) {
         auto* up = new QShortcut(key, this);

@@ -46,6 +46,7 @@ std::vector<AnalyzerNodePtr> SunburstView::preparedChildren(const AnalyzerNodePt
 void SunburstView::display(const AnalyzerNodePtr& root)
 {
     m_selected.reset();
+    m_extended.clear();
     if (onSelect)
         onSelect(nullptr);
     m_wedges.clear();
@@ -101,6 +102,7 @@ void SunburstView::layout(const AnalyzerNodePtr& node, int sibling, int level, d
 void SunburstView::setSelected(const AnalyzerNodePtr& node)
 {
     m_selected = node;
+    m_extended.clear();
     update();
 }
 
@@ -189,6 +191,7 @@ void SunburstView::selectWedge(int index)
     if (index < 0 || index >= static_cast<int>(m_wedges.size()))
         return;
     m_selected = m_wedges[static_cast<std::size_t>(index)].node;
+    m_extended.clear();
     setAccessibleDescription(ChartText::tooltip(*m_selected));
     update();
     if (onSelect)
@@ -231,15 +234,62 @@ void SunburstView::keyPressEvent(QKeyEvent* event)
         if (wedge.node == m_selected)
             current = wedge.index;
     const int count = static_cast<int>(m_wedges.size());
+    const auto parentOf = [](const AnalyzerNodePtr& node) { return node ? node->parent() : nullptr; };
+    // The wedge after (or before) from whose node has the given parent, in ring order.
+    const auto sibling = [&](int from, int direction, const AnalyzerTreeNode* parent) {
+        for (int i = from + direction; i >= 0 && i < count; i += direction)
+            if (parentOf(m_wedges[static_cast<std::size_t>(i)].node) == parent)
+                return i;
+        return -1;
+    };
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
     switch (event->key()) {
     case Qt::Key_Right:
-    case Qt::Key_Down:
-        if (current + 1 < count)
-            selectWedge(current + 1);
+    case Qt::Key_Left: {
+        if (current < 0) {
+            selectWedge(count > 0 ? 0 : -1);
+            return;
+        }
+        const int target = sibling(current, event->key() == Qt::Key_Right ? 1 : -1, parentOf(m_selected));
+        if (target < 0)
+            return;
+        if (extend) {
+            if (std::find(m_extended.begin(), m_extended.end(), m_selected) == m_extended.end())
+                m_extended.push_back(m_selected);
+            m_extended.push_back(m_wedges[static_cast<std::size_t>(target)].node);
+            m_selected = m_wedges[static_cast<std::size_t>(target)].node;
+            update();
+            if (onExtend)
+                onExtend(m_extended);
+        } else {
+            selectWedge(target);
+        }
         return;
-    case Qt::Key_Left:
+    }
+    case Qt::Key_Down:
+        if (current < 0) {
+            selectWedge(count > 0 ? 0 : -1);
+        } else if (const int child = sibling(current, 1, m_selected.get()); child >= 0) {
+            selectWedge(child);
+        } else if (m_selected->hasChildren() && onDrill) {
+            // Its children are not drawn at this depth: show the folder itself, then its first child.
+            const AnalyzerNodePtr folder = m_selected;
+            onDrill(folder);
+            if (m_displayRoot == folder)
+                selectWedge(count > 0 ? 0 : -1);
+        }
+        return;
     case Qt::Key_Up:
-        selectWedge(current > 0 ? current - 1 : (count > 0 ? 0 : -1));
+        if (current >= 0 && parentOf(m_selected) != m_displayRoot.get()) {
+            for (const Wedge& wedge : m_wedges)
+                if (wedge.node.get() == parentOf(m_selected))
+                    return selectWedge(wedge.index);
+        } else if (const AnalyzerNodePtr from = m_displayRoot; from && onUp) {
+            onUp();
+            for (const Wedge& wedge : m_wedges)
+                if (m_displayRoot != from && wedge.node == from)
+                    return selectWedge(wedge.index);
+        }
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -300,11 +350,13 @@ void SunburstView::paintEvent(QPaintEvent*)
         if (m_selected && wedge.node == m_selected)
             selectedWedge = &wedge;
     }
-    if (selectedWedge) {
-        painter.setPen(QPen(ChartText::accent(palette()), 2.5));
-        painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(ChartText::accent(palette()), 2.5));
+    painter.setBrush(Qt::NoBrush);
+    for (const Wedge& wedge : m_wedges)
+        if (wedge.node != m_selected && std::find(m_extended.begin(), m_extended.end(), wedge.node) != m_extended.end())
+            painter.drawPath(wedgePath(wedge, g));
+    if (selectedWedge)
         painter.drawPath(wedgePath(*selectedWedge, g));
-    }
     if (!m_displayRoot)
         return;
     const QFont nameFont = ScreenStyle::font(14, QFont::DemiBold);
@@ -321,7 +373,8 @@ void SunburstView::paintEvent(QPaintEvent*)
     painter.setPen(ScreenStyle::labelColor(palette(), ScreenStyle::LabelLevel::secondary));
     painter.drawText(QPointF(g.centre.x() - sizeMetrics.horizontalAdvance(m_rootSizeText) / 2, g.centre.y() + 16),
                      m_rootSizeText);
-    if (hasFocus() && !m_selected) {
+    // The focus mark rings the centre, selected wedge or not, so the keyboard's place always shows.
+    if (hasFocus()) {
         painter.setPen(QPen(ChartText::accent(palette()), 2));
         painter.drawEllipse(g.centre, g.hole - 3, g.hole - 3);
     }

@@ -7,8 +7,10 @@
 // Resizing changes only the radii, never the angles.
 //
 // A click selects a wedge (onSelect); a double click on a folder wedge asks to drill (onDrill) and one on
-// the disc asks to go up (onUp). From the keyboard the arrows step through the wedges, Return drills and
-// Backspace goes up.
+// the disc asks to go up (onUp). From the keyboard Left and Right move to the previous or next sibling
+// (Shift with them extends the selection, reported with onExtend), Down to the selected folder's first
+// child (drilling in when its children are not drawn), Up to its parent (going up a level from the
+// first ring, selecting the folder it came from), Return drills and Backspace goes up.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -70,6 +72,7 @@ public:
     // update() after changing it.
     std::function<std::optional<QColor>(const AnalyzerTreeNode&)> fillOverride;
     std::function<void()> onUp;
+    std::function<void(const std::vector<AnalyzerNodePtr>&)> onExtend;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -88,6 +91,7 @@ private:
 
     std::vector<Wedge> m_wedges;
     AnalyzerNodePtr m_selected;
+    std::vector<AnalyzerNodePtr> m_extended; // a selection extended from the keyboard, m_selected among them
     AnalyzerNodePtr m_displayRoot;
     QString m_rootName;
     QString m_rootSizeText;

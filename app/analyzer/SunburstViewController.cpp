@@ -13,6 +13,11 @@ SunburstViewController::SunburstViewController(QWidget* parent)
     };
     m_sunburst->onDrill = [this](const AnalyzerNodePtr& node) { drill(node); };
     m_sunburst->onUp = [this] { upClicked(); };
+    m_sunburst->onExtend = [this](const std::vector<AnalyzerNodePtr>& nodes) {
+        showInList(nodes.back());
+        contentsList()->selectNodes(nodes);
+        reportSelection(trashableCount(nodes));
+    };
     contentsList()->onSelect = [this](const std::vector<AnalyzerNodePtr>& nodes) {
         m_sunburst->setSelected(nodes.size() == 1 ? nodes.front() : nullptr);
         reportSelection(trashableCount(nodes));

@@ -219,8 +219,9 @@ int TreemapView::cellAt(const QPoint& point) const
 
 int TreemapView::selectedIndex() const
 {
+    // With several cells selected the keyboard is on the last one it reached.
     for (std::size_t i = 0; i < m_entries.size(); ++i)
-        if (m_entries[i].cell.isSelected)
+        if (m_entries[i].cell.isSelected && m_entries[i].cell.node == m_selected)
             return static_cast<int>(i);
     return -1;
 }
@@ -266,22 +267,43 @@ void TreemapView::keyPressEvent(QKeyEvent* event)
 {
     const int count = static_cast<int>(m_entries.size());
     const int current = selectedIndex();
-    auto step = [&](int direction) {
-        for (int i = current + direction; i >= 0 && i < count; i += direction)
+    const auto next = [&](int from, int direction) {
+        for (int i = from + direction; i >= 0 && i < count; i += direction)
             if (!m_entries[static_cast<std::size_t>(i)].cell.hidden)
-                return selectCell(i);
+                return i;
+        return -1;
     };
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
     switch (event->key()) {
     case Qt::Key_Right:
-    case Qt::Key_Down:
-        step(1);
-        return;
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-        if (current < 0)
-            step(1);
+    case Qt::Key_Left: {
+        const int direction = event->key() == Qt::Key_Right ? 1 : -1;
+        const int target = current < 0 ? next(-1, 1) : next(current, direction);
+        if (target < 0)
+            return;
+        if (extend && current >= 0)
+            extendTo(target);
         else
-            step(-1);
+            selectCell(target);
+        return;
+    }
+    case Qt::Key_Down:
+        if (current >= 0 && m_entries[static_cast<std::size_t>(current)].cell.node->hasChildren()) {
+            const AnalyzerNodePtr folder = m_entries[static_cast<std::size_t>(current)].cell.node;
+            drillCell(current);
+            if (m_folder == folder)
+                selectCell(next(-1, 1));
+        } else if (current < 0) {
+            selectCell(next(-1, 1));
+        }
+        return;
+    case Qt::Key_Up:
+        if (const AnalyzerNodePtr from = m_folder; from && onUp) {
+            onUp();
+            for (int i = 0; m_folder != from && i < count && i < static_cast<int>(m_entries.size()); ++i)
+                if (m_entries[static_cast<std::size_t>(i)].cell.node == from)
+                    return selectCell(i);
+        }
         return;
     case Qt::Key_Home:
         selectCell(count > 0 ? 0 : -1);
@@ -293,6 +315,20 @@ void TreemapView::keyPressEvent(QKeyEvent* event)
     default:
         QWidget::keyPressEvent(event);
     }
+}
+
+void TreemapView::extendTo(int index)
+{
+    TreemapCellView& cell = m_entries[static_cast<std::size_t>(index)].cell;
+    cell.isSelected = true;
+    m_selected = cell.node; // the keyboard goes on from here
+    update();
+    std::vector<AnalyzerNodePtr> nodes;
+    for (const Entry& entry : m_entries)
+        if (entry.cell.isSelected)
+            nodes.push_back(entry.cell.node);
+    if (onExtend)
+        onExtend(nodes);
 }
 
 bool TreemapView::event(QEvent* event)
@@ -335,21 +371,22 @@ void TreemapView::paintEvent(QPaintEvent*)
             painter.drawText(text.adjusted(0, metrics.lineSpacing(), 0, 0), Qt::AlignLeft | Qt::AlignTop,
                              ChartText::size(*cell.node));
     };
-    const TreemapCellView* selectedCell = nullptr;
+    std::vector<const TreemapCellView*> selectedCells;
     for (const Entry& entry : m_entries) {
         const TreemapCellView& cell = entry.cell;
         if (cell.hidden)
             continue;
         if (cell.isSelected) {
-            selectedCell = &cell; // painted last, so no neighbour covers its border
+            selectedCells.push_back(&cell); // painted last, so no neighbour covers its border
             continue;
         }
         // The border rule: a 1-pixel separator in the window colour, none on cells under 4 pixels.
         paintCell(cell, cell.frame.width() >= 4 && cell.frame.height() >= 4 ? 1 : 0, palette().color(QPalette::Window));
     }
-    if (selectedCell)
-        paintCell(*selectedCell, 3, ChartText::accent(palette()));
-    if (hasFocus() && !selectedCell && !m_entries.empty()) {
+    for (const TreemapCellView* cell : selectedCells)
+        paintCell(*cell, 3, ChartText::accent(palette()));
+    // The focus mark frames the whole chart, selected cell or not, so the keyboard's place always shows.
+    if (hasFocus() && !m_entries.empty()) {
         painter.setPen(QPen(ChartText::accent(palette()), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);

@@ -7,8 +7,10 @@
 //
 // A cell is a record, not a widget: the view paints all of them, hit-tests clicks and answers tooltips.
 // One click selects a cell and reports it (onSelect); a double click on a folder asks to drill (onDrill).
-// select()/clearSelection() change the highlight without reporting. From the keyboard the arrows move
-// the selection through the cells in layout order and Return drills into the selected folder.
+// select()/clearSelection() change the highlight without reporting. From the keyboard Left and Right
+// move the selection to the previous or next sibling in layout order, Shift with them extends it
+// (onExtend reports every selected node), Down drills into the selected folder and selects its first
+// child, Up goes to the enclosing folder (onUp) and selects the folder it came from, Return drills.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -66,6 +68,8 @@ public:
     // A colouring over the palette's (the Changes colouring): its colour where it gives one. Call
     // update() after changing it.
     std::function<std::optional<QColor>(const AnalyzerTreeNode&)> fillOverride;
+    std::function<void()> onUp;
+    std::function<void(const std::vector<AnalyzerNodePtr>&)> onExtend;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -80,6 +84,8 @@ private:
     int cellAt(const QPoint& point) const;
     void selectCell(int index);
     void drillCell(int index);
+    // Adds the cell to the selection and makes it the keyboard's.
+    void extendTo(int index);
     int selectedIndex() const;
 
     AnalyzerNodePtr m_folder; // keeps the aggregated cell's parent alive

@@ -12,6 +12,11 @@ TreemapViewController::TreemapViewController(QWidget* parent)
         reportSelection(trashableCount({node}));
     };
     m_treemap->onDrill = [this](const AnalyzerNodePtr& node) { drill(node); };
+    m_treemap->onUp = [this] { upClicked(); };
+    m_treemap->onExtend = [this](const std::vector<AnalyzerNodePtr>& nodes) {
+        contentsList()->selectNodes(nodes);
+        reportSelection(trashableCount(nodes));
+    };
     contentsList()->onSelect = [this](const std::vector<AnalyzerNodePtr>& nodes) {
         if (nodes.size() == 1)
             m_treemap->select(nodes.front().get());

@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QEvent>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -29,7 +30,8 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
 {
     setObjectName(QStringLiteral("screen.crew"));
     if (!m_sampler)
-        m_sampler = [](std::stop_token stop) { return brisklet::ProcessLister::sample(sampleSeconds, stop); };
+        m_sampler = [sampler = std::make_shared<brisklet::ProcessLister::ContinuousSampler>(sampleSeconds)](
+                        std::stop_token stop) { return sampler->sample(stop); };
 
     m_sortControl = new SegmentedControl({QStringLiteral("CPU"), QStringLiteral("Memory")}, this);
     m_sortControl->setSelectedIndex(0);
@@ -48,6 +50,8 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     m_summaryLabel = page.summaryLabel;
     m_scanningView = page.scanningView;
     m_reading.emplace(page, readingText);
+    m_reading->setLive(this, liveIntervalMs, [this] { refresh(); });
+    m_applications = std::make_shared<ApplicationLookup>(QStringList{QIcon::themeName(), QIcon::fallbackThemeName()});
 
     m_model = new ProcessTableModel(this);
     m_tableView->setModel(m_model);
@@ -89,8 +93,14 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
             QApplication::clipboard()->setText(m_tableView->selectedRowsText());
         });
         menu.addSeparator();
-        menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); })
-            ->setEnabled(m_model->canStop(row));
+        // The list may be read again while the menu is open: the process is found again by its key.
+        const QString key = ProcessRows::rowKey(m_model->rows()[static_cast<std::size_t>(row)]);
+        menu.addAction(QStringLiteral("Stop Process…"), this, [this, key] {
+            const auto& rows = m_model->rows();
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (ProcessRows::rowKey(rows[i]) == key)
+                    requestStop(static_cast<int>(i));
+        })->setEnabled(m_model->canStop(row));
         menu.exec(m_tableView->viewport()->mapToGlobal(position));
     });
     applyColors();
@@ -100,43 +110,53 @@ QToolButton* CrewViewController::refreshButton() const { return m_refreshButton;
 
 void CrewViewController::sectionDidAppear()
 {
+    m_reading->setShown(true);
     if (m_reading->firstAppearance())
         refresh();
 }
+
+void CrewViewController::sectionDidDisappear() { m_reading->setShown(false); }
 
 void CrewViewController::refresh()
 {
     if (!m_reading->begin())
         return;
-    m_runner.run([sampler = m_sampler](std::stop_token stop) { return sampler(stop); },
-                 [this](std::vector<brisklet::ProcessEntry> sample) { applySample(std::move(sample)); },
-                 // An unreadable process table lists nothing; the screen never stays stuck reading.
-                 [this](const QString&) { applySample({}); });
+    m_runner.run(
+        [sampler = m_sampler, applications = m_applications](std::stop_token stop) {
+            Reading reading{sampler(stop), {}};
+            reading.applications = applications->identify(reading.processes);
+            return reading;
+        },
+        [this](Reading reading) { applySample(std::move(reading)); },
+        // An unreadable process table lists nothing; the screen never stays stuck reading.
+        [this](const QString&) { applySample({}); });
 }
 
-void CrewViewController::applySample(std::vector<brisklet::ProcessEntry> sample)
+void CrewViewController::applySample(Reading reading)
 {
-    m_allProcesses = ProcessRows::fromSample(sample);
+    std::unordered_map<std::int32_t, ProcessApplication> applications;
+    const qreal ratio = devicePixelRatioF();
+    for (const auto& [pid, identity] : reading.applications) {
+        QPixmap& icon = m_icons[identity.iconKey];
+        if (icon.isNull() && !identity.icon.isNull()) {
+            icon = QPixmap::fromImage(identity.icon);
+            icon.setDevicePixelRatio(std::max<qreal>(ratio, identity.icon.width() / 28.0));
+        }
+        applications.emplace(pid, ProcessApplication{identity.name, icon});
+    }
+    m_allProcesses = ProcessRows::fromSample(reading.processes, applications);
     m_reading->finish();
     applyFilter();
 }
 
 void CrewViewController::applyFilter()
 {
-    const int current = m_tableView->currentIndex().row();
-    const std::int32_t currentPid = current >= 0 ? m_model->rows()[static_cast<std::size_t>(current)].entry.pid : 0;
+    const ListPlace::Key key = [this](int row) { return ProcessRows::rowKey(m_model->rows()[static_cast<std::size_t>(row)]); };
+    const ListPlace place(m_tableView, key);
     m_model->setRows(ProcessRows::visible(m_allProcesses, m_searchField->text(),
                                           ProcessRows::sortKeyForSegment(m_sortControl->selectedIndex())));
+    place.restore(m_tableView, key);
     m_summaryLabel->setText(ProcessRows::summaryText(m_model->rows()));
-    // Keep the keyboard on the same process across refreshes.
-    if (currentPid > 0) {
-        const auto& rows = m_model->rows();
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].entry.pid == currentPid) {
-                m_tableView->setCurrentIndex(m_model->index(static_cast<int>(i), 0));
-                break;
-            }
-    }
 }
 
 QMessageBox* CrewViewController::requestStop(int row)

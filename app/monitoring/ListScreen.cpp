@@ -4,9 +4,14 @@
 #include "shell/SymbolButton.h"
 #include "shell/VoyageScanningView.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
+#include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<QWidget*>& controls,
@@ -100,4 +105,61 @@ bool ListReading::firstAppearance()
     const bool first = !m_appeared;
     m_appeared = true;
     return first;
+}
+
+void ListReading::setLive(QWidget* screen, int intervalMs, std::function<void()> read)
+{
+    m_timer = new QTimer(screen);
+    m_timer->setInterval(intervalMs);
+    QObject::connect(m_timer, &QTimer::timeout, screen, [this, screen, read = std::move(read)] {
+        // A minimised or hidden window shows nothing, so nothing is read for it.
+        if (screen->isVisible() && !m_running)
+            read();
+    });
+}
+
+void ListReading::setShown(bool shown)
+{
+    if (!m_timer)
+        return;
+    if (shown)
+        m_timer->start();
+    else
+        m_timer->stop();
+}
+
+ListPlace::ListPlace(const QTableView* view, const Key& key)
+    : m_scroll(view->verticalScrollBar()->value())
+{
+    if (const QItemSelectionModel* selection = view->selectionModel())
+        for (const QModelIndex& index : selection->selectedRows())
+            m_selected.insert(key(index.row()));
+    if (const QModelIndex current = view->currentIndex(); current.isValid()) {
+        m_current = key(current.row());
+        m_currentColumn = current.column();
+    }
+}
+
+void ListPlace::restore(QTableView* view, const Key& key) const
+{
+    QAbstractItemModel* model = view->model();
+    QItemSelectionModel* selection = view->selectionModel();
+    if (!model || !selection)
+        return;
+    QItemSelection kept;
+    const int rows = model->rowCount();
+    const int lastColumn = model->columnCount() - 1;
+    for (int row = 0; row < rows && (!m_selected.isEmpty() || !m_current.isNull()); ++row) {
+        const QString name = key(row);
+        if (m_selected.contains(name))
+            kept.select(model->index(row, 0), model->index(row, lastColumn));
+        if (!m_current.isNull() && name == m_current)
+            selection->setCurrentIndex(model->index(row, m_currentColumn), QItemSelectionModel::NoUpdate);
+    }
+    selection->select(kept, QItemSelectionModel::ClearAndSelect);
+    // The new rows' extent is laid out later, which clamps the position if the list got shorter; until
+    // then the range must not clamp it to the empty list's.
+    QScrollBar* bar = view->verticalScrollBar();
+    bar->setMaximum(std::max(bar->maximum(), m_scroll));
+    bar->setValue(m_scroll);
 }

@@ -7,16 +7,27 @@
 //
 // The reading cycle: one read at a time; while it runs Refresh is disabled and the summary says what is
 // being read; before the first answer the busy view covers the table and summary, later reads keep the
-// old rows visible.
+// old rows visible. A live list reads again at a fixed interval while its screen is shown: the timer
+// runs from the section's appearance to its disappearance, and a tick while the window is hidden or a
+// read runs does nothing.
+//
+// The place in a list: rows are replaced as a whole, so what the user had there (selected rows, the
+// keyboard's row, the scroll position) is taken by row key before and put back after; rows that went
+// leave the selection.
 #pragma once
 
 #include "shell/ScreenStyle.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
+class QTableView;
+class QTimer;
 class QWidget;
 class RowTableView;
 class SymbolButton;
@@ -54,6 +65,11 @@ public:
     void finish();
     // True only for the first call: the first appearance of the section starts the first read.
     bool firstAppearance();
+    // Reads again every intervalMs while the screen is shown; read is the screen's refresh.
+    void setLive(QWidget* screen, int intervalMs, std::function<void()> read);
+    // The section appeared or went: the live timer starts or stops.
+    void setShown(bool shown);
+    QTimer* liveTimer() const { return m_timer; }
 
     bool isRunning() const { return m_running; }
     bool hasLoaded() const { return m_loaded; }
@@ -67,4 +83,21 @@ private:
     bool m_running = false;
     bool m_loaded = false;
     bool m_appeared = false;
+    QTimer* m_timer = nullptr;
+};
+
+class ListPlace {
+public:
+    using Key = std::function<QString(int row)>;
+
+    // Takes the place in view, its rows named by key.
+    ListPlace(const QTableView* view, const Key& key);
+    // Puts it back on the view's new rows.
+    void restore(QTableView* view, const Key& key) const;
+
+private:
+    QSet<QString> m_selected;
+    QString m_current;
+    int m_currentColumn = 0;
+    int m_scroll = 0;
 };

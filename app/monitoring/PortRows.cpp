@@ -57,12 +57,35 @@ std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& sea
     std::vector<PortRow> kept;
     for (const PortRow& row : all)
         if (QString::number(row.port).startsWith(text) || row.processName.contains(text, Qt::CaseInsensitive) ||
-            addressText(row).contains(text, Qt::CaseInsensitive))
+            addressText(row).contains(text, Qt::CaseInsensitive) || reachText(row).contains(text, Qt::CaseInsensitive))
             kept.push_back(row);
     return kept;
 }
 
 QString addressText(const PortRow& row) { return row.addresses.join(QStringLiteral(" · ")); }
+
+bool isOpenToAllNetworks(const PortRow& row)
+{
+    return std::any_of(row.addresses.begin(), row.addresses.end(), [](const QString& address) {
+        return brisklet::reachOf(address.toStdString()) == brisklet::PortReach::allNetworks;
+    });
+}
+
+QString reachText(const PortRow& row)
+{
+    if (isOpenToAllNetworks(row))
+        return QStringLiteral("All networks");
+    QStringList reached;
+    for (const QString& address : row.addresses)
+        if (brisklet::reachOf(address.toStdString()) == brisklet::PortReach::oneAddress)
+            reached << address;
+    return reached.isEmpty() ? QStringLiteral("This computer only") : reached.join(QStringLiteral(" · "));
+}
+
+QString failureText(const QString& reason)
+{
+    return QStringLiteral("Couldn't read the listening ports. ") + reason;
+}
 
 QString detailText(const PortRow& row)
 {

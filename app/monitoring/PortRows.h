@@ -3,9 +3,11 @@
 // Grouping: entries with the same transport, port and pid become one row; its addresses are the
 // group's distinct local addresses in code-point order, the rest comes from the group's first entry.
 // Rows are ordered TCP first, then by port, then by pid.
+// Reach: who can connect, from the row's local addresses: "All networks" when any is a wildcard,
+// otherwise its addresses that are not loopback ones, otherwise "This computer only".
 // Search: the text trimmed of spaces and tabs; empty keeps all. Otherwise a row stays when its port
-// begins with the text (80 finds 80, 8000 and 8080, not 8888), or its process name or its joined
-// addresses contain the text case-insensitively.
+// begins with the text (80 finds 80, 8000 and 8080, not 8888), or its process name, its joined
+// addresses or its reach contain the text case-insensitively.
 #pragma once
 
 #include "system/PortScanner.h"
@@ -34,6 +36,11 @@ std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries);
 std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& search);
 
 QString addressText(const PortRow& row);
+QString reachText(const PortRow& row);
+// True when the port is open to every network: shown in the warning colour.
+bool isOpenToAllNetworks(const PortRow& row);
+// The summary after a failed read: the reason, with no rows to count.
+QString failureText(const QString& reason);
 // "PID 631 · protected · system port · via cupsd › systemd"; "Belongs to another user · system port"
 // for a socket whose process cannot be read.
 QString detailText(const PortRow& row);

@@ -9,7 +9,7 @@
 
 PortTableModel::PortTableModel(QObject* parent)
     : QAbstractTableModel(parent), m_portFont(ScreenStyle::monospacedFont(13, QFont::DemiBold)),
-      m_addressFont(ScreenStyle::monospacedFont(12))
+      m_addressFont(ScreenStyle::monospacedFont(12)), m_reachFont(ScreenStyle::font(12))
 {
 }
 
@@ -25,9 +25,10 @@ const PortRow* PortTableModel::row(int index) const
     return index >= 0 && index < rowCount() ? &m_rows[static_cast<std::size_t>(index)] : nullptr;
 }
 
-void PortTableModel::setSecondaryColor(const QColor& color)
+void PortTableModel::setColors(const QColor& secondary, const QColor& warning)
 {
-    m_secondary = color;
+    m_secondary = secondary;
+    m_warning = warning;
     if (!m_rows.empty())
         emit dataChanged(index(0, addressColumn), index(rowCount() - 1, addressColumn), {Qt::ForegroundRole});
 }
@@ -92,9 +93,18 @@ QVariant PortTableModel::data(const QModelIndex& index, int role) const
         }
     case addressColumn:
         switch (role) {
-        case Qt::DisplayRole: return PortRows::addressText(*port);
-        case Qt::FontRole: return m_addressFont;
-        case Qt::ForegroundRole: return m_secondary;
+        case Qt::DisplayRole: return PortRows::reachText(*port);
+        case Qt::ToolTipRole: return Qt::convertFromPlainText(PortRows::addressText(*port));
+        case Qt::AccessibleTextRole:
+            return QStringLiteral("Reach: ") + PortRows::reachText(*port) + QStringLiteral(", address ") +
+                   PortRows::addressText(*port);
+        // Addresses line up in fixed pitch; the two phrases read as words.
+        case Qt::FontRole:
+            return brisklet::reachOf(port->addresses.value(0).toStdString()) == brisklet::PortReach::oneAddress &&
+                           !PortRows::isOpenToAllNetworks(*port)
+                       ? m_addressFont
+                       : m_reachFont;
+        case Qt::ForegroundRole: return PortRows::isOpenToAllNetworks(*port) ? m_warning : m_secondary;
         default: return {};
         }
     case actionsColumn:
@@ -115,7 +125,7 @@ QVariant PortTableModel::headerData(int section, Qt::Orientation orientation, in
     switch (section) {
     case portColumn: return QStringLiteral("Port");
     case processColumn: return QStringLiteral("Process");
-    case addressColumn: return QStringLiteral("Address");
+    case addressColumn: return QStringLiteral("Reach");
     default: return {};
     }
 }

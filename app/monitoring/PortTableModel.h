@@ -1,5 +1,6 @@
 // The ports table: Port, Process (name with PID, protection, system-port and ancestry under it),
-// Address, and the copy / open / stop buttons. Rows are replaced as a whole after each filter.
+// Reach (who can connect, in the warning colour when every network can; the addresses as its tool
+// tip), and the copy / open / stop buttons. Rows are replaced as a whole after each reading or filter.
 #pragma once
 
 #include "PortRows.h"
@@ -19,7 +20,7 @@ public:
     void setRows(std::vector<PortRow> rows);
     const std::vector<PortRow>& rows() const { return m_rows; }
     const PortRow* row(int index) const;
-    void setSecondaryColor(const QColor& color);
+    void setColors(const QColor& secondary, const QColor& warning);
 
     bool isActionEnabled(int row, Action action) const;
     QString actionToolTip(int row, Action action) const;
@@ -32,6 +33,8 @@ public:
 private:
     std::vector<PortRow> m_rows;
     QColor m_secondary;
+    QColor m_warning;
     QFont m_portFont;
     QFont m_addressFont;
+    QFont m_reachFont;
 };

@@ -19,8 +19,6 @@
 #include <QMenu>
 #include <QMessageBox>
 
-#include <optional>
-#include <tuple>
 
 namespace {
 const QString readingText = QStringLiteral("Reading open ports");
@@ -50,6 +48,7 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     m_summaryLabel = page.summaryLabel;
     m_scanningView = page.scanningView;
     m_reading.emplace(page, readingText);
+    m_reading->setLive(this, liveIntervalMs, [this] { refresh(); });
 
     m_model = new PortTableModel(this);
     m_tableView->setModel(m_model);
@@ -94,7 +93,7 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     connect(m_tableView, &RowTableView::rowActivated, this, &PortsViewController::openInBrowser);
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
     connect(m_tableView, &QWidget::customContextMenuRequested, this, &PortsViewController::showContextMenu);
-    m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
+    applyColors();
 }
 
 PortsViewController::Scanner PortsViewController::engineScanner()
@@ -108,52 +107,50 @@ QToolButton* PortsViewController::refreshButton() const { return m_refreshButton
 
 void PortsViewController::sectionDidAppear()
 {
+    m_reading->setShown(true);
     if (m_reading->firstAppearance())
         refresh();
 }
+
+void PortsViewController::sectionDidDisappear() { m_reading->setShown(false); }
 
 void PortsViewController::refresh()
 {
     if (!m_reading->begin())
         return;
-    m_runner.run(
-        [scanner = m_scanner](std::stop_token stop) -> std::vector<brisklet::PortEntry> {
-            try {
-                return scanner(stop);
-            } catch (const brisklet::Cancelled&) {
-                throw;
-            } catch (const std::exception&) {
-                return {}; // lsof missing or failing: no ports to show
-            }
-        },
-        [this](std::vector<brisklet::PortEntry> entries) { applyEntries(entries); });
+    m_runner.run([scanner = m_scanner](std::stop_token stop) { return scanner(stop); },
+                 [this](std::vector<brisklet::PortEntry> entries) { applyEntries(entries); },
+                 // No socket source could be read: nothing to list, and the summary says why.
+                 [this](const QString& reason) { applyEntries({}, reason); });
 }
 
-void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& entries)
+void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& entries, const QString& failure)
 {
     m_reading->finish();
+    m_failure = failure;
     m_allRows = PortRows::group(entries);
     applyFilter();
 }
 
 void PortsViewController::applyFilter()
 {
-    // Keep the keyboard on the same socket across refreshes and searches.
-    const PortRow* current = m_model->row(m_tableView->currentIndex().row());
-    const auto kept = current ? std::optional(std::tuple(current->transport, current->port, current->pid)) : std::nullopt;
+    // Keep the user's place on the same sockets across refreshes and searches.
+    const ListPlace::Key key = [this](int index) {
+        const PortRow* row = m_model->row(index);
+        return PortRows::transportName(row->transport) + QLatin1Char('-') + QString::number(row->port) +
+               QLatin1Char('-') + QString::number(row->pid);
+    };
+    const ListPlace place(m_tableView, key);
     m_model->setRows(PortRows::visible(m_allRows, m_searchField->text()));
-    for (int i = 0; kept && i < m_model->rowCount(); ++i)
-        if (const PortRow* row = m_model->row(i); std::tuple(row->transport, row->port, row->pid) == *kept) {
-            m_tableView->setCurrentIndex(m_model->index(i, 0));
-            break;
-        }
+    place.restore(m_tableView, key);
     const bool empty = m_model->rows().empty();
     // Before the first read the busy view owns the list's visibility.
     if (m_reading->hasLoaded()) {
         m_emptyView->setVisible(empty);
         m_tableView->setVisible(!empty);
     }
-    m_summaryLabel->setText(PortRows::summaryText(m_model->rows().size()));
+    m_summaryLabel->setText(m_failure.isEmpty() ? PortRows::summaryText(m_model->rows().size())
+                                                : PortRows::failureText(m_failure));
 }
 
 void PortsViewController::copyAddress(int row)
@@ -203,12 +200,20 @@ void PortsViewController::showContextMenu(const QPoint& position)
     const int row = m_tableView->indexAt(position).row();
     if (row < 0)
         return;
+    // The list may be read again while the menu is open: the row is found again by its socket.
+    const PortRow* chosen = m_model->row(row);
+    const auto rowNow = [this, transport = chosen->transport, port = chosen->port, pid = chosen->pid] {
+        for (int i = 0; i < m_model->rowCount(); ++i)
+            if (const PortRow* shown = m_model->row(i); shown->transport == transport && shown->port == port && shown->pid == pid)
+                return i;
+        return -1;
+    };
     QMenu menu(this);
-    menu.addAction(m_model->actionToolTip(row, PortTableModel::copyAction), this, [this, row] { copyAddress(row); });
-    QAction* open = menu.addAction(QStringLiteral("Open in Browser"), this, [this, row] { openInBrowser(row); });
+    menu.addAction(m_model->actionToolTip(row, PortTableModel::copyAction), this, [this, rowNow] { copyAddress(rowNow()); });
+    QAction* open = menu.addAction(QStringLiteral("Open in Browser"), this, [this, rowNow] { openInBrowser(rowNow()); });
     open->setEnabled(m_model->isActionEnabled(row, PortTableModel::openAction));
     menu.addSeparator();
-    QAction* stop = menu.addAction(QStringLiteral("Stop Process…"), this, [this, row] { requestStop(row); });
+    QAction* stop = menu.addAction(QStringLiteral("Stop Process…"), this, [this, rowNow] { requestStop(rowNow()); });
     stop->setEnabled(m_model->isActionEnabled(row, PortTableModel::stopAction));
     menu.exec(m_tableView->viewport()->mapToGlobal(position));
 }
@@ -217,7 +222,15 @@ void PortsViewController::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange) {
         m_tints.apply();
-        m_model->setSecondaryColor(ScreenStyle::labelColor(QApplication::palette(this), ScreenStyle::LabelLevel::secondary));
+        applyColors();
     }
     QWidget::changeEvent(event);
+}
+
+void PortsViewController::applyColors()
+{
+    const QPalette palette = QApplication::palette(this);
+    // Orange on either background, dark enough on a light one to read as text.
+    m_model->setColors(ScreenStyle::labelColor(palette, ScreenStyle::LabelLevel::secondary),
+                       ScreenStyle::isDark(palette) ? QColor(255, 159, 10) : QColor(191, 87, 0));
 }

@@ -1,10 +1,11 @@
 // The ports section: which processes listen on which TCP ports, one row per transport, port and
 // process, with buttons to copy "localhost:PORT", open it in the browser, or stop the process.
 //
-// The port list is read (lsof, then ps) on the background runner: first when the section first
-// appears, then on Refresh and 0.8 s after a stop attempt. One read at a time; old rows stay visible
-// during a read, and only the first read covers the list with the busy view. A failing or missing lsof
-// reads as no ports, so the empty state shows. There is no timer.
+// The port list is read on the background runner: first when the section first appears, then every
+// 5 s while the section is shown, on Refresh and 0.8 s after a stop attempt. One read at a time; old
+// rows stay visible during a read and are replaced in place, keeping the selection, the keyboard's row
+// and the scroll position; only the first read covers the list with the busy view. A failed read shows
+// the empty state with the reason in the summary line, until a read succeeds.
 #pragma once
 
 #include "ListScreen.h"
@@ -42,7 +43,11 @@ public:
     // The engine's port list, stopped through the token.
     static Scanner engineScanner();
 
+    // How often a shown list reads again.
+    static constexpr int liveIntervalMs = 5000;
+
     void sectionDidAppear() override;
+    void sectionDidDisappear() override;
     void sectionRefresh() override { refresh(); }
     void refresh();
     void applyFilter();
@@ -62,12 +67,14 @@ public:
     const std::vector<PortRow>& visibleRows() const { return m_model->rows(); }
     bool isScanning() const { return m_reading->isRunning(); }
     bool hasLoaded() const { return m_reading->hasLoaded(); }
+    QTimer* liveTimer() const { return m_reading->liveTimer(); }
 
 protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void applyEntries(const std::vector<brisklet::PortEntry>& entries);
+    void applyEntries(const std::vector<brisklet::PortEntry>& entries, const QString& failure = {});
+    void applyColors();
     void showContextMenu(const QPoint& position);
 
     RowTableView* m_tableView = nullptr;
@@ -78,6 +85,7 @@ private:
     PortTableModel* m_model = nullptr;
     RowButtonsDelegate* m_actions = nullptr;
     std::vector<PortRow> m_allRows;
+    QString m_failure; // why the last read failed; empty after a good one
     VoyageScanningView* m_scanningView = nullptr;
     std::optional<ListReading> m_reading; // set once the views exist
     Scanner m_scanner;

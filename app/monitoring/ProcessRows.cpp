@@ -24,15 +24,36 @@ QString oneLine(const std::string& text)
 
 SortKey sortKeyForSegment(int segment) { return segment == 1 ? SortKey::memory : SortKey::cpu; }
 
-std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sample)
+std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sample,
+                                   const std::unordered_map<std::int32_t, ProcessApplication>& applications)
 {
     std::vector<ProcessRow> rows;
     rows.reserve(sample.size());
-    for (const brisklet::ProcessEntry& entry : sample)
-        rows.push_back({entry, oneLine(entry.name), oneLine(entry.user),
-                        QString::number(entry.pid), brisklet::ProcessControl::isProtected(entry.pid) || entry.kernelThread});
+    for (const brisklet::ProcessEntry& entry : sample) {
+        ProcessRow row{entry,
+                       oneLine(entry.name),
+                       oneLine(entry.user),
+                       QString::number(entry.pid),
+                       brisklet::ProcessControl::isProtected(entry.pid) || entry.kernelThread,
+                       {},
+                       QString::fromStdString(entry.commandLine),
+                       {}};
+        row.processName = row.name;
+        if (const auto found = applications.find(entry.pid); found != applications.end()) {
+            row.name = oneLine(found->second.name.toStdString());
+            row.icon = found->second.icon;
+        }
+        rows.push_back(std::move(row));
+    }
     return rows;
 }
+
+QString rowKey(const ProcessRow& row)
+{
+    return row.pidText + QLatin1Char(':') + QString::number(row.entry.startTicks);
+}
+
+QString commandText(const ProcessRow& row) { return row.command.isEmpty() ? row.processName : row.command; }
 
 std::vector<ProcessRow> visible(const std::vector<ProcessRow>& all, const QString& search, SortKey key)
 {
@@ -42,8 +63,8 @@ std::vector<ProcessRow> visible(const std::vector<ProcessRow>& all, const QStrin
         kept = all;
     } else {
         for (const ProcessRow& row : all)
-            if (row.name.contains(text, Qt::CaseInsensitive) || row.user.contains(text, Qt::CaseInsensitive) ||
-                row.pidText.contains(text))
+            if (row.name.contains(text, Qt::CaseInsensitive) || row.processName.contains(text, Qt::CaseInsensitive) ||
+                row.user.contains(text, Qt::CaseInsensitive) || row.pidText.contains(text))
                 kept.push_back(row);
     }
     sort(kept, key);

@@ -6,6 +6,8 @@
 
 #include "scan/ScanRecords.h"
 
+#include <QTextDocument>
+
 ProcessTableModel::ProcessTableModel(QObject* parent)
     : QAbstractTableModel(parent), m_digits(ScreenStyle::monospacedFont(12))
 {
@@ -60,9 +62,13 @@ QVariant ProcessTableModel::data(const QModelIndex& index, int role) const
         switch (role) {
         case Qt::DisplayRole: return row.name;
         case TwoLineDelegate::DetailRole: return ProcessRows::detailText(row);
-        case Qt::DecorationRole: return m_icon;
+        case Qt::DecorationRole: return row.icon.isNull() ? m_icon : row.icon;
+        // Any user picks a command line; escaped, a tool tip shows it as written rather than as markup.
+        case Qt::ToolTipRole: return Qt::convertFromPlainText(ProcessRows::commandText(row));
         case RowCopy::TextRole: return row.name + QLatin1Char('\t') + row.pidText + QLatin1Char('\t') + row.user;
-        case Qt::AccessibleTextRole: return row.name + QStringLiteral(", ") + ProcessRows::detailText(row);
+        case Qt::AccessibleTextRole:
+            return row.name + QStringLiteral(", ") + ProcessRows::detailText(row) + QStringLiteral(", ") +
+                   ProcessRows::commandText(row);
         default: return {};
         }
     case cpuColumn:

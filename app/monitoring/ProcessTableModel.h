@@ -1,5 +1,6 @@
-// The processes table: one row per visible process, columns name (with the PID and user under it),
-// CPU, memory and the Stop button. The rows are replaced as a whole after each filter or sort.
+// The processes table: one row per visible process, columns name (with the PID and user under it, and
+// the command line as its tool tip), CPU, memory and the Stop button. The rows are replaced as a whole
+// after each reading, filter or sort; the screen keeps the user's place across.
 #pragma once
 
 #include "ProcessRows.h"
@@ -17,7 +18,7 @@ public:
 
     void setRows(std::vector<ProcessRow> rows);
     const std::vector<ProcessRow>& rows() const { return m_rows; }
-    // Drawn beside every name (the platform lists no running applications with icons here).
+    // Drawn beside every name that has no application icon of its own.
     void setGenericIcon(const QPixmap& icon);
     void setColors(const QColor& secondary, const QColor& busy);
 

@@ -38,14 +38,32 @@ public:
         return size;
     }
 
+    // A symbol and its text centred together with a gap that grows with the font; and since Fusion
+    // marks the focus of a framed button on its frame, a flat one gets a ring.
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override
     {
         const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
-        if (element != CE_PushButtonLabel || !button || !hasSymbolAndText(*button)) {
-            QProxyStyle::drawControl(element, option, painter, widget);
+        if (element == CE_PushButtonLabel && button && hasSymbolAndText(*button)) {
+            drawSymbolAndText(button, painter);
             return;
         }
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_PushButton || !button || !(button->features & QStyleOptionButton::Flat) ||
+            !(option->state & State_HasFocus) || !(option->state & State_KeyboardFocusChange))
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        QColor ring = option->palette.color(QPalette::Active, QPalette::Highlight);
+        painter->setPen(QPen(ring, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(1, 1, -1, -1), 4, 4);
+        painter->restore();
+    }
+
+private:
+    void drawSymbolAndText(const QStyleOptionButton* button, QPainter* painter) const
+    {
         // The symbol, the gap and the text, centred together.
         const QSize iconSize = button->iconSize;
         const int gap = iconGap(*button);

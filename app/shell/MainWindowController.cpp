@@ -1,5 +1,6 @@
 #include "MainWindowController.h"
 
+#include "ButtonKeys.h"
 #include "AppPreferences.h"
 #include "MainMenu.h"
 #include "NotificationCenter.h"
@@ -26,6 +27,7 @@ MainWindowController::MainWindowController(UpdateController& updateController, S
                                            QMenuBar* menuBar, QObject* parent)
     : QObject(parent), m_window(std::make_unique<QMainWindow>())
 {
+    ButtonKeys::install(QCoreApplication::instance());
     m_window->setWindowTitle(QStringLiteral("Brisklet"));
     m_window->setWindowIcon(SymbolIcons::applicationIcon());
     m_window->setMinimumSize(minimumWidth, minimumHeight);

@@ -48,7 +48,8 @@ void RowTableView::attachSearchField(QLineEdit* field, QWidget* screen)
     m_searchField = field;
     field->installEventFilter(this);
     auto* find = new QShortcut(QKeySequence::Find, screen);
-    find->setContext(Qt::WidgetWithChildrenShortcut);
+    // From anywhere in the window (the sidebar too); a hidden screen's shortcut does not answer.
+    find->setContext(Qt::WindowShortcut);
     connect(find, &QShortcut::activated, field, [field] {
         field->setFocus(Qt::ShortcutFocusReason);
         field->selectAll();

@@ -22,7 +22,8 @@ signals:
 
 public:
     // Wires a screen's search field to the table: the platform's Find keys (Ctrl+F) focus the field
-    // anywhere on the screen, Escape in the field clears it, Down moves into the table.
+    // from anywhere in the window while the screen is shown, Escape in the field clears it, Down moves
+    // into the table.
     void attachSearchField(QLineEdit* field, QWidget* screen);
 
 protected:

@@ -85,6 +85,11 @@ bool isAtOrBelow(std::string_view path, std::string_view folder) {
 }
 
 std::string programOf(std::string_view exec) {
+    std::string command = commandOf(exec);
+    return command.starts_with('/') ? command : std::string();
+}
+
+std::string commandOf(std::string_view exec) {
     const std::vector<std::string> words = execWords(exec);
     std::size_t index = 0;
     if (index < words.size() && (words[index] == "env" || words[index] == "/usr/bin/env")) {
@@ -92,7 +97,7 @@ std::string programOf(std::string_view exec) {
         while (index < words.size() && words[index].find('=') != std::string::npos && words[index][0] != '/')
             ++index;
     }
-    return index < words.size() && words[index].starts_with('/') ? words[index] : std::string();
+    return index < words.size() ? words[index] : std::string();
 }
 
 std::optional<DesktopEntry> parse(std::string_view text, const std::string& path) {
@@ -145,7 +150,8 @@ std::optional<DesktopEntry> parse(std::string_view text, const std::string& path
     }
     if (!sawGroup)
         return std::nullopt;
-    entry.program = programOf(exec);
+    entry.command = commandOf(exec);
+    entry.program = entry.command.starts_with('/') ? entry.command : std::string();
     if (entry.program.empty() && tryExec.starts_with('/'))
         entry.program = tryExec;
     entry.version = !appImageVersion.empty() ? appImageVersion : isFormatVersion(version) ? "" : version;

@@ -20,6 +20,7 @@ struct DesktopEntry {
     std::string icon;   // Icon: a theme icon name or an absolute file
     std::string version;         // X-AppImage-Version, else Version when it is not the format's own
     std::string program;         // absolute path of the launched program, "" when none is named
+    std::string command;         // the first word of Exec as written: a path, or a name looked up in PATH
     bool isApplication = false;  // Type=Application
     bool noDisplay = false;      // NoDisplay=true: a helper the menus do not show
     bool hidden = false;         // Hidden=true: the entry counts as deleted
@@ -36,6 +37,8 @@ std::vector<DesktopEntry> readFolder(const std::string& folder);
 
 // The program named by an Exec value: the first word, unquoted, after any env prefix.
 std::string programOf(std::string_view exec);
+// The same word when it is not an absolute path too.
+std::string commandOf(std::string_view exec);
 
 // True when path is folder itself or lies below it (plain text comparison of whole components).
 bool isAtOrBelow(std::string_view path, std::string_view folder);

@@ -41,6 +41,33 @@ bool PortEntry::isHTTPLikely() const {
     return std::find(ports.begin(), ports.end(), port) != ports.end();
 }
 
+PortReach reachOf(std::string_view localAddress) {
+    if (localAddress == "*")
+        return PortReach::allNetworks;
+    if (localAddress.size() >= 2 && localAddress.front() == '[' && localAddress.back() == ']')
+        localAddress = localAddress.substr(1, localAddress.size() - 2);
+    const std::string text(localAddress.substr(0, localAddress.find('%'))); // no zone index
+    in_addr v4{};
+    in6_addr v6{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1) {
+        const std::uint32_t host = ntohl(v4.s_addr);
+        return host == 0 ? PortReach::allNetworks : (host >> 24) == 127 ? PortReach::thisComputer : PortReach::oneAddress;
+    }
+    if (inet_pton(AF_INET6, text.c_str(), &v6) == 1) {
+        if (IN6_IS_ADDR_UNSPECIFIED(&v6))
+            return PortReach::allNetworks;
+        if (IN6_IS_ADDR_LOOPBACK(&v6))
+            return PortReach::thisComputer;
+        if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+            const std::uint8_t first = v6.s6_addr[12];
+            const bool any = first == 0 && v6.s6_addr[13] == 0 && v6.s6_addr[14] == 0 && v6.s6_addr[15] == 0;
+            return any ? PortReach::allNetworks : first == 127 ? PortReach::thisComputer : PortReach::oneAddress;
+        }
+        return PortReach::oneAddress;
+    }
+    return text == "localhost" ? PortReach::thisComputer : PortReach::oneAddress;
+}
+
 namespace PortScanner {
 
 namespace {

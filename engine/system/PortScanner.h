@@ -48,6 +48,12 @@ struct BRISKLET_ENGINE_EXPORT PortEntry {
 // "TCP" or "UDP".
 BRISKLET_ENGINE_EXPORT std::string_view toRawString(PortEntry::Transport transport);
 
+// Who can connect to a socket listening on a local address: this computer only (a loopback address,
+// 127.0.0.0/8 or ::1, also IPv4-mapped), every network the computer is on (a wildcard: "*", 0.0.0.0,
+// ::), or the network of that one address (anything else, a name included).
+enum class PortReach { thisComputer, allNetworks, oneAddress };
+BRISKLET_ENGINE_EXPORT PortReach reachOf(std::string_view localAddress);
+
 namespace PortScanner {
 
 class BRISKLET_ENGINE_EXPORT ScanError : public Error {

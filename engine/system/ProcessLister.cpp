@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,7 +35,28 @@ std::optional<uid_t> effectiveUid(std::string_view status) {
 
 } // namespace
 
-std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
+std::string commandLineText(std::string_view cmdline) {
+    while (!cmdline.empty() && cmdline.back() == '\0')
+        cmdline.remove_suffix(1);
+    std::string line(cmdline);
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return repairUtf8(line);
+}
+
+void readCommand(RawSample& sample, const std::string& procRoot) {
+    if (sample.kernelThread)
+        return;
+    const std::string base = procRoot + "/" + std::to_string(sample.pid) + "/";
+    char target[PATH_MAX];
+    if (const ssize_t length = ::readlink((base + "exe").c_str(), target, sizeof target); length > 0)
+        sample.executable.assign(target, std::size_t(length));
+    if (const auto cmdline = readProcFile(base + "cmdline"))
+        sample.commandLine = commandLineText(*cmdline);
+}
+
+std::vector<RawSample> rawSnapshot(const std::string& procRoot, SnapshotDepth depth) {
     std::vector<RawSample> samples;
     std::vector<std::int32_t> pids;
     {
@@ -56,6 +78,17 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
         // Gone since the listing, a zombie, or a nameless entry: not a process to show.
         if (!fields || fields->state == 'Z' || fields->state == 'X' || fields->name.empty())
             continue;
+        const std::uint64_t ticks = fields->userTicks + fields->systemTicks;
+        const std::uint64_t cpuNanos = ticks / std::uint64_t(ticksPerSecond) * 1'000'000'000ULL +
+                                       ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
+        if (depth == SnapshotDepth::counters) {
+            RawSample counters;
+            counters.pid = pid;
+            counters.cpuNanos = cpuNanos;
+            counters.startTicks = fields->startTicks;
+            samples.push_back(std::move(counters));
+            continue;
+        }
         const auto status = readProcFile(base + "status");
         const auto uid = status ? effectiveUid(*status) : std::nullopt;
         if (!uid)
@@ -70,11 +103,11 @@ std::vector<RawSample> rawSnapshot(const std::string& procRoot) {
                 if (const auto pages = text::parseUInt64(text::trimWhitespace(pieces[1])))
                     sample.footprintBytes = std::int64_t(*pages) * pageSize;
         }
-        const std::uint64_t ticks = fields->userTicks + fields->systemTicks;
-        sample.cpuNanos = ticks / std::uint64_t(ticksPerSecond) * 1'000'000'000ULL +
-                          ticks % std::uint64_t(ticksPerSecond) * 1'000'000'000ULL / std::uint64_t(ticksPerSecond);
+        sample.cpuNanos = cpuNanos;
         sample.startTicks = fields->startTicks;
         sample.kernelThread = fields->isKernelThread();
+        if (depth == SnapshotDepth::withCommand)
+            readCommand(sample, procRoot);
         samples.push_back(std::move(sample));
     }
     return samples;
@@ -109,18 +142,56 @@ std::vector<ProcessEntry> combine(const std::vector<RawSample>& first, const std
                                        .cpuFraction = fraction,
                                        .residentBytes = sample.footprintBytes,
                                        .startTicks = sample.startTicks,
-                                       .kernelThread = sample.kernelThread});
+                                       .kernelThread = sample.kernelThread,
+                                       .executable = sample.executable,
+                                       .commandLine = sample.commandLine});
     }
     return entries;
 }
 
 std::vector<ProcessEntry> sample(double seconds, std::stop_token stop) {
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<RawSample> first = rawSnapshot();
+    // The first snapshot only gives each process's earlier CPU counter.
+    const std::vector<RawSample> first = rawSnapshot("/proc", SnapshotDepth::counters);
     waitBetweenSamples(seconds, stop);
-    const std::vector<RawSample> second = rawSnapshot();
+    const std::vector<RawSample> second = rawSnapshot("/proc", SnapshotDepth::withCommand);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return combine(first, second, elapsed);
+}
+
+ContinuousSampler::ContinuousSampler(double seconds, double maxAgeSeconds, std::string procRoot)
+    : m_seconds(seconds), m_maxAge(maxAgeSeconds), m_procRoot(std::move(procRoot)) {}
+
+std::vector<ProcessEntry> ContinuousSampler::sample(std::stop_token stop) {
+    const std::lock_guard lock(m_mutex);
+    using Clock = std::chrono::steady_clock;
+    const auto age = [this] { return std::chrono::duration<double>(Clock::now() - m_taken).count(); };
+    if (!m_hasPrevious || age() > m_maxAge) {
+        m_previous = rawSnapshot(m_procRoot, SnapshotDepth::counters);
+        m_taken = Clock::now();
+    }
+    if (const double rest = m_seconds - age(); rest > 0)
+        waitBetweenSamples(rest, stop);
+    std::vector<RawSample> current = rawSnapshot(m_procRoot, SnapshotDepth::standard);
+    const auto taken = Clock::now();
+    std::unordered_map<std::int32_t, RawSample> commands;
+    for (RawSample& process : current) {
+        const auto known = m_commands.find(process.pid);
+        if (known != m_commands.end() && known->second.startTicks == process.startTicks &&
+            known->second.name == process.name) {
+            process.executable = known->second.executable;
+            process.commandLine = known->second.commandLine;
+        } else {
+            readCommand(process, m_procRoot);
+        }
+        commands.emplace(process.pid, process);
+    }
+    m_commands = std::move(commands); // ended processes are forgotten
+    std::vector<ProcessEntry> entries = combine(m_previous, current, std::chrono::duration<double>(taken - m_taken).count());
+    m_previous = std::move(current);
+    m_taken = taken;
+    m_hasPrevious = true;
+    return entries;
 }
 
 } // namespace brisklet::ProcessLister
@@ -133,5 +204,7 @@ std::size_t std::hash<brisklet::ProcessEntry>::operator()(const brisklet::Proces
     mix(std::hash<double>()(entry.cpuFraction));
     mix(std::hash<std::int64_t>()(entry.residentBytes));
     mix(std::hash<std::uint64_t>()(entry.startTicks));
+    mix(std::hash<std::string>()(entry.executable));
+    mix(std::hash<std::string>()(entry.commandLine));
     return seed;
 }

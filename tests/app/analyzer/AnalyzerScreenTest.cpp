@@ -5,6 +5,9 @@
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
 #include "analyzer/ChartText.h"
+#include "analyzer/ChartPaneController.h"
+#include "analyzer/SunburstView.h"
+#include "analyzer/TreemapView.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstViewController.h"
 #include "analyzer/TreemapViewController.h"
@@ -266,6 +269,51 @@ TEST_F(AnalyzerScreenTest, KeyboardFocusFollowsTheScanFromThePickerToTheResultOr
     QTest::keyClick(&screen, Qt::Key_Escape);
     EXPECT_EQ(screen.statusLabel()->text(), "Scan cancelled.");
     EXPECT_TRUE(screen.startView()->isAncestorOf(QApplication::focusWidget()));
+}
+
+TEST_F(AnalyzerScreenTest, ChartKeysWalkSiblingsGoIntoAndOutOfFoldersExtendAndTabReachesTheList)
+{
+    QApplication::setActiveWindow(&screen);
+    scanToResult(tree("keys", {"a/x", "a/y", "a/z", "b/v", "b/w", "c"})); // a, b, c largest first
+    for (const int pane : {0, 1}) {
+        showPane(pane);
+        ChartPaneController* controller = pane == 0 ? static_cast<ChartPaneController*>(screen.treemapPane())
+                                                    : static_cast<ChartPaneController*>(screen.piePane());
+        QWidget* chart = pane == 0 ? static_cast<QWidget*>(screen.treemapPane()->treemap()) : screen.piePane()->sunburst();
+        const auto selected = [&] {
+            const AnalyzerNodePtr node = pane == 0 ? screen.treemapPane()->treemap()->selected() : screen.piePane()->sunburst()->selected();
+            return node ? QString::fromStdString(node->entry().name) : QString();
+        };
+        const auto parentName = [&] {
+            const AnalyzerNodePtr node = pane == 0 ? screen.treemapPane()->treemap()->selected() : screen.piePane()->sunburst()->selected();
+            return node && node->parent() ? QString::fromStdString(node->parent()->entry().name) : QString();
+        };
+        chart->setFocus(Qt::TabFocusReason);
+        const struct {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            QString name;
+            std::size_t listed; // selected rows in the contents list
+        } steps[] = {
+            {Qt::Key_Right, Qt::NoModifier, "a", 1}, {Qt::Key_Right, Qt::NoModifier, "b", 1},
+            {Qt::Key_Left, Qt::NoModifier, "a", 1},  {Qt::Key_Right, Qt::ShiftModifier, "b", 2},
+            {Qt::Key_Left, Qt::NoModifier, "a", 1},
+        };
+        for (const auto& step : steps) {
+            QTest::keyClick(chart, step.key, step.modifiers);
+            EXPECT_EQ(selected(), step.name) << pane;
+            EXPECT_EQ(controller->contentsList()->selectedNodes().size(), step.listed) << pane << " " << step.name.toStdString();
+        }
+        QTest::keyClick(chart, Qt::Key_Down); // the selected folder's first child
+        EXPECT_EQ(parentName(), "a") << pane;
+        QTest::keyClick(chart, Qt::Key_Up); // back to the folder, shown among its siblings
+        EXPECT_EQ(selected(), "a") << pane;
+        EXPECT_EQ(controller->currentRoot(), controller->rootNode()) << pane;
+        QTest::keyClick(chart, Qt::Key_Tab);
+        EXPECT_TRUE(controller->contentsList()->isAncestorOf(QApplication::focusWidget()))
+            << pane << " " << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none")
+            << " " << (QApplication::focusWidget() ? QApplication::focusWidget()->accessibleName().toStdString() : "");
+    }
 }
 
 TEST_F(AnalyzerScreenTest, TrashButtonCountsTheShownPaneAndStaysOffDuringARescan)

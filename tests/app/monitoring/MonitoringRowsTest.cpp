@@ -82,6 +82,16 @@ TEST(PortRows, GroupsAddressesPerPortAndPidInOrder)
     EXPECT_EQ(rows[0].port, 80);
     EXPECT_EQ(rows[1].pid, 12);
     EXPECT_EQ(PortRows::addressText(rows[2]), QStringLiteral("* · [::1]"));
+    // Reach: the widest of the row's addresses.
+    const auto reach = [](std::vector<std::string> addresses) {
+        std::vector<brisklet::PortEntry> entries;
+        for (std::string& address : addresses)
+            entries.push_back(port(80, 1, std::move(address)));
+        return PortRows::reachText(PortRows::group(entries).front());
+    };
+    EXPECT_EQ(reach({"[::1]", "*"}), QStringLiteral("All networks"));
+    EXPECT_EQ(reach({"[::1]", "127.0.0.1"}), QStringLiteral("This computer only"));
+    EXPECT_EQ(reach({"127.0.0.1", "192.168.1.5", "10.0.0.2"}), QStringLiteral("10.0.0.2 · 192.168.1.5"));
 }
 
 TEST(PortRows, SearchTakesPortPrefixesAndNameOrAddressContainment)

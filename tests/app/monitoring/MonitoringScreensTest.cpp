@@ -15,9 +15,13 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTcpServer>
+#include <QTextDocument>
+#include <QTest>
 #include <QToolButton>
 
+#include <atomic>
 #include <fstream>
 #include <unistd.h>
 
@@ -104,6 +108,54 @@ TEST(CrewScreen, FindsAndStopsARealChildAndReportsOneThatAlreadyExited)
     EXPECT_EQ(rowOfPid(screen->visibleProcesses(), child.processId()), -1);
 }
 
+TEST(CrewScreen, LiveListDropsAnExitedChildInOneRefreshKeepsThePlaceAndRestsWhileHidden)
+{
+    QProcess staying, leaving;
+    staying.start(QStringLiteral("/bin/sleep"), {QStringLiteral("301")});
+    leaving.start(QStringLiteral("/bin/sleep"), {QStringLiteral("302")});
+    ASSERT_TRUE(staying.waitForStarted() && leaving.waitForStarted());
+    std::atomic<int> samples = 0;
+    QWidget window;
+    auto sampler = std::make_shared<brisklet::ProcessLister::ContinuousSampler>();
+    auto* screen = new CrewViewController(&window, [&samples, sampler](std::stop_token stop) {
+        ++samples;
+        return sampler->sample(stop);
+    });
+    window.resize(800, 300);
+    window.show();
+    screen->sectionDidAppear();
+    ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    screen->searchField()->setText(QStringLiteral("sleep")); // both, told apart by their command lines
+    const int row = rowOfPid(screen->visibleProcesses(), staying.processId());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(screen->model()->index(row, 0).data(Qt::ToolTipRole).toString(), Qt::convertFromPlainText(QStringLiteral("/bin/sleep 301")));
+    screen->searchField()->clear();
+    const int kept = rowOfPid(screen->visibleProcesses(), staying.processId());
+    screen->tableView()->selectRow(kept);
+    QScrollBar* scroll = screen->tableView()->verticalScrollBar();
+    scroll->setValue(scroll->maximum() / 2);
+    const int position = scroll->value();
+
+    leaving.kill();
+    ASSERT_TRUE(leaving.waitForFinished());
+    const int before = samples;
+    ASSERT_TRUE(waitFor([&] { return samples > before && !screen->isSampling(); })); // the next tick
+    EXPECT_EQ(rowOfPid(screen->visibleProcesses(), leaving.processId()), -1);
+    const int now = rowOfPid(screen->visibleProcesses(), staying.processId());
+    const QModelIndexList selected = screen->tableView()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front().row(), now);
+    EXPECT_EQ(screen->tableView()->currentIndex().row(), now);
+    EXPECT_EQ(scroll->value(), std::min(position, scroll->maximum()));
+
+    screen->sectionDidDisappear();
+    const int hidden = samples;
+    QTest::qWait(CrewViewController::liveIntervalMs + 500);
+    EXPECT_EQ(samples, hidden);
+    staying.kill();
+    staying.waitForFinished();
+}
+
 TEST(CrewScreen, StoppingAProcessThatExitedMeanwhileShowsTheEnginesText)
 {
     QProcess child;
@@ -142,12 +194,17 @@ TEST(PortsScreen, ListsARealListeningSocketAsProtectedWhenItIsOurOwn)
     screen->sectionDidAppear();
     EXPECT_TRUE(screen->scanningView()->isVisible());
     ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
+    EXPECT_TRUE(screen->liveTimer()->isActive()); // reads again every 5 s while shown
+    EXPECT_EQ(screen->liveTimer()->interval(), 5000);
+    screen->sectionDidDisappear();
+    EXPECT_FALSE(screen->liveTimer()->isActive());
 
     screen->searchField()->setText(QString::number(server.serverPort()));
     ASSERT_EQ(screen->visibleRows().size(), 1u);
     const PortRow& row = screen->visibleRows().front();
     EXPECT_EQ(row.pid, getpid());
     EXPECT_EQ(row.addresses, QStringList{QStringLiteral("127.0.0.1")});
+    EXPECT_EQ(PortRows::reachText(row), QStringLiteral("This computer only"));
     EXPECT_TRUE(PortRows::detailText(row).startsWith(QStringLiteral("PID ") + QString::number(getpid()) +
                                                      QStringLiteral(" · protected")));
     EXPECT_EQ(screen->requestStop(0), nullptr);
@@ -180,6 +237,7 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
             cups.localAddress = "*";
             brisklet::PortEntry web = cups;
             web.port = 8443;
+            web.localAddress = "[::1]";
             return {cups, web};
         },
         [&](const QUrl& url) {
@@ -191,13 +249,18 @@ TEST(PortsScreen, FailingScanShowsTheEmptyStateAndSystemPortsWarnBeforeStopping)
     ASSERT_TRUE(waitFor([&] { return screen->hasLoaded(); }));
     EXPECT_TRUE(screen->emptyView()->isVisible());
     EXPECT_FALSE(screen->tableView()->isVisible());
-    EXPECT_EQ(screen->summaryLabel()->text(), QString());
+    EXPECT_EQ(screen->summaryLabel()->text(), QStringLiteral("Couldn't read the listening ports. lsof exited with status 1"));
 
     fail = false;
     screen->refresh();
     ASSERT_TRUE(waitFor([&] { return !screen->isScanning(); }));
     EXPECT_FALSE(screen->emptyView()->isVisible());
     EXPECT_TRUE(screen->tableView()->isVisible());
+    EXPECT_EQ(screen->summaryLabel()->text(), QStringLiteral("2 listening TCP ports"));
+    const QModelIndex reach = screen->model()->index(0, PortTableModel::addressColumn);
+    EXPECT_EQ(reach.data().toString(), QStringLiteral("All networks"));
+    EXPECT_NE(reach.data(Qt::ForegroundRole).value<QColor>(),
+              screen->model()->index(1, PortTableModel::addressColumn).data(Qt::ForegroundRole).value<QColor>());
 
     screen->openInBrowser(1);
     EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("https://localhost:8443"))});

@@ -4,6 +4,7 @@
 #include "apps/HomeApplications.h"
 #include "apps/LeftoverScanner.h"
 #include "apps/OtherPrograms.h"
+#include "apps/RunningApplications.h"
 #include "clean/CleanCatalog.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -230,4 +233,45 @@ TEST(XdgFolders, EachVariableSetToAnAbsolutePathMovesEveryCatalogLeftoverAndAppl
         saved ? ::setenv(variable.c_str(), saved->c_str(), 1) : ::unsetenv(variable.c_str());
     }
     ::setenv("HOME", previousHome.c_str(), 1);
+}
+
+TEST(RunningApplicationNames, ExecFoundThroughPathHomeBeforeSystemNoInterpretersAndNewEntriesSeen) {
+    TempTree tree;
+    const std::string bin = tree.writeFile("bin/editor", "#!/bin/true\n");
+    ::chmod(bin.c_str(), 0755);
+    tree.symlink("bin/ed-link", bin);
+    tree.writeFile("home/applications/editor.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Home Editor\nIcon=home-editor\nExec=ed-link %F\n");
+    tree.writeFile("system/applications/editor.desktop", // same file id: hidden by the home's
+                   "[Desktop Entry]\nType=Application\nName=System Editor\nExec=" + bin + "\n");
+    tree.writeFile("system/applications/script.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Script\nExec=sh -c \"editor\"\n");
+    tree.writeFile("system/applications/helper.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\nExec=/bin/sh\n");
+    DesktopEntryIndex index({tree.path("home"), tree.path("system")}, tree.path("bin"));
+    index.refresh();
+    const RunningApplication* editor = index.find(bin);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->name, "Home Editor");
+    EXPECT_EQ(editor->icon, "home-editor");
+    char shell[PATH_MAX];
+    ASSERT_NE(::realpath("/bin/sh", shell), nullptr);
+    EXPECT_EQ(index.find(shell), nullptr);
+    EXPECT_EQ(index.size(), 1u);
+
+    // A folder that changes is read again at the next refresh.
+    const std::string viewer = tree.writeFile("bin/viewer", "#!/bin/true\n");
+    ::chmod(viewer.c_str(), 0755);
+    tree.writeFile("system/applications/viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer\n");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1, 0}}; // a stamp the listing cannot already have
+    ::utimensat(AT_FDCWD, tree.path("system/applications").c_str(), times, 0);
+    index.refresh();
+    ASSERT_NE(index.find(viewer), nullptr);
+    EXPECT_EQ(index.find(viewer)->name, "Viewer");
+
+    tree.writeFile("icons/hicolor/48x48/apps/home-editor.png", "png");
+    tree.writeFile("icons/hicolor/scalable/apps/home-editor.svg", "svg");
+    EXPECT_EQ(iconFile("home-editor", {"Adwaita"}, 32, {tree.root()}), tree.path("icons/hicolor/48x48/apps/home-editor.png"));
+    EXPECT_EQ(iconFile("home-editor", {}, 64, {tree.root()}), tree.path("icons/hicolor/scalable/apps/home-editor.svg"));
+    EXPECT_EQ(iconFile("../home-editor", {}, 64, {tree.root()}), "");
 }

@@ -140,6 +140,19 @@ TEST(AddressSplitting, HandlesWildcardIPv4BracketedIPv6AndBadPorts) {
     EXPECT_EQ(PortScanner::splitAddressPort("*:80a"), std::nullopt);
 }
 
+TEST(PortReach, LoopbackIsThisComputerWildcardsAllNetworksOtherAddressesTheirOwn) {
+    const std::pair<const char*, PortReach> cases[] = {
+        {"127.0.0.1", PortReach::thisComputer},   {"127.53.0.1", PortReach::thisComputer},
+        {"[::1]", PortReach::thisComputer},       {"[::ffff:127.0.0.1]", PortReach::thisComputer},
+        {"*", PortReach::allNetworks},            {"0.0.0.0", PortReach::allNetworks},
+        {"[::]", PortReach::allNetworks},         {"[::ffff:0.0.0.0]", PortReach::allNetworks},
+        {"192.168.1.5", PortReach::oneAddress},   {"[fe80::1%eth0]", PortReach::oneAddress},
+        {"128.0.0.1", PortReach::oneAddress},     {"[::2]", PortReach::oneAddress},
+    };
+    for (const auto& [address, reach] : cases)
+        EXPECT_EQ(reachOf(address), reach) << address;
+}
+
 TEST(PortEntryProperties, IdClassificationAndHashFollowTheFields) {
     PortEntry vite = entry("127.0.0.1", 5173, 4242, "node");
     EXPECT_EQ(vite.id(), "TCP-127.0.0.1-5173-4242");

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <dirent.h>
 #include <fstream>
@@ -100,7 +101,7 @@ TEST(ProcessSnapshot, ReadsOwnProcessAndNamesWithSpacesAndParentheses) {
         _exit(0);
     ASSERT_TRUE(test::processEnds(zombie)); // now a zombie until reaped
 
-    const auto samples = ProcessLister::rawSnapshot();
+    const auto samples = ProcessLister::rawSnapshot("/proc", ProcessLister::SnapshotDepth::withCommand);
     const RawSample* self = findPid(samples, getpid());
     const RawSample* child = findPid(samples, odd);
     const RawSample* dead = findPid(samples, zombie);
@@ -115,9 +116,14 @@ TEST(ProcessSnapshot, ReadsOwnProcessAndNamesWithSpacesAndParentheses) {
     EXPECT_EQ(self->user, account->pw_name);
     EXPECT_GT(self->footprintBytes, 0);
     EXPECT_GT(self->startTicks, 0u);
+    char executable[PATH_MAX];
+    ASSERT_NE(::realpath("/proc/self/exe", executable), nullptr);
+    EXPECT_EQ(self->executable, executable); // what names the application it runs
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(child->name, "x) (y z");
     EXPECT_EQ(dead, nullptr);
+    const std::string cmdline = std::string("sleep") + '\0' + "300" + '\0' + "a\nb" + '\0' + '\0';
+    EXPECT_EQ(ProcessLister::commandLineText(cmdline), "sleep 300 a b");
     EXPECT_EQ(findPid(samples, 0), nullptr);
 }
 
