@@ -100,8 +100,9 @@ void writeEntryFields(std::ostream& out, const FileEntry& e) {
     out << "\"name\":";
     writeJsonString(out, e.name);
     out << ",\"path\":";
-    writeJsonString(out, e.path);
-    if (const auto exact = exactBytesWhereRepaired(e.path))
+    const std::string path = e.path();
+    writeJsonString(out, path);
+    if (const auto exact = exactBytesWhereRepaired(path))
         out << ",\"pathBytes\":\"" << *exact << '"';
     out << ",\"sizeBytes\":" << e.sizeBytes << ",\"isDirectory\":" << (e.isDirectory ? "true" : "false")
         << ",\"state\":\"" << toRawString(e.state) << '"';
@@ -144,7 +145,7 @@ std::string plural(std::int64_t count, const char* noun) {
 
 void writeText(std::ostream& out, const ScanResult& result, const ScanProgress& progress, std::size_t top) {
     const std::int64_t total = std::max<std::int64_t>(result.root.entry.sizeBytes, 0);
-    out << displayText(result.root.entry.path) << ": " << ByteFormat::humanReadable(total) << " in "
+    out << displayText(result.root.entry.path()) << ": " << ByteFormat::humanReadable(total) << " in "
         << plural(result.totals.files, "file") << " and " << plural(result.totals.directories, "folder") << '\n';
     out << "State: " << toRawString(result.state);
     if (result.state == ScanState::partial)
@@ -175,7 +176,7 @@ void writeText(std::ostream& out, const ScanResult& result, const ScanProgress& 
         for (std::size_t i = 0; i < std::min(top, result.largeFiles.size()); ++i) {
             char size[24];
             std::snprintf(size, sizeof size, "%10s", ByteFormat::humanReadable(result.largeFiles[i].sizeBytes).c_str());
-            out << "  " << size << "  " << displayText(result.largeFiles[i].path) << '\n';
+            out << "  " << size << "  " << displayText(result.largeFiles[i].path()) << '\n';
         }
     }
 }

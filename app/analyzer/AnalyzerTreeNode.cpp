@@ -57,7 +57,7 @@ AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)
 
 AnalyzerNodePtr AnalyzerTreeNode::makeAggregated(AnalyzerTreeNode* parent, std::string name, std::int64_t sizeBytes)
 {
-    std::string path = parent ? parent->m_entry.path + "/\u2026" : std::string("/\u2026");
+    std::string path = parent ? parent->m_entry.path() + "/\u2026" : std::string("/\u2026");
     auto node = std::make_shared<AnalyzerTreeNode>(
         brisklet::FileEntry{std::move(name), std::move(path), sizeBytes, true, brisklet::ScanState::complete});
     node->m_parent = parent;
@@ -79,13 +79,13 @@ void AnalyzerTreeNode::sortChildren()
 
 std::int64_t AnalyzerTreeNode::removePaths(const PathSet& paths)
 {
-    if (paths.contains(m_entry.path))
+    if (paths.contains(m_entry.path()))
         return countedSize(*this);
     std::int64_t total = 0;
     std::vector<AnalyzerNodePtr> kept;
     kept.reserve(m_children.size());
     for (AnalyzerNodePtr& child : m_children) {
-        if (paths.contains(child->m_entry.path)) {
+        if (paths.contains(child->m_entry.path())) {
             total += countedSize(*child);
             child->m_parent = nullptr; // a view may still hold it; it no longer belongs here
         } else {
