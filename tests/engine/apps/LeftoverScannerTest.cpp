@@ -21,7 +21,7 @@ ApplicationEntry app(std::optional<std::string> bundleID, std::string name) {
 std::vector<std::string> paths(const std::vector<Leftover>& entries) {
     std::vector<std::string> result;
     for (const FileEntry& entry : entries)
-        result.push_back(entry.path);
+        result.push_back(entry.path());
     std::sort(result.begin(), result.end());
     return result;
 }

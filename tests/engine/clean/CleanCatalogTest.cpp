@@ -348,7 +348,7 @@ TEST(CleanCatalogMeasure, ACacheLinkedToDocumentsNeverOffersTheDocuments) {
     for (const CleanCategoryResult& result : CleanCatalog::measure(CleanCatalog::categories(home.root()), options())) {
         EXPECT_LT(result.sizeBytes(), 65536) << result.category.id;
         for (const FileEntry& child : result.children)
-            EXPECT_FALSE(child.isDirectory) << child.path;
+            EXPECT_FALSE(child.isDirectory) << child.path();
     }
 }
 
