@@ -33,7 +33,7 @@ Options:
                        an entry whose path is not valid UTF-8 also has "pathBytes": the path's exact
                        bytes in base64 (its name is the part after the last "/")
   --top N              rows per list in the text output (default 10)
-  --workers N          folders read at the same time (default: active cores, 2 to 12)
+  --workers N          folders read at the same time (default: 24, or the active cores where more)
   --timeout SECONDS    time allowed for reading one folder (default 15)
   --no-fold            keep the contents of tool folders as separate items
   -h, --help           this text
@@ -46,9 +46,8 @@ be written; 2 bad arguments, PATH is missing or not a folder, or FILE cannot be 
 )";
 
 DiskScanner::Options defaultOptions() {
-    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     return DiskScanner::Options{
-        .maxWorkers = static_cast<int>(std::clamp<long>(cores, 2, 12)),
+        .maxWorkers = ScanDefaults::readsInFlight(),
         .foldDirectoryNames = ScanDefaults::foldDirectoryNames(),
         .rootSkipNames = ScanDefaults::rootSkipNames(),
         .largeFileThresholdBytes = 16 * 1024 * 1024,

@@ -15,9 +15,9 @@
 // generation; only an answer of the newest generation touches the screen. The worker also builds the
 // analyzer tree, so the GUI thread only presents it. Nothing here waits for a worker.
 //
-// The scan options are fixed (scanOptions()): workers = the cores the process may use, clamped to
-// 2...12, the standard fold and root-skip names (the cache home walked into where the host profile says
-// so), large files from 16 MiB (top 100), 15 s per folder.
+// The scan options are fixed (scanOptions()): the engine's default reads in flight, the standard fold
+// and root-skip names (the cache home walked into where the host profile says so), large files from
+// 16 MiB (top 100), 15 s per folder.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
