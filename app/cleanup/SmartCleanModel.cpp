@@ -349,7 +349,7 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
         return categoryState(result);
     case Qt::ToolTipRole: return pathsAt(index).join(QLatin1Char('\n'));
     case Qt::AccessibleTextRole: return QStringLiteral("%1, %2").arg(title, size);
-    case Qt::AccessibleDescriptionRole: return isChild ? text(child->path) : text(measured.category.detail);
+    case Qt::AccessibleDescriptionRole: return isChild ? text(child->path()) : text(measured.category.detail);
     case RowCopy::TextRole: return QStringLiteral("%1\t%2\t%3").arg(title, size, pathsAt(index).join(QStringLiteral(", ")));
     default: return {};
     }
