@@ -158,11 +158,11 @@ TEST(LeftoverScanner, LargestFirstWithFoldersMeasuredByTheScanner) {
 
     const auto found = scan(app("org.example.tool", "Tool"), home);
     ASSERT_EQ(found.size(), 3u);
-    EXPECT_EQ(found[0].path, home.path("Library/Containers/org.example.tool"));
+    EXPECT_EQ(found[0].path(), home.path("Library/Containers/org.example.tool"));
     EXPECT_TRUE(found[0].isDirectory);
     EXPECT_GE(found[0].sizeBytes, 1024 * 1024);
-    EXPECT_EQ(found[1].path, home.path("Library/Caches/org.example.tool"));
-    EXPECT_EQ(found[2].path, home.path("Library/Preferences/org.example.tool.plist"));
+    EXPECT_EQ(found[1].path(), home.path("Library/Caches/org.example.tool"));
+    EXPECT_EQ(found[2].path(), home.path("Library/Preferences/org.example.tool.plist"));
     EXPECT_EQ(found[0].state, ScanState::complete);
 }
 
