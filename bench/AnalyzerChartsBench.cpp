@@ -95,7 +95,7 @@ std::size_t stringHeap(const brisklet::ScanNode& node, std::size_t& count)
     std::vector<std::string> copies;
     node.walk([&copies](const brisklet::ScanNode& n) {
         copies.push_back(n.entry.name);
-        copies.push_back(n.entry.path);
+        copies.push_back(n.entry.path());
     });
     count = copies.size() / 2;
     copies.shrink_to_fit();

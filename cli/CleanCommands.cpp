@@ -93,7 +93,7 @@ nlohmann::json optionalJson(const std::optional<std::string>& value) {
 
 nlohmann::json entryJson(const FileEntry& entry) {
     return {{"name", entry.name},
-            {"path", entry.path},
+            {"path", entry.path()},
             {"sizeBytes", entry.sizeBytes},
             {"isDirectory", entry.isDirectory},
             {"state", std::string(toRawString(entry.state))}};
@@ -230,7 +230,7 @@ int cleanCommand(const Args& args) {
             total += result->sizeBytes();
             std::cout << "  " << result->category.title << "  " << ByteFormat::humanReadable(result->sizeBytes());
             for (const FileEntry& item : result->items)
-                std::cout << "  " << displayText(item.path) << (item.state == ScanState::complete ? "" : " (partial)");
+                std::cout << "  " << displayText(item.path()) << (item.state == ScanState::complete ? "" : " (partial)");
             std::cout << '\n';
             for (std::size_t index = 0; index < std::min(members, result->children.size()); ++index) {
                 const FileEntry& child = result->children[index];
@@ -303,7 +303,7 @@ int leftoversCommand(const Args& args) {
     std::int64_t total = 0;
     for (const Leftover& entry : found) {
         total += entry.sizeBytes;
-        std::cout << sizeColumn(entry.sizeBytes) << "  " << displayText(entry.path) << (entry.isDirectory ? "/" : "");
+        std::cout << sizeColumn(entry.sizeBytes) << "  " << displayText(entry.path()) << (entry.isDirectory ? "/" : "");
         if (entry.shared)
             std::cout << "  [shared: " << displayText(entry.sharedReason) << ']';
         std::cout << '\n';

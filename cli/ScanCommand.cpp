@@ -38,7 +38,7 @@ Options:
                        an entry whose path is not valid UTF-8 also has "pathBytes": the path's exact
                        bytes in base64 (its name is the part after the last "/")
   --top N              rows per list in the text output (default 10)
-  --workers N          folders read at the same time (default: active cores, 2 to 12)
+  --workers N          folders read at the same time (default: 24, or the active cores where more)
   --timeout SECONDS    time allowed for reading one folder (default 15)
   --no-fold            keep the contents of tool folders as separate items
   --compare            also print the largest changes since PATH's previous stored scan, grown and
@@ -54,9 +54,8 @@ be written; 2 bad arguments, PATH is missing or not a folder, or FILE cannot be 
 )";
 
 DiskScanner::Options defaultOptions() {
-    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     return DiskScanner::Options{
-        .maxWorkers = static_cast<int>(std::clamp<long>(cores, 2, 12)),
+        .maxWorkers = ScanDefaults::readsInFlight(),
         .foldDirectoryNames = ScanDefaults::foldDirectoryNames(),
         .rootSkipNames = ScanDefaults::rootSkipNames(),
         .largeFileThresholdBytes = 16 * 1024 * 1024,
@@ -108,8 +107,9 @@ void writeEntryFields(std::ostream& out, const FileEntry& e) {
     out << "\"name\":";
     writeJsonString(out, e.name);
     out << ",\"path\":";
-    writeJsonString(out, e.path);
-    if (const auto exact = exactBytesWhereRepaired(e.path))
+    const std::string path = e.path();
+    writeJsonString(out, path);
+    if (const auto exact = exactBytesWhereRepaired(path))
         out << ",\"pathBytes\":\"" << *exact << '"';
     out << ",\"sizeBytes\":" << e.sizeBytes << ",\"isDirectory\":" << (e.isDirectory ? "true" : "false")
         << ",\"state\":\"" << toRawString(e.state) << '"';
@@ -155,7 +155,7 @@ std::string plural(std::int64_t count, const char* noun) {
 
 void writeText(std::ostream& out, const ScanResult& result, const ScanProgress& progress, std::size_t top) {
     const std::int64_t total = std::max<std::int64_t>(result.root.entry.sizeBytes, 0);
-    out << displayText(result.root.entry.path) << ": " << ByteFormat::humanReadable(total) << " in "
+    out << displayText(result.root.entry.path()) << ": " << ByteFormat::humanReadable(total) << " in "
         << plural(result.totals.files, "file") << " and " << plural(result.totals.directories, "folder") << '\n';
     out << "State: " << toRawString(result.state);
     if (result.state == ScanState::partial)
@@ -186,7 +186,7 @@ void writeText(std::ostream& out, const ScanResult& result, const ScanProgress& 
         for (std::size_t i = 0; i < std::min(top, result.largeFiles.size()); ++i) {
             char size[24];
             std::snprintf(size, sizeof size, "%10s", ByteFormat::humanReadable(result.largeFiles[i].sizeBytes).c_str());
-            out << "  " << size << "  " << displayText(result.largeFiles[i].path) << '\n';
+            out << "  " << size << "  " << displayText(result.largeFiles[i].path()) << '\n';
         }
     }
 }

@@ -101,7 +101,8 @@ json toJson(const VolumeInfo& volume) {
                 {"totalBytes", volume.totalBytes},
                 {"freeBytes", volume.freeBytes},
                 {"isInternal", volume.isInternal},
-                {"isRoot", volume.isRoot}};
+                {"isRoot", volume.isRoot},
+                {"unavailable", volume.unavailable}};
 }
 
 } // namespace
@@ -223,7 +224,9 @@ int volumesCommand(const Args& args) {
     if (options->help) {
         std::cout << "usage: brisklet-cli volumes [--json]\n\n"
                      "The root file system, then the volumes mounted under /media/$USER, /run/media/$USER\n"
-                     "and /mnt, with capacity and the space available to an ordinary user.\n\n"
+                     "and /mnt, with capacity and the space available to an ordinary user. A volume that\n"
+                     "does not answer within 5 seconds (a share whose server went away) is listed as\n"
+                     "unavailable, with no sizes (\"unavailable\": true and sizes 0 in JSON).\n\n"
                      "  --json   print a JSON array of volumes\n"
                   << exitCodesHelp;
         return exitOk;
@@ -237,11 +240,16 @@ int volumesCommand(const Args& args) {
     } else {
         std::cout << padded("NAME", 22) << padded("SIZE", 10) << padded("FREE", 10) << padded("USED", 8)
                   << padded("KIND", 10) << "MOUNT POINT\n";
-        for (const VolumeInfo& volume : volumes)
-            std::cout << padded(displayText(volume.name), 22) << padded(ByteFormat::humanReadable(volume.totalBytes), 10)
-                      << padded(ByteFormat::humanReadable(volume.freeBytes), 10)
-                      << padded(percent(volume.usedFraction()), 8) << padded(volume.isInternal ? "internal" : "external", 10)
-                      << displayText(volume.mountPoint) << '\n';
+        for (const VolumeInfo& volume : volumes) {
+            std::cout << padded(displayText(volume.name), 22);
+            if (volume.unavailable)
+                std::cout << padded("unavailable", 28);
+            else
+                std::cout << padded(ByteFormat::humanReadable(volume.totalBytes), 10)
+                          << padded(ByteFormat::humanReadable(volume.freeBytes), 10)
+                          << padded(percent(volume.usedFraction()), 8);
+            std::cout << padded(volume.isInternal ? "internal" : "external", 10) << displayText(volume.mountPoint) << '\n';
+        }
     }
     return volumes.empty() ? exitSomeFailed : exitOk;
 }

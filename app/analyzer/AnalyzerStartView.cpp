@@ -201,6 +201,8 @@ void AnalyzerStartView::showVolumes(const std::vector<brisklet::VolumeInfo>& vol
     }
     std::string names;
     for (const brisklet::VolumeInfo& volume : volumes) {
+        if (volume.unavailable)
+            continue; // a share that does not answer offers nothing to scan
         names += (names.empty() ? "" : ", ") + volume.name;
         auto* card = new ClickableVolumeCard(volume, this);
         const QString mountPoint = QString::fromStdString(volume.mountPoint);

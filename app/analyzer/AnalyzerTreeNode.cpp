@@ -57,7 +57,7 @@ AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)
 
 AnalyzerNodePtr AnalyzerTreeNode::makeAggregated(AnalyzerTreeNode* parent, std::string name, std::int64_t sizeBytes)
 {
-    std::string path = parent ? parent->m_entry.path + "/\u2026" : std::string("/\u2026");
+    std::string path = parent ? parent->m_entry.path() + "/\u2026" : std::string("/\u2026");
     auto node = std::make_shared<AnalyzerTreeNode>(
         brisklet::FileEntry{std::move(name), std::move(path), sizeBytes, true, brisklet::ScanState::complete});
     node->m_parent = parent;
@@ -79,7 +79,7 @@ void AnalyzerTreeNode::sortChildren()
 
 std::int64_t AnalyzerTreeNode::removePaths(const PathSet& paths)
 {
-    if (paths.contains(m_entry.path))
+    if (paths.contains(m_entry.path()))
         return countedSize(*this);
     // Only the folders on the way to a removed path can change; the rest of the tree is neither walked
     // nor sorted again (the three panes ask in turn, and a scan holds hundreds of thousands of nodes).
@@ -96,12 +96,13 @@ std::int64_t AnalyzerTreeNode::removeBelow(const PathSet& paths, const PathSet& 
     bool dropped = false;
     bool shrunk = false;
     for (AnalyzerNodePtr& child : m_children) {
-        if (paths.contains(child->m_entry.path)) {
+        const std::string childPath = child->m_entry.path(); // built on demand: once per child visited
+        if (paths.contains(childPath)) {
             total += countedSize(*child);
             child->m_parent = nullptr; // a view may still hold it; it no longer belongs here
             child.reset();
             dropped = true;
-        } else if (child->hasChildren() && ancestors.contains(child->m_entry.path)) {
+        } else if (child->hasChildren() && ancestors.contains(childPath)) {
             const std::int64_t below = child->removeBelow(paths, ancestors);
             total += below;
             shrunk = shrunk || below > 0;

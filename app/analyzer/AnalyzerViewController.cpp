@@ -50,9 +50,6 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-#ifdef __linux__
-#include <sched.h>
-#endif
 
 namespace {
 constexpr int sideMargin = 28;
@@ -104,15 +101,7 @@ AnalyzerViewController::~AnalyzerViewController() = default;
 
 brisklet::DiskScanner::Options AnalyzerViewController::scanOptions()
 {
-    // The cores this process may run on: a CPU-limited container or a taskset sees fewer than the machine has.
-    int cores = static_cast<int>(std::thread::hardware_concurrency());
-#ifdef __linux__
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0)
-        cores = CPU_COUNT(&allowed);
-#endif
-    return {std::clamp(cores, 2, 12), brisklet::ScanDefaults::foldDirectoryNames(),
+    return {brisklet::ScanDefaults::readsInFlight(), brisklet::ScanDefaults::foldDirectoryNames(),
             brisklet::ScanDefaults::rootSkipNames(), 16 * 1024 * 1024, 100, 15.0,
             brisklet::ScanDefaults::unfoldedDirectoryPaths()};
 }
@@ -675,7 +664,7 @@ void AnalyzerViewController::refreshMissing()
     std::vector<std::string> paths;
     paths.reserve(nodes.size());
     for (const AnalyzerNodePtr& node : nodes)
-        paths.push_back(node->entry().path);
+        paths.push_back(node->entry().path());
 
     // The flag clears on the worker when the work ends, before its answer is posted (so the answer may
     // start the next check), or when a dropped work is discarded without running.

@@ -19,9 +19,9 @@
 // from disk) and the last folder's check at launch run on workers too, since a hung mount would freeze
 // the window; a check's answer for a tree that was replaced meanwhile is dropped.
 //
-// The scan options are fixed (scanOptions()): workers = the cores the process may use, clamped to
-// 2...12, the standard fold and root-skip names (the cache home walked into where the host profile says
-// so), large files from 16 MiB (top 100), 15 s per folder.
+// The scan options are fixed (scanOptions()): the engine's default reads in flight, the standard fold
+// and root-skip names (the cache home walked into where the host profile says so), large files from
+// 16 MiB (top 100), 15 s per folder.
 //
 // History: with "Remember scans" on, the worker also summarises each scan for the store; once the result
 // is shown, AnalyzerHistory stores it and compares it with the root's previous scan off the GUI thread,

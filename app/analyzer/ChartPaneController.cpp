@@ -124,8 +124,8 @@ void ChartPaneController::removePaths(const PathSet& paths)
         return;
     m_rootNode->removePaths(paths);
     if (m_currentRoot && m_currentRoot != m_rootNode) {
-        const std::string& rootPath = m_rootNode->entry().path;
-        const std::string& shownPath = m_currentRoot->entry().path;
+        const std::string& rootPath = m_rootNode->entry().path();
+        const std::string& shownPath = m_currentRoot->entry().path();
         bool attached = false;
         for (const AnalyzerTreeNode* node = m_currentRoot->parent(); node && !attached; node = node->parent())
             attached = node == m_rootNode.get();

@@ -5,7 +5,7 @@
 namespace ChartText {
 
 QString name(const AnalyzerTreeNode& node) { return visibleText(pathFromBytes(node.entry().name)); }
-QString path(const AnalyzerTreeNode& node) { return pathFromBytes(node.entry().path); }
+QString path(const AnalyzerTreeNode& node) { return pathFromBytes(node.entry().path()); }
 QString size(const AnalyzerTreeNode& node) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(countedSize(node))); }
 QString tooltip(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }
 QString missingTooltip() { return QStringLiteral("No longer on disk. Rescan to update sizes."); }

@@ -14,7 +14,7 @@ QString text(const std::string& value)
 
 TrashCandidate candidate(const brisklet::FileEntry& entry)
 {
-    return {text(entry.path), entry.sizeBytes, entry.isDirectory};
+    return {text(entry.path()), entry.sizeBytes, entry.isDirectory};
 }
 } // namespace
 
@@ -57,7 +57,7 @@ QSet<QString> SmartCleanModel::allChildPaths(int result) const
 {
     QSet<QString> paths;
     for (const brisklet::FileEntry& child : m_results[result].children)
-        paths.insert(text(child.path));
+        paths.insert(text(child.path()));
     return paths;
 }
 
@@ -78,7 +78,7 @@ void SmartCleanModel::setChildChecked(int result, int child, bool on)
     QSet<QString> chosen = m_partialChildren.contains(id) ? m_partialChildren.value(id)
         : m_checkedIDs.contains(id)                      ? allChildPaths(result)
                                                          : QSet<QString>();
-    const QString path = text(m_results[result].children[child].path);
+    const QString path = text(m_results[result].children[child].path());
     if (on)
         chosen.insert(path);
     else
@@ -146,7 +146,7 @@ bool SmartCleanModel::isChildChecked(int result, int child) const
     const QString id = idOf(result);
     const auto partial = m_partialChildren.constFind(id);
     if (partial != m_partialChildren.constEnd())
-        return partial->contains(text(m_results[result].children[child].path));
+        return partial->contains(text(m_results[result].children[child].path()));
     return m_checkedIDs.contains(id);
 }
 
@@ -157,7 +157,7 @@ qint64 SmartCleanModel::effectiveSize(int result) const
     if (partial != m_partialChildren.constEnd()) {
         qint64 bytes = 0;
         for (const brisklet::FileEntry& child : m_results[result].children) {
-            if (partial->contains(text(child.path)))
+            if (partial->contains(text(child.path())))
                 bytes += child.sizeBytes;
         }
         return bytes;
@@ -200,7 +200,7 @@ QList<TrashCandidate> SmartCleanModel::itemsToClean() const
         const auto partial = m_partialChildren.constFind(id);
         if (partial != m_partialChildren.constEnd()) {
             for (const brisklet::FileEntry& child : result.children) {
-                if (partial->contains(text(child.path)))
+                if (partial->contains(text(child.path())))
                     items.append(candidate(child));
             }
         } else if (m_checkedIDs.contains(id)) {
@@ -213,7 +213,7 @@ QList<TrashCandidate> SmartCleanModel::itemsToClean() const
 
 void SmartCleanModel::removeMoved(const QSet<QString>& paths)
 {
-    const auto moved = [&paths](const brisklet::FileEntry& entry) { return paths.contains(text(entry.path)); };
+    const auto moved = [&paths](const brisklet::FileEntry& entry) { return paths.contains(text(entry.path())); };
     beginResetModel();
     std::vector<brisklet::CleanCategoryResult> kept;
     for (brisklet::CleanCategoryResult& result : m_results) {
@@ -260,10 +260,10 @@ QStringList SmartCleanModel::pathsAt(const QModelIndex& index) const
     if (result < 0)
         return {};
     if (kind(index) == Kind::child)
-        return {text(m_results[result].children[index.row()].path)};
+        return {text(m_results[result].children[index.row()].path())};
     QStringList paths;
     for (const brisklet::FileEntry& item : m_results[result].items)
-        paths << text(item.path);
+        paths << text(item.path());
     return paths;
 }
 
@@ -349,7 +349,7 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
         return categoryState(result);
     case Qt::ToolTipRole: return pathsAt(index).join(QLatin1Char('\n'));
     case Qt::AccessibleTextRole: return QStringLiteral("%1, %2").arg(title, size);
-    case Qt::AccessibleDescriptionRole: return isChild ? text(child->path) : text(measured.category.detail);
+    case Qt::AccessibleDescriptionRole: return isChild ? text(child->path()) : text(measured.category.detail);
     case RowCopy::TextRole: return QStringLiteral("%1\t%2\t%3").arg(title, size, pathsAt(index).join(QStringLiteral(", ")));
     default: return {};
     }

@@ -344,7 +344,7 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
                 // What another installed program may also use is offered, but left for the user to tick.
                 for (const brisklet::Leftover& leftover :
                      brisklet::LeftoverScanner::leftovers(application, home, leftoverOptions, stop))
-                    preparation.items.append({QString::fromStdString(leftover.path), leftover.sizeBytes,
+                    preparation.items.append({QString::fromStdString(leftover.path()), leftover.sizeBytes,
                                               leftover.isDirectory, !leftover.shared});
             }
             return preparation;

@@ -32,9 +32,12 @@ VolumeCardView::VolumeCardView(const brisklet::VolumeInfo& volume, QWidget* pare
     m_mountPoint->setTextFormat(Qt::PlainText);
     m_mountPoint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_mountPoint->setToolTip(m_mountPoint->text());
-    m_usage = new QLabel(bytes(volume.usedBytes()) + QStringLiteral(" used of ") + bytes(volume.totalBytes), this);
+    // A volume that did not answer (a share whose server went away) has no figures to show.
+    m_usage = new QLabel(volume.unavailable ? QStringLiteral("Unavailable: not answering")
+                                            : bytes(volume.usedBytes()) + QStringLiteral(" used of ") + bytes(volume.totalBytes),
+                         this);
     m_usage->setFont(ScreenStyle::font(12));
-    m_available = new QLabel(bytes(volume.freeBytes) + QStringLiteral(" available"), this);
+    m_available = new QLabel(volume.unavailable ? QString() : bytes(volume.freeBytes) + QStringLiteral(" available"), this);
     m_available->setFont(ScreenStyle::font(12));
 
     m_bar = new QProgressBar(this);

@@ -214,7 +214,7 @@ std::optional<std::string> simulatorRuntimeLabel(const std::optional<std::string
 }
 
 FileEntry simulatorChildName(const FileEntry& entry, const RuntimeBuilds& builds) {
-    const auto plist = platform::readPropertyListStrings(entry.path + "/device.plist", {"name", "runtime"});
+    const auto plist = platform::readPropertyListStrings(entry.path() + "/device.plist", {"name", "runtime"});
     if (!plist)
         return entry;
     const auto deviceName = nonEmptyString(*plist, "name");

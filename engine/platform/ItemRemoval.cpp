@@ -11,7 +11,9 @@
 //    open at a time. At most maxOpenFolders folder descriptors stay open: deeper down, the ancestors'
 //    are closed and reopened through ".." of their child on the way back, checked against the device
 //    and inode seen on the way down (a folder moved meanwhile ends the walk with an error).
-//  - Removal goes on after a failure, as much as possible; the first failure is reported.
+//  - Removal goes on after a failure, as much as possible; the first failure is reported. Messages name
+//    the item by its last component, so no level keeps its full path (a deep tree would hold the square
+//    of its depth in paths).
 #include "DirectoryStream.h"
 #include "FileOperations.h"
 
@@ -35,8 +37,7 @@ struct Folder {
     UniqueFd fd; // closed while deep below, see maxOpenFolders
     dev_t device = 0;
     ino_t inode = 0;
-    std::string path; // for messages and the hook only
-    std::string name; // in the folder above
+    std::string name; // in the folder above (full paths are built only for the hook)
     std::vector<std::string> names;
     std::size_t next = 0;
 };
@@ -75,16 +76,28 @@ public:
         if (!isExpected(st))
             return "cannot delete " + quotedName(m_path) + ": it is no longer the same item";
         m_device = st.st_dev;
-        removeEntry(parent, name, m_path);
+        removeEntry(parent, name);
         return m_failure.empty() ? std::nullopt : std::optional(m_failure);
     }
 
 private:
-    void fail(const std::string& path, const std::string& reason) {
+    // name: the last component of what failed.
+    void fail(const std::string& name, const std::string& reason) {
         if (m_failure.empty())
-            m_failure = "cannot delete " + quotedName(path) + ": " + reason;
+            m_failure = "cannot delete " + quotedName(name) + ": " + reason;
     }
-    void fail(const std::string& path, int error) { fail(path, std::strerror(error)); }
+    void fail(const std::string& name, int error) { fail(name, std::strerror(error)); }
+
+    // The full path of name inside the innermost folder on the stack (the item itself when empty).
+    std::string pathOf(const std::string& name) const {
+        if (m_stack.empty())
+            return m_path;
+        std::string path = m_path;
+        for (const Folder& folder : m_stack)
+            if (&folder != &m_stack.front())
+                path = joinPath(path, folder.name);
+        return joinPath(path, name);
+    }
 
     bool isExpected(const struct stat& st) const {
         return !m_expected ||
@@ -93,8 +106,9 @@ private:
 
     // Removes name in the folder at, whatever it is now. A folder is walked (pushed on m_stack). The item
     // itself, when it must be a particular one, is looked at once more just before it goes.
-    void removeEntry(int at, const std::string& name, const std::string& path) {
+    void removeEntry(int at, const std::string& name) {
         const bool top = m_stack.empty();
+        const std::string& path = name;
         if (top && m_expected) {
             struct stat st {};
             if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !isExpected(st)) {
@@ -113,7 +127,7 @@ private:
             return;
         }
         if (m_hook)
-            m_hook(path);
+            m_hook(pathOf(name));
         UniqueFd fd(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd) {
             const int error = errno;
@@ -147,7 +161,7 @@ private:
             fail(path, "another file system is mounted there");
             return;
         }
-        Folder folder{std::move(fd), st.st_dev, st.st_ino, path, name, {}, 0};
+        Folder folder{std::move(fd), st.st_dev, st.st_ino, name, {}, 0};
         if (!listNames(folder.fd.get(), folder.names)) {
             fail(path, errno);
             return;
@@ -166,7 +180,7 @@ private:
             if (top.next < top.names.size()) {
                 // Copied: removeEntry may grow the stack under it.
                 const std::string name = top.names[top.next++];
-                removeEntry(top.fd.get(), name, joinPath(top.path, name));
+                removeEntry(top.fd.get(), name);
                 continue;
             }
             Folder done = std::move(m_stack.back());
@@ -175,7 +189,7 @@ private:
             if (!m_stack.empty()) {
                 Folder& above = m_stack.back();
                 if (!above.fd && !reopen(above, done)) {
-                    fail(above.path, "it was moved while its contents were deleted");
+                    fail(above.name, "it was moved while its contents were deleted");
                     m_stack.clear();
                     return;
                 }
@@ -183,7 +197,7 @@ private:
             }
             done.fd.reset();
             if (::unlinkat(at, done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
-                fail(done.path, errno);
+                fail(done.name, errno);
         }
     }
 

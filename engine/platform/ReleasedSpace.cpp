@@ -8,14 +8,17 @@
 #include <map>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 namespace brisklet::platform {
 
 namespace {
 
-// One descriptor stays open per level; below this depth nothing more is counted, so a pathological tree
-// can only make the figure smaller than what is released, never larger.
-constexpr int maxDepth = 256;
+// At most this many folder descriptors stay open, whatever the depth: deeper down, the ancestors' are
+// closed and reopened through ".." of their child on the way back, checked against the device and
+// inode seen on the way down. A folder moved meanwhile ends the walk, so the figure can only come out
+// smaller than what is released, never larger.
+constexpr std::size_t maxOpenFolders = 32;
 
 using InodeKey = std::pair<std::uint64_t, std::uint64_t>;
 
@@ -34,7 +37,7 @@ public:
         } else if (UniqueFd fd(::openat(parent.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
                    fd) {
             m_usage.ownBytes += blocksOf(st);
-            walk(fd.get(), 1);
+            walk(std::move(fd), st);
         }
         return std::move(m_usage);
     }
@@ -54,32 +57,64 @@ private:
             ++m_usage.linkedFiles[at->second].linksHere;
     }
 
-    void walk(int folder, int depth) {
+    // A folder being walked: its listing, and how far through it the walk is.
+    struct Level {
+        UniqueFd fd; // closed while deep below, see maxOpenFolders
+        dev_t device = 0;
+        ino_t inode = 0;
         std::vector<std::string> names;
-        {
-            DirectoryStream stream{UniqueFd(::fcntl(folder, F_DUPFD_CLOEXEC, 0))};
-            while (const char* name = stream ? stream.next() : nullptr)
-                names.emplace_back(name);
-        }
-        for (const std::string& name : names) {
-            struct stat st {};
-            if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            if (!S_ISDIR(st.st_mode)) {
-                count(st);
+        std::size_t next = 0;
+    };
+
+    static void list(Level& level) {
+        DirectoryStream stream{UniqueFd(::fcntl(level.fd.get(), F_DUPFD_CLOEXEC, 0))};
+        while (const char* name = stream ? stream.next() : nullptr)
+            level.names.emplace_back(name);
+    }
+
+    // Depth first without recursion, so a chain of any depth costs one listing per level.
+    void walk(UniqueFd top, const struct stat& st) {
+        std::vector<Level> stack;
+        stack.push_back({std::move(top), st.st_dev, st.st_ino, {}, 0});
+        list(stack.back());
+        while (!stack.empty()) {
+            if (stack.back().next == stack.back().names.size()) {
+                const Level done = std::move(stack.back());
+                stack.pop_back();
+                if (!stack.empty() && !stack.back().fd && !reopen(stack.back(), done))
+                    return;
                 continue;
             }
-            if (depth >= maxDepth)
+            Level& level = stack.back();
+            const std::string& name = level.names[level.next++];
+            struct stat entry {};
+            if (::fstatat(level.fd.get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
-            const UniqueFd child(::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!S_ISDIR(entry.st_mode)) {
+                count(entry);
+                continue;
+            }
+            UniqueFd child(::openat(level.fd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             struct stat opened {};
             // Removal leaves another mounted file system (bind mounts too) in place: nothing there goes.
             if (!child || ::fstat(child.get(), &opened) != 0 || opened.st_dev != m_device ||
                 isMountRoot(child.get()) == true)
                 continue;
             m_usage.ownBytes += blocksOf(opened);
-            walk(child.get(), depth + 1);
+            stack.push_back({std::move(child), opened.st_dev, opened.st_ino, {}, 0});
+            list(stack.back());
+            if (stack.size() > maxOpenFolders)
+                stack[stack.size() - 1 - maxOpenFolders].fd.reset();
         }
+    }
+
+    static bool reopen(Level& above, const Level& child) {
+        UniqueFd fd(::openat(child.fd.get(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_dev != above.device || st.st_ino != above.inode)
+            return false;
+        above.fd = std::move(fd);
+        return true;
     }
 
     dev_t m_device = 0;

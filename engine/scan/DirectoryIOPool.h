@@ -35,12 +35,16 @@
 
 namespace brisklet {
 
+// A folder of the walk held open so that its subfolders are opened relative to it (defined by the
+// scanner).
+struct OpenFolder;
+
 // What one folder read yields. A read records nothing in the scan's shared collectors: the hard-link
 // keys and the large-file candidates travel in the record and are taken in only when the read's own
 // record is the answer (a read answered by its deadline leaves no trace).
 struct DirectoryWork {
     struct Subdir {
-        std::string path;
+        std::string name;
         bool folded = false;
         // The listing's status query of the folder: its reading must find the same folder there.
         std::uint64_t device = 0;
@@ -62,6 +66,7 @@ struct DirectoryWork {
     std::int64_t fileCount = 0;       // non-folder entries counted (also where no nodes are kept)
     bool unreadable = false;          // could not be opened, or timed out
     bool timedOut = false;            // cut off by the deadline (always with unreadable)
+    std::shared_ptr<const OpenFolder> openFolder; // the folder itself, when kept open for its subfolders
 
     static DirectoryWork emptyRecord() { return {}; }
     static DirectoryWork timedOutRecord();

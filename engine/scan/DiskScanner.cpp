@@ -50,6 +50,9 @@ struct ScanContext {
     LargeFileCollector large;
     DirectoryIOPool pool;
     std::atomic<bool> cancelled{false};
+    // Folders held open for their subfolders (see OpenFolder); shared with them, as they may outlive
+    // the scan while a read is stuck.
+    std::shared_ptr<std::atomic<int>> heldFolders = std::make_shared<std::atomic<int>>(0);
 
     // Per device: whether its file system fills every listing buffer until the folder ends.
     std::mutex fileSystemsLock;
@@ -158,52 +161,125 @@ struct LinuxDirent64Head {
 };
 constexpr std::size_t nameOffset = offsetof(LinuxDirent64Head, d_type) + 1;
 
-// Opens a folder of the walk without following a link in its last component, and checks that it is
-// the folder the listing above saw there (a rename meanwhile may have put a link or another folder in
-// its place higher up). A path longer than the system takes is opened in pieces.
-platform::UniqueFd openListedFolder(const std::string& path, const DirectoryWork::Subdir* listed,
-                                    struct stat& self) {
+} // namespace
+
+// A folder of the walk held open for its subfolders; gives its place in the scan's budget back when the
+// last of them has opened.
+struct OpenFolder {
+    platform::UniqueFd fd;
+    std::shared_ptr<std::atomic<int>> held;
+    ~OpenFolder() {
+        fd.reset();
+        held->fetch_sub(1);
+    }
+};
+
+namespace {
+
+// Folder descriptors a scan holds open for subfolders still to be opened. Up to the first figure any
+// folder with subfolders keeps one; up to the second only one whose subfolders would otherwise be
+// opened through farHops folders or more (a deep chain stays linear while a wide level holds the rest).
+// With the pool's queues, a scan holds at most heldFoldersMax + width descriptors, so several scans
+// at once stay well inside the usual limit of 1,024.
+constexpr int heldFoldersSoft = 24;
+constexpr int heldFoldersMax = 96;
+constexpr int farHops = 8;
+
+// A folder to read: its place, the listing's view of it, and where to open it from.
+struct FolderToRead {
+    std::shared_ptr<const PathLink> link;
+    bool folded = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    // The nearest folder above still open, hops components up; none: opened by its whole path.
+    std::shared_ptr<const OpenFolder> above;
+    int hops = 0;
+};
+
+// The path of folder relative to the folder hops levels above it.
+std::string relativePath(const PathLink& folder, int hops) {
+    std::vector<const std::string*> components;
+    std::size_t length = 0;
+    const PathLink* link = &folder;
+    for (int i = 0; i < hops && link; ++i, link = link->parent().get()) {
+        components.push_back(&link->component());
+        length += link->component().size() + 1;
+    }
+    std::string path;
+    path.reserve(length);
+    for (auto component = components.rbegin(); component != components.rend(); ++component) {
+        if (!path.empty())
+            path.push_back('/');
+        path.append(**component);
+    }
+    return path;
+}
+
+// Opens path relative to base (a folder descriptor or AT_FDCWD), without following a link in its last
+// component when noFollow. A path longer than the system takes is opened in pieces.
+platform::UniqueFd openFolderAt(int base, std::string_view path, bool noFollow) {
     constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     platform::UniqueFd fd;
-    if (path.size() < PATH_MAX) {
-        fd.reset(::open(path.c_str(), listed ? flags : flags & ~O_NOFOLLOW));
-    } else {
-        std::string_view rest(path);
-        while (rest.size() >= PATH_MAX) {
-            const std::size_t cut = rest.rfind('/', PATH_MAX - 1);
-            if (cut == std::string_view::npos || cut == 0)
-                return {};
-            platform::UniqueFd piece(::openat(fd ? fd.get() : AT_FDCWD, std::string(rest.substr(0, cut)).c_str(),
-                                              flags & ~O_NOFOLLOW));
-            if (!piece)
-                return {};
-            fd = std::move(piece);
-            rest.remove_prefix(cut + 1);
-        }
-        fd.reset(::openat(fd.get(), std::string(rest).c_str(), flags));
+    while (path.size() >= PATH_MAX) {
+        const std::size_t cut = path.rfind('/', PATH_MAX - 1);
+        if (cut == std::string_view::npos || cut == 0)
+            return {};
+        platform::UniqueFd piece(::openat(fd ? fd.get() : base, std::string(path.substr(0, cut)).c_str(),
+                                          flags & ~O_NOFOLLOW));
+        if (!piece)
+            return {};
+        fd = std::move(piece);
+        path.remove_prefix(cut + 1);
     }
+    fd.reset(::openat(fd ? fd.get() : base, std::string(path).c_str(), noFollow ? flags : flags & ~O_NOFOLLOW));
+    return fd;
+}
+
+// Opens a folder of the walk without following a link in its last component, relative to the nearest
+// folder above still open, and checks that it is the folder the listing above saw there (a rename
+// meanwhile may have put a link or another folder in its place). The root is opened by its path, a
+// link to a folder followed.
+platform::UniqueFd openListedFolder(const FolderToRead& folder, bool root, struct stat& self) {
+    platform::UniqueFd fd = root || !folder.above
+                                ? openFolderAt(AT_FDCWD, folder.link->path(), !root)
+                                : openFolderAt(folder.above->fd.get(), relativePath(*folder.link, folder.hops), true);
     if (!fd || ::fstat(fd.get(), &self) != 0)
         return {};
-    if (listed && (static_cast<std::uint64_t>(self.st_dev) != listed->device ||
-                   static_cast<std::uint64_t>(self.st_ino) != listed->inode))
+    if (!root && (static_cast<std::uint64_t>(self.st_dev) != folder.device ||
+                  static_cast<std::uint64_t>(self.st_ino) != folder.inode))
         return {};
     return fd;
+}
+
+// Keeps the folder open for its subfolders when the scan's budget allows (see heldFoldersSoft).
+std::shared_ptr<const OpenFolder> holdOpen(ScanContext& ctx, platform::UniqueFd fd, int childHops) {
+    const int limit = childHops >= farHops ? heldFoldersMax : heldFoldersSoft;
+    if (ctx.heldFolders->fetch_add(1) >= limit) {
+        ctx.heldFolders->fetch_sub(1);
+        return nullptr;
+    }
+    auto open = std::make_shared<OpenFolder>();
+    open->held = ctx.heldFolders;
+    open->fd = std::move(fd);
+    return open;
 }
 
 // Reads one folder: the whole listing first, then one status query per entry. Inside a folded folder
 // (where large files are not collected either) files are only counted and sized: their nodes would be
 // dropped when the folded folder completes. Hard links and large files are left to the answer's
 // continuation (see DirectoryWork).
-DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const DirectoryWork::Subdir* listed,
-                         bool collectLargeFiles, bool validateRoot, const StopCheck& stop) {
+DirectoryWork readFolder(ScanContext& ctx, const FolderToRead& folder, bool collectLargeFiles, bool validateRoot,
+                         const StopCheck& stop) {
     const bool keepNodes = collectLargeFiles;
     if (stop())
         return {};
+    // Full paths are built only for the hook and the rare checks that need one.
+    const std::string hookPath = ctx.hook ? folder.link->path() : std::string();
     if (validateRoot) {
-        ctx.call(path, "validate");
+        ctx.call(hookPath, "validate");
         if (stop())
             return {};
-        const bool isFolder = platform::existsAndIsFolder(path);
+        const bool isFolder = platform::existsAndIsFolder(folder.link->path());
         if (stop())
             return {};
         if (!isFolder) {
@@ -213,14 +289,14 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
         }
     }
 
-    ctx.call(path, "open");
+    ctx.call(hookPath, "open");
     if (stop())
         return {};
     struct stat self {};
-    const platform::UniqueFd folder = openListedFolder(path, listed, self);
-    if (!folder)
+    platform::UniqueFd opened = openListedFolder(folder, validateRoot, self);
+    if (!opened)
         return DirectoryWork::unreadableRecord();
-    const int fd = folder.get();
+    const int fd = opened.get();
     const auto device = static_cast<std::uint64_t>(self.st_dev);
 
     // Names are kept back to back in one buffer per thread, reused from folder to folder: listing
@@ -239,7 +315,7 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
         if (stop())
             return {};
         if (ctx.hook)
-            ctx.call(path, "read");
+            ctx.call(hookPath, "read");
         if (stop())
             return {};
         const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
@@ -258,7 +334,7 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
             names.push_back('\0');
             // Each entry counts as one read for the hook, so tests can stall a listing midway.
             if (ctx.hook && pos < n) {
-                ctx.call(path, "read");
+                ctx.call(hookPath, "read");
                 if (stop())
                     return {};
             }
@@ -272,24 +348,15 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
     DirectoryWork work;
     if (keepNodes)
         work.fileNodes.reserve(offsets.size());
-    const std::string prefix = path == "/" ? std::string("/") : path + "/";
-    const auto pathOf = [&prefix](const char* name, std::size_t length) {
-        std::string entryPath;
-        entryPath.reserve(prefix.size() + length);
-        entryPath.append(prefix).append(name, length);
-        return entryPath;
-    };
     for (std::size_t index = 0; index < offsets.size(); ++index) {
         if (stop())
             return {};
         const char* name = names.data() + offsets[index];
         const std::size_t nameLength = std::strlen(name);
-        std::string entryPath;
-        if (keepNodes || ctx.hook)
-            entryPath = pathOf(name, nameLength);
+        const std::string_view nameView(name, nameLength);
 
         if (ctx.hook)
-            ctx.call(entryPath, "stat");
+            ctx.call(folder.link->pathOf(nameView), "stat");
         if (stop())
             return {};
         // A folder may be the root of another mount, a share among them: the first query must not wait
@@ -313,18 +380,18 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
 
         const auto entryDevice = static_cast<std::uint64_t>(makedev(st.stx_dev_major, st.stx_dev_minor));
         if (S_ISDIR(st.stx_mode)) {
-            if (entryPath.empty())
-                entryPath = pathOf(name, nameLength);
             // Another volume, or a bind mount of a folder of the same disk, is mounted here.
             if (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
                 if (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)
                     continue;
-            } else if (entryDevice != device && platform::isMountPoint(entryPath)) {
+            } else if (entryDevice != device && platform::isMountPoint(folder.link->pathOf(nameView))) {
                 continue;
             }
-            const bool folded = ctx.options.foldDirectoryNames.count(std::string(name, nameLength)) != 0 &&
-                                ctx.options.unfoldedDirectoryPaths.count(entryPath) == 0;
-            work.subdirs.push_back({std::move(entryPath), folded, entryDevice, st.stx_ino});
+            std::string subName(nameView);
+            const bool folded = ctx.options.foldDirectoryNames.count(subName) != 0 &&
+                                (ctx.options.unfoldedDirectoryPaths.empty() ||
+                                 ctx.options.unfoldedDirectoryPaths.count(folder.link->pathOf(nameView)) == 0);
+            work.subdirs.push_back({std::move(subName), folded, entryDevice, st.stx_ino});
             continue;
         }
 
@@ -337,11 +404,13 @@ DirectoryWork readFolder(ScanContext& ctx, const std::string& path, const Direct
                                       keepNodes ? static_cast<std::int64_t>(work.fileNodes.size()) : -1});
         if (!keepNodes)
             continue;
-        work.fileNodes.push_back(ScanNode{FileEntry{std::string(name, nameLength), std::move(entryPath), size,
-                                                    false, ScanState::complete,
-                                                    hardLinked ? static_cast<std::uint32_t>(st.stx_nlink) : 1u},
-                                          std::nullopt});
+        work.fileNodes.push_back(ScanNode{
+            FileEntry::inFolder(folder.link, std::string(nameView), size, false, ScanState::complete,
+                                hardLinked ? static_cast<std::uint32_t>(st.stx_nlink) : 1u),
+            std::nullopt});
     }
+    if (!work.subdirs.empty() && !stop())
+        work.openFolder = holdOpen(ctx, std::move(opened), folder.above ? folder.hops + 1 : farHops);
     return work;
 }
 
@@ -363,25 +432,18 @@ public:
     explicit Walker(std::shared_ptr<ScanContext> ctx) : m_ctx(std::move(ctx)) {}
 
     // Reads folder (the root at depth 0, else an entry of the listing above) and assembles its node.
-    void readFolder(DirectoryWork::Subdir folder, int depth, bool collectLargeFiles,
+    void readFolder(FolderToRead folder, int depth, bool collectLargeFiles,
                     std::shared_ptr<PendingFolder> parent) const {
-        ScanContext* ctx = m_ctx.get();
-        const bool folded = folder.folded;
-        // The read needs only the listed folder; the continuation needs the rest.
-        auto listed = std::make_shared<DirectoryWork::Subdir>(std::move(folder));
-        ctx->pool.run(
+        // Shared by the read and its continuation, which may run at the same time (an answer from the
+        // deadline while the read is stuck): neither changes it.
+        auto listed = std::make_shared<const FolderToRead>(std::move(folder));
+        m_ctx->pool.run(
             [ctx = m_ctx, listed, collectLargeFiles, root = depth == 0](const StopCheck& stop) {
-                return brisklet::readFolder(*ctx, listed->path, root ? nullptr : listed.get(), collectLargeFiles,
-                                            root, stop);
+                return brisklet::readFolder(*ctx, *listed, collectLargeFiles, root, stop);
             },
-            [walker = *this, listed, depth, collectLargeFiles, folded,
-             parent = std::move(parent)](DirectoryWork&& work) mutable {
-                // An answer from the deadline or a cancellation may come while the read still uses the
-                // path (it can be blocked in the hook or the file system): take a copy then.
-                const bool readIsOver = !work.timedOut && !walker.m_ctx->cancelled.load();
+            [walker = *this, listed, depth, collectLargeFiles, parent = std::move(parent)](DirectoryWork&& work) mutable {
                 try {
-                    walker.folderRead(readIsOver ? std::move(listed->path) : std::string(listed->path), depth,
-                                      collectLargeFiles, folded, std::move(parent), std::move(work));
+                    walker.folderRead(*listed, depth, collectLargeFiles, std::move(parent), std::move(work));
                 } catch (...) {
                     // Out of memory while assembling: the scan fails as a whole rather than hang.
                     walker.m_ctx->fail(std::current_exception());
@@ -390,40 +452,40 @@ public:
     }
 
 private:
-    void folderRead(std::string path, int depth, bool collectLargeFiles, bool folded,
+    void folderRead(const FolderToRead& folder, int depth, bool collectLargeFiles,
                     std::shared_ptr<PendingFolder> parent, DirectoryWork&& work) const {
         ScanContext& ctx = *m_ctx;
         if (ctx.cancelled.load())
             return;
         if (work.rootUnavailable) {
-            ctx.finishScan(std::nullopt, path);
+            ctx.finishScan(std::nullopt, folder.link->path());
             return;
         }
-        std::string name = displayName(path);
+        std::string name = depth == 0 ? displayName(folder.link->component()) : folder.link->component();
         if (work.unreadable) {
             if (work.timedOut)
                 ctx.stats->addTimedOutDirectory();
             else
                 ctx.stats->addPermissionDenial();
-            deliver(ScanNode{FileEntry{std::move(name), std::move(path), 0, true, ScanState::unavailable},
+            deliver(ScanNode{FileEntry::at(folder.link, std::move(name), 0, true, ScanState::unavailable),
                              std::nullopt},
                     std::move(parent));
             return;
         }
-        if (depth == 0 && path == "/" && !ctx.options.rootSkipNames.empty()) {
+        if (depth == 0 && folder.link->component() == "/" && !ctx.options.rootSkipNames.empty()) {
             std::erase_if(work.subdirs, [&](const DirectoryWork::Subdir& sub) {
-                return ctx.options.rootSkipNames.count(platform::lastPathComponent(sub.path)) != 0;
+                return ctx.options.rootSkipNames.count(sub.name) != 0;
             });
         }
         takeIn(work, collectLargeFiles);
-        ctx.stats->addDirectory(work.fileCount, work.localBytes, path);
+        ctx.stats->addDirectory(work.fileCount, work.localBytes, folder.link);
 
         auto pending = std::make_shared<PendingFolder>();
         pending->firstSlot = work.fileNodes.size();
         pending->localBytes = work.localBytes;
-        pending->folded = folded;
+        pending->folded = folder.folded;
         pending->parent = std::move(parent);
-        pending->node = ScanNode{FileEntry{std::move(name), std::move(path), 0, true, ScanState::complete},
+        pending->node = ScanNode{FileEntry::at(folder.link, std::move(name), 0, true, ScanState::complete),
                                  std::nullopt};
         // Folded folders and everything below them keep no children (the same folders where large
         // files are not collected).
@@ -436,12 +498,18 @@ private:
             complete(std::move(pending));
             return;
         }
+        // Subfolders open from this folder while it is held open, else from the nearest one above.
+        std::shared_ptr<const OpenFolder> above = work.openFolder ? work.openFolder : folder.above;
+        const int hops = work.openFolder ? 1 : folder.hops + 1;
+        work.openFolder.reset();
         pending->remaining.store(work.subdirs.size());
         for (DirectoryWork::Subdir& sub : work.subdirs) {
             if (ctx.cancelled.load())
                 return;
             const bool collectBelow = collectLargeFiles && !sub.folded;
-            readFolder(std::move(sub), depth + 1, collectBelow, pending);
+            readFolder({std::make_shared<const PathLink>(folder.link, std::move(sub.name)), sub.folded, sub.device,
+                        sub.inode, above, hops},
+                       depth + 1, collectBelow, pending);
         }
     }
 
@@ -522,7 +590,9 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
 
     // Entry paths are the folder's path, "/" and the name: a trailing slash would double.
-    Walker(ctx).readFolder({platform::withoutTrailingSlashes(root), false, 0, 0}, 0, true, nullptr);
+    FolderToRead top;
+    top.link = std::make_shared<const PathLink>(nullptr, platform::withoutTrailingSlashes(root));
+    Walker(ctx).readFolder(std::move(top), 0, true, nullptr);
     {
         std::unique_lock lock(ctx->doneLock);
         ctx->doneSignal.wait(lock, [&] { return ctx->done; });

@@ -3,7 +3,10 @@
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <sched.h>
+#include <thread>
 
 namespace brisklet::ScanDefaults {
 
@@ -35,6 +38,16 @@ const std::set<std::string>& rootSkipNames() {
     static const std::set<std::string> names(hostProfile().rootSkipNames.begin(),
                                              hostProfile().rootSkipNames.end());
     return names;
+}
+
+int readsInFlight() {
+    // The cores this process may run on: a CPU-limited container or a taskset sees fewer than the machine.
+    int cores = static_cast<int>(std::thread::hardware_concurrency());
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        cores = CPU_COUNT(&allowed);
+    return std::clamp(cores, 24, 32);
 }
 
 } // namespace brisklet::ScanDefaults

@@ -1,9 +1,91 @@
 #include "ScanRecords.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace brisklet {
+
+PathLink::~PathLink() {
+    std::shared_ptr<const PathLink> above = std::move(m_parent);
+    // The sole owner of a link may take its parent before letting it go; the fence pairs with the
+    // release of the other owners' references, whatever they read before.
+    while (above && above.use_count() == 1) {
+        std::atomic_thread_fence(std::memory_order_acquire);
+        std::shared_ptr<const PathLink> next = std::move(above->m_parent);
+        above = std::move(next);
+    }
+}
+
+std::string PathLink::path() const { return pathOf({}); }
+
+std::string PathLink::pathOf(std::string_view name) const {
+    std::vector<const PathLink*> chain;
+    std::size_t length = name.size() + 1;
+    for (const PathLink* link = this; link; link = link->m_parent.get()) {
+        chain.push_back(link);
+        length += link->m_component.size() + 1;
+    }
+    std::string path;
+    path.reserve(length);
+    const auto append = [&path](std::string_view component) {
+        if (!path.empty() && path.back() != '/')
+            path.push_back('/');
+        path.append(component);
+    };
+    for (auto link = chain.rbegin(); link != chain.rend(); ++link)
+        append((*link)->m_component);
+    if (!name.empty())
+        append(name);
+    return path;
+}
+
+FileEntry::FileEntry(std::string name, std::string path, std::int64_t sizeBytes, bool isDirectory, ScanState state,
+                     std::uint32_t linkCount, std::int64_t linkedSizeBytes)
+    : name(std::move(name)), sizeBytes(sizeBytes), isDirectory(isDirectory), state(state), linkCount(linkCount),
+      linkedSizeBytes(linkedSizeBytes) {
+    setPath(std::move(path));
+}
+
+FileEntry FileEntry::inFolder(std::shared_ptr<const PathLink> folder, std::string name, std::int64_t sizeBytes,
+                              bool isDirectory, ScanState state, std::uint32_t linkCount) {
+    FileEntry entry = at(std::move(folder), std::move(name), sizeBytes, isDirectory, state);
+    entry.linkCount = linkCount;
+    entry.m_placeIsOwn = false;
+    return entry;
+}
+
+FileEntry FileEntry::at(std::shared_ptr<const PathLink> place, std::string name, std::int64_t sizeBytes,
+                        bool isDirectory, ScanState state) {
+    FileEntry entry;
+    entry.name = std::move(name);
+    entry.sizeBytes = sizeBytes;
+    entry.isDirectory = isDirectory;
+    entry.state = state;
+    entry.m_place = std::move(place);
+    return entry;
+}
+
+std::string FileEntry::path() const {
+    if (!m_place)
+        return {};
+    return m_placeIsOwn ? m_place->path() : m_place->pathOf(name);
+}
+
+void FileEntry::setPath(std::string path) {
+    m_place = path.empty() ? nullptr : std::make_shared<const PathLink>(nullptr, std::move(path));
+    m_placeIsOwn = true;
+}
+
+bool FileEntry::operator==(const FileEntry& other) const {
+    if (name != other.name || sizeBytes != other.sizeBytes || isDirectory != other.isDirectory ||
+        state != other.state || linkCount != other.linkCount || linkedSizeBytes != other.linkedSizeBytes)
+        return false;
+    if (m_place == other.m_place && m_placeIsOwn == other.m_placeIsOwn)
+        return true;
+    return path() == other.path();
+}
 
 std::string_view toRawString(ScanState state) {
     switch (state) {
@@ -61,7 +143,7 @@ std::string humanReadable(std::int64_t bytes) {
 std::size_t std::hash<brisklet::FileEntry>::operator()(const brisklet::FileEntry& e) const noexcept {
     std::size_t h = std::hash<std::string>{}(e.name);
     const auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-    mix(std::hash<std::string>{}(e.path));
+    mix(std::hash<std::string>{}(e.path()));
     mix(std::hash<std::int64_t>{}(e.sizeBytes));
     mix(std::hash<bool>{}(e.isDirectory));
     mix(std::hash<std::string_view>{}(brisklet::toRawString(e.state)));

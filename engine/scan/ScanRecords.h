@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,20 +26,67 @@ BRISKLET_ENGINE_EXPORT std::string_view toRawString(ScanState state);
 // Exactly the three raw values, case-sensitively; nothing for any other text.
 std::optional<ScanState> scanStateFromRawString(std::string_view raw);
 
-struct FileEntry {
+// Where an entry of a scanned tree lies: one folder's name and a link to the folder above, shared by
+// everything inside it. A tree holds each folder's name once instead of every entry's full path, which
+// grows with the square of the depth (a chain of 20,000 folders held gigabytes of paths). Immutable;
+// shared between threads and between copies of entries.
+class BRISKLET_ENGINE_EXPORT PathLink {
+public:
+    // component: a name inside parent's folder, or (without a parent) a whole path.
+    PathLink(std::shared_ptr<const PathLink> parent, std::string component)
+        : m_parent(std::move(parent)), m_component(std::move(component)) {}
+    // Releases a long chain level by level: no recursion per folder.
+    ~PathLink();
+    PathLink(const PathLink&) = delete;
+    PathLink& operator=(const PathLink&) = delete;
+
+    const std::shared_ptr<const PathLink>& parent() const { return m_parent; }
+    const std::string& component() const { return m_component; }
+    // The whole path, built on each call.
+    std::string path() const;
+    // The path of name inside this folder.
+    std::string pathOf(std::string_view name) const;
+
+private:
+    // Mutable only so the destructor can take over a parent it is the last owner of.
+    mutable std::shared_ptr<const PathLink> m_parent;
+    std::string m_component;
+};
+
+struct BRISKLET_ENGINE_EXPORT FileEntry {
+    FileEntry() = default;
+    // An entry standing on its own, at an absolute path.
+    FileEntry(std::string name, std::string path, std::int64_t sizeBytes, bool isDirectory, ScanState state,
+              std::uint32_t linkCount = 1, std::int64_t linkedSizeBytes = 0);
+    // An entry of a scanned tree: the item named name inside the folder at folder.
+    static FileEntry inFolder(std::shared_ptr<const PathLink> folder, std::string name, std::int64_t sizeBytes,
+                              bool isDirectory, ScanState state, std::uint32_t linkCount = 1);
+    // An entry of a scanned tree whose own place is place (a folder, whose entries link to it).
+    static FileEntry at(std::shared_ptr<const PathLink> place, std::string name, std::int64_t sizeBytes,
+                        bool isDirectory, ScanState state);
+
     std::string name; // last path component (the file-system root has a display name)
-    std::string path; // absolute path
     std::int64_t sizeBytes = 0;
     bool isDirectory = false;
     ScanState state = ScanState::complete;
-    // A file's hard links (1 for folders, symbolic links and files with one name). Sits in what would
-    // be padding, so it costs the record nothing.
+    // A file's hard links (1 for folders, symbolic links and files with one name).
     std::uint32_t linkCount = 1;
     // A hard-linked file whose blocks another of its links already counted in this scan: the size it
     // has (sizeBytes is then 0, so totals count the file once). 0 for every other entry.
     std::int64_t linkedSizeBytes = 0;
 
-    bool operator==(const FileEntry&) const = default;
+    // The absolute path, built on each call (a scanned entry keeps only its name and its folder's link).
+    std::string path() const;
+    void setPath(std::string path);
+    // The link naming this entry's own place when it has one (scanned folders, entries built from a
+    // path), else null: an entry inside a folder of the tree is named by that folder and its name.
+    std::shared_ptr<const PathLink> ownPlace() const { return m_placeIsOwn ? m_place : nullptr; }
+
+    bool operator==(const FileEntry& other) const;
+
+private:
+    std::shared_ptr<const PathLink> m_place; // the entry's own place, or the folder holding it
+    bool m_placeIsOwn = true;
 };
 
 struct ScanNode {

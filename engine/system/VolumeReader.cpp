@@ -431,8 +431,16 @@ std::vector<VolumeInfo> mountedVolumes(const Source& source, std::stop_token sto
             continue;
         }
         const std::optional<Answer> answer = answerBy(*candidate.measurement, deadline, stop);
+        if (!answer && stop.stop_requested()) {
+            reader.log("[Brisklet.Volumes] Skip unanswered volume (stopped): " + path);
+            continue;
+        }
         if (!answer) {
-            reader.log("[Brisklet.Volumes] Skip unavailable volume (no answer in time): " + path);
+            // Listed by where it is mounted: resolving its path or reading its label could wait too.
+            reader.log("[Brisklet.Volumes] Unavailable volume (no answer in time): " + path);
+            if (seen.insert(path).second)
+                result.push_back(VolumeInfo{.id = path, .name = platform::lastPathComponent(path), .mountPoint = path,
+                                            .isInternal = false, .unavailable = true});
             continue;
         }
         if (!seen.insert(answer->resolved).second) {
@@ -472,5 +480,6 @@ std::size_t std::hash<brisklet::VolumeInfo>::operator()(const brisklet::VolumeIn
     mix(std::hash<std::int64_t>()(volume.freeBytes));
     mix(volume.isInternal);
     mix(volume.isRoot);
+    mix(volume.unavailable);
     return seed;
 }

@@ -30,6 +30,8 @@ struct BRISKLET_ENGINE_EXPORT VolumeInfo {
     std::int64_t freeBytes = 0; // available to an ordinary user
     bool isInternal = true;
     bool isRoot = false;
+    // It did not answer in time (a share whose server went away): the sizes are unknown and read 0.
+    bool unavailable = false;
 
     std::int64_t usedBytes() const { return totalBytes - freeBytes; }
     // 0 without capacity; otherwise clamped to 0..1.

@@ -1,9 +1,9 @@
-// The volume card's texts and bar, including a volume that reports no capacity.
+// The volume card's texts and bar, including a volume that reports no capacity or does not answer.
 #include "shell/VolumeCardView.h"
 
 #include <gtest/gtest.h>
 
-TEST(VolumeCardView, ShowsUsageAndKeepsTheBarEmptyWithoutCapacity)
+TEST(VolumeCardView, ShowsUsageAndKeepsTheBarEmptyWithoutCapacityOrAnswer)
 {
     brisklet::VolumeInfo stick{.id = "/media/u/STICK", .name = "STICK", .mountPoint = "/media/u/STICK",
                                .totalBytes = 4'000'000'000, .freeBytes = 1'000'000'000,
@@ -20,4 +20,9 @@ TEST(VolumeCardView, ShowsUsageAndKeepsTheBarEmptyWithoutCapacity)
     const VolumeCardView broken(empty);
     EXPECT_EQ(broken.bar()->value(), 0);
     EXPECT_EQ(broken.symbolName(), QStringLiteral("internaldrive.fill"));
+
+    brisklet::VolumeInfo dead{.id = "/mnt/share", .name = "share", .mountPoint = "/mnt/share", .unavailable = true};
+    const VolumeCardView unanswered(dead);
+    EXPECT_EQ(unanswered.usageLabel()->text(), QStringLiteral("Unavailable: not answering"));
+    EXPECT_EQ(unanswered.availableLabel()->text(), QString());
 }

@@ -96,7 +96,7 @@ TEST(VolumesCommand, StartsWithTheRoot) {
     ASSERT_TRUE(volumes.is_array());
     ASSERT_FALSE(volumes.empty());
     EXPECT_EQ(keysOf(volumes[0]), (std::set<std::string>{"id", "name", "mountPoint", "totalBytes", "freeBytes",
-                                                          "isInternal", "isRoot"}));
+                                                          "isInternal", "isRoot", "unavailable"}));
     EXPECT_EQ(volumes[0]["mountPoint"], "/");
     EXPECT_EQ(volumes[0]["isRoot"], true);
 }

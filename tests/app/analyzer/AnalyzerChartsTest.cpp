@@ -47,7 +47,7 @@ TEST(Treemap, OverTwoHundredFiftyChildrenTheRestBecomeOneOtherCell)
     const TreemapCellView& other = view.entries().back().cell;
     EXPECT_TRUE(other.node->isAggregated());
     EXPECT_EQ(other.node->entry().name, "Other (1 item)");
-    EXPECT_EQ(other.node->entry().path, "/f/\u2026");
+    EXPECT_EQ(other.node->entry().path(), "/f/\u2026");
     EXPECT_EQ(other.fill, Palette::otherColor());
     EXPECT_EQ(over->children().size(), 251u); // the aggregated node is not added to the folder
 }

@@ -110,7 +110,7 @@ TEST(ChartPanes, RemovalsKeepTheShownFolderOnlyWhileItIsStillInTheTree)
         pane.drill(child(root, "home"));
         pane.drill(child(child(root, "home"), "me"));
         pane.removePaths(PathSet{c.removed});
-        EXPECT_EQ(pane.currentRoot()->entry().path, c.expectedShown) << c.removed;
+        EXPECT_EQ(pane.currentRoot()->entry().path(), c.expectedShown) << c.removed;
     }
 }
 

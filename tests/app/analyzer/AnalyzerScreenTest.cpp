@@ -337,7 +337,7 @@ TEST_F(AnalyzerScreenTest, TrashButtonCountsTheShownPaneAndStaysOffDuringARescan
     showPane(2);
     EXPECT_FALSE(screen.trashButton()->isEnabled());
     EXPECT_EQ(screen.trashButton()->text(), "Move 2 to Trash");
-    screen.treemapPane()->onTrashRequest({{screen.shownTree()->children().front()->entry().path.c_str(), 100, false}});
+    screen.treemapPane()->onTrashRequest({{screen.shownTree()->children().front()->entry().path().c_str(), 100, false}});
     EXPECT_FALSE(screen.trashFlow()->reviewSheet()); // a pane's menu cannot trash from a tree being replaced
 }
 

@@ -120,7 +120,7 @@ TEST_F(SmartCleanTest, CleaningSendsTickedFoldersAndPartialChildrenAndDropsWhatM
     QStringList sent;
     for (const TrashCandidate& item : model()->itemsToClean())
         sent << item.path;
-    const QString device = QString::fromStdString(model()->results()[sims].children[1].path);
+    const QString device = QString::fromStdString(model()->results()[sims].children[1].path());
     ASSERT_EQ(sent, (QStringList{device, home.path(".npm")}));
 
     screen->cleanButton()->click();

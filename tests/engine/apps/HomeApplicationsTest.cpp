@@ -152,7 +152,7 @@ std::map<std::string, std::string> leftoversOf(const std::string& path, const Te
     std::map<std::string, std::string> found;
     for (const Leftover& leftover : LeftoverScanner::leftovers(application.value(), home.root(), AppCatalog::sizingOptions(),
                                                                {}, hostProfile(), others))
-        found[leftover.path] = leftover.shared ? leftover.sharedReason : "";
+        found[leftover.path()] = leftover.shared ? leftover.sharedReason : "";
     return found;
 }
 

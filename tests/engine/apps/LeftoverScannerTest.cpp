@@ -21,7 +21,7 @@ ApplicationEntry app(std::optional<std::string> bundleID, std::string name) {
 std::vector<std::string> paths(const std::vector<Leftover>& entries) {
     std::vector<std::string> result;
     for (const FileEntry& entry : entries)
-        result.push_back(entry.path);
+        result.push_back(entry.path());
     std::sort(result.begin(), result.end());
     return result;
 }
@@ -158,11 +158,11 @@ TEST(LeftoverScanner, LargestFirstWithFoldersMeasuredByTheScanner) {
 
     const auto found = scan(app("org.example.tool", "Tool"), home);
     ASSERT_EQ(found.size(), 3u);
-    EXPECT_EQ(found[0].path, home.path("Library/Containers/org.example.tool"));
+    EXPECT_EQ(found[0].path(), home.path("Library/Containers/org.example.tool"));
     EXPECT_TRUE(found[0].isDirectory);
     EXPECT_GE(found[0].sizeBytes, 1024 * 1024);
-    EXPECT_EQ(found[1].path, home.path("Library/Caches/org.example.tool"));
-    EXPECT_EQ(found[2].path, home.path("Library/Preferences/org.example.tool.plist"));
+    EXPECT_EQ(found[1].path(), home.path("Library/Caches/org.example.tool"));
+    EXPECT_EQ(found[2].path(), home.path("Library/Preferences/org.example.tool.plist"));
     EXPECT_EQ(found[0].state, ScanState::complete);
 }
 

@@ -156,7 +156,7 @@ TEST(SimulatorChildName, UnreadableOrNamelessDevicesKeepTheFolderName) {
         EXPECT_EQ(CleanCatalog::simulatorChildName(entry, {}), entry) << folder;
     }
     for (const std::string folder : {"badruntime", "noruntime"})
-        EXPECT_EQ(CleanCatalog::simulatorChildName(FileEntry{folder, tree.path(folder), 1, true}, {}).name, "iPad");
+        EXPECT_EQ(CleanCatalog::simulatorChildName(FileEntry{folder, tree.path(folder), 1, true, ScanState::complete}, {}).name, "iPad");
 }
 
 namespace {
@@ -228,7 +228,7 @@ TEST(CleanCatalogMeasure, ResultsKeepInputOrderWhenTheyFinishInReverse) {
         });
         finishOrder.push_back(c.id);
         changed.notify_all();
-        CleanCategoryResult result{c, {FileEntry{c.id, "/" + c.id, 1, true}}, {}};
+        CleanCategoryResult result{c, {FileEntry{c.id, "/" + c.id, 1, true, ScanState::complete}}, {}};
         if (!inTime)
             result.items.clear();
         return result;
@@ -259,7 +259,7 @@ TEST(CleanCatalogMeasure, AFewAtATimeAndAFailureOfTheMachineIsNotReadAsEmpty) {
             changed.notify_all();
             changed.wait_for(guard, std::chrono::seconds(10), [&] { return entered >= measuringWidth; });
             --running;
-            return CleanCategoryResult{c, {FileEntry{"x", "/x", 5, true}}, {}};
+            return CleanCategoryResult{c, {FileEntry{"x", "/x", 5, true, ScanState::complete}}, {}};
         },
         {});
     EXPECT_EQ(results.size(), table.size());
@@ -282,10 +282,10 @@ TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolder) {
     const auto result =
         CleanCatalog::measureOne(category("c", {tree.path("missing"), tree.path("cache"), tree.path("logs")}), options());
     ASSERT_EQ(result.items.size(), 2u);
-    EXPECT_EQ(result.items[0].path, tree.path("cache"));
+    EXPECT_EQ(result.items[0].path(), tree.path("cache"));
     EXPECT_EQ(result.items[0].name, "cache");
     EXPECT_TRUE(result.items[0].isDirectory);
-    EXPECT_EQ(result.items[1].path, tree.path("logs"));
+    EXPECT_EQ(result.items[1].path(), tree.path("logs"));
     EXPECT_EQ(result.sizeBytes(), result.items[0].sizeBytes + result.items[1].sizeBytes);
 
     ASSERT_EQ(result.children.size(), 101u);
@@ -294,7 +294,7 @@ TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolder) {
         kept.insert(result.children[index].name);
     for (int index = 50; index < 150; ++index)
         EXPECT_TRUE(kept.count("f" + std::to_string(index))) << index;
-    EXPECT_EQ(result.children.back().path, tree.path("logs/only"));
+    EXPECT_EQ(result.children.back().path(), tree.path("logs/only"));
     EXPECT_TRUE(std::is_sorted(result.children.begin(), result.children.end(),
                                [](const FileEntry& a, const FileEntry& b) { return a.sizeBytes > b.sizeBytes; }));
 }
@@ -335,7 +335,7 @@ TEST(CleanCatalogMeasure, OnlyTheSimulatorCategoryRenamesDevices) {
     EXPECT_EQ(childNames, (std::map<std::string, std::vector<std::string>>{{"ios-simulators", {"iPhone 15"}},
                                                                           {"system-logs", {"0A1B"}}}));
     ASSERT_EQ(results[1].children.size(), 1u);
-    EXPECT_EQ(results[1].children[0].path, home.path("Library/Developer/CoreSimulator/Devices/0A1B"));
+    EXPECT_EQ(results[1].children[0].path(), home.path("Library/Developer/CoreSimulator/Devices/0A1B"));
 }
 
 TEST(CleanCatalogMeasure, ACacheLinkedToDocumentsNeverOffersTheDocuments) {
@@ -348,7 +348,7 @@ TEST(CleanCatalogMeasure, ACacheLinkedToDocumentsNeverOffersTheDocuments) {
     for (const CleanCategoryResult& result : CleanCatalog::measure(CleanCatalog::categories(home.root()), options())) {
         EXPECT_LT(result.sizeBytes(), 65536) << result.category.id;
         for (const FileEntry& child : result.children)
-            EXPECT_FALSE(child.isDirectory) << child.path;
+            EXPECT_FALSE(child.isDirectory) << child.path();
     }
 }
 

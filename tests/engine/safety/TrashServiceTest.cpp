@@ -417,3 +417,24 @@ TEST(RecoveredVariants, TheSuffixGoesBeforeTheLastExtensionAndNeverAfterALeading
     EXPECT_EQ(TrashService::recoveredVariant("/a/.config.bak"), "/a/.config (recovered).bak");
     EXPECT_EQ(TrashService::recoveredVariant("/a/Build/"), "/a/Build (recovered)");
 }
+
+TEST_F(TrashServiceTest, AFolderFarDeeperThanTheOpenDescriptorsIsReleasedWhole) {
+    // 300 levels, each with a file: past the folders a walk keeps open at once (and past the depth at
+    // which the measuring once stopped counting).
+    std::int64_t expected = 0;
+    std::string path = tree.path("deep");
+    for (int level = 0; level < 300; ++level, path += "/d") {
+        tree.writeFile(path.substr(tree.root().size() + 1) + "/f", "x");
+        for (const std::string& item : {path, path + "/f"}) {
+            struct stat st {};
+            ::lstat(item.c_str(), &st);
+            expected += std::int64_t(st.st_blocks) * 512;
+        }
+    }
+    const auto trashed = service.movePathsToTrash({tree.path("deep")}, {});
+    ASSERT_TRUE(trashed[0].success);
+    EXPECT_EQ(trashed[0].releasedBytes, expected);
+    const auto purged = service.purgeFromTrash({{*trashed[0].trashPath, 0}});
+    EXPECT_TRUE(purged[0].success);
+    EXPECT_EQ(purged[0].releasedBytes, expected);
+}

@@ -193,18 +193,18 @@ TEST(ScanTree, NamesThatAreNotUtf8KeepTheirBytes) {
     const ScanResult result = scan(tree.root());
     ASSERT_EQ(result.root.children->size(), 1u);
     EXPECT_EQ((*result.root.children)[0].entry.name, name);
-    EXPECT_EQ((*result.root.children)[0].entry.path, path);
+    EXPECT_EQ((*result.root.children)[0].entry.path(), path);
 }
 
 TEST(ScanRoot, TrailingSlashesOfTheRootDoNotDoubleInEntryPaths) {
     TempTree tree;
     const std::string file = tree.writeFile("sub/f", "x");
     const ScanResult result = scan(tree.root() + "//");
-    EXPECT_EQ(result.root.entry.path, tree.root());
+    EXPECT_EQ(result.root.entry.path(), tree.root());
     const ScanNode* sub = child(result.root, "sub");
     ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(sub->entry.path, tree.path("sub"));
-    EXPECT_EQ(child(*sub, "f")->entry.path, file);
+    EXPECT_EQ(sub->entry.path(), tree.path("sub"));
+    EXPECT_EQ(child(*sub, "f")->entry.path(), file);
 }
 
 TEST(ScanHook, SeesEveryFileSystemCallWithItsPath) {
@@ -333,7 +333,7 @@ TEST(ScanTimeouts, ATimedOutReadKeepsItsPathWhileStillRunning) {
     auto stats = std::make_shared<ScanStats>();
     const ScanResult result = scanner.scan(tree.root(), stats);
     EXPECT_EQ(stats->snapshot().timedOutDirectories, 1);
-    EXPECT_EQ(child(result.root, "slow")->entry.path, slow);
+    EXPECT_EQ(child(result.root, "slow")->entry.path(), slow);
     auto after = seen->get_future();
     gate->release();
     ASSERT_EQ(after.wait_for(std::chrono::seconds(30)), std::future_status::ready);
@@ -529,6 +529,61 @@ TEST(ScanRobustness, FoldersBelowThePathLimitAreRead) {
     EXPECT_EQ(result.totals, (ScanTotals{1, 26, 0}));
 }
 
+TEST(ScanRobustness, DeepChainsUnderAWideLevelAreReadWholeWithFewDescriptors) {
+    // 150 folders side by side, each above a chain 10 deep, have more subfolders waiting at once than a
+    // scan keeps folders open for; one chain 2,500 deep is five times PATH_MAX long. Every folder must be
+    // read and placed, with each entry's path built from its folders, and open descriptors bounded.
+    TempTree tree;
+    std::int64_t files = 0, folders = 1;
+    const auto chain = [&](int dir, int depth) {
+        int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < depth; ++i, ++files, ++folders) {
+            ::close(::openat(fd, "f", O_CREAT | O_WRONLY, 0644));
+            ::mkdirat(fd, "d", 0755);
+            const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        ::close(fd);
+    };
+    const int root = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < 150; ++i, ++folders) {
+        const std::string name = "w" + std::to_string(i);
+        ::mkdirat(root, name.c_str(), 0755);
+        const int wide = ::openat(root, name.c_str(), O_RDONLY | O_DIRECTORY);
+        chain(wide, 10);
+        ::close(wide);
+    }
+    chain(root, 2500);
+    ::close(root);
+
+    const int descriptors = test::openDescriptorCount();
+    std::atomic<int> most{0};
+    const ScanResult result = scan(tree.root(), options(4), [&most](const std::string&, std::string_view op) {
+        if (op != "open")
+            return;
+        for (int now = test::openDescriptorCount(), seen = most.load();
+             now > seen && !most.compare_exchange_weak(seen, now);)
+            ;
+    });
+    EXPECT_EQ(platform::removeItem(tree.path("d")), std::nullopt); // too deep for the tree's own clean-up
+    EXPECT_EQ(result.state, ScanState::complete);
+    EXPECT_EQ(result.totals.files, files);
+    EXPECT_EQ(result.totals.directories, folders);
+    EXPECT_LE(most.load() - descriptors, 128); // the folders held open and one per queue, whatever the depth
+
+    const ScanNode* node = &result.root;
+    std::string path = tree.root();
+    for (int level = 0; level < 2500 && node; ++level, path += "/d") {
+        ASSERT_NE(child(*node, "f"), nullptr) << level;
+        EXPECT_EQ(child(*node, "f")->entry.path(), path + "/f");
+        node = child(*node, "d");
+    }
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->entry.path(), path);
+    EXPECT_EQ(child(*child(result.root, "w149"), "d")->entry.path(), tree.path("w149/d"));
+}
+
 TEST(ScanMachinery, ThrowingHookFailsOnlyItsFolderAndANonFiniteTimeOutIsRefused) {
     TempTree tree;
     tree.writeFile("bad/f", "x");
@@ -609,7 +664,7 @@ TEST(ScanTimeouts, ATimedOutReadLeavesNoHardLinkOrLargeFileBehind) {
     EXPECT_EQ(result.totals.bytes, 2 * allocated(tree.path("a/one")));
     ASSERT_EQ(result.largeFiles.size(), 2u);
     for (const FileEntry& large : result.largeFiles)
-        EXPECT_TRUE(large.path.starts_with(tree.path("b/"))) << large.path;
+        EXPECT_TRUE(large.path().starts_with(tree.path("b/"))) << large.path();
 }
 
 TEST(ScanFileSystemRoot, RootIsNamedForTheHostAndSystemAreasAreSkipped) {

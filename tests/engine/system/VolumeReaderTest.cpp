@@ -170,12 +170,16 @@ TEST(VolumeListing, AShareThatStoppedAnsweringIsUnavailableAndHoldsBackNothingEl
         return listing.get();
     };
     const auto volumes = listOnce();
-    EXPECT_EQ(machine.mountPoints(volumes), (std::vector<std::string>{"/", "/mnt/disk"}));
-    const std::string unanswered = "[Brisklet.Volumes] Skip unavailable volume (no answer in time): /mnt/dead";
+    EXPECT_EQ(machine.mountPoints(volumes), (std::vector<std::string>{"/", "/mnt/dead", "/mnt/disk"}));
+    ASSERT_EQ(volumes.size(), 3u);
+    EXPECT_TRUE(volumes[1].unavailable);
+    EXPECT_EQ(volumes[1].totalBytes, 0);
+    EXPECT_FALSE(volumes[2].unavailable);
+    const std::string unanswered = "[Brisklet.Volumes] Unavailable volume (no answer in time): /mnt/dead";
     EXPECT_EQ(std::count(machine.logLines.begin(), machine.logLines.end(), unanswered), 1);
     // Another listing waits on the query still pending instead of leaving a second thread behind.
     const int threads = test::threadCount();
-    EXPECT_EQ(machine.mountPoints(listOnce()), (std::vector<std::string>{"/", "/mnt/disk"}));
+    EXPECT_EQ(machine.mountPoints(listOnce()), (std::vector<std::string>{"/", "/mnt/dead", "/mnt/disk"}));
     EXPECT_EQ(test::threadCount(), threads);
     EXPECT_EQ(std::count(machine.logLines.begin(), machine.logLines.end(), unanswered), 2);
     ::close(share);
