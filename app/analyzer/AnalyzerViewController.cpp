@@ -14,6 +14,7 @@
 #include "scan/ScanDefaults.h"
 #include "shell/AppPreferences.h"
 #include "shell/PathBytes.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SegmentedControl.h"
 #include "shell/SymbolIcons.h"
@@ -22,7 +23,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -33,6 +33,7 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -52,7 +53,7 @@ constexpr int bottomMargin = 20;
 
 QSettings preferences() { return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication); }
 
-QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+QString bytes(std::int64_t count) { return utf8Text(brisklet::ByteFormat::humanReadable(count)); }
 
 // "1 file", "2 files": a count with its noun, singular for exactly one.
 QString counted(std::int64_t count, const char* singular, const char* plural)
@@ -166,6 +167,7 @@ void AnalyzerViewController::buildView()
     m_voyageView = new VoyageProgressView(VoyageProgressView::compact(), m_progressRow);
     m_voyageView->setFixedSize(200, 26);
     m_progressLabel = new QLabel(m_progressRow);
+    PlainText::apply(m_progressLabel); // names folders
     m_progressLabel->setAccessibleDescription(QStringLiteral("Scan progress")); // the name stays the text itself
     ScreenStyle::setTextColor(m_progressLabel, ScreenStyle::LabelLevel::secondary);
     progress->addWidget(m_voyageView);
@@ -177,6 +179,7 @@ void AnalyzerViewController::buildView()
     m_statusRow = row(this, status, 8);
     m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
     m_statusLabel->setFont(ScreenStyle::font(11));
+    PlainText::apply(m_statusLabel); // names folders
     m_statusLabel->setAccessibleDescription(QStringLiteral("Status"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -268,7 +271,7 @@ void AnalyzerViewController::applyGaps()
 
 void AnalyzerViewController::restoreLastFolder()
 {
-    const QString stored = preferences().value(AppPreferences::lastFolderKey).toString();
+    const QString stored = pathFromBytes(preferences().value(AppPreferences::lastFolderKey).toByteArray());
     if (!stored.isEmpty() && QFileInfo::exists(stored))
         m_lastFolder = stored;
 }
@@ -282,7 +285,10 @@ void AnalyzerViewController::chooseFolder()
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Analyze"));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
+    // The URL keeps the bytes of a name that is not UTF-8, which the picked file's text does not.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const QList<QUrl> picked = dialog->selectedUrls();
+        const QString folder = picked.isEmpty() ? QString() : pathFromUrl(picked.first());
         if (!folder.isEmpty())
             analyze(folder);
     });
@@ -292,7 +298,7 @@ void AnalyzerViewController::chooseFolder()
 void AnalyzerViewController::analyze(const QString& folder)
 {
     m_lastFolder = folder;
-    preferences().setValue(AppPreferences::lastFolderKey, folder);
+    preferences().setValue(AppPreferences::lastFolderKey, pathByteArray(folder));
     startScan();
 }
 
@@ -359,7 +365,7 @@ QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progr
     const std::size_t slash = path.find_last_of('/');
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
     return QStringLiteral("%1 · %2 · %3")
-        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), QFile::decodeName(last.c_str()));
+        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), visibleText(pathFromBytes(last)));
 }
 
 void AnalyzerViewController::pollTick()

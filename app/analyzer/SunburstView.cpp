@@ -189,7 +189,7 @@ void SunburstView::selectWedge(int index)
     if (index < 0 || index >= static_cast<int>(m_wedges.size()))
         return;
     m_selected = m_wedges[static_cast<std::size_t>(index)].node;
-    setAccessibleDescription(ChartText::tooltip(*m_selected));
+    setAccessibleDescription(ChartText::label(*m_selected));
     update();
     if (onSelect)
         onSelect(m_selected);

@@ -16,7 +16,7 @@ namespace FileBrowser {
 namespace {
 void openEnclosingFolder(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    QDesktopServices::openUrl(urlFromPath(QFileInfo(path).absolutePath()));
 }
 } // namespace
 
@@ -32,8 +32,7 @@ void reveal(const QString& path)
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
     // The URI carries the path's own bytes, so a name that is not UTF-8 is still found.
-    const QByteArray uri = "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(pathBytes(path)), "/");
-    call << QStringList{QString::fromLatin1(uri)} << QString();
+    call << QStringList{QString::fromLatin1(urlFromPath(path).toEncoded())} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path] {

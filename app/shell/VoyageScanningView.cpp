@@ -1,5 +1,6 @@
 #include "VoyageScanningView.h"
 
+#include "PlainText.h"
 #include "ScreenStyle.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -13,6 +14,7 @@ VoyageScanningView::VoyageScanningView(QWidget* parent) : QWidget(parent)
     m_voyage = new VoyageProgressView(VoyageProgressView::immersive(), this);
 
     m_progressLabel = new QLabel(this);
+    PlainText::apply(m_progressLabel); // names the folder being read
     m_progressLabel->setFont(ScreenStyle::font(13));
     m_progressLabel->setAlignment(Qt::AlignCenter);
     m_progressLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // one line, cut when narrow

@@ -1,15 +1,19 @@
 // The analyzer screen over real scans of temporary trees, the real Trash and a private audit log.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "AnalyzerTrees.h"
 #include "analyzer/AnalyzerStartView.h"
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
 #include "analyzer/ScanOutlineViewController.h"
+#include "analyzer/SunburstView.h"
 #include "analyzer/SunburstViewController.h"
+#include "analyzer/TreemapView.h"
 #include "analyzer/TreemapViewController.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
 #include "safety/AuditLog.h"
+#include "shell/PathBytes.h"
 #include "shell/SegmentedControl.h"
 #include "shell/VoyageScanningView.h"
 
@@ -36,6 +40,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -345,6 +351,55 @@ TEST_F(AnalyzerScreenTest, OnlyAnExistingFolderCanBeDropped)
         EXPECT_EQ(screen.isScanning(), screen.lastFolder() == folder);
     }
     EXPECT_EQ(screen.lastFolder(), folder);
+}
+
+TEST_F(AnalyzerScreenTest, MarkupNamesShowAsWrittenInTheLinesTheBusyViewAndEveryTooltip)
+{
+    ShownNames shown{{"<h1>big", "<img src=x>", "<b>bold"}};
+    const QString folder = tree("<h1>big", {"<img src=x>/a", "<img src=x>/b", "<b>bold"});
+    const auto holdInside = [this] { // read the root, then wait: the progress names it
+        screen.makeScanner = [gate = gate] {
+            return std::make_shared<const brisklet::DiskScanner>(
+                AnalyzerViewController::scanOptions(), [gate](const std::string& path, std::string_view operation) {
+                    if (operation == "open" && path.ends_with("x>"))
+                        gate->wait();
+                });
+        };
+    };
+    holdInside();
+    screen.analyze(folder);
+    ASSERT_TRUE(waitFor([this] { return screen.scanningView()->progressLabel()->text().endsWith("<h1>big"); }))
+        << screen.scanningView()->progressLabel()->text().toStdString();
+    shown.walk(&screen);
+    gate->open();
+    ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
+    gate = std::make_shared<Gate>();
+    holdInside();
+    screen.startScan();
+    ASSERT_TRUE(waitFor([this] { return screen.progressLabel()->text().endsWith("<h1>big"); }));
+    shown.walk(&screen);
+    gate->open();
+    ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
+    shown.walk(&screen).hover(screen.treemapPane()->treemap(), screen.treemapPane()->treemap()->rect().center());
+    showPane(1);
+    shown.hover(screen.piePane()->sunburst(), screen.piePane()->sunburst()->rect().center());
+    EXPECT_GE(shown.seen, 12);
+    EXPECT_EQ(shown.misread, QStringList());
+}
+
+TEST_F(AnalyzerScreenTest, ADroppedFolderWhoseNameIsNotUtf8IsScannedByItsOwnBytes)
+{
+    const QString folder = pathFromBytes(pathBytes(work.path()) + "/caf\xE9");
+    ASSERT_EQ(::mkdir(pathBytes(folder).c_str(), 0700), 0);
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded(QUrl::fromLocalFile(work.path()).toEncoded() + "/caf%E9")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&screen, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&screen, &drop);
+    EXPECT_EQ(screen.lastFolder(), folder);
+    ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
+    EXPECT_TRUE(screen.statusLabel()->text().startsWith("0 files")) << screen.statusLabel()->text().toStdString();
 }
 
 } // namespace

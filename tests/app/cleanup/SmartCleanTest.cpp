@@ -1,11 +1,13 @@
 // The smart-clean screen over a temporary home: real folders measured by the engine, the real Trash.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "CleanupTestHome.h"
 #include "cleanup/SmartCleanModel.h"
 #include "cleanup/SmartCleanViewController.h"
 #include "deletion/DeletionItems.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
+#include "shell/PathBytes.h"
 #include "shell/PlaceholderViewController.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +19,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
+
+#include <algorithm>
+
+#include <unistd.h>
 
 namespace {
 
@@ -162,6 +168,44 @@ TEST_F(SmartCleanTest, CopyPathPutsTheFoldersWithoutTrailingLineFeedAndHeadingsH
     QMenu* menu = screen->contextMenuFor(model()->categoryIndex("npm-cache"));
     ASSERT_TRUE(menu);
     delete menu;
+}
+
+TEST_F(SmartCleanTest, LookAlikeNamesInACacheStayTwoMembersAndOnlyTheTickedOneIsTrashed)
+{
+    const std::string npm = pathBytes(home.path(".npm"));
+    const std::string ticked = npm + "/caf\xE9", other = npm + "/caf\xE8";
+    CleanupTestHome::writeBytes(ticked, 5000);
+    CleanupTestHome::writeBytes(other, 6000);
+    open();
+    const int cache = result("npm-cache");
+    const auto member = [&](const std::string& path) {
+        const auto& children = model()->results()[cache].children;
+        return int(std::find_if(children.begin(), children.end(), [&](const auto& c) { return c.path == path; }) - children.begin());
+    };
+    model()->setChildChecked(cache, member(ticked), true);
+    EXPECT_FALSE(model()->isChildChecked(cache, member(other)));
+    screen->cleanSelected();
+    ASSERT_TRUE(screen->flow()->reviewSheet());
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([&] { return model()->results()[cache].children.size() == 2; }));
+    EXPECT_NE(::access(ticked.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(other.c_str(), F_OK), 0);
+}
+
+TEST_F(SmartCleanTest, MarkupNamesShowAsWrittenInTheListAndTheReview)
+{
+    home.write(".npm/<h1>big", 5000);
+    open();
+    const int cache = result("npm-cache");
+    for (int child = 0; child < int(model()->results()[cache].children.size()); ++child)
+        model()->setChildChecked(cache, child, model()->results()[cache].children[child].name == "<h1>big");
+    screen->cleanSelected();
+    ASSERT_TRUE(screen->flow()->reviewSheet());
+    ShownNames shown{{"<h1>big"}};
+    shown.walk(screen.get()); // the review sheet is the screen's child
+    EXPECT_GE(shown.seen, 3);
+    EXPECT_EQ(shown.misread, QStringList());
+    screen->flow()->reviewSheet()->cancelClicked();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The uninstaller over application folders in a temporary home: the real catalog, leftover scanner and Trash.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "CleanupTestHome.h"
 #include "cleanup/ApplicationListModel.h"
 #include "cleanup/UninstallerViewController.h"
@@ -7,6 +8,7 @@
 #include "deletion/DestructiveButton.h"
 #include "deletion/ReviewSheetViewController.h"
 #include "deletion/TrashFlowController.h"
+#include "shell/PathBytes.h"
 #include "shell/PlaceholderViewController.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +21,8 @@
 #include <QTableView>
 
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
@@ -225,6 +229,42 @@ TEST_F(UninstallerTest, AFailedListingSaysWhyInsteadOfNoAppsFound)
     screen->scan();
     ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
     EXPECT_EQ(screen->emptyView()->titleText(), "No apps found");
+}
+
+TEST_F(UninstallerTest, LookAlikeAppImagesAreMeasuredAndUninstalledByTheirOwnBytes)
+{
+    const std::string ticked = pathBytes(home.path("Applications")) + "/Caf\xE9-1.0-x86_64.AppImage";
+    const std::string other = pathBytes(home.path("Applications")) + "/Caf\xE8-1.0-x86_64.AppImage";
+    CleanupTestHome::writeBytes(ticked, 4096);
+    CleanupTestHome::writeBytes(other, 8192);
+    open(); // every size measured
+    for (int row = 0; row < model()->rowCount(); ++row)
+        if (model()->index(row).data(ApplicationListModel::PathRole).toString() == pathFromBytes(ticked))
+            model()->setChecked(row, true);
+    ASSERT_EQ(model()->checkedApps().size(), 1u);
+    screen->uninstallButton()->click();
+    ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
+    EXPECT_EQ(screen->flow()->reviewSheet()->items().front().path, pathFromBytes(ticked));
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 4; }));
+    EXPECT_NE(::access(ticked.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(other.c_str(), F_OK), 0);
+}
+
+TEST_F(UninstallerTest, MarkupNamesShowAsWrittenInTheListAndTheAlerts)
+{
+    home.write("Applications/<h1>big.app/Contents/Info.plist", 0,
+               CleanupTestHome::plist({{"CFBundleName", "&lt;h1&gt;big"}, {"CFBundleIdentifier", "org.big"}}));
+    home.write("Applications/<h1>big.app/Contents/MacOS/big", 1000);
+    running = {"org.big"};
+    open();
+    tick("<h1>big");
+    screen->uninstall();
+    ASSERT_TRUE(waitFor([this] { return screen->currentAlert() && !screen->isWorking(); }));
+    ShownNames shown{{"<h1>big"}};
+    shown.walk(screen.get());
+    EXPECT_GE(shown.seen, 2);
+    EXPECT_EQ(shown.misread, QStringList());
 }
 
 } // namespace
