@@ -39,9 +39,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
-
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -357,7 +356,9 @@ TEST_F(AnalyzerScreenTest, MarkupNamesShowAsWrittenInTheLinesTheBusyViewAndEvery
 {
     ShownNames shown{{"<h1>big", "<img src=x>", "<b>bold"}};
     const QString folder = tree("<h1>big", {"<img src=x>/a", "<img src=x>/b", "<b>bold"});
-    const auto holdInside = [this] { // read the root, then wait: the progress names it
+    // The busy view, then a rescan's progress line: each scan reads the root and waits, naming it.
+    for (QLabel* progress : {screen.scanningView()->progressLabel(), screen.progressLabel()}) {
+        gate = std::make_shared<Gate>();
         screen.makeScanner = [gate = gate] {
             return std::make_shared<const brisklet::DiskScanner>(
                 AnalyzerViewController::scanOptions(), [gate](const std::string& path, std::string_view operation) {
@@ -365,26 +366,17 @@ TEST_F(AnalyzerScreenTest, MarkupNamesShowAsWrittenInTheLinesTheBusyViewAndEvery
                         gate->wait();
                 });
         };
-    };
-    holdInside();
-    screen.analyze(folder);
-    ASSERT_TRUE(waitFor([this] { return screen.scanningView()->progressLabel()->text().endsWith("<h1>big"); }))
-        << screen.scanningView()->progressLabel()->text().toStdString();
-    shown.walk(&screen);
-    gate->open();
-    ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
-    gate = std::make_shared<Gate>();
-    holdInside();
-    screen.startScan();
-    ASSERT_TRUE(waitFor([this] { return screen.progressLabel()->text().endsWith("<h1>big"); }));
-    shown.walk(&screen);
-    gate->open();
-    ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
+        screen.analyze(folder);
+        ASSERT_TRUE(waitFor([progress] { return progress->text().endsWith("<h1>big"); }));
+        shown.walk(&screen);
+        gate->open();
+        ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
+    }
     shown.walk(&screen).hover(screen.treemapPane()->treemap(), screen.treemapPane()->treemap()->rect().center());
     showPane(1);
     shown.hover(screen.piePane()->sunburst(), screen.piePane()->sunburst()->rect().center());
     EXPECT_GE(shown.seen, 12);
-    EXPECT_EQ(shown.misread, QStringList());
+    EXPECT_TRUE(shown.misread.isEmpty()) << shown.misread.join("\n").toStdString();
 }
 
 TEST_F(AnalyzerScreenTest, ADroppedFolderWhoseNameIsNotUtf8IsScannedByItsOwnBytes)
@@ -398,8 +390,7 @@ TEST_F(AnalyzerScreenTest, ADroppedFolderWhoseNameIsNotUtf8IsScannedByItsOwnByte
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&screen, &drop);
     EXPECT_EQ(screen.lastFolder(), folder);
-    ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
-    EXPECT_TRUE(screen.statusLabel()->text().startsWith("0 files")) << screen.statusLabel()->text().toStdString();
+    EXPECT_TRUE(waitFor([this] { return screen.state() == State::result; })); // not "does not exist"
 }
 
 } // namespace

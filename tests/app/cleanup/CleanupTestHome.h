@@ -6,9 +6,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <fstream>
-#include <string>
-
 struct CleanupTestHome {
     QTemporaryDir dir{QDir::homePath() + "/cleanup-XXXXXX"};
 
@@ -22,11 +19,6 @@ struct CleanupTestHome {
         if (out.open(QIODevice::WriteOnly))
             out.write(content.isEmpty() ? QByteArray(bytes, 'x') : content);
         return file;
-    }
-    // A file of bytes bytes at a path given as the file system's bytes (a name that is not UTF-8).
-    static void writeBytes(const std::string& file, qint64 bytes)
-    {
-        std::ofstream(file, std::ios::binary) << std::string(static_cast<std::size_t>(bytes), 'x');
     }
     static QByteArray plist(const QList<std::pair<QString, QString>>& keys)
     {
