@@ -16,6 +16,7 @@
 #include "shell/MainWindowController.h"
 #include "shell/NotificationCenter.h"
 #include "shell/OpenFailureAlert.h"
+#include "shell/PathBytes.h"
 #include "shell/Palette.h"
 #include "shell/PictureWatch.h"
 #include "shell/Section.h"
@@ -362,7 +363,7 @@ bool useThrowAwayHome(std::unique_ptr<QTemporaryDir>& holder)
                   {"XDG_STATE_HOME", "/.local/state"}};
     for (const auto& place : places) {
         const QString where = path + QLatin1String(place.below);
-        if (!QDir().mkpath(where) || !qputenv(place.variable, QFile::encodeName(where)))
+        if (!QDir().mkpath(where) || !qputenv(place.variable, pathByteArray(where)))
             return false;
     }
     holder = std::move(folder);

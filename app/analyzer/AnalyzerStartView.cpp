@@ -2,6 +2,8 @@
 
 #include "RecentScansView.h"
 #include "platform/SystemLog.h"
+#include "shell/PathBytes.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 #include "shell/VolumeCardView.h"
@@ -69,8 +71,8 @@ ClickableVolumeCard::ClickableVolumeCard(const brisklet::VolumeInfo& volume, QWi
 {
     m_card = new VolumeCardView(volume, this);
     m_card->setAttribute(Qt::WA_TransparentForMouseEvents);
-    const QString name = QString::fromStdString(volume.name);
-    setToolTip(QStringLiteral("Scan ") + name);
+    const QString name = visibleText(pathFromBytes(volume.name));
+    setToolTip(PlainText::toolTip(QStringLiteral("Scan ") + name));
     setAccessibleName(QStringLiteral("Scan ") + name);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
@@ -205,7 +207,7 @@ void AnalyzerStartView::showVolumes(const std::vector<brisklet::VolumeInfo>& vol
             continue; // a share that does not answer offers nothing to scan
         names += (names.empty() ? "" : ", ") + volume.name;
         auto* card = new ClickableVolumeCard(volume, this);
-        const QString mountPoint = QString::fromStdString(volume.mountPoint);
+        const QString mountPoint = pathFromBytes(volume.mountPoint);
         card->onClick = [this, mountPoint] {
             if (!m_isBusy && onPickVolume)
                 onPickVolume(mountPoint);

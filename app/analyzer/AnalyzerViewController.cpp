@@ -19,6 +19,7 @@
 #include "shell/AppPreferences.h"
 #include "shell/ElidingLabel.h"
 #include "shell/PathBytes.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SegmentedControl.h"
 #include "shell/SymbolIcons.h"
@@ -28,7 +29,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -39,6 +39,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -58,7 +59,7 @@ constexpr int bottomMargin = 20;
 
 QSettings preferences() { return QSettings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication); }
 
-QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+QString bytes(std::int64_t count) { return utf8Text(brisklet::ByteFormat::humanReadable(count)); }
 
 // "1 file", "2 files": a count with its noun, singular for exactly one.
 QString counted(std::int64_t count, const char* singular, const char* plural)
@@ -173,6 +174,7 @@ void AnalyzerViewController::buildView()
     auto* progressLine = new ElidingLabel(QString(), m_progressRow);
     progressLine->setElideMode(Qt::ElideMiddle); // the folder's path, cut in its middle when long
     m_progressLabel = progressLine;
+    PlainText::apply(m_progressLabel); // names folders
     m_progressLabel->setAccessibleDescription(QStringLiteral("Scan progress")); // the name stays the text itself
     ScreenStyle::setTextColor(m_progressLabel, ScreenStyle::LabelLevel::secondary);
     progress->addWidget(m_voyageView);
@@ -184,6 +186,7 @@ void AnalyzerViewController::buildView()
     m_statusRow = row(this, status, 8);
     m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
     m_statusLabel->setFont(ScreenStyle::font(11));
+    PlainText::apply(m_statusLabel); // names folders
     m_statusLabel->setAccessibleDescription(QStringLiteral("Status"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -280,7 +283,7 @@ void AnalyzerViewController::applyGaps()
 
 void AnalyzerViewController::restoreLastFolder()
 {
-    const QString stored = preferences().value(AppPreferences::lastFolderKey).toString();
+    const QString stored = pathFromBytes(preferences().value(AppPreferences::lastFolderKey).toByteArray());
     if (stored.isEmpty())
         return;
     // The folder may sit on a mount that hangs: asked on a worker. A folder picked meanwhile wins.
@@ -304,7 +307,10 @@ void AnalyzerViewController::chooseFolder()
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Analyze"));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
+    // The URL keeps the bytes of a name that is not UTF-8, which the picked file's text does not.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const QList<QUrl> picked = dialog->selectedUrls();
+        const QString folder = picked.isEmpty() ? QString() : pathFromUrl(picked.first());
         if (!folder.isEmpty())
             analyze(folder);
     });
@@ -314,7 +320,7 @@ void AnalyzerViewController::chooseFolder()
 void AnalyzerViewController::analyze(const QString& folder)
 {
     m_lastFolder = folder;
-    preferences().setValue(AppPreferences::lastFolderKey, folder);
+    preferences().setValue(AppPreferences::lastFolderKey, pathByteArray(folder));
     startScan();
 }
 
@@ -393,7 +399,7 @@ QString AnalyzerViewController::progressText(const brisklet::ScanProgress& progr
     else // the root itself: its own name
         path.remove_prefix(path.find_last_of('/') + 1);
     return QStringLiteral("%1 · %2 · %3")
-        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), pathFromBytes(path));
+        .arg(counted(progress.files, "file", "files"), bytes(progress.bytes), visibleText(pathFromBytes(path)));
 }
 
 void AnalyzerViewController::pollTick()

@@ -152,7 +152,7 @@ public:
         case Qt::ToolTipRole:
             return node.isMissing() ? ChartText::missingTooltip() : ChartText::tooltip(node);
         case Qt::AccessibleTextRole:
-            return ChartText::tooltip(node);
+            return ChartText::label(node);
         default:
             return {};
         }
@@ -386,7 +386,7 @@ QMenu* ChartContentsList::buildContextMenu(QWidget* parent)
             onDrill(node);
     });
     drill->setEnabled(node->hasChildren());
-    menu->addAction(QString::fromStdString(brisklet::hostProfile().revealInFileManagerTitle), this, [this, node] {
+    menu->addAction(utf8Text(brisklet::hostProfile().revealInFileManagerTitle), this, [this, node] {
         if (onReveal)
             onReveal(node);
     });

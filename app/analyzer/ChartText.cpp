@@ -1,13 +1,15 @@
 #include "ChartText.h"
 
 #include "deletion/DeletionItems.h"
+#include "shell/PlainText.h"
 
 namespace ChartText {
 
 QString name(const AnalyzerTreeNode& node) { return visibleText(pathFromBytes(node.entry().name)); }
 QString path(const AnalyzerTreeNode& node) { return pathFromBytes(node.entry().path()); }
-QString size(const AnalyzerTreeNode& node) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(countedSize(node))); }
-QString tooltip(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }
+QString size(const AnalyzerTreeNode& node) { return utf8Text(brisklet::ByteFormat::humanReadable(countedSize(node))); }
+QString label(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }
+QString tooltip(const AnalyzerTreeNode& node) { return PlainText::toolTip(label(node)); }
 QString missingTooltip() { return QStringLiteral("No longer on disk. Rescan to update sizes."); }
 QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
 

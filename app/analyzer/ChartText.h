@@ -15,7 +15,9 @@ QString name(const AnalyzerTreeNode& node);
 QString path(const AnalyzerTreeNode& node);
 // ByteFormat.humanReadable of max(size, 0).
 QString size(const AnalyzerTreeNode& node);
-// "name · size", the tooltip of a chart element.
+// "name · size", what a chart element says of itself.
+QString label(const AnalyzerTreeNode& node);
+// label() as a chart element's or a list row's tooltip, shown as written (PlainText::toolTip).
 QString tooltip(const AnalyzerTreeNode& node);
 // The text of a missing item's tooltip.
 QString missingTooltip();

@@ -1,5 +1,7 @@
 #include "ElidedLabel.h"
 
+#include "shell/PlainText.h"
+
 #include <QPainter>
 
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, ScreenStyle::LabelLevel level, QWidget* parent)
@@ -11,7 +13,7 @@ ElidedLabel::ElidedLabel(Qt::TextElideMode mode, ScreenStyle::LabelLevel level, 
 void ElidedLabel::setText(const QString& text)
 {
     m_text = text;
-    setToolTip(text);
+    setToolTip(PlainText::toolTip(text));
     setAccessibleName(text);
     updateGeometry();
     update();

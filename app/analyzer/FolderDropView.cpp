@@ -1,10 +1,14 @@
 #include "FolderDropView.h"
 
+#include "shell/PathBytes.h"
+
+#include <QDir>
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace {
 // The dashed accent outline shown while a folder hovers over the screen.
@@ -43,10 +47,11 @@ std::optional<QString> FolderDropView::droppedFolder(const QMimeData* data)
     const QList<QUrl> urls = data->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile())
         return std::nullopt;
-    const QString path = urls.first().toLocalFile();
-    if (path.isEmpty() || !QFileInfo(path).isDir())
+    const QString path = QDir::cleanPath(pathFromUrl(urls.first()));
+    struct stat status {};
+    if (path.isEmpty() || ::stat(pathBytes(path).c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
         return std::nullopt;
-    return QFileInfo(path).absoluteFilePath();
+    return path;
 }
 
 void FolderDropView::setHighlight(bool on)

@@ -2,6 +2,7 @@
 
 #include "ChartText.h"
 #include "shell/ItemActivation.h"
+#include "shell/PlainText.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 #include "shell/FileBrowser.h"
@@ -271,7 +272,7 @@ QVariant AnalyzerOutlineModel::data(const QModelIndex& index, int role) const
         return name + QLatin1Char('\t') + detail;
     }
     case Qt::ToolTipRole:
-        return item->isMissing() ? ChartText::missingTooltip() : visibleText(ChartText::path(*item));
+        return item->isMissing() ? ChartText::missingTooltip() : PlainText::toolTip(visibleText(ChartText::path(*item)));
     case Qt::AccessibleTextRole: {
         const auto [name, detail] = rowText(*item);
         return name + QStringLiteral(", ") + detail;

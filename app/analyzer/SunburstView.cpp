@@ -192,7 +192,7 @@ void SunburstView::selectWedge(int index)
         return;
     m_selected = m_wedges[static_cast<std::size_t>(index)].node;
     m_extended.clear();
-    setAccessibleDescription(ChartText::tooltip(*m_selected));
+    setAccessibleDescription(ChartText::label(*m_selected));
     update();
     if (onSelect)
         onSelect(m_selected);

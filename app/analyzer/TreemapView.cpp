@@ -235,7 +235,7 @@ void TreemapView::selectCell(int index)
     TreemapCellView& cell = m_entries[static_cast<std::size_t>(index)].cell;
     cell.isSelected = true;
     m_selected = cell.node;
-    setAccessibleDescription(ChartText::tooltip(*cell.node));
+    setAccessibleDescription(ChartText::label(*cell.node));
     update();
     if (onSelect)
         onSelect(m_selected);

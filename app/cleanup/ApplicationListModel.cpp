@@ -2,6 +2,7 @@
 
 #include "deletion/DeletionItems.h"
 #include "platform/HostProfile.h"
+#include "shell/PlainText.h"
 #include "shell/RowCopy.h"
 #include "shell/SearchText.h"
 
@@ -10,14 +11,22 @@
 #include <algorithm>
 
 namespace {
+// Identifiers are the engine's text; paths are the file system's bytes, kept byte for byte so that two
+// bundles whose names differ only in bytes that are not UTF-8 stay two rows. A name may come from a file
+// name, so it shows as one.
 QString text(const std::string& value)
 {
-    return QString::fromStdString(value);
+    return utf8Text(value);
 }
 
 QString pathOf(const brisklet::ApplicationEntry& application)
 {
-    return text(application.path);
+    return pathFromBytes(application.path);
+}
+
+QString nameOf(const brisklet::ApplicationEntry& application)
+{
+    return visibleText(pathFromBytes(application.name));
 }
 
 } // namespace
@@ -50,7 +59,7 @@ void ApplicationListModel::setRunning(const std::set<std::string>& running)
 
 void ApplicationListModel::recordSize(const QString& path, qint64 bytes)
 {
-    const std::string key = path.toStdString();
+    const std::string key = pathBytes(path);
     const auto at = [&key](const brisklet::ApplicationEntry& application) { return application.path == key; };
     const auto listed = std::find_if(m_all.begin(), m_all.end(), at);
     if (listed == m_all.end())
@@ -73,7 +82,7 @@ void ApplicationListModel::sortBySize()
     std::stable_sort(m_all.begin(), m_all.end(), [&collator](const auto& a, const auto& b) {
         if (a.sizeBytes != b.sizeBytes)
             return a.sizeBytes > b.sizeBytes;
-        return collator.compare(text(a.name), text(b.name)) < 0;
+        return collator.compare(nameOf(a), nameOf(b)) < 0;
     });
     applyFilter();
 }
@@ -97,7 +106,7 @@ void ApplicationListModel::applyFilter()
     m_visible.clear();
     for (const brisklet::ApplicationEntry& application : m_all) {
         const bool matches = m_searchText.isEmpty()
-            || text(application.name).contains(m_searchText, Qt::CaseInsensitive)
+            || nameOf(application).contains(m_searchText, Qt::CaseInsensitive)
             || (application.bundleID && text(*application.bundleID).contains(m_searchText, Qt::CaseInsensitive));
         if (matches)
             m_visible.push_back(application);
@@ -169,9 +178,9 @@ QString ApplicationListModel::uninstallTitle() const
 
 QString ApplicationListModel::detailLine(const brisklet::ApplicationEntry& application) const
 {
-    QString detail = application.bundleID ? text(*application.bundleID) : pathOf(application);
+    QString detail = application.bundleID ? text(*application.bundleID) : visibleText(pathOf(application));
     if (application.isProtected)
-        detail.prepend(QString::fromStdString(brisklet::hostProfile().systemAppDetailPrefix));
+        detail.prepend(text(brisklet::hostProfile().systemAppDetailPrefix));
     if (isRunning(application))
         detail.prepend(QStringLiteral("Running · "));
     return detail;
@@ -191,21 +200,21 @@ QVariant ApplicationListModel::data(const QModelIndex& index, int role) const
     const bool measured = m_sizes.contains(path);
     const QString size = measured ? formatBytes(application.sizeBytes) : QString();
     switch (role) {
-    case Qt::DisplayRole: return text(application.name);
+    case Qt::DisplayRole: return nameOf(application);
     case DetailRole: return detailLine(application);
     case SizeTextRole: return size;
     case ProtectedRole: return application.isProtected;
     case MeasuredRole: return measured;
     case PathRole: return path;
-    case IconRole: return application.icon ? text(*application.icon) : QString();
+    case IconRole: return application.icon ? pathFromBytes(*application.icon) : QString();
     case Qt::CheckStateRole: return m_checkedPaths.contains(path) ? Qt::Checked : Qt::Unchecked;
-    case Qt::ToolTipRole: return measured ? path : QStringLiteral("Measuring size");
+    case Qt::ToolTipRole: return measured ? PlainText::toolTip(visibleText(path)) : QStringLiteral("Measuring size");
     case Qt::AccessibleTextRole:
-        return QStringLiteral("%1, %2").arg(text(application.name), measured ? size : QStringLiteral("measuring size"));
+        return QStringLiteral("%1, %2").arg(nameOf(application), measured ? size : QStringLiteral("measuring size"));
     case Qt::AccessibleDescriptionRole:
         return application.isProtected ? detailLine(application) + QStringLiteral(", Protected") : detailLine(application);
     case RowCopy::TextRole:
-        return QStringLiteral("%1\t%2\t%3").arg(text(application.name), detailLine(application), size);
+        return QStringLiteral("%1\t%2\t%3").arg(nameOf(application), detailLine(application), size);
     default: return {};
     }
 }

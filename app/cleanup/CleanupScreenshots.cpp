@@ -6,6 +6,7 @@
 #include "UninstallerViewController.h"
 #include "shell/PictureWatch.h"
 #include "shell/AppPreferences.h"
+#include "shell/PathBytes.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -39,7 +40,7 @@ QByteArray plist(const QList<std::pair<QString, QString>>& keys)
 {
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n";
     for (const auto& [key, value] : keys)
-        xml += "<key>" + key.toUtf8() + "</key><string>" + value.toUtf8() + "</string>\n";
+        xml += "<key>" + QByteArray(utf8String(key).c_str()) + "</key><string>" + QByteArray(utf8String(value).c_str()) + "</string>\n";
     return xml + "</dict></plist>\n";
 }
 

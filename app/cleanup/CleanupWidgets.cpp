@@ -1,6 +1,7 @@
 #include "CleanupWidgets.h"
 
 #include "scan/ScanDefaults.h"
+#include "shell/PlainText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -35,6 +36,7 @@ QLabel* summary(QWidget* parent, ScreenStyle::LabelTints& tints)
     auto* label = new QLabel(parent);
     label->setFont(ScreenStyle::font(11));
     label->setAccessibleName(QStringLiteral("Summary"));
+    PlainText::apply(label); // the flow's lines quote failures, which name files
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setMinimumWidth(120);
     tints.add(label, ScreenStyle::LabelLevel::secondary);
@@ -140,6 +142,7 @@ QMessageBox* alert(QWidget* host, const QString& message)
 {
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Brisklet"), message, QMessageBox::Ok,
                                 host ? host->window() : nullptr);
+    PlainText::apply(box); // names applications and files
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(host ? Qt::WindowModal : Qt::ApplicationModal);
     box->open();

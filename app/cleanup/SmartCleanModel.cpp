@@ -1,5 +1,6 @@
 #include "SmartCleanModel.h"
 
+#include "shell/PlainText.h"
 #include "shell/RowCopy.h"
 
 #include <QFileInfo>
@@ -7,14 +8,21 @@
 namespace {
 const QString simulatorID = QStringLiteral("ios-simulators");
 
+// Category texts come from the engine's catalog; paths and names from the file system, kept byte for byte
+// so that two names differing only in bytes that are not UTF-8 stay two items.
 QString text(const std::string& value)
 {
-    return QString::fromStdString(value);
+    return utf8Text(value);
+}
+
+QString path(const std::string& value)
+{
+    return pathFromBytes(value);
 }
 
 TrashCandidate candidate(const brisklet::FileEntry& entry)
 {
-    return {text(entry.path()), entry.sizeBytes, entry.isDirectory};
+    return {path(entry.path()), entry.sizeBytes, entry.isDirectory};
 }
 } // namespace
 
@@ -57,7 +65,7 @@ QSet<QString> SmartCleanModel::allChildPaths(int result) const
 {
     QSet<QString> paths;
     for (const brisklet::FileEntry& child : m_results[result].children)
-        paths.insert(text(child.path()));
+        paths.insert(path(child.path()));
     return paths;
 }
 
@@ -78,11 +86,11 @@ void SmartCleanModel::setChildChecked(int result, int child, bool on)
     QSet<QString> chosen = m_partialChildren.contains(id) ? m_partialChildren.value(id)
         : m_checkedIDs.contains(id)                      ? allChildPaths(result)
                                                          : QSet<QString>();
-    const QString path = text(m_results[result].children[child].path());
+    const QString member = path(m_results[result].children[child].path());
     if (on)
-        chosen.insert(path);
+        chosen.insert(member);
     else
-        chosen.remove(path);
+        chosen.remove(member);
     applyChildSet(result, std::move(chosen));
     selectionDidChange(result);
 }
@@ -146,7 +154,7 @@ bool SmartCleanModel::isChildChecked(int result, int child) const
     const QString id = idOf(result);
     const auto partial = m_partialChildren.constFind(id);
     if (partial != m_partialChildren.constEnd())
-        return partial->contains(text(m_results[result].children[child].path()));
+        return partial->contains(path(m_results[result].children[child].path()));
     return m_checkedIDs.contains(id);
 }
 
@@ -157,7 +165,7 @@ qint64 SmartCleanModel::effectiveSize(int result) const
     if (partial != m_partialChildren.constEnd()) {
         qint64 bytes = 0;
         for (const brisklet::FileEntry& child : m_results[result].children) {
-            if (partial->contains(text(child.path())))
+            if (partial->contains(path(child.path())))
                 bytes += child.sizeBytes;
         }
         return bytes;
@@ -200,7 +208,7 @@ QList<TrashCandidate> SmartCleanModel::itemsToClean() const
         const auto partial = m_partialChildren.constFind(id);
         if (partial != m_partialChildren.constEnd()) {
             for (const brisklet::FileEntry& child : result.children) {
-                if (partial->contains(text(child.path())))
+                if (partial->contains(path(child.path())))
                     items.append(candidate(child));
             }
         } else if (m_checkedIDs.contains(id)) {
@@ -213,7 +221,7 @@ QList<TrashCandidate> SmartCleanModel::itemsToClean() const
 
 void SmartCleanModel::removeMoved(const QSet<QString>& paths)
 {
-    const auto moved = [&paths](const brisklet::FileEntry& entry) { return paths.contains(text(entry.path())); };
+    const auto moved = [&paths](const brisklet::FileEntry& entry) { return paths.contains(path(entry.path())); };
     beginResetModel();
     std::vector<brisklet::CleanCategoryResult> kept;
     for (brisklet::CleanCategoryResult& result : m_results) {
@@ -260,10 +268,10 @@ QStringList SmartCleanModel::pathsAt(const QModelIndex& index) const
     if (result < 0)
         return {};
     if (kind(index) == Kind::child)
-        return {text(m_results[result].children[index.row()].path())};
+        return {path(m_results[result].children[index.row()].path())};
     QStringList paths;
     for (const brisklet::FileEntry& item : m_results[result].items)
-        paths << text(item.path());
+        paths << path(item.path());
     return paths;
 }
 
@@ -331,7 +339,7 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
     const brisklet::CleanCategoryResult& measured = m_results[result];
     const bool isChild = rowKind == Kind::child;
     const brisklet::FileEntry* child = isChild ? &measured.children[index.row()] : nullptr;
-    const QString title = isChild ? text(child->name) : text(measured.category.title);
+    const QString title = isChild ? visibleText(path(child->name)) : text(measured.category.title);
     const QString size = formatBytes(isChild ? child->sizeBytes : measured.sizeBytes());
     switch (role) {
     case Qt::DisplayRole: return title;
@@ -347,9 +355,14 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
         if (isChild)
             return isChildChecked(result, index.row()) ? Qt::Checked : Qt::Unchecked;
         return categoryState(result);
-    case Qt::ToolTipRole: return pathsAt(index).join(QLatin1Char('\n'));
+    case Qt::ToolTipRole: {
+        QStringList shown;
+        for (const QString& each : pathsAt(index))
+            shown << visibleText(each);
+        return PlainText::toolTip(shown.join(QLatin1Char('\n')));
+    }
     case Qt::AccessibleTextRole: return QStringLiteral("%1, %2").arg(title, size);
-    case Qt::AccessibleDescriptionRole: return isChild ? text(child->path()) : text(measured.category.detail);
+    case Qt::AccessibleDescriptionRole: return isChild ? path(child->path()) : text(measured.category.detail);
     case RowCopy::TextRole: return QStringLiteral("%1\t%2\t%3").arg(title, size, pathsAt(index).join(QStringLiteral(", ")));
     default: return {};
     }

@@ -30,7 +30,7 @@ const QString emptySubtitle = QStringLiteral("No known caches or logs were found
 } // namespace
 
 SmartCleanViewController::SmartCleanViewController(QWidget* parent)
-    : SmartCleanViewController(QString::fromStdString(brisklet::platform::homeDirectory()), parent)
+    : SmartCleanViewController(pathFromBytes(brisklet::platform::homeDirectory()), parent)
 {
 }
 
@@ -72,11 +72,11 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     });
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex& index) {
         if (const int result = m_model->resultOf(index); result >= 0)
-            m_expandedIDs.insert(QString::fromStdString(m_model->results()[result].category.id));
+            m_expandedIDs.insert(utf8Text(m_model->results()[result].category.id));
     });
     connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
         if (const int result = m_model->resultOf(index); result >= 0)
-            m_expandedIDs.remove(QString::fromStdString(m_model->results()[result].category.id));
+            m_expandedIDs.remove(utf8Text(m_model->results()[result].category.id));
     });
     connect(m_model, &SmartCleanModel::selectionChanged, this, &SmartCleanViewController::updateSummary);
 
@@ -160,7 +160,7 @@ void SmartCleanViewController::scan()
     m_summary->clear();
     m_busy->begin({m_tree, m_placeholder}, QStringLiteral("Measuring caches"));
 
-    const std::string home = m_home.toStdString();
+    const std::string home = pathBytes(m_home);
     const brisklet::DiskScanner::Options options = CleanupWidgets::measuringOptions();
     m_runner.run(
         [home, options, profile = m_profile](std::stop_token stop) {
@@ -248,7 +248,7 @@ QMenu* SmartCleanViewController::contextMenuFor(const QModelIndex& index)
         return nullptr;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QString::fromStdString(brisklet::hostProfile().revealInFileManagerTitle), this, [this, paths] {
+    menu->addAction(utf8Text(brisklet::hostProfile().revealInFileManagerTitle), this, [this, paths] {
         for (const QString& path : paths)
             FileBrowser::reveal(path, this);
     });

@@ -10,7 +10,9 @@
 #include "deletion/TrashFlowController.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
+#include "shell/PathBytes.h"
 #include "shell/PlaceholderViewController.h"
+#include "shell/PlainText.h"
 #include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
 
@@ -30,20 +32,20 @@
 namespace {
 constexpr int sizingSlots = 3;
 const QString emptyTitle = QStringLiteral("No apps found");
-const QString emptySubtitle = QString::fromStdString(brisklet::hostProfile().uninstallerEmptySubtitle);
+const QString emptySubtitle = utf8Text(brisklet::hostProfile().uninstallerEmptySubtitle);
 
 QStringList namesOf(const std::vector<brisklet::ApplicationEntry>& applications)
 {
     QStringList names;
     for (const brisklet::ApplicationEntry& application : applications)
-        names << QString::fromStdString(application.name);
+        names << visibleText(pathFromBytes(application.name));
     return names;
 }
 } // namespace
 
 UninstallerViewController::Sources UninstallerViewController::userSources()
 {
-    return {QString::fromStdString(brisklet::platform::homeDirectory()),
+    return {pathFromBytes(brisklet::platform::homeDirectory()),
             [](const std::string& home) { return brisklet::AppCatalog::scanRoots(home); },
             brisklet::AppCatalog::runningBundleIDs};
 }
@@ -212,7 +214,7 @@ void UninstallerViewController::scan()
     m_runner.run(
         [sources](std::stop_token) {
             Listing listing;
-            listing.applications = brisklet::AppCatalog::listApplications(sources.roots(sources.home.toStdString()));
+            listing.applications = brisklet::AppCatalog::listApplications(sources.roots(pathBytes(sources.home)));
             listing.running = sources.running(listing.applications);
             return listing;
         },
@@ -241,7 +243,7 @@ void UninstallerViewController::finishListing(Listing listing, const QString& fa
 void UninstallerViewController::startSizing(const std::vector<brisklet::ApplicationEntry>& applications)
 {
     for (const brisklet::ApplicationEntry& application : applications)
-        m_sizingQueue.push_back(QString::fromStdString(application.path));
+        m_sizingQueue.push_back(pathFromBytes(application.path));
     if (!m_sizingQueue.empty())
         m_spinner.start();
     for (int slot = 0; slot < sizingSlots; ++slot)
@@ -261,7 +263,7 @@ void UninstallerViewController::measureNext()
     m_sizingQueue.pop_front();
     ++m_sizingInFlight;
     m_sizing.run(
-        [path = path.toStdString()](std::stop_token stop) {
+        [path = pathBytes(path)](std::stop_token stop) {
             return brisklet::AppCatalog::measureSize(path, brisklet::AppCatalog::sizingOptions(), stop);
         },
         [this, path](std::int64_t bytes) {
@@ -286,17 +288,18 @@ void UninstallerViewController::uninstall()
         (application.isProtected ? protectedOnes : removable).push_back(std::move(application));
     if (removable.empty()) {
         if (!protectedOnes.empty())
-            showAlert(QString::fromStdString(brisklet::hostProfile().systemAppsCannotBeUninstalled));
+            showAlert(utf8Text(brisklet::hostProfile().systemAppsCannotBeUninstalled));
         return;
     }
     if (protectedOnes.empty()) {
         prepare(std::move(removable));
         return;
     }
-    const QString skip = QString::fromStdString(brisklet::hostProfile().skipSystemAppsQuestion);
+    const QString skip = utf8Text(brisklet::hostProfile().skipSystemAppsQuestion);
     auto* question = new QMessageBox(QMessageBox::Question, skip, skip, QMessageBox::NoButton, window());
     question->setInformativeText(namesOf(protectedOnes).join(QStringLiteral(", "))
-                                 + QString::fromStdString(brisklet::hostProfile().systemAppsSkipped));
+                                 + utf8Text(brisklet::hostProfile().systemAppsSkipped));
+    PlainText::apply(question); // names applications
     QPushButton* confirm = question->addButton(QStringLiteral("Skip && Uninstall"), QMessageBox::AcceptRole); // && shows one &
     question->addButton(QMessageBox::Cancel);
     question->setDefaultButton(confirm);
@@ -320,7 +323,7 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
 
     std::map<std::string, std::int64_t> measured;
     for (auto it = m_model->sizes().cbegin(); it != m_model->sizes().cend(); ++it)
-        measured.emplace(it.key().toStdString(), it.value());
+        measured.emplace(pathBytes(it.key()), it.value());
     const Sources sources = m_sources;
     const brisklet::DiskScanner::Options leftoverOptions = CleanupWidgets::measuringOptions();
     m_runner.run(
@@ -330,21 +333,21 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
             const std::set<std::string> running = sources.running(removable);
             for (const brisklet::ApplicationEntry& application : removable) {
                 if (application.bundleID && running.contains(*application.bundleID))
-                    preparation.runningNames << QString::fromStdString(application.name);
+                    preparation.runningNames << visibleText(pathFromBytes(application.name));
             }
             if (!preparation.runningNames.isEmpty())
                 return preparation;
-            const std::string home = sources.home.toStdString();
+            const std::string home = pathBytes(sources.home);
             for (const brisklet::ApplicationEntry& application : removable) {
                 const auto known = measured.find(application.path);
                 const std::int64_t size = known != measured.end()
                     ? known->second
                     : brisklet::AppCatalog::measureSize(application.path, brisklet::AppCatalog::sizingOptions(), stop);
-                preparation.items.append({QString::fromStdString(application.path), size, true});
+                preparation.items.append({pathFromBytes(application.path), size, true});
                 // What another installed program may also use is offered, but left for the user to tick.
                 for (const brisklet::Leftover& leftover :
                      brisklet::LeftoverScanner::leftovers(application, home, leftoverOptions, stop))
-                    preparation.items.append({QString::fromStdString(leftover.path()), leftover.sizeBytes,
+                    preparation.items.append({pathFromBytes(leftover.path()), leftover.sizeBytes,
                                               leftover.isDirectory, !leftover.shared});
             }
             return preparation;

@@ -3,6 +3,7 @@
 #include "DeletionItems.h"
 #include "DestructiveButton.h"
 #include "SheetParts.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 
 #include <QAbstractTableModel>
@@ -82,7 +83,7 @@ public:
         case Qt::ToolTipRole:
             if (column == QLatin1String("when"))
                 return QLocale().toString(toDateTime(entry.timestamp), QLocale::LongFormat);
-            return AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime());
+            return PlainText::toolTip(AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime()));
         case Qt::FontRole:
             return ScreenStyle::font(11);
         case Qt::ForegroundRole:
@@ -194,13 +195,13 @@ QString AuditHistoryViewController::cellText(const brisklet::AuditLog::Entry& en
     if (column == QLatin1String("when"))
         return relativeWhen(toDateTime(entry.timestamp), now);
     if (column == QLatin1String("action"))
-        return entry.operation == "purge" ? QStringLiteral("deleted permanently") : QString::fromStdString(entry.operation);
+        return entry.operation == "purge" ? QStringLiteral("deleted permanently") : utf8Text(entry.operation);
     if (column == QLatin1String("size"))
         return entry.bytes > 0 ? formatBytes(entry.bytes) : QStringLiteral("—");
     if (column == QLatin1String("path"))
         return visibleText(pathFromBytes(entry.path));
     if (column == QLatin1String("result"))
-        return QString::fromStdString(entry.result);
+        return utf8Text(entry.result);
     return {};
 }
 

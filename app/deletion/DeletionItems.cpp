@@ -4,14 +4,5 @@
 
 QString formatBytes(qint64 bytes)
 {
-    return QString::fromStdString(brisklet::ByteFormat::humanReadable(bytes));
+    return utf8Text(brisklet::ByteFormat::humanReadable(bytes));
 }
-
-QString visibleText(QString text)
-{
-    for (QChar& character : text)
-        if (character.unicode() < 0x20 || character.unicode() == 0x7F)
-            character = QChar(QChar::ReplacementCharacter);
-    return text;
-}
-

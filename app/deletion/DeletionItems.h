@@ -44,9 +44,5 @@ inline QString pluralEnding(qint64 count)
     return count == 1 ? QString() : QStringLiteral("s");
 }
 
-// A name or path as a one-line label or a copied row shows it: a control character (a newline, a tab)
-// would break the row or the line, so each shows as U+FFFD. Only for showing, never for the path itself.
-QString visibleText(QString text);
-
 // A size as the engine formats it everywhere.
 QString formatBytes(qint64 bytes);

@@ -6,6 +6,7 @@
 #include "AuditHistoryViewController.h"
 #include "shell/PictureWatch.h"
 #include "shell/AppPreferences.h"
+#include "shell/PathBytes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -42,7 +43,7 @@ QList<TrashCandidate> demoItems(const QString& folder)
                  {"Projects/old-site/build", 48'234'496, true}};
     QList<TrashCandidate> result;
     for (const auto& item : items) {
-        const QString path = folder + QLatin1Char('/') + QString::fromUtf8(item.name);
+        const QString path = folder + QLatin1Char('/') + utf8Text(item.name);
         if (item.folder) {
             QDir().mkpath(path);
             QFile(path + QStringLiteral("/index.js")).open(QIODevice::WriteOnly);

@@ -1,6 +1,7 @@
 #include "ReviewSheetViewController.h"
 
 #include "SheetParts.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "DestructiveButton.h"
 
@@ -66,8 +67,10 @@ public:
         switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
+            if (role == Qt::ToolTipRole && index.column() != Column::size) // shown as written, never as markup
+                return PlainText::toolTip(index.column() == Column::name ? visibleText(item.path) : folder);
             if (index.column() == Column::name)
-                return role == Qt::ToolTipRole ? visibleText(item.path) : name;
+                return name;
             if (index.column() == Column::size)
                 return formatBytes(item.sizeBytes);
             return folder;

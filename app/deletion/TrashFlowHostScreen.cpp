@@ -2,6 +2,7 @@
 
 #include "AuditHistoryViewController.h"
 #include "SheetParts.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "TrashFlowController.h"
 
@@ -48,13 +49,13 @@ public:
         const TrashCandidate& item = m_items.at(index.row());
         if (role == Qt::DisplayRole) {
             if (index.column() == 0)
-                return QFileInfo(item.path).fileName();
-            return index.column() == 1 ? formatBytes(item.sizeBytes) : QFileInfo(item.path).path();
+                return visibleText(QFileInfo(item.path).fileName());
+            return index.column() == 1 ? formatBytes(item.sizeBytes) : visibleText(QFileInfo(item.path).path());
         }
         if (role == Qt::TextAlignmentRole && index.column() == 1)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         if (role == Qt::ToolTipRole)
-            return item.path;
+            return PlainText::toolTip(visibleText(item.path));
         return {};
     }
 
@@ -80,6 +81,7 @@ TrashFlowHostScreen::TrashFlowHostScreen(std::shared_ptr<brisklet::AuditLog> aud
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setAccessibleName(QStringLiteral("Status"));
+    PlainText::apply(m_statusLabel); // the flow's lines quote failures, which name files
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_historyButton = new QPushButton(QStringLiteral("History"), this);
     m_historyButton->setToolTip(QStringLiteral("Show recent trash, put-back and permanent-delete actions"));

@@ -1,5 +1,6 @@
 #include "CrewViewController.h"
 
+#include "shell/PathBytes.h"
 #include "RowButtonsDelegate.h"
 #include "StopProcessFlow.h"
 #include "TwoLineDelegate.h"
@@ -39,7 +40,7 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     const ListPage page = buildListPage(
         this,
         {QStringLiteral("Processes"),
-         QStringLiteral("Every process on ") + QString::fromStdString(brisklet::hostProfile().thisComputer) +
+         QStringLiteral("Every process on ") + utf8Text(brisklet::hostProfile().thisComputer) +
              QStringLiteral(" with its CPU and memory. Stop what you don't need; protected system processes can't "
                             "be stopped."),
          QStringLiteral("Search name, PID, or user"), QStringLiteral("Search processes"), QStringLiteral("Processes")},

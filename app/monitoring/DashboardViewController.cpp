@@ -1,6 +1,7 @@
 #include "DashboardViewController.h"
 
 #include "shell/ElidingLabel.h"
+#include "shell/PathBytes.h"
 #include "shell/SymbolButton.h"
 #include "shell/VolumeCardView.h"
 
@@ -25,7 +26,7 @@ namespace {
 const QString checkTitle = QStringLiteral("Check for Updates");
 const QString emDash = QStringLiteral("—");
 
-QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+QString bytes(std::int64_t count) { return utf8Text(brisklet::ByteFormat::humanReadable(count)); }
 
 // The desktop's own update application: the host profile's, the first that starts.
 bool launchUpdateApplication()
@@ -33,10 +34,10 @@ bool launchUpdateApplication()
     for (const std::vector<std::string>& command : brisklet::hostProfile().updaterApplications) {
         if (command.empty())
             continue;
-        const QString path = QStandardPaths::findExecutable(QString::fromStdString(command.front()));
+        const QString path = QStandardPaths::findExecutable(utf8Text(command.front()));
         QStringList arguments;
         for (auto argument = command.begin() + 1; argument != command.end(); ++argument)
-            arguments << QString::fromStdString(*argument);
+            arguments << utf8Text(*argument);
         if (!path.isEmpty() && QProcess::startDetached(path, arguments))
             return true;
     }
@@ -54,7 +55,7 @@ DashboardViewController::Sources DashboardViewController::Sources::engine()
     sources.checkForUpdates = [](std::stop_token stop) { return brisklet::SoftwareUpdateChecker::check(stop); };
     sources.openSoftwareUpdate = launchUpdateApplication;
     sources.systemDescription = [] {
-        return QString::fromStdString(brisklet::SoftwareUpdateChecker::currentSystemDescription());
+        return utf8Text(brisklet::SoftwareUpdateChecker::currentSystemDescription());
     };
     return sources;
 }
@@ -121,7 +122,7 @@ DashboardViewController::DashboardViewController(QWidget* parent, Sources source
     m_checkUpdatesButton = new QPushButton(checkTitle, this);
     m_checkUpdatesButton->setToolTip(QStringLiteral(
         "Check the distribution's package sources for available updates. Does not download or install anything."));
-    m_softwareUpdateButton = new QPushButton(QString::fromStdString(brisklet::hostProfile().openUpdaterTitle), this);
+    m_softwareUpdateButton = new QPushButton(utf8Text(brisklet::hostProfile().openUpdaterTitle), this);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addWidget(m_checkUpdatesButton);
@@ -259,7 +260,7 @@ void DashboardViewController::renderCPU(std::optional<double> usage, int process
 
 QString DashboardViewController::updateMessage(const brisklet::SoftwareUpdateStatus& status)
 {
-    return QString::fromStdString(brisklet::SoftwareUpdateChecker::statusMessage(status));
+    return utf8Text(brisklet::SoftwareUpdateChecker::statusMessage(status));
 }
 
 void DashboardViewController::checkForUpdates()
@@ -269,7 +270,7 @@ void DashboardViewController::checkForUpdates()
     m_isCheckingUpdates = true;
     m_checkUpdatesButton->setEnabled(false);
     m_checkUpdatesButton->setText(QStringLiteral("Checking"));
-    m_updateStatusLabel->setText(QString::fromStdString(brisklet::hostProfile().updateCheckProgress));
+    m_updateStatusLabel->setText(utf8Text(brisklet::hostProfile().updateCheckProgress));
     m_updateStatusLabel->setToolTip(QString());
     m_runner.run([check = m_sources.checkForUpdates](std::stop_token stop) { return check(stop); },
                  [this](const brisklet::SoftwareUpdateStatus& status) {
@@ -293,7 +294,7 @@ void DashboardViewController::openSoftwareUpdate()
     m_runner.run([open = m_sources.openSoftwareUpdate](std::stop_token) { return open(); },
                  [this](bool opened) {
                      if (!opened) {
-                         const QString failure = QString::fromStdString(brisklet::hostProfile().openUpdaterFailure);
+                         const QString failure = utf8Text(brisklet::hostProfile().openUpdaterFailure);
                          m_updateStatusLabel->setText(failure);
                          m_updateStatusLabel->setToolTip(failure);
                      }

@@ -1,5 +1,6 @@
 #include "PortRows.h"
 
+#include "shell/PathBytes.h"
 #include "shell/SearchText.h"
 
 #include "system/ProcessControl.h"
@@ -26,11 +27,11 @@ std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries)
             row.pid = entry.pid;
             row.startTicks = entry.startTicks;
             // Without a readable process the socket's owner is all there is to name.
-            row.processName = QString::fromStdString(entry.hasProcess() ? entry.processName : entry.user);
+            row.processName = utf8Text(entry.hasProcess() ? entry.processName : entry.user);
             if (entry.command)
-                row.command = QString::fromStdString(*entry.command);
+                row.command = utf8Text(*entry.command);
             for (const std::string& name : entry.parentChain)
-                row.parentChain << QString::fromStdString(name);
+                row.parentChain << utf8Text(name);
             row.isProtected = brisklet::ProcessControl::isProtected(entry.pid);
         }
         std::vector<std::string>& list = addresses[key];
@@ -43,7 +44,7 @@ std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries)
         std::vector<std::string>& list = addresses[key];
         std::sort(list.begin(), list.end()); // bytes of UTF-8: code-point order
         for (const std::string& address : list)
-            row.addresses << QString::fromStdString(address);
+            row.addresses << utf8Text(address);
         rows.push_back(std::move(row));
     }
     return rows;
@@ -124,7 +125,7 @@ bool isHTTPLikely(std::uint16_t port)
 QString transportName(brisklet::PortEntry::Transport transport)
 {
     const std::string_view raw = brisklet::toRawString(transport);
-    return QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+    return utf8Text(raw);
 }
 
 } // namespace PortRows

@@ -1,5 +1,6 @@
 #include "PortsViewController.h"
 
+#include "shell/PathBytes.h"
 #include "RowButtonsDelegate.h"
 #include "StopProcessFlow.h"
 #include "TwoLineDelegate.h"
@@ -185,7 +186,7 @@ QMessageBox* PortsViewController::requestStop(int row)
     request.message = QStringLiteral("Stop port ") + QString::number(port.port) + QStringLiteral("?");
     if (port.port < 1024)
         request.informativeText = QStringLiteral("This is a privileged system port. Stopping its process may affect ") +
-                                  QString::fromStdString(brisklet::hostProfile().systemServicesWarning) +
+                                  utf8Text(brisklet::hostProfile().systemServicesWarning) +
                                   QStringLiteral(".\n\n");
     request.informativeText += QStringLiteral("“") + port.processName + QStringLiteral("” (PID ") +
                                QString::number(port.pid) + QStringLiteral(") opened this ") +

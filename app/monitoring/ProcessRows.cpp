@@ -1,5 +1,6 @@
 #include "ProcessRows.h"
 
+#include "shell/PathBytes.h"
 #include "scan/ScanRecords.h"
 #include "shell/SearchText.h"
 
@@ -14,7 +15,7 @@ namespace {
 // and other control characters; shown as they are they would break the row's one line and the copied text.
 QString oneLine(const std::string& text)
 {
-    QString line = QString::fromStdString(text);
+    QString line = utf8Text(text);
     for (QChar& c : line)
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             c = QChar::ReplacementCharacter;
@@ -110,7 +111,7 @@ QString summaryText(const std::vector<ProcessRow>& rows)
     for (const ProcessRow& row : rows)
         resident += row.entry.residentBytes;
     return QString::number(rows.size()) + QStringLiteral(" processes · ") +
-           QString::fromStdString(brisklet::ByteFormat::humanReadable(resident)) + QStringLiteral(" resident");
+           utf8Text(brisklet::ByteFormat::humanReadable(resident)) + QStringLiteral(" resident");
 }
 
 } // namespace ProcessRows

@@ -1,5 +1,6 @@
 #include "ProcessTableModel.h"
 
+#include "shell/PathBytes.h"
 #include "TwoLineDelegate.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
@@ -81,7 +82,7 @@ QVariant ProcessTableModel::data(const QModelIndex& index, int role) const
         }
     case memoryColumn:
         switch (role) {
-        case Qt::DisplayRole: return QString::fromStdString(brisklet::ByteFormat::humanReadable(row.entry.residentBytes));
+        case Qt::DisplayRole: return utf8Text(brisklet::ByteFormat::humanReadable(row.entry.residentBytes));
         case Qt::TextAlignmentRole: return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         case Qt::ForegroundRole: return m_secondary;
         case Qt::FontRole: return m_digits;

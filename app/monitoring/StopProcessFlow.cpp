@@ -1,9 +1,10 @@
 #include "StopProcessFlow.h"
 
 #include "shell/AlertRoom.h"
+#include "shell/PathBytes.h"
+#include "shell/PlainText.h"
 #include "system/ProcessControl.h"
 
-#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -12,15 +13,6 @@
 namespace StopProcessFlow {
 
 namespace {
-// Process names are chosen by the processes themselves: a name like "<h1>x" must show as written,
-// never as markup (a message box reads its texts as rich text when they look like it).
-void showPlainText(QMessageBox* box)
-{
-    box->setTextFormat(Qt::PlainText);
-    for (QLabel* label : box->findChildren<QLabel*>())
-        label->setTextFormat(Qt::PlainText);
-}
-
 void terminate(QWidget* screen, const Request& request, const std::function<void(const QString&)>& report)
 {
     try {
@@ -31,8 +23,8 @@ void terminate(QWidget* screen, const Request& request, const std::function<void
         auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Brisklet"),
                                       QStringLiteral("Couldn't stop “") + request.name + QStringLiteral("”."),
                                       QMessageBox::Ok, screen->window());
-        alert->setInformativeText(QString::fromStdString(error.description()));
-        showPlainText(alert);
+        alert->setInformativeText(utf8Text(error.description()));
+        PlainText::apply(alert);
         alert->setObjectName(QStringLiteral("stopFailedAlert"));
         alert->setAttribute(Qt::WA_DeleteOnClose);
         alert->setWindowModality(Qt::WindowModal);
@@ -48,7 +40,7 @@ QMessageBox* confirm(QWidget* screen, const Request& request, std::function<void
                                   QMessageBox::NoButton, screen->window());
     sheet->setObjectName(QStringLiteral("stopConfirmation"));
     sheet->setInformativeText(request.informativeText);
-    showPlainText(sheet);
+    PlainText::apply(sheet);
     QPushButton* stop = sheet->addButton(QStringLiteral("Stop Process"), QMessageBox::AcceptRole);
     QPushButton* cancel = sheet->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     sheet->setDefaultButton(stop);

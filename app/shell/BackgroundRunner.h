@@ -20,6 +20,7 @@
 #pragma once
 
 #include "Error.h"
+#include "PathBytes.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -121,9 +122,9 @@ void BackgroundRunner::run(Work work, Done done, Failed failed)
             }
         } catch (const brisklet::Cancelled&) {
         } catch (const brisklet::Error& error) {
-            failure = QString::fromStdString(error.description());
+            failure = utf8Text(error.description());
         } catch (const std::exception& error) {
-            failure = QString::fromUtf8(error.what());
+            failure = utf8Text(error.what());
         } catch (...) {
             failure = QStringLiteral("An unexpected error occurred.");
         }

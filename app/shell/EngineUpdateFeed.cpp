@@ -1,5 +1,7 @@
 #include "EngineUpdateFeed.h"
 
+#include "PathBytes.h"
+
 #include <QUrl>
 
 EngineUpdateFeed::EngineUpdateFeed() : m_feedUrl(brisklet::AppUpdate::defaultFeedURL()) {}
@@ -19,7 +21,7 @@ std::string EngineUpdateFeed::download(const brisklet::UpdateManifest& manifest,
 
 QString EngineUpdateFeed::hostName() const
 {
-    return QUrl(QString::fromStdString(m_feedUrl)).host();
+    return QUrl(utf8Text(m_feedUrl)).host();
 }
 
 std::shared_ptr<UpdateFeed> makeDefaultUpdateFeed()

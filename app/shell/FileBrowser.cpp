@@ -19,7 +19,7 @@ namespace FileBrowser {
 namespace {
 void openEnclosingFolder(const QString& path, const QPointer<QWidget>& parent)
 {
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath())))
+    if (QDesktopServices::openUrl(urlFromPath(QFileInfo(path).absolutePath())))
         return;
     // Nothing opens folders on this desktop: say so, and hand over the path.
     OpenFailureAlert::show(parent, QStringLiteral("No File Manager Found"),
@@ -40,8 +40,7 @@ void reveal(const QString& path, QWidget* parent)
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
     // The URI carries the path's own bytes, so a name that is not UTF-8 is still found.
-    const QByteArray uri = "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(pathBytes(path)), "/");
-    call << QStringList{QString::fromLatin1(uri)} << QString();
+    call << QStringList{QString::fromLatin1(urlFromPath(path).toEncoded())} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path, guard] {

@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "EditActions.h"
 #include "NotificationCenter.h"
+#include "PathBytes.h"
 #include "Section.h"
 #include "UpdateController.h"
 
@@ -161,9 +162,9 @@ void showKeyboardShortcuts(QWidget* parent)
     table->setShowGrid(false);
     table->setAccessibleName(QStringLiteral("Keyboard shortcuts"));
     for (int row = 0; row < static_cast<int>(std::size(rows)); ++row) {
-        const QString keys = QString::fromUtf8(rows[row].keys);
+        const QString keys = utf8Text(rows[row].keys);
         table->setItem(row, 0, new QTableWidgetItem(keys));
-        table->setItem(row, 1, new QTableWidgetItem(QString::fromUtf8(rows[row].what)));
+        table->setItem(row, 1, new QTableWidgetItem(utf8Text(rows[row].what)));
     }
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);

@@ -1,5 +1,7 @@
 #include "PathBytes.h"
 
+#include <QUrl>
+
 QString pathFromBytes(std::string_view bytes)
 {
     QString text;
@@ -77,4 +79,38 @@ std::string pathBytes(const QString& path)
         }
     }
     return bytes;
+}
+
+QString pathFromUrl(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return {};
+    return pathFromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
+QUrl urlFromPath(const QString& path)
+{
+    return QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(pathByteArray(path), "/"));
+}
+
+QString utf8Text(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string utf8String(const QString& text)
+{
+    return text.toStdString();
+}
+
+QString visibleText(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i; // a character past U+FFFF
+        else if (unit < 0x20 || unit == 0x7F || QChar::isSurrogate(unit))
+            text[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
 }

@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "NotificationCenter.h"
+#include "PathBytes.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
 
@@ -15,7 +16,7 @@
 #include <utility>
 
 namespace {
-QString text(const std::string& value) { return QString::fromStdString(value); }
+QString text(const std::string& value) { return utf8Text(value); }
 
 int presentWithMessageBox(const UpdateController::Alert& alert)
 {
@@ -89,7 +90,7 @@ UpdateController::ButtonLook UpdateController::buttonLook(const State& state)
         look.visible = true;
         look.title = QStringLiteral("Open ") + version;
         look.symbolName = QStringLiteral("shippingbox");
-        look.toolTip = QStringLiteral("Open ") + QFileInfo(state.file).fileName()
+        look.toolTip = QStringLiteral("Open ") + visibleText(QFileInfo(state.file).fileName())
                        + text(brisklet::hostProfile().downloadedUpdateHint);
         break;
     case State::Kind::failed:
@@ -125,13 +126,13 @@ UpdateController::UpdateController(std::shared_ptr<UpdateFeed> feed, Environment
     if (!m_environment.presentAlert)
         m_environment.presentAlert = presentWithMessageBox;
     if (!m_environment.openFile)
-        m_environment.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+        m_environment.openFile = [](const QString& path) { QDesktopServices::openUrl(urlFromPath(path)); };
     if (!m_environment.downloadsFolder) {
         m_environment.downloadsFolder = [] {
             const std::string folder = brisklet::platform::downloadsDirectory();
             if (!folder.empty())
-                return text(folder);
-            return text(brisklet::platform::joinPath(brisklet::platform::homeDirectory(), "Downloads"));
+                return pathFromBytes(folder);
+            return pathFromBytes(brisklet::platform::joinPath(brisklet::platform::homeDirectory(), "Downloads"));
         };
     }
     m_currentBuild = m_environment.currentBuild >= 0 ? m_environment.currentBuild : AppInfo::currentBuild();
@@ -249,7 +250,7 @@ void UpdateController::performPrimaryAction()
         download(m_state.manifest);
         break;
     case State::Kind::downloaded:
-        if (brisklet::platform::exists(m_state.file.toStdString()))
+        if (brisklet::platform::exists(pathBytes(m_state.file)))
             m_environment.openFile(m_state.file);
         else
             download(m_state.manifest);
@@ -264,7 +265,7 @@ void UpdateController::download(const brisklet::UpdateManifest& manifest)
 {
     const std::uint64_t number = ++m_download;
     setState(State::downloading(manifest, 0.0));
-    const std::string folder = m_environment.downloadsFolder().toStdString();
+    const std::string folder = pathBytes(m_environment.downloadsFolder());
     auto report = m_downloads.reporter<double>([this, number](double fraction) { reportProgress(number, fraction); });
     m_downloads.run(
         [feed = m_feed, manifest, folder, report](std::stop_token stop) {
@@ -277,7 +278,7 @@ void UpdateController::download(const brisklet::UpdateManifest& manifest)
                     report(fraction);
                 }
             };
-            return text(feed->download(manifest, folder, progress, stop));
+            return pathFromBytes(feed->download(manifest, folder, progress, stop));
         },
         [this, number](const QString& file) { finishDownload(number, file, {}); },
         [this, number](const QString& failure) { finishDownload(number, std::nullopt, failure); });

@@ -1,7 +1,9 @@
 #include "VolumeCardView.h"
 
-#include "scan/ScanRecords.h"
+#include "PathBytes.h"
+#include "PlainText.h"
 #include "SymbolIcons.h"
+#include "scan/ScanRecords.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,25 +15,25 @@
 #include <cmath>
 
 namespace {
-QString bytes(std::int64_t count) { return QString::fromStdString(brisklet::ByteFormat::humanReadable(count)); }
+QString bytes(std::int64_t count) { return utf8Text(brisklet::ByteFormat::humanReadable(count)); }
 } // namespace
 
 VolumeCardView::VolumeCardView(const brisklet::VolumeInfo& volume, QWidget* parent)
     : QWidget(parent), m_volume(volume)
 {
-    const QString name = QString::fromStdString(volume.name);
+    const QString name = visibleText(pathFromBytes(volume.name));
     setAccessibleName(name);
 
     m_icon = new QLabel(this);
     m_icon->setAccessibleName(name);
     m_name = new QLabel(name, this);
     m_name->setFont(ScreenStyle::font(15, QFont::DemiBold));
-    m_name->setTextFormat(Qt::PlainText); // anyone can label a stick "<h1>…"
-    m_mountPoint = new QLabel(QString::fromStdString(volume.mountPoint), this);
+    PlainText::apply(m_name); // anyone can label a stick "<h1>…"
+    m_mountPoint = new QLabel(visibleText(pathFromBytes(volume.mountPoint)), this);
     m_mountPoint->setFont(ScreenStyle::monospacedFont(11));
-    m_mountPoint->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_mountPoint);
     m_mountPoint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_mountPoint->setToolTip(m_mountPoint->text());
+    m_mountPoint->setToolTip(PlainText::toolTip(m_mountPoint->text()));
     // A volume that did not answer (a share whose server went away) has no figures to show.
     m_usage = new QLabel(volume.unavailable ? QStringLiteral("Unavailable: not answering")
                                             : bytes(volume.usedBytes()) + QStringLiteral(" used of ") + bytes(volume.totalBytes),

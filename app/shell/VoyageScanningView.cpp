@@ -2,6 +2,7 @@
 
 #include "ElidingLabel.h"
 
+#include "PlainText.h"
 #include "ScreenStyle.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -17,6 +18,7 @@ VoyageScanningView::VoyageScanningView(QWidget* parent) : QWidget(parent)
     auto* progress = new ElidingLabel(QString(), this); // one line; a long folder path is cut in its middle
     progress->setElideMode(Qt::ElideMiddle);
     m_progressLabel = progress;
+    PlainText::apply(m_progressLabel); // names the folder being read
     m_progressLabel->setFont(ScreenStyle::font(13));
     m_progressLabel->setAlignment(Qt::AlignCenter);
     QPalette labelPalette = m_progressLabel->palette();

@@ -1,5 +1,6 @@
 // The analyzer screen over real scans of temporary trees, the real Trash and a private audit log.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "AnalyzerTrees.h"
 #include "analyzer/AnalyzerStartView.h"
 #include "analyzer/AnalyzerViewController.h"
@@ -9,11 +10,14 @@
 #include "analyzer/SunburstView.h"
 #include "analyzer/TreemapView.h"
 #include "analyzer/ScanOutlineViewController.h"
+#include "analyzer/SunburstView.h"
 #include "analyzer/SunburstViewController.h"
+#include "analyzer/TreemapView.h"
 #include "analyzer/TreemapViewController.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
 #include "safety/AuditLog.h"
+#include "shell/PathBytes.h"
 #include "shell/SegmentedControl.h"
 #include "shell/VoyageScanningView.h"
 
@@ -41,6 +45,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -433,6 +438,47 @@ TEST_F(AnalyzerScreenTest, OnlyAnExistingFolderCanBeDropped)
         EXPECT_EQ(screen.isScanning(), screen.lastFolder() == folder);
     }
     EXPECT_EQ(screen.lastFolder(), folder);
+}
+
+TEST_F(AnalyzerScreenTest, MarkupNamesShowAsWrittenInTheLinesTheBusyViewAndEveryTooltip)
+{
+    ShownNames shown{{"<h1>big", "<img src=x>", "<b>bold"}};
+    const QString folder = tree("<h1>big", {"<img src=x>/a", "<img src=x>/b", "<b>bold"});
+    // The busy view, then a rescan's progress line: each scan reads the root and waits, naming it.
+    for (QLabel* progress : {screen.scanningView()->progressLabel(), screen.progressLabel()}) {
+        gate = std::make_shared<Gate>();
+        screen.makeScanner = [gate = gate] {
+            return std::make_shared<const brisklet::DiskScanner>(
+                AnalyzerViewController::scanOptions(), [gate](const std::string& path, std::string_view operation) {
+                    if (operation == "open" && path.ends_with("x>"))
+                        gate->wait();
+                });
+        };
+        screen.analyze(folder);
+        ASSERT_TRUE(waitFor([progress] { return progress->text().endsWith("<h1>big"); }));
+        shown.walk(&screen);
+        gate->open();
+        ASSERT_TRUE(waitFor([this] { return screen.state() == State::result; }));
+    }
+    shown.walk(&screen).hover(screen.treemapPane()->treemap(), screen.treemapPane()->treemap()->rect().center());
+    showPane(1);
+    shown.hover(screen.piePane()->sunburst(), screen.piePane()->sunburst()->rect().center());
+    EXPECT_GE(shown.seen, 12);
+    EXPECT_TRUE(shown.misread.isEmpty()) << shown.misread.join("\n").toStdString();
+}
+
+TEST_F(AnalyzerScreenTest, ADroppedFolderWhoseNameIsNotUtf8IsScannedByItsOwnBytes)
+{
+    const QString folder = pathFromBytes(pathBytes(work.path()) + "/caf\xE9");
+    ASSERT_EQ(::mkdir(pathBytes(folder).c_str(), 0700), 0);
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded(QUrl::fromLocalFile(work.path()).toEncoded() + "/caf%E9")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&screen, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&screen, &drop);
+    EXPECT_EQ(screen.lastFolder(), folder);
+    EXPECT_TRUE(waitFor([this] { return screen.state() == State::result; })); // not "does not exist"
 }
 
 } // namespace

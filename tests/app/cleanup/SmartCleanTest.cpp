@@ -1,5 +1,6 @@
 // The smart-clean screen over a temporary home: real folders measured by the engine, the real Trash.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "CleanupTestHome.h"
 #include "cleanup/SmartCleanModel.h"
 #include "cleanup/SmartCleanViewController.h"
@@ -18,6 +19,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <fstream>
+#include <unistd.h>
 namespace {
 
 class SmartCleanTest : public ::testing::Test {
@@ -162,6 +165,31 @@ TEST_F(SmartCleanTest, CopyPathPutsTheFoldersWithoutTrailingLineFeedAndHeadingsH
     QMenu* menu = screen->contextMenuFor(model()->categoryIndex("npm-cache"));
     ASSERT_TRUE(menu);
     delete menu;
+}
+
+TEST_F(SmartCleanTest, LookAlikeMembersStayTwoMarkupNamesShowAsWrittenAndOnlyTheTickedAreTrashed)
+{
+    const std::string npm = pathBytes(home.path(".npm"));
+    const std::string ticked = npm + "/caf\xE9", other = npm + "/caf\xE8";
+    std::ofstream(ticked) << std::string(5000, 'x');
+    std::ofstream(other) << std::string(6000, 'x');
+    home.write(".npm/<h1>big", 7000);
+    open();
+    const int cache = result("npm-cache");
+    const auto& members = model()->results()[cache].children;
+    for (int child = 0; child < int(members.size()); ++child)
+        model()->setChildChecked(cache, child, members[child].path == ticked || members[child].name == "<h1>big");
+    EXPECT_EQ(model()->itemsToClean().size(), 2); // the look-alike stays unticked
+    screen->cleanSelected();
+    ASSERT_TRUE(screen->flow()->reviewSheet());
+    ShownNames shown{{"<h1>big"}};
+    shown.walk(screen.get()); // the list and the review sheet, the screen's child
+    EXPECT_GE(shown.seen, 3);
+    EXPECT_TRUE(shown.misread.isEmpty()) << shown.misread.join("\n").toStdString();
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([&] { return model()->results()[cache].children.size() == 2; }));
+    EXPECT_NE(::access(ticked.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(other.c_str(), F_OK), 0);
 }
 
 } // namespace

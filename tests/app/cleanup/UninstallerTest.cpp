@@ -1,5 +1,6 @@
 // The uninstaller over application folders in a temporary home: the real catalog, leftover scanner and Trash.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "CleanupTestHome.h"
 #include "cleanup/ApplicationListModel.h"
 #include "cleanup/UninstallerViewController.h"
@@ -18,7 +19,11 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <algorithm>
+#include <fstream>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
@@ -233,6 +238,36 @@ TEST_F(UninstallerTest, AFailedListingSaysWhyInsteadOfNoAppsFound)
     screen->scan();
     ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
     EXPECT_EQ(screen->emptyView()->titleText(), "No apps found");
+}
+
+TEST_F(UninstallerTest, LookAlikeAppImagesAreMeasuredAndUninstalledByTheirBytesAndMarkupNamesShowAsWritten)
+{
+    const std::string ticked = pathBytes(home.path("Applications")) + "/Caf\xE9-1.0-x86_64.AppImage";
+    const std::string other = pathBytes(home.path("Applications")) + "/Caf\xE8-1.0-x86_64.AppImage";
+    std::ofstream(ticked) << std::string(4096, 'x');
+    std::ofstream(other) << std::string(8192, 'x');
+    home.write("Applications/<h1>big.app/Contents/Info.plist", 0,
+               CleanupTestHome::plist({{"CFBundleName", "&lt;h1&gt;big"}, {"CFBundleIdentifier", "org.big"}}));
+    running = {"org.big"};
+    open(); // every size measured
+    tick("<h1>big");
+    for (int row = 0; row < model()->rowCount(); ++row)
+        if (model()->index(row).data(ApplicationListModel::PathRole).toString() == pathFromBytes(ticked))
+            model()->setChecked(row, true);
+    screen->uninstall(); // "Quit these apps first: <h1>big."
+    ASSERT_TRUE(waitFor([this] { return screen->currentAlert() && !screen->isWorking(); }));
+    ShownNames shown{{"<h1>big"}};
+    EXPECT_GE(shown.walk(screen.get()).seen, 2);
+    EXPECT_TRUE(shown.misread.isEmpty()) << shown.misread.join("\n").toStdString();
+    screen->currentAlert()->close();
+    running.clear();
+    ASSERT_TRUE(waitFor([this] { screen->uninstall(); return screen->flow()->reviewSheet() != nullptr; }));
+    const auto& items = screen->flow()->reviewSheet()->items();
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [&](const auto& item) { return item.path == pathFromBytes(ticked); }), 1);
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 4; }));
+    EXPECT_NE(::access(ticked.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(other.c_str(), F_OK), 0);
 }
 
 } // namespace

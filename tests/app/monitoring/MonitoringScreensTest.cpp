@@ -1,6 +1,7 @@
 // The processes and ports screens against the real engine: a real child process to find and stop, a real
 // listening socket to list, and the busy view only before the first answer.
 #include "../AppTestSupport.h"
+#include "../ShownNames.h"
 #include "monitoring/CrewViewController.h"
 #include "monitoring/PortsViewController.h"
 #include "shell/PlaceholderViewController.h"
@@ -301,6 +302,7 @@ TEST(CrewScreen, FailedSamplesSortsAndMarkupNamesLeaveTheScreenUsable)
     QMessageBox* alert = openAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->textFormat(), Qt::PlainText);
+    EXPECT_EQ((ShownNames{{"<h1>evil"}}.walk(&window).misread), QStringList()); // the list and the alert
     alert->close();
     EXPECT_EQ(screen->summaryLabel()->textFormat(), Qt::PlainText);
 }
