@@ -21,6 +21,8 @@ using InodeKey = std::pair<std::uint64_t, std::uint64_t>;
 
 class UsageWalk {
 public:
+    explicit UsageWalk(std::stop_token stop) : m_stop(std::move(stop)) {}
+
     ItemUsage run(const std::string& path) {
         const std::string name = lastPathComponent(path);
         const std::string folder = parentPath(path);
@@ -55,6 +57,8 @@ private:
     }
 
     void walk(int folder, int depth) {
+        if (m_stop.stop_requested())
+            return;
         std::vector<std::string> names;
         {
             DirectoryStream stream{UniqueFd(::fcntl(folder, F_DUPFD_CLOEXEC, 0))};
@@ -82,6 +86,7 @@ private:
         }
     }
 
+    std::stop_token m_stop;
     dev_t m_device = 0;
     ItemUsage m_usage;
     std::map<InodeKey, std::size_t> m_linked;
@@ -89,10 +94,10 @@ private:
 
 } // namespace
 
-ItemUsage measureItemUsage(const std::string& path) {
+ItemUsage measureItemUsage(const std::string& path, std::stop_token stop) {
     if (path.empty() || path.find('\0') != std::string::npos)
         return {};
-    return UsageWalk().run(withoutTrailingSlashes(path));
+    return UsageWalk(std::move(stop)).run(withoutTrailingSlashes(path));
 }
 
 std::vector<std::int64_t> releasedBytes(const std::vector<ItemUsage>& items, const std::vector<bool>& removed) {
