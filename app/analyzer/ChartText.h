@@ -13,9 +13,13 @@ namespace ChartText {
 // showing: control characters in it are made visible (visibleText).
 QString name(const AnalyzerTreeNode& node);
 QString path(const AnalyzerTreeNode& node);
-// ByteFormat.humanReadable of max(size, 0).
+// ByteFormat.humanReadable of max(size, 0); for a file counted at another of its hard links (size 0,
+// so totals count it once), its own size with a link mark.
 QString size(const AnalyzerTreeNode& node);
-// "name · size", the tooltip of a chart element.
+// For a file counted at another of its links, a line saying where, starting with a line break;
+// empty for every other node.
+QString linkNote(const AnalyzerTreeNode& node);
+// "name · size", the tooltip of a chart element, and the link note.
 QString tooltip(const AnalyzerTreeNode& node);
 // The text of a missing item's tooltip.
 QString missingTooltip();

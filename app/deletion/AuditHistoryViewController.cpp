@@ -82,6 +82,8 @@ public:
         case Qt::ToolTipRole:
             if (column == QLatin1String("when"))
                 return QLocale().toString(toDateTime(entry.timestamp), QLocale::LongFormat);
+            if (column == QLatin1String("result"))
+                return AuditHistoryViewController::resultTooltip(entry);
             return AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime());
         case Qt::FontRole:
             return ScreenStyle::font(11);
@@ -202,6 +204,16 @@ QString AuditHistoryViewController::cellText(const brisklet::AuditLog::Entry& en
     if (column == QLatin1String("result"))
         return QString::fromStdString(entry.result);
     return {};
+}
+
+QString AuditHistoryViewController::resultTooltip(const brisklet::AuditLog::Entry& entry)
+{
+    const QString result = QString::fromStdString(entry.result);
+    if (entry.result == "ok")
+        return result;
+    // Lines written before reasons were kept have none. The reason may name a path: its bytes decode as one.
+    return entry.reason.empty() ? QStringLiteral("%1 (no reason was recorded)").arg(result)
+                                : visibleText(pathFromBytes(entry.reason));
 }
 
 QString AuditHistoryViewController::relativeWhen(const QDateTime& when, const QDateTime& now)

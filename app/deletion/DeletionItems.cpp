@@ -7,6 +7,11 @@ QString formatBytes(qint64 bytes)
     return QString::fromStdString(brisklet::ByteFormat::humanReadable(bytes));
 }
 
+QString linkedSize(qint64 bytes)
+{
+    return formatBytes(bytes) + QStringLiteral(" \u21c4");
+}
+
 QString visibleText(QString text)
 {
     for (QChar& character : text)
