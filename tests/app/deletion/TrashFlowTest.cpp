@@ -283,6 +283,7 @@ TEST_F(TrashFlowTest, AHardLinkedFileCountsAsFreedOnlyWhenItsLastLinkGoes) {
     EXPECT_EQ(rows->index(0, 0).data(Qt::AccessibleDescriptionRole).toString(), "");
     EXPECT_EQ(sheet->subtitleLabel()->text(), QStringLiteral("3 items · %1").arg(formatBytes(linked + plain)));
     sheet->cancelClicked();
+    ASSERT_TRUE(waitFor([this] { return !flow->reviewSheet(); }));
 
     trash({{a, linked, false}});
     EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(formatBytes(0)));
