@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
 
 // The sheet's rows as a table model: check box, icon and name; size; the folder that holds the item.
 // Icons are looked up the first time a row is drawn.
@@ -72,13 +73,13 @@ public:
             if (index.column() == Column::name)
                 return name;
             if (index.column() == Column::size)
-                return item.keptByLinks ? linkedSize(item.shownBytes) : formatBytes(item.shownBytes);
+                return item.keptBytes > 0 ? linkedSize(item.shownBytes) : formatBytes(item.shownBytes);
             return folder;
         case Qt::ToolTipRole:
             if (index.column() == Column::name)
                 return item.note.isEmpty() ? visibleText(item.path) : visibleText(item.path) + QLatin1Char('\n') + item.note;
-            if (index.column() == Column::size && item.keptByLinks)
-                return QStringLiteral("%1 on disk; moving it frees %2").arg(formatBytes(item.shownBytes), formatBytes(item.releasedBytes));
+            if (index.column() == Column::size && item.keptBytes > 0)
+                return QStringLiteral("%1 on disk; other hard links keep %2 of it").arg(formatBytes(item.shownBytes), formatBytes(item.keptBytes));
             if (index.column() == Column::size)
                 return formatBytes(item.shownBytes);
             return folder;
@@ -335,7 +336,8 @@ void ReviewSheetViewController::applyUsage(std::vector<brisklet::platform::ItemU
     updateSummary();
 }
 
-// What each row gives back with the ticked rows; an unticked row as if it were ticked too.
+// What the ticked rows give back together, and for each row what other links keep of it: a file with
+// a link outside the ticked rows (and outside the row itself, for an unticked one) keeps its bytes.
 void ReviewSheetViewController::updateRelease()
 {
     if (!m_measured)
@@ -344,29 +346,32 @@ void ReviewSheetViewController::updateRelease()
     for (const Item& item : m_items)
         ticked.push_back(item.checked);
     const std::vector<std::int64_t> together = brisklet::TrashService::releasedBytes(m_usage, ticked);
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t> leaving; // links the ticked rows take
+    for (std::size_t row = 0; row < m_items.size(); ++row)
+        if (ticked[row])
+            for (const auto& file : m_usage[row].linkedFiles)
+                leaving[{file.device, file.inode}] += file.linksHere;
     for (std::size_t row = 0; row < m_items.size(); ++row) {
         Item& item = m_items[row];
         if (item.refused)
             continue;
         item.releasedBytes = together[row];
-        if (!item.checked && !m_usage[row].linkedFiles.empty()) {
-            std::vector<bool> withRow = ticked;
-            withRow[row] = true;
-            item.releasedBytes = brisklet::TrashService::releasedBytes(m_usage, withRow)[row];
-        } else if (!item.checked) {
-            item.releasedBytes = m_usage[row].ownBytes;
+        item.keptBytes = 0;
+        for (const auto& file : m_usage[row].linkedFiles) {
+            const auto found = leaving.find({file.device, file.inode});
+            const std::uint64_t links = (found == leaving.end() ? 0 : found->second) + (item.checked ? 0 : file.linksHere);
+            if (links < file.links)
+                item.keptBytes += file.bytes;
         }
-        // Another link of a file in it stays: those bytes stay taken.
-        item.keptByLinks = item.releasedBytes < item.shownBytes && !m_usage[row].linkedFiles.empty();
         if (!m_callerNotes[row].isEmpty())
             item.note = m_callerNotes[row];
-        else if (!item.keptByLinks)
+        else if (item.keptBytes == 0)
             item.note.clear();
-        else if (item.releasedBytes == 0)
+        else if (item.shownBytes <= item.keptBytes)
             item.note = QStringLiteral("also linked elsewhere: frees no space until every link is removed");
         else
             item.note = QStringLiteral("also linked elsewhere: frees only %1 until every link is removed")
-                            .arg(formatBytes(item.releasedBytes));
+                            .arg(formatBytes(item.shownBytes - item.keptBytes));
         m_model->rowChanged(static_cast<int>(row));
     }
     updateRowHeights();

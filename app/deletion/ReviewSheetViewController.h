@@ -50,8 +50,8 @@ public:
         bool refused = false;   // the trash step would refuse it: never ticked
         QString note = {};      // shown under the name: the refusal, the caller's note, or what links keep
         qint64 shownBytes = 0;  // the size column: the caller's figure until measured, then what it holds
-        qint64 releasedBytes = 0; // measured: what it gives back with the ticked rows (as if ticked itself)
-        bool keptByLinks = false; // measured: other hard links keep some of its bytes
+        qint64 releasedBytes = 0; // measured: what it gives back with the other ticked rows (0 unticked)
+        qint64 keptBytes = 0;     // measured: what hard links outside the ticked rows keep of it
     };
 
     using ConfirmAction = std::function<void(const QList<ConfirmedItem>&)>;
