@@ -3,7 +3,10 @@
 #include "apps/LocalizedNameOrder.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -32,7 +35,45 @@ AnalyzerTreeNode::~AnalyzerTreeNode()
 
 AnalyzerNodePtr AnalyzerTreeNode::build(brisklet::ScanNode&& node)
 {
-    return buildFrom(node);
+    AnalyzerNodePtr root = buildFrom(node);
+    findWhereLinksCounted(*root);
+    return root;
+}
+
+void AnalyzerTreeNode::findWhereLinksCounted(AnalyzerTreeNode& root)
+{
+    std::vector<AnalyzerTreeNode*> linked;
+    bool countedElsewhere = false;
+    std::vector<AnalyzerTreeNode*> pending{&root};
+    while (!pending.empty()) {
+        AnalyzerTreeNode* node = pending.back();
+        pending.pop_back();
+        for (const AnalyzerNodePtr& child : node->m_children)
+            pending.push_back(child.get());
+        if (!node->m_entry.isDirectory && node->m_entry.linkCount > 1) {
+            linked.push_back(node);
+            countedElsewhere = countedElsewhere || node->m_entry.linkedSizeBytes > 0;
+        }
+    }
+    if (!countedElsewhere)
+        return;
+    // The scan keeps no inode numbers: the links of one file are matched by asking again.
+    using Key = std::pair<dev_t, ino_t>;
+    std::map<Key, const std::string*> carriers;
+    std::vector<std::pair<AnalyzerTreeNode*, Key>> others;
+    for (AnalyzerTreeNode* node : linked) {
+        struct stat status {};
+        if (::lstat(node->m_entry.path.c_str(), &status) != 0)
+            continue;
+        const Key key{status.st_dev, status.st_ino};
+        if (node->m_entry.linkedSizeBytes > 0)
+            others.emplace_back(node, key);
+        else
+            carriers.emplace(key, &node->m_entry.path);
+    }
+    for (const auto& [node, key] : others)
+        if (const auto found = carriers.find(key); found != carriers.end())
+            node->m_countedAt = std::make_unique<const std::string>(*found->second);
 }
 
 AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)

@@ -11,6 +11,10 @@
 // the folders on the way to a removed path and sorts only the child lists whose sizes changed, so asking
 // again for paths already gone costs next to nothing.
 //
+// A file whose size another of its hard links carries (entry().linkedSizeBytes) learns at build() the
+// path of that link, when it is in the tree: build() looks at such files (lstat, on the building
+// thread) only when the scan counted some file at another link.
+//
 // The tree may be built on any thread; once handed to the screens it is touched on the GUI thread only.
 #pragma once
 
@@ -59,6 +63,8 @@ public:
     bool isAggregated() const { return m_isAggregated; }
     bool isMissing() const { return m_isMissing; }
     void setMissing(bool missing) { m_isMissing = missing; }
+    // For a file counted at another of its links: that link's path, when the tree holds it.
+    const std::string* countedAt() const { return m_countedAt.get(); }
 
     // Removes every node below (and including) this one whose path is in paths; returns the bytes removed.
     // When this node's own path is listed nothing changes and its size is returned: the caller drops it.
@@ -74,12 +80,14 @@ private:
     static AnalyzerNodePtr buildFrom(brisklet::ScanNode& scan);
     // removePaths() below this node, descending only into the listed ancestors of removed paths.
     std::int64_t removeBelow(const PathSet& paths, const PathSet& ancestors);
+    static void findWhereLinksCounted(AnalyzerTreeNode& root);
     void sortChildren();
 
     brisklet::FileEntry m_entry;
     std::vector<AnalyzerNodePtr> m_children;
     AnalyzerTreeNode* m_parent = nullptr; // weak: cleared by the parent when it drops this node or dies
     std::int64_t m_sizeBytes = 0;
+    std::unique_ptr<const std::string> m_countedAt; // rare: one pointer in every node, the text in few
     bool m_folded = false;
     bool m_unreadable = false;
     bool m_isAggregated = false;

@@ -7,9 +7,27 @@ namespace ChartText {
 
 QString name(const AnalyzerTreeNode& node) { return visibleText(pathFromBytes(node.entry().name)); }
 QString path(const AnalyzerTreeNode& node) { return pathFromBytes(node.entry().path()); }
-QString size(const AnalyzerTreeNode& node) { return utf8Text(brisklet::ByteFormat::humanReadable(countedSize(node))); }
+namespace {
+bool countedElsewhere(const AnalyzerTreeNode& node)
+{
+    return !node.entry().isDirectory && node.entry().linkedSizeBytes > 0 && node.sizeBytes() <= 0;
+}
+} // namespace
+
+QString size(const AnalyzerTreeNode& node)
+{
+    return countedElsewhere(node) ? linkedSize(node.entry().linkedSizeBytes) : formatBytes(countedSize(node));
+}
+QString linkNote(const AnalyzerTreeNode& node)
+{
+    if (!countedElsewhere(node))
+        return {};
+    if (const std::string* at = node.countedAt())
+        return QStringLiteral("\nHard link: its size is counted at %1").arg(visibleText(pathFromBytes(*at)));
+    return QStringLiteral("\nHard link: its size is counted at another of its links");
+}
 QString label(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }
-QString tooltip(const AnalyzerTreeNode& node) { return PlainText::toolTip(label(node)); }
+QString tooltip(const AnalyzerTreeNode& node) { return PlainText::toolTip(label(node) + linkNote(node)); }
 QString missingTooltip() { return QStringLiteral("No longer on disk. Rescan to update sizes."); }
 QColor accent(const QPalette& palette) { return palette.color(QPalette::Highlight); }
 

@@ -13,11 +13,15 @@ namespace ChartText {
 // showing: control characters in it are made visible (visibleText).
 QString name(const AnalyzerTreeNode& node);
 QString path(const AnalyzerTreeNode& node);
-// ByteFormat.humanReadable of max(size, 0).
+// ByteFormat.humanReadable of max(size, 0); for a file counted at another of its hard links (size 0,
+// so totals count it once), its own size with a link mark.
 QString size(const AnalyzerTreeNode& node);
 // "name · size", what a chart element says of itself.
 QString label(const AnalyzerTreeNode& node);
-// label() as a chart element's or a list row's tooltip, shown as written (PlainText::toolTip).
+// For a file counted at another of its links, a line saying where, starting with a line break;
+// empty for every other node.
+QString linkNote(const AnalyzerTreeNode& node);
+// label() and the link note, as a chart element's or a list row's tooltip, shown as written.
 QString tooltip(const AnalyzerTreeNode& node);
 // The text of a missing item's tooltip.
 QString missingTooltip();

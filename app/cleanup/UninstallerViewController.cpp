@@ -346,9 +346,13 @@ void UninstallerViewController::prepare(std::vector<brisklet::ApplicationEntry> 
                 preparation.items.append({pathFromBytes(application.path), size, true});
                 // What another installed program may also use is offered, but left for the user to tick.
                 for (const brisklet::Leftover& leftover :
-                     brisklet::LeftoverScanner::leftovers(application, home, leftoverOptions, stop))
+                     brisklet::LeftoverScanner::leftovers(application, home, leftoverOptions, stop)) {
                     preparation.items.append({pathFromBytes(leftover.path()), leftover.sizeBytes,
                                               leftover.isDirectory, !leftover.shared});
+                    // The review says why, under the name.
+                    if (leftover.shared)
+                        preparation.items.back().note = utf8Text(leftover.sharedReason);
+                }
             }
             return preparation;
         },

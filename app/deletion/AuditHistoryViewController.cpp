@@ -83,6 +83,8 @@ public:
         case Qt::ToolTipRole:
             if (column == QLatin1String("when"))
                 return QLocale().toString(toDateTime(entry.timestamp), QLocale::LongFormat);
+            if (column == QLatin1String("result"))
+                return PlainText::toolTip(AuditHistoryViewController::resultTooltip(entry));
             return PlainText::toolTip(AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime()));
         case Qt::FontRole:
             return ScreenStyle::font(11);
@@ -203,6 +205,16 @@ QString AuditHistoryViewController::cellText(const brisklet::AuditLog::Entry& en
     if (column == QLatin1String("result"))
         return utf8Text(entry.result);
     return {};
+}
+
+QString AuditHistoryViewController::resultTooltip(const brisklet::AuditLog::Entry& entry)
+{
+    const QString result = QString::fromStdString(entry.result);
+    if (entry.result == "ok")
+        return result;
+    // Lines written before reasons were kept have none. The reason may name a path: its bytes decode as one.
+    return entry.reason.empty() ? QStringLiteral("%1 (no reason was recorded)").arg(result)
+                                : visibleText(pathFromBytes(entry.reason));
 }
 
 QString AuditHistoryViewController::relativeWhen(const QDateTime& when, const QDateTime& now)

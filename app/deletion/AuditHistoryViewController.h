@@ -5,7 +5,8 @@
 //    200 most recent readable entries; they are shown newest first. Until they arrive the sheet says it
 //    is loading; with none it shows "No deletions recorded yet." in place of the table.
 //  - Columns: when (relative to the moment the cell is drawn), action ("deleted permanently" for a
-//    purge), size (an em dash for 0 bytes), path, result (red unless "ok").
+//    purge), size (an em dash for 0 bytes), path, result (red unless "ok"; its tooltip says why an
+//    action did not happen, or that an older entry recorded no reason).
 //  - "Done", Return and Escape close it; the sheet is window-modal and deletes itself when closed.
 #pragma once
 
@@ -43,6 +44,8 @@ public:
 
     // The texts of one cell, for a column identifier ("when", "action", "size", "path", "result").
     static QString cellText(const brisklet::AuditLog::Entry& entry, const QString& column, const QDateTime& now);
+    // The result column's tooltip: the reason for anything but "ok".
+    static QString resultTooltip(const brisklet::AuditLog::Entry& entry);
     // "5 min. ago": the time from when to now in abbreviated units.
     static QString relativeWhen(const QDateTime& when, const QDateTime& now);
 

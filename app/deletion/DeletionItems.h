@@ -12,12 +12,14 @@
 #include <string_view>
 
 // An item a screen asks to remove: its absolute path, its size as the screen measured it, whether it
-// is a folder, and whether the review offers it ticked (not when it may belong to something else too).
+// is a folder, and whether the review offers it ticked (not when it may belong to something else too,
+// and then note says why, in the row).
 struct TrashCandidate {
     QString path;
     qint64 sizeBytes = 0;
     bool isDirectory = false;
     bool startsTicked = true;
+    QString note = {};
 };
 
 // An item the user confirmed in the review sheet.
@@ -46,3 +48,7 @@ inline QString pluralEnding(qint64 count)
 
 // A size as the engine formats it everywhere.
 QString formatBytes(qint64 bytes);
+
+// A size that is not all this item's to give back: a file with other hard links keeps its blocks until
+// the last link goes. The size, then a link mark.
+QString linkedSize(qint64 bytes);

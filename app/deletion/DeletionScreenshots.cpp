@@ -7,6 +7,8 @@
 #include "shell/PictureWatch.h"
 #include "shell/AppPreferences.h"
 #include "shell/PathBytes.h"
+#include "safety/AuditLog.h"
+#include "safety/TrashService.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,6 +16,10 @@
 #include <QFile>
 #include <QPointer>
 #include <QThread>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace DeletionScreenshots {
 
@@ -30,30 +36,34 @@ bool settle(const std::function<bool()>& done = {})
     return done();
 }
 
-// A few files with the sizes a scan would have found (the files themselves stay small).
+// A few real files (sizes are measured when the sheet opens), one of them with a second hard link
+// outside the selection, and a protected folder the sheet refuses.
 QList<TrashCandidate> demoItems(const QString& folder)
 {
     const struct {
         const char* name;
-        qint64 size;
+        int megabytes;
         bool folder;
-    } items[] = {{"Downloads/debian-12.5.0-amd64-DVD-1.iso", 3'994'091'520, false},
-                 {"Projects/old-site/node_modules", 412'338'176, true},
-                 {"Downloads/Screen Recording 2024-03-02.mkv", 268'435'456, false},
-                 {"Projects/old-site/build", 48'234'496, true}};
+    } items[] = {{"Downloads/debian-12.5.0-amd64-netinst.iso", 9, false},
+                 {"Projects/old-site/node_modules", 4, true},
+                 {"Downloads/Screen Recording 2024-03-02.mkv", 6, false},
+                 {"Projects/old-site/build", 2, true}};
     QList<TrashCandidate> result;
     for (const auto& item : items) {
         const QString path = folder + QLatin1Char('/') + utf8Text(item.name);
-        if (item.folder) {
-            QDir().mkpath(path);
-            QFile(path + QStringLiteral("/index.js")).open(QIODevice::WriteOnly);
-        } else {
-            QDir().mkpath(QFileInfo(path).path());
-            QFile(path).open(QIODevice::WriteOnly);
-        }
-        result.append({path, item.size, item.folder});
+        const QString file = item.folder ? path + QStringLiteral("/bundle.js") : path;
+        QDir().mkpath(QFileInfo(file).path());
+        QFile out(file);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(QByteArray(item.megabytes * 1024 * 1024, 'x'));
+        result.append({path, qint64(item.megabytes) * 1024 * 1024, item.folder});
     }
-    result.append({QDir::homePath(), 1'073'741'824, true}); // refused: shows a rejected line in the history
+    // The recording is also in Videos: moving the Downloads copy frees nothing.
+    QDir().mkpath(folder + QStringLiteral("/Videos"));
+    const std::string second = pathBytes(folder + QStringLiteral("/Videos/Screen Recording 2024-03-02.mkv"));
+    if (::link(pathBytes(result[2].path).c_str(), second.c_str()) != 0)
+        qWarning("screenshots: no second link for the recording: %s", std::strerror(errno));
+    result.append({QDir::homePath() + QStringLiteral("/.config"), 1'073'741'824, true}); // refused
     return result;
 }
 
@@ -83,11 +93,14 @@ bool writeSet(const QString& folder, const QString& look)
     ReviewSheetViewController* sheet = host.flow()->reviewSheet();
     if (!sheet)
         return false;
+    ok = settle([&] { return sheet->isMeasured(); }) && ok;
     const int last = static_cast<int>(sheet->items().size()) - 1;
     sheet->toggle(last); // unticked, to show the partial subtitle
     ok = grabTo(sheet, name("review")) && ok;
     sheet->toggle(last);
     sheet->confirmClicked();
+    // The history shows a refusal too, as a stale review would have met it.
+    brisklet::TrashService(brisklet::AuditLog::shared()).movePathToTrash(pathBytes(QDir::homePath() + QStringLiteral("/.config")), 0);
     ok = settle([&] { return !host.flow()->isRunning(); }) && ok;
     ok = grabTo(&host, name("status")) && ok;
 

@@ -13,6 +13,7 @@
 #include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -23,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
 
 // The sheet's rows as a table model: check box, icon and name; size; the folder that holds the item.
 // Icons are looked up the first time a row is drawn.
@@ -51,6 +53,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
         Qt::ItemFlags result = QAbstractTableModel::flags(index);
+        const auto& items = m_sheet->items();
+        if (index.isValid() && index.row() < static_cast<int>(items.size()) && items[static_cast<std::size_t>(index.row())].refused)
+            return result & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         if (index.column() == Column::name)
             result |= Qt::ItemIsUserCheckable;
         return result;
@@ -66,14 +71,22 @@ public:
         const QString folder = visibleText(QFileInfo(item.path).path());
         switch (role) {
         case Qt::DisplayRole:
-        case Qt::ToolTipRole:
-            if (role == Qt::ToolTipRole && index.column() != Column::size) // shown as written, never as markup
-                return PlainText::toolTip(index.column() == Column::name ? visibleText(item.path) : folder);
             if (index.column() == Column::name)
                 return name;
             if (index.column() == Column::size)
-                return formatBytes(item.sizeBytes);
+                return item.keptBytes > 0 ? linkedSize(item.shownBytes) : formatBytes(item.shownBytes);
             return folder;
+        case Qt::ToolTipRole: // shown as written, never as markup
+            if (index.column() == Column::name)
+                return PlainText::toolTip(item.note.isEmpty() ? visibleText(item.path)
+                                                              : visibleText(item.path) + QLatin1Char('\n') + item.note);
+            if (index.column() == Column::size && item.keptBytes > 0)
+                return QStringLiteral("%1 on disk; other hard links keep %2 of it").arg(formatBytes(item.shownBytes), formatBytes(item.keptBytes));
+            if (index.column() == Column::size)
+                return formatBytes(item.shownBytes);
+            return PlainText::toolTip(folder);
+        case Qt::AccessibleDescriptionRole: // also the line under the name (CheckOutlineDelegate)
+            return index.column() == Column::name ? item.note : QString();
         case Qt::CheckStateRole:
             if (index.column() == Column::name)
                 return item.checked ? Qt::Checked : Qt::Unchecked;
@@ -119,15 +132,20 @@ public:
     void rowChanged(int row) { emit dataChanged(index(row, 0), index(row, Column::columns - 1)); }
 
 private:
+    // By the name's type alone: looking at the file would be file-system work on the GUI thread.
     QIcon icon(int row, const ReviewSheetViewController::Item& item) const
     {
         if (m_icons.size() != m_sheet->items().size())
             m_icons.assign(m_sheet->items().size(), QIcon());
         QIcon& cached = m_icons[static_cast<std::size_t>(row)];
         if (cached.isNull()) {
-            const QFileInfo info(item.path);
-            cached = info.exists() ? m_provider.icon(info)
-                                   : m_provider.icon(item.isDirectory ? QFileIconProvider::Folder : QFileIconProvider::File);
+            const QIcon plain = m_provider.icon(item.isDirectory ? QFileIconProvider::Folder : QFileIconProvider::File);
+            if (item.isDirectory) {
+                cached = plain;
+            } else {
+                const QMimeType type = QMimeDatabase().mimeTypeForFile(QFileInfo(item.path).fileName(), QMimeDatabase::MatchExtension);
+                cached = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), plain));
+            }
         }
         return cached;
     }
@@ -138,21 +156,49 @@ private:
 };
 
 namespace {
-// Draws an outline around the check box in a dark appearance, where the style's own outline is nearly
-// the colour of the rows and an unticked box would not show at all.
+constexpr int rowHeight = 26;
+constexpr int noteHeight = 16; // the line under the name of a row with a note
+
+// Draws the note of a row under its name, and an outline around the check box in a dark appearance,
+// where the style's own outline is nearly the colour of the rows and an unticked box would not show.
 class CheckOutlineDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QStyledItemDelegate::paint(painter, option, index);
-        if (!ScreenStyle::isDark(option.palette) || !(index.flags() & Qt::ItemIsUserCheckable))
-            return;
-        QStyleOptionViewItem item = option;
-        initStyleOption(&item, index);
         const QWidget* view = option.widget;
         QStyle* style = view ? view->style() : QApplication::style();
+        const QString note = index.data(Qt::AccessibleDescriptionRole).toString();
+        // A row with a note: the usual row in the upper part, the note under the name in the lower.
+        QStyleOptionViewItem top = option;
+        if (!note.isEmpty()) {
+            QStyleOptionViewItem panel = option;
+            initStyleOption(&panel, index);
+            style->drawPrimitive(QStyle::PE_PanelItemViewItem, &panel, painter, view);
+            top.rect.setHeight(rowHeight);
+        }
+        QStyledItemDelegate::paint(painter, top, index);
+        if (!note.isEmpty()) {
+            QStyleOptionViewItem upper = top;
+            initStyleOption(&upper, index);
+            const int left = style->subElementRect(QStyle::SE_ItemViewItemText, &upper, view).left();
+            const QRect noteRect(left, option.rect.top() + rowHeight - 4, option.rect.right() - left - 4, noteHeight);
+            const QFont font = ScreenStyle::font(11);
+            const bool refused = !(index.flags() & Qt::ItemIsEnabled);
+            painter->save();
+            painter->setFont(font);
+            painter->setPen(option.state & QStyle::State_Selected ? option.palette.color(QPalette::HighlightedText)
+                            : refused ? DestructiveButton::destructiveColor()
+                                      : ScreenStyle::labelColor(option.palette, ScreenStyle::LabelLevel::secondary));
+            painter->drawText(noteRect, Qt::AlignLeft | Qt::AlignTop,
+                              QFontMetrics(font).elidedText(note, Qt::ElideRight, noteRect.width()));
+            painter->restore();
+        }
+        if (!ScreenStyle::isDark(option.palette) || !(index.flags() & Qt::ItemIsUserCheckable))
+            return;
+        QStyleOptionViewItem item = top;
+        initStyleOption(&item, index);
         const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, view);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
@@ -169,10 +215,16 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     : QDialog(parent ? parent->window() : nullptr), m_onConfirm(std::move(onConfirm)), m_onCancel(std::move(onCancel))
 {
     m_items.reserve(static_cast<std::size_t>(items.size()));
-    for (const TrashCandidate& candidate : items)
-        m_items.push_back({candidate.path, candidate.sizeBytes, candidate.isDirectory, candidate.startsTicked});
+    for (const TrashCandidate& candidate : items) {
+        Item item{candidate.path, candidate.sizeBytes, candidate.isDirectory, candidate.startsTicked};
+        item.note = visibleText(candidate.note);
+        item.shownBytes = candidate.sizeBytes;
+        m_items.push_back(std::move(item));
+    }
     std::stable_sort(m_items.begin(), m_items.end(),
                      [](const Item& a, const Item& b) { return a.sizeBytes > b.sizeBytes; });
+    for (const Item& item : m_items)
+        m_callerNotes.push_back(item.note);
 
     QLabel* title = SheetParts::frameSheet(this, QStringLiteral("Move to Trash"));
 
@@ -181,7 +233,7 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     m_tints.add(m_subtitleLabel, ScreenStyle::LabelLevel::secondary);
 
     m_model = new ReviewItemsModel(this);
-    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Items to move to the Trash"), 26);
+    m_tableView = SheetParts::table(this, m_model, QStringLiteral("Items to move to the Trash"), rowHeight);
     m_tableView->setItemDelegate(new CheckOutlineDelegate(m_tableView));
     m_tableView->setIconSize(QSize(18, 18));
     m_tableView->setMinimumHeight(240);
@@ -220,8 +272,117 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     layout->addSpacing(4);
     layout->addLayout(buttons);
 
+    updateRowHeights();
     updateSummary();
     m_tableView->setFocus();
+    check();
+}
+
+void ReviewSheetViewController::check()
+{
+    std::vector<std::string> paths;
+    for (const Item& item : m_items)
+        paths.push_back(pathBytes(item.path));
+    m_runner.run(
+        [paths](std::stop_token) {
+            std::vector<std::optional<std::string>> refusals;
+            for (const std::string& path : paths)
+                refusals.push_back(brisklet::TrashService::rejection(path));
+            return refusals;
+        },
+        [this, paths](const std::vector<std::optional<std::string>>& refusals) {
+            applyRefusals(refusals);
+            // Then what each item gives back; a refused one is never moved, so it is not walked.
+            m_runner.run(
+                [paths, refusals](std::stop_token stop) {
+                    std::vector<brisklet::platform::ItemUsage> usage(paths.size());
+                    for (std::size_t i = 0; i < paths.size() && !stop.stop_requested(); ++i)
+                        if (!refusals[i])
+                            usage[i] = brisklet::TrashService::measureRemoval(paths[i], stop);
+                    return usage;
+                },
+                [this](std::vector<brisklet::platform::ItemUsage> usage) { applyUsage(std::move(usage)); });
+        });
+}
+
+void ReviewSheetViewController::applyRefusals(const std::vector<std::optional<std::string>>& refusals)
+{
+    for (std::size_t row = 0; row < m_items.size() && row < refusals.size(); ++row) {
+        if (!refusals[row])
+            continue;
+        Item& item = m_items[row];
+        item.refused = true;
+        item.checked = false;
+        item.note = visibleText(pathFromBytes(*refusals[row]));
+        m_model->rowChanged(static_cast<int>(row));
+    }
+    updateRowHeights();
+    updateSummary();
+}
+
+void ReviewSheetViewController::applyUsage(std::vector<brisklet::platform::ItemUsage> usage)
+{
+    if (usage.size() != m_items.size())
+        return;
+    m_usage = std::move(usage);
+    m_measured = true;
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
+        if (m_items[row].refused)
+            continue;
+        qint64 held = m_usage[row].ownBytes;
+        for (const auto& file : m_usage[row].linkedFiles)
+            held += file.bytes;
+        m_items[row].shownBytes = held;
+    }
+    updateRelease();
+    updateSummary();
+}
+
+// What the ticked rows give back together, and for each row what other links keep of it: a file with
+// a link outside the ticked rows (and outside the row itself, for an unticked one) keeps its bytes.
+void ReviewSheetViewController::updateRelease()
+{
+    if (!m_measured)
+        return;
+    std::vector<bool> ticked;
+    for (const Item& item : m_items)
+        ticked.push_back(item.checked);
+    const std::vector<std::int64_t> together = brisklet::TrashService::releasedBytes(m_usage, ticked);
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t> leaving; // links the ticked rows take
+    for (std::size_t row = 0; row < m_items.size(); ++row)
+        if (ticked[row])
+            for (const auto& file : m_usage[row].linkedFiles)
+                leaving[{file.device, file.inode}] += file.linksHere;
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
+        Item& item = m_items[row];
+        if (item.refused)
+            continue;
+        item.releasedBytes = together[row];
+        item.keptBytes = 0;
+        for (const auto& file : m_usage[row].linkedFiles) {
+            const auto found = leaving.find({file.device, file.inode});
+            const std::uint64_t links = (found == leaving.end() ? 0 : found->second) + (item.checked ? 0 : file.linksHere);
+            if (links < file.links)
+                item.keptBytes += file.bytes;
+        }
+        if (!m_callerNotes[row].isEmpty())
+            item.note = m_callerNotes[row];
+        else if (item.keptBytes == 0)
+            item.note.clear();
+        else if (item.shownBytes <= item.keptBytes)
+            item.note = QStringLiteral("also linked elsewhere: frees no space until every link is removed");
+        else
+            item.note = QStringLiteral("also linked elsewhere: frees only %1 until every link is removed")
+                            .arg(formatBytes(item.shownBytes - item.keptBytes));
+        m_model->rowChanged(static_cast<int>(row));
+    }
+    updateRowHeights();
+}
+
+void ReviewSheetViewController::updateRowHeights()
+{
+    for (std::size_t row = 0; row < m_items.size(); ++row)
+        m_tableView->setRowHeight(static_cast<int>(row), m_items[row].note.isEmpty() ? rowHeight : rowHeight + noteHeight);
 }
 
 QList<ReviewSheetViewController::Item> ReviewSheetViewController::checkedItems() const
@@ -239,8 +400,11 @@ void ReviewSheetViewController::toggle(int row)
     if (row < 0 || row >= static_cast<int>(m_items.size()))
         return;
     Item& item = m_items[static_cast<std::size_t>(row)];
+    if (item.refused)
+        return;
     item.checked = !item.checked;
     m_model->rowChanged(row);
+    updateRelease();
     updateSummary();
 }
 
@@ -251,7 +415,7 @@ void ReviewSheetViewController::updateSummary()
     for (const Item& item : m_items) {
         if (item.checked) {
             ++checkedCount;
-            checkedBytes += item.sizeBytes;
+            checkedBytes += m_measured ? item.releasedBytes : item.sizeBytes;
         }
     }
     const qint64 total = static_cast<qint64>(m_items.size());

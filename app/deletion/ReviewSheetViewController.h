@@ -8,17 +8,29 @@
 //  - confirmClicked() closes the sheet and hands the ticked rows, in row order, to onConfirm;
 //    cancelClicked() (also Escape and closing the window) closes it and calls onCancel. Exactly one of
 //    the two callbacks runs, once.
+//  - When it opens, a worker (BackgroundRunner) asks the trash service about each item, as the trash
+//    step will: a refused item is unticked for good, greyed, and shows the refusal under its name.
+//    Then the worker measures what removing each item gives back; from then on sizes are what the items
+//    hold on disk, and the subtitle counts only the bytes the ticked items release together: a file
+//    with another hard link outside the ticked items releases nothing, and its row says so and carries
+//    a link mark. Until the answers come the caller's figures stand. Nothing here touches the file
+//    system on the GUI thread; answers that come after the sheet closed are dropped.
+//  - A caller's note (why an item starts unticked) shows under its name too.
 //  - The sheet is window-modal over its parent's window and deletes itself when closed.
 #pragma once
 
 #include "shell/ScreenStyle.h"
 
 #include "DeletionItems.h"
+#include "safety/TrashService.h"
+#include "shell/BackgroundRunner.h"
 
 #include <QDialog>
 #include <QList>
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 class DestructiveButton;
@@ -32,9 +44,14 @@ class ReviewSheetViewController : public QDialog {
 public:
     struct Item {
         QString path;
-        qint64 sizeBytes = 0;
+        qint64 sizeBytes = 0; // the caller's figure, handed on at confirmation
         bool isDirectory = false;
         bool checked = true;
+        bool refused = false;   // the trash step would refuse it: never ticked
+        QString note = {};      // shown under the name: the refusal, the caller's note, or what links keep
+        qint64 shownBytes = 0;  // the size column: the caller's figure until measured, then what it holds
+        qint64 releasedBytes = 0; // measured: what it gives back with the other ticked rows (0 unticked)
+        qint64 keptBytes = 0;     // measured: what hard links outside the ticked rows keep of it
     };
 
     using ConfirmAction = std::function<void(const QList<ConfirmedItem>&)>;
@@ -46,6 +63,8 @@ public:
     const std::vector<Item>& items() const { return m_items; }
     QList<Item> checkedItems() const;
     void toggle(int row);
+    // The items have been checked and measured (the figures are final).
+    bool isMeasured() const { return m_measured; }
 
     QTableView* tableView() const { return m_tableView; }
     QLabel* subtitleLabel() const { return m_subtitleLabel; }
@@ -64,11 +83,19 @@ protected:
 private:
     void updateSummary();
     void finish(bool confirmed);
+    void check();
+    void applyRefusals(const std::vector<std::optional<std::string>>& refusals);
+    void applyUsage(std::vector<brisklet::platform::ItemUsage> usage);
+    void updateRelease();
+    void updateRowHeights();
 
     std::vector<Item> m_items;
     ConfirmAction m_onConfirm;
     CancelAction m_onCancel;
     bool m_finished = false;
+    std::vector<QString> m_callerNotes;
+    std::vector<brisklet::platform::ItemUsage> m_usage; // per row, once measured
+    bool m_measured = false;
     ScreenStyle::LabelTints m_tints;
     ReviewItemsModel* m_model = nullptr;
     QTableView* m_tableView = nullptr;
@@ -76,4 +103,5 @@ private:
     QLabel* m_summaryLabel = nullptr;
     DestructiveButton* m_confirmButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    BackgroundRunner m_runner{this}; // last: its destructor drops answers before the members above go
 };

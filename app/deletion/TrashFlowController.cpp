@@ -88,7 +88,7 @@ qint64 TrashFlowController::batchBytes() const
 {
     qint64 total = 0;
     for (const TrashedItem& item : m_lastBatch)
-        total += item.sizeBytes;
+        total += item.releasedBytes;
     return total;
 }
 
@@ -151,7 +151,7 @@ void TrashFlowController::trash(const QList<ConfirmedItem>& confirmed)
                     continue;
                 }
                 ++moved;
-                movedBytes += outcome.sizeBytes;
+                movedBytes += outcome.releasedBytes;
                 movedPaths.insert(fromEngine(outcome.path));
                 if (outcome.trashPath)
                     batch.append({fromEngine(*outcome.trashPath), fromEngine(outcome.path), outcome.sizeBytes,
@@ -320,7 +320,7 @@ void TrashFlowController::purgeBatch()
                 if (!outcome.success)
                     continue;
                 ++purged;
-                freedBytes += outcome.sizeBytes;
+                freedBytes += outcome.releasedBytes;
                 gone.insert(fromEngine(outcome.trashPath));
             }
             m_lastBatch.removeIf([&gone](const TrashedItem& item) { return gone.contains(item.trashPath); });

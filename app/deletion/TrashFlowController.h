@@ -5,7 +5,9 @@
 //    reviewAndTrash(items). The review sheet opens over the host's window; the confirmed items are moved
 //    to the Trash on a worker (BackgroundRunner), each one judged and recorded by the trash service in
 //    the audit log. The result is a line for setStatus, and lastBatch: the moved items the Trash gave a
-//    location for. A new trash replaces the batch.
+//    location for. A new trash replaces the batch. Every figure of space (reclaimable, the free button,
+//    the warning, freed) is what the engine measured the removal to give back: a file whose other hard
+//    link stays counts nothing. Put-back figures are the screens' own sizes.
 //  - undo() puts the whole batch back. freeSpace() asks, then permanently deletes exactly the batch's
 //    Trash items; what could not be deleted stays in the batch.
 //  - While a trash, restore or purge runs (isRunning), every entry point does nothing: one engine

@@ -24,6 +24,8 @@ using InodeKey = std::pair<std::uint64_t, std::uint64_t>;
 
 class UsageWalk {
 public:
+    explicit UsageWalk(std::stop_token stop) : m_stop(std::move(stop)) {}
+
     ItemUsage run(const std::string& path) {
         const std::string name = lastPathComponent(path);
         const std::string folder = parentPath(path);
@@ -78,6 +80,8 @@ private:
         stack.push_back({std::move(top), st.st_dev, st.st_ino, {}, 0});
         list(stack.back());
         while (!stack.empty()) {
+            if (m_stop.stop_requested())
+                return;
             if (stack.back().next == stack.back().names.size()) {
                 const Level done = std::move(stack.back());
                 stack.pop_back();
@@ -117,6 +121,7 @@ private:
         return true;
     }
 
+    std::stop_token m_stop;
     dev_t m_device = 0;
     ItemUsage m_usage;
     std::map<InodeKey, std::size_t> m_linked;
@@ -124,10 +129,10 @@ private:
 
 } // namespace
 
-ItemUsage measureItemUsage(const std::string& path) {
+ItemUsage measureItemUsage(const std::string& path, std::stop_token stop) {
     if (path.empty() || path.find('\0') != std::string::npos)
         return {};
-    return UsageWalk().run(withoutTrailingSlashes(path));
+    return UsageWalk(std::move(stop)).run(withoutTrailingSlashes(path));
 }
 
 std::vector<std::int64_t> releasedBytes(const std::vector<ItemUsage>& items, const std::vector<bool>& removed) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ struct ItemUsage {
     std::vector<LinkedFile> linkedFiles; // files with more than one link, each once
 };
 
-// Measures the item at path (a symbolic link in its last component is measured itself).
-ItemUsage measureItemUsage(const std::string& path);
+// Measures the item at path (a symbolic link in its last component is measured itself). A stop request
+// ends the walk early: what was counted so far, less than the item releases.
+ItemUsage measureItemUsage(const std::string& path, std::stop_token stop = {});
 
 // The bytes each item releases when exactly the items marked removed leave together; 0 for the others.
 std::vector<std::int64_t> releasedBytes(const std::vector<ItemUsage>& items, const std::vector<bool>& removed);

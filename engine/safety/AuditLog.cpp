@@ -302,8 +302,10 @@ void AuditLog::adopt(const std::string& earlierFile) {
     ::rmdir(earlierFolder.c_str());
 }
 
-void AuditLog::record(std::string operation, std::string path, std::int64_t bytes, std::string result) {
-    Entry entry{std::chrono::system_clock::now(), std::move(operation), std::move(path), bytes, std::move(result)};
+void AuditLog::record(std::string operation, std::string path, std::int64_t bytes, std::string result,
+                      std::string reason) {
+    Entry entry{std::chrono::system_clock::now(), std::move(operation), std::move(path), bytes, std::move(result),
+                std::move(reason)};
     {
         const std::lock_guard lock(m_mutex);
         m_tasks.emplace_back([this, entry = std::move(entry)] { write(entry); });
@@ -415,6 +417,10 @@ std::string AuditLog::encode(const Entry& entry) {
     out += std::to_string(entry.bytes);
     out += ",\"result\":";
     appendJsonString(out, repairUtf8(entry.result));
+    if (!entry.reason.empty()) {
+        out += ",\"reason\":";
+        appendJsonString(out, repairUtf8(entry.reason));
+    }
     out += '}';
     return out;
 }
@@ -443,8 +449,10 @@ std::optional<AuditLog::Entry> AuditLog::decode(std::string_view line) {
     const double seconds = timestamp->get<double>();
     if (!std::isfinite(seconds) || std::fabs(seconds) > clockRange)
         return std::nullopt;
+    const auto reason = json.find("reason");
     return Entry{fromSecondsSinceReferenceDate(seconds), operation->get<std::string>(), path->get<std::string>(),
-                 bytes->get<std::int64_t>(), result->get<std::string>()};
+                 bytes->get<std::int64_t>(), result->get<std::string>(),
+                 reason != json.end() && reason->is_string() ? reason->get<std::string>() : std::string()};
 }
 
 double AuditLog::secondsSinceReferenceDate(std::chrono::system_clock::time_point time) {

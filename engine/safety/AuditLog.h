@@ -12,7 +12,9 @@
 //  - At 10 MB the file is rotated under that lock: it becomes audit.jsonl.1 (one old file is kept,
 //    replacing the one before) and the line starts a fresh audit.jsonl.
 //  - Lines are {"timestamp":S,"operation":"...","path":"...","bytes":N,"result":"..."} with S the seconds since
-//    2001-01-01 00:00:00 UTC, "/" written as "\/", and text that is not UTF-8 repaired, never dropped.
+//    2001-01-01 00:00:00 UTC, "/" written as "\/", and text that is not UTF-8 repaired, never dropped. An
+//    action that did not happen adds "reason":"..." (why); lines without it, as earlier versions wrote
+//    them, read with an empty reason.
 //  - recentEntries() reads audit.jsonl and then audit.jsonl.1 from their ends (not through the writer)
 //    and skips, one by one, lines that are not UTF-8 or not complete entries.
 #pragma once
@@ -42,6 +44,7 @@ public:
         std::string path;
         std::int64_t bytes = 0;
         std::string result; // "ok", "error", "rejected" or "missing"
+        std::string reason = {}; // why it did not happen, as the outcome said; empty for "ok" and older lines
 
         bool operator==(const Entry&) const = default;
     };
@@ -72,7 +75,8 @@ public:
     const std::string& queueLabel() const { return m_queueLabel; }
 
     // Returns at once; the write happens on the writer thread.
-    void record(std::string operation, std::string path, std::int64_t bytes, std::string result);
+    void record(std::string operation, std::string path, std::int64_t bytes, std::string result,
+                std::string reason = {});
     // Blocks until every write queued before the call has finished. Returns at once on the writer.
     void flush();
     // The last limit readable entries of the file, oldest first.
@@ -80,7 +84,8 @@ public:
 
     // The JSON line of an entry, without its line feed.
     static std::string encode(const Entry& entry);
-    // An entry from one line; nothing unless it is an object with all five keys of the right types.
+    // An entry from one line; nothing unless it is an object with all five keys of the right types. The
+    // reason is optional: absent, or not a string, it reads as empty.
     static std::optional<Entry> decode(std::string_view line);
 
     // Seconds since 2001-01-01 00:00:00 UTC and back.

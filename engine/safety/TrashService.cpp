@@ -86,19 +86,19 @@ TrashOutcome TrashService::movePathToTrash(const std::string& path, std::int64_t
 }
 
 TrashOutcome TrashService::trashOne(const std::string& path, std::int64_t sizeBytes, platform::ItemUsage& usage) const {
-    auto record = [&](const char* result) {
+    auto record = [&](const char* result, std::string reason = {}) {
         if (m_audit)
-            m_audit->record("trash", path, sizeBytes, result);
+            m_audit->record("trash", path, sizeBytes, result, std::move(reason));
     };
-    if (const auto rejection = PathValidator::deletionRejection(path, platform::homeDirectory())) {
-        record("rejected");
-        return {path, sizeBytes, false, rejection->description(), std::nullopt};
+    if (auto refused = rejection(path)) {
+        record("rejected", *refused);
+        return {path, sizeBytes, false, std::move(refused), std::nullopt};
     }
     // Measured where the move takes it from: the folders above resolved, the last component itself.
     usage = platform::measureItemUsage(placeOf(path));
     const platform::TrashMove moved = platform::Trash::moveToTrash(path);
     if (!moved.success) {
-        record("error");
+        record("error", moved.failureDescription);
         return {path, sizeBytes, false, moved.failureDescription, std::nullopt};
     }
     record("ok");
@@ -114,12 +114,12 @@ std::vector<RestoreOutcome> TrashService::restoreFromTrash(const std::vector<Res
 }
 
 RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
-    auto record = [&](const std::string& path, const char* result) {
+    auto record = [&](const std::string& path, const char* result, std::string reason = {}) {
         if (m_audit)
-            m_audit->record("restore", path, item.sizeBytes, result);
+            m_audit->record("restore", path, item.sizeBytes, result, std::move(reason));
     };
     auto failed = [&](const char* result, std::string description) {
-        record(item.originalPath, result);
+        record(item.originalPath, result, description);
         return RestoreOutcome{item.originalPath, item.originalPath, false, std::move(description)};
     };
 
@@ -178,7 +178,7 @@ std::vector<PurgeOutcome> TrashService::purgeFromTrash(const std::vector<PurgeIt
 PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
     auto finish = [&](const char* result, std::optional<std::string> description) {
         if (m_audit)
-            m_audit->record("purge", item.trashPath, item.sizeBytes, result);
+            m_audit->record("purge", item.trashPath, item.sizeBytes, result, description.value_or(std::string()));
         return PurgeOutcome{item.trashPath, item.sizeBytes, !description.has_value(), std::move(description)};
     };
     if (!isInsideTrash(item.trashPath))
@@ -204,6 +204,21 @@ PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
     }
     platform::Trash::forgetItem(place);
     return finish("ok", std::nullopt);
+}
+
+std::optional<std::string> TrashService::rejection(const std::string& path) {
+    if (const auto refused = PathValidator::deletionRejection(path, platform::homeDirectory()))
+        return refused->description();
+    return std::nullopt;
+}
+
+platform::ItemUsage TrashService::measureRemoval(const std::string& path, std::stop_token stop) {
+    return platform::measureItemUsage(placeOf(path), std::move(stop));
+}
+
+std::vector<std::int64_t> TrashService::releasedBytes(const std::vector<platform::ItemUsage>& items,
+                                                      const std::vector<bool>& removed) {
+    return platform::releasedBytes(items, removed);
 }
 
 bool TrashService::isInsideTrash(const std::string& path) {

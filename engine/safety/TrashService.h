@@ -13,7 +13,9 @@
 //  - Sizes are the caller's, carried unchanged. Each item is also measured for releasedBytes: what its
 //    removal really gives back, counting a file with other links only when all of them go in the batch.
 //    Operations block while the file system works and may run on any thread; their audit entries are
-//    written asynchronously (flush the log to see them).
+//    written asynchronously (flush the log to see them). An entry for an action that did not happen
+//    carries the outcome's failure text as its reason.
+//  - rejection() and measureRemoval() let a review judge and measure items the way the trash step will.
 #pragma once
 
 #include "AuditLog.h"
@@ -25,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,16 @@ public:
     TrashOutcome movePathToTrash(const std::string& path, std::int64_t sizeBytes) const;
     std::vector<RestoreOutcome> restoreFromTrash(const std::vector<RestoreItem>& items) const;
     std::vector<PurgeOutcome> purgeFromTrash(const std::vector<PurgeItem>& items) const;
+
+    // Why the trash step would refuse path (the validator's text, with this user's home), or nothing.
+    // Looks at the file system: not for the GUI thread.
+    static std::optional<std::string> rejection(const std::string& path);
+    // What removing path would give back, measured where the trash step measures it; ends early, with
+    // a smaller figure, when stop is requested. Walks the whole item: not for the GUI thread.
+    static platform::ItemUsage measureRemoval(const std::string& path, std::stop_token stop = {});
+    // The bytes each item releases when exactly the items marked removed go together (0 for the others).
+    static std::vector<std::int64_t> releasedBytes(const std::vector<platform::ItemUsage>& items,
+                                                   const std::vector<bool>& removed);
 
     // Whether path lies strictly inside the Trash that serves it (a link judged by where it lies).
     static bool isInsideTrash(const std::string& path);

@@ -48,6 +48,8 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include <unistd.h>
+
 namespace {
 
 using State = AnalyzerViewController::State;
@@ -406,6 +408,25 @@ TEST_F(AnalyzerScreenTest, TrashedItemsLeaveAllPanesAndPuttingThemBackRescans)
     ASSERT_TRUE(waitFor([this, before] { return screen.state() == State::result && screen.shownTree() != before; }));
     EXPECT_TRUE(QFileInfo::exists(folder + "/big/inner"));
     EXPECT_EQ(names(screen.shownTree()->children()), (std::vector<std::string>{"big", "keep"}));
+}
+
+TEST_F(AnalyzerScreenTest, AFileCountedAtItsOtherHardLinkShowsItsSizeWithALinkMarkAndWhereItWasCounted)
+{
+    const QString folder = tree("pair", {});
+    QFile out(folder + "/a.bin");
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(QByteArray(65536, 'x'));
+    out.close();
+    ASSERT_EQ(::link(QFile::encodeName(folder + "/a.bin").constData(), QFile::encodeName(folder + "/b.bin").constData()), 0);
+    scanToResult(folder);
+    const QAbstractItemModel* rows = screen.outlinePane()->outlineView()->model();
+    ASSERT_EQ(rows->rowCount(), 2);
+    const AnalyzerNodePtr& root = screen.outlinePane()->root();
+    const AnalyzerTreeNode &counted = *root->children()[0], &other = *root->children()[1];
+    EXPECT_EQ(countedSize(other), 0) << "totals count the file once";
+    EXPECT_EQ(ChartText::size(other), formatBytes(counted.sizeBytes()) + " \u21c4");
+    EXPECT_TRUE(rows->index(1, 0).data(Qt::ToolTipRole).toString().endsWith("counted at " + ChartText::path(counted)));
+    EXPECT_TRUE(ChartText::tooltip(other).endsWith("counted at " + ChartText::path(counted)));
 }
 
 TEST_F(AnalyzerScreenTest, OnlyAnExistingFolderCanBeDropped)

@@ -198,6 +198,12 @@ TEST_F(UninstallerTest, SettingsAnotherInstalledProgramAlsoUsesAreOfferedUnticke
         (item.checked ? ticked : reviewed) << item.path;
     EXPECT_EQ(ticked, QStringList{home.path("Applications/dpkg.AppImage")});
     EXPECT_EQ(reviewed, QStringList{home.path(".config/dpkg")});
+    // The reason shows in the row, under the name.
+    const int row = screen->flow()->reviewSheet()->items()[0].checked ? 1 : 0;
+    QTableView* table = screen->flow()->reviewSheet()->tableView();
+    EXPECT_EQ(table->model()->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(),
+              "Also used by dpkg, installed on this computer");
+    EXPECT_GT(table->rowHeight(row), table->rowHeight(1 - row));
     screen->flow()->reviewSheet()->cancelClicked();
 }
 

@@ -3,6 +3,7 @@
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
 #include "deletion/TrashFlowHostScreen.h"
+#include "safety/TrashService.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,24 @@ TEST_F(AuditHistoryTest, NamesPurgesPlainlyMarksFailuresRedAndZeroBytesWithADash
     EXPECT_EQ(rejected.data(Qt::ForegroundRole).value<QColor>(), DestructiveButton::destructiveColor());
     EXPECT_NE(sheet->tableView()->model()->index(1, 4).data(Qt::ForegroundRole).value<QColor>(),
               DestructiveButton::destructiveColor());
+    delete sheet;
+}
+
+TEST_F(AuditHistoryTest, ARefusedOrFailedEntrySaysWhyInItsTooltipAndAnOlderLineWithoutAReasonStillShows) {
+    QFile file(QString::fromStdString(log->filePath()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"timestamp":786000000.5,"operation":"trash","path":"\/old","bytes":1,"result":"error"})" "\n");
+    file.close();
+    const brisklet::TrashService service(log);
+    const QString config = QDir::homePath() + "/.config";
+    service.movePathToTrash(pathBytes(config), 0);
+    service.purgeFromTrash({{"/not/in/the/trash", 0}});
+    auto sheet = open();
+    ASSERT_EQ(sheet->tableView()->model()->rowCount(), 3);
+    EXPECT_EQ(cell(sheet, 0, 4, Qt::ToolTipRole), "not in the Trash");
+    EXPECT_EQ(cell(sheet, 1, 4, Qt::ToolTipRole), "refusing to delete protected location " + config);
+    EXPECT_EQ(cell(sheet, 2, 3), "/old");
+    EXPECT_EQ(cell(sheet, 2, 4, Qt::ToolTipRole), "error (no reason was recorded)");
     delete sheet;
 }
 

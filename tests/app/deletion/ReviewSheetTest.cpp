@@ -1,3 +1,4 @@
+#include "../AppTestSupport.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/ReviewSheetViewController.h"
 
@@ -5,10 +6,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -103,6 +107,28 @@ TEST(ReviewSheet, CopyPutsTheSelectedRowsOnTheClipboard) {
     QTest::keySequence(probe.sheet->tableView(), QKeySequence::Copy);
     EXPECT_EQ(QApplication::clipboard()->text(),
               QStringLiteral("b\t%1\t/data\na.bin\t%2\t/data\nc.bin\t%2\t/data").arg(formatBytes(9000), formatBytes(5000)));
+}
+
+TEST(ReviewSheet, AProtectedItemIsListedUntickedAndDisabledWithItsRefusalAndLeftOutOfTheCount) {
+    QTemporaryDir work(QDir::homePath() + "/sheet-XXXXXX");
+    QFile file(work.path() + "/notes.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString config = QDir::homePath() + "/.config";
+    SheetProbe probe({{file.fileName(), 100, false}, {config, 900, true}, {"/usr/share", 800, true}});
+    const QAbstractItemModel* model = probe.sheet->tableView()->model();
+    ASSERT_TRUE(waitFor([&] { return !(model->index(0, 0).flags() & Qt::ItemIsEnabled); }));
+    const QString refusals[] = {"refusing to delete protected location " + config, "refusing to delete inside /usr"};
+    for (int row : {0, 1}) {
+        EXPECT_EQ(model->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(), refusals[row]);
+        EXPECT_GT(probe.sheet->tableView()->rowHeight(row), 26) << "the refusal shows under the name";
+        EXPECT_FALSE(model->index(row, 0).flags() & Qt::ItemIsEnabled);
+        probe.sheet->toggle(row);
+        EXPECT_FALSE(probe.sheet->items()[static_cast<std::size_t>(row)].checked);
+    }
+    EXPECT_EQ(probe.button(), "Move 1 Item to Trash");
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
+    ASSERT_EQ(probe.confirmed.size(), 1);
+    EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{file.fileName(), 100}}));
 }
 
 TEST(DestructiveButton, KeepsItsLookForTheEnabledStateAcrossTitleChanges) {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QCoreApplication>
 #include <QThread>
@@ -84,6 +85,11 @@ protected:
         ASSERT_TRUE(waitFor([this] { return !flow->isRunning(); }));
     }
     bool settled() { return waitFor([this] { return !flow->isRunning(); }); }
+    static qint64 allocated(const QString& path)
+    {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? qint64(info.st_blocks) * 512 : -1;
+    }
     QString status() const { return host->statusLabel()->text(); }
     QStringList recorded()
     {
@@ -99,8 +105,9 @@ protected:
 
 TEST_F(TrashFlowTest, AProtectedItemIsRefusedWhileTheOthersMoveAndFormTheBatch) {
     const QString a = file("a.bin", 3000), b = file("b.bin", 2000);
+    const qint64 freed = allocated(a) + allocated(b);
     trash({{a, 3000, false}, {b, 2000, false}, {QDir::homePath(), 1, true}});
-    EXPECT_EQ(status(), QStringLiteral("Moved 2 items to the Trash · %1 reclaimable. 1 item refused or failed.").arg(formatBytes(5000)));
+    EXPECT_EQ(status(), QStringLiteral("Moved 2 items to the Trash · %1 reclaimable. 1 item refused or failed.").arg(formatBytes(freed)));
     ASSERT_EQ(flow->lastBatch().size(), 2);
     EXPECT_EQ(flow->lastBatch()[0].originalPath, a);
     EXPECT_EQ(moved, (QList<QSet<QString>>{{a, b}}));
@@ -108,15 +115,15 @@ TEST_F(TrashFlowTest, AProtectedItemIsRefusedWhileTheOthersMoveAndFormTheBatch) 
     EXPECT_TRUE(QFileInfo::exists(flow->lastBatch()[1].trashPath));
     EXPECT_TRUE(host->undoButton()->isVisible());
     EXPECT_TRUE(flow->freeButton()->isVisible());
-    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(5000)));
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(freed)));
     EXPECT_EQ(recorded(), (QStringList{"trash ok " + a, "trash ok " + b, "trash rejected " + QDir::homePath()}));
     EXPECT_TRUE(host->shownItems().isEmpty()); // the host dropped what moved
 }
 
 TEST_F(TrashFlowTest, ABatchOfOneReadsInTheSingularThroughFreeAndPurgesOnlyThatItem) {
     const QString a = file("one.bin", 1500);
+    const QString size = formatBytes(allocated(a));
     trash({{a, 1500, false}});
-    const QString size = formatBytes(1500);
     EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(size));
     EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(size));
     const QString trashed = flow->lastBatch().value(0).trashPath;
@@ -145,6 +152,7 @@ TEST_F(TrashFlowTest, AnItemThatCannotBeDeletedStaysInTheBatchForAnotherUndo) {
     const QString folder = work.path() + "/locked";
     file("locked/inner", 400);
     const QString plain = file("plain.bin", 600);
+    const qint64 lockedBytes = allocated(folder) + allocated(folder + "/inner"), plainBytes = allocated(plain);
     trash({{folder, 400, true}, {plain, 600, false}});
     ASSERT_EQ(flow->lastBatch().size(), 2);
     const TrashedItem locked = flow->lastBatch()[1]; // the larger plain file comes first
@@ -153,11 +161,11 @@ TEST_F(TrashFlowTest, AnItemThatCannotBeDeletedStaysInTheBatchForAnotherUndo) {
     freeAndConfirm();
     setUndeletable(locked.trashPath, false);
     EXPECT_EQ(status(), QStringLiteral("Permanently deleted 1 item · %1 freed. 1 couldn't be deleted and remain in the Trash.")
-                            .arg(formatBytes(600)));
+                            .arg(formatBytes(plainBytes)));
     EXPECT_EQ(flow->lastBatch(), QList<TrashedItem>{locked});
     EXPECT_TRUE(host->undoButton()->isVisible() && host->undoButton()->isEnabled());
     EXPECT_TRUE(flow->freeButton()->isVisible() && flow->freeButton()->isEnabled());
-    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(400)));
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(lockedBytes)));
 
     host->undoButton()->click();
     ASSERT_TRUE(settled());
@@ -194,8 +202,9 @@ TEST_F(TrashFlowTest, ANewTrashReplacesTheBatchSoUndoPutsBackOnlyTheLatest) {
 
 TEST_F(TrashFlowTest, APathListedTwiceIsMovedOnceAndNotReportedAsFailed) {
     const QString a = file("twice.bin", 700);
+    const qint64 freed = allocated(a);
     trash({{a, 700, false}, {a, 700, false}});
-    EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(formatBytes(700)));
+    EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(formatBytes(freed)));
     EXPECT_EQ(recorded(), QStringList{"trash ok " + a});
 }
 
@@ -254,4 +263,37 @@ TEST_F(TrashFlowTest, ANameThatIsNotUtf8IsTrashedItselfNotItsReplacementMarkLook
     EXPECT_EQ(::lstat(lookalike.c_str(), &info), 0);
     EXPECT_EQ(moved, (QList<QSet<QString>>{{shown}}));
     EXPECT_EQ(pathBytes(flow->lastBatch().value(0).originalPath), odd);
+}
+
+TEST_F(TrashFlowTest, AHardLinkedFileCountsAsFreedOnlyWhenItsLastLinkGoes) {
+    const QString a = file("pair/a.bin", 65536), b = work.path() + "/pair/b.bin", c = file("plain.bin", 32768);
+    ASSERT_EQ(::link(QFile::encodeName(a).constData(), QFile::encodeName(b).constData()), 0);
+    const qint64 linked = allocated(a), plain = allocated(c);
+    // As a scan lists them: the file's size at one link, 0 at the other. Rows: a, c, b.
+    flow->reviewAndTrash({{a, linked, false}, {b, 0, false}, {c, plain, false}});
+    ReviewSheetViewController* sheet = flow->reviewSheet();
+    ASSERT_TRUE(sheet);
+    const QAbstractItemModel* rows = sheet->tableView()->model();
+    sheet->toggle(2);
+    const QString note = "also linked elsewhere: frees no space until every link is removed";
+    ASSERT_TRUE(waitFor([&] { return rows->index(0, 0).data(Qt::AccessibleDescriptionRole).toString() == note; }));
+    EXPECT_EQ(sheet->subtitleLabel()->text(), QStringLiteral("2 of 3 selected · %1").arg(formatBytes(plain)));
+    EXPECT_TRUE(rows->index(2, 1).data().toString().startsWith(formatBytes(linked))) << "its own size, not 0";
+    sheet->toggle(2);
+    for (int row : {0, 2}) // both links go: neither row keeps anything
+        EXPECT_EQ(rows->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(), "");
+    EXPECT_EQ(sheet->subtitleLabel()->text(), QStringLiteral("3 items · %1").arg(formatBytes(linked + plain)));
+    sheet->cancelClicked();
+    ASSERT_TRUE(waitFor([this] { return !flow->reviewSheet(); }));
+
+    trash({{a, linked, false}});
+    EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable.").arg(formatBytes(0)));
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(0)));
+    freeAndConfirm();
+    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 1 item · %1 freed.").arg(formatBytes(0)));
+    EXPECT_EQ(QFileInfo(b).size(), 65536);
+    trash({{b, 0, false}});
+    EXPECT_EQ(flow->freeButton()->text(), QStringLiteral("Free %1 now").arg(formatBytes(linked)));
+    freeAndConfirm();
+    EXPECT_EQ(status(), QStringLiteral("Permanently deleted 1 item · %1 freed.").arg(formatBytes(linked)));
 }

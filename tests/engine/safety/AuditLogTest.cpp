@@ -97,6 +97,21 @@ TEST(AuditLogRoundTrip, ARecordedEntryReadsBackWithAllFieldsEqual) {
     EXPECT_LE(entries[0].timestamp, after + std::chrono::microseconds(1));
 }
 
+TEST(AuditLogRoundTrip, AReasonIsKeptAfterTheResultAndALineWithoutOneStillReads) {
+    TempTree tree;
+    tree.writeFile("audit.jsonl", validLine(1) + "\n" + R"({"timestamp":1.5,"operation":"trash","path":"/b","bytes":2,"result":"rejected","reason":7})" + "\n");
+    AuditLog log(tree.root());
+    log.record("trash", "/usr/x", 3, "rejected", "refusing to delete inside /usr");
+    log.flush();
+    EXPECT_NE(fileLines(log.filePath()).back().find(R"("result":"rejected","reason":"refusing to delete inside \/usr"})"),
+              std::string::npos);
+    const auto entries = log.recentEntries(10);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].reason, "");
+    EXPECT_EQ(entries[1].reason, "") << "a reason that is not text is dropped, not the entry";
+    EXPECT_EQ(entries[2].reason, "refusing to delete inside /usr");
+}
+
 TEST(AuditLogRoundTrip, APathThatIsNotUtf8IsWrittenWithReplacementCharacters) {
     TempTree tree;
     AuditLog log(tree.root());
