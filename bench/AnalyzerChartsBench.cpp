@@ -245,7 +245,7 @@ void removal(std::size_t entries)
         AnalyzerNodePtr deepest = tree;
         while (deepest->hasChildren())
             deepest = deepest->children()[deepest->children().size() / 2];
-        const PathSet moved{deepest->entry().path};
+        const PathSet moved{deepest->entry().path()};
         const Clock::time_point start = Clock::now();
         for (int pane = 0; pane < 3; ++pane)
             tree->removePaths(moved);

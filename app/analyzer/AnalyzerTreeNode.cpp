@@ -59,21 +59,21 @@ void AnalyzerTreeNode::findWhereLinksCounted(AnalyzerTreeNode& root)
         return;
     // The scan keeps no inode numbers: the links of one file are matched by asking again.
     using Key = std::pair<dev_t, ino_t>;
-    std::map<Key, const std::string*> carriers;
+    std::map<Key, const AnalyzerTreeNode*> carriers;
     std::vector<std::pair<AnalyzerTreeNode*, Key>> others;
     for (AnalyzerTreeNode* node : linked) {
         struct stat status {};
-        if (::lstat(node->m_entry.path.c_str(), &status) != 0)
+        if (::lstat(node->m_entry.path().c_str(), &status) != 0)
             continue;
         const Key key{status.st_dev, status.st_ino};
         if (node->m_entry.linkedSizeBytes > 0)
             others.emplace_back(node, key);
         else
-            carriers.emplace(key, &node->m_entry.path);
+            carriers.emplace(key, node);
     }
     for (const auto& [node, key] : others)
         if (const auto found = carriers.find(key); found != carriers.end())
-            node->m_countedAt = std::make_unique<const std::string>(*found->second);
+            node->m_countedAt = std::make_unique<const std::string>(found->second->m_entry.path());
 }
 
 AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)

@@ -647,7 +647,7 @@ AnalyzerNodePtr AnalyzerViewController::shownTree() const { return m_outline->ro
 void AnalyzerViewController::setStatus(const QString& text)
 {
     m_statusLabel->setText(text);
-    m_statusLabel->setToolTip(text); // the line elides in a narrow window
+    m_statusLabel->setToolTip(PlainText::toolTip(text)); // the line elides in a narrow window
 }
 
 void AnalyzerViewController::refreshMissing()

@@ -2,6 +2,7 @@
 
 #include "AnalyzerHistory.h"
 #include "shell/PathBytes.h"
+#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "deletion/DeletionItems.h"
 
@@ -52,9 +53,10 @@ void RecentScansView::showScans(const std::vector<brisklet::StoredScan>& scans)
         const QString when = QDateTime::fromMSecsSinceEpoch(scan.finishedAtMs).toString(QStringLiteral("d MMM, HH:mm"));
         auto* row = new QPushButton(this);
         row->setFlat(true);
-        row->setText(visibleText(name) + QStringLiteral("  \u00b7  ") + when + QStringLiteral("  \u00b7  ") +
-                     QString::fromStdString(brisklet::ByteFormat::humanReadable(scan.totals.bytes)));
-        row->setToolTip(QStringLiteral("Scan %1 again").arg(visibleText(folder)));
+        // An & in a folder's name is shown, not taken as a mnemonic.
+        row->setText(visibleText(name).replace(QLatin1Char('&'), QStringLiteral("&&")) + QStringLiteral("  \u00b7  ") + when +
+                     QStringLiteral("  \u00b7  ") + utf8Text(brisklet::ByteFormat::humanReadable(scan.totals.bytes)));
+        row->setToolTip(PlainText::toolTip(QStringLiteral("Scan %1 again").arg(visibleText(folder))));
         row->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 8px;"));
         connect(row, &QPushButton::clicked, this, [this, folder] {
             if (onPick)

@@ -43,7 +43,7 @@ QString ScanChanges::text(const brisklet::ScanChange& change)
     if (difference == 0)
         return {};
     return (difference > 0 ? QStringLiteral("+") : QStringLiteral("-")) +
-           QString::fromStdString(brisklet::ByteFormat::humanReadable(std::abs(difference)));
+           utf8Text(brisklet::ByteFormat::humanReadable(std::abs(difference)));
 }
 
 std::int64_t ScanChanges::sortKey(const brisklet::ScanChange* change)
@@ -62,7 +62,7 @@ QString ScanChanges::scanLabel(const brisklet::StoredScan& scan)
 {
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(scan.finishedAtMs);
     QString label = when.toString(QStringLiteral("d MMM yyyy, HH:mm")) + QStringLiteral(" \u00b7 ") +
-                    QString::fromStdString(brisklet::ByteFormat::humanReadable(scan.totals.bytes));
+                    utf8Text(brisklet::ByteFormat::humanReadable(scan.totals.bytes));
     if (scan.cancelled)
         label += QStringLiteral(" \u00b7 cancelled");
     else if (scan.state == brisklet::ScanState::partial)

@@ -4,6 +4,7 @@
 #include "ApplicationRowDelegate.h"
 #include "CleanupWidgets.h"
 #include "shell/FileBrowser.h"
+#include "shell/ItemActivation.h"
 #include "apps/AppCatalog.h"
 #include "apps/LeftoverScanner.h"
 #include "deletion/DestructiveButton.h"
@@ -99,7 +100,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_table->setMinimumWidth(420);
     RowCopy::enable(m_table);
-    connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+    ItemActivation::onOpen(m_table, [this](const QModelIndex& index) {
         FileBrowser::reveal(index.data(ApplicationListModel::PathRole).toString(), this);
     });
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {

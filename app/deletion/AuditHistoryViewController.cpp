@@ -209,7 +209,7 @@ QString AuditHistoryViewController::cellText(const brisklet::AuditLog::Entry& en
 
 QString AuditHistoryViewController::resultTooltip(const brisklet::AuditLog::Entry& entry)
 {
-    const QString result = QString::fromStdString(entry.result);
+    const QString result = utf8Text(entry.result);
     if (entry.result == "ok")
         return result;
     // Lines written before reasons were kept have none. The reason may name a path: its bytes decode as one.

@@ -12,7 +12,7 @@ ApplicationLookup::ApplicationLookup(QStringList themes, int iconPixels, std::ve
     : m_iconPixels(iconPixels), m_dataFolders(dataFolders), m_index(std::move(dataFolders))
 {
     for (const QString& theme : themes)
-        m_themes.push_back(theme.toStdString());
+        m_themes.push_back(utf8String(theme));
 }
 
 ApplicationLookup::Identities ApplicationLookup::identify(const std::vector<brisklet::ProcessEntry>& processes)
@@ -27,7 +27,7 @@ ApplicationLookup::Identities ApplicationLookup::identify(const std::vector<bris
         if (!application)
             continue;
         const auto& [file, image] = icon(application->icon);
-        identities.emplace(process.pid, Identity{QString::fromStdString(application->name), file, image});
+        identities.emplace(process.pid, Identity{utf8Text(application->name), file, image});
     }
     return identities;
 }

@@ -68,7 +68,7 @@ QString addressText(const PortRow& row) { return row.addresses.join(QStringLiter
 bool isOpenToAllNetworks(const PortRow& row)
 {
     return std::any_of(row.addresses.begin(), row.addresses.end(), [](const QString& address) {
-        return brisklet::reachOf(address.toStdString()) == brisklet::PortReach::allNetworks;
+        return brisklet::reachOf(utf8String(address)) == brisklet::PortReach::allNetworks;
     });
 }
 
@@ -78,7 +78,7 @@ QString reachText(const PortRow& row)
         return QStringLiteral("All networks");
     QStringList reached;
     for (const QString& address : row.addresses)
-        if (brisklet::reachOf(address.toStdString()) == brisklet::PortReach::oneAddress)
+        if (brisklet::reachOf(utf8String(address)) == brisklet::PortReach::oneAddress)
             reached << address;
     return reached.isEmpty() ? QStringLiteral("This computer only") : reached.join(QStringLiteral(" · "));
 }

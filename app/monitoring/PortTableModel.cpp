@@ -2,6 +2,7 @@
 
 #include "TwoLineDelegate.h"
 #include "shell/CommandToolTip.h"
+#include "shell/PathBytes.h"
 #include "shell/RowCopy.h"
 #include "shell/ScreenStyle.h"
 
@@ -100,7 +101,7 @@ QVariant PortTableModel::data(const QModelIndex& index, int role) const
                    PortRows::addressText(*port);
         // Addresses line up in fixed pitch; the two phrases read as words.
         case Qt::FontRole:
-            return brisklet::reachOf(port->addresses.value(0).toStdString()) == brisklet::PortReach::oneAddress &&
+            return brisklet::reachOf(utf8String(port->addresses.value(0))) == brisklet::PortReach::oneAddress &&
                            !PortRows::isOpenToAllNetworks(*port)
                        ? m_addressFont
                        : m_reachFont;

@@ -37,11 +37,11 @@ std::vector<ProcessRow> fromSample(const std::vector<brisklet::ProcessEntry>& sa
                        QString::number(entry.pid),
                        brisklet::ProcessControl::isProtected(entry.pid) || entry.kernelThread,
                        {},
-                       QString::fromStdString(entry.commandLine),
+                       utf8Text(entry.commandLine),
                        {}};
         row.processName = row.name;
         if (const auto found = applications.find(entry.pid); found != applications.end()) {
-            row.name = oneLine(found->second.name.toStdString());
+            row.name = oneLine(utf8String(found->second.name));
             row.icon = found->second.icon;
         }
         rows.push_back(std::move(row));

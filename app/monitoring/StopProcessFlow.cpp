@@ -43,7 +43,7 @@ QMessageBox* confirm(QWidget* screen, const Request& request, std::function<void
     PlainText::apply(sheet);
     QPushButton* stop = sheet->addButton(QStringLiteral("Stop Process"), QMessageBox::AcceptRole);
     QPushButton* cancel = sheet->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    sheet->setDefaultButton(stop);
+    sheet->setDefaultButton(cancel); // stopping loses the process's work: Return must not do it
     sheet->setEscapeButton(cancel);
     giveAlertRoom(sheet);
     sheet->setAttribute(Qt::WA_DeleteOnClose);

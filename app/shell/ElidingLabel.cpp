@@ -1,5 +1,7 @@
 #include "ElidingLabel.h"
 
+#include "PlainText.h"
+
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
@@ -25,7 +27,7 @@ bool ElidingLabel::isElided() const
 bool ElidingLabel::event(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip && toolTip().isEmpty() && isElided()) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), PlainText::toolTip(text()), this); // text, never markup
         return true;
     }
     return QLabel::event(event);

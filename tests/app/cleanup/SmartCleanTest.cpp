@@ -178,7 +178,7 @@ TEST_F(SmartCleanTest, LookAlikeMembersStayTwoMarkupNamesShowAsWrittenAndOnlyThe
     const int cache = result("npm-cache");
     const auto& members = model()->results()[cache].children;
     for (int child = 0; child < int(members.size()); ++child)
-        model()->setChildChecked(cache, child, members[child].path == ticked || members[child].name == "<h1>big");
+        model()->setChildChecked(cache, child, members[child].path() == ticked || members[child].name == "<h1>big");
     EXPECT_EQ(model()->itemsToClean().size(), 2); // the look-alike stays unticked
     screen->cleanSelected();
     ASSERT_TRUE(screen->flow()->reviewSheet());
