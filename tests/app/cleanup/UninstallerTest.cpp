@@ -113,8 +113,9 @@ TEST_F(UninstallerTest, GuardsRefuseProtectedOnlyAskOnMixedAndRefuseRunningApps)
             QString shown = button->text();
             shown.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
             EXPECT_FALSE(shown.contains(QStringLiteral("  "))) << shown.toStdString();
-            if (button->text().contains(QStringLiteral("Skip")))
+            if (button->text().contains(QStringLiteral("Skip"))) {
                 EXPECT_EQ(shown, QStringLiteral("Skip & Uninstall"));
+            }
         }
         if (confirm)
             alert->buttons().constFirst()->click();
