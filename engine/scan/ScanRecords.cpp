@@ -1,6 +1,5 @@
 #include "ScanRecords.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -9,11 +8,11 @@ namespace brisklet {
 
 PathLink::~PathLink() {
     std::shared_ptr<const PathLink> above = std::move(m_parent);
-    // The sole owner of a link may take its parent before letting it go; the fence pairs with the
-    // release of the other owners' references, whatever they read before.
+    // While this is the last owner of the link above, hold that link's parent before letting it go:
+    // its destructor then finds its parent shared and stops, so a long chain never recurses. Copying
+    // rather than taking the parent leaves a link another thread might still read untouched.
     while (above && above.use_count() == 1) {
-        std::atomic_thread_fence(std::memory_order_acquire);
-        std::shared_ptr<const PathLink> next = std::move(above->m_parent);
+        std::shared_ptr<const PathLink> next = above->m_parent;
         above = std::move(next);
     }
 }

@@ -48,8 +48,7 @@ public:
     std::string pathOf(std::string_view name) const;
 
 private:
-    // Mutable only so the destructor can take over a parent it is the last owner of.
-    mutable std::shared_ptr<const PathLink> m_parent;
+    std::shared_ptr<const PathLink> m_parent;
     std::string m_component;
 };
 
