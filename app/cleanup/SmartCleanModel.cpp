@@ -186,13 +186,15 @@ bool SmartCleanModel::everythingTicked() const
     return m_partialChildren.isEmpty() && m_checkedIDs.size() == static_cast<qsizetype>(m_results.size());
 }
 
-QString SmartCleanModel::summary() const
+QString SmartCleanModel::summary(std::optional<qint64> reclaimable) const
 {
     if (m_results.empty())
         return {};
     qint64 bytes = 0;
     for (int i = 0; i < static_cast<int>(m_results.size()); ++i)
         bytes += effectiveSize(i);
+    if (reclaimable)
+        bytes = *reclaimable;
     const int count = selectedCount();
     return QStringLiteral("%1 categor%2 selected · %3 reclaimable")
         .arg(count)

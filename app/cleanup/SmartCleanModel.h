@@ -20,6 +20,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class SmartCleanModel : public QAbstractItemModel {
@@ -46,8 +47,9 @@ public:
     qint64 effectiveSize(int result) const;
     int selectedCount() const;
     bool everythingTicked() const;
-    // "N categories selected · SIZE reclaimable", empty when no category exists.
-    QString summary() const;
+    // "N categories selected · SIZE reclaimable", empty when no category exists. SIZE is reclaimable
+    // when given (what the removal was measured to free), else the sum of the effective sizes.
+    QString summary(std::optional<qint64> reclaimable = std::nullopt) const;
     // In result order: a partial category's selected members, a ticked category's folders.
     QList<TrashCandidate> itemsToClean() const;
     // Drops moved folders and members; categories left without a folder disappear with their selection.

@@ -9,6 +9,7 @@
 #include "deletion/TrashFlowController.h"
 #include "platform/FileServices.h"
 #include "platform/HostProfile.h"
+#include "safety/TrashService.h"
 #include "shell/PlaceholderViewController.h"
 #include "shell/RowCopy.h"
 #include "shell/VoyageScanningView.h"
@@ -156,6 +157,8 @@ void SmartCleanViewController::scan()
     m_started = true;
     m_flow->clearLastBatch();
     m_flow->syncBatchButtons();
+    m_releaseRunner.stopAll();
+    m_removals.clear();
     updateButtons();
     m_summary->clear();
     m_busy->begin({m_tree, m_placeholder}, QStringLiteral("Measuring caches"));
@@ -193,6 +196,7 @@ void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryRes
 void SmartCleanViewController::movedAway(const QSet<QString>& paths)
 {
     const QString status = m_summary->text();
+    m_removals.clear(); // what is left may have lost links to what moved
     m_model->removeMoved(paths);
     restoreExpansion();
     showContent();
@@ -219,8 +223,62 @@ void SmartCleanViewController::showContent()
 void SmartCleanViewController::updateSummary()
 {
     updateButtons();
-    if (!m_isScanning)
-        m_summary->setText(m_model->summary());
+    if (m_isScanning)
+        return;
+    measureRelease();
+    m_selectionLine = m_model->summary(m_releasedBytes);
+    m_summary->setText(m_selectionLine);
+}
+
+void SmartCleanViewController::measureRelease()
+{
+    m_releaseRunner.stopAll();
+    const QList<TrashCandidate> items = m_model->itemsToClean();
+    m_releasedBytes.reset();
+    if (items.isEmpty()) {
+        m_releasedBytes = 0;
+        return;
+    }
+    std::vector<std::string> paths;
+    for (const TrashCandidate& item : items)
+        paths.push_back(pathBytes(item.path));
+    m_releaseRunner.run(
+        [paths, known = m_removals](std::stop_token stop) {
+            ReleaseAnswer answer;
+            std::vector<brisklet::platform::ItemUsage> usage;
+            std::vector<bool> removed;
+            for (const std::string& path : paths) {
+                if (stop.stop_requested())
+                    return answer; // dropped: a newer selection asked
+                std::shared_ptr<const Removal> removal;
+                if (const auto found = known.find(path); found != known.end()) {
+                    removal = found->second;
+                } else {
+                    auto measured = std::make_shared<Removal>();
+                    measured->refused = brisklet::TrashService::rejection(path).has_value();
+                    if (!measured->refused)
+                        measured->usage = brisklet::TrashService::measureRemoval(path, stop);
+                    removal = std::move(measured);
+                }
+                answer.removals.push_back(removal);
+                usage.push_back(removal->usage);
+                removed.push_back(!removal->refused);
+            }
+            for (const std::int64_t bytes : brisklet::TrashService::releasedBytes(usage, removed))
+                answer.releasedBytes += bytes;
+            return answer;
+        },
+        [this, paths](const ReleaseAnswer& answer) {
+            if (answer.removals.size() != paths.size())
+                return;
+            for (std::size_t i = 0; i < paths.size(); ++i)
+                m_removals[paths[i]] = answer.removals[i];
+            m_releasedBytes = answer.releasedBytes;
+            if (m_summary->text() != m_selectionLine)
+                return; // the trash flow's line stays until the selection changes
+            m_selectionLine = m_model->summary(m_releasedBytes);
+            m_summary->setText(m_selectionLine);
+        });
 }
 
 void SmartCleanViewController::updateButtons()

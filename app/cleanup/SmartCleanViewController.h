@@ -8,12 +8,19 @@
 //  - A measurement replaces the list and clears the selection; the simulator category opens expanded.
 //  - "Clean Selected" hands the selection (ticked folders, chosen members of partial categories) to the
 //    trash flow; what it moved leaves the list without measuring again.
-//  - Engine work runs through the screen's BackgroundRunner; a destroyed screen gets no late answer.
+//  - The summary's "reclaimable" figure is what removing the selection would free: each chosen item is
+//    judged and measured on a worker as the trash step will (a refused item frees nothing; a file with
+//    another hard link counts only when its last link goes with the selection). Until that answer comes
+//    the measured sizes stand; a newer selection stops the older question and drops its answer, and an
+//    answer never replaces a status line of the trash flow. Items stay measured until the next
+//    measurement or move.
+//  - Engine work runs through the screen's BackgroundRunners; a destroyed screen gets no late answer.
 #pragma once
 
 #include "platform/HostProfile.h"
 
 #include "clean/CleanCategory.h"
+#include "platform/ReleasedSpace.h"
 #include "shell/BackgroundRunner.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SectionScreen.h"
@@ -22,6 +29,12 @@
 #include <QSet>
 #include <QString>
 #include <QWidget>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class DestructiveButton;
 class PlaceholderViewController;
@@ -52,6 +65,8 @@ public:
     void copyPaths(const QModelIndex& index);
 
     bool isScanning() const { return m_isScanning; }
+    // What removing the current selection frees, once measured.
+    std::optional<qint64> releasedBytes() const { return m_releasedBytes; }
     SmartCleanModel* model() const { return m_model; }
     QTreeView* treeView() const { return m_tree; }
     QPushButton* rescanButton() const { return m_rescan; }
@@ -74,6 +89,19 @@ private:
     void showContent();
     void updateSummary();
     void updateButtons();
+    // Asks a worker what removing the selected items frees.
+    void measureRelease();
+
+    // One item as the trash step would take it: refused, or measured for what its removal frees.
+    struct Removal {
+        bool refused = false;
+        brisklet::platform::ItemUsage usage;
+    };
+    using Removals = std::map<std::string, std::shared_ptr<const Removal>>; // by path bytes
+    struct ReleaseAnswer {
+        std::vector<std::shared_ptr<const Removal>> removals; // per item asked about
+        qint64 releasedBytes = 0;
+    };
 
     QString m_home;
     const brisklet::HostProfile* m_profile;
@@ -92,5 +120,9 @@ private:
     QPushButton* m_undo = nullptr;
     QLabel* m_summary = nullptr;
     TrashFlowController* m_flow = nullptr;
+    Removals m_removals;
+    std::optional<qint64> m_releasedBytes;
+    QString m_selectionLine; // the summary as last written for the selection
     BackgroundRunner m_runner{this};
+    BackgroundRunner m_releaseRunner{this}; // one question at a time: stopped for each newer selection
 };

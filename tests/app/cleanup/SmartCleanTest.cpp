@@ -6,6 +6,7 @@
 #include "cleanup/SmartCleanViewController.h"
 #include "deletion/DeletionItems.h"
 #include "deletion/DestructiveButton.h"
+#include "deletion/ReviewSheetViewController.h"
 #include "deletion/TrashFlowController.h"
 #include "shell/PlaceholderViewController.h"
 
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -141,6 +143,27 @@ TEST_F(SmartCleanTest, CleaningSendsTickedFoldersAndPartialChildrenAndDropsWhatM
     ASSERT_TRUE(waitFor([this] { return model()->results().empty(); }));
     EXPECT_TRUE(screen->placeholder()->isVisible());
     EXPECT_EQ(screen->summaryLabel()->text().left(6), "Moved ");
+}
+
+TEST_F(SmartCleanTest, ReclaimableIsWhatTheReviewSheetFreesNotAHardLinkedFilesMeasuredSize)
+{
+    const std::string pack = pathBytes(home.path(".npm/_cacache/pack"));
+    ASSERT_EQ(::link(pack.c_str(), pathBytes(home.path("kept-link")).c_str()), 0);
+    open();
+    const int npm = result("npm-cache");
+    const auto reclaimable = [](const QString& line) { return line.section(" · ", 1).section(' ', 0, 1); };
+    model()->setCategoryChecked(result("system-logs"), true);
+    model()->setCategoryChecked(npm, true);
+    ASSERT_TRUE(waitFor([this] { return screen->releasedBytes().has_value(); }));
+    const qint64 freed = *screen->releasedBytes();
+    const qint64 measured = model()->effectiveSize(npm) + model()->effectiveSize(result("system-logs"));
+    EXPECT_LT(freed, measured - 20000) << "the linked file of 40,000 bytes freed something";
+    EXPECT_EQ(screen->summaryLabel()->text(), summaryFor(2, freed));
+
+    screen->cleanSelected();
+    ReviewSheetViewController* sheet = screen->flow()->reviewSheet();
+    ASSERT_TRUE(sheet && waitFor([sheet] { return sheet->isMeasured(); }));
+    EXPECT_EQ(reclaimable(sheet->subtitleLabel()->text()), reclaimable(screen->summaryLabel()->text()));
 }
 
 TEST_F(SmartCleanTest, RescanWhileMeasuringIsIgnored)
