@@ -316,8 +316,35 @@ void ReviewSheetViewController::applyRefusals(const std::vector<std::optional<st
         item.note = visibleText(pathFromBytes(*refusals[row]));
         m_model->rowChanged(static_cast<int>(row));
     }
+    keepKeyboardOffRefusedRows();
     updateRowHeights();
     updateSummary();
+}
+
+void ReviewSheetViewController::keepKeyboardOffRefusedRows()
+{
+    QItemSelectionModel* selection = m_tableView->selectionModel();
+    const auto offered = [this](int row) { return !m_items[static_cast<std::size_t>(row)].refused; };
+    const int rows = static_cast<int>(m_items.size());
+    for (int row = 0; row < rows; ++row)
+        if (!offered(row))
+            selection->select(m_model->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    const QModelIndex current = selection->currentIndex();
+    const int from = current.isValid() ? current.row() : 0;
+    if (current.isValid() && offered(from))
+        return;
+    int target = -1;
+    for (int row = from; row < rows && target < 0; ++row)
+        if (offered(row))
+            target = row;
+    for (int row = from - 1; row >= 0 && target < 0; --row)
+        if (offered(row))
+            target = row;
+    if (target < 0)
+        selection->clearCurrentIndex();
+    else
+        selection->setCurrentIndex(m_model->index(target, current.isValid() ? current.column() : ReviewItemsModel::name),
+                                   QItemSelectionModel::NoUpdate);
 }
 
 void ReviewSheetViewController::applyUsage(std::vector<brisklet::platform::ItemUsage> usage)

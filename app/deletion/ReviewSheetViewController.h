@@ -15,6 +15,9 @@
 //    with another hard link outside the ticked items releases nothing, and its row says so and carries
 //    a link mark. Until the answers come the caller's figures stand. Nothing here touches the file
 //    system on the GUI thread; answers that come after the sheet closed are dropped.
+//  - A refused row takes no part in the keyboard: the current row (the focus frame, what Space ticks)
+//    never rests on one; when the refusals come it moves to the nearest offered row below, else above,
+//    else there is none, and a refused row leaves the selection. The arrows skip refused rows.
 //  - A caller's note (why an item starts unticked) shows under its name too.
 //  - The sheet is window-modal over its parent's window and deletes itself when closed.
 #pragma once
@@ -88,6 +91,7 @@ private:
     void applyUsage(std::vector<brisklet::platform::ItemUsage> usage);
     void updateRelease();
     void updateRowHeights();
+    void keepKeyboardOffRefusedRows();
 
     std::vector<Item> m_items;
     ConfirmAction m_onConfirm;

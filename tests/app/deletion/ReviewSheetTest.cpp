@@ -131,6 +131,39 @@ TEST(ReviewSheet, AProtectedItemIsListedUntickedAndDisabledWithItsRefusalAndLeft
     EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{file.fileName(), 100}}));
 }
 
+TEST(ReviewSheet, TheKeyboardNeverRestsOnARefusedRowAndSpaceNeverTicksOne) {
+    QTemporaryDir work(QDir::homePath() + "/sheet-XXXXXX");
+    const QString a = work.path() + "/a", b = work.path() + "/b";
+    ASSERT_TRUE(QFile(a).open(QIODevice::WriteOnly) && QFile(b).open(QIODevice::WriteOnly));
+    const QString config = QDir::homePath() + "/.config";
+    // Rows by size: the two refused ones first, where the current row starts.
+    SheetProbe probe({{a, 100, false, false}, {config, 900, true}, {"/usr/share", 800, true}, {b, 50, false, false}});
+    QTableView* table = probe.sheet->tableView();
+    ASSERT_TRUE(waitFor([&] { return probe.sheet->items()[0].refused && probe.sheet->items()[1].refused; }));
+    const auto current = [table] { return table->currentIndex().row(); };
+    EXPECT_EQ(current(), 2) << "the focus frame stayed on a refused row";
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int row;
+    } keys[] = {{Qt::Key_Up, {}, 2}, {Qt::Key_Down, {}, 3}, {Qt::Key_Home, Qt::ControlModifier, 2},
+                {Qt::Key_End, Qt::ControlModifier, 3}, {Qt::Key_PageUp, {}, 2}};
+    for (const auto& press : keys) {
+        QTest::keyClick(table, press.key, press.modifiers);
+        EXPECT_EQ(current(), press.row) << "after key " << int(press.key);
+    }
+    table->selectAll();
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_FALSE(probe.sheet->items()[0].checked || probe.sheet->items()[1].checked);
+    EXPECT_TRUE(probe.sheet->items()[2].checked && probe.sheet->items()[3].checked);
+
+    SheetProbe refusedOnly({{config, 900, true}});
+    ASSERT_TRUE(waitFor([&] { return refusedOnly.sheet->items()[0].refused; }));
+    EXPECT_FALSE(refusedOnly.sheet->tableView()->currentIndex().isValid());
+    QTest::keyClick(refusedOnly.sheet->tableView(), Qt::Key_Space);
+    EXPECT_FALSE(refusedOnly.sheet->items()[0].checked);
+}
+
 TEST(DestructiveButton, KeepsItsLookForTheEnabledStateAcrossTitleChanges) {
     DestructiveButton button(QStringLiteral("Free 1 MB now"));
     const QColor red = DestructiveButton::destructiveColor();
