@@ -2,12 +2,13 @@
 // bytes per node beyond the name and path strings, the scan released), laying out a treemap of a folder
 // of 10,000 children and a sunburst of 41 wedges per parent, that a resize lays nothing out again, what
 // a move to the Trash costs the GUI thread (the tree's removal as the three panes run it) and how long the
-// outline takes to list 50,000 selected rows for the trash button and the review sheet.
+// outline takes to list 50,000 selected rows for the trash button and the review sheet, and to copy them.
 // Prints each figure beside its target. Run through bench/analyzer-charts.
 #include "analyzer/AnalyzerTreeNode.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/SunburstView.h"
 #include "analyzer/TreemapView.h"
+#include "shell/RowCopy.h"
 
 #include <QApplication>
 #include <QItemSelection>
@@ -302,6 +303,10 @@ void outlineSelection()
     qsizetype listed = 0;
     measure("outline: 50,000 selected rows counted, row order", [&] { counted = outline.selectedTrashNodes().size(); });
     measure("outline: 50,000 selected rows as trash items", [&] { listed = outline.selectedTrashItems().size(); });
+    qsizetype copied = 0;
+    measure("outline: 50,000 selected rows copied (Ctrl+C)",
+            [&] { copied = RowCopy::selectedRowsText(outline.outlineView()).count(QLatin1Char('\n')) + 1; });
+    std::printf("lines copied: %lld\n", static_cast<long long>(copied));
     std::printf("outline rows selected: %lld, counted %zu, listed for the Trash: %lld\n",
                 static_cast<long long>(outline.outlineView()->selectionModel()->selectedRows().size()), counted,
                 static_cast<long long>(listed));

@@ -317,22 +317,40 @@ ScanOutlineViewController::ScanOutlineViewController(QWidget* parent)
     });
 }
 
-void ScanOutlineViewController::setChanges(std::shared_ptr<const ScanChanges> changes)
+template <class Visit>
+void ScanOutlineViewController::walkRows(Visit visit) const
 {
-    // Which rows are open survives the new column: the reset forgets it, so it is read first.
-    std::vector<AnalyzerTreeNode*> expanded;
     std::vector<QModelIndex> pending;
     for (int row = 0; row < m_model->rowCount(); ++row)
         pending.push_back(m_model->index(row, 0));
     while (!pending.empty()) {
         const QModelIndex index = pending.back();
         pending.pop_back();
-        if (!m_outlineView->isExpanded(index))
-            continue;
-        expanded.push_back(m_model->node(index));
-        for (int row = 0; row < m_model->rowCount(index); ++row)
-            pending.push_back(m_model->index(row, 0, index));
+        if (visit(index, m_model->node(index)))
+            for (int row = 0; row < m_model->rowCount(index); ++row)
+                pending.push_back(m_model->index(row, 0, index));
     }
+}
+
+template <class Visit>
+void ScanOutlineViewController::forEachShownRow(Visit visit) const
+{
+    walkRows([this, &visit](const QModelIndex& index, AnalyzerTreeNode* node) {
+        visit(index, node);
+        return m_outlineView->isExpanded(index);
+    });
+}
+
+void ScanOutlineViewController::setChanges(std::shared_ptr<const ScanChanges> changes)
+{
+    // Which rows are open survives the new column: the reset forgets it, so it is read first.
+    std::vector<AnalyzerTreeNode*> expanded;
+    walkRows([this, &expanded](const QModelIndex& index, AnalyzerTreeNode* node) {
+        if (!m_outlineView->isExpanded(index))
+            return false;
+        expanded.push_back(node);
+        return true;
+    });
     const bool shown = changes != nullptr;
     m_model->setChanges(std::move(changes));
     QHeaderView* header = m_outlineView->header();
@@ -347,19 +365,13 @@ void ScanOutlineViewController::setChanges(std::shared_ptr<const ScanChanges> ch
         header->setStretchLastSection(true);
     }
     // Parents come before their children in the list, so each is open before its rows are looked up.
-    std::unordered_set<AnalyzerTreeNode*> open(expanded.begin(), expanded.end());
-    pending.clear();
-    for (int row = 0; row < m_model->rowCount(); ++row)
-        pending.push_back(m_model->index(row, 0));
-    while (!pending.empty()) {
-        const QModelIndex index = pending.back();
-        pending.pop_back();
-        if (!open.contains(m_model->node(index)))
-            continue;
+    const std::unordered_set<AnalyzerTreeNode*> open(expanded.begin(), expanded.end());
+    walkRows([this, &open](const QModelIndex& index, AnalyzerTreeNode* node) {
+        if (!open.contains(node))
+            return false;
         m_outlineView->expand(index);
-        for (int row = 0; row < m_model->rowCount(index); ++row)
-            pending.push_back(m_model->index(row, 0, index));
-    }
+        return true;
+    });
     reportSelection();
 }
 
@@ -390,22 +402,6 @@ void ScanOutlineViewController::removePaths(const PathSet& paths)
     m_model->reload();
     expandTopLevel();
     reportSelection();
-}
-
-template <class Visit>
-void ScanOutlineViewController::forEachShownRow(Visit visit) const
-{
-    std::vector<QModelIndex> pending;
-    for (int row = 0; row < m_model->rowCount(); ++row)
-        pending.push_back(m_model->index(row, 0));
-    while (!pending.empty()) {
-        const QModelIndex index = pending.back();
-        pending.pop_back();
-        visit(index, m_model->node(index));
-        if (m_outlineView->isExpanded(index))
-            for (int row = 0; row < m_model->rowCount(index); ++row)
-                pending.push_back(m_model->index(row, 0, index));
-    }
 }
 
 std::vector<AnalyzerNodePtr> ScanOutlineViewController::missingCheckItems() const

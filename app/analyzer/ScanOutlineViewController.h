@@ -106,6 +106,10 @@ public:
 private:
     void expandTopLevel();
     void reportSelection();
+    // Calls visit(index, node) for the top-level rows and goes into the children of each row for which
+    // it returns true; a row is visited before its children.
+    template <class Visit>
+    void walkRows(Visit visit) const;
     // Calls visit(index, node) for every row the outline shows, expanded rows included.
     template <class Visit>
     void forEachShownRow(Visit visit) const;

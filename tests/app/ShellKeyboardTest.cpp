@@ -102,6 +102,22 @@ TEST(RowCopy, CopiesSelectedRowsInScreenOrderWithVisibleCellsAndTheRowsOwnCopyTe
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "inner\t2 KB\nlast\tPID 7");
 }
 
+TEST(RowCopy, OrdersRowsByTheirPlaceInTheTreeEvenInACollapsedFolder)
+{
+    // a, b (collapsed, holding b1), c: a row the view does not show has no place on screen, yet it is
+    // copied between its folder and the next row.
+    QStandardItemModel model;
+    for (const char* name : {"a", "b", "c"})
+        model.appendRow(new QStandardItem(QString::fromLatin1(name)));
+    model.item(1)->appendRow(new QStandardItem(QStringLiteral("b1")));
+    QTreeView tree;
+    tree.setModel(&model);
+    tree.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (const QModelIndex& index : {model.index(2, 0), model.index(0, 0, model.index(1, 0)), model.index(0, 0)})
+        tree.selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(RowCopy::selectedRowsText(&tree), "a\nb1\nc");
+}
+
 TEST(EditMenu, ItemsAreEnabledOnlyForWhatTheFocusedWidgetCanDoNow)
 {
     EditWindow w;
