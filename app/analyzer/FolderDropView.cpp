@@ -40,7 +40,7 @@ FolderDropView::FolderDropView(QWidget* parent) : QWidget(parent)
     m_overlay = new DropHighlight(this);
 }
 
-std::optional<QString> FolderDropView::droppedFolder(const QMimeData* data)
+std::optional<QString> FolderDropView::draggedPath(const QMimeData* data)
 {
     if (!data || !data->hasUrls())
         return std::nullopt;
@@ -48,10 +48,25 @@ std::optional<QString> FolderDropView::droppedFolder(const QMimeData* data)
     if (urls.isEmpty() || !urls.first().isLocalFile())
         return std::nullopt;
     const QString path = QDir::cleanPath(pathFromUrl(urls.first()));
-    struct stat status {};
-    if (path.isEmpty() || ::stat(pathBytes(path).c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+    if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+namespace {
+// Blocks while the file system answers: for workers only.
+bool isFolder(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+} // namespace
+
+void FolderDropView::forgetDrag()
+{
+    m_dragRunner.stopAll();
+    m_dragCheck = DragCheck::none;
+    setHighlight(false);
 }
 
 void FolderDropView::setHighlight(bool on)
@@ -65,19 +80,27 @@ void FolderDropView::setHighlight(bool on)
 
 void FolderDropView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (acceptDrops() && droppedFolder(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        setHighlight(true);
-    } else {
+    forgetDrag();
+    const std::optional<QString> path = acceptDrops() ? draggedPath(event->mimeData()) : std::nullopt;
+    if (!path) {
         event->ignore();
-        setHighlight(false);
+        return;
     }
+    // Taken until the answer says otherwise: a drag refused now would be told of the answer only when
+    // the pointer moves again, and a drop without moving would be lost.
+    m_dragCheck = DragCheck::checking;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    m_dragRunner.run([bytes = pathBytes(*path)](std::stop_token) { return isFolder(bytes); },
+                     [this](bool folder) {
+                         m_dragCheck = folder ? DragCheck::folder : DragCheck::refused;
+                         setHighlight(folder);
+                     });
 }
 
 void FolderDropView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (m_highlight) {
+    if (acceptDrops() && (m_dragCheck == DragCheck::checking || m_dragCheck == DragCheck::folder)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -87,23 +110,28 @@ void FolderDropView::dragMoveEvent(QDragMoveEvent* event)
 
 void FolderDropView::dragLeaveEvent(QDragLeaveEvent* event)
 {
-    setHighlight(false);
+    forgetDrag();
     event->accept();
 }
 
 void FolderDropView::dropEvent(QDropEvent* event)
 {
-    const bool prepared = m_highlight && acceptDrops();
-    setHighlight(false);
-    const std::optional<QString> folder = prepared ? droppedFolder(event->mimeData()) : std::nullopt;
-    if (!folder) {
+    const bool taken = acceptDrops() && (m_dragCheck == DragCheck::checking || m_dragCheck == DragCheck::folder);
+    forgetDrag();
+    const std::optional<QString> path = taken ? draggedPath(event->mimeData()) : std::nullopt;
+    if (!path) {
         event->ignore();
         return;
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    if (onFolderDropped)
-        onFolderDropped(*folder);
+    m_dropRunner.stopAll();
+    m_dropRunner.run([bytes = pathBytes(*path)](std::stop_token) { return isFolder(bytes); },
+                     [this, folder = *path](bool found) {
+                         // A scan started meanwhile (a volume picked) turned drops off: this one is late.
+                         if (found && acceptDrops() && onFolderDropped)
+                             onFolderDropped(folder);
+                     });
 }
 
 void FolderDropView::resizeEvent(QResizeEvent* event)
