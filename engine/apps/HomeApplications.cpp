@@ -26,9 +26,10 @@ bool isAppImageName(std::string_view name) {
 }
 
 // Folders of these roots are the user's own (a project in Downloads, tools in ~/.local/bin): only
-// their AppImages are applications.
-bool holdsOnlyAppImages(std::string_view root) {
-    return root.ends_with("/AppImages") || root.ends_with("/Downloads") || root.ends_with("/.local/bin");
+// their AppImages are applications. The download folder may have any name (XDG_DOWNLOAD_DIR).
+bool holdsOnlyAppImages(std::string_view root, std::string_view downloads) {
+    return root.ends_with("/AppImages") || root.ends_with("/Downloads") || root.ends_with("/.local/bin") ||
+           root == downloads;
 }
 
 struct Launcher {
@@ -90,7 +91,7 @@ std::vector<std::string> roots(const std::string& home) {
     return {home + "/Applications",
             home + "/AppImages",
             home + "/.local/bin",
-            home + "/Downloads",
+            platform::userDirectory(home, "DOWNLOAD", "Downloads"),
             home + "/opt",
             home + "/.local/opt",
             data + "/JetBrains/Toolbox/apps",
@@ -151,6 +152,7 @@ std::vector<DesktopEntry> launchersOf(const std::string& bundlePath, const std::
 
 std::vector<ApplicationEntry> list(const std::vector<std::string>& roots) {
     const std::vector<Launcher> launchers = userLaunchers(roots);
+    const std::string downloads = platform::downloadsDirectory();
     std::vector<ApplicationEntry> applications;
     std::set<std::string> seen; // resolved bundle paths
     const auto add = [&](const std::string& path, bool isFile) {
@@ -169,7 +171,7 @@ std::vector<ApplicationEntry> list(const std::vector<std::string>& roots) {
                 continue;
             if (S_ISREG(status.st_mode) && isAppImageName(name)) {
                 add(path, true);
-            } else if (S_ISDIR(status.st_mode) && !name.ends_with(".app") && !holdsOnlyAppImages(root)) {
+            } else if (S_ISDIR(status.st_mode) && !name.ends_with(".app") && !holdsOnlyAppImages(root, downloads)) {
                 const std::string folder = resolved(path);
                 if (launcherOf(launchers, folder))
                     add(path, false);

@@ -5,7 +5,8 @@
 // other). Every other root is searched one level deep for
 //   - AppImages: regular files named "*.AppImage" in any case (links are not followed), and
 //   - application folders: real folders that a user desktop entry launches a program from, except in
-//     ~/AppImages, ~/Downloads and ~/.local/bin, whose folders are the user's own.
+//     ~/AppImages, the download folder (XDG_DOWNLOAD_DIR, else ~/Downloads) and ~/.local/bin, whose
+//     folders are the user's own.
 // An AppImage that a user desktop entry launches is listed wherever it lies. Name, identifier
 // (the desktop file id), version and icon come from the first user entry that launches the
 // application, else from its file or folder name ("Name-1.2.3-x86_64.AppImage": Name, 1.2.3, and the

@@ -1,6 +1,7 @@
 #include "FileServices.h"
 
 #include "DirectoryStream.h"
+#include "FileOperations.h"
 #include "UniqueFd.h"
 
 #include <algorithm>
@@ -77,28 +78,88 @@ std::string homePlace(const std::string& home, const std::string& relative) {
     return joinPath(home, relative);
 }
 
-std::string downloadsDirectory() {
-    const std::string home = homeDirectory();
-    std::string config = envOrEmpty("XDG_CONFIG_HOME");
-    if (config.empty() || config.front() != '/')
-        config = joinPath(home, ".config");
-    // user-dirs.dirs holds shell assignments such as XDG_DOWNLOAD_DIR="$HOME/Downloads".
-    std::ifstream in(joinPath(config, "user-dirs.dirs"));
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = "XDG_DOWNLOAD_DIR=";
-        if (line.rfind(key, 0) != 0)
-            continue;
-        std::string value = line.substr(key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        if (value.rfind("$HOME", 0) == 0)
-            value = home + value.substr(5);
-        if (!value.empty() && value.front() == '/' && value != home && value != home + "/")
-            return value;
+namespace {
+
+// One line of user-dirs.dirs: XDG_NAME_DIR="value", blanks allowed around the name and the "=".
+std::optional<std::pair<std::string, std::string>> userDirectoryLine(std::string_view line, const std::string& home) {
+    const auto skipBlanks = [&line] {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+    };
+    skipBlanks();
+    constexpr std::string_view prefix = "XDG_", suffix = "_DIR";
+    const auto isNameByte = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; };
+    std::size_t nameEnd = 0;
+    while (nameEnd < line.size() && isNameByte(line[nameEnd]))
+        ++nameEnd;
+    const std::string_view key = line.substr(0, nameEnd);
+    if (key.size() <= prefix.size() + suffix.size() || !key.starts_with(prefix) || !key.ends_with(suffix))
+        return std::nullopt;
+    line.remove_prefix(nameEnd);
+    skipBlanks();
+    if (line.empty() || line.front() != '=')
+        return std::nullopt;
+    line.remove_prefix(1);
+    skipBlanks();
+    if (line.empty() || line.front() != '"')
+        return std::nullopt;
+    line.remove_prefix(1);
+
+    std::string value;
+    if (line.starts_with("$HOME") && line.size() > 5 && (line[5] == '/' || line[5] == '"')) {
+        value = home;
+        line.remove_prefix(5);
+    } else if (line.empty() || line.front() != '/') {
+        return std::nullopt; // relative, or another variable: not a place anyone can tell
     }
-    return joinPath(home, "Downloads");
+    bool closed = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            closed = true;
+            break;
+        }
+        if (line[i] == '\\' && i + 1 < line.size())
+            ++i;
+        value += line[i];
+    }
+    if (!closed || value.find('\0') != std::string::npos)
+        return std::nullopt;
+    value = standardizedPath(value);
+    if (value.empty() || value == "/")
+        return std::nullopt;
+    return std::pair{std::string(key.substr(prefix.size(), key.size() - prefix.size() - suffix.size())), value};
 }
+
+} // namespace
+
+std::vector<std::pair<std::string, std::string>> userDirectories(const std::string& home) {
+    // A few hundred bytes as written; anything far larger is not that file.
+    constexpr std::uint64_t fileLimit = 64 * 1024;
+    std::vector<std::pair<std::string, std::string>> folders;
+    const auto contents = readRegularFile(joinPath(xdgFolders(home).config, "user-dirs.dirs"), fileLimit);
+    if (!contents)
+        return folders;
+    std::string_view rest = *contents;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        if (auto folder = userDirectoryLine(rest.substr(0, end), home))
+            folders.push_back(std::move(*folder));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return folders;
+}
+
+std::string userDirectory(const std::string& home, std::string_view name, const std::string& fallback) {
+    std::string found;
+    for (const auto& [key, folder] : userDirectories(home))
+        if (key == name)
+            found = folder;
+    if (found.empty() || found == standardizedPath(home))
+        return joinPath(home, fallback);
+    return found;
+}
+
+std::string downloadsDirectory() { return userDirectory(homeDirectory(), "DOWNLOAD", "Downloads"); }
 
 bool existsAndIsFolder(const std::string& path) {
     struct stat st {};
@@ -133,7 +194,11 @@ std::optional<std::string> readFileContents(const std::string& path) {
 }
 
 std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes) {
-    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    return readRegularFileAt(AT_FDCWD, path, maximumBytes);
+}
+
+std::optional<std::string> readRegularFileAt(int folder, const std::string& name, std::uint64_t maximumBytes) {
+    const UniqueFd file(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!file)
         return std::nullopt;
     const int fd = file.get();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brisklet::platform {
@@ -35,7 +36,17 @@ XdgFolders xdgFolders(const std::string& home);
 // home joined with relative, except that a place inside a default XDG folder (".cache/pip") lies in
 // that folder wherever the environment puts it.
 std::string homePlace(const std::string& home, const std::string& relative);
-// The XDG user directory DOWNLOAD from ~/.config/user-dirs.dirs, else ~/Downloads. Not created.
+// The XDG user folders of the user whose home is home, as user-dirs.dirs in its config folder (see
+// xdgFolders) assigns them, in file order: {"DOCUMENTS", "/home/me/Dokumente"} for
+// XDG_DOCUMENTS_DIR="$HOME/Dokumente". Read as xdg-user-dirs does: a double-quoted value, "$HOME" or
+// "$HOME/..." relative to home, or absolute; a backslash takes the next byte as it is. Other lines,
+// relative values, values holding a NUL and values naming "/" are left out. Bytes are kept as they
+// are; the path is cleaned up lexically. None when the file is missing, not a regular file or large.
+std::vector<std::pair<std::string, std::string>> userDirectories(const std::string& home);
+// The last assignment of the user folder name, else home joined with fallback. One that names home
+// itself (how a folder is turned off) counts as none.
+std::string userDirectory(const std::string& home, std::string_view name, const std::string& fallback);
+// userDirectory(homeDirectory(), "DOWNLOAD", "Downloads"). Not created.
 BRISKLET_ENGINE_EXPORT std::string downloadsDirectory();
 
 // True only for an existing folder, symbolic links followed.
@@ -51,6 +62,8 @@ BRISKLET_ENGINE_EXPORT std::optional<std::string> readFileContents(const std::st
 // The contents of the regular file at path (symbolic links followed), or nothing when it is larger than
 // maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
 std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
+// The same for name in the folder open at folder.
+std::optional<std::string> readRegularFileAt(int folder, const std::string& name, std::uint64_t maximumBytes);
 
 // The names of a folder's entries ("." and ".." left out) in byte order; none when it cannot be listed.
 BRISKLET_ENGINE_EXPORT std::vector<std::string> sortedEntryNames(const std::string& folder);

@@ -28,6 +28,10 @@ struct HostProfile {
     // Deletion validator: exact locations added to the common ones. A leading "~" stands for the
     // home folder (e.g. "~/.config").
     std::vector<std::string> extraProtectedExactLocations;
+    // Deletion validator: whether the XDG folders count where the environment and user-dirs.dirs put
+    // them, besides their default places above ("~/.config" protects $XDG_CONFIG_HOME as well, and
+    // every XDG_*_DIR of user-dirs.dirs is protected).
+    bool protectsXdgFolders = false;
     // Whether any mount point counts as a whole volume for the deletion validator.
     bool mountPointsAreWholeVolumes = false;
     // Cache locations relative to the home folder, for tools that keep theirs elsewhere here.

@@ -18,6 +18,7 @@
 #include "FileOperations.h"
 
 #include "FileServices.h"
+#include "ParentFolder.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
@@ -188,7 +189,9 @@ private:
             int at = outermost;
             if (!m_stack.empty()) {
                 Folder& above = m_stack.back();
-                if (!above.fd && !reopen(above, done)) {
+                if (!above.fd)
+                    above.fd = reopenParent(done.fd.get(), above.device, above.inode);
+                if (!above.fd) {
                     fail(above.name, "it was moved while its contents were deleted");
                     m_stack.clear();
                     return;
@@ -199,15 +202,6 @@ private:
             if (::unlinkat(at, done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
                 fail(done.name, errno);
         }
-    }
-
-    static bool reopen(Folder& above, const Folder& child) {
-        UniqueFd fd(::openat(child.fd.get(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat st {};
-        if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_dev != above.device || st.st_ino != above.inode)
-            return false;
-        above.fd = std::move(fd);
-        return true;
     }
 
     std::string m_path;

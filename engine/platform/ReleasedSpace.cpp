@@ -2,6 +2,7 @@
 
 #include "DirectoryStream.h"
 #include "FileServices.h"
+#include "ParentFolder.h"
 #include "UniqueFd.h"
 
 #include <fcntl.h>
@@ -85,7 +86,11 @@ private:
             if (stack.back().next == stack.back().names.size()) {
                 const Level done = std::move(stack.back());
                 stack.pop_back();
-                if (!stack.empty() && !stack.back().fd && !reopen(stack.back(), done))
+                if (stack.empty() || stack.back().fd)
+                    continue;
+                Level& above = stack.back();
+                above.fd = reopenParent(done.fd.get(), above.device, above.inode);
+                if (!above.fd)
                     return;
                 continue;
             }
@@ -110,15 +115,6 @@ private:
             if (stack.size() > maxOpenFolders)
                 stack[stack.size() - 1 - maxOpenFolders].fd.reset();
         }
-    }
-
-    static bool reopen(Level& above, const Level& child) {
-        UniqueFd fd(::openat(child.fd.get(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        struct stat st {};
-        if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_dev != above.device || st.st_ino != above.inode)
-            return false;
-        above.fd = std::move(fd);
-        return true;
     }
 
     std::stop_token m_stop;

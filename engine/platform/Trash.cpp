@@ -11,7 +11,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
 #include <ftw.h>
 #include <functional>
 #include <set>
@@ -111,19 +110,24 @@ std::string localDeletionDate() {
     return text;
 }
 
-// Rewrites trash/directorysizes through a temporary file and a rename. The read-modify-write holds an
-// flock on the trash folder itself (the file is replaced, so it cannot carry the lock), which keeps
-// two processes, or two threads, from each writing back a list without the other's line. Other
-// programs replace the file atomically but do not lock; a file system without flock goes unlocked.
-void editDirectorySizes(const std::string& trash, const std::function<bool(std::vector<std::string>&)>& edit) {
-    const UniqueFd folder(::open(trash.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder)
-        while (::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) {
-        }
-    const std::string file = joinPath(trash, "directorysizes");
+// Rewrites directorysizes of the trash folder open at trash through a temporary file and a rename.
+// The read-modify-write holds an flock on the trash folder itself (the file is replaced, so it cannot
+// carry the lock), which keeps two processes, or two threads, from each writing back a list without
+// the other's line. Other programs replace the file atomically but do not lock; a file system without
+// flock goes unlocked.
+void editDirectorySizes(int trash, const std::function<bool(std::vector<std::string>&)>& edit) {
+    // A description of its own: the lock goes with it, whatever else keeps the folder open.
+    const UniqueFd folder(::openat(trash, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder)
+        return;
+    while (::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
+    const std::string file = "directorysizes";
     std::vector<std::string> lines;
-    {
-        std::ifstream in(file, std::ios::binary);
+    // A line per trashed folder: far below this, whatever the Trash holds.
+    constexpr std::uint64_t fileLimit = 64 * 1024 * 1024;
+    if (const auto contents = readRegularFileAt(folder.get(), file, fileLimit)) {
+        std::istringstream in(*contents);
         std::string line;
         while (std::getline(in, line))
             if (!line.empty())
@@ -131,17 +135,28 @@ void editDirectorySizes(const std::string& trash, const std::function<bool(std::
     }
     if (!edit(lines))
         return;
-    std::string temporary = file + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    UniqueFd fd;
+    std::string temporary;
+    for (unsigned attempt = 0; !fd && attempt < 100; ++attempt) {
+        temporary = file + "." + std::to_string(::getpid()) + "." + std::to_string(attempt);
+        fd.reset(::openat(folder.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd && errno != EEXIST)
+            return;
+    }
     if (!fd)
         return;
     std::string contents;
     for (const std::string& line : lines)
         contents += line + "\n";
     const bool written = writeAll(fd.get(), contents);
-    ::fchmod(fd.get(), 0600);
-    if (::close(fd.release()) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0)
-        ::unlink(temporary.c_str());
+    if (::close(fd.release()) != 0 || !written ||
+        ::renameat(folder.get(), temporary.c_str(), folder.get(), file.c_str()) != 0)
+        ::unlinkat(folder.get(), temporary.c_str(), 0);
+}
+
+void editDirectorySizes(const std::string& trash, const std::function<bool(std::vector<std::string>&)>& edit) {
+    if (const UniqueFd folder(::open(trash.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder)
+        editDirectorySizes(folder.get(), edit);
 }
 
 // The name field of a directorysizes line: the third, space-separated.
@@ -149,18 +164,6 @@ std::string directorySizesName(const std::string& line) {
     const std::size_t first = line.find(' ');
     const std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
     return second == std::string::npos ? std::string() : line.substr(second + 1);
-}
-
-void dropDirectorySize(const std::string& trash, const std::string& name) {
-    struct stat st {};
-    if (!lstatOf(joinPath(trash, "directorysizes"), st))
-        return;
-    const std::string encoded = encodePath(name);
-    editDirectorySizes(trash, [&](std::vector<std::string>& lines) {
-        const auto before = lines.size();
-        std::erase_if(lines, [&](const std::string& line) { return directorySizesName(line) == encoded; });
-        return lines.size() != before;
-    });
 }
 
 void recordDirectorySize(const std::string& trash, const std::string& name, const std::string& infoFile) {
@@ -372,6 +375,18 @@ TrashMove moveToTrash(const std::string& path) {
     return failure(result.text);
 }
 
+void dropDirectorySize(int trash, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(trash, "directorysizes", &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    const std::string encoded = encodePath(name);
+    editDirectorySizes(trash, [&](std::vector<std::string>& lines) {
+        const auto before = lines.size();
+        std::erase_if(lines, [&](const std::string& line) { return directorySizesName(line) == encoded; });
+        return lines.size() != before;
+    });
+}
+
 void forgetItem(const std::string& location) {
     struct stat st {};
     if (lstatOf(location, st))
@@ -384,7 +399,8 @@ void forgetItem(const std::string& location) {
         const std::string top = rest.substr(0, rest.find('/'));
         if (top == rest)
             ::unlink(joinPath(joinPath(trash, "info"), top + infoSuffix).c_str());
-        dropDirectorySize(trash, top);
+        if (const UniqueFd folder(::open(trash.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); folder)
+            dropDirectorySize(folder.get(), top);
         return;
     }
 }

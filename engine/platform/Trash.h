@@ -10,7 +10,8 @@
 //  - Nothing is ever copied across file systems: when no trash on the item's own volume can be used,
 //    the item stays where it is and the failure says why.
 //  - directorysizes holds a line for each trashed folder. When an item leaves files/ (restored or
-//    deleted), forgetItem() removes its .trashinfo and its directorysizes line.
+//    deleted), forgetItem() removes its .trashinfo and its directorysizes line (TrashEntry::forget()
+//    does the same through the descriptors of the Trash it checked).
 // Items trashed here list and restore with trash-cli and desktop file managers, and theirs are ours.
 #pragma once
 
@@ -47,6 +48,8 @@ std::vector<std::string> trashDirectoriesFor(const std::string& location);
 // trashed folder makes that folder's directorysizes line stale, so the line goes. Nothing happens for
 // locations outside every trash, or when something still exists at location.
 void forgetItem(const std::string& location);
+// Removes the directorysizes line of files/NAME from the trash folder open at trash, if it has one.
+void dropDirectorySize(int trash, const std::string& name);
 
 // Path= encoding: every byte but A-Z a-z 0-9 - _ . ~ / as %XX.
 std::string encodePath(const std::string& bytes);

@@ -1,6 +1,7 @@
 #include "TrashEntry.h"
 
 #include "FileServices.h"
+#include "Trash.h"
 
 #include <cerrno>
 #include <cstring>
@@ -43,20 +44,28 @@ std::optional<TrashEntry> TrashEntry::open(const std::string& place, std::string
         failure = changedInTrash;
         return std::nullopt;
     }
-    const UniqueFd trash(::open(parentPath(files).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd trash(::open(parentPath(files).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     UniqueFd filesFd(trash ? ::openat(trash.get(), "files", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     UniqueFd infoFd(trash ? ::openat(trash.get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
     if (!filesFd || !infoFd) {
         failure = std::string("cannot open the Trash folder: ") + std::strerror(errno);
         return std::nullopt;
     }
-    return TrashEntry(std::move(filesFd), std::move(infoFd), name, place);
+    return TrashEntry(std::move(trash), std::move(filesFd), std::move(infoFd), name, place);
+}
+
+void TrashEntry::forget() const {
+    struct stat st {};
+    if (::fstatat(m_files.get(), m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+        return;
+    ::unlinkat(m_info.get(), (m_name + ".trashinfo").c_str(), 0);
+    Trash::dropDirectorySize(m_trash.get(), m_name);
 }
 
 std::optional<std::string> TrashEntry::check(const TrashEntryIdentity& expected) const {
     struct stat st {};
     if (::fstatat(m_files.get(), m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT ? std::string(changedInTrash) : std::string(std::strerror(errno));
+        return errno == ENOENT ? std::string(goneFromTrash) : std::string(std::strerror(errno));
     if (std::uint64_t(st.st_dev) != expected.device || std::uint64_t(st.st_ino) != expected.inode)
         return std::string(changedInTrash);
     const std::optional<std::string> info = readInfoFile(m_info.get(), m_name);

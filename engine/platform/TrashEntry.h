@@ -7,7 +7,8 @@
 // those two lines; otherwise nothing is touched.
 //
 // The Trash's files/ folder is opened once and the entry is checked (fstatat, links not followed) and
-// acted on relative to that descriptor, right after the check.
+// acted on relative to that descriptor, right after the check; its records go through the descriptors
+// of the same Trash.
 #pragma once
 
 #include "UniqueFd.h"
@@ -27,8 +28,9 @@ struct TrashEntryIdentity {
     bool operator==(const TrashEntryIdentity&) const = default;
 };
 
-// What the identity check says when the entry is another item now.
+// What the identity check says when the entry is another item now, and when nothing is there any more.
 inline constexpr const char* changedInTrash = "changed in the Trash since it was moved there";
+inline constexpr const char* goneFromTrash = "no longer in the Trash";
 
 // One entry of a Trash's files/ folder, opened to be checked and acted on.
 class TrashEntry {
@@ -38,17 +40,25 @@ public:
     static std::optional<TrashEntry> open(const std::string& place, std::string& failure);
 
     // Nothing when files/NAME is the remembered item and its .trashinfo holds the remembered Path and
-    // DeletionDate; otherwise changedInTrash (or why the entry cannot be read).
+    // DeletionDate; goneFromTrash when files/NAME is gone; otherwise changedInTrash (or why the entry
+    // cannot be read).
     std::optional<std::string> check(const TrashEntryIdentity& expected) const;
+
+    // Once the item has left files/NAME: its .trashinfo and directorysizes line go, found through the
+    // descriptors opened here rather than by path, so a Trash folder renamed or replaced since is not
+    // the one edited. Nothing happens while something is at files/NAME.
+    void forget() const;
 
     int filesFolder() const { return m_files.get(); }
     const std::string& name() const { return m_name; }
     const std::string& path() const { return m_path; }
 
 private:
-    TrashEntry(UniqueFd files, UniqueFd info, std::string name, std::string path)
-        : m_files(std::move(files)), m_info(std::move(info)), m_name(std::move(name)), m_path(std::move(path)) {}
+    TrashEntry(UniqueFd trash, UniqueFd files, UniqueFd info, std::string name, std::string path)
+        : m_trash(std::move(trash)), m_files(std::move(files)), m_info(std::move(info)), m_name(std::move(name)),
+          m_path(std::move(path)) {}
 
+    UniqueFd m_trash;
     UniqueFd m_files;
     UniqueFd m_info;
     std::string m_name;

@@ -3,6 +3,7 @@
 #include "platform/FileOperations.h"
 #include "platform/FileServices.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace brisklet::PathValidator {
@@ -39,13 +40,26 @@ std::vector<std::string> blockedExact(const std::string& homeAsGiven, const Host
     const std::string home = homeAsGiven.empty() ? homeAsGiven : platform::standardizedPath(homeAsGiven);
     std::vector<std::string> exact{"/Applications", "/Library", "/Users", "/private", "/private/var", home,
                                    platform::joinPath(home, "Library")};
+    std::vector<std::string> xdg;
     for (const std::string& location : profile.extraProtectedExactLocations) {
-        if (location == "~")
+        if (location == "~") {
             exact.push_back(home);
-        else if (location.rfind("~/", 0) == 0)
+        } else if (location.rfind("~/", 0) == 0) {
             exact.push_back(platform::joinPath(home, location.substr(2)));
-        else
+            if (profile.protectsXdgFolders)
+                xdg.push_back(platform::homePlace(home, location.substr(2)));
+        } else {
             exact.push_back(location);
+        }
+    }
+    if (profile.protectsXdgFolders) {
+        for (const auto& [name, folder] : platform::userDirectories(home))
+            xdg.push_back(folder);
+        for (std::string& folder : xdg) {
+            folder = platform::standardizedPath(folder);
+            if (std::find(exact.begin(), exact.end(), folder) == exact.end())
+                exact.push_back(std::move(folder));
+        }
     }
     return exact;
 }

@@ -4,8 +4,9 @@
 // path must not be touched: relative paths, the root and every top-level entry, whole volumes (and on
 // this host every mount point), everything inside the protected system trees, a short list of exact
 // locations, folders that hold a mount point anywhere below them (the mounted files would go to the
-// Trash, and emptying it would delete them), and paths that do not exist. Pure functions of their arguments and the host profile; safe
-// on any thread, never throws.
+// Trash, and emptying it would delete them), and paths that do not exist. Functions of their arguments,
+// the host profile and the user's XDG settings (environment and user-dirs.dirs); safe on any thread,
+// never throws.
 #pragma once
 
 #include "platform/Export.h"
@@ -41,7 +42,8 @@ struct Rejection {
 // The protected trees in the order they are tested: the common eight, then the profile's own.
 std::vector<std::string> blockedPrefixes(const HostProfile& profile = hostProfile());
 // The exact protected locations for this home folder: the common seven, then the profile's own
-// (a leading "~" stands for home).
+// (a leading "~" stands for home), then, when the profile says so, the XDG folders where the
+// environment and user-dirs.dirs put them, each once.
 std::vector<std::string> blockedExact(const std::string& home, const HostProfile& profile = hostProfile());
 
 // Nothing when path may be deleted, else why not. Mount points come from mountTable (a mountinfo file).

@@ -14,7 +14,7 @@ namespace brisklet {
 
 namespace {
 
-const char* const noLongerInTrash = "no longer in the Trash";
+const char* const noLongerInTrash = platform::goneFromTrash;
 const char* const notInTrash = "not in the Trash";
 
 // The system reads a path only up to a NUL: text holding one would name a folder above the item.
@@ -44,9 +44,12 @@ std::string placeOf(const std::string& path) {
     return platform::joinPath(platform::resolvedPath(folder).value_or(folder), name);
 }
 
-// The item that was moved is not at its Trash name any more: recorded as missing, like one emptied.
+// Gone from its Trash name is missing, like an item emptied; another item in its place is refused
+// untouched, which is not the same as having found nothing there.
 const char* resultOf(const std::string& checkFailure) {
-    return checkFailure == platform::changedInTrash ? "missing" : "error";
+    if (checkFailure == platform::goneFromTrash)
+        return "missing";
+    return checkFailure == platform::changedInTrash ? "rejected" : "error";
 }
 
 // Sets releasedBytes of the succeeded outcomes, the batch's other links known.
@@ -133,7 +136,7 @@ RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
         std::string problem;
         entry = platform::TrashEntry::open(place, problem);
         if (!entry)
-            return failed("error", problem);
+            return failed(resultOf(problem), problem);
         if (auto changed = entry->check(*item.identity))
             return failed(resultOf(*changed), *changed);
     }
@@ -155,7 +158,10 @@ RestoreOutcome TrashService::restoreOne(const RestoreItem& item) const {
         return failed("error", *problem);
     }
 
-    platform::Trash::forgetItem(place);
+    if (entry)
+        entry->forget();
+    else
+        platform::Trash::forgetItem(place);
     record(destination, "ok");
     return {item.originalPath, destination, true, std::nullopt};
 }
@@ -191,18 +197,19 @@ PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
         std::string problem;
         auto entry = platform::TrashEntry::open(place, problem);
         if (!entry)
-            return finish("error", problem);
+            return finish(resultOf(problem), problem);
         if (auto changed = entry->check(*item.identity))
             return finish(resultOf(*changed), *changed);
         // The removal checks the device and inode again on what it is about to unlink or enter.
         if (auto problem = platform::removeItemAt(entry->filesFolder(), entry->name(), place,
                                                   {item.identity->device, item.identity->inode}))
             return finish("error", *problem);
+        entry->forget();
     } else {
         if (auto problem = platform::removeItem(place))
             return finish("error", *problem);
+        platform::Trash::forgetItem(place);
     }
-    platform::Trash::forgetItem(place);
     return finish("ok", std::nullopt);
 }
 

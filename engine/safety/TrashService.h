@@ -8,8 +8,8 @@
 //  - Every item gets one outcome and one audit entry, in input order; a batch never aborts or throws.
 //  - A trash outcome records what was moved (TrashedIdentity). Given back with a restore or purge item,
 //    the item is acted on only while the Trash entry is still that item; otherwise it fails with
-//    "changed in the Trash since it was moved there" and nothing is touched. Without it, whatever lies
-//    at the Trash path is taken.
+//    "changed in the Trash since it was moved there", recorded as "rejected", and nothing is touched.
+//    Without it, whatever lies at the Trash path is taken.
 //  - Sizes are the caller's, carried unchanged. Each item is also measured for releasedBytes: what its
 //    removal really gives back, counting a file with other links only when all of them go in the batch.
 //    Operations block while the file system works and may run on any thread; their audit entries are

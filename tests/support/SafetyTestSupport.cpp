@@ -34,16 +34,19 @@ void restoreVariable(const char* name, const std::optional<std::string>& value) 
 } // namespace
 
 ScopedSafetyEnvironment::ScopedSafetyEnvironment(TempTree& tree)
-    : m_oldHome(environmentValue("HOME")), m_oldDataHome(environmentValue("XDG_DATA_HOME")),
+    : m_oldHome(environmentValue("HOME")), m_oldConfigHome(environmentValue("XDG_CONFIG_HOME")),
+      m_oldDataHome(environmentValue("XDG_DATA_HOME")),
       m_oldStateHome(environmentValue("XDG_STATE_HOME")), m_home(tree.makeDir("home/me")),
       m_dataHome(tree.makeDir("home/me/.local/share")), m_stateHome(tree.path("home/me/.local/state")) {
     ::setenv("HOME", m_home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (m_home + "/.config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", m_dataHome.c_str(), 1);
     ::setenv("XDG_STATE_HOME", m_stateHome.c_str(), 1);
 }
 
 ScopedSafetyEnvironment::~ScopedSafetyEnvironment() {
     restoreVariable("HOME", m_oldHome);
+    restoreVariable("XDG_CONFIG_HOME", m_oldConfigHome);
     restoreVariable("XDG_DATA_HOME", m_oldDataHome);
     restoreVariable("XDG_STATE_HOME", m_oldStateHome);
 }

@@ -10,8 +10,8 @@
 
 namespace brisklet::test {
 
-// Points HOME, XDG_DATA_HOME and XDG_STATE_HOME into tree for its lifetime, so the home Trash and the
-// audit log are the test's own; restores them afterwards.
+// Points HOME and XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME into tree for its lifetime, so the
+// home Trash, the user folders and the audit log are the test's own; restores them afterwards.
 class ScopedSafetyEnvironment {
 public:
     explicit ScopedSafetyEnvironment(TempTree& tree);
@@ -26,6 +26,7 @@ public:
 
 private:
     std::optional<std::string> m_oldHome;
+    std::optional<std::string> m_oldConfigHome;
     std::optional<std::string> m_oldDataHome;
     std::optional<std::string> m_oldStateHome;
     std::string m_home;

@@ -1,3 +1,4 @@
+#include "SafetyTestSupport.h"
 #include "TempTree.h"
 
 #include "apps/AppCatalog.h"
@@ -86,6 +87,19 @@ TEST(HomeApplicationListing, LaunchedFoldersOutsideDownloadsAndRealAppImagesOnce
                                                "Tool|c|2.1|user|" + apps + "/Tool-2.1.appimage",
                                                "Far|b|-|user|" + tree.path("far/Far.AppImage"),
                                                "Viewer|org.x.Viewer|-|system|" + flatpak + "/org.x.Viewer.desktop"}));
+}
+
+TEST(HomeApplicationListing, TheDownloadFolderIsWhereUserDirsPutsItAndAProjectThereIsNoApplication) {
+    TempTree tree;
+    test::ScopedSafetyEnvironment environment(tree);
+    tree.writeFile("home/me/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/T\xc3\xa9l\xc3\xa9" "chargements\"\n");
+    const std::string project = tree.writeFile("home/me/T\xc3\xa9l\xc3\xa9" "chargements/project/run", "elf");
+    const std::string entries = tree.makeDir("home/me/.local/share/applications");
+    tree.writeFile("home/me/.local/share/applications/p.desktop", "[Desktop Entry]\nExec=" + project + "\n");
+    const std::string downloads = platform::parentPath(platform::parentPath(project));
+    const auto roots = HomeApplications::roots(environment.home());
+    EXPECT_NE(std::find(roots.begin(), roots.end(), downloads), roots.end());
+    EXPECT_TRUE(HomeApplications::list({downloads, entries}).empty()) << "the user's own folder";
 }
 
 TEST(LinuxLeftovers, XdgPlacesInOrderWithoutSharedFoldersOrTheFolderHoldingTheBundle) {

@@ -56,6 +56,25 @@ TEST(WellKnownFolders, DownloadsFollowsTheUserDirsFile) {
     setenv("HOME", oldHome.c_str(), 1);
 }
 
+TEST(WellKnownFolders, UserDirsAreReadAsXdgUserDirsDoesQuotedHomeRelativeAndByteForByte) {
+    TempTree tree; // not this session's home: its own .config is read, whatever the environment says
+    const std::string home = tree.makeDir("home");
+    tree.writeFile("home/.config/user-dirs.dirs",
+                   "# xdg-user-dirs\n"
+                   "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
+                   "  XDG_DOCUMENTS_DIR = \"$HOME/My \\\"Docs\\\\\"\n"
+                   "XDG_DOWNLOAD_DIR=\"/data//T\xe9l\xe9" "chargements/\"\n" // Latin-1, not UTF-8
+                   "XDG_MUSIC_DIR=\"Music\"\nXDG_PICTURES_DIR=\"/..\"\nXDG_VIDEOS_DIR=\"$HOME/torn\n"
+                   "XDG_TEMPLATES_DIR=\"$HOMEWORK/x\"\nXDG_PUBLICSHARE_DIR=\"$HOME/\"\nxdg_lower_dir=\"/x\"\n");
+    using Folders = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(userDirectories(home), (Folders{{"DESKTOP", home + "/Bureau"},
+                                              {"DOCUMENTS", home + "/My \"Docs\\"},
+                                              {"DOWNLOAD", "/data/T\xe9l\xe9" "chargements"},
+                                              {"PUBLICSHARE", home}}));
+    EXPECT_EQ(userDirectory(home, "PUBLICSHARE", "Public"), home + "/Public") << "turned off";
+    EXPECT_EQ(userDirectory(home, "MUSIC", "Music"), home + "/Music");
+}
+
 TEST(RegularFiles, AFileOfExactlyTheLimitIsReadAndOneByteMoreIsRefused) {
     TempTree tree;
     const std::string contents(100'000, 'x'); // longer than one read, so the running count is checked too

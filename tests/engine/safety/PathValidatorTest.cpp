@@ -167,6 +167,20 @@ TEST(PathValidatorHome, AHomeGivenWithATrailingSlashOrThroughALinkStaysProtected
     EXPECT_EQ(check(linkedHome + "/.config", linkedHome), Rejection::protectedPath(realHome + "/.config"));
 }
 
+TEST(PathValidatorHome, XdgFoldersAreProtectedWhereTheSettingsPutThemAndTheDefaultsStay) {
+    TempTree tree;
+    test::ScopedSafetyEnvironment environment(tree);
+    const std::string papers = tree.makeDir("papers"), photos = tree.makeDir("home/me/Bilder");
+    ::setenv("XDG_CONFIG_HOME", tree.makeDir("conf").c_str(), 1); // both put back by the environment
+    ::setenv("XDG_DATA_HOME", tree.path("data").c_str(), 1);
+    tree.writeFile("conf/user-dirs.dirs",
+                   "XDG_DOCUMENTS_DIR=\"" + papers + "\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    for (const std::string& folder :
+         {tree.makeDir("home/me/Documents"), papers, photos, tree.path("conf"), tree.makeDir("data/Trash"), tree.path("data")})
+        EXPECT_EQ(check(folder, environment.home()), Rejection::protectedPath(folder)) << folder;
+    EXPECT_EQ(check(tree.makeDir("papers/draft"), environment.home()), std::nullopt);
+}
+
 TEST(PathValidatorExistence, ProtectionIsTestedBeforeExistence) {
     TempTree tree;
     EXPECT_EQ(check(tree.path("missing/file")), Rejection::nonexistent());

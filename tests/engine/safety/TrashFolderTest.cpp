@@ -148,6 +148,12 @@ TEST(TrashInterop, ATrashNameTakenOverAfterAPutBackIsNeitherDeletedNorRestored) 
         EXPECT_EQ(restored[0].failureDescription, "changed in the Trash since it was moved there") << sameFile;
         EXPECT_EQ(purged[0].failureDescription, "changed in the Trash since it was moved there") << sameFile;
         EXPECT_TRUE(purged[1].success) << "the batch goes on";
+        log->flush();
+        const auto entries = log->recentEntries(3);
+        for (std::size_t i : {0, 1}) { // refused, not "missing": something is there, only not ours
+            EXPECT_EQ(entries.at(i).result, "rejected") << entries.at(i).operation;
+            EXPECT_EQ(entries.at(i).reason, "changed in the Trash since it was moved there");
+        }
         EXPECT_EQ(readFile(name), sameFile ? "a" : "b");
         EXPECT_TRUE(somethingAt(environment.homeTrash() + "/info/report.txt.trashinfo"));
         using Names = std::vector<std::string>;

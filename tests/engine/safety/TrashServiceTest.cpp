@@ -259,6 +259,17 @@ TEST_F(TrashServiceTest, ATrashedLinkWhoseTargetIsGoneStillRestores) {
     EXPECT_FALSE(somethingAt(infoFile("link")));
 }
 
+TEST_F(TrashServiceTest, ARestoreRemovesTheRecordsOfTheTrashItCheckedEvenWhenThatIsNamedAnotherWayNow) {
+    tree.writeFile("a/folder/f", "f");
+    const auto trashed = service.movePathToTrash(tree.path("a/folder"), 1);
+    ASSERT_TRUE(trashed.success);
+    const std::string oldTrash = environment.homeTrash();
+    ::setenv("XDG_DATA_HOME", tree.makeDir("moved-data").c_str(), 1); // put back by the environment
+    ASSERT_TRUE(service.restoreFromTrash({{*trashed.trashPath, tree.path("a/folder"), 1, trashed.identity}})[0].success);
+    EXPECT_TRUE(folderNames(oldTrash + "/info").empty()) << "no record left for an item that is gone";
+    EXPECT_EQ(readFile(oldTrash + "/directorysizes"), "");
+}
+
 TEST_F(TrashServiceTest, PurgeRefusesAnythingOutsideTheTrashAndTouchesNothing) {
     const std::string item = tree.writeFile("work/keep", "k");
     const auto trashed = service.movePathToTrash(item, 3);
