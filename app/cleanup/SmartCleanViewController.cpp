@@ -1,6 +1,7 @@
 #include "SmartCleanViewController.h"
 
 #include "CleanupWidgets.h"
+#include "shell/SummaryLine.h"
 #include "SmartCleanDelegate.h"
 #include "SmartCleanModel.h"
 #include "shell/FileBrowser.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -78,7 +80,12 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
         if (const int result = m_model->resultOf(index); result >= 0)
             m_expandedIDs.remove(utf8Text(m_model->results()[result].category.id));
     });
-    connect(m_model, &SmartCleanModel::selectionChanged, this, &SmartCleanViewController::updateSummary);
+    connect(m_model, &SmartCleanModel::selectionChanged, this, [this] {
+        // A tick of the user's, not the list changing under it, lets the flow's line go.
+        if (!m_listChanging && m_summaryLine)
+            m_summaryLine->release();
+        updateSummary();
+    });
 
     m_placeholder = new PlaceholderViewController(QStringLiteral("checkmark.seal"), emptyTitle, emptySubtitle, this);
     m_placeholder->hide();
@@ -116,14 +123,12 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     layout->addSpacing(6);
     layout->addLayout(bottomRow);
 
-    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summary->setText(line); });
+    // The flow's line about what it moved or put back stays until the user ticks or rescans.
+    m_summaryLine = new SummaryLine(m_summary, [this] { return m_model->summary(); });
+    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summaryLine->setNote(line); });
     m_flow->onMoved = [this](const QSet<QString>& paths) { movedAway(paths); };
-    // The flow's line about what it moved or put back stays until the selection changes.
-    m_flow->onRestored = [this] {
-        const QString status = m_summary->text();
-        scan();
-        m_summary->setText(status);
-    };
+    m_flow->onRestored = [this] { scan(); };
+    connect(m_rescan, &QPushButton::clicked, m_summaryLine, &SummaryLine::release);
     connect(m_flow, &TrashFlowController::busyChanged, this, &SmartCleanViewController::updateButtons);
     setTabOrder(m_rescan, m_tree);
     updateSummary();
@@ -182,7 +187,10 @@ void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryRes
     else
         m_placeholder->setTexts(QStringLiteral("Couldn't measure the caches"), failure);
     m_busy->end();
-    m_model->setResults(std::move(results));
+    {
+        const QScopedValueRollback changing(m_listChanging, true);
+        m_model->setResults(std::move(results));
+    }
     if (m_model->categoryIndex(simulatorID).isValid())
         m_expandedIDs.insert(simulatorID);
     restoreExpansion();
@@ -192,12 +200,13 @@ void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryRes
 
 void SmartCleanViewController::movedAway(const QSet<QString>& paths)
 {
-    const QString status = m_summary->text();
-    m_model->removeMoved(paths);
+    {
+        const QScopedValueRollback changing(m_listChanging, true);
+        m_model->removeMoved(paths);
+    }
     restoreExpansion();
     showContent();
     updateSummary();
-    m_summary->setText(status);
 }
 
 void SmartCleanViewController::restoreExpansion()
@@ -219,7 +228,11 @@ void SmartCleanViewController::showContent()
 void SmartCleanViewController::updateSummary()
 {
     updateButtons();
-    if (!m_isScanning)
+    if (m_isScanning)
+        return;
+    if (m_summaryLine)
+        m_summaryLine->update();
+    else
         m_summary->setText(m_model->summary());
 }
 

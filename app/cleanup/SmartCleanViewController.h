@@ -7,7 +7,8 @@
 //    request is ignored. Starting one forgets the trash flow's batch: it can no longer be undone here.
 //  - A measurement replaces the list and clears the selection; the simulator category opens expanded.
 //  - "Clean Selected" hands the selection (ticked folders, chosen members of partial categories) to the
-//    trash flow; what it moved leaves the list without measuring again.
+//    trash flow; what it moved leaves the list without measuring again. The flow's line stays in front
+//    of the summary until the user ticks or rescans, or a while passes (SummaryLine).
 //  - Engine work runs through the screen's BackgroundRunner; a destroyed screen gets no late answer.
 #pragma once
 
@@ -23,6 +24,7 @@
 #include <QString>
 #include <QWidget>
 
+class SummaryLine;
 class DestructiveButton;
 class PlaceholderViewController;
 class QLabel;
@@ -78,6 +80,7 @@ private:
     QString m_home;
     const brisklet::HostProfile* m_profile;
     bool m_isScanning = false;
+    bool m_listChanging = false; // the list is replaced or shrinks: its selection signals are not the user's
     bool m_started = false;
     QSet<QString> m_expandedIDs;
     ScreenStyle::LabelTints m_tints;
@@ -91,6 +94,7 @@ private:
     DestructiveButton* m_clean = nullptr;
     QPushButton* m_undo = nullptr;
     QLabel* m_summary = nullptr;
+    SummaryLine* m_summaryLine = nullptr;
     TrashFlowController* m_flow = nullptr;
     BackgroundRunner m_runner{this};
 };

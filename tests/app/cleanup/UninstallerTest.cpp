@@ -185,6 +185,23 @@ TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutResc
     EXPECT_TRUE(screen->summaryLabel()->text().startsWith("Moved 2 items"));
 }
 
+TEST_F(UninstallerTest, PutBackLineOutlivesTheListingThatFollowsUntilTheUserTicks)
+{
+    open();
+    tick("Krita");
+    screen->uninstallButton()->click();
+    ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 2 && !screen->flow()->isRunning(); }));
+    screen->flow()->undo();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 3 && !screen->isWorking() && !screen->isSizing(); }));
+    const QString line = screen->summaryLabel()->text();
+    EXPECT_TRUE(line.startsWith("Put back 1 item")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith(model()->summary())) << line.toStdString();
+    tick("Draw");
+    EXPECT_EQ(screen->summaryLabel()->text(), model()->summary());
+}
+
 TEST_F(UninstallerTest, SettingsAnotherInstalledProgramAlsoUsesAreOfferedUnticked)
 {
     // dpkg is installed on every Debian system: ~/.config/dpkg is never only a "dpkg" AppImage's.
