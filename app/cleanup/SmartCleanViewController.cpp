@@ -5,6 +5,7 @@
 #include "SmartCleanDelegate.h"
 #include "SmartCleanModel.h"
 #include "shell/FileBrowser.h"
+#include "shell/FocusReturn.h"
 #include "clean/CleanCatalog.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
@@ -46,6 +47,7 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     m_rescan = new QPushButton(QStringLiteral("Rescan"), this);
     m_rescan->setToolTip(QStringLiteral("Measure the caches again"));
     connect(m_rescan, &QPushButton::clicked, this, &SmartCleanViewController::scan);
+    FocusReturn::install(m_rescan);
     auto* titleRow = new QHBoxLayout;
     titleRow->addWidget(CleanupWidgets::title(QStringLiteral("Smart Clean"), this));
     titleRow->addStretch(1);

@@ -5,6 +5,7 @@
 #include "CleanupWidgets.h"
 #include "shell/SummaryLine.h"
 #include "shell/FileBrowser.h"
+#include "shell/FocusReturn.h"
 #include "shell/ItemActivation.h"
 #include "apps/AppCatalog.h"
 #include "apps/LeftoverScanner.h"
@@ -72,6 +73,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_rescan = new QPushButton(QStringLiteral("Rescan"), this);
     m_rescan->setToolTip(QStringLiteral("List the installed applications again"));
     connect(m_rescan, &QPushButton::clicked, this, &UninstallerViewController::scan);
+    FocusReturn::install(m_rescan);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(CleanupWidgets::title(QStringLiteral("Uninstaller"), this));

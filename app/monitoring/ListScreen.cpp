@@ -1,5 +1,6 @@
 #include "ListScreen.h"
 
+#include "shell/FocusReturn.h"
 #include "shell/RowTableView.h"
 #include "shell/SymbolButton.h"
 #include "shell/VoyageScanningView.h"
@@ -21,6 +22,7 @@ ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<
 {
     ListPage page;
     page.refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), screen);
+    FocusReturn::install(page.refreshButton);
     page.searchField = new QLineEdit(screen);
     page.searchField->setPlaceholderText(texts.searchPlaceholder);
     page.searchField->setAccessibleName(texts.searchName);

@@ -76,9 +76,9 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     m_tableView->setItemDelegateForColumn(PortTableModel::actionsColumn, m_actions);
     m_tableView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // The process says whose the port is; its reach is a phrase that elides, and the buttons never shrink.
-    fitColumns(m_tableView, PortTableModel::processColumn, 150,
-               {{PortTableModel::addressColumn, 260, 110},
-                {PortTableModel::portColumn, 86, 60},
+    fitColumns(m_tableView, PortTableModel::processColumn, 200,
+               {{PortTableModel::portColumn, 80, 60},
+                {PortTableModel::addressColumn, 220, 120},
                 {PortTableModel::actionsColumn, 136, 136}});
 
 

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 
 #include <algorithm>
 #include <fstream>
@@ -152,13 +153,17 @@ TEST_F(UninstallerTest, SummaryWhileSizingAndAfterAndButtonTitle)
     EXPECT_EQ(list.uninstallTitle(), "Uninstall 2 Apps");
 }
 
-TEST_F(UninstallerTest, RescanForgetsSizesAndMeasuresTheNewListAfresh)
+TEST_F(UninstallerTest, RescanForgetsSizesMeasuresAfreshAndKeepsTheKeyboardOnRescan)
 {
     open();
     bundle("Krita", "org.kde.krita", 90000);
-    screen->scan();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    screen->rescanButton()->setFocus(Qt::TabFocusReason);
+    screen->rescanButton()->click();
     screen->scan(); // ignored while listing
     ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
+    EXPECT_TRUE(screen->rescanButton()->hasFocus()) << "the keyboard stays on Rescan, disabled meanwhile";
     EXPECT_TRUE(model()->sizes().isEmpty());
     EXPECT_TRUE(screen->isSizing());
     ASSERT_TRUE(waitFor([this] { return !screen->isSizing(); }));

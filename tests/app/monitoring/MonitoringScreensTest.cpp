@@ -344,6 +344,6 @@ TEST(MonitoringScreens, ColumnsFitTheSmallestWindowWithoutScrollingSideways)
             EXPECT_LE(table->horizontalHeader()->length(), table->viewport()->width()) << width;
             EXPECT_FALSE(table->horizontalScrollBar()->isVisible()) << width;
         }
-        EXPECT_GE(ports->tableView()->columnWidth(PortTableModel::processColumn), 150) << width;
+        EXPECT_GE(ports->tableView()->columnWidth(PortTableModel::processColumn), 190) << width;
     }
 }
