@@ -76,6 +76,20 @@ void selectRows(QAbstractItemView* view, int count)
     view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
+// The analyzer filling a plain window of the pictures' size, shown and told it appeared.
+AnalyzerViewController* shownScreen(QWidget& window)
+{
+    window.setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* screen = new AnalyzerViewController({}, &window);
+    layout->addWidget(screen);
+    window.resize(1100, 720);
+    window.show();
+    screen->sectionDidAppear();
+    return screen;
+}
+
 // The review sheet drawn over the screen the way a window-modal sheet hangs from its window.
 QImage withSheet(QWidget* screen, QWidget* sheet)
 {
@@ -97,14 +111,7 @@ QImage withSheet(QWidget* screen, QWidget* sheet)
 bool writeAppearance(const QString& root, const QDir& dir, const QString& appearance)
 {
     QWidget window;
-    window.setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* screen = new AnalyzerViewController({}, &window);
-    layout->addWidget(screen);
-    window.resize(1100, 720);
-    window.show();
-    screen->sectionDidAppear();
+    AnalyzerViewController* screen = shownScreen(window);
     bool ok = settleUntil([screen] { return !screen->startView()->cards().empty(); });
     ok = save(&window, dir, QStringLiteral("picker"), appearance) && ok;
 
@@ -176,14 +183,7 @@ bool writeChanges(const QDir& dir, const QString& appearance)
     fill(root + "/old-vm/disk.qcow2", 7);
 
     QWidget window;
-    window.setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* screen = new AnalyzerViewController({}, &window);
-    layout->addWidget(screen);
-    window.resize(1100, 720);
-    window.show();
-    screen->sectionDidAppear();
+    AnalyzerViewController* screen = shownScreen(window);
     screen->analyze(root);
     bool ok = settleUntil([screen] { return screen->history()->shownScanId().has_value(); });
 

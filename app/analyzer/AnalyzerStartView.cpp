@@ -20,6 +20,7 @@
 
 namespace {
 constexpr int columnWidth = 560;
+constexpr int columnMinimumWidth = 320;
 constexpr int cardHeight = 112;
 constexpr int dropZoneHeight = 104;
 } // namespace
@@ -128,8 +129,10 @@ AnalyzerStartView::AnalyzerStartView(QWidget* parent) : QWidget(parent)
             onPickFolder();
     };
 
+    // As wide as the design where there is room; narrower beside the sidebar of a small window.
     auto* column = new QWidget;
-    column->setFixedWidth(columnWidth);
+    column->setMinimumWidth(columnMinimumWidth);
+    column->setMaximumWidth(columnWidth);
     auto* columnLayout = new QVBoxLayout(column);
     columnLayout->setContentsMargins(0, 8, 0, 8);
     columnLayout->setSpacing(6);
@@ -149,7 +152,7 @@ AnalyzerStartView::AnalyzerStartView(QWidget* parent) : QWidget(parent)
     auto* pageLayout = new QHBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addStretch(1);
-    pageLayout->addWidget(column);
+    pageLayout->addWidget(column, 100);
     pageLayout->addStretch(1);
 
     // Many volumes scroll rather than push the drop zone off screen.

@@ -1,6 +1,7 @@
 #include "CleanupWidgets.h"
 
 #include "scan/ScanDefaults.h"
+#include "shell/ElidingLabel.h"
 #include "shell/PlainText.h"
 
 #include <QApplication>
@@ -33,11 +34,11 @@ QLabel* subtitle(const QString& text, QWidget* parent, ScreenStyle::LabelTints& 
 
 QLabel* summary(QWidget* parent, ScreenStyle::LabelTints& tints)
 {
-    auto* label = new QLabel(parent);
+    // The flow's line in front of the list's summary can be long: cut, and whole in the tooltip.
+    auto* label = new ElidingLabel({}, parent);
     label->setFont(ScreenStyle::font(11));
     label->setAccessibleName(QStringLiteral("Summary"));
     PlainText::apply(label); // the flow's lines quote failures, which name files
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setMinimumWidth(120);
     tints.add(label, ScreenStyle::LabelLevel::secondary);
     return label;

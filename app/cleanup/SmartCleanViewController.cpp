@@ -1,9 +1,11 @@
 #include "SmartCleanViewController.h"
 
 #include "CleanupWidgets.h"
+#include "shell/SummaryLine.h"
 #include "SmartCleanDelegate.h"
 #include "SmartCleanModel.h"
 #include "shell/FileBrowser.h"
+#include "shell/FocusReturn.h"
 #include "clean/CleanCatalog.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/TrashFlowController.h"
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -45,6 +48,7 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     m_rescan = new QPushButton(QStringLiteral("Rescan"), this);
     m_rescan->setToolTip(QStringLiteral("Measure the caches again"));
     connect(m_rescan, &QPushButton::clicked, this, &SmartCleanViewController::scan);
+    FocusReturn::install(m_rescan);
     auto* titleRow = new QHBoxLayout;
     titleRow->addWidget(CleanupWidgets::title(QStringLiteral("Smart Clean"), this));
     titleRow->addStretch(1);
@@ -79,7 +83,12 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
         if (const int result = m_model->resultOf(index); result >= 0)
             m_expandedIDs.remove(utf8Text(m_model->results()[result].category.id));
     });
-    connect(m_model, &SmartCleanModel::selectionChanged, this, &SmartCleanViewController::updateSummary);
+    connect(m_model, &SmartCleanModel::selectionChanged, this, [this] {
+        // A tick of the user's, not the list changing under it, lets the flow's line go.
+        if (!m_listChanging && m_summaryLine)
+            m_summaryLine->release();
+        updateSummary();
+    });
 
     m_placeholder = new PlaceholderViewController(QStringLiteral("checkmark.seal"), emptyTitle, emptySubtitle, this);
     m_placeholder->hide();
@@ -117,14 +126,12 @@ SmartCleanViewController::SmartCleanViewController(const QString& home, QWidget*
     layout->addSpacing(6);
     layout->addLayout(bottomRow);
 
-    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summary->setText(line); });
+    // The flow's line about what it moved or put back stays until the user ticks or rescans.
+    m_summaryLine = new SummaryLine(m_summary, [this] { return m_model->summary(m_releasedBytes); });
+    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summaryLine->setNote(line); });
     m_flow->onMoved = [this](const QSet<QString>& paths) { movedAway(paths); };
-    // The flow's line about what it moved or put back stays until the selection changes.
-    m_flow->onRestored = [this] {
-        const QString status = m_summary->text();
-        scan();
-        m_summary->setText(status);
-    };
+    m_flow->onRestored = [this] { scan(); };
+    connect(m_rescan, &QPushButton::clicked, m_summaryLine, &SummaryLine::release);
     connect(m_flow, &TrashFlowController::busyChanged, this, &SmartCleanViewController::updateButtons);
     setTabOrder(m_rescan, m_tree);
     updateSummary();
@@ -185,7 +192,10 @@ void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryRes
     else
         m_placeholder->setTexts(QStringLiteral("Couldn't measure the caches"), failure);
     m_busy->end();
-    m_model->setResults(std::move(results));
+    {
+        const QScopedValueRollback changing(m_listChanging, true);
+        m_model->setResults(std::move(results));
+    }
     if (m_model->categoryIndex(simulatorID).isValid())
         m_expandedIDs.insert(simulatorID);
     restoreExpansion();
@@ -195,13 +205,14 @@ void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryRes
 
 void SmartCleanViewController::movedAway(const QSet<QString>& paths)
 {
-    const QString status = m_summary->text();
     m_removals.clear(); // what is left may have lost links to what moved
-    m_model->removeMoved(paths);
+    {
+        const QScopedValueRollback changing(m_listChanging, true);
+        m_model->removeMoved(paths);
+    }
     restoreExpansion();
     showContent();
     updateSummary();
-    m_summary->setText(status);
 }
 
 void SmartCleanViewController::restoreExpansion()
@@ -226,8 +237,10 @@ void SmartCleanViewController::updateSummary()
     if (m_isScanning)
         return;
     measureRelease();
-    m_selectionLine = m_model->summary(m_releasedBytes);
-    m_summary->setText(m_selectionLine);
+    if (m_summaryLine)
+        m_summaryLine->update();
+    else
+        m_summary->setText(m_model->summary(m_releasedBytes));
 }
 
 void SmartCleanViewController::measureRelease()
@@ -274,10 +287,7 @@ void SmartCleanViewController::measureRelease()
             for (std::size_t i = 0; i < paths.size(); ++i)
                 m_removals[paths[i]] = answer.removals[i];
             m_releasedBytes = answer.releasedBytes;
-            if (m_summary->text() != m_selectionLine)
-                return; // the trash flow's line stays until the selection changes
-            m_selectionLine = m_model->summary(m_releasedBytes);
-            m_summary->setText(m_selectionLine);
+            m_summaryLine->update(); // the trash flow's note, if any, stays in front
         });
 }
 

@@ -7,7 +7,8 @@
 //    request is ignored. Starting one forgets the trash flow's batch: it can no longer be undone here.
 //  - A measurement replaces the list and clears the selection; the simulator category opens expanded.
 //  - "Clean Selected" hands the selection (ticked folders, chosen members of partial categories) to the
-//    trash flow; what it moved leaves the list without measuring again.
+//    trash flow; what it moved leaves the list without measuring again. The flow's line stays in front
+//    of the summary until the user ticks or rescans, or a while passes (SummaryLine).
 //  - The summary's "reclaimable" figure is what removing the selection would free: each chosen item is
 //    judged and measured on a worker as the trash step will (a refused item frees nothing; a file with
 //    another hard link counts only when its last link goes with the selection). Until that answer comes
@@ -36,6 +37,7 @@
 #include <string>
 #include <vector>
 
+class SummaryLine;
 class DestructiveButton;
 class PlaceholderViewController;
 class QLabel;
@@ -106,6 +108,7 @@ private:
     QString m_home;
     const brisklet::HostProfile* m_profile;
     bool m_isScanning = false;
+    bool m_listChanging = false; // the list is replaced or shrinks: its selection signals are not the user's
     bool m_started = false;
     QSet<QString> m_expandedIDs;
     ScreenStyle::LabelTints m_tints;
@@ -119,10 +122,10 @@ private:
     DestructiveButton* m_clean = nullptr;
     QPushButton* m_undo = nullptr;
     QLabel* m_summary = nullptr;
+    SummaryLine* m_summaryLine = nullptr;
     TrashFlowController* m_flow = nullptr;
     Removals m_removals;
     std::optional<qint64> m_releasedBytes;
-    QString m_selectionLine; // the summary as last written for the selection
     BackgroundRunner m_runner{this};
     BackgroundRunner m_releaseRunner{this}; // one question at a time: stopped for each newer selection
 };

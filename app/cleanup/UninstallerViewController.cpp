@@ -3,7 +3,9 @@
 #include "ApplicationListModel.h"
 #include "ApplicationRowDelegate.h"
 #include "CleanupWidgets.h"
+#include "shell/SummaryLine.h"
 #include "shell/FileBrowser.h"
+#include "shell/FocusReturn.h"
 #include "shell/ItemActivation.h"
 #include "apps/AppCatalog.h"
 #include "apps/LeftoverScanner.h"
@@ -71,6 +73,7 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
     m_rescan = new QPushButton(QStringLiteral("Rescan"), this);
     m_rescan->setToolTip(QStringLiteral("List the installed applications again"));
     connect(m_rescan, &QPushButton::clicked, this, &UninstallerViewController::scan);
+    FocusReturn::install(m_rescan);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(CleanupWidgets::title(QStringLiteral("Uninstaller"), this));
@@ -155,14 +158,18 @@ UninstallerViewController::UninstallerViewController(Sources sources, QWidget* p
         m_table->viewport()->update();
     });
 
-    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summary->setText(line); });
-    m_flow->onMoved = [this](const QSet<QString>& paths) {
-        // The flow's line about what it moved stays until the ticks or the list change.
-        const QString status = m_summary->text();
-        m_model->removePaths(paths);
-        m_summary->setText(status);
-    };
+    m_summaryLine = new SummaryLine(m_summary, [this] { return m_model->summary(); });
+    m_flow = new TrashFlowController(this, m_undo, [this](const QString& line) { m_summaryLine->setNote(line); });
+    m_flow->onMoved = [this](const QSet<QString>& paths) { m_model->removePaths(paths); };
     m_flow->onRestored = [this] { scan(); };
+    // What the flow moved or put back stays beside its Undo until the user turns to the list again.
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.contains(Qt::CheckStateRole))
+                    m_summaryLine->release();
+            });
+    connect(m_search, &QLineEdit::textEdited, m_summaryLine, &SummaryLine::release);
+    connect(m_rescan, &QPushButton::clicked, m_summaryLine, &SummaryLine::release);
     connect(m_flow, &TrashFlowController::busyChanged, this, &UninstallerViewController::updateButtons);
     updateSummary();
     scan();
@@ -413,7 +420,10 @@ void UninstallerViewController::updateSummary()
 {
     updateButtons();
     m_uninstall->setTitle(m_model->uninstallTitle());
-    m_summary->setText(m_model->summary());
+    if (m_summaryLine)
+        m_summaryLine->update();
+    else
+        m_summary->setText(m_model->summary());
 }
 
 void UninstallerViewController::updateButtons()

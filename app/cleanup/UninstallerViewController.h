@@ -9,7 +9,9 @@
 //  - "Uninstall" refuses a selection of protected applications only, asks before skipping protected ones
 //    in a mixed selection, and refuses while a chosen application runs; otherwise it gathers each
 //    bundle and its leftovers (one application after another) and opens the review sheet.
-//  - What the trash flow moved leaves the list without listing again.
+//  - What the trash flow moved leaves the list without listing again. The flow's line (what it moved or
+//    put back) stays in front of the summary until the user ticks, searches or rescans, or a while
+//    passes (SummaryLine).
 //  - Engine work runs through BackgroundRunners; a destroyed screen, or one that started over, gets no
 //    stale answer. Messages are sheets that return at once.
 #pragma once
@@ -33,6 +35,7 @@
 #include <string>
 #include <vector>
 
+class SummaryLine;
 class ApplicationListModel;
 class ApplicationRowDelegate;
 class DestructiveButton;
@@ -122,6 +125,7 @@ private:
     PlaceholderViewController* m_empty = nullptr;
     QWidget* m_bottomBar = nullptr;
     QLabel* m_summary = nullptr;
+    SummaryLine* m_summaryLine = nullptr;
     QPushButton* m_undo = nullptr;
     DestructiveButton* m_uninstall = nullptr;
     TrashFlowController* m_flow = nullptr;

@@ -3,6 +3,7 @@
 #include "shell/PathBytes.h"
 #include "RowButtonsDelegate.h"
 #include "StopProcessFlow.h"
+#include "shell/SummaryLine.h"
 #include "TwoLineDelegate.h"
 #include "shell/RowTableView.h"
 #include "shell/SegmentedControl.h"
@@ -49,6 +50,7 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
     m_searchField = page.searchField;
     m_tableView = page.tableView;
     m_summaryLabel = page.summaryLabel;
+    m_summaryLine = new SummaryLine(m_summaryLabel, [this] { return ProcessRows::summaryText(m_model->rows()); });
     m_scanningView = page.scanningView;
     m_reading.emplace(page, readingText);
     m_reading->setLive(this, liveIntervalMs, [this] { refresh(); });
@@ -68,20 +70,20 @@ CrewViewController::CrewViewController(QWidget* parent, Sampler sampler)
         return ProcessTableModel::stopToolTip(!m_model->canStop(row));
     };
     m_tableView->setItemDelegateForColumn(ProcessTableModel::stopColumn, m_stopDelegate);
-    QHeaderView* columns = m_tableView->horizontalHeader();
-    columns->setSectionResizeMode(ProcessTableModel::nameColumn, QHeaderView::Stretch);
-    columns->setSectionResizeMode(ProcessTableModel::cpuColumn, QHeaderView::Fixed);
-    columns->setSectionResizeMode(ProcessTableModel::memoryColumn, QHeaderView::Fixed);
-    columns->setSectionResizeMode(ProcessTableModel::stopColumn, QHeaderView::Fixed);
-    columns->resizeSection(ProcessTableModel::cpuColumn, 80);
-    columns->resizeSection(ProcessTableModel::memoryColumn, 96);
-    columns->resizeSection(ProcessTableModel::stopColumn, 84);
+    // The name and its command line take what the figures and the button leave.
+    fitColumns(m_tableView, ProcessTableModel::nameColumn, 160,
+               {{ProcessTableModel::memoryColumn, 96, 80},
+                {ProcessTableModel::cpuColumn, 80, 64},
+                {ProcessTableModel::stopColumn, 84, 84}});
 
     connect(m_refreshButton, &QToolButton::clicked, this, &CrewViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &CrewViewController::applyFilter);
     // The visible list always equals the filtered sample, so re-filtering re-sorts it and keeps the
     // keyboard on the same process.
     connect(m_sortControl, &SegmentedControl::selectionChanged, this, &CrewViewController::applyFilter);
+    // The stop flow's line gives way when the user turns to the list again.
+    connect(m_searchField, &QLineEdit::textEdited, m_summaryLine, &SummaryLine::release);
+    connect(m_sortControl, &SegmentedControl::selectionChanged, m_summaryLine, &SummaryLine::release);
     connect(m_stopDelegate, &RowButtonsDelegate::clicked, this, [this](int row, int) { requestStop(row); });
     connect(m_tableView, &RowTableView::rowDeleteRequested, this, [this](int row) { requestStop(row); });
     m_tableView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -157,7 +159,7 @@ void CrewViewController::applyFilter()
     m_model->setRows(ProcessRows::visible(m_allProcesses, m_searchField->text(),
                                           ProcessRows::sortKeyForSegment(m_sortControl->selectedIndex())));
     place.restore(m_tableView, key);
-    m_summaryLabel->setText(ProcessRows::summaryText(m_model->rows()));
+    m_summaryLine->update();
 }
 
 QMessageBox* CrewViewController::requestStop(int row)
@@ -174,7 +176,7 @@ QMessageBox* CrewViewController::requestStop(int row)
     request.informativeText = QStringLiteral("It will be sent a termination signal (SIGTERM). Unsaved work in that "
                                              "process is lost. Other processes that depend on it may misbehave.");
     return StopProcessFlow::confirm(
-        this, request, [this](const QString& text) { m_summaryLabel->setText(text); }, [this] { refresh(); });
+        this, request, [this](const QString& text) { m_summaryLine->setNote(text); }, [this] { refresh(); });
 }
 
 void CrewViewController::changeEvent(QEvent* event)

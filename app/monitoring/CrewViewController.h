@@ -83,6 +83,7 @@ private:
     QLineEdit* m_searchField = nullptr;
     SegmentedControl* m_sortControl = nullptr;
     QLabel* m_summaryLabel = nullptr;
+    SummaryLine* m_summaryLine = nullptr; // the stop flow's line stays through the live reads
     ProcessTableModel* m_model = nullptr;
     RowButtonsDelegate* m_stopDelegate = nullptr;
     std::vector<ProcessRow> m_allProcesses;

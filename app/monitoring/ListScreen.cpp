@@ -1,12 +1,15 @@
 #include "ListScreen.h"
 
+#include "shell/FocusReturn.h"
 #include "shell/RowTableView.h"
 #include "shell/SymbolButton.h"
 #include "shell/VoyageScanningView.h"
 
 #include <algorithm>
 
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +22,7 @@ ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<
 {
     ListPage page;
     page.refreshButton = new SymbolButton(QStringLiteral("arrow.clockwise"), QStringLiteral("Refresh"), screen);
+    FocusReturn::install(page.refreshButton);
     page.searchField = new QLineEdit(screen);
     page.searchField->setPlaceholderText(texts.searchPlaceholder);
     page.searchField->setAccessibleName(texts.searchName);
@@ -83,6 +87,8 @@ bool ListReading::begin()
     if (m_running)
         return false;
     m_running = true;
+    if (m_quiet && m_loaded)
+        return true;
     m_refreshButton->setEnabled(false);
     m_summary->setText(m_readingText);
     if (!m_loaded)
@@ -113,8 +119,11 @@ void ListReading::setLive(QWidget* screen, int intervalMs, std::function<void()>
     m_timer->setInterval(intervalMs);
     QObject::connect(m_timer, &QTimer::timeout, screen, [this, screen, read = std::move(read)] {
         // A minimised or hidden window shows nothing, so nothing is read for it.
-        if (screen->isVisible() && !m_running)
+        if (screen->isVisible() && !m_running) {
+            m_quiet = true;
             read();
+            m_quiet = false;
+        }
     });
 }
 
@@ -126,6 +135,57 @@ void ListReading::setShown(bool shown)
         m_timer->start();
     else
         m_timer->stop();
+}
+
+namespace {
+class ColumnFitter : public QObject {
+public:
+    ColumnFitter(QTableView* view, int stretchColumn, int stretchMinimum, QList<ColumnWidth> yielding)
+        : QObject(view), m_view(view), m_stretchMinimum(stretchMinimum), m_yielding(std::move(yielding))
+    {
+        QHeaderView* header = view->horizontalHeader();
+        int smallest = stretchMinimum;
+        for (const ColumnWidth& width : m_yielding) {
+            header->setSectionResizeMode(width.column, QHeaderView::Fixed);
+            smallest = std::min(smallest, width.minimum);
+        }
+        header->setMinimumSectionSize(smallest);
+        header->setSectionResizeMode(stretchColumn, QHeaderView::Stretch);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->viewport()->installEventFilter(this);
+        fit();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            fit();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void fit()
+    {
+        int wanted = m_stretchMinimum;
+        for (const ColumnWidth& width : m_yielding)
+            wanted += width.preferred;
+        int missing = std::max(0, wanted - m_view->viewport()->width());
+        for (const ColumnWidth& width : m_yielding) {
+            const int given = std::min(missing, width.preferred - width.minimum);
+            missing -= given;
+            m_view->horizontalHeader()->resizeSection(width.column, width.preferred - given);
+        }
+    }
+
+    QTableView* m_view;
+    int m_stretchMinimum;
+    QList<ColumnWidth> m_yielding;
+};
+} // namespace
+
+void fitColumns(QTableView* view, int stretchColumn, int stretchMinimum, const QList<ColumnWidth>& yielding)
+{
+    new ColumnFitter(view, stretchColumn, stretchMinimum, yielding);
 }
 
 ListPlace::ListPlace(const QTableView* view, const Key& key)

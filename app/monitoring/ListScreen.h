@@ -9,7 +9,13 @@
 // being read; before the first answer the busy view covers the table and summary, later reads keep the
 // old rows visible. A live list reads again at a fixed interval while its screen is shown: the timer
 // runs from the section's appearance to its disappearance, and a tick while the window is hidden or a
-// read runs does nothing.
+// read runs does nothing. A live read is quiet: the summary keeps its line and Refresh stays enabled
+// (a keyboard focus on it stays there); a Refresh pressed meanwhile does nothing.
+//
+// Columns: one column stretches over what the others leave. When the table is too narrow for every
+// column at its preferred width, the yielding columns give way in the order given, each down to its
+// minimum, before the stretching column goes below its own minimum; so a small window keeps every
+// column on screen without a sideways scroll bar. Widths are refitted at every resize of the table.
 //
 // The place in a list: rows are replaced as a whole, so what the user had there (selected rows, the
 // keyboard's row, the scroll position) is taken by row key before and put back after; rows that went
@@ -30,6 +36,7 @@ class QTableView;
 class QTimer;
 class QWidget;
 class RowTableView;
+class SummaryLine;
 class SymbolButton;
 class VoyageScanningView;
 
@@ -83,8 +90,18 @@ private:
     bool m_running = false;
     bool m_loaded = false;
     bool m_appeared = false;
+    bool m_quiet = false; // the read being begun is the live timer's
     QTimer* m_timer = nullptr;
 };
+
+struct ColumnWidth {
+    int column = 0;
+    int preferred = 0;
+    int minimum = 0;
+};
+
+// Fits view's columns to its width; columns named in neither place keep their size.
+void fitColumns(QTableView* view, int stretchColumn, int stretchMinimum, const QList<ColumnWidth>& yielding);
 
 class ListPlace {
 public:

@@ -9,22 +9,29 @@
 #include <map>
 #include <tuple>
 
+#include <unistd.h>
+
 namespace PortRows {
 
 std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries)
 {
-    // Transport order puts TCP before UDP, as the rows are sorted.
-    using Key = std::tuple<int, std::uint16_t, std::int32_t>;
+    // Transport order puts TCP before UDP, as the rows are sorted. Sockets of different users that
+    // share a port (SO_REUSEPORT) and show no process stay apart by their owner.
+    using Key = std::tuple<int, std::uint16_t, std::int32_t, std::int64_t>;
+    const std::uint32_t me = geteuid();
     std::map<Key, PortRow> groups;
     std::map<Key, std::vector<std::string>> addresses;
     for (const brisklet::PortEntry& entry : entries) {
-        const Key key{static_cast<int>(entry.transport), entry.port, entry.pid};
+        const std::int64_t owner = entry.hasProcess() || !entry.uid ? -1 : std::int64_t(*entry.uid);
+        const Key key{static_cast<int>(entry.transport), entry.port, entry.pid, owner};
         auto [it, inserted] = groups.try_emplace(key);
         if (inserted) {
             PortRow& row = it->second;
             row.transport = entry.transport;
             row.port = entry.port;
             row.pid = entry.pid;
+            row.uid = entry.uid;
+            row.isOwn = entry.uid == me;
             row.startTicks = entry.startTicks;
             // Without a readable process the socket's owner is all there is to name.
             row.processName = utf8Text(entry.hasProcess() ? entry.processName : entry.user);
@@ -63,6 +70,15 @@ std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& sea
     return kept;
 }
 
+QString rowKey(const PortRow& row)
+{
+    QString key = transportName(row.transport) + QLatin1Char('-') + QString::number(row.port) + QLatin1Char('-') +
+                  QString::number(row.pid);
+    if (row.pid == 0 && row.uid)
+        key += QStringLiteral("-uid") + QString::number(*row.uid);
+    return key;
+}
+
 QString addressText(const PortRow& row) { return row.addresses.join(QStringLiteral(" · ")); }
 
 bool isOpenToAllNetworks(const PortRow& row)
@@ -91,7 +107,7 @@ QString failureText(const QString& reason)
 QString detailText(const PortRow& row)
 {
     if (row.pid == 0)
-        return QStringLiteral("Belongs to another user") + (row.port < 1024 ? QStringLiteral(" · system port") : QString());
+        return unreadableText(row) + (row.port < 1024 ? QStringLiteral(" · system port") : QString());
     QString text = QStringLiteral("PID ") + QString::number(row.pid);
     if (row.isProtected)
         text += QStringLiteral(" · protected");
@@ -100,6 +116,11 @@ QString detailText(const PortRow& row)
     if (!row.parentChain.isEmpty())
         text += QStringLiteral(" · via ") + row.parentChain.join(QStringLiteral(" › "));
     return text;
+}
+
+QString unreadableText(const PortRow& row)
+{
+    return row.isOwn ? QStringLiteral("Its process cannot be read") : QStringLiteral("Belongs to another user");
 }
 
 QString summaryText(std::size_t count)

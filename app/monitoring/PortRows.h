@@ -1,8 +1,9 @@
 // The ports list's rules, apart from any widget.
 //
-// Grouping: entries with the same transport, port and pid become one row; its addresses are the
-// group's distinct local addresses in code-point order, the rest comes from the group's first entry.
-// Rows are ordered TCP first, then by port, then by pid.
+// Grouping: entries with the same transport, port and pid become one row (sockets without a readable
+// process: also the same owner); its addresses are the group's distinct local addresses in code-point
+// order, the rest comes from the group's first entry. Rows are ordered TCP first, then by port, then
+// by pid, then by owner.
 // Reach: who can connect, from the row's local addresses: "All networks" when any is a wildcard,
 // otherwise its addresses that are not loopback ones, otherwise "This computer only".
 // Search: the text trimmed of spaces and tabs; empty keeps all. Otherwise a row stays when its port
@@ -21,7 +22,9 @@
 struct PortRow {
     brisklet::PortEntry::Transport transport = brisklet::PortEntry::Transport::tcp;
     std::uint16_t port = 0;
-    std::int32_t pid = 0; // 0: another user's socket whose process cannot be read
+    std::int32_t pid = 0; // 0: the socket's process cannot be read
+    std::optional<std::uint32_t> uid; // the socket's owner, when known
+    bool isOwn = false;               // owned by this program's user
     std::uint64_t startTicks = 0;
     QString processName;
     QStringList addresses;
@@ -34,6 +37,9 @@ namespace PortRows {
 
 std::vector<PortRow> group(const std::vector<brisklet::PortEntry>& entries);
 std::vector<PortRow> visible(const std::vector<PortRow>& all, const QString& search);
+// Names a row across reads, to keep the user's place: "TCP-8080-4242", "TCP-631-0-uid7" for a socket
+// without a readable process.
+QString rowKey(const PortRow& row);
 
 QString addressText(const PortRow& row);
 QString reachText(const PortRow& row);
@@ -41,9 +47,12 @@ QString reachText(const PortRow& row);
 bool isOpenToAllNetworks(const PortRow& row);
 // The summary after a failed read: the reason, with no rows to count.
 QString failureText(const QString& reason);
-// "PID 631 · protected · system port · via cupsd › systemd"; "Belongs to another user · system port"
-// for a socket whose process cannot be read.
+// "PID 631 · protected · system port · via cupsd › systemd". Without a readable process: "Belongs to
+// another user · system port", or for one's own socket (a process in another PID namespace, or one
+// that is not dumpable) "Its process cannot be read".
 QString detailText(const PortRow& row);
+// Why a socket without a readable process cannot be stopped here.
+QString unreadableText(const PortRow& row);
 // "3 listening TCP ports"; empty for no rows.
 QString summaryText(std::size_t count);
 // The address Open shows: https for 443 and 8443, http otherwise.

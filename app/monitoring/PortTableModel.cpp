@@ -57,7 +57,7 @@ QString PortTableModel::actionToolTip(int index, Action action) const
     case openAction: return QStringLiteral("Open in browser");
     case stopAction:
         if (port->pid == 0)
-            return QStringLiteral("Belongs to another user");
+            return PortRows::unreadableText(*port);
         return port->isProtected ? QStringLiteral("System-critical process") : QStringLiteral("Send SIGTERM to this process");
     }
     return {};

@@ -3,6 +3,7 @@
 #include "shell/PathBytes.h"
 #include "RowButtonsDelegate.h"
 #include "StopProcessFlow.h"
+#include "shell/SummaryLine.h"
 #include "TwoLineDelegate.h"
 #include "shell/OpenFailureAlert.h"
 #include "shell/PlaceholderViewController.h"
@@ -47,6 +48,9 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
     m_searchField = page.searchField;
     m_tableView = page.tableView;
     m_summaryLabel = page.summaryLabel;
+    m_summaryLine = new SummaryLine(m_summaryLabel, [this] {
+        return m_failure.isEmpty() ? PortRows::summaryText(m_model->rows().size()) : PortRows::failureText(m_failure);
+    });
     m_scanningView = page.scanningView;
     m_reading.emplace(page, readingText);
     m_reading->setLive(this, liveIntervalMs, [this] { refresh(); });
@@ -70,20 +74,17 @@ PortsViewController::PortsViewController(QWidget* parent, Scanner scanner, URLOp
         return m_model->actionToolTip(row, static_cast<PortTableModel::Action>(action));
     };
     m_tableView->setItemDelegateForColumn(PortTableModel::actionsColumn, m_actions);
-    QHeaderView* columns = m_tableView->horizontalHeader();
-    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    columns->setSectionResizeMode(PortTableModel::portColumn, QHeaderView::Interactive);
-    columns->setSectionResizeMode(PortTableModel::processColumn, QHeaderView::Stretch);
-    columns->setSectionResizeMode(PortTableModel::addressColumn, QHeaderView::Interactive);
-    columns->setSectionResizeMode(PortTableModel::actionsColumn, QHeaderView::Fixed);
-    columns->setMinimumSectionSize(80);
-    columns->resizeSection(PortTableModel::portColumn, 86);
-    columns->resizeSection(PortTableModel::addressColumn, 260);
-    columns->resizeSection(PortTableModel::actionsColumn, 136);
+    m_tableView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The process says whose the port is; its reach is a phrase that elides, and the buttons never shrink.
+    fitColumns(m_tableView, PortTableModel::processColumn, 200,
+               {{PortTableModel::portColumn, 80, 60},
+                {PortTableModel::addressColumn, 220, 120},
+                {PortTableModel::actionsColumn, 136, 136}});
 
 
     connect(m_refreshButton, &QToolButton::clicked, this, &PortsViewController::refresh);
     connect(m_searchField, &QLineEdit::textChanged, this, &PortsViewController::applyFilter);
+    connect(m_searchField, &QLineEdit::textEdited, m_summaryLine, &SummaryLine::release);
     connect(m_actions, &RowButtonsDelegate::clicked, this, [this](int row, int action) {
         switch (static_cast<PortTableModel::Action>(action)) {
         case PortTableModel::copyAction: copyAddress(row); break;
@@ -136,11 +137,7 @@ void PortsViewController::applyEntries(const std::vector<brisklet::PortEntry>& e
 void PortsViewController::applyFilter()
 {
     // Keep the user's place on the same sockets across refreshes and searches.
-    const ListPlace::Key key = [this](int index) {
-        const PortRow* row = m_model->row(index);
-        return PortRows::transportName(row->transport) + QLatin1Char('-') + QString::number(row->port) +
-               QLatin1Char('-') + QString::number(row->pid);
-    };
+    const ListPlace::Key key = [this](int index) { return PortRows::rowKey(*m_model->row(index)); };
     const ListPlace place(m_tableView, key);
     m_model->setRows(PortRows::visible(m_allRows, m_searchField->text()));
     place.restore(m_tableView, key);
@@ -150,8 +147,7 @@ void PortsViewController::applyFilter()
         m_emptyView->setVisible(empty);
         m_tableView->setVisible(!empty);
     }
-    m_summaryLabel->setText(m_failure.isEmpty() ? PortRows::summaryText(m_model->rows().size())
-                                                : PortRows::failureText(m_failure));
+    m_summaryLine->update();
 }
 
 void PortsViewController::copyAddress(int row)
@@ -161,7 +157,7 @@ void PortsViewController::copyAddress(int row)
         return;
     const QString address = QStringLiteral("localhost:") + QString::number(port->port);
     QApplication::clipboard()->setText(address);
-    m_summaryLabel->setText(QStringLiteral("Copied ") + address + QStringLiteral("."));
+    m_summaryLine->setNote(QStringLiteral("Copied ") + address + QStringLiteral("."));
 }
 
 void PortsViewController::openInBrowser(int row)
@@ -193,7 +189,7 @@ QMessageBox* PortsViewController::requestStop(int row)
                                PortRows::transportName(port.transport) +
                                QStringLiteral(" socket. Stopping it sends SIGTERM; unsaved work in that process is lost.");
     return StopProcessFlow::confirm(
-        this, request, [this](const QString& text) { m_summaryLabel->setText(text); }, [this] { refresh(); });
+        this, request, [this](const QString& text) { m_summaryLine->setNote(text); }, [this] { refresh(); });
 }
 
 void PortsViewController::showContextMenu(const QPoint& position)
@@ -203,9 +199,9 @@ void PortsViewController::showContextMenu(const QPoint& position)
         return;
     // The list may be read again while the menu is open: the row is found again by its socket.
     const PortRow* chosen = m_model->row(row);
-    const auto rowNow = [this, transport = chosen->transport, port = chosen->port, pid = chosen->pid] {
+    const auto rowNow = [this, key = PortRows::rowKey(*chosen)] {
         for (int i = 0; i < m_model->rowCount(); ++i)
-            if (const PortRow* shown = m_model->row(i); shown->transport == transport && shown->port == port && shown->pid == pid)
+            if (PortRows::rowKey(*m_model->row(i)) == key)
                 return i;
         return -1;
     };

@@ -81,6 +81,7 @@ private:
     SymbolButton* m_refreshButton = nullptr;
     QLineEdit* m_searchField = nullptr;
     QLabel* m_summaryLabel = nullptr;
+    SummaryLine* m_summaryLine = nullptr; // what Copy or Stop did stays through the live reads
     PlaceholderViewController* m_emptyView = nullptr;
     PortTableModel* m_model = nullptr;
     RowButtonsDelegate* m_actions = nullptr;

@@ -1,6 +1,9 @@
 #include "AppPreferences.h"
 
 #include "DesktopColorScheme.h"
+#include "PathBytes.h"
+
+#include "platform/HostProfile.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -238,8 +241,8 @@ void setRememberScans(bool remember)
 void removeLanguageKeys()
 {
     QSettings s(settingsOrganization, settingsApplication);
-    s.remove(appleLanguagesKey);
-    s.remove(languageKey);
+    for (const std::string& key : brisklet::hostProfile().languageOverrideKeys)
+        s.remove(utf8Text(key));
     s.sync();
 }
 

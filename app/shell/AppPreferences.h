@@ -23,8 +23,6 @@ inline const QString settingsApplication = QStringLiteral("Brisklet");
 inline const QString appearanceKey = QStringLiteral("appearance");
 inline const QString lastFolderKey = QStringLiteral("analyzer.lastFolder");
 inline const QString splitKey = QStringLiteral("main.split");
-inline const QString appleLanguagesKey = QStringLiteral("AppleLanguages");
-inline const QString languageKey = QStringLiteral("language");
 inline const QString rememberScansKey = QStringLiteral("history.rememberScans");
 
 QString rawValue(Appearance appearance);

@@ -37,6 +37,7 @@ const HostProfile& originalHostProfile() {
         .skipSystemAppsQuestion = "Skip Apple system apps?",
         .systemAppsSkipped = " ship with macOS and will be skipped. Uninstall the rest?",
         .foldsCacheHome = true,
+        .languageOverrideKeys = {"AppleLanguages", "language"},
     };
     return profile;
 }
@@ -92,6 +93,9 @@ const HostProfile& hostProfile() {
         .systemAppsSkipped = " came with the package manager and will be skipped. Uninstall the rest?",
         // ~/.cache is a folder a user goes into; a project's .cache stays one node.
         .foldsCacheHome = false,
+        // The session's locale is the only language setting a Linux desktop has; the neutral key is
+        // still cleared for settings carried over from elsewhere.
+        .languageOverrideKeys = {"language"},
     };
     return profile;
 }

@@ -76,6 +76,9 @@ struct HostProfile {
     std::string systemAppsSkipped;
     // Whether the analyzer measures the user's cache home as one node, like a tool's cache folder.
     bool foldsCacheHome = true;
+    // Per-application language overrides in the user preferences: removed at every launch, whatever
+    // they hold, so the program always speaks the session's language.
+    std::vector<std::string> languageOverrideKeys;
 };
 
 // The profile this build runs with (the Linux column).

@@ -133,7 +133,9 @@ std::vector<PortEntry> parse(std::string_view lsofOutput) {
                         .command = std::nullopt,
                         .parentChain = {},
                         .user = {},
-                        .startTicks = 0};
+                        .startTicks = 0,
+                        .uid = std::nullopt,
+                        .inode = 0};
         if (emitted.insert(entry.id()).second)
             result.push_back(std::move(entry));
     };
@@ -595,8 +597,10 @@ std::vector<PortEntry> listeningPorts(std::stop_token stop) {
     AccountNames accounts;
     std::vector<PortEntry> entries;
     std::set<std::string> emitted;
+    // Sockets bound with SO_REUSEPORT share an address and port; without a readable process only the
+    // inode tells them apart.
     const auto emit = [&](PortEntry entry) {
-        if (emitted.insert(entry.id()).second)
+        if (emitted.insert(entry.id() + "-" + std::to_string(entry.inode)).second)
             entries.push_back(std::move(entry));
     };
     for (KernelSocket& socket : *sockets) {
@@ -608,7 +612,9 @@ std::vector<PortEntry> listeningPorts(std::stop_token stop) {
                         .command = std::nullopt,
                         .parentChain = {},
                         .user = accounts.name(uid_t(socket.uid)),
-                        .startTicks = 0};
+                        .startTicks = 0,
+                        .uid = socket.uid,
+                        .inode = socket.inode};
         const auto found = holders.find(socket.inode);
         if (found == holders.end()) {
             emit(std::move(entry));
@@ -650,5 +656,7 @@ std::size_t std::hash<brisklet::PortEntry>::operator()(const brisklet::PortEntry
     mix(entry.parentChain.size());
     mix(std::hash<std::string>()(entry.user));
     mix(std::hash<std::uint64_t>()(entry.startTicks));
+    mix(entry.uid ? std::hash<std::uint32_t>()(*entry.uid) : 0x2f1b9c3d);
+    mix(std::hash<std::uint64_t>()(entry.inode));
     return seed;
 }

@@ -34,6 +34,8 @@ struct BRISKLET_ENGINE_EXPORT PortEntry {
     std::vector<std::string> parentChain; // own name first, then ancestors; at most four
     std::string user;                   // the socket's owner: account name or "uid <number>"; empty from lsof
     std::uint64_t startTicks = 0;       // the process's start time after boot, for stopping it safely
+    std::optional<std::uint32_t> uid;   // the socket's owner; absent from lsof
+    std::uint64_t inode = 0;            // the socket's inode; 0 from lsof
 
     // "TCP-127.0.0.1-5173-4242": equal ids mean the same listening socket.
     std::string id() const;

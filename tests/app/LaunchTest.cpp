@@ -11,6 +11,8 @@
 #include "shell/SectionContainerViewController.h"
 #include "shell/SidebarViewController.h"
 
+#include "platform/HostProfile.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -32,8 +34,8 @@ TEST(Launch, RemovesLanguageKeysAppliesAppearanceThenShowsWindowBeforeChecking)
     clearSettings();
     {
         QSettings settings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication);
-        settings.setValue("AppleLanguages", QStringList{"de"});
-        settings.setValue("language", "fr");
+        for (const std::string& key : brisklet::hostProfile().languageOverrideKeys)
+            settings.setValue(QString::fromStdString(key), QStringList{"de"});
         settings.setValue("appearance", "dark");
         settings.setValue("analyzer.lastFolder", "/srv/data");
     }
@@ -59,8 +61,9 @@ TEST(Launch, RemovesLanguageKeysAppliesAppearanceThenShowsWindowBeforeChecking)
     EXPECT_NE(updates.timer(), nullptr);
 
     QSettings settings(AppPreferences::settingsOrganization, AppPreferences::settingsApplication);
-    EXPECT_FALSE(settings.contains("AppleLanguages"));
     EXPECT_FALSE(settings.contains("language"));
+    for (const std::string& key : brisklet::hostProfile().languageOverrideKeys)
+        EXPECT_FALSE(settings.contains(QString::fromStdString(key))) << key;
     EXPECT_EQ(settings.value("appearance").toString(), "dark");
     EXPECT_EQ(settings.value("analyzer.lastFolder").toString(), "/srv/data") << "other keys are kept";
 

@@ -16,6 +16,9 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QProcess>
+#include <QHeaderView>
+#include <QTableView>
+#include <QScrollArea>
 #include <QScreen>
 #include <QTemporaryDir>
 
@@ -57,6 +60,17 @@ TEST(WindowFitChild, WindowAndEverySectionFitTheScreen)
             << Sections::rawValue(section).toStdString() << " needs " << needed.width() << "x" << needed.height()
             << ", the window is " << window->width() << "x" << window->height() << " (screen asks "
             << screen->minimumSizeHint().width() << "x" << screen->minimumSizeHint().height() << ")";
+        // Nor is anything cut at a scrolling area's side, where no scroll bar would reach it.
+        for (QAbstractScrollArea* area : screen->findChildren<QAbstractScrollArea*>()) {
+            const auto* scroll = qobject_cast<QScrollArea*>(area);
+            const auto* table = qobject_cast<QTableView*>(area);
+            const int content = scroll && scroll->widget() ? scroll->widget()->minimumSizeHint().width()
+                                : table                    ? table->horizontalHeader()->length()
+                                                           : 0;
+            if (area->isVisible()) {
+                EXPECT_LE(content, area->viewport()->width()) << Sections::rawValue(section).toStdString();
+            }
+        }
     }
 }
 

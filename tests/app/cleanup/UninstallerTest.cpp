@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 
 #include <algorithm>
 #include <fstream>
@@ -152,13 +153,17 @@ TEST_F(UninstallerTest, SummaryWhileSizingAndAfterAndButtonTitle)
     EXPECT_EQ(list.uninstallTitle(), "Uninstall 2 Apps");
 }
 
-TEST_F(UninstallerTest, RescanForgetsSizesAndMeasuresTheNewListAfresh)
+TEST_F(UninstallerTest, RescanForgetsSizesMeasuresAfreshAndKeepsTheKeyboardOnRescan)
 {
     open();
     bundle("Krita", "org.kde.krita", 90000);
-    screen->scan();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    screen->rescanButton()->setFocus(Qt::TabFocusReason);
+    screen->rescanButton()->click();
     screen->scan(); // ignored while listing
     ASSERT_TRUE(waitFor([this] { return !screen->isWorking(); }));
+    EXPECT_TRUE(screen->rescanButton()->hasFocus()) << "the keyboard stays on Rescan, disabled meanwhile";
     EXPECT_TRUE(model()->sizes().isEmpty());
     EXPECT_TRUE(screen->isSizing());
     ASSERT_TRUE(waitFor([this] { return !screen->isSizing(); }));
@@ -183,6 +188,23 @@ TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutResc
     EXPECT_FALSE(QFileInfo::exists(cache));
     EXPECT_TRUE(model()->checkedApps().empty());
     EXPECT_TRUE(screen->summaryLabel()->text().startsWith("Moved 2 items"));
+}
+
+TEST_F(UninstallerTest, PutBackLineOutlivesTheListingThatFollowsUntilTheUserTicks)
+{
+    open();
+    tick("Krita");
+    screen->uninstallButton()->click();
+    ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
+    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 2 && !screen->flow()->isRunning(); }));
+    screen->flow()->undo();
+    ASSERT_TRUE(waitFor([this] { return names().size() == 3 && !screen->isWorking() && !screen->isSizing(); }));
+    const QString line = screen->summaryLabel()->text();
+    EXPECT_TRUE(line.startsWith("Put back 1 item")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith(model()->summary())) << line.toStdString();
+    tick("Draw");
+    EXPECT_EQ(screen->summaryLabel()->text(), model()->summary());
 }
 
 TEST_F(UninstallerTest, SettingsAnotherInstalledProgramAlsoUsesAreOfferedUnticked)

@@ -134,3 +134,21 @@ TEST(PortRows, DetailLineAndBrowserAddressFollowThePort)
     EXPECT_EQ(PortRows::summaryText(1), QStringLiteral("1 listening TCP port"));
     EXPECT_EQ(PortRows::summaryText(2), QStringLiteral("2 listening TCP ports"));
 }
+
+TEST(PortRows, UnreadableSocketsKeepTheirOwnersApartAndOwnOnesAreNotCalledAnotherUsers)
+{
+    const auto unreadable = [](std::uint32_t uid, std::string address) {
+        brisklet::PortEntry entry = port(8080, 0, std::move(address), "");
+        entry.uid = uid;
+        entry.user = "uid " + std::to_string(uid);
+        return entry;
+    };
+    const std::uint32_t me = geteuid();
+    // Two users' sockets on one reused port, one of them on two addresses.
+    const auto rows = PortRows::group({unreadable(me + 1, "*"), unreadable(me, "*"), unreadable(me, "[::]")});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NE(PortRows::rowKey(rows[0]), PortRows::rowKey(rows[1]));
+    EXPECT_EQ(PortRows::addressText(rows[0]), QStringLiteral("* · [::]"));
+    EXPECT_EQ(PortRows::detailText(rows[0]), QStringLiteral("Its process cannot be read"));
+    EXPECT_EQ(PortRows::detailText(rows[1]), QStringLiteral("Belongs to another user"));
+}

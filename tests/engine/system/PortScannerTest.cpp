@@ -38,7 +38,9 @@ PortEntry entry(std::string address, std::uint16_t port, std::int32_t pid, std::
                      .command = std::nullopt,
                      .parentChain = {},
                      .user = {},
-                     .startTicks = 0};
+                     .startTicks = 0,
+                     .uid = std::nullopt,
+                     .inode = 0};
 }
 
 // A listening socket on the loopback address (127.0.0.1 or ::1) with a port the kernel picks; port 0
