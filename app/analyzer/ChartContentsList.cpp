@@ -94,7 +94,11 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        if (orientation != Qt::Horizontal)
+            return {};
+        if (role == Qt::TextAlignmentRole) // over the column's own text
+            return QVariant::fromValue(Qt::AlignVCenter | (section == 0 ? Qt::AlignLeft : Qt::AlignRight));
+        if (role != Qt::DisplayRole)
             return {};
         return section == 0 ? QStringLiteral("Name") : section == 1 ? QStringLiteral("Size") : QStringLiteral("Change");
     }

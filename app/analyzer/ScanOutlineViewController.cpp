@@ -187,7 +187,11 @@ void AnalyzerOutlineModel::setChanges(std::shared_ptr<const ScanChanges> changes
 
 QVariant AnalyzerOutlineModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole) // over the column's own text
+        return QVariant::fromValue(Qt::AlignVCenter | (section == changeColumn ? Qt::AlignRight : Qt::AlignLeft));
+    if (role != Qt::DisplayRole)
         return {};
     return section == changeColumn ? QStringLiteral("Change") : QStringLiteral("Name");
 }
