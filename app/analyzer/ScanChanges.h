@@ -1,9 +1,9 @@
 // ScanChanges: how the shown scan differs from an earlier scan of the same root, for the Change column,
 // the header's "since" text and the Changes colouring.
 //
-// Items are found by their path bytes. Only folders and files of 1 MiB or more are kept one by one in
-// the store, so a smaller file has no change of its own (find() answers nothing) and counts in its
-// folder's. Gone items have no row: they are told in a line of the changes bar and in the tool tip of
+// Items are found by their path bytes. Only folders and files of 1 MiB or more (and smaller files an
+// earlier scan kept) are kept one by one in the store, so another small file has no change of its own
+// (find() answers nothing) and counts in its folder's. Gone items have no row: they are told in a line of the changes bar and in the tool tip of
 // the Change cell of the folder they were in; an item inside a gone folder goes with its folder.
 // Built once on a worker; read on the GUI thread only.
 #pragma once

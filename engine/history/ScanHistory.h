@@ -38,7 +38,7 @@ struct sqlite3_stmt;
 
 namespace brisklet {
 
-// A scan in memory, flattened for storing: folders and large files in pre-order, each naming its
+// A scan in memory, flattened for storing: folders and kept files in pre-order, each naming its
 // parent's index (the root names -1 and carries the whole root path as its name).
 struct ScanSummary {
     struct Item {
@@ -67,7 +67,7 @@ struct StoredScan {
     ScanTotals totals;
     ScanState state = ScanState::complete;
     bool cancelled = false;
-    std::int64_t storedItems = 0; // folders and large files kept
+    std::int64_t storedItems = 0; // folders and files kept
 
     bool operator==(const StoredScan&) const = default;
 };
@@ -85,7 +85,7 @@ struct ScanSnapshot {
     std::vector<Item> items;
 };
 
-// One folder or large file found in either of two scans.
+// One folder or kept file found in either of two scans.
 struct ScanChange {
     std::string path;
     bool isDirectory = false;
