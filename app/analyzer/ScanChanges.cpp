@@ -65,7 +65,6 @@ ScanChanges::ScanChanges(brisklet::ScanComparison comparison)
         std::sort(gone.begin(), gone.end(), largestFirst);
 }
 
-
 QString ScanChanges::goneText() const
 {
     if (m_gone.empty())
@@ -111,10 +110,15 @@ const brisklet::ScanChange* ScanChanges::find(const AnalyzerTreeNode& node) cons
     return find(node.entry().path());
 }
 
-QString ScanChanges::goneToolTip(const AnalyzerTreeNode& folder) const
+QString ScanChanges::goneToolTip() const { return toolTipOf(goneList()); }
+
+QString ScanChanges::goneToolTip(const AnalyzerTreeNode& folder) const { return toolTipOf(goneList(folder)); }
+
+QString ScanChanges::toolTipOf(const QString& goneList) const
 {
-    const QString list = goneList(folder);
-    return list.isEmpty() ? QString() : PlainText::toolTip(QStringLiteral("Gone ") + since(m_earlier.finishedAtMs) + QStringLiteral(":\n") + list);
+    return goneList.isEmpty() ? QString()
+                              : PlainText::toolTip(QStringLiteral("Gone ") + since(m_earlier.finishedAtMs) +
+                                                   QStringLiteral(":\n") + goneList);
 }
 
 QString ScanChanges::text(const brisklet::ScanChange& change)

@@ -23,6 +23,8 @@
 class ScanChanges {
 public:
     explicit ScanChanges(brisklet::ScanComparison comparison);
+    ScanChanges(const ScanChanges&) = delete; // the gone lists point into the map
+    ScanChanges& operator=(const ScanChanges&) = delete;
 
     const brisklet::StoredScan& earlier() const { return m_earlier; }
     const brisklet::StoredScan& later() const { return m_later; }
@@ -41,7 +43,9 @@ public:
     QString goneList() const;
     // The gone items that were directly in folder, names and sizes, "" when none.
     QString goneList(const AnalyzerTreeNode& folder) const;
-    // The tool tip of a Change cell: "Gone since 3 Dec, 14:05:" and the folder's gone items; "" when none.
+    // "Gone since 3 Dec, 14:05:" and the list, as a tool tip: of all (the changes bar) or of the folder
+    // (its Change cell); "" when none.
+    QString goneToolTip() const;
     QString goneToolTip(const AnalyzerTreeNode& folder) const;
 
     // "+1.2 GB", "-300 MB", "new", "" when unchanged.
@@ -60,6 +64,8 @@ public:
     static QColor unchangedColor();
 
 private:
+    QString toolTipOf(const QString& goneList) const;
+
     brisklet::StoredScan m_earlier;
     brisklet::StoredScan m_later;
     std::unordered_map<std::string, brisklet::ScanChange> m_byPath;

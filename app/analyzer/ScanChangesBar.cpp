@@ -1,6 +1,5 @@
 #include "ScanChangesBar.h"
 
-#include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 
 #include <QHBoxLayout>
@@ -102,9 +101,8 @@ void ScanChangesBar::setChanges(const std::shared_ptr<const ScanChanges>& change
         return;
     m_sinceButton->setText(QStringLiteral("Changes ") + ScanChanges::since(changes->earlier().finishedAtMs));
     m_goneLabel->setText(changes->goneText());
-    const QString gone = changes->goneList();
-    m_goneLabel->setToolTip(gone.isEmpty() ? QString() : PlainText::toolTip(QStringLiteral("Gone ") + ScanChanges::since(changes->earlier().finishedAtMs) + QStringLiteral(":\n") + gone));
-    m_goneLabel->setAccessibleDescription(gone);
+    m_goneLabel->setToolTip(changes->goneToolTip());
+    m_goneLabel->setAccessibleDescription(changes->goneList());
     for (const brisklet::StoredScan& scan : earlier) {
         QAction* action = menu->addAction(ScanChanges::scanLabel(scan));
         action->setCheckable(true);
