@@ -318,6 +318,12 @@ int scanCommand(const Args& args) {
     const std::int64_t startedAt = now();
     auto stats = std::make_shared<ScanStats>();
     ScanResult result;
+    // The root's previous scan is read while this one runs: the files it kept stay kept.
+    ScanHistory history;
+    std::optional<ScanSnapshot> earlier;
+    std::jthread reading;
+    if (remember)
+        reading = std::jthread([&history, &earlier, &root] { earlier = history.newestSnapshot(root); });
     try {
         std::optional<ProgressLine> progress;
         if (isatty(STDERR_FILENO))
@@ -337,22 +343,16 @@ int scanCommand(const Args& args) {
     const int status = incomplete ? exitSomeFailed : exitOk;
 
     // Stored while the report is written; never a reason for the scan to fail.
-    ScanHistory history;
     std::optional<std::int64_t> storedId;
-    std::thread storing;
+    std::jthread storing;
     if (remember) {
         // The report only reads the result, so it is summarised on the storing thread as well.
-        storing = std::thread([&history, &storedId, &result, &root, startedAt, finishedAt = now()] {
-            storedId = history.store(ScanHistory::summarize(root, result, startedAt, finishedAt));
+        storing = std::jthread([&, finishedAt = now()] {
+            reading.join();
+            storedId = history.store(ScanHistory::summarize(root, result, startedAt, finishedAt, false,
+                                                            earlier ? &*earlier : nullptr));
         });
     }
-    struct JoinAtExit {
-        std::thread& thread;
-        ~JoinAtExit() {
-            if (thread.joinable())
-                thread.join();
-        }
-    } joinAtExit{storing};
 
     std::optional<ScanComparison> comparison;
     if (compare) {

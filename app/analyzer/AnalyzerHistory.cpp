@@ -22,24 +22,32 @@ void AnalyzerHistory::clear()
         emit changesChanged();
 }
 
-void AnalyzerHistory::scanShown(std::shared_ptr<const brisklet::ScanSummary> summary)
+void AnalyzerHistory::scanShown(std::shared_ptr<const brisklet::ScanSummary> summary,
+                                std::shared_ptr<const ScanChanges> changes)
 {
-    clear();
+    m_runner.stopAll();
+    Answer shown{std::nullopt, {}, std::move(changes)};
+    if (shown.changes)
+        shown.earlier = {shown.changes->earlier()};
+    apply(shown);
     if (!summary)
         return;
     m_runner.run(
-        [history = store(), summary = std::move(summary)](std::stop_token) {
-            Answer answer;
+        [history = store(), summary = std::move(summary), answer = std::move(shown)](std::stop_token) mutable {
             answer.shownId = history->store(*summary);
             if (!answer.shownId)
-                return answer;
+                return std::move(answer);
+            answer.earlier.clear();
             for (brisklet::StoredScan& scan : history->scans(summary->root))
                 if (scan.id != *answer.shownId)
                     answer.earlier.push_back(std::move(scan));
-            if (const auto previous = history->previousScan(*answer.shownId))
+            const auto previous = history->previousScan(*answer.shownId);
+            if (!previous)
+                answer.changes.reset();
+            else if (!answer.changes || answer.changes->earlier().id != previous->id)
                 if (auto comparison = history->compare(previous->id, *answer.shownId))
                     answer.changes = std::make_shared<const ScanChanges>(std::move(*comparison));
-            return answer;
+            return std::move(answer);
         },
         [this](Answer answer) { apply(std::move(answer)); });
 }

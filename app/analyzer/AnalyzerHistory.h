@@ -1,10 +1,17 @@
-// AnalyzerHistory: the analyzer's side of the scan history. After each scan it stores the scan and
-// compares it with the previous scan of the same root; on request it compares with an earlier one.
+// AnalyzerHistory: the analyzer's side of the scan history. After each scan it shows the scan's changes
+// since the previous scan of the same root and stores the scan; on request it compares with an earlier
+// one.
 //
-// Every database call runs on the screen's BackgroundRunner: the GUI thread only hands over a summary
-// made on the scan's worker and receives the finished ScanChanges. A new scan (clear) drops any answer
-// still on its way, so changes never belong to a tree no longer shown. Storing follows the "Remember
-// scans" preference; without it nothing is stored and no changes are shown.
+// The Change column does not wait for the store: the scan's worker reads the root's newest stored scan
+// while it walks and compares the result with it in memory beside building the tree, so scanShown
+// receives the changes ready. It then stores the scan and lists the root's earlier scans; should the
+// stored previous scan differ from the one compared with (another program stored one meanwhile), the
+// changes are worked out again against it.
+//
+// Every database call runs on the screen's BackgroundRunner: the GUI thread only hands over what the
+// scan's worker made and receives the stored id, the list and any new ScanChanges. A new scan (clear)
+// drops any answer still on its way, so changes never belong to a tree no longer shown. Storing follows
+// the "Remember scans" preference; without it nothing is stored and no changes are shown.
 #pragma once
 
 #include "ScanChanges.h"
@@ -23,8 +30,10 @@ class AnalyzerHistory : public QObject {
 public:
     explicit AnalyzerHistory(QObject* parent = nullptr);
 
-    // A scan was shown: stores its summary, then compares it with the root's previous scan.
-    void scanShown(std::shared_ptr<const brisklet::ScanSummary> summary);
+    // A scan was shown: shows changes (since the root's newest stored scan as the walk began, null when
+    // there was none), then stores the summary.
+    void scanShown(std::shared_ptr<const brisklet::ScanSummary> summary,
+                   std::shared_ptr<const ScanChanges> changes = nullptr);
     // Compares the shown scan with an earlier stored scan of its root.
     void compareWith(std::int64_t earlierId);
     // Forget the shown changes and whatever is still being worked out.

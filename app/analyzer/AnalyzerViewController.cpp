@@ -81,6 +81,7 @@ QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
 struct AnalyzerViewController::Outcome {
     AnalyzerNodePtr tree;
     std::shared_ptr<const brisklet::ScanSummary> summary; // for the store; null when scans are not kept
+    std::shared_ptr<const ScanChanges> changes; // since the root's newest stored scan, if any
     brisklet::ScanTotals totals;
     brisklet::ScanState state = brisklet::ScanState::complete;
     Clock::time_point walked;
@@ -341,7 +342,7 @@ void AnalyzerViewController::startScan()
     m_scanRunner.stopAll(); // the running scan stops and its answer is dropped
     dropMissingCheck();     // the tree it looks at is about to be replaced
     const std::uint64_t generation = ++m_scanGeneration;
-    m_timing = {Clock::now(), {}};
+    m_timing = {Clock::now(), {}, {}};
     setScanning(true);
     m_progressLabel->setText(QStringLiteral("Preparing"));
     m_scanningView->progressLabel()->setText(QStringLiteral("Preparing"));
@@ -351,20 +352,38 @@ void AnalyzerViewController::startScan()
     std::shared_ptr<const brisklet::DiskScanner> scanner = makeScanner();
     startPolling();
     const std::string root = pathBytes(*m_lastFolder);
-    const bool remember = AppPreferences::rememberScans();
+    std::shared_ptr<brisklet::ScanHistory> history = AppPreferences::rememberScans() ? AnalyzerHistory::store() : nullptr;
     const std::int64_t startedAt = QDateTime::currentMSecsSinceEpoch();
     m_scanRunner.run(
-        [scanner, stats, root, remember, startedAt](std::stop_token stop) {
+        [scanner, stats, root, history, startedAt](std::stop_token stop) {
+            // The root's newest stored scan is read while the walk runs: the summary keeps the files it
+            // kept, and the result is compared with it before it is shown.
+            std::optional<brisklet::ScanSnapshot> earlier;
+            std::jthread reading;
+            if (history)
+                reading = std::jthread([&history, &earlier, &root] { earlier = history->newestSnapshot(root); });
             brisklet::ScanResult result = scanner->scan(root, stats, stop);
             Outcome outcome;
-            if (remember) // before the tree takes the scan's nodes apart
-                outcome.summary = std::make_shared<const brisklet::ScanSummary>(brisklet::ScanHistory::summarize(
-                    root, result, startedAt, QDateTime::currentMSecsSinceEpoch()));
+            if (history) { // before the tree takes the scan's nodes apart
+                reading.join();
+                outcome.summary = std::make_shared<const brisklet::ScanSummary>(
+                    brisklet::ScanHistory::summarize(root, result, startedAt, QDateTime::currentMSecsSinceEpoch(),
+                                                     false, earlier ? &*earlier : nullptr));
+            }
             outcome.walked = Clock::now();
             outcome.totals = result.totals;
             outcome.state = result.state;
             result.largeFiles = {};
+            // The changes are worked out beside the tree, so they are shown with it.
+            std::jthread comparing;
+            if (earlier)
+                comparing = std::jthread([&earlier, &outcome] {
+                    outcome.changes = std::make_shared<const ScanChanges>(
+                        brisklet::ScanHistory::compare(*earlier, brisklet::ScanHistory::snapshot(*outcome.summary)));
+                });
             outcome.tree = AnalyzerTreeNode::build(std::move(result.root));
+            if (comparing.joinable())
+                comparing.join();
 #ifdef __GLIBC__
             malloc_trim(0); // hand the scan's freed nodes back before the tree is shown
 #endif
@@ -428,6 +447,7 @@ QString AnalyzerViewController::resultStatus(const brisklet::ScanTotals& totals,
 
 void AnalyzerViewController::finishScan(Outcome& outcome)
 {
+    m_timing.finished = Clock::now();
     stopPolling();
     m_timing.walked = outcome.walked;
     const bool fromPicker = m_isVoyageMode;
@@ -453,15 +473,17 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     const QString totals = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
     setStatus(m_restoredNote.isEmpty() ? totals : m_restoredNote + QStringLiteral("  ") + totals);
     m_restoredNote.clear();
-    m_history->scanShown(std::move(outcome.summary));
+    m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes));
 }
 
 void AnalyzerViewController::showChanges()
 {
     const std::shared_ptr<const ScanChanges>& changes = m_history->changes();
-    m_outline->setChanges(changes);
-    m_treemap->contentsList()->setChanges(changes);
-    m_pie->contentsList()->setChanges(changes);
+    if (m_outline->model()->changes() != changes) { // not when only the list of earlier scans is new
+        m_outline->setChanges(changes);
+        m_treemap->contentsList()->setChanges(changes);
+        m_pie->contentsList()->setChanges(changes);
+    }
     m_changesBar->setChanges(changes, m_history->earlierScans());
     applyGaps();
     std::function<std::optional<QColor>(const AnalyzerTreeNode&)> colouring;

@@ -23,9 +23,10 @@
 // and root-skip names (the cache home walked into where the host profile says so), large files from
 // 16 MiB (top 100), 15 s per folder.
 //
-// History: with "Remember scans" on, the worker also summarises each scan for the store; once the result
-// is shown, AnalyzerHistory stores it and compares it with the root's previous scan off the GUI thread,
-// and the outline and contents lists gain their Change column, the toolbar the changes bar.
+// History: with "Remember scans" on, the worker also reads the root's newest stored scan while it walks,
+// summarises the scan for the store and compares the two beside building the tree, so the result comes
+// with its changes: the outline and contents lists gain their Change column and the screen the changes
+// bar as the result is shown. AnalyzerHistory then stores the scan off the GUI thread.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -114,10 +115,12 @@ public:
     // The tree on screen (null before the first result).
     AnalyzerNodePtr shownTree() const;
 
-    // When the newest scan started and when its walk ended (on the worker), for the benchmark.
+    // When the newest scan started, when its walk ended (on the worker) and when its result reached the
+    // screen, for the benchmark.
     struct Timing {
         Clock::time_point started;
         Clock::time_point walked;
+        Clock::time_point finished;
     };
     const Timing& lastTiming() const { return m_timing; }
 

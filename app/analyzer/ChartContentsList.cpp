@@ -10,6 +10,7 @@
 #include "platform/HostProfile.h"
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
@@ -93,7 +94,11 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        if (orientation != Qt::Horizontal)
+            return {};
+        if (role == Qt::TextAlignmentRole) // over the column's own text
+            return QVariant::fromValue(Qt::AlignVCenter | (section == 0 ? Qt::AlignLeft : Qt::AlignRight));
+        if (role != Qt::DisplayRole)
             return {};
         return section == 0 ? QStringLiteral("Name") : section == 1 ? QStringLiteral("Size") : QStringLiteral("Change");
     }
@@ -101,6 +106,10 @@ public:
     // The Change column orders by the change; the others keep the largest first.
     void sort(int column, Qt::SortOrder order) override
     {
+        const auto largestFirst = [](const AnalyzerNodePtr& a, const AnalyzerNodePtr& b) { return a->sizeBytes() > b->sizeBytes(); };
+        // Already so: no layout change, which would have the view measure every row again.
+        if (!(column == changeColumn && changes) && !byChange && std::is_sorted(items.begin(), items.end(), largestFirst))
+            return;
         emit layoutAboutToBeChanged();
         const QModelIndexList before = persistentIndexList();
         std::vector<std::pair<AnalyzerTreeNode*, int>> kept;
@@ -109,8 +118,7 @@ public:
         byChange = column == changeColumn && changes;
         changeOrder = order;
         if (!byChange)
-            std::stable_sort(items.begin(), items.end(),
-                             [](const AnalyzerNodePtr& a, const AnalyzerNodePtr& b) { return a->sizeBytes() > b->sizeBytes(); });
+            std::stable_sort(items.begin(), items.end(), largestFirst);
         orderByChange();
         QModelIndexList after;
         for (const auto& [node, column] : kept) {
@@ -176,14 +184,19 @@ private:
 
     QVariant changeData(const AnalyzerTreeNode& node, int role) const
     {
-        const brisklet::ScanChange* change = changes ? changes->find(node) : nullptr;
+        // Looked up only for the roles that show it: a view asks for many more.
+        const auto change = [this, &node] { return changes ? changes->find(node) : nullptr; };
         switch (role) {
         case changeRole:
-            return QVariant::fromValue<qint64>(ScanChanges::sortKey(change));
+            return QVariant::fromValue<qint64>(ScanChanges::sortKey(change()));
         case Qt::DisplayRole:
         case RowCopy::TextRole:
         case Qt::AccessibleTextRole:
-            return change ? ScanChanges::text(*change) : QString();
+            if (const brisklet::ScanChange* found = change())
+                return ScanChanges::text(*found);
+            return QString();
+        case Qt::ToolTipRole:
+            return changes && node.entry().isDirectory ? changes->goneToolTip(node) : QVariant();
         case Qt::FontRole:
             return ScreenStyle::font(12);
         case Qt::ForegroundRole:
@@ -404,14 +417,23 @@ void ChartContentsList::setChanges(std::shared_ptr<const ScanChanges> changes)
     const bool shown = changes != nullptr;
     m_isSyncing = true;
     const AnalyzerNodePtr selected = clickedNode();
-    m_model->setChanges(std::move(changes));
     QHeaderView* header = m_tableView->horizontalHeader();
-    if (shown)
-        header->setSectionResizeMode(ContentsListModel::changeColumn, QHeaderView::ResizeToContents);
+    // Each step below would have the header measure the Size column over every row again: measured
+    // once, at the end.
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    m_model->setChanges(std::move(changes));
+    if (shown) { // as wide as the widest change, without measuring any row
+        const QFontMetrics metrics(ScreenStyle::font(12));
+        header->setSectionResizeMode(ContentsListModel::changeColumn, QHeaderView::Fixed);
+        header->resizeSection(ContentsListModel::changeColumn,
+                              std::max(metrics.horizontalAdvance(QStringLiteral("-999 bytes")),
+                                       metrics.horizontalAdvance(QStringLiteral("-88.8 MB"))) + 16);
+    }
     header->setVisible(shown);
     if (shown && !m_tableView->isSortingEnabled())
         header->setSortIndicator(1, Qt::DescendingOrder); // largest first, as without the column
     m_tableView->setSortingEnabled(shown);
+    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_isSyncing = false;
     select(selected.get());
 }

@@ -1,12 +1,40 @@
 #include "ScanChanges.h"
 
-#include "ChartText.h"
 #include "shell/PathBytes.h"
+#include "shell/PlainText.h"
 
 #include <QDateTime>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
+
+namespace {
+
+constexpr std::size_t listedGone = 10;
+
+// The folder a path lies in: all before its last slash, "/" for an item at the top.
+std::string parentOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// "name (2.1 GB)" a line, the largest first, then "and 4 more".
+QString listOf(const std::vector<const brisklet::ScanChange*>& gone, const std::function<std::string_view(const std::string&)>& label)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < gone.size() && i < listedGone; ++i)
+        lines << visibleText(pathFromBytes(label(gone[i]->path))) + QStringLiteral(" (") +
+                     utf8Text(brisklet::ByteFormat::humanReadable(*gone[i]->earlierBytes)) + QLatin1Char(')');
+    if (gone.size() > listedGone)
+        lines << QStringLiteral("and %1 more").arg(gone.size() - listedGone);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
 
 ScanChanges::ScanChanges(brisklet::ScanComparison comparison)
     : m_earlier(std::move(comparison.earlier)), m_later(std::move(comparison.later))
@@ -18,6 +46,55 @@ ScanChanges::ScanChanges(brisklet::ScanComparison comparison)
         std::string path = change.path;
         m_byPath.emplace(std::move(path), std::move(change));
     }
+
+    for (const auto& [path, change] : m_byPath) {
+        if (!change.isGone() || path == m_later.root)
+            continue;
+        const std::string folder = parentOf(path);
+        if (const brisklet::ScanChange* above = find(folder); above && above->isGone())
+            continue; // goes with its folder
+        m_gone.push_back(&change);
+        m_goneIn[folder].push_back(&change);
+        m_goneBytes += change.earlierBytes.value_or(0);
+    }
+    const auto largestFirst = [](const brisklet::ScanChange* a, const brisklet::ScanChange* b) {
+        return std::tie(*b->earlierBytes, a->path) < std::tie(*a->earlierBytes, b->path);
+    };
+    std::sort(m_gone.begin(), m_gone.end(), largestFirst);
+    for (auto& [folder, gone] : m_goneIn)
+        std::sort(gone.begin(), gone.end(), largestFirst);
+}
+
+QString ScanChanges::goneText() const
+{
+    if (m_gone.empty())
+        return {};
+    return (m_gone.size() == 1 ? QStringLiteral("1 item gone") : QStringLiteral("%1 items gone").arg(m_gone.size())) +
+           QStringLiteral(" (") + utf8Text(brisklet::ByteFormat::humanReadable(m_goneBytes)) + QLatin1Char(')');
+}
+
+QString ScanChanges::goneList() const
+{
+    const std::string& root = m_later.root;
+    return listOf(m_gone, [&root](const std::string& path) {
+        std::string_view below = path;
+        below.remove_prefix(std::min(below.size(), root.size()));
+        while (!below.empty() && below.front() == '/')
+            below.remove_prefix(1);
+        return below;
+    });
+}
+
+QString ScanChanges::goneList(const AnalyzerTreeNode& folder) const
+{
+    if (folder.isAggregated())
+        return {};
+    const auto found = m_goneIn.find(folder.entry().path());
+    if (found == m_goneIn.end())
+        return {};
+    return listOf(found->second, [](const std::string& path) {
+        return std::string_view(path).substr(path.find_last_of('/') + 1);
+    });
 }
 
 const brisklet::ScanChange* ScanChanges::find(const std::string& pathBytes) const
@@ -30,7 +107,18 @@ const brisklet::ScanChange* ScanChanges::find(const AnalyzerTreeNode& node) cons
 {
     if (node.isAggregated())
         return nullptr;
-    return find(pathBytes(ChartText::path(node)));
+    return find(node.entry().path());
+}
+
+QString ScanChanges::goneToolTip() const { return toolTipOf(goneList()); }
+
+QString ScanChanges::goneToolTip(const AnalyzerTreeNode& folder) const { return toolTipOf(goneList(folder)); }
+
+QString ScanChanges::toolTipOf(const QString& goneList) const
+{
+    return goneList.isEmpty() ? QString()
+                              : PlainText::toolTip(QStringLiteral("Gone ") + since(m_earlier.finishedAtMs) +
+                                                   QStringLiteral(":\n") + goneList);
 }
 
 QString ScanChanges::text(const brisklet::ScanChange& change)

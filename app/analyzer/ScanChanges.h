@@ -1,9 +1,11 @@
 // ScanChanges: how the shown scan differs from an earlier scan of the same root, for the Change column,
 // the header's "since" text and the Changes colouring.
 //
-// Items are found by their path bytes. Only folders and files of 1 MiB or more are kept one by one in
-// the store, so a smaller file has no change of its own (find() answers nothing) and counts in its
-// folder's. Built once on a worker; read on the GUI thread only.
+// Items are found by their path bytes. Only folders and files of 1 MiB or more (and smaller files an
+// earlier scan kept) are kept one by one in the store, so another small file has no change of its own
+// (find() answers nothing) and counts in its folder's. Gone items have no row: they are told in a line of the changes bar and in the tool tip of
+// the Change cell of the folder they were in; an item inside a gone folder goes with its folder.
+// Built once on a worker; read on the GUI thread only.
 #pragma once
 
 #include "AnalyzerTreeNode.h"
@@ -16,10 +18,13 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class ScanChanges {
 public:
     explicit ScanChanges(brisklet::ScanComparison comparison);
+    ScanChanges(const ScanChanges&) = delete; // the gone lists point into the map
+    ScanChanges& operator=(const ScanChanges&) = delete;
 
     const brisklet::StoredScan& earlier() const { return m_earlier; }
     const brisklet::StoredScan& later() const { return m_later; }
@@ -28,6 +33,20 @@ public:
     const brisklet::ScanChange* find(const AnalyzerTreeNode& node) const;
     // The largest change below the root in either direction, at least 1: the full strength of a colour.
     std::int64_t largestDifference() const { return m_largest; }
+
+    // What is gone since the earlier scan, each item once (not again inside a gone folder).
+    std::int64_t goneCount() const { return static_cast<std::int64_t>(m_gone.size()); }
+    std::int64_t goneBytes() const { return m_goneBytes; }
+    // "3 items gone (2.1 GB)", "" when nothing is gone.
+    QString goneText() const;
+    // The largest gone items with their paths below the root and sizes, one a line, as plain text.
+    QString goneList() const;
+    // The gone items that were directly in folder, names and sizes, "" when none.
+    QString goneList(const AnalyzerTreeNode& folder) const;
+    // "Gone since 3 Dec, 14:05:" and the list, as a tool tip: of all (the changes bar) or of the folder
+    // (its Change cell); "" when none.
+    QString goneToolTip() const;
+    QString goneToolTip(const AnalyzerTreeNode& folder) const;
 
     // "+1.2 GB", "-300 MB", "new", "" when unchanged.
     static QString text(const brisklet::ScanChange& change);
@@ -45,8 +64,13 @@ public:
     static QColor unchangedColor();
 
 private:
+    QString toolTipOf(const QString& goneList) const;
+
     brisklet::StoredScan m_earlier;
     brisklet::StoredScan m_later;
     std::unordered_map<std::string, brisklet::ScanChange> m_byPath;
     std::int64_t m_largest = 1;
+    std::vector<const brisklet::ScanChange*> m_gone; // largest first
+    std::unordered_map<std::string, std::vector<const brisklet::ScanChange*>> m_goneIn; // by folder path
+    std::int64_t m_goneBytes = 0;
 };

@@ -71,6 +71,11 @@ ScanChangesBar::ScanChangesBar(QWidget* parent) : QWidget(parent)
     m_legend->setAccessibleName(QStringLiteral("Changes legend: shrunk cool, grown warm"));
     m_legend->hide();
 
+    m_goneLabel = new QLabel(this);
+    m_goneLabel->setFont(ScreenStyle::font(12));
+    m_goneLabel->setForegroundRole(QPalette::PlaceholderText);
+    m_goneLabel->setTextFormat(Qt::PlainText);
+
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 12);
     layout->setSpacing(8);
@@ -78,6 +83,7 @@ ScanChangesBar::ScanChangesBar(QWidget* parent) : QWidget(parent)
     layout->addWidget(m_colourButton);
     layout->addWidget(m_legend);
     layout->addStretch(1);
+    layout->addWidget(m_goneLabel);
     hide();
 }
 
@@ -94,6 +100,9 @@ void ScanChangesBar::setChanges(const std::shared_ptr<const ScanChanges>& change
     if (!changes)
         return;
     m_sinceButton->setText(QStringLiteral("Changes ") + ScanChanges::since(changes->earlier().finishedAtMs));
+    m_goneLabel->setText(changes->goneText());
+    m_goneLabel->setToolTip(changes->goneToolTip());
+    m_goneLabel->setAccessibleDescription(changes->goneList());
     for (const brisklet::StoredScan& scan : earlier) {
         QAction* action = menu->addAction(ScanChanges::scanLabel(scan));
         action->setCheckable(true);

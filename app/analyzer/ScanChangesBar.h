@@ -3,7 +3,8 @@
 // "Changes since 3 Dec, 14:05" is a menu button: its menu lists the earlier stored scans of the root
 // (date, total, state), the compared one checked; picking one reports onPick. "Colour Changes" switches
 // the treemap and sunburst to the Changes colouring (grown warm, shrunk cool, by the size of the change)
-// and shows its legend. The bar is hidden while there is nothing to compare with.
+// and shows its legend. "3 items gone (2.1 GB)" follows when items of the earlier scan are gone, its tool
+// tip listing the largest. The bar is hidden while there is nothing to compare with.
 #pragma once
 
 #include "ScanChanges.h"
@@ -31,6 +32,7 @@ public:
     QPushButton* sinceButton() const { return m_sinceButton; }
     QToolButton* colourButton() const { return m_colourButton; }
     QWidget* legend() const { return m_legend; }
+    QLabel* goneLabel() const { return m_goneLabel; }
 
     std::function<void(std::int64_t)> onPick;
     std::function<void(bool)> onColouring;
@@ -39,4 +41,5 @@ private:
     QPushButton* m_sinceButton = nullptr;
     QToolButton* m_colourButton = nullptr;
     QWidget* m_legend = nullptr;
+    QLabel* m_goneLabel = nullptr;
 };

@@ -187,7 +187,11 @@ void AnalyzerOutlineModel::setChanges(std::shared_ptr<const ScanChanges> changes
 
 QVariant AnalyzerOutlineModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole) // over the column's own text
+        return QVariant::fromValue(Qt::AlignVCenter | (section == changeColumn ? Qt::AlignRight : Qt::AlignLeft));
+    if (role != Qt::DisplayRole)
         return {};
     return section == changeColumn ? QStringLiteral("Change") : QStringLiteral("Name");
 }
@@ -253,11 +257,16 @@ QVariant AnalyzerOutlineModel::data(const QModelIndex& index, int role) const
     if (!item)
         return {};
     if (role == changeRole || index.column() == changeColumn) {
-        const brisklet::ScanChange* change = m_changes ? m_changes->find(*item) : nullptr;
+        // Looked up only for the roles that show it: a view asks for many more.
+        const auto change = [this, item] { return m_changes ? m_changes->find(*item) : nullptr; };
         if (role == changeRole)
-            return QVariant::fromValue<qint64>(ScanChanges::sortKey(change));
-        if (role == Qt::DisplayRole || role == RowCopy::TextRole || role == Qt::AccessibleTextRole)
-            return change ? ScanChanges::text(*change) : QString();
+            return QVariant::fromValue<qint64>(ScanChanges::sortKey(change()));
+        if (role == Qt::DisplayRole || role == RowCopy::TextRole || role == Qt::AccessibleTextRole) {
+            const brisklet::ScanChange* found = change();
+            return found ? ScanChanges::text(*found) : QString();
+        }
+        if (role == Qt::ToolTipRole && m_changes && item->entry().isDirectory)
+            return m_changes->goneToolTip(*item);
         return {};
     }
     switch (role) {

@@ -13,7 +13,9 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace brisklet {
 
@@ -212,7 +214,7 @@ ScanHistory::ScanHistory(std::string databasePath, Limits limits)
 ScanHistory::~ScanHistory() = default;
 
 ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& result, std::int64_t startedAtMs,
-                                   std::int64_t finishedAtMs, bool cancelled) {
+                                   std::int64_t finishedAtMs, bool cancelled, const ScanSnapshot* earlier) {
     ScanSummary summary;
     summary.root = root;
     summary.startedAtMs = startedAtMs;
@@ -221,22 +223,43 @@ ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& re
     summary.state = result.state;
     summary.cancelled = cancelled;
 
+    // The files the earlier scan kept, and the folders they lie in: a small file is looked up only
+    // in those folders.
+    std::unordered_set<std::string_view> keptFiles;
+    std::unordered_set<std::string_view> keptFolders;
+    if (earlier) {
+        for (const ScanSnapshot::Item& item : earlier->items) {
+            if (item.isDirectory || item.parent < 0)
+                continue;
+            keptFiles.insert(item.path);
+            keptFolders.insert(earlier->items[static_cast<std::size_t>(item.parent)].path);
+        }
+    }
+
     // Pre-order, so a parent's index is always below its children's; file counts are added up on
-    // the way back.
+    // the way back. Paths are made only when small files may have to be kept.
     auto& items = summary.items;
-    const auto visit = [&items](const auto& self, const ScanNode& node, std::int32_t parent,
-                                std::string name) -> std::int64_t {
+    const bool withPaths = !keptFiles.empty();
+    const auto visit = [&](const auto& self, const ScanNode& node, std::int32_t parent, std::string name,
+                           const std::string& path) -> std::int64_t {
         const FileEntry& entry = node.entry;
         const auto index = static_cast<std::int32_t>(items.size());
         items.push_back({parent, entry.isDirectory, entry.state, std::move(name), entry.sizeBytes,
                          entry.isDirectory ? 0 : 1});
         if (!entry.isDirectory)
             return 1;
+        const bool keepsSmall = withPaths && keptFolders.contains(path);
         std::int64_t files = 0;
         if (node.children) {
             for (const ScanNode& child : *node.children) {
-                if (child.entry.isDirectory || child.entry.sizeBytes >= largeFileBytes)
-                    files += self(self, child, index, child.entry.name);
+                const bool kept = child.entry.isDirectory || child.entry.sizeBytes >= largeFileBytes;
+                if (!kept && !keepsSmall) {
+                    ++files;
+                    continue;
+                }
+                const std::string childPath = withPaths ? platform::joinPath(path, child.entry.name) : std::string();
+                if (kept || keptFiles.contains(childPath))
+                    files += self(self, child, index, child.entry.name, childPath);
                 else
                     ++files;
             }
@@ -244,8 +267,22 @@ ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& re
         items[static_cast<std::size_t>(index)].files = files;
         return files;
     };
-    visit(visit, result.root, -1, root);
+    visit(visit, result.root, -1, root, root);
     return summary;
+}
+
+ScanSnapshot ScanHistory::snapshot(const ScanSummary& summary) {
+    ScanSnapshot snapshot;
+    snapshot.scan = {0, summary.root, summary.startedAtMs, summary.finishedAtMs, summary.totals, summary.state,
+                     summary.cancelled, static_cast<std::int64_t>(summary.items.size())};
+    snapshot.items.reserve(summary.items.size());
+    for (const ScanSummary::Item& item : summary.items) {
+        std::string path = item.parent < 0 ? item.name
+                                           : platform::joinPath(snapshot.items[static_cast<std::size_t>(item.parent)].path,
+                                                                item.name);
+        snapshot.items.push_back({item.parent, item.isDirectory, std::move(path), item.bytes});
+    }
+    return snapshot;
 }
 
 ScanHistory::Database* ScanHistory::database() {
@@ -491,118 +528,124 @@ std::vector<StoredScan> ScanHistory::scans(const std::optional<std::string>& roo
     return list;
 }
 
-std::optional<StoredScan> ScanHistory::scan(std::int64_t id) noexcept {
+std::optional<ScanSnapshot> ScanHistory::queryScan(const std::string& sql,
+                                                   const std::function<void(sqlite3_stmt*)>& bind,
+                                                   bool withItems) noexcept {
     try {
         std::lock_guard lock(m_lock);
         Database* db = database();
         if (!db)
             return std::nullopt;
-        static const std::string sql = std::string("SELECT ") + scanColumns + " FROM scans WHERE id = ?1";
         sqlite3_stmt* s = db->prepare(sql.c_str());
-        sqlite3_bind_int64(s, 1, id);
-        if (db->step(s)) {
-            StoredScan found = readScan(s);
-            sqlite3_reset(s);
+        bind(s);
+        if (!db->step(s))
+            return std::nullopt;
+        ScanSnapshot found{readScan(s), {}};
+        sqlite3_reset(s);
+        if (!withItems)
             return found;
+
+        // Rows come in path-id order, and a path's id is above its parent's (parents are interned
+        // first), so every parent's path is made before its children's.
+        s = db->prepare("SELECT i.path, p.parent, p.name, i.bytes, i.kind FROM items i"
+                        " JOIN paths p ON p.id = i.path WHERE i.scan = ?1 ORDER BY i.path");
+        sqlite3_bind_int64(s, 1, found.scan.id);
+        std::unordered_map<std::int64_t, std::int32_t> indexOfPath;
+        indexOfPath.reserve(static_cast<std::size_t>(found.scan.storedItems));
+        found.items.reserve(static_cast<std::size_t>(found.scan.storedItems));
+        while (db->step(s)) {
+            ScanSnapshot::Item item;
+            item.isDirectory = (sqlite3_column_int(s, 4) & 1) != 0;
+            item.bytes = sqlite3_column_int64(s, 3);
+            if (const auto parent = indexOfPath.find(sqlite3_column_int64(s, 1)); parent != indexOfPath.end()) {
+                item.parent = parent->second;
+                item.path = platform::joinPath(found.items[static_cast<std::size_t>(parent->second)].path,
+                                               blobColumn(s, 2));
+            } else {
+                item.path = blobColumn(s, 2); // the root: its name is the whole path
+            }
+            indexOfPath.emplace(sqlite3_column_int64(s, 0), static_cast<std::int32_t>(found.items.size()));
+            found.items.push_back(std::move(item));
         }
+        return found;
     } catch (const std::exception& error) {
-        systemLogDebug(std::string("scan history: ") + error.what());
+        systemLogDebug(std::string("scan history: reading a scan failed: ") + error.what());
     }
     return std::nullopt;
+}
+
+std::optional<StoredScan> ScanHistory::scan(std::int64_t id) noexcept {
+    static const std::string sql = std::string("SELECT ") + scanColumns + " FROM scans WHERE id = ?1";
+    auto found = queryScan(sql, [id](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, id); }, false);
+    return found ? std::optional(std::move(found->scan)) : std::nullopt;
 }
 
 std::optional<StoredScan> ScanHistory::previousScan(std::int64_t id) noexcept {
-    try {
-        std::lock_guard lock(m_lock);
-        Database* db = database();
-        if (!db)
-            return std::nullopt;
-        static const std::string sql =
-            std::string("SELECT ") + scanColumns +
-            " FROM scans WHERE root = (SELECT root FROM scans WHERE id = ?1) AND (finishedAt, id) <"
-            " (SELECT finishedAt, id FROM scans WHERE id = ?1) ORDER BY finishedAt DESC, id DESC LIMIT 1";
-        sqlite3_stmt* s = db->prepare(sql.c_str());
-        sqlite3_bind_int64(s, 1, id);
-        if (db->step(s)) {
-            StoredScan found = readScan(s);
-            sqlite3_reset(s);
-            return found;
-        }
-    } catch (const std::exception& error) {
-        systemLogDebug(std::string("scan history: ") + error.what());
-    }
-    return std::nullopt;
+    static const std::string sql =
+        std::string("SELECT ") + scanColumns +
+        " FROM scans WHERE root = (SELECT root FROM scans WHERE id = ?1) AND (finishedAt, id) <"
+        " (SELECT finishedAt, id FROM scans WHERE id = ?1) ORDER BY finishedAt DESC, id DESC LIMIT 1";
+    auto found = queryScan(sql, [id](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, id); }, false);
+    return found ? std::optional(std::move(found->scan)) : std::nullopt;
+}
+
+std::optional<ScanSnapshot> ScanHistory::newestSnapshot(const std::string& root) noexcept {
+    static const std::string sql = std::string("SELECT ") + scanColumns +
+                                   " FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC LIMIT 1";
+    return queryScan(sql, [&root](sqlite3_stmt* s) { bindBlob(s, 1, root); }, true);
 }
 
 std::optional<ScanComparison> ScanHistory::compare(std::int64_t earlierId, std::int64_t laterId) noexcept {
-    const auto earlier = scan(earlierId);
-    const auto later = scan(laterId);
+    static const std::string sql = std::string("SELECT ") + scanColumns + " FROM scans WHERE id = ?1";
+    const auto load = [this](std::int64_t id) {
+        return queryScan(sql, [id](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, id); }, true);
+    };
+    const auto earlier = load(earlierId);
+    const auto later = earlier ? load(laterId) : std::nullopt;
     if (!earlier || !later)
         return std::nullopt;
     try {
-        std::lock_guard lock(m_lock);
-        Database* db = database();
-        if (!db)
-            return std::nullopt;
-
-        struct Row {
-            std::int64_t path;
-            std::int64_t parent;
-            std::string name;
-            std::int64_t bytes;
-            bool isDirectory;
-        };
-        // Rows come in path-id order, and a path's id is above its parent's (interned parents first),
-        // so both the merge and the path building are single passes.
-        const auto load = [db](std::int64_t scanId) {
-            std::vector<Row> rows;
-            sqlite3_stmt* s = db->prepare("SELECT i.path, p.parent, p.name, i.bytes, i.kind FROM items i"
-                                          " JOIN paths p ON p.id = i.path WHERE i.scan = ?1 ORDER BY i.path");
-            sqlite3_bind_int64(s, 1, scanId);
-            while (db->step(s))
-                rows.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1), blobColumn(s, 2),
-                                sqlite3_column_int64(s, 3), (sqlite3_column_int(s, 4) & 1) != 0});
-            return rows;
-        };
-        const std::vector<Row> before = load(earlierId);
-        const std::vector<Row> after = load(laterId);
-
-        ScanComparison comparison{*earlier, *later, {}};
-        comparison.changes.reserve(std::max(before.size(), after.size()));
-        std::unordered_map<std::int64_t, std::size_t> indexOfPath; // path id -> change
-        indexOfPath.reserve(before.size() + after.size());
-        const auto add = [&](const Row& row) -> ScanChange& {
-            ScanChange change;
-            change.isDirectory = row.isDirectory;
-            if (const auto parent = indexOfPath.find(row.parent); parent != indexOfPath.end())
-                change.path = platform::joinPath(comparison.changes[parent->second].path, row.name);
-            else
-                change.path = row.name; // a root: its name is the whole path
-            indexOfPath.emplace(row.path, comparison.changes.size());
-            comparison.changes.push_back(std::move(change));
-            return comparison.changes.back();
-        };
-        std::size_t b = 0, a = 0;
-        while (b < before.size() || a < after.size()) {
-            if (a == after.size() || (b < before.size() && before[b].path < after[a].path)) {
-                add(before[b]).earlierBytes = before[b].bytes;
-                ++b;
-            } else if (b == before.size() || after[a].path < before[b].path) {
-                add(after[a]).laterBytes = after[a].bytes;
-                ++a;
-            } else {
-                ScanChange& change = add(after[a]);
-                change.earlierBytes = before[b].bytes;
-                change.laterBytes = after[a].bytes;
-                ++a;
-                ++b;
-            }
-        }
-        return comparison;
+        return compare(*earlier, *later);
     } catch (const std::exception& error) {
         systemLogDebug(std::string("scan history: comparing failed: ") + error.what());
     }
     return std::nullopt;
+}
+
+ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnapshot& later) {
+    ScanComparison comparison{earlier.scan, later.scan, {}};
+    std::unordered_map<std::string_view, std::size_t> earlierIndex;
+    earlierIndex.reserve(earlier.items.size());
+    for (std::size_t i = 0; i < earlier.items.size(); ++i)
+        earlierIndex.emplace(earlier.items[i].path, i);
+    std::vector<bool> matched(earlier.items.size());
+    std::unordered_set<std::string_view> laterPaths; // a path twice in one scan keeps its first figures
+    laterPaths.reserve(later.items.size());
+    comparison.changes.reserve(std::max(earlier.items.size(), later.items.size()));
+
+    // The later scan's items in its order, then what only the earlier had in its: parents first.
+    for (const ScanSnapshot::Item& item : later.items) {
+        if (!laterPaths.insert(item.path).second)
+            continue;
+        ScanChange& change = comparison.changes.emplace_back();
+        change.path = item.path;
+        change.isDirectory = item.isDirectory;
+        change.laterBytes = item.bytes;
+        if (const auto found = earlierIndex.find(item.path); found != earlierIndex.end()) {
+            change.earlierBytes = earlier.items[found->second].bytes;
+            matched[found->second] = true;
+        }
+    }
+    for (std::size_t i = 0; i < earlier.items.size(); ++i) {
+        const ScanSnapshot::Item& item = earlier.items[i];
+        if (matched[i] || earlierIndex.at(item.path) != i)
+            continue;
+        ScanChange& change = comparison.changes.emplace_back();
+        change.path = item.path;
+        change.isDirectory = item.isDirectory;
+        change.earlierBytes = item.bytes;
+    }
+    return comparison;
 }
 
 bool ScanHistory::forgetAll() noexcept {

@@ -8,8 +8,13 @@
 //    (store: the database work, meant for a background thread). Storing never throws and never fails
 //    the scan: it answers nothing when the scan could not be kept.
 //  - What a scan keeps: the root, start and end, totals and state; every folder's bytes and file count
-//    and every file of 1 MiB or more. Paths are interned as (parent, name bytes) and shared by all
-//    scans, so a later scan of the same root costs only its figures. Names are bytes, never converted.
+//    and every file of 1 MiB or more, and any smaller file that the root's previous scan kept (so a
+//    file that shrank is compared as shrunk, not as gone). Paths are interned as (parent, name bytes)
+//    and shared by all scans, so a later scan of the same root costs only its figures. Names are
+//    bytes, never converted.
+//  - Two scans compare in memory by path (compare of two snapshots). A new scan can be compared with
+//    the root's newest stored scan before it is stored itself: newestSnapshot, loaded while the scan
+//    runs, against snapshot(summary).
 //  - One transaction per scan: a writer killed mid-way leaves the store as it was before. Retention
 //    runs in the same transaction: the newest scans of each root are kept, then the oldest scans go
 //    until the store fits its size.
@@ -21,6 +26,7 @@
 #include "scan/ScanRecords.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -28,10 +34,11 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace brisklet {
 
-// A scan in memory, flattened for storing: folders and large files in pre-order, each naming its
+// A scan in memory, flattened for storing: folders and kept files in pre-order, each naming its
 // parent's index (the root names -1 and carries the whole root path as its name).
 struct ScanSummary {
     struct Item {
@@ -60,12 +67,25 @@ struct StoredScan {
     ScanTotals totals;
     ScanState state = ScanState::complete;
     bool cancelled = false;
-    std::int64_t storedItems = 0; // folders and large files kept
+    std::int64_t storedItems = 0; // folders and files kept
 
     bool operator==(const StoredScan&) const = default;
 };
 
-// One folder or large file found in either of two scans.
+// A scan's folders and kept files with their paths, parents first: a stored scan as loaded, or a
+// summary not stored yet (id 0).
+struct ScanSnapshot {
+    struct Item {
+        std::int32_t parent = -1; // the folder above, by index; -1 for the root
+        bool isDirectory = false;
+        std::string path;
+        std::int64_t bytes = 0;
+    };
+    StoredScan scan;
+    std::vector<Item> items;
+};
+
+// One folder or kept file found in either of two scans.
 struct ScanChange {
     std::string path;
     bool isDirectory = false;
@@ -80,7 +100,7 @@ struct ScanChange {
 struct ScanComparison {
     StoredScan earlier;
     StoredScan later;
-    std::vector<ScanChange> changes; // every folder and large file of either scan, parents first
+    std::vector<ScanChange> changes; // every folder and kept file of either scan, parents first
 };
 
 // What the store keeps: the newest scans of each root, then as many as fit in its size.
@@ -105,9 +125,13 @@ public:
 
     const std::string& databasePath() const { return m_path; }
 
-    // Flattens a scan of root for store(). Never touches the database.
+    // Flattens a scan of root for store(). Never touches the database. earlier: the root's newest
+    // stored scan (newestSnapshot), whose files stay kept whatever their size now.
     static ScanSummary summarize(const std::string& root, const ScanResult& result, std::int64_t startedAtMs,
-                                 std::int64_t finishedAtMs, bool cancelled = false);
+                                 std::int64_t finishedAtMs, bool cancelled = false,
+                                 const ScanSnapshot* earlier = nullptr);
+    // The summary with its paths, as compare() takes it.
+    static ScanSnapshot snapshot(const ScanSummary& summary);
 
     // Keeps a scan in one transaction, then applies retention. The new scan's id, or nothing when it
     // could not be kept (the reason goes to the system log). Never throws.
@@ -119,9 +143,14 @@ public:
     // The newest scan of the same root finished before the scan with this id.
     std::optional<StoredScan> previousScan(std::int64_t id) noexcept;
 
-    // Every folder and large file of either scan with its bytes in each; a path of the later scan finds
+    // The newest stored scan of root with its folders and files. Nothing when there is none or the
+    // store is unusable.
+    std::optional<ScanSnapshot> newestSnapshot(const std::string& root) noexcept;
+
+    // Every folder and kept file of either scan with its bytes in each; a path of the later scan finds
     // its earlier self by path. Nothing when either scan is not stored.
     std::optional<ScanComparison> compare(std::int64_t earlierId, std::int64_t laterId) noexcept;
+    static ScanComparison compare(const ScanSnapshot& earlier, const ScanSnapshot& later);
 
     // Removes every stored scan. False when the store could not be changed.
     bool forgetAll() noexcept;
@@ -133,6 +162,10 @@ private:
     class Database;
     Database* database();
     bool storeLocked(Database& db, const ScanSummary& summary, std::int64_t& id);
+    // The first scan a query of the scans table answers once bind has bound its parameters; with
+    // withItems, its folders and files too.
+    std::optional<ScanSnapshot> queryScan(const std::string& sql, const std::function<void(sqlite3_stmt*)>& bind,
+                                          bool withItems) noexcept;
 
     std::string m_path;
     Limits m_limits;

@@ -35,6 +35,7 @@ TEST(HistoryCommands, ScanStoresUnlessToldNotToAndComparesWithThePreviousScanOfI
     TempTree tree;
     tree.writeFileOfSize("old/gone\xFF.bin", 2 << 20);
     tree.writeFileOfSize("kept/grow.bin", 1 << 20);
+    tree.writeFileOfSize("less/dwindle.bin", 3 << 20);
     const CommandResult first = cli({"scan", tree.root(), "--compare"});
     ASSERT_EQ(first.exitStatus, 0) << first.err;
     EXPECT_NE(first.out.find("No earlier scan"), std::string::npos) << first.out;
@@ -43,15 +44,18 @@ TEST(HistoryCommands, ScanStoresUnlessToldNotToAndComparesWithThePreviousScanOfI
 
     brisklet::test::removeTree(tree.path("old"));
     tree.writeFileOfSize("kept/grow.bin", 4 << 20);
+    tree.writeFileOfSize("less/dwindle.bin", 4096); // below the large-file size, but no less there
     const CommandResult second = cli({"scan", tree.root(), "--compare", "--json"});
     ASSERT_EQ(second.exitStatus, 0) << second.err;
     const nlohmann::json comparison = nlohmann::json::parse(second.out)["comparison"];
-    ASSERT_EQ(comparison["changes"].size(), 2u) << comparison.dump(1);
+    ASSERT_EQ(comparison["changes"].size(), 3u) << comparison.dump(1);
     EXPECT_EQ(comparison["changes"][0]["path"], tree.path("kept/grow.bin")); // the folder says nothing more
     EXPECT_EQ(comparison["changes"][0]["change"], "grown");
-    EXPECT_EQ(comparison["changes"][1]["change"], "gone"); // "old" with its one file is the largest shrinkage
-    EXPECT_EQ(comparison["changes"][1]["path"], tree.path("old/gone\xEF\xBF\xBD.bin"));
-    EXPECT_TRUE(comparison["changes"][1].contains("pathBytes"));
+    EXPECT_EQ(comparison["changes"][1]["change"], "shrunk");
+    EXPECT_EQ(comparison["changes"][1]["path"], tree.path("less/dwindle.bin"));
+    EXPECT_EQ(comparison["changes"][2]["change"], "gone"); // "old" with its one file
+    EXPECT_EQ(comparison["changes"][2]["path"], tree.path("old/gone\xEF\xBF\xBD.bin"));
+    EXPECT_TRUE(comparison["changes"][2].contains("pathBytes"));
 
     const nlohmann::json scans = storedScans(tree.root());
     ASSERT_EQ(scans.size(), 2u);

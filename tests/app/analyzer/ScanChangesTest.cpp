@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -52,6 +53,7 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     writeFile(root + "/grown/data.bin", 1 * MiB);
     writeFile(root + "/shrunk/data.bin", 3 * MiB);
     writeFile(root + "/same/data.bin", 2 * MiB);
+    writeFile(root + "/shrunk/old.bin", 2 * MiB);
     AnalyzerViewController screen{std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString())};
     screen.resize(1000, 700);
     screen.show();
@@ -71,6 +73,7 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     writeFile(root + "/grown/data.bin", 5 * MiB);
     writeFile(root + "/shrunk/data.bin", 1 * MiB + 4096);
     writeFile(root + "/fresh/data.bin", 2 * MiB);
+    QFile::remove(root + "/shrunk/old.bin");
     scanned();
     ASSERT_TRUE(waitFor([&] { return history->changes() != nullptr; }));
     EXPECT_FALSE(screen.changesBar()->isHidden());
@@ -93,6 +96,11 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     EXPECT_EQ(rowText(2), std::pair(QString("same"), QString()));
     EXPECT_EQ(rowText(3).first, "shrunk");
     EXPECT_TRUE(rowText(3).second.startsWith("-"));
+    // The gone file has no row: the bar counts it, and its folder's Change cell names it.
+    EXPECT_TRUE(screen.changesBar()->goneLabel()->text().startsWith("1 item gone (2")) << screen.changesBar()->goneLabel()->text().toStdString();
+    EXPECT_TRUE(screen.changesBar()->goneLabel()->toolTip().contains("shrunk/old.bin"));
+    EXPECT_TRUE(outline->index(3, 1).data(Qt::ToolTipRole).toString().contains("old.bin ("));
+    EXPECT_TRUE(outline->index(0, 1).data(Qt::ToolTipRole).toString().isEmpty());
     EXPECT_TRUE(screen.outlinePane()->outlineView()->isExpanded(outline->index(0, 0)));
     EXPECT_EQ(outline->index(0, 0, outline->index(0, 0)).data().toString(), "data.bin");
 

@@ -62,7 +62,7 @@ std::map<std::string, ScanChange> byPath(const ScanComparison& comparison) {
 
 } // namespace
 
-TEST(ScanHistory, TwoRealScansCompareExactlyForGrownShrunkNewAndGoneItemsWithNamesThatAreNotUtf8) {
+TEST(ScanHistory, TwoRealScansCompareExactlyInMemoryAndStoredForGrownShrunkNewAndGoneItemsWithNamesThatAreNotUtf8) {
     TempTree tree;
     TempTree state;
     const std::string root = tree.root();
@@ -90,13 +90,22 @@ TEST(ScanHistory, TwoRealScansCompareExactlyForGrownShrunkNewAndGoneItemsWithNam
     test::removeTree(tree.path("gone"));
     tree.writeFileOfSize("n\xE9w\xC3/added.bin", 3 * MiB);
     const ScanResult second = scan(root);
-    const auto secondId = history.store(ScanHistory::summarize(root, second, 3000, 4000));
+    const auto earlier = history.newestSnapshot(root);
+    ASSERT_TRUE(earlier);
+    const ScanSummary secondSummary = ScanHistory::summarize(root, second, 3000, 4000, false, &*earlier);
+    const auto inMemory = byPath(ScanHistory::compare(*earlier, ScanHistory::snapshot(secondSummary)));
+    const auto secondId = history.store(secondSummary);
     ASSERT_TRUE(secondId);
 
     EXPECT_EQ(history.previousScan(*secondId)->id, *firstId);
     const auto comparison = history.compare(*firstId, *secondId);
     ASSERT_TRUE(comparison);
     const auto changes = byPath(*comparison);
+    ASSERT_EQ(inMemory.size(), changes.size());
+    for (const auto& [path, change] : changes) {
+        EXPECT_EQ(inMemory.at(path).earlierBytes, change.earlierBytes) << path;
+        EXPECT_EQ(inMemory.at(path).laterBytes, change.laterBytes) << path;
+    }
     const auto at = [&](const std::string& relative) {
         const auto found = changes.find(relative.empty() ? root : root + "/" + relative);
         EXPECT_NE(found, changes.end()) << relative;
@@ -113,7 +122,7 @@ TEST(ScanHistory, TwoRealScansCompareExactlyForGrownShrunkNewAndGoneItemsWithNam
               allocated(tree.path("keep/grow.bin")) - before.at("keep/grow.bin") +
                   allocated(tree.path("keep/shrink.bin")) - before.at("keep/shrink.bin") +
                   allocated(tree.path("keep/dwindle.bin")) - before.at("keep/dwindle.bin"));
-    EXPECT_TRUE(at("keep/dwindle.bin").isGone()); // only large files are kept one by one
+    EXPECT_EQ(at("keep/dwindle.bin").laterBytes, allocated(tree.path("keep/dwindle.bin"))); // shrunk, not gone
     EXPECT_TRUE(at("gone").isGone());
     EXPECT_EQ(at("gone/old.bin").difference(), -before.at("gone/old.bin"));
     EXPECT_TRUE(at("n\xE9w\xC3").isNew());
@@ -124,11 +133,19 @@ TEST(ScanHistory, TwoRealScansCompareExactlyForGrownShrunkNewAndGoneItemsWithNam
     EXPECT_TRUE(at("keep").isDirectory);
     EXPECT_FALSE(at("keep/grow.bin").isDirectory);
 
+    // Still small in a third scan: still kept, so nothing reads as gone.
+    const auto latest = history.newestSnapshot(root);
+    const auto thirdId = history.store(ScanHistory::summarize(root, scan(root), 5000, 6000, false, &*latest));
+    const auto unchanged = history.compare(*secondId, *thirdId);
+    ASSERT_TRUE(unchanged);
+    EXPECT_TRUE(std::none_of(unchanged->changes.begin(), unchanged->changes.end(),
+                             [](const ScanChange& change) { return change.isGone() || change.isNew(); }));
+
     const std::vector<StoredScan> stored = history.scans(root);
-    ASSERT_EQ(stored.size(), 2u);
-    EXPECT_EQ(stored[0].id, *secondId); // newest first
-    EXPECT_EQ(stored[0].totals, second.totals);
-    EXPECT_EQ(stored[1].root, root);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[1].id, *secondId); // newest first
+    EXPECT_EQ(stored[1].totals, second.totals);
+    EXPECT_EQ(stored[2].root, root);
     struct stat st{};
     ASSERT_EQ(::stat(history.databasePath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600);
