@@ -222,29 +222,43 @@ ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& re
     summary.cancelled = cancelled;
 
     // Pre-order, so a parent's index is always below its children's; file counts are added up on
-    // the way back.
+    // the way back. An explicit stack of open folders: a chain of folders may be deeper than the stack.
     auto& items = summary.items;
-    const auto visit = [&items](const auto& self, const ScanNode& node, std::int32_t parent,
-                                std::string name) -> std::int64_t {
+    const auto place = [&items](const ScanNode& node, std::int32_t parent, std::string name) {
         const FileEntry& entry = node.entry;
-        const auto index = static_cast<std::int32_t>(items.size());
         items.push_back({parent, entry.isDirectory, entry.state, std::move(name), entry.sizeBytes,
                          entry.isDirectory ? 0 : 1});
-        if (!entry.isDirectory)
-            return 1;
-        std::int64_t files = 0;
-        if (node.children) {
-            for (const ScanNode& child : *node.children) {
-                if (child.entry.isDirectory || child.entry.sizeBytes >= largeFileBytes)
-                    files += self(self, child, index, child.entry.name);
-                else
-                    ++files;
-            }
-        }
-        items[static_cast<std::size_t>(index)].files = files;
-        return files;
+        return static_cast<std::int32_t>(items.size() - 1);
     };
-    visit(visit, result.root, -1, root);
+    struct OpenFolder {
+        const ScanNode* node;
+        std::int32_t index;
+        std::size_t next;
+        std::int64_t files;
+    };
+    std::vector<OpenFolder> open;
+    const std::int32_t top = place(result.root, -1, root);
+    if (result.root.entry.isDirectory)
+        open.push_back({&result.root, top, 0, 0});
+    while (!open.empty()) {
+        OpenFolder& folder = open.back();
+        if (folder.node->children && folder.next < folder.node->children->size()) {
+            const ScanNode& child = (*folder.node->children)[folder.next++];
+            if (child.entry.isDirectory) {
+                open.push_back({&child, place(child, folder.index, child.entry.name), 0, 0});
+                continue;
+            }
+            if (child.entry.sizeBytes >= largeFileBytes)
+                place(child, folder.index, child.entry.name);
+            ++folder.files;
+            continue;
+        }
+        const std::int64_t files = folder.files;
+        items[static_cast<std::size_t>(folder.index)].files = files;
+        open.pop_back();
+        if (!open.empty())
+            open.back().files += files;
+    }
     return summary;
 }
 
