@@ -19,6 +19,7 @@
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace brisklet::cli {
 
@@ -115,22 +116,36 @@ void writeEntryFields(std::ostream& out, const FileEntry& e) {
         << ",\"state\":\"" << toRawString(e.state) << '"';
 }
 
-// Streams the tree depth-first; a node has "children" only when it was descended into.
-void writeNode(std::ostream& out, const ScanNode& node) {
-    out << '{';
-    writeEntryFields(out, node.entry);
-    if (node.children) {
-        out << ",\"children\":[";
-        bool first = true;
-        for (const ScanNode& child : *node.children) {
-            if (!first)
-                out << ',';
-            first = false;
-            writeNode(out, child);
+// Streams the tree depth-first; a node has "children" only when it was descended into. An explicit
+// stack of open folders: a chain of folders may be deeper than the stack.
+void writeNode(std::ostream& out, const ScanNode& top) {
+    struct OpenFolder {
+        const ScanNode* node;
+        std::size_t next;
+    };
+    std::vector<OpenFolder> open;
+    const auto start = [&out, &open](const ScanNode& node) {
+        out << '{';
+        writeEntryFields(out, node.entry);
+        if (node.children) {
+            out << ",\"children\":[";
+            open.push_back({&node, 0});
+        } else {
+            out << '}';
         }
-        out << ']';
+    };
+    start(top);
+    while (!open.empty()) {
+        OpenFolder& folder = open.back();
+        if (folder.next < folder.node->children->size()) {
+            if (folder.next > 0)
+                out << ',';
+            start((*folder.node->children)[folder.next++]);
+            continue;
+        }
+        out << "]}";
+        open.pop_back();
     }
-    out << '}';
 }
 
 void writeResultJson(std::ostream& out, const ScanResult& result, const nlohmann::json* comparison) {

@@ -28,9 +28,24 @@ AnalyzerTreeNode::AnalyzerTreeNode(brisklet::FileEntry entry)
 
 AnalyzerTreeNode::~AnalyzerTreeNode()
 {
-    for (const AnalyzerNodePtr& child : m_children)
+    // Released level by level: a node whose last owner is this list gives up its children before it
+    // goes, so a chain of folders deeper than the stack never recurses.
+    std::vector<AnalyzerNodePtr> pending = std::move(m_children);
+    for (const AnalyzerNodePtr& child : pending)
         if (child->m_parent == this)
             child->m_parent = nullptr;
+    while (!pending.empty()) {
+        AnalyzerNodePtr node = std::move(pending.back());
+        pending.pop_back();
+        if (node.use_count() != 1)
+            continue; // a view still holds it, with its subtree
+        for (AnalyzerNodePtr& child : node->m_children) {
+            if (child->m_parent == node.get())
+                child->m_parent = nullptr;
+            pending.push_back(std::move(child));
+        }
+        node->m_children.clear();
+    }
 }
 
 AnalyzerNodePtr AnalyzerTreeNode::build(brisklet::ScanNode&& node)
@@ -78,22 +93,36 @@ void AnalyzerTreeNode::findWhereLinksCounted(AnalyzerTreeNode& root)
 
 AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)
 {
-    auto node = std::make_shared<AnalyzerTreeNode>(std::move(scan.entry));
-    if (!scan.children) {
-        node->m_folded = node->m_entry.isDirectory && !node->m_unreadable;
+    // An explicit list of converted folders whose scan children wait: a chain of folders may be deeper
+    // than the stack. Each scan folder's list goes as soon as its children are converted.
+    struct Waiting {
+        AnalyzerTreeNode* node;
+        std::vector<brisklet::ScanNode> children;
+    };
+    std::vector<Waiting> waiting;
+    const auto convert = [&waiting](brisklet::ScanNode& from) {
+        auto node = std::make_shared<AnalyzerTreeNode>(std::move(from.entry));
+        if (from.children) {
+            waiting.push_back({node.get(), std::move(*from.children)});
+            from.children.reset();
+        } else {
+            node->m_folded = node->m_entry.isDirectory && !node->m_unreadable;
+        }
         return node;
+    };
+    AnalyzerNodePtr root = convert(scan);
+    while (!waiting.empty()) {
+        Waiting next = std::move(waiting.back());
+        waiting.pop_back();
+        next.node->m_children.reserve(next.children.size());
+        for (brisklet::ScanNode& child : next.children) {
+            AnalyzerNodePtr built = convert(child);
+            built->m_parent = next.node;
+            next.node->m_children.push_back(std::move(built));
+        }
+        next.node->sortChildren();
     }
-    std::vector<brisklet::ScanNode> list = std::move(*scan.children);
-    scan.children.reset();
-    node->m_children.reserve(list.size());
-    for (brisklet::ScanNode& child : list) {
-        AnalyzerNodePtr built = buildFrom(child);
-        built->m_parent = node.get();
-        node->m_children.push_back(std::move(built));
-    }
-    list = {}; // each converted scan folder goes now, not when the whole tree stands
-    node->sortChildren();
-    return node;
+    return root;
 }
 
 AnalyzerNodePtr AnalyzerTreeNode::makeAggregated(AnalyzerTreeNode* parent, std::string name, std::int64_t sizeBytes)
@@ -128,10 +157,68 @@ std::int64_t AnalyzerTreeNode::removePaths(const PathSet& paths)
     for (const std::string& path : paths)
         for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
             ancestors.insert(path.substr(0, slash));
-    return removeBelow(paths, ancestors);
+    std::map<std::string, std::int64_t> carriers;
+    const std::int64_t removed = removeBelow(paths, ancestors, carriers);
+    return removed - passOnCountedSizes(carriers);
 }
 
-std::int64_t AnalyzerTreeNode::removeBelow(const PathSet& paths, const PathSet& ancestors)
+bool AnalyzerTreeNode::carriesLinkedSize() const
+{
+    return !m_entry.isDirectory && m_entry.linkCount > 1 && !m_countedAt && m_sizeBytes > 0;
+}
+
+void AnalyzerTreeNode::collectLinkCarriers(const AnalyzerTreeNode& top, std::map<std::string, std::int64_t>& carriers)
+{
+    std::vector<const AnalyzerTreeNode*> pending{&top};
+    while (!pending.empty()) {
+        const AnalyzerTreeNode* node = pending.back();
+        pending.pop_back();
+        if (node->carriesLinkedSize())
+            carriers.emplace(node->m_entry.path(), node->m_sizeBytes);
+        for (const AnalyzerNodePtr& child : node->m_children)
+            pending.push_back(child.get());
+    }
+}
+
+std::int64_t AnalyzerTreeNode::passOnCountedSizes(const std::map<std::string, std::int64_t>& carriers)
+{
+    if (carriers.empty())
+        return 0;
+    // The removed link's blocks are still on disk while another link stays: the first such link left in
+    // the tree carries them now, and the others name it.
+    std::map<std::string, std::vector<AnalyzerTreeNode*>> survivors;
+    std::vector<AnalyzerTreeNode*> pending{this};
+    while (!pending.empty()) {
+        AnalyzerTreeNode* node = pending.back();
+        pending.pop_back();
+        if (node->m_countedAt && carriers.contains(*node->m_countedAt))
+            survivors[*node->m_countedAt].push_back(node);
+        for (auto child = node->m_children.rbegin(); child != node->m_children.rend(); ++child)
+            pending.push_back(child->get());
+    }
+    std::int64_t restored = 0;
+    for (const auto& [carrierPath, links] : survivors) {
+        const std::int64_t bytes = carriers.at(carrierPath);
+        AnalyzerTreeNode* heir = links.front();
+        heir->m_countedAt.reset();
+        const std::string heirPath = heir->m_entry.path();
+        for (AnalyzerTreeNode* other : links)
+            if (other != heir)
+                other->m_countedAt = std::make_unique<const std::string>(heirPath);
+        for (AnalyzerTreeNode* node = heir; node; node = node->m_parent) {
+            node->m_sizeBytes += bytes;
+            if (node->m_parent && node != this)
+                node->m_parent->sortChildren();
+            if (node == this)
+                break;
+        }
+        restored += bytes;
+    }
+    return restored;
+}
+
+std::int64_t AnalyzerTreeNode::removeBelow(const PathSet& paths, const PathSet& ancestors,
+                                           std::map<std::string, std::int64_t>& carriers)
 {
     std::int64_t total = 0;
     bool dropped = false;
@@ -140,11 +227,12 @@ std::int64_t AnalyzerTreeNode::removeBelow(const PathSet& paths, const PathSet& 
         const std::string childPath = child->m_entry.path(); // built on demand: once per child visited
         if (paths.contains(childPath)) {
             total += countedSize(*child);
+            collectLinkCarriers(*child, carriers);
             child->m_parent = nullptr; // a view may still hold it; it no longer belongs here
             child.reset();
             dropped = true;
         } else if (child->hasChildren() && ancestors.contains(childPath)) {
-            const std::int64_t below = child->removeBelow(paths, ancestors);
+            const std::int64_t below = child->removeBelow(paths, ancestors, carriers);
             total += below;
             shrunk = shrunk || below > 0;
         }

@@ -7,9 +7,10 @@
 //
 // Children are kept in display order: larger sizeBytes first, equal sizes by name in the localized,
 // case-insensitive order, stable. removePaths() drops items and shrinks every ancestor by exactly the
-// bytes removed below it (never below 0); entry().sizeBytes keeps the size at scan time. It visits only
-// the folders on the way to a removed path and sorts only the child lists whose sizes changed, so asking
-// again for paths already gone costs next to nothing.
+// bytes removed below it (never below 0); a removed file that carried the size of a file with another
+// hard link left in the tree hands that size to the link, whose ancestors grow by it. entry().sizeBytes
+// keeps the size at scan time. It visits only the folders on the way to a removed path and sorts only
+// the child lists whose sizes changed, so asking again for paths already gone costs next to nothing.
 //
 // A file whose size another of its hard links carries (entry().linkedSizeBytes) learns at build() the
 // path of that link, when it is in the tree: build() looks at such files (lstat, on the building
@@ -21,6 +22,7 @@
 #include "scan/ScanRecords.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,7 +81,14 @@ public:
 private:
     static AnalyzerNodePtr buildFrom(brisklet::ScanNode& scan);
     // removePaths() below this node, descending only into the listed ancestors of removed paths.
-    std::int64_t removeBelow(const PathSet& paths, const PathSet& ancestors);
+    // Collects in carriers the removed files that carried the size of a hard-linked file.
+    std::int64_t removeBelow(const PathSet& paths, const PathSet& ancestors,
+                             std::map<std::string, std::int64_t>& carriers);
+    bool carriesLinkedSize() const;
+    static void collectLinkCarriers(const AnalyzerTreeNode& top, std::map<std::string, std::int64_t>& carriers);
+    // Moves the size each removed carrier counted to a link of the same file left below this node,
+    // growing its ancestors; returns the bytes moved.
+    std::int64_t passOnCountedSizes(const std::map<std::string, std::int64_t>& carriers);
     static void findWhereLinksCounted(AnalyzerTreeNode& root);
     void sortChildren();
 

@@ -242,7 +242,7 @@ void TrashFlowController::undo()
                 QString reason = QStringLiteral("unknown error");
                 if (!outcomes.empty() && outcomes.front().failureDescription)
                     reason = fromEngine(*outcomes.front().failureDescription);
-                report(QStringLiteral("Undo failed: %1").arg(reason));
+                report(QStringLiteral("Undo failed: %1").arg(visibleText(reason)));
             } else {
                 report(restoredStatus(restored, restoredBytes));
             }
@@ -256,7 +256,7 @@ void TrashFlowController::undo()
                 m_undoButton->hide();
                 m_undoButton->setEnabled(true);
             }
-            report(QStringLiteral("Undo failed: %1").arg(failure));
+            report(QStringLiteral("Undo failed: %1").arg(visibleText(failure)));
             syncBatchButtons();
         });
 }

@@ -1,6 +1,7 @@
 #include "PlaceholderViewController.h"
 
 #include "Fonts.h"
+#include "PlainText.h"
 #include "SymbolIcons.h"
 #include "ToneLabel.h"
 
@@ -18,10 +19,12 @@ PlaceholderViewController::PlaceholderViewController(const QString& symbolName, 
     m_title = new QLabel(title, this);
     m_title->setFont(Fonts::relative(22, QFont::DemiBold));
     m_title->setAlignment(Qt::AlignCenter);
+    PlainText::apply(m_title); // engine failure texts may name files
 
     m_subtitle = new QLabel(subtitle, this);
     m_subtitle->setFont(Fonts::relative(13));
     m_subtitle->setAlignment(Qt::AlignCenter);
+    PlainText::apply(m_subtitle);
     m_subtitle->setWordWrap(true); // an error text can be long
     fitSubtitle();
 

@@ -237,37 +237,55 @@ ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& re
     }
 
     // Pre-order, so a parent's index is always below its children's; file counts are added up on
-    // the way back. Paths are made only when small files may have to be kept.
+    // the way back. An explicit stack of open folders: a chain of folders may be deeper than the stack.
+    // Paths are made only when small files may have to be kept.
     auto& items = summary.items;
     const bool withPaths = !keptFiles.empty();
-    const auto visit = [&](const auto& self, const ScanNode& node, std::int32_t parent, std::string name,
-                           const std::string& path) -> std::int64_t {
+    const auto place = [&items](const ScanNode& node, std::int32_t parent, std::string name) {
         const FileEntry& entry = node.entry;
-        const auto index = static_cast<std::int32_t>(items.size());
         items.push_back({parent, entry.isDirectory, entry.state, std::move(name), entry.sizeBytes,
                          entry.isDirectory ? 0 : 1});
-        if (!entry.isDirectory)
-            return 1;
-        const bool keepsSmall = withPaths && keptFolders.contains(path);
-        std::int64_t files = 0;
-        if (node.children) {
-            for (const ScanNode& child : *node.children) {
-                const bool kept = child.entry.isDirectory || child.entry.sizeBytes >= largeFileBytes;
-                if (!kept && !keepsSmall) {
-                    ++files;
-                    continue;
-                }
-                const std::string childPath = withPaths ? platform::joinPath(path, child.entry.name) : std::string();
-                if (kept || keptFiles.contains(childPath))
-                    files += self(self, child, index, child.entry.name, childPath);
-                else
-                    ++files;
-            }
-        }
-        items[static_cast<std::size_t>(index)].files = files;
-        return files;
+        return static_cast<std::int32_t>(items.size() - 1);
     };
-    visit(visit, result.root, -1, root, root);
+    struct OpenFolder {
+        const ScanNode* node;
+        std::int32_t index;
+        std::size_t next;
+        std::int64_t files;
+        std::string path;
+        bool keepsSmall;
+    };
+    std::vector<OpenFolder> open;
+    const std::int32_t top = place(result.root, -1, root);
+    if (result.root.entry.isDirectory)
+        open.push_back({&result.root, top, 0, 0, root, withPaths && keptFolders.contains(root)});
+    while (!open.empty()) {
+        OpenFolder& folder = open.back();
+        if (folder.node->children && folder.next < folder.node->children->size()) {
+            const ScanNode& child = (*folder.node->children)[folder.next++];
+            const bool kept = child.entry.isDirectory || child.entry.sizeBytes >= largeFileBytes;
+            if (!kept && !folder.keepsSmall) {
+                ++folder.files;
+                continue;
+            }
+            std::string childPath = withPaths ? platform::joinPath(folder.path, child.entry.name) : std::string();
+            if (child.entry.isDirectory) {
+                const std::int32_t index = place(child, folder.index, child.entry.name);
+                const bool keepsSmall = withPaths && keptFolders.contains(childPath);
+                open.push_back({&child, index, 0, 0, std::move(childPath), keepsSmall});
+                continue;
+            }
+            if (kept || keptFiles.contains(childPath))
+                place(child, folder.index, child.entry.name);
+            ++folder.files;
+            continue;
+        }
+        const std::int64_t files = folder.files;
+        items[static_cast<std::size_t>(folder.index)].files = files;
+        open.pop_back();
+        if (!open.empty())
+            open.back().files += files;
+    }
     return summary;
 }
 

@@ -17,6 +17,24 @@ PathLink::~PathLink() {
     }
 }
 
+ScanNode::~ScanNode() {
+    if (!children || children->empty())
+        return;
+    // Each node taken off the list gives up its children first, so its own destructor has nothing
+    // left to descend into.
+    std::vector<ScanNode> pending = std::move(*children);
+    children.reset();
+    while (!pending.empty()) {
+        ScanNode node = std::move(pending.back());
+        pending.pop_back();
+        if (node.children) {
+            for (ScanNode& child : *node.children)
+                pending.push_back(std::move(child));
+            node.children.reset();
+        }
+    }
+}
+
 std::string PathLink::path() const { return pathOf({}); }
 
 std::string PathLink::pathOf(std::string_view name) const {

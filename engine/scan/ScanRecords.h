@@ -88,19 +88,34 @@ private:
     bool m_placeIsOwn = true;
 };
 
-struct ScanNode {
+struct BRISKLET_ENGINE_EXPORT ScanNode {
+    ScanNode() = default;
+    ScanNode(FileEntry entry, std::optional<std::vector<ScanNode>> children = std::nullopt)
+        : entry(std::move(entry)), children(std::move(children)) {}
+    // Releases the subtree level by level: a chain of folders may be far deeper than the stack.
+    ~ScanNode();
+    ScanNode(const ScanNode&) = default;
+    ScanNode(ScanNode&&) noexcept = default;
+    ScanNode& operator=(const ScanNode&) = default;
+    ScanNode& operator=(ScanNode&&) noexcept = default;
+
     FileEntry entry;
     // Absent for a file, an unreadable folder and a folded folder; present (maybe empty) for a folder
     // that was read and descended into.
     std::optional<std::vector<ScanNode>> children;
 
-    // Visits this node, then each child's subtree in order (depth-first pre-order).
+    // Visits this node, then each child's subtree in order (depth-first pre-order), without recursion.
     template <typename Visitor>
     void walk(Visitor&& visit) const {
-        visit(*this);
-        if (children)
-            for (const ScanNode& child : *children)
-                child.walk(visit);
+        std::vector<const ScanNode*> pending{this};
+        while (!pending.empty()) {
+            const ScanNode* node = pending.back();
+            pending.pop_back();
+            visit(*node);
+            if (node->children)
+                for (auto child = node->children->rbegin(); child != node->children->rend(); ++child)
+                    pending.push_back(&*child);
+        }
     }
 };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <ftw.h>
+#include <pthread.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,6 +100,53 @@ void removeTree(const std::string& path) {
     nftw(
         path.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p) == 0 ? 0 : 0; }, 32,
         FTW_PHYS | FTW_DEPTH);
+}
+
+void makeFolderChain(const std::string& folder, int depth) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < depth && fd >= 0; ++i) {
+        ::mkdirat(fd, "d", 0755);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd < 0)
+        throw std::runtime_error("cannot make the folder chain below " + folder);
+    ::close(fd);
+}
+
+void removeFolderChain(const std::string& folder, int depth) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int reached = 0;
+    for (int next; reached < depth && (next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0; ++reached) {
+        ::close(fd);
+        fd = next;
+    }
+    for (; reached > 0 && fd >= 0; --reached) {
+        const int up = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = up;
+        if (fd >= 0)
+            ::unlinkat(fd, "d", AT_REMOVEDIR);
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+void onSmallStack(const std::function<void()>& work) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 128 * 1024);
+    pthread_t thread;
+    const auto run = [](void* argument) -> void* {
+        (*static_cast<const std::function<void()>*>(argument))();
+        return nullptr;
+    };
+    const bool started = pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&work)) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started)
+        throw std::runtime_error("cannot start a thread");
+    pthread_join(thread, nullptr);
 }
 
 bool canMount() { return geteuid() == 0; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace brisklet::test {
@@ -31,6 +32,14 @@ private:
 
 // Removes a folder tree, also one whose folders were made unreadable or unwritable.
 void removeTree(const std::string& path);
+
+// A chain of depth folders named "d" below folder, made and removed through descriptors: its paths
+// outgrow PATH_MAX and a recursive walk outgrows the stack.
+void makeFolderChain(const std::string& folder, int depth);
+void removeFolderChain(const std::string& folder, int depth);
+// Runs work on a thread with a 128 KiB stack and waits for it: a walk that recurses once per level of
+// a chain of some ten thousand folders overflows it.
+void onSmallStack(const std::function<void()>& work);
 
 // True when the process may mount file systems (root, or CAP_SYS_ADMIN).
 bool canMount();

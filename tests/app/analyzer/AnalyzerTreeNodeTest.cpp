@@ -1,4 +1,5 @@
 #include "AnalyzerTrees.h"
+#include "TempTree.h"
 
 #include <gtest/gtest.h>
 
@@ -73,3 +74,51 @@ TEST(AnalyzerTreeNode, FoldedAndUnreadableFolders)
 }
 
 } // namespace
+
+TEST(AnalyzerTreeNode, AChainOfFoldersDeeperThanTheStackIsBuiltAndReleased)
+{
+    constexpr int depth = 20'000;
+    const auto folder = [] { return brisklet::FileEntry{"d", "/d", 0, true, brisklet::ScanState::complete}; };
+    brisklet::ScanNode scan{folder(), std::vector<brisklet::ScanNode>{}};
+    for (int i = 0; i < depth; ++i) {
+        brisklet::ScanNode above{folder(), std::vector<brisklet::ScanNode>{}};
+        above.children->push_back(std::move(scan));
+        scan = std::move(above);
+    }
+    int levels = 0;
+    brisklet::test::onSmallStack([&] {
+        AnalyzerNodePtr root = AnalyzerTreeNode::build(std::move(scan));
+        for (const AnalyzerTreeNode* node = root.get(); node->hasChildren(); node = node->children().front().get())
+            ++levels;
+        root.reset();
+    });
+    EXPECT_EQ(levels, depth);
+}
+
+TEST(AnalyzerTreeNode, RemovingTheLinkThatCarriedAHardLinkedSizeHandsItToALinkLeftInTheTree)
+{
+    brisklet::test::TempTree tree;
+    const std::string big1 = tree.writeFile("data/big1", "x");
+    const std::string big3 = tree.hardlink("data/sub/big3", "data/big1");
+    const std::string big4 = tree.hardlink("data/sub/big4", "data/big1");
+    constexpr std::int64_t size = 3'000'000;
+    const auto entry = [](std::string name, std::string path, std::int64_t bytes, std::int64_t linked) {
+        return brisklet::FileEntry{std::move(name), std::move(path), bytes, false, brisklet::ScanState::complete, 3, linked};
+    };
+    brisklet::ScanNode sub{{"sub", tree.path("data/sub"), 0, true, brisklet::ScanState::complete},
+                           std::vector<brisklet::ScanNode>{{entry("big3", big3, 0, size)}, {entry("big4", big4, 0, size)}}};
+    brisklet::ScanNode data{{"data", tree.path("data"), size, true, brisklet::ScanState::complete},
+                            std::vector<brisklet::ScanNode>{{entry("big1", big1, size, 0)}, std::move(sub)}};
+    const AnalyzerNodePtr root = AnalyzerTreeNode::build(std::move(data));
+
+    EXPECT_EQ(root->removePaths({big1}), 0) << "the blocks stay on disk";
+    EXPECT_EQ(root->sizeBytes(), size);
+    ASSERT_EQ(childNames(root), std::vector<std::string>{"sub"});
+    const AnalyzerNodePtr& folder = root->children().front();
+    EXPECT_EQ(folder->sizeBytes(), size);
+    ASSERT_EQ(childNames(folder), (std::vector<std::string>{"big3", "big4"}));
+    EXPECT_EQ(folder->children()[0]->sizeBytes(), size);
+    EXPECT_EQ(folder->children()[0]->countedAt(), nullptr);
+    ASSERT_NE(folder->children()[1]->countedAt(), nullptr);
+    EXPECT_EQ(*folder->children()[1]->countedAt(), big3);
+}

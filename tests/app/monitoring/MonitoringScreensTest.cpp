@@ -347,3 +347,12 @@ TEST(MonitoringScreens, ColumnsFitTheSmallestWindowWithoutScrollingSideways)
         EXPECT_GE(ports->tableView()->columnWidth(PortTableModel::processColumn), 190) << width;
     }
 }
+
+TEST(EmptyState, AFailureTextNamingAMarkupFileShowsAsWritten)
+{
+    PlaceholderViewController placeholder(QStringLiteral("anchor"), QStringLiteral("<h1>evil"), QStringLiteral("x"));
+    placeholder.setTexts(QStringLiteral("Cannot list"), QStringLiteral("cannot read <b>evil</b>"));
+    EXPECT_EQ((ShownNames{{"<b>evil</b>"}}.walk(&placeholder).misread), QStringList());
+    placeholder.setTexts(QStringLiteral("<h1>evil"), QStringLiteral("x"));
+    EXPECT_EQ((ShownNames{{"<h1>evil"}}.walk(&placeholder).misread), QStringList());
+}

@@ -255,3 +255,22 @@ TEST(ScanHistory, AWriterKilledMidStoreLeavesTheEarlierScansReadable) {
         EXPECT_EQ(history.compare(s.id, s.id)->changes.size(), std::size_t(s.storedItems)) << s.id;
     EXPECT_TRUE(history.store(syntheticSummary("/r", 10, 1'000'000)));
 }
+
+TEST(ScanHistory, AChainOfFoldersDeeperThanTheStackIsWalkedSummarizedAndReleased) {
+    constexpr int depth = 20'000;
+    TempTree tree;
+    test::makeFolderChain(tree.root(), depth);
+    auto result = std::make_unique<ScanResult>(scan(tree.root()));
+    test::removeFolderChain(tree.root(), depth);
+    ScanSummary summary;
+    std::int64_t visited = 0;
+    test::onSmallStack([&] {
+        result->root.walk([&visited](const ScanNode&) { ++visited; });
+        summary = ScanHistory::summarize(tree.root(), *result, 1000, 2000);
+        result.reset();
+    });
+    EXPECT_EQ(visited, depth + 1);
+    ASSERT_EQ(summary.items.size(), std::size_t{depth + 1});
+    EXPECT_EQ(summary.items.back().parent, depth - 1);
+    EXPECT_EQ(summary.items.back().name, "d");
+}
