@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sys/stat.h>
@@ -196,6 +197,52 @@ TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
             EXPECT_EQ(platform::readFileContents(platform::joinPath(platform::parentPath(path), *aside)), garbage);
         }
     }
+}
+
+TEST(ScanHistory, RootKeyGivesOneFolderOneKeyHoweverItIsWritten) {
+    const std::string here = platform::withoutTrailingSlashes(std::filesystem::current_path().string());
+    const std::pair<std::string, std::string> cases[] = {
+        {"/tmp/x/tree", "/tmp/x/tree"},  {"/tmp/x/tree/", "/tmp/x/tree"},       {"/tmp/x/./tree//.", "/tmp/x/tree"},
+        {"/tmp/x/tree/../tree/.", "/tmp/x/tree"}, {"/", "/"},                   {"/tmp/..", "/"},
+        {"tree", here + "/tree"},        {"./tree/", here + "/tree"},          {"tree/../tree/.", here + "/tree"},
+        {"/tmp/\xFF\xFE/", "/tmp/\xFF\xFE"},
+    };
+    for (const auto& [written, key] : cases)
+        EXPECT_EQ(ScanHistory::rootKey(written), key) << written;
+}
+
+TEST(ScanHistory, TheBaselineSkipsCancelledScansAndPrefersCompleteOnes) {
+    TempTree state;
+    ScanHistory history(state.path("scans.sqlite"));
+    const auto store = [&history](std::int64_t at, ScanState scanState, bool cancelled) {
+        ScanSummary summary = syntheticSummary("/r", 2, at);
+        summary.state = scanState;
+        summary.cancelled = cancelled;
+        return history.store(summary).value_or(0);
+    };
+    store(1000, ScanState::complete, false);
+    store(2000, ScanState::partial, false);
+    store(3000, ScanState::partial, true);
+    ASSERT_EQ(history.newestSnapshot("/r")->scan.finishedAtMs, 1000);
+    const std::int64_t latest = store(4000, ScanState::complete, false);
+    EXPECT_EQ(history.previousScan(latest)->finishedAtMs, 1000);
+    EXPECT_EQ(history.newestSnapshot("/r")->scan.finishedAtMs, 4000);
+}
+
+TEST(ScanHistory, AStoreThatIsAPipeOrALinkIsRefusedWhenReadAndNeverMovedAsideByReading) {
+    TempTree state;
+    ASSERT_EQ(mkfifo(state.path("pipe").c_str(), 0600), 0);
+    ASSERT_TRUE(ScanHistory(state.path("real")).store(syntheticSummary("/r", 1, 1000)));
+    ASSERT_EQ(symlink("real", state.path("link").c_str()), 0);
+    const std::vector<std::string> before = platform::sortedEntryNames(state.root());
+    for (const char* name : {"pipe", "link"}) {
+        ScanHistory history(state.path(name));
+        std::string reason;
+        EXPECT_TRUE(history.scans(std::nullopt, &reason).empty());
+        EXPECT_FALSE(reason.empty()) << name;
+        EXPECT_EQ(platform::sortedEntryNames(state.root()), before) << name; // nothing moved
+    }
+    EXPECT_TRUE(ScanHistory(state.path("pipe")).store(syntheticSummary("/r", 1, 2000))); // aside, then a fresh one
 }
 
 TEST(ScanHistory, TwoProcessesStoringAtOnceLoseNoScan) {
