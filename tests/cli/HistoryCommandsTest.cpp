@@ -68,3 +68,26 @@ TEST(HistoryCommands, ScanStoresUnlessToldNotToAndComparesWithThePreviousScanOfI
              {"diff", earlier, "999999"}, {"diff", earlier}, {"scan", tree.root(), "--compare", "--no-history"}})
         EXPECT_EQ(cli(bad).exitStatus, 2) << bad[1];
 }
+
+TEST(HistoryCommands, AFolderScannedWithATrailingSlashSharesItsHistory) {
+    ASSERT_TRUE(stateHomeSet);
+    TempTree tree;
+    tree.writeFileOfSize("a.bin", 4096);
+    ASSERT_EQ(cli({"scan", tree.root() + "/"}).exitStatus, 0);
+    ASSERT_EQ(cli({"scan", tree.root()}).exitStatus, 0);
+    EXPECT_EQ(storedScans(tree.root() + "/.").size(), 2u);
+}
+
+TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
+    TempTree tree;
+    TempTree state;
+    state.writeFile("brisklet", "a file where the store's folder belongs");
+    setenv("XDG_STATE_HOME", state.root().c_str(), 1);
+    const CommandResult listing = cli({"scans"});
+    const CommandResult scanning = cli({"scan", tree.root()});
+    setenv("XDG_STATE_HOME", stateHome().root().c_str(), 1);
+    EXPECT_EQ(listing.exitStatus, 1);
+    EXPECT_NE(listing.err.find("cannot read the scan store at " + state.root()), std::string::npos) << listing.err;
+    EXPECT_EQ(scanning.exitStatus, 0);
+    EXPECT_NE(scanning.err.find("could not be stored"), std::string::npos) << scanning.err;
+}
