@@ -70,24 +70,20 @@ TEST(HistoryCommands, ScanStoresUnlessToldNotToAndComparesWithThePreviousScanOfI
 }
 
 TEST(HistoryCommands, AFolderScannedWithATrailingSlashSharesItsHistory) {
-    ASSERT_TRUE(stateHomeSet);
     TempTree tree;
-    tree.writeFileOfSize("a.bin", 4096);
     ASSERT_EQ(cli({"scan", tree.root() + "/"}).exitStatus, 0);
     ASSERT_EQ(cli({"scan", tree.root()}).exitStatus, 0);
     EXPECT_EQ(storedScans(tree.root() + "/.").size(), 2u);
 }
 
 TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
-    TempTree tree;
     TempTree state;
     state.writeFile("brisklet", "a file where the store's folder belongs");
     setenv("XDG_STATE_HOME", state.root().c_str(), 1);
     const CommandResult listing = cli({"scans"});
-    const CommandResult scanning = cli({"scan", tree.root()});
+    const CommandResult scanning = cli({"scan", state.root()});
     setenv("XDG_STATE_HOME", stateHome().root().c_str(), 1);
-    EXPECT_EQ(listing.exitStatus, 1);
-    EXPECT_NE(listing.err.find("cannot read the scan store at " + state.root()), std::string::npos) << listing.err;
-    EXPECT_EQ(scanning.exitStatus, 0);
-    EXPECT_NE(scanning.err.find("could not be stored"), std::string::npos) << scanning.err;
+    EXPECT_TRUE(listing.exitStatus == 1 && listing.err.starts_with("brisklet-cli: cannot read the scan store at " + state.root()))
+        << listing.err;
+    EXPECT_TRUE(scanning.exitStatus == 0 && scanning.err.find("could not be stored") != std::string::npos) << scanning.err;
 }
