@@ -154,13 +154,19 @@ int scansCommand(const Args& args) {
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option " + arg + " (see brisklet-cli scans --help)");
         } else if (!root) {
-            root = platform::withoutTrailingSlashes(std::filesystem::absolute(arg).lexically_normal().string());
+            root = ScanHistory::rootKey(arg);
         } else {
             return usageError("scans takes at most one PATH");
         }
     }
     ScanHistory history;
-    const std::vector<StoredScan> scans = history.scans(root);
+    std::string failure;
+    const std::vector<StoredScan> scans = history.scans(root, &failure);
+    if (!failure.empty()) {
+        std::cerr << "brisklet-cli: cannot read the scan store at " << displayText(history.databasePath()) << ": "
+                  << displayText(failure) << '\n';
+        return exitSomeFailed;
+    }
     if (json) {
         nlohmann::json list = nlohmann::json::array();
         for (const StoredScan& scan : scans)

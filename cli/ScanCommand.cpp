@@ -66,11 +66,6 @@ DiskScanner::Options defaultOptions() {
     };
 }
 
-// Absolute and lexically clean, but symbolic links are kept as the user wrote them.
-std::string absolutePath(const std::string& path) {
-    return platform::withoutTrailingSlashes(std::filesystem::absolute(path).lexically_normal().string());
-}
-
 void writeJsonString(std::ostream& out, const std::string& bytes) {
     const std::string text = displayText(bytes);
     out << '"';
@@ -319,7 +314,7 @@ int scanCommand(const Args& args) {
     if (compare && !remember)
         return usageError("--compare needs the scan stored: leave out --no-history");
 
-    const std::string root = absolutePath(*path);
+    const std::string root = ScanHistory::rootKey(*path);
     if (!platform::exists(root))
         return usageError(root + ": no such file or folder");
     if (!platform::existsAndIsFolder(root))
@@ -369,13 +364,20 @@ int scanCommand(const Args& args) {
         });
     }
 
-    std::optional<ScanComparison> comparison;
-    if (compare) {
+    // One line when the scan could not be kept; the scan's own exit status stands.
+    const auto waitForStoring = [&] {
+        if (!storing.joinable())
+            return;
         storing.join();
         if (!storedId)
             std::cerr << "brisklet-cli: the scan could not be stored in " << displayText(history.databasePath())
-                      << ", so there is nothing to compare it with\n";
-        else if (const auto previous = history.previousScan(*storedId))
+                      << (compare ? ", so there is nothing to compare it with\n" : "\n");
+    };
+    std::optional<ScanComparison> comparison;
+    if (compare) {
+        waitForStoring();
+        const auto previous = storedId ? history.previousScan(*storedId) : std::nullopt;
+        if (previous)
             comparison = history.compare(previous->id, *storedId);
     }
     std::optional<nlohmann::json> comparisonDocument;
@@ -386,6 +388,7 @@ int scanCommand(const Args& args) {
     if (jsonTarget) {
         if (*jsonTarget == "-") {
             writeResultJson(std::cout, result, comparisonMember);
+            waitForStoring();
             return std::cout ? status : exitSomeFailed;
         }
         std::ofstream out(*jsonTarget, std::ios::binary | std::ios::trunc);
@@ -395,6 +398,7 @@ int scanCommand(const Args& args) {
             return usageError("cannot write " + *jsonTarget);
     }
     writeText(std::cout, result, progress, top);
+    waitForStoring();
     if (compare && storedId) {
         std::cout << '\n';
         if (comparison)

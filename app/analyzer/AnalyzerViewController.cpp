@@ -320,8 +320,9 @@ void AnalyzerViewController::chooseFolder()
 
 void AnalyzerViewController::analyze(const QString& folder)
 {
-    m_lastFolder = folder;
-    preferences().setValue(AppPreferences::lastFolderKey, pathByteArray(folder));
+    // One folder, one history: "tree/", "./tree" and "tree/../tree" are stored as the same root.
+    m_lastFolder = pathFromBytes(brisklet::ScanHistory::rootKey(pathBytes(folder)));
+    preferences().setValue(AppPreferences::lastFolderKey, pathByteArray(*m_lastFolder));
     startScan();
 }
 
@@ -351,7 +352,7 @@ void AnalyzerViewController::startScan()
     m_activeStats = stats;
     std::shared_ptr<const brisklet::DiskScanner> scanner = makeScanner();
     startPolling();
-    const std::string root = pathBytes(*m_lastFolder);
+    const std::string root = brisklet::ScanHistory::rootKey(pathBytes(*m_lastFolder));
     std::shared_ptr<brisklet::ScanHistory> history = AppPreferences::rememberScans() ? AnalyzerHistory::store() : nullptr;
     const std::int64_t startedAt = QDateTime::currentMSecsSinceEpoch();
     m_scanRunner.run(

@@ -48,8 +48,12 @@ void RecentScansView::showScans(const std::vector<brisklet::StoredScan>& scans)
         if (!listed.insert(scan.root).second)
             continue; // the newest scan of each folder only
         const QString folder = pathFromBytes(scan.root);
-        const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
-        const QString name = folder == QStringLiteral("/") ? folder : folder.mid(slash + 1);
+        // The last name, trailing slashes aside (roots stored before they were cleaned up may have
+        // one); the whole path when there is none, as for "/".
+        QString name = folder;
+        while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
+            name.chop(1);
+        name = name == QStringLiteral("/") ? name : name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
         const QString when = QDateTime::fromMSecsSinceEpoch(scan.finishedAtMs).toString(QStringLiteral("d MMM, HH:mm"));
         auto* row = new QPushButton(this);
         row->setFlat(true);

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -187,22 +189,42 @@ StoredScan readScan(sqlite3_stmt* s) {
     return scan;
 }
 
-// A name beside the broken file that nothing uses yet: "scans.sqlite.broken-20261207-1405[.N]".
-std::string asideName(const std::string& path) {
+// Renames the broken store to a name beside it that nothing uses yet,
+// "scans.sqlite.broken-20261207-140500[.N]", with its journal files. The rename itself refuses an
+// existing name, so an earlier broken copy is never replaced. False when it could not be moved.
+bool moveAside(const std::string& path, std::string& aside) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::string base = path + ".broken-" + stamp;
-    std::string candidate = base;
+    const std::string base = path + ".broken-" + stamp;
+    aside = base;
     struct stat st{};
-    for (int n = 2; lstat(candidate.c_str(), &st) == 0 || lstat((candidate + "-wal").c_str(), &st) == 0; ++n)
-        candidate = base + "." + std::to_string(n);
-    return candidate;
+    for (int n = 2; n < 1000; aside = base + "." + std::to_string(n++)) {
+        if (lstat((aside + "-wal").c_str(), &st) == 0)
+            continue;
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            for (const char* suffix : {"-wal", "-shm"})
+                renameat2(AT_FDCWD, (path + suffix).c_str(), AT_FDCWD, (aside + suffix).c_str(), RENAME_NOREPLACE);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    errno = EEXIST;
+    return false;
 }
 
 } // namespace
+
+std::string ScanHistory::rootKey(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+    if (error)
+        absolute = path;
+    return platform::withoutTrailingSlashes(absolute.lexically_normal().string());
+}
 
 std::string ScanHistory::defaultDatabasePath() {
     return platform::joinPath(platform::joinPath(platform::stateDirectory(), "brisklet"), "scans.sqlite");
@@ -303,7 +325,7 @@ ScanSnapshot ScanHistory::snapshot(const ScanSummary& summary) {
     return snapshot;
 }
 
-ScanHistory::Database* ScanHistory::database() {
+ScanHistory::Database* ScanHistory::database(bool forWriting) {
     if (m_db)
         return m_db.get();
     if (m_unusable)
@@ -311,21 +333,26 @@ ScanHistory::Database* ScanHistory::database() {
 
     const std::string folder = platform::parentPath(m_path);
     if (!folder.empty() && !platform::createDirectories(folder, 0700)) {
+        m_failure = std::string("cannot make its folder: ") + std::strerror(errno);
         systemLogDebug("scan history: cannot make " + folder + ": " + std::strerror(errno));
         return nullptr;
     }
 
     // Opens and brings the schema up to date; throws SqliteError.
     const auto open = [this]() -> std::unique_ptr<Database> {
-        // Made here first so that the store and its journal files are the user's alone.
-        const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        // Made here first so that the store and its journal files are the user's alone. Opened without
+        // blocking, so a pipe put in its place is seen for what it is instead of waited on.
+        const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
         if (fd >= 0) {
             struct stat st{};
-            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0077))
+            const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+            if (regular && st.st_uid == geteuid() && (st.st_mode & 0077))
                 fchmod(fd, 0600);
             ::close(fd);
+            if (!regular)
+                throw SqliteError(SQLITE_CANTOPEN, "not a regular file");
         } else if (errno == EISDIR || errno == ELOOP) {
-            throw SqliteError(SQLITE_CANTOPEN, "not a file");
+            throw SqliteError(SQLITE_CANTOPEN, errno == ELOOP ? "a symbolic link" : "not a regular file");
         }
         auto db = std::make_unique<Database>(m_path);
         const bool fresh = db->singleInteger("PRAGMA page_count") == 0;
@@ -338,6 +365,7 @@ ScanHistory::Database* ScanHistory::database() {
         const std::int64_t version = db->singleInteger("PRAGMA user_version");
         if (version > schemaVersion) {
             m_unusable = true;
+            m_failure = "written by a newer version";
             systemLogDebug("scan history: " + m_path + " is of a newer version; left alone");
             return nullptr;
         }
@@ -357,18 +385,17 @@ ScanHistory::Database* ScanHistory::database() {
             m_db = open();
             return m_db.get();
         } catch (const SqliteError& error) {
-            if (attempt > 0 || !meansUnusableFile(error.code)) {
+            m_failure = error.what();
+            if (attempt > 0 || !forWriting || !meansUnusableFile(error.code)) {
                 systemLogDebug("scan history: cannot open " + m_path + ": " + error.what());
                 return nullptr;
             }
             // Renamed, never deleted: whatever it holds stays for the user to look at.
-            const std::string aside = asideName(m_path);
-            if (std::rename(m_path.c_str(), aside.c_str()) != 0) {
+            std::string aside;
+            if (!moveAside(m_path, aside)) {
                 systemLogDebug("scan history: cannot move " + m_path + " aside: " + std::strerror(errno));
                 return nullptr;
             }
-            for (const char* suffix : {"-wal", "-shm"})
-                std::rename((m_path + suffix).c_str(), (aside + suffix).c_str());
             systemLogDebug("scan history: " + m_path + " was unusable (" + error.what() + "); moved to " + aside);
         }
     }
@@ -497,7 +524,7 @@ std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary) noexc
     try {
         std::lock_guard lock(m_lock);
         for (int attempt = 0; attempt < 2; ++attempt) {
-            Database* db = database();
+            Database* db = database(true);
             if (!db)
                 return std::nullopt;
             try {
@@ -510,11 +537,9 @@ std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary) noexc
                     return std::nullopt;
                 // Damaged past its first pages: start over with a fresh store and keep this scan.
                 m_db.reset();
-                const std::string aside = asideName(m_path);
-                if (std::rename(m_path.c_str(), aside.c_str()) != 0)
+                std::string aside;
+                if (!moveAside(m_path, aside))
                     return std::nullopt;
-                for (const char* suffix : {"-wal", "-shm"})
-                    std::rename((m_path + suffix).c_str(), (aside + suffix).c_str());
             }
         }
     } catch (const std::exception& error) {
@@ -523,13 +548,16 @@ std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary) noexc
     return std::nullopt;
 }
 
-std::vector<StoredScan> ScanHistory::scans(const std::optional<std::string>& root) noexcept {
+std::vector<StoredScan> ScanHistory::scans(const std::optional<std::string>& root, std::string* reason) noexcept {
     std::vector<StoredScan> list;
     try {
         std::lock_guard lock(m_lock);
-        Database* db = database();
-        if (!db)
+        Database* db = database(false);
+        if (!db) {
+            if (reason)
+                *reason = m_failure.empty() ? std::string("unusable") : m_failure;
             return list;
+        }
         static const std::string all =
             std::string("SELECT ") + scanColumns + " FROM scans ORDER BY finishedAt DESC, id DESC";
         static const std::string ofRoot = std::string("SELECT ") + scanColumns +
@@ -541,6 +569,8 @@ std::vector<StoredScan> ScanHistory::scans(const std::optional<std::string>& roo
             list.push_back(readScan(s));
     } catch (const std::exception& error) {
         systemLogDebug(std::string("scan history: listing failed: ") + error.what());
+        if (reason)
+            *reason = error.what();
         list.clear();
     }
     return list;
@@ -551,7 +581,7 @@ std::optional<ScanSnapshot> ScanHistory::queryScan(const std::string& sql,
                                                    bool withItems) noexcept {
     try {
         std::lock_guard lock(m_lock);
-        Database* db = database();
+        Database* db = database(false);
         if (!db)
             return std::nullopt;
         sqlite3_stmt* s = db->prepare(sql.c_str());
@@ -602,14 +632,16 @@ std::optional<StoredScan> ScanHistory::previousScan(std::int64_t id) noexcept {
     static const std::string sql =
         std::string("SELECT ") + scanColumns +
         " FROM scans WHERE root = (SELECT root FROM scans WHERE id = ?1) AND (finishedAt, id) <"
-        " (SELECT finishedAt, id FROM scans WHERE id = ?1) ORDER BY finishedAt DESC, id DESC LIMIT 1";
+        " (SELECT finishedAt, id FROM scans WHERE id = ?1) AND NOT cancelled"
+        " ORDER BY state = 'complete' DESC, finishedAt DESC, id DESC LIMIT 1";
     auto found = queryScan(sql, [id](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, id); }, false);
     return found ? std::optional(std::move(found->scan)) : std::nullopt;
 }
 
 std::optional<ScanSnapshot> ScanHistory::newestSnapshot(const std::string& root) noexcept {
     static const std::string sql = std::string("SELECT ") + scanColumns +
-                                   " FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC LIMIT 1";
+                                   " FROM scans WHERE root = ?1 AND NOT cancelled"
+                                   " ORDER BY state = 'complete' DESC, finishedAt DESC, id DESC LIMIT 1";
     return queryScan(sql, [&root](sqlite3_stmt* s) { bindBlob(s, 1, root); }, true);
 }
 
@@ -669,7 +701,7 @@ ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnaps
 bool ScanHistory::forgetAll() noexcept {
     try {
         std::lock_guard lock(m_lock);
-        Database* db = database();
+        Database* db = database(true);
         if (!db)
             return false;
         {
@@ -689,7 +721,7 @@ bool ScanHistory::forgetAll() noexcept {
 std::int64_t ScanHistory::usedBytes() noexcept {
     try {
         std::lock_guard lock(m_lock);
-        Database* db = database();
+        Database* db = database(false);
         if (!db)
             return 0;
         return (db->singleInteger("PRAGMA page_count") - db->singleInteger("PRAGMA freelist_count")) *

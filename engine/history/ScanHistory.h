@@ -117,6 +117,10 @@ public:
 
     // $XDG_STATE_HOME/brisklet/scans.sqlite, else ~/.local/state/brisklet/scans.sqlite.
     static std::string defaultDatabasePath();
+    // The form a root is stored and looked up by, so one folder has one history however it was
+    // written: absolute (against the working folder), lexically clean, no trailing slash ("/" stays).
+    // Links are kept as written. Bytes in, bytes out.
+    static std::string rootKey(const std::string& path);
 
     explicit ScanHistory(std::string databasePath = defaultDatabasePath(), Limits limits = {});
     ~ScanHistory();
@@ -137,14 +141,17 @@ public:
     // could not be kept (the reason goes to the system log). Never throws.
     std::optional<std::int64_t> store(const ScanSummary& summary) noexcept;
 
-    // Stored scans, newest first: all of them, or those of one root. Empty when the store is unusable.
-    std::vector<StoredScan> scans(const std::optional<std::string>& root = std::nullopt) noexcept;
+    // Stored scans, newest first: all of them, or those of one root. Empty when the store is unusable,
+    // and then, with reason, why. Reading never moves a store aside.
+    std::vector<StoredScan> scans(const std::optional<std::string>& root = std::nullopt,
+                                  std::string* reason = nullptr) noexcept;
     std::optional<StoredScan> scan(std::int64_t id) noexcept;
-    // The newest scan of the same root finished before the scan with this id.
+    // The newest scan of the same root finished before the scan with this id that is a baseline: not
+    // cancelled, and complete ones before partial ones.
     std::optional<StoredScan> previousScan(std::int64_t id) noexcept;
 
-    // The newest stored scan of root with its folders and files. Nothing when there is none or the
-    // store is unusable.
+    // The newest stored scan of root that is a baseline (as previousScan) with its folders and files.
+    // Nothing when there is none or the store is unusable.
     std::optional<ScanSnapshot> newestSnapshot(const std::string& root) noexcept;
 
     // Every folder and kept file of either scan with its bytes in each; a path of the later scan finds
@@ -160,7 +167,9 @@ public:
 
 private:
     class Database;
-    Database* database();
+    // The open store. forWriting: one that cannot be opened is moved aside for a fresh one; reading
+    // only refuses it (m_failure says why).
+    Database* database(bool forWriting);
     bool storeLocked(Database& db, const ScanSummary& summary, std::int64_t& id);
     // The first scan a query of the scans table answers once bind has bound its parameters; with
     // withItems, its folders and files too.
@@ -171,6 +180,7 @@ private:
     Limits m_limits;
     std::mutex m_lock;
     std::unique_ptr<Database> m_db;
+    std::string m_failure; // why the store last could not be opened
     bool m_unusable = false; // written by a newer version or not creatable: leave it alone
 };
 

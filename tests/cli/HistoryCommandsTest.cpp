@@ -68,3 +68,22 @@ TEST(HistoryCommands, ScanStoresUnlessToldNotToAndComparesWithThePreviousScanOfI
              {"diff", earlier, "999999"}, {"diff", earlier}, {"scan", tree.root(), "--compare", "--no-history"}})
         EXPECT_EQ(cli(bad).exitStatus, 2) << bad[1];
 }
+
+TEST(HistoryCommands, AFolderScannedWithATrailingSlashSharesItsHistory) {
+    TempTree tree;
+    ASSERT_EQ(cli({"scan", tree.root() + "/"}).exitStatus, 0);
+    ASSERT_EQ(cli({"scan", tree.root()}).exitStatus, 0);
+    EXPECT_EQ(storedScans(tree.root() + "/.").size(), 2u);
+}
+
+TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
+    TempTree state;
+    state.writeFile("brisklet", "a file where the store's folder belongs");
+    setenv("XDG_STATE_HOME", state.root().c_str(), 1);
+    const CommandResult listing = cli({"scans"});
+    const CommandResult scanning = cli({"scan", state.root()});
+    setenv("XDG_STATE_HOME", stateHome().root().c_str(), 1);
+    EXPECT_TRUE(listing.exitStatus == 1 && listing.err.starts_with("brisklet-cli: cannot read the scan store at " + state.root()))
+        << listing.err;
+    EXPECT_TRUE(scanning.exitStatus == 0 && scanning.err.find("could not be stored") != std::string::npos) << scanning.err;
+}

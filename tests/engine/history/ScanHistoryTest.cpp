@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sys/stat.h>
@@ -196,6 +197,46 @@ TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
             EXPECT_EQ(platform::readFileContents(platform::joinPath(platform::parentPath(path), *aside)), garbage);
         }
     }
+}
+
+TEST(ScanHistory, RootKeyGivesOneFolderOneKeyHoweverItIsWritten) {
+    const std::string here = platform::withoutTrailingSlashes(std::filesystem::current_path().string());
+    const std::pair<std::string, std::string> cases[] = {
+        {"/tmp/x/tree/", "/tmp/x/tree"}, {"/tmp/x/./tree//.", "/tmp/x/tree"}, {"/tmp/x/tree/../tree/.", "/tmp/x/tree"},
+        {"/", "/"}, {"/tmp/..", "/"}, {"./tree/", here + "/tree"}, {"tree/../tree/.", here + "/tree"},
+        {"/tmp/\xFF\xFE/", "/tmp/\xFF\xFE"}};
+    for (const auto& [written, key] : cases)
+        EXPECT_EQ(ScanHistory::rootKey(written), key) << written;
+}
+
+TEST(ScanHistory, TheBaselineSkipsCancelledScansAndPrefersCompleteOnes) {
+    TempTree state;
+    ScanHistory history(state.path("scans.sqlite"));
+    std::int64_t latest = 0;
+    // A scan's end, whether it is partial and cancelled, and the baseline the store offers before it.
+    for (const auto& [at, partial, cancelled, baseline] :
+         {std::tuple{1000, false, false, 0}, {2000, true, false, 1000}, {3000, true, true, 1000}, {4000, false, false, 1000}}) {
+        EXPECT_EQ(history.newestSnapshot("/r").value_or(ScanSnapshot{}).scan.finishedAtMs, baseline);
+        ScanSummary summary = syntheticSummary("/r", 2, at);
+        summary.state = partial ? ScanState::partial : ScanState::complete;
+        summary.cancelled = cancelled;
+        latest = history.store(summary).value_or(0);
+    }
+    EXPECT_EQ(history.previousScan(latest)->finishedAtMs, 1000);
+}
+
+TEST(ScanHistory, AStoreThatIsAPipeOrALinkIsRefusedWhenReadAndNeverMovedAsideByReading) {
+    TempTree state;
+    ASSERT_EQ(mkfifo(state.path("pipe").c_str(), 0600), 0);
+    ASSERT_TRUE(ScanHistory(state.path("real")).store(syntheticSummary("/r", 1, 1000)));
+    ASSERT_EQ(symlink("real", state.path("link").c_str()), 0);
+    const std::vector<std::string> before = platform::sortedEntryNames(state.root());
+    for (const char* name : {"pipe", "link"}) {
+        std::string reason;
+        EXPECT_TRUE(ScanHistory(state.path(name)).scans(std::nullopt, &reason).empty() && !reason.empty()) << name;
+        EXPECT_EQ(platform::sortedEntryNames(state.root()), before) << name; // nothing moved
+    }
+    EXPECT_TRUE(ScanHistory(state.path("pipe")).store(syntheticSummary("/r", 1, 2000))); // aside, then a fresh one
 }
 
 TEST(ScanHistory, TwoProcessesStoringAtOnceLoseNoScan) {
