@@ -132,6 +132,10 @@ void AnalyzerViewController::buildView()
     m_trashButton = new DestructiveButton(QStringLiteral("Move to Trash"), toolbarButtons);
     m_trashButton->setEnabled(false);
     connect(m_trashButton, &QPushButton::clicked, this, &AnalyzerViewController::trashClicked);
+    // Delete anywhere on the screen does what the button does, and only while the button could.
+    m_deleteShortcut = new QShortcut(QKeySequence::Delete, this, this, &AnalyzerViewController::trashClicked);
+    m_deleteShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    m_deleteShortcut->setEnabled(false);
     m_historyButton = new QToolButton(toolbarButtons);
     m_historyButton->setIcon(SymbolIcons::icon(QStringLiteral("clock.arrow.circlepath")));
     m_historyButton->setAccessibleName(QStringLiteral("Recent activity"));
@@ -235,6 +239,12 @@ void AnalyzerViewController::buildView()
     m_rootLayout->addItem(m_gapAboveStatus);
     m_rootLayout->addWidget(m_statusRow);
     applyGaps();
+    // Tab follows reading order, not the order of creation: the toolbar left to right, the comparison
+    // bar, the content (each pane orders its own Up, chart and list), then the status row.
+    const QList<QWidget*> tabOrder = {m_newScanButton, m_segmented, m_historyButton, m_trashButton, m_cancelButton,
+                                      m_changesBar, m_startView, m_scanningView, m_treemap, m_pie, m_outline, m_undoButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     // Panes report their selections; the chart panes' list menus ask to trash one item.
     m_treemap->onSelectionChange = [this](int count) { m_treemapSelectionCount = count; updateTrashButton(); };
@@ -633,6 +643,7 @@ void AnalyzerViewController::updateTrashButton()
     m_newScanButton->setEnabled(!m_isScanning && !flowRunning);
     const int count = shownSelectionCount();
     m_trashButton->setEnabled(count >= 1 && !m_isScanning && !flowBusy);
+    m_deleteShortcut->setEnabled(m_trashButton->isEnabled());
     m_trashButton->setTitle(count < 2 ? QStringLiteral("Move to Trash") : QStringLiteral("Move %1 to Trash").arg(count));
 }
 

@@ -193,6 +193,7 @@ private:
     QPushButton* m_newScanButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QShortcut* m_escapeShortcut = nullptr;
+    QShortcut* m_deleteShortcut = nullptr;
     DestructiveButton* m_trashButton = nullptr;
     QPushButton* m_undoButton = nullptr;
     QToolButton* m_historyButton = nullptr;

@@ -54,6 +54,39 @@ protected:
     }
 };
 
+// The focus mark the delegate leaves out: one accent frame around the whole current row (around the
+// list when it has none), so the keyboard's place shows as it does on the chart.
+class ContentsTableView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
+    {
+        QTableView::currentChanged(current, previous);
+        viewport()->update(); // the frame spans the row, beyond the cells the base repaints
+    }
+
+    void paintEvent(QPaintEvent* event) override
+    {
+        QTableView::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QRect frame = viewport()->rect();
+        QColor color = ChartText::accent(palette());
+        if (const QModelIndex current = currentIndex(); current.isValid()) {
+            frame = visualRect(current.siblingAtColumn(0)).united(visualRect(current.siblingAtColumn(model()->columnCount() - 1)));
+            if (selectionModel()->isRowSelected(current.row()))
+                color = palette().color(QPalette::HighlightedText); // the accent would vanish in the highlight
+        }
+        QPainter painter(viewport());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(color, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(frame).adjusted(1, 1, -1, -1), 3, 3);
+    }
+};
+
 } // namespace
 
 // The rows of the list: the shown folder's children, largest first. Column 0 is the swatch and name,
@@ -227,7 +260,7 @@ ChartContentsList::ChartContentsList(QWidget* parent) : QWidget(parent), m_model
     m_pathLabel = new ElidedLabel(Qt::ElideRight, ScreenStyle::LabelLevel::tertiary, this);
     m_pathLabel->setFont(ScreenStyle::monospacedFont(10));
 
-    m_tableView = new QTableView(this);
+    m_tableView = new ContentsTableView(this);
     m_tableView->setTabKeyNavigation(false); // Tab leaves the list; the arrows move in it
     m_tableView->setModel(m_model);
     m_tableView->setItemDelegate(new RowDelegate(m_tableView));

@@ -113,17 +113,57 @@ bool ListReading::firstAppearance()
     return first;
 }
 
+// Calls onRestore once, when the watched window stops being minimised, then goes.
+class RestoreWatch : public QObject {
+public:
+    // Owned by screen, whose reads it makes.
+    RestoreWatch(QWidget* screen, QWidget* window, std::function<void()> onRestore)
+        : QObject(screen), m_window(window), m_onRestore(std::move(onRestore))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_window && event->type() == QEvent::WindowStateChange && !m_window->isMinimized()) {
+            m_window->removeEventFilter(this);
+            deleteLater();
+            m_onRestore();
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    std::function<void()> m_onRestore;
+};
+
 void ListReading::setLive(QWidget* screen, int intervalMs, std::function<void()> read)
 {
     m_timer = new QTimer(screen);
     m_timer->setInterval(intervalMs);
-    QObject::connect(m_timer, &QTimer::timeout, screen, [this, screen, read = std::move(read)] {
-        // A minimised or hidden window shows nothing, so nothing is read for it.
-        if (screen->isVisible() && !m_running) {
-            m_quiet = true;
-            read();
-            m_quiet = false;
+    auto liveRead = [this, read = std::move(read)] {
+        m_quiet = true;
+        read();
+        m_quiet = false;
+    };
+    QObject::connect(m_timer, &QTimer::timeout, screen, [this, screen, liveRead] {
+        // A minimised or hidden window shows nothing, so nothing is read for it; a minimised one reads
+        // once when it comes back rather than show a list up to one interval old.
+        if (!screen->isVisible() || m_running)
+            return;
+        QWidget* window = screen->window();
+        if (!window->isMinimized()) {
+            liveRead();
+            return;
         }
+        if (m_restoreWatch)
+            return;
+        m_restoreWatch = new RestoreWatch(screen, window, [this, screen, liveRead] {
+            if (m_timer->isActive() && screen->isVisible() && !m_running)
+                liveRead();
+        });
     });
 }
 

@@ -25,6 +25,7 @@
 #include "shell/ScreenStyle.h"
 
 #include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -92,6 +93,7 @@ private:
     bool m_appeared = false;
     bool m_quiet = false; // the read being begun is the live timer's
     QTimer* m_timer = nullptr;
+    QPointer<QObject> m_restoreWatch; // while a minimised window owes a read
 };
 
 struct ColumnWidth {

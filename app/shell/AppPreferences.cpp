@@ -41,6 +41,14 @@ public:
         return size;
     }
 
+    // Like GNOME, dialog buttons carry no icons: Fusion's stock ones stay black in a dark appearance.
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+
     // A symbol and its text centred together with a gap that grows with the font; and since Fusion
     // marks the focus of a framed button on its frame, a flat one gets a ring.
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,

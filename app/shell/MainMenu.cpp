@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTableWidget>
 #include <QHeaderView>
 #include <QVBoxLayout>
@@ -118,7 +119,7 @@ QMenuBar* install(UpdateController& updateController)
     addItem(view, QStringLiteral("&Refresh"), QKeySequence(Qt::Key_F5), refreshItem);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    QObject::connect(addItem(help, QStringLiteral("&Keyboard Shortcuts")), &QAction::triggered, bar,
+    QObject::connect(addItem(help, QStringLiteral("&Keyboard Shortcuts"), QKeySequence::HelpContents), &QAction::triggered, bar,
                      [bar] { showKeyboardShortcuts(bar->window()); });
     QAction* about = addItem(help, QStringLiteral("&About Brisklet"));
     about->setMenuRole(QAction::AboutRole);
@@ -143,6 +144,8 @@ void showKeyboardShortcuts(QWidget* parent)
         {"Ctrl+C", "Copy the selected rows"},
         {"Ctrl+A", "Select all rows"},
         {"Delete", "Move the selected items to the Trash"},
+        {"Delete", "Stop the selected process (Processes, Ports)"},
+        {"Return", "Open the selected port in the browser"},
         {"Left, Right", "Previous or next item in a chart"},
         {"Shift+Left, Shift+Right", "Add the previous or next item to the selection"},
         {"Down", "Into the selected folder in a chart"},
@@ -173,7 +176,13 @@ void showKeyboardShortcuts(QWidget* parent)
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(table);
     layout->addWidget(buttons);
-    dialog->resize(460, 420);
+    // As large as the table, so no row hides and nothing scrolls sideways, within the screen's free area.
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QSize size = dialog->sizeHint();
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(48, 96)); // room for the title bar
+    dialog->resize(size);
     dialog->show();
 }
 

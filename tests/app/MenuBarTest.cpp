@@ -15,6 +15,10 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QScreen>
+#include <QTableWidget>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -126,4 +130,17 @@ TEST(Launch, MenusFollowTheDesktopConventionsAndTheirKeysTriggerThem)
     EXPECT_EQ(about->findChild<QLabel*>("about.version")->text(), "Version " + AppInfo::appVersion());
     EXPECT_TRUE(about->findChild<QLabel*>("about.licence")->text().contains("GPL-3.0-or-later"));
     about->close();
+
+    // F1 opens the shortcuts, every row shown and nothing to scroll sideways.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_EQ(item(menuTitled(bar, "&Help"), "&Keyboard Shortcuts")->shortcut(), QKeySequence(QKeySequence::HelpContents));
+    press(QKeySequence(QKeySequence::HelpContents));
+    auto* shortcuts = window->findChild<QDialog*>("dialog.keyboardShortcuts");
+    ASSERT_TRUE(shortcuts);
+    auto* table = shortcuts->findChild<QTableWidget*>();
+    EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(!table->verticalScrollBar()->isVisible() || shortcuts->height() >= window->screen()->availableGeometry().height() - 96);
+    EXPECT_TRUE(shortcuts->findChild<QPushButton*>()->icon().isNull()); // a stock icon stays black in dark mode
+    shortcuts->close();
 }

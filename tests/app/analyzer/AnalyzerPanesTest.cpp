@@ -17,6 +17,7 @@
 #include <QProxyStyle>
 #include <QTimer>
 #include <QFile>
+#include <QImage>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -207,6 +208,23 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
     QTest::keyClick(pane.contentsList()->tableView(), Qt::Key_C, Qt::ControlModifier);
     const QString size = QString::fromStdString(brisklet::ByteFormat::humanReadable(200));
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith(QStringLiteral("c\t") + size + QLatin1Char('\n')));
+}
+
+TEST(ChartPanes, TheListMarksTheKeyboardFocusLikeTheChart)
+{
+    TreemapViewController pane;
+    pane.resize(900, 500);
+    pane.show();
+    pane.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    pane.present(paneTree());
+    QTableView* list = pane.contentsList()->tableView();
+    list->setCurrentIndex(list->model()->index(1, 0));
+    pane.treemap()->setFocus();
+    const QImage unfocused = list->grab().toImage();
+    list->setFocus();
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_NE(list->grab().toImage(), unfocused);
 }
 
 } // namespace

@@ -35,6 +35,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QThread>
 #include <QTreeView>
 #include <QUrl>
@@ -321,6 +322,19 @@ TEST_F(AnalyzerScreenTest, ChartKeysWalkSiblingsGoIntoAndOutOfFoldersExtendAndTa
             << pane << " " << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none")
             << " " << (QApplication::focusWidget() ? QApplication::focusWidget()->accessibleName().toStdString() : "");
     }
+
+    // Tab from New Scan reads the toolbar left to right (the view switch before history and trash), then the pane.
+    screen.newScanButton()->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> reached;
+    while (reached.size() < 10 && !screen.piePane()->isAncestorOf(QApplication::focusWidget())) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached.push_back(QApplication::focusWidget());
+    }
+    ASSERT_GE(reached.size(), 4u);
+    EXPECT_TRUE(screen.segmented()->isAncestorOf(reached.front()));
+    EXPECT_EQ(reached[reached.size() - 3], static_cast<QWidget*>(screen.historyButton()));
+    EXPECT_EQ(reached[reached.size() - 2], static_cast<QWidget*>(screen.trashButton()));
+    EXPECT_TRUE(screen.piePane()->isAncestorOf(reached.back()));
 }
 
 TEST_F(AnalyzerScreenTest, TrashButtonCountsTheShownPaneAndStaysOffDuringARescan)
@@ -330,6 +344,13 @@ TEST_F(AnalyzerScreenTest, TrashButtonCountsTheShownPaneAndStaysOffDuringARescan
     selectOutlineRows(1);
     EXPECT_TRUE(screen.trashButton()->isEnabled());
     EXPECT_EQ(screen.trashButton()->text(), "Move to Trash");
+    screen.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&screen));
+    screen.outlinePane()->outlineView()->setFocus();
+    QTest::keyClick(screen.outlinePane()->outlineView(), Qt::Key_Delete); // the key does what the button does
+    ASSERT_TRUE(screen.trashFlow()->reviewSheet());
+    screen.trashFlow()->reviewSheet()->cancelClicked();
+    ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->reviewSheet(); }));
     selectOutlineRows(4);
     EXPECT_EQ(screen.trashButton()->text(), "Move 4 to Trash");
     showPane(0);

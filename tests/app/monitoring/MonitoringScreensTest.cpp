@@ -113,7 +113,7 @@ TEST(CrewScreen, FindsAndStopsARealChildAndReportsOneThatAlreadyExited)
     EXPECT_EQ(rowOfPid(screen->visibleProcesses(), child.processId()), -1);
 }
 
-TEST(CrewScreen, LiveListDropsAnExitedChildInOneRefreshKeepsThePlaceAndRestsWhileHidden)
+TEST(CrewScreen, LiveListDropsAnExitedChildInOneRefreshKeepsThePlaceAndRestsWhileHiddenOrMinimised)
 {
     QProcess staying, leaving;
     staying.start(QStringLiteral("/bin/sleep"), {QStringLiteral("301")});
@@ -157,6 +157,15 @@ TEST(CrewScreen, LiveListDropsAnExitedChildInOneRefreshKeepsThePlaceAndRestsWhil
     EXPECT_EQ(selected.front().row(), now);
     EXPECT_EQ(screen->tableView()->currentIndex().row(), now);
     EXPECT_EQ(scroll->value(), std::min(position, scroll->maximum()));
+
+    window.setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(waitFor([&] { return !screen->isSampling(); }));
+    const int minimised = samples;
+    QTest::qWait(CrewViewController::liveIntervalMs + 500);
+    EXPECT_EQ(samples, minimised);
+    window.setWindowState(Qt::WindowNoState); // back: read at once, not a tick later
+    EXPECT_TRUE(screen->isSampling() || samples > minimised);
+    ASSERT_TRUE(waitFor([&] { return !screen->isSampling(); }));
 
     screen->sectionDidDisappear();
     const int hidden = samples;
