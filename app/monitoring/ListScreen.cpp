@@ -236,6 +236,7 @@ ListPlace::ListPlace(const QTableView* view, const Key& key)
             m_selected.insert(key(index.row()));
     if (const QModelIndex current = view->currentIndex(); current.isValid()) {
         m_current = key(current.row());
+        m_currentRow = current.row();
         m_currentColumn = current.column();
     }
 }
@@ -249,13 +250,21 @@ void ListPlace::restore(QTableView* view, const Key& key) const
     QItemSelection kept;
     const int rows = model->rowCount();
     const int lastColumn = model->columnCount() - 1;
+    bool currentKept = false;
     for (int row = 0; row < rows && (!m_selected.isEmpty() || !m_current.isNull()); ++row) {
         const QString name = key(row);
         if (m_selected.contains(name))
             kept.select(model->index(row, 0), model->index(row, lastColumn));
-        if (!m_current.isNull() && name == m_current)
+        if (!m_current.isNull() && name == m_current) {
             selection->setCurrentIndex(model->index(row, m_currentColumn), QItemSelectionModel::NoUpdate);
+            currentKept = true;
+        }
     }
+    // The keyboard's row left the list (a stopped process): the row now in its place takes the keyboard,
+    // without being selected, so the next Delete cannot stop what the user never chose.
+    if (!m_current.isNull() && !currentKept && rows > 0)
+        selection->setCurrentIndex(model->index(std::min(m_currentRow, rows - 1), m_currentColumn),
+                                   QItemSelectionModel::NoUpdate);
     selection->select(kept, QItemSelectionModel::ClearAndSelect);
     // The new rows' extent is laid out later, which clamps the position if the list got shorter; until
     // then the range must not clamp it to the empty list's.

@@ -117,6 +117,7 @@ public:
 private:
     QSet<QString> m_selected;
     QString m_current;
+    int m_currentRow = 0;
     int m_currentColumn = 0;
     int m_scroll = 0;
 };

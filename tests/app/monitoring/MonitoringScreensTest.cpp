@@ -3,6 +3,7 @@
 #include "../AppTestSupport.h"
 #include "../ShownNames.h"
 #include "monitoring/CrewViewController.h"
+#include "monitoring/ListScreen.h"
 #include "monitoring/PortsViewController.h"
 #include "shell/PlaceholderViewController.h"
 #include "shell/RowTableView.h"
@@ -17,6 +18,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QHeaderView>
 #include <QTcpServer>
 #include <QTextDocument>
@@ -364,4 +367,22 @@ TEST(EmptyState, AFailureTextNamingAMarkupFileShowsAsWritten)
     EXPECT_EQ((ShownNames{{"<b>evil</b>"}}.walk(&placeholder).misread), QStringList());
     placeholder.setTexts(QStringLiteral("<h1>evil"), QStringLiteral("x"));
     EXPECT_EQ((ShownNames{{"<h1>evil"}}.walk(&placeholder).misread), QStringList());
+}
+
+TEST(ListPlace, WhenTheKeyboardsRowLeavesTheRowInItsPlaceTakesTheKeyboardUnselected)
+{
+    QStandardItemModel model;
+    for (const char* name : {"a", "b", "c"})
+        model.appendRow(new QStandardItem(QString::fromLatin1(name)));
+    QTableView view;
+    view.setModel(&model);
+    const ListPlace::Key key = [&model](int row) { return model.item(row)->text(); };
+    view.selectRow(1);
+    const ListPlace place(&view, key);
+    model.clear(); // read again: "b" was stopped
+    for (const char* name : {"a", "c"})
+        model.appendRow(new QStandardItem(QString::fromLatin1(name)));
+    place.restore(&view, key);
+    EXPECT_EQ(view.currentIndex().row(), 1) << "no row has the keyboard";
+    EXPECT_TRUE(view.selectionModel()->selectedRows().isEmpty()) << "the next Delete would stop c";
 }
