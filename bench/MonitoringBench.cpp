@@ -7,6 +7,7 @@
 // it): the background reading (both snapshots, command lines, naming the applications) and the GUI
 // thread's share of applying it to the shown screen, in CPU time, as a share of one core at one
 // refresh every 2 s. Run through bench/monitoring.
+#include "BenchTiming.h"
 #include "monitoring/ApplicationLookup.h"
 #include "monitoring/CrewViewController.h"
 #include "monitoring/DashboardViewController.h"
@@ -65,17 +66,6 @@ void print(const char* figure, double measured, const char* target)
     std::printf("%-64s %8.2f ms   target %s\n", figure, measured, target);
 }
 
-double medianWallMilliseconds(int runs, const std::function<void()>& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // count sockets listening on 127.0.0.1, held by this process; closed by the caller.
 std::vector<int> openListeners(int count)

@@ -1,6 +1,7 @@
 // scan-history-bench TREE STORE: scans TREE once as brisklet-cli does, then times, in this process,
 // summarising the scan, storing it into a fresh store and into one that has it already, and comparing
 // the two stored scans; prints the store's size after each. Medians of several runs.
+#include "BenchTiming.h"
 #include "history/ScanHistory.h"
 #include "scan/DiskScanner.h"
 #include "scan/ScanDefaults.h"
@@ -15,17 +16,6 @@
 using namespace brisklet;
 
 namespace {
-
-double medianMs(int runs, const std::function<void()>& body) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // The store's file with its write-ahead log, as it stands on disk.
 double megabytesOnDisk(const std::string& path) {
@@ -55,7 +45,7 @@ int main(int argc, char** argv) {
     const ScanResult result = DiskScanner(options).scan(tree, std::make_shared<ScanStats>());
 
     ScanSummary summary;
-    const double summarizeMs = medianMs(5, [&] { summary = ScanHistory::summarize(tree, result, 0, 1); });
+    const double summarizeMs = medianWallMilliseconds(5, [&] { summary = ScanHistory::summarize(tree, result, 0, 1); });
     std::printf("scan: %lld files, %lld folders; kept: %zu folders and large files\n",
                 static_cast<long long>(result.totals.files), static_cast<long long>(result.totals.directories),
                 summary.items.size());
@@ -66,19 +56,19 @@ int main(int argc, char** argv) {
     {
         std::filesystem::remove(store);
         ScanHistory history(store);
-        firstMs = medianMs(1, [&] { ids.push_back(history.store(summary).value_or(0)); });
+        firstMs = medianWallMilliseconds(1, [&] { ids.push_back(history.store(summary).value_or(0)); });
     }
     const double afterFirst = megabytesOnDisk(store);
     ScanHistory history(store);
     summary.finishedAtMs = 2;
-    const double laterMs = medianMs(5, [&] { ids.push_back(history.store(summary).value_or(0)); });
+    const double laterMs = medianWallMilliseconds(5, [&] { ids.push_back(history.store(summary).value_or(0)); });
     const double usedAll = double(history.usedBytes()) / 1e6;
     std::printf("store, fresh store:   %8.1f ms   store %.2f MB on disk\n", firstMs, afterFirst);
     std::printf("store, again:         %8.1f ms   %.2f MB per later scan (%zu scans: %.2f MB in use)\n", laterMs,
                 (usedAll - afterFirst) / double(ids.size() - 1), ids.size(), usedAll);
 
     std::size_t changes = 0;
-    const double compareMs = medianMs(7, [&] { changes = history.compare(ids.front(), ids.back())->changes.size(); });
+    const double compareMs = medianWallMilliseconds(7, [&] { changes = history.compare(ids.front(), ids.back())->changes.size(); });
     std::printf("compare two scans:    %8.1f ms   (%zu folders and files)\n", compareMs, changes);
     return 0;
 }

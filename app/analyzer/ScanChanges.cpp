@@ -1,5 +1,6 @@
 #include "ScanChanges.h"
 
+#include "platform/FileServices.h"
 #include "shell/PathBytes.h"
 #include "shell/PlainText.h"
 
@@ -14,13 +15,6 @@
 namespace {
 
 constexpr std::size_t listedGone = 10;
-
-// The folder a path lies in: all before its last slash, "/" for an item at the top.
-std::string parentOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 // "name (2.1 GB)" a line, the largest first, then "and 4 more".
 QString listOf(const std::vector<const brisklet::ScanChange*>& gone, const std::function<std::string_view(const std::string&)>& label)
@@ -50,7 +44,7 @@ ScanChanges::ScanChanges(brisklet::ScanComparison comparison)
     for (const auto& [path, change] : m_byPath) {
         if (!change.isGone() || path == m_later.root)
             continue;
-        const std::string folder = parentOf(path);
+        const std::string folder = brisklet::platform::parentPath(path);
         if (const brisklet::ScanChange* above = find(folder); above && above->isGone())
             continue; // goes with its folder
         m_gone.push_back(&change);
