@@ -107,7 +107,12 @@ void ChartPaneController::upClicked()
     if (!m_currentRoot || !m_currentRoot->parent())
         return;
     const AnalyzerTreeNode* parent = m_currentRoot->parent();
+    const AnalyzerNodePtr cameFrom = m_currentRoot;
     drill(parent == m_rootNode.get() ? m_rootNode : parent->sharedFromParent());
+    // As in a file manager, the folder just left is selected, so Return goes back and the arrows start there.
+    m_contentsList->select(cameFrom.get());
+    if (m_contentsList->onSelect)
+        m_contentsList->onSelect({cameFrom});
 }
 
 void ChartPaneController::syncNavigation()

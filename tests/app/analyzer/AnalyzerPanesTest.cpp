@@ -199,6 +199,8 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
     EXPECT_EQ(pane.currentRoot(), child(root, "docs"));
     QTest::keyClick(pane.treemap(), Qt::Key_Up, Qt::AltModifier);
     EXPECT_EQ(pane.currentRoot(), root);
+    EXPECT_EQ(pane.treemap()->selected(), child(root, "docs")); // the folder just left, as in a file manager
+    EXPECT_EQ(pane.contentsList()->selectedNodes(), std::vector<AnalyzerNodePtr>{child(root, "docs")});
 
     QAction editCopy; // the main window's Edit menu holds the same key
     editCopy.setShortcut(QKeySequence::Copy);
