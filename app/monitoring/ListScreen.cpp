@@ -27,8 +27,11 @@ ListPage buildListPage(QWidget* screen, const ListPageTexts& texts, const QList<
     page.searchField->setPlaceholderText(texts.searchPlaceholder);
     page.searchField->setAccessibleName(texts.searchName);
     page.searchField->setClearButtonEnabled(true);
-    // 220 wide where there is room; narrower in a small window, so the header keeps all its controls.
-    page.searchField->setMinimumWidth(140);
+    // 220 wide where there is room; in a small window no narrower than its hint, which says what it finds.
+    const QMargins margins = page.searchField->textMargins() + page.searchField->contentsMargins();
+    const int hintWidth = page.searchField->fontMetrics().horizontalAdvance(texts.searchPlaceholder) +
+                          margins.left() + margins.right() + page.searchField->sizeHint().height() + 12;
+    page.searchField->setMinimumWidth(std::clamp(hintWidth, 140, 220));
     page.searchField->setMaximumWidth(220);
     page.searchField->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 

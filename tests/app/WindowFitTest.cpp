@@ -17,6 +17,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTableView>
 #include <QScrollArea>
 #include <QScreen>
@@ -60,6 +61,12 @@ TEST(WindowFitChild, WindowAndEverySectionFitTheScreen)
             << Sections::rawValue(section).toStdString() << " needs " << needed.width() << "x" << needed.height()
             << ", the window is " << window->width() << "x" << window->height() << " (screen asks "
             << screen->minimumSizeHint().width() << "x" << screen->minimumSizeHint().height() << ")";
+        // A search field's hint says what it finds, so it is not cut short either.
+        for (const QLineEdit* field : screen->findChildren<QLineEdit*>())
+            if (field->isVisible() && !field->placeholderText().isEmpty()) {
+                EXPECT_LE(field->fontMetrics().horizontalAdvance(field->placeholderText()), field->contentsRect().width() - 8)
+                    << field->placeholderText().toStdString();
+            }
         // Nor is anything cut at a scrolling area's side, where no scroll bar would reach it.
         for (QAbstractScrollArea* area : screen->findChildren<QAbstractScrollArea*>()) {
             const auto* scroll = qobject_cast<QScrollArea*>(area);
