@@ -144,7 +144,7 @@ bool writeAppearance(const QString& root, const QDir& dir, const QString& appear
 
     screen->trashClicked();
     if (ReviewSheetViewController* sheet = screen->trashFlow()->reviewSheet()) {
-        settleUntil([] { return true; });
+        settleUntil([sheet] { return sheet->isMeasured(); });
         ok = withSheet(&window, sheet).save(dir.filePath(QStringLiteral("analyzer-review-%1.png").arg(appearance)), "PNG") && ok;
         sheet->cancelClicked();
     } else {

@@ -22,9 +22,8 @@ QString linkNote(const AnalyzerTreeNode& node)
 {
     if (!countedElsewhere(node))
         return {};
-    if (const std::string* at = node.countedAt())
-        return QStringLiteral("\nHard link: its size is counted at %1").arg(visibleText(pathFromBytes(*at)));
-    return QStringLiteral("\nHard link: its size is counted at another of its links");
+    const std::string* at = node.countedAt();
+    return QLatin1Char('\n') + countedElsewhereNote(at ? visibleText(pathFromBytes(*at)) : QString());
 }
 QString label(const AnalyzerTreeNode& node) { return name(node) + QStringLiteral(" \u00b7 ") + size(node); }
 QString tooltip(const AnalyzerTreeNode& node) { return PlainText::toolTip(label(node) + linkNote(node)); }

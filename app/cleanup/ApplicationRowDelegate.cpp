@@ -2,18 +2,23 @@
 
 #include "ApplicationListModel.h"
 #include "CleanupWidgets.h"
+#include "shell/IconImages.h"
 #include "shell/Palette.h"
+#include "shell/PathBytes.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 
-#include <QFileInfo>
+#include <QAbstractItemView>
 #include <QPainter>
+
+#include <utility>
 
 using CleanupWidgets::drawLine;
 
 namespace {
 constexpr int gap = 10;
 constexpr int iconSide = 32;
+constexpr int loadedSide = 2 * iconSide; // sharp on a doubled display too
 
 // A stand-in for an application without an icon of its own: its initial on a rounded square in a
 // colour of the chart palette chosen by the name, so neighbouring rows tell apart at a glance.
@@ -35,24 +40,56 @@ QPixmap tile(const QString& name, qreal ratio)
 }
 } // namespace
 
-QIcon ApplicationRowDelegate::iconFor(const QString& icon) const
+ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent)
+    : QStyledItemDelegate(parent), m_themes(IconImages::desktopThemes())
 {
-    if (icon.isEmpty())
-        return {};
-    const auto found = m_icons.constFind(icon);
-    if (found != m_icons.constEnd())
-        return *found;
-    const QFileInfo file(icon);
-    QIcon resolved = !file.isAbsolute() ? QIcon::fromTheme(icon) : file.isFile() ? QIcon(icon) : QIcon();
-    // A name the icon theme lacks, or a file that is no picture, gives an icon that draws nothing: the
-    // desktop's generic application icon stands in, else the initial's tile.
-    if (!resolved.isNull() && resolved.pixmap(QSize(iconSide, iconSide)).isNull()) {
-        resolved = QIcon::fromTheme(QStringLiteral("application-x-executable"));
-        if (resolved.pixmap(QSize(iconSide, iconSide)).isNull())
-            resolved = QIcon();
+}
+
+void ApplicationRowDelegate::clearIconCache()
+{
+    m_runner.stopAll();
+    for (Icon& icon : m_icons) {
+        icon.current = false;
+        icon.loading = false;
+        icon.waiting.clear();
     }
-    m_icons.insert(icon, resolved);
-    return resolved;
+}
+
+std::optional<QIcon> ApplicationRowDelegate::iconFor(const QString& name, const QStyleOptionViewItem& option,
+                                                     const QModelIndex& index) const
+{
+    if (name.isEmpty())
+        return QIcon();
+    Icon& icon = m_icons[name];
+    if (!icon.current) {
+        if (!icon.loading) {
+            icon.loading = true;
+            m_runner.run([file = pathBytes(name), themes = m_themes](std::stop_token) {
+                return IconImages::load(file, themes, loadedSide).image;
+            },
+                         [this, name](const QImage& image) { iconRead(name, image); });
+        }
+        if (auto* view = qobject_cast<QAbstractItemView*>(const_cast<QWidget*>(option.widget))) {
+            const std::pair<QPointer<QAbstractItemView>, QPersistentModelIndex> row{view, index};
+            if (!icon.waiting.contains(row))
+                icon.waiting.append(row);
+        }
+    }
+    if (icon.known)
+        return icon.picture;
+    return std::nullopt;
+}
+
+void ApplicationRowDelegate::iconRead(const QString& name, const QImage& image) const
+{
+    Icon& icon = m_icons[name];
+    icon.picture = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+    icon.known = icon.current = true;
+    icon.loading = false;
+    const auto waiting = std::exchange(icon.waiting, {});
+    for (const auto& [view, row] : waiting)
+        if (view && row.isValid())
+            view->update(row);
 }
 
 void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -70,10 +107,21 @@ void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem
 
     int x = check.right() + gap;
     const QRect iconRect(x, option.rect.center().y() - iconSide / 2, iconSide, iconSide);
-    if (const QIcon icon = iconFor(index.data(ApplicationListModel::IconRole).toString()); !icon.isNull())
-        icon.paint(painter, iconRect);
-    else
+    const std::optional<QIcon> icon = iconFor(index.data(ApplicationListModel::IconRole).toString(), option, index);
+    if (!icon) {
+        // Still being read: a blank tile of the same shape, so the row does not jump when it comes.
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(option.palette.color(QPalette::Mid));
+        painter->setOpacity(0.35);
+        painter->drawRoundedRect(QRectF(iconRect).adjusted(1, 1, -1, -1), 8, 8);
+        painter->restore();
+    } else if (!icon->isNull()) {
+        icon->paint(painter, iconRect);
+    } else {
         painter->drawPixmap(iconRect, tile(index.data().toString(), ratio));
+    }
     x += iconSide + gap;
 
     // Trailing edge: the size or the spinner, then the lock to its left.

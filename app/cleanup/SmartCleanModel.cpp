@@ -342,7 +342,11 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
     const bool isChild = rowKind == Kind::child;
     const brisklet::FileEntry* child = isChild ? &measured.children[index.row()] : nullptr;
     const QString title = isChild ? visibleText(path(child->name)) : text(measured.category.title);
-    const QString size = formatBytes(isChild ? child->sizeBytes : measured.sizeBytes());
+    // A member whose size the scan counted at another of its hard links (0 here, so the category counts
+    // it once) shows its own size with the link mark, as the analyzer does.
+    const bool countedElsewhere = isChild && !child->isDirectory && child->sizeBytes <= 0 && child->linkedSizeBytes > 0;
+    const QString size = countedElsewhere ? linkedSize(child->linkedSizeBytes)
+                                          : formatBytes(isChild ? child->sizeBytes : measured.sizeBytes());
     switch (role) {
     case Qt::DisplayRole: return title;
     case DetailRole: return isChild ? QString() : text(measured.category.detail);
@@ -361,6 +365,8 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
         QStringList shown;
         for (const QString& each : pathsAt(index))
             shown << visibleText(each);
+        if (countedElsewhere)
+            shown << countedElsewhereNote();
         return PlainText::toolTip(shown.join(QLatin1Char('\n')));
     }
     case Qt::AccessibleTextRole: return QStringLiteral("%1, %2").arg(title, size);

@@ -52,3 +52,6 @@ QString formatBytes(qint64 bytes);
 // A size that is not all this item's to give back: a file with other hard links keeps its blocks until
 // the last link goes. The size, then a link mark.
 QString linkedSize(qint64 bytes);
+// What a list's tooltip adds for a file shown with linkedSize() because its size is counted at another
+// of its hard links: that link's path when known (shown as text), else that it is another one.
+QString countedElsewhereNote(const QString& countedAt = {});

@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QEvent>
+#include <QTimer>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -24,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 // The sheet's rows as a table model: check box, icon and name; size; the folder that holds the item.
@@ -157,13 +159,55 @@ private:
 
 namespace {
 constexpr int rowHeight = 26;
-constexpr int noteHeight = 16; // the line under the name of a row with a note
+constexpr auto slowCheck = std::chrono::milliseconds(400); // a check this long says so on the button
 
-// Draws the note of a row under its name, and an outline around the check box in a dark appearance,
-// where the style's own outline is nearly the colour of the rows and an unticked box would not show.
+QFont noteFont()
+{
+    return ScreenStyle::font(11);
+}
+
+// Why the trash step refuses an item, in words a user reads at a glance (the engine's own text goes
+// to the audit log).
+QString refusalReason(const brisklet::PathValidator::Rejection& refusal)
+{
+    using Kind = brisklet::PathValidator::Rejection::Kind;
+    const QString where = visibleText(pathFromBytes(refusal.location));
+    switch (refusal.kind) {
+    case Kind::protectedPrefix:
+        return QStringLiteral("Protected: everything in %1 belongs to the system").arg(where);
+    case Kind::protectedPath:
+        return QStringLiteral("Protected: the system or your desktop needs this folder");
+    case Kind::rootLevelPath:
+        return QStringLiteral("Protected: a top-level folder of the system");
+    case Kind::volumeRoot:
+        return QStringLiteral("Protected: a whole volume never goes to the Trash");
+    case Kind::holdsMount:
+        return QStringLiteral("Holds the volume mounted at %1; unmount it first").arg(where);
+    case Kind::nonexistent:
+        return QStringLiteral("No longer on disk");
+    case Kind::notAbsolute:
+        return QStringLiteral("Not a full path");
+    }
+    return {};
+}
+
+// Draws the note of a row under its name, wrapped to the cell's width, and an outline around the check
+// box in a dark appearance, where the style's own outline is nearly the colour of the rows and an
+// unticked box would not show. A row's height (sizeHint) has room for its whole note.
 class CheckOutlineDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const int width = QStyledItemDelegate::sizeHint(option, index).width();
+        const QString note = index.data(Qt::AccessibleDescriptionRole).toString();
+        if (note.isEmpty())
+            return {width, rowHeight};
+        const QRect area = noteArea(option, index);
+        const QRect needed = QFontMetrics(noteFont()).boundingRect(QRect(0, 0, area.width(), 10000), Qt::TextWordWrap, note);
+        return {width, area.top() - option.rect.top() + needed.height() + 4};
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -180,19 +224,13 @@ public:
         }
         QStyledItemDelegate::paint(painter, top, index);
         if (!note.isEmpty()) {
-            QStyleOptionViewItem upper = top;
-            initStyleOption(&upper, index);
-            const int left = style->subElementRect(QStyle::SE_ItemViewItemText, &upper, view).left();
-            const QRect noteRect(left, option.rect.top() + rowHeight - 4, option.rect.right() - left - 4, noteHeight);
-            const QFont font = ScreenStyle::font(11);
             const bool refused = !(index.flags() & Qt::ItemIsEnabled);
             painter->save();
-            painter->setFont(font);
+            painter->setFont(noteFont());
             painter->setPen(option.state & QStyle::State_Selected ? option.palette.color(QPalette::HighlightedText)
                             : refused ? DestructiveButton::destructiveColor()
                                       : ScreenStyle::labelColor(option.palette, ScreenStyle::LabelLevel::secondary));
-            painter->drawText(noteRect, Qt::AlignLeft | Qt::AlignTop,
-                              QFontMetrics(font).elidedText(note, Qt::ElideRight, noteRect.width()));
+            painter->drawText(noteArea(option, index), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, note);
             painter->restore();
         }
         if (!ScreenStyle::isDark(option.palette) || !(index.flags() & Qt::ItemIsUserCheckable))
@@ -206,6 +244,20 @@ public:
         painter->setBrush(Qt::NoBrush);
         painter->drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
         painter->restore();
+    }
+
+private:
+    // Under the name, from the name's left edge to the cell's right one, down to the cell's bottom.
+    QRect noteArea(const QStyleOptionViewItem& option, const QModelIndex& index) const
+    {
+        const QWidget* view = option.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        QStyleOptionViewItem upper = option;
+        upper.rect.setHeight(rowHeight);
+        initStyleOption(&upper, index);
+        const int left = style->subElementRect(QStyle::SE_ItemViewItemText, &upper, view).left();
+        const int top = option.rect.top() + rowHeight - 4;
+        return QRect(left, top, std::max(40, option.rect.right() - left - 4), std::max(0, option.rect.bottom() - top));
     }
 };
 } // namespace
@@ -242,6 +294,10 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     header->setSectionResizeMode(ReviewItemsModel::size, QHeaderView::Interactive);
     header->setSectionResizeMode(ReviewItemsModel::where, QHeaderView::Stretch);
     header->resizeSection(ReviewItemsModel::size, 100);
+    connect(header, &QHeaderView::sectionResized, this, [this](int section) {
+        if (section == ReviewItemsModel::name)
+            updateRowHeights(); // the notes wrap anew
+    });
     m_tableView->installEventFilter(this);
     if (!m_items.empty())
         m_tableView->selectionModel()->setCurrentIndex(m_model->index(0, ReviewItemsModel::name), QItemSelectionModel::NoUpdate);
@@ -276,6 +332,11 @@ ReviewSheetViewController::ReviewSheetViewController(const QList<TrashCandidate>
     updateSummary();
     m_tableView->setFocus();
     check();
+    QTimer::singleShot(slowCheck, this, [this] {
+        m_slowCheck = true;
+        if (!m_ready)
+            updateSummary();
+    });
 }
 
 void ReviewSheetViewController::check()
@@ -285,12 +346,12 @@ void ReviewSheetViewController::check()
         paths.push_back(pathBytes(item.path));
     m_runner.run(
         [paths](std::stop_token) {
-            std::vector<std::optional<std::string>> refusals;
+            std::vector<std::optional<brisklet::PathValidator::Rejection>> refusals;
             for (const std::string& path : paths)
-                refusals.push_back(brisklet::TrashService::rejection(path));
+                refusals.push_back(brisklet::TrashService::refusal(path));
             return refusals;
         },
-        [this, paths](const std::vector<std::optional<std::string>>& refusals) {
+        [this, paths](const std::vector<std::optional<brisklet::PathValidator::Rejection>>& refusals) {
             applyRefusals(refusals);
             // Then what each item gives back; a refused one is never moved, so it is not walked.
             m_runner.run(
@@ -302,20 +363,32 @@ void ReviewSheetViewController::check()
                     return usage;
                 },
                 [this](std::vector<brisklet::platform::ItemUsage> usage) { applyUsage(std::move(usage)); });
+        },
+        [this](const QString& failure) {
+            // Unjudged items are not offered: the sheet can still be cancelled.
+            const std::vector<std::optional<brisklet::PathValidator::Rejection>> none(m_items.size());
+            for (Item& item : m_items) {
+                item.refused = true;
+                item.checked = false;
+                item.note = QStringLiteral("Could not be checked: %1").arg(failure);
+            }
+            applyRefusals(none);
         });
 }
 
-void ReviewSheetViewController::applyRefusals(const std::vector<std::optional<std::string>>& refusals)
+void ReviewSheetViewController::applyRefusals(const std::vector<std::optional<brisklet::PathValidator::Rejection>>& refusals)
 {
-    for (std::size_t row = 0; row < m_items.size() && row < refusals.size(); ++row) {
-        if (!refusals[row])
-            continue;
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
         Item& item = m_items[row];
-        item.refused = true;
-        item.checked = false;
-        item.note = visibleText(pathFromBytes(*refusals[row]));
-        m_model->rowChanged(static_cast<int>(row));
+        if (row < refusals.size() && refusals[row]) {
+            item.refused = true;
+            item.checked = false;
+            item.note = refusalReason(*refusals[row]);
+        }
+        if (item.refused)
+            m_model->rowChanged(static_cast<int>(row));
     }
+    m_ready = true;
     keepKeyboardOffRefusedRows();
     updateRowHeights();
     updateSummary();
@@ -408,8 +481,18 @@ void ReviewSheetViewController::updateRelease()
 
 void ReviewSheetViewController::updateRowHeights()
 {
-    for (std::size_t row = 0; row < m_items.size(); ++row)
-        m_tableView->setRowHeight(static_cast<int>(row), m_items[row].note.isEmpty() ? rowHeight : rowHeight + noteHeight);
+    QStyleOptionViewItem option;
+    option.initFrom(m_tableView->viewport());
+    option.widget = m_tableView;
+    option.font = m_tableView->font();
+    option.decorationSize = m_tableView->iconSize();
+    option.rect = QRect(0, 0, m_tableView->columnWidth(ReviewItemsModel::name), rowHeight);
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
+        const int height = m_items[row].note.isEmpty()
+            ? rowHeight
+            : m_tableView->itemDelegate()->sizeHint(option, m_model->index(static_cast<int>(row), ReviewItemsModel::name)).height();
+        m_tableView->setRowHeight(static_cast<int>(row), height);
+    }
 }
 
 QList<ReviewSheetViewController::Item> ReviewSheetViewController::checkedItems() const
@@ -439,26 +522,39 @@ void ReviewSheetViewController::updateSummary()
 {
     qint64 checkedCount = 0;
     qint64 checkedBytes = 0;
+    qint64 refused = 0;
     for (const Item& item : m_items) {
+        refused += item.refused ? 1 : 0;
         if (item.checked) {
             ++checkedCount;
             checkedBytes += m_measured ? item.releasedBytes : item.sizeBytes;
         }
     }
-    const qint64 total = static_cast<qint64>(m_items.size());
+    const qint64 offered = static_cast<qint64>(m_items.size()) - refused; // the rows that can be ticked
     const QString size = formatBytes(checkedBytes);
-    if (checkedCount == total)
-        m_subtitleLabel->setText(QStringLiteral("%1 item%2 · %3").arg(total).arg(pluralEnding(total), size));
-    else
-        m_subtitleLabel->setText(QStringLiteral("%1 of %2 selected · %3").arg(checkedCount).arg(total).arg(size));
-    m_confirmButton->setTitle(checkedCount == 1 ? QStringLiteral("Move 1 Item to Trash")
-                                                : QStringLiteral("Move %1 Items to Trash").arg(checkedCount));
-    m_confirmButton->setEnabled(checkedCount > 0);
+    QString subtitle = checkedCount == offered && offered > 0
+        ? QStringLiteral("%1 item%2 · %3").arg(offered).arg(pluralEnding(offered), size)
+        : QStringLiteral("%1 of %2 selected · %3").arg(checkedCount).arg(offered).arg(size);
+    if (refused > 0)
+        subtitle += QStringLiteral(" · %1 can't be moved").arg(refused);
+    m_subtitleLabel->setText(subtitle);
+    const QString title = checkedCount == 1 ? QStringLiteral("Move 1 Item to Trash")
+                                            : QStringLiteral("Move %1 Items to Trash").arg(checkedCount);
+    if (!m_ready && m_slowCheck) {
+        // Keep the width the title needs, so the row of buttons does not jump when it comes back.
+        m_confirmButton->setTitle(title);
+        m_confirmButton->setMinimumWidth(m_confirmButton->sizeHint().width());
+        m_confirmButton->setTitle(QStringLiteral("Checking…"));
+    } else {
+        m_confirmButton->setMinimumWidth(0);
+        m_confirmButton->setTitle(title);
+    }
+    m_confirmButton->setEnabled(m_ready && checkedCount > 0);
 }
 
 void ReviewSheetViewController::confirmClicked()
 {
-    if (m_confirmButton->isEnabled())
+    if (m_ready && m_confirmButton->isEnabled())
         finish(true);
 }
 

@@ -9,7 +9,10 @@
 //    cancelClicked() (also Escape and closing the window) closes it and calls onCancel. Exactly one of
 //    the two callbacks runs, once.
 //  - When it opens, a worker (BackgroundRunner) asks the trash service about each item, as the trash
-//    step will: a refused item is unticked for good, greyed, and shows the refusal under its name.
+//    step will: a refused item is unticked for good, greyed, and shows why under its name, in words of
+//    its own (wrapped, never cut). Until that answer came (isReady) nothing can be confirmed: the
+//    confirm button is disabled, Return and confirmClicked() do nothing, and when the answer is slow the
+//    button says "Checking…". The counts ("N of M selected") leave refused rows out of M.
 //    Then the worker measures what removing each item gives back; from then on sizes are what the items
 //    hold on disk, and the subtitle counts only the bytes the ticked items release together: a file
 //    with another hard link outside the ticked items releases nothing, and its row says so and carries
@@ -66,6 +69,8 @@ public:
     const std::vector<Item>& items() const { return m_items; }
     QList<Item> checkedItems() const;
     void toggle(int row);
+    // The trash service judged the items: from now on the sheet can be confirmed.
+    bool isReady() const { return m_ready; }
     // The items have been checked and measured (the figures are final).
     bool isMeasured() const { return m_measured; }
 
@@ -87,7 +92,7 @@ private:
     void updateSummary();
     void finish(bool confirmed);
     void check();
-    void applyRefusals(const std::vector<std::optional<std::string>>& refusals);
+    void applyRefusals(const std::vector<std::optional<brisklet::PathValidator::Rejection>>& refusals);
     void applyUsage(std::vector<brisklet::platform::ItemUsage> usage);
     void updateRelease();
     void updateRowHeights();
@@ -97,6 +102,8 @@ private:
     ConfirmAction m_onConfirm;
     CancelAction m_onCancel;
     bool m_finished = false;
+    bool m_ready = false;     // the refusals are known
+    bool m_slowCheck = false; // they took long enough to say so on the button
     std::vector<QString> m_callerNotes;
     std::vector<brisklet::platform::ItemUsage> m_usage; // per row, once measured
     bool m_measured = false;

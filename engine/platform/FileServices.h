@@ -61,7 +61,7 @@ BRISKLET_ENGINE_EXPORT bool createDirectories(const std::string& path, unsigned 
 BRISKLET_ENGINE_EXPORT std::optional<std::string> readFileContents(const std::string& path);
 // The contents of the regular file at path (symbolic links followed), or nothing when it is larger than
 // maximumBytes or cannot be read. Opened without blocking: a FIFO or device in its place is refused at once.
-std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
+BRISKLET_ENGINE_EXPORT std::optional<std::string> readRegularFile(const std::string& path, std::uint64_t maximumBytes);
 // The same for name in the folder open at folder.
 std::optional<std::string> readRegularFileAt(int folder, const std::string& name, std::uint64_t maximumBytes);
 

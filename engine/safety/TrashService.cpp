@@ -214,9 +214,13 @@ PurgeOutcome TrashService::purgeOne(const PurgeItem& item) const {
 }
 
 std::optional<std::string> TrashService::rejection(const std::string& path) {
-    if (const auto refused = PathValidator::deletionRejection(path, platform::homeDirectory()))
+    if (const auto refused = refusal(path))
         return refused->description();
     return std::nullopt;
+}
+
+std::optional<PathValidator::Rejection> TrashService::refusal(const std::string& path) {
+    return PathValidator::deletionRejection(path, platform::homeDirectory());
 }
 
 platform::ItemUsage TrashService::measureRemoval(const std::string& path, std::stop_token stop) {

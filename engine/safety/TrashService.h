@@ -19,6 +19,7 @@
 #pragma once
 
 #include "AuditLog.h"
+#include "PathValidator.h"
 #include "TrashOutcomes.h"
 #include "platform/Export.h"
 #include "platform/ReleasedSpace.h"
@@ -62,6 +63,8 @@ public:
     // Why the trash step would refuse path (the validator's text, with this user's home), or nothing.
     // Looks at the file system: not for the GUI thread.
     static std::optional<std::string> rejection(const std::string& path);
+    // The same judgement as a record, for a screen that words the reason its own way.
+    static std::optional<PathValidator::Rejection> refusal(const std::string& path);
     // What removing path would give back, measured where the trash step measures it; ends early, with
     // a smaller figure, when stop is requested. Walks the whole item: not for the GUI thread.
     static platform::ItemUsage measureRemoval(const std::string& path, std::stop_token stop = {});

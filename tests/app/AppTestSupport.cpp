@@ -2,10 +2,12 @@
 
 #include "Error.h"
 #include "shell/AppPreferences.h"
+#include "deletion/ReviewSheetViewController.h"
 #include "shell/BackgroundRunner.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QSettings>
 #include <QThreadPool>
 #include <QTest>
@@ -26,6 +28,20 @@ void settleBackground()
 bool waitFor(const std::function<bool()>& predicate)
 {
     return QTest::qWaitFor(predicate, 10000);
+}
+
+bool sheetReady(ReviewSheetViewController* sheet)
+{
+    const QPointer<ReviewSheetViewController> guard(sheet);
+    return guard && waitFor([guard] { return !guard || guard->isReady(); }) && guard;
+}
+
+bool confirmSheet(ReviewSheetViewController* sheet)
+{
+    if (!sheetReady(sheet))
+        return false;
+    sheet->confirmClicked();
+    return true;
 }
 
 brisklet::UpdateManifest manifest(std::int64_t build, const std::string& version, std::optional<std::string> notes)

@@ -23,6 +23,12 @@ void settleBackground();
 // Runs the event loop until predicate holds (true) or a generous liveness limit passes (false).
 bool waitFor(const std::function<bool()>& predicate);
 
+class ReviewSheetViewController;
+// Waits until the review sheet has judged its items and so takes a confirmation; false without a sheet.
+bool sheetReady(ReviewSheetViewController* sheet);
+// sheetReady, then confirms the sheet with its ticked rows.
+bool confirmSheet(ReviewSheetViewController* sheet);
+
 brisklet::UpdateManifest manifest(std::int64_t build, const std::string& version = "1.4.2",
                                   std::optional<std::string> notes = std::nullopt);
 

@@ -228,6 +228,7 @@ protected:
         EVENTUALLY(sheet->isVisible());
         ASSERT_EQ(sheet->items().size(), 1u);
         EXPECT_EQ(sheet->items().front().path, tree + "/" + name);
+        EVENTUALLY(sheet->isReady());
         if (fromKeyboard)
             QTest::keyClick(sheet->tableView(), Qt::Key_Return);
         else

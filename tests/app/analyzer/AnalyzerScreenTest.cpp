@@ -379,7 +379,7 @@ TEST_F(AnalyzerScreenTest, TrashAndNewScanFollowTheFlowsBusyStateAndCountWhatThe
     ASSERT_TRUE(screen.trashFlow()->reviewSheet());
     EXPECT_EQ(screen.trashFlow()->reviewSheet()->items().size(), 2u);
     EXPECT_FALSE(screen.trashButton()->isEnabled()); // the sheet waits for an answer
-    screen.trashFlow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen.trashFlow()->reviewSheet()));
     ASSERT_TRUE(screen.trashFlow()->isRunning());
     EXPECT_FALSE(screen.trashButton()->isEnabled() || screen.newScanButton()->isEnabled());
     ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->isRunning(); }));
@@ -416,7 +416,7 @@ TEST_F(AnalyzerScreenTest, TrashedItemsLeaveAllPanesAndPuttingThemBackRescans)
     ASSERT_EQ(names(screen.treemapPane()->contentsList()->selectedNodes()), std::vector<std::string>{"big"});
     screen.trashClicked();
     ASSERT_TRUE(screen.trashFlow()->reviewSheet());
-    screen.trashFlow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen.trashFlow()->reviewSheet()));
     ASSERT_TRUE(waitFor([this] { return !screen.trashFlow()->isRunning(); }));
     EXPECT_FALSE(QFileInfo::exists(folder + "/big"));
     EXPECT_EQ(names(screen.shownTree()->children()), std::vector<std::string>{"keep"});

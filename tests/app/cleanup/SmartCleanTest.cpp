@@ -130,7 +130,7 @@ TEST_F(SmartCleanTest, CleaningSendsTickedFoldersAndPartialChildrenAndDropsWhatM
 
     screen->cleanButton()->click();
     ASSERT_TRUE(screen->flow()->reviewSheet());
-    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen->flow()->reviewSheet()));
     ASSERT_TRUE(waitFor([this] { return model()->categoryIndex("npm-cache") == QModelIndex(); }));
     EXPECT_FALSE(QFileInfo::exists(home.path(".npm")));
     EXPECT_FALSE(QFileInfo::exists(device));
@@ -139,7 +139,7 @@ TEST_F(SmartCleanTest, CleaningSendsTickedFoldersAndPartialChildrenAndDropsWhatM
 
     model()->selectAll();
     screen->cleanSelected();
-    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen->flow()->reviewSheet()));
     ASSERT_TRUE(waitFor([this] { return model()->results().empty(); }));
     EXPECT_TRUE(screen->placeholder()->isVisible());
     EXPECT_EQ(screen->summaryLabel()->text().left(6), "Moved ");
@@ -164,6 +164,26 @@ TEST_F(SmartCleanTest, ReclaimableIsWhatTheReviewSheetFreesNotAHardLinkedFilesMe
     ReviewSheetViewController* sheet = screen->flow()->reviewSheet();
     ASSERT_TRUE(sheet && waitFor([sheet] { return sheet->isMeasured(); }));
     EXPECT_EQ(reclaimable(sheet->subtitleLabel()->text()), reclaimable(screen->summaryLabel()->text()));
+}
+
+TEST_F(SmartCleanTest, AMemberCountedAtItsOtherHardLinkShowsItsSizeWithTheLinkMark)
+{
+    const QString twin = home.write(".npm/twin-a", 50000);
+    ASSERT_EQ(::link(pathBytes(twin).c_str(), pathBytes(home.path(".npm/twin-b")).c_str()), 0);
+    open();
+    const int npm = result("npm-cache");
+    const QModelIndex category = model()->categoryIndex("npm-cache");
+    int marked = 0;
+    for (int row = 0; row < model()->rowCount(category); ++row) {
+        const brisklet::FileEntry& member = model()->results()[npm].children[row];
+        if (member.linkedSizeBytes <= 0)
+            continue;
+        ++marked;
+        const QModelIndex index = model()->index(row, 0, category);
+        EXPECT_EQ(index.data(SmartCleanModel::SizeTextRole).toString(), linkedSize(member.linkedSizeBytes)) << "not 0 bytes";
+        EXPECT_TRUE(index.data(Qt::ToolTipRole).toString().endsWith("\n" + countedElsewhereNote()));
+    }
+    EXPECT_EQ(marked, 1);
 }
 
 TEST_F(SmartCleanTest, RescanWhileMeasuringIsIgnored)
@@ -209,7 +229,7 @@ TEST_F(SmartCleanTest, LookAlikeMembersStayTwoMarkupNamesShowAsWrittenAndOnlyThe
     shown.walk(screen.get()); // the list and the review sheet, the screen's child
     EXPECT_GE(shown.seen, 3);
     EXPECT_TRUE(shown.misread.isEmpty()) << shown.misread.join("\n").toStdString();
-    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen->flow()->reviewSheet()));
     ASSERT_TRUE(waitFor([&] { return model()->results()[cache].children.size() == 2; }));
     EXPECT_NE(::access(ticked.c_str(), F_OK), 0);
     EXPECT_EQ(::access(other.c_str(), F_OK), 0);

@@ -3,6 +3,7 @@
 #include "../ShownNames.h"
 #include "CleanupTestHome.h"
 #include "cleanup/ApplicationListModel.h"
+#include "cleanup/ApplicationRowDelegate.h"
 #include "cleanup/UninstallerViewController.h"
 #include "deletion/DeletionItems.h"
 #include "deletion/DestructiveButton.h"
@@ -17,6 +18,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QThreadPool>
 #include <QTableView>
 #include <QTest>
 
@@ -24,6 +28,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -182,7 +187,7 @@ TEST_F(UninstallerTest, UninstalledAppsLeaveTheListWithTheirLeftoversWithoutResc
     for (const auto& item : screen->flow()->reviewSheet()->items())
         reviewed << item.path;
     EXPECT_EQ(reviewed, (QStringList{home.path("Applications/Krita.app"), home.path(".cache/org.kde.krita")}));
-    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen->flow()->reviewSheet()));
     ASSERT_TRUE(waitFor([this] { return names().size() == 2; }));
     EXPECT_FALSE(screen->isWorking());
     EXPECT_FALSE(QFileInfo::exists(cache));
@@ -196,7 +201,7 @@ TEST_F(UninstallerTest, PutBackLineOutlivesTheListingThatFollowsUntilTheUserTick
     tick("Krita");
     screen->uninstallButton()->click();
     ASSERT_TRUE(waitFor([this] { return screen->flow()->reviewSheet() != nullptr; }));
-    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen->flow()->reviewSheet()));
     ASSERT_TRUE(waitFor([this] { return names().size() == 2 && !screen->flow()->isRunning(); }));
     screen->flow()->undo();
     ASSERT_TRUE(waitFor([this] { return names().size() == 3 && !screen->isWorking() && !screen->isSizing(); }));
@@ -293,10 +298,48 @@ TEST_F(UninstallerTest, LookAlikeAppImagesAreMeasuredAndUninstalledByTheirBytesA
     ASSERT_TRUE(waitFor([this] { screen->uninstall(); return screen->flow()->reviewSheet() != nullptr; }));
     const auto& items = screen->flow()->reviewSheet()->items();
     EXPECT_EQ(std::count_if(items.begin(), items.end(), [&](const auto& item) { return item.path == pathFromBytes(ticked); }), 1);
-    screen->flow()->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(confirmSheet(screen->flow()->reviewSheet()));
     ASSERT_TRUE(waitFor([this] { return names().size() == 4; }));
     EXPECT_NE(::access(ticked.c_str(), F_OK), 0);
     EXPECT_EQ(::access(other.c_str(), F_OK), 0);
 }
 
 } // namespace
+
+TEST(ApplicationRowDelegate, PaintingReadsNoIconFileTheRowGetsItsPictureFromAWorker)
+{
+    CleanupTestHome home;
+    QImage red(64, 64, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(home.path("red.png")));
+    ASSERT_EQ(::mkfifo(pathBytes(home.path("pipe.png")).c_str(), 0600), 0); // would hang a blocking read
+    QStandardItemModel model;
+    for (const QString& icon : {home.path("red.png"), home.path("pipe.png")}) {
+        auto* row = new QStandardItem(QStringLiteral("Paint"));
+        row->setData(icon, ApplicationListModel::IconRole);
+        model.appendRow(row);
+    }
+    QTableView view;
+    view.setModel(&model);
+    ApplicationRowDelegate delegate;
+    const auto redPixels = [&](int row) {
+        QImage canvas(400, 52, QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        option.widget = &view;
+        option.rect = canvas.rect();
+        delegate.paint(&painter, option, model.index(row, 0));
+        painter.end();
+        int count = 0;
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                count += canvas.pixel(x, y) == qRgb(255, 0, 0);
+        return count;
+    };
+    EXPECT_EQ(redPixels(0), 0) << "the first paint drew the file's picture: it was read on the GUI thread";
+    redPixels(1);
+    ASSERT_TRUE(waitFor([&] { return redPixels(0) > 500; }));
+    EXPECT_TRUE(BackgroundRunner::pool()->waitForDone(10000)) << "a worker hangs on the pipe";
+}

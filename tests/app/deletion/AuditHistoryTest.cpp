@@ -63,7 +63,7 @@ TEST_F(AuditHistoryTest, ListsTwoTrashesAndAPutBackWithThePutBackFirst) {
         file.write("data");
         file.close();
         flow->reviewAndTrash({{file.fileName(), 4, false}});
-        flow->reviewSheet()->confirmClicked();
+        ASSERT_TRUE(confirmSheet(flow->reviewSheet()));
         ASSERT_TRUE(waitFor([&] { return !flow->isRunning(); }));
     }
     flow->undo();

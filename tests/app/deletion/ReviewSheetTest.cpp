@@ -76,13 +76,36 @@ TEST(ReviewSheet, AToggleOutsideTheTableChangesNothing) {
 }
 
 TEST(ReviewSheet, ReturnConfirmsOnlyTheTickedRowsInRowOrder) {
-    SheetProbe probe(threeItems);
+    QTemporaryDir work(QDir::homePath() + "/sheet-XXXXXX");
+    const QString a = work.path() + "/a.bin", b = work.path() + "/b", c = work.path() + "/c.bin";
+    ASSERT_TRUE(QFile(a).open(QIODevice::WriteOnly) && QDir().mkdir(b) && QFile(c).open(QIODevice::WriteOnly));
+    SheetProbe probe({{a, 5000, false}, {b, 9000, true}, {c, 5000, false}});
+    ASSERT_TRUE(sheetReady(probe.sheet));
     QTest::keyClick(probe.sheet->tableView(), Qt::Key_Down); // second row current and selected
     QTest::keyClick(probe.sheet->tableView(), Qt::Key_Space);
     QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
     ASSERT_EQ(probe.confirmed.size(), 1);
-    EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{"/data/b", 9000}, {"/data/c.bin", 5000}}));
+    EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{b, 9000}, {c, 5000}}));
     EXPECT_EQ(probe.cancelled, 0);
+}
+
+TEST(ReviewSheet, AConfirmationBeforeTheProtectedItemsAreKnownDoesNothing) {
+    QTemporaryDir work(QDir::homePath() + "/sheet-XXXXXX");
+    QFile file(work.path() + "/notes.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString config = QDir::homePath() + "/.config";
+    SheetProbe probe({{file.fileName(), 100, false}, {config, 900, true}});
+    // Straight away, before the worker's answer can arrive (no events run in between): the button is
+    // off, and neither Return nor the slot confirms.
+    EXPECT_FALSE(probe.sheet->confirmButton()->isEnabled());
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
+    probe.sheet->confirmClicked();
+    EXPECT_TRUE(probe.confirmed.isEmpty()) << "confirmed before the protected item was refused";
+    ASSERT_TRUE(sheetReady(probe.sheet));
+    EXPECT_TRUE(probe.sheet->confirmButton()->isEnabled());
+    QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
+    ASSERT_EQ(probe.confirmed.size(), 1);
+    EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{file.fileName(), 100}}));
 }
 
 TEST(ReviewSheet, EscapeCancelsAndMovesNothing) {
@@ -117,7 +140,8 @@ TEST(ReviewSheet, AProtectedItemIsListedUntickedAndDisabledWithItsRefusalAndLeft
     SheetProbe probe({{file.fileName(), 100, false}, {config, 900, true}, {"/usr/share", 800, true}});
     const QAbstractItemModel* model = probe.sheet->tableView()->model();
     ASSERT_TRUE(waitFor([&] { return !(model->index(0, 0).flags() & Qt::ItemIsEnabled); }));
-    const QString refusals[] = {"refusing to delete protected location " + config, "refusing to delete inside /usr"};
+    const QString refusals[] = {"Protected: the system or your desktop needs this folder",
+                                "Protected: everything in /usr belongs to the system"};
     for (int row : {0, 1}) {
         EXPECT_EQ(model->index(row, 0).data(Qt::AccessibleDescriptionRole).toString(), refusals[row]);
         EXPECT_GT(probe.sheet->tableView()->rowHeight(row), 26) << "the refusal shows under the name";
@@ -126,6 +150,11 @@ TEST(ReviewSheet, AProtectedItemIsListedUntickedAndDisabledWithItsRefusalAndLeft
         EXPECT_FALSE(probe.sheet->items()[static_cast<std::size_t>(row)].checked);
     }
     EXPECT_EQ(probe.button(), "Move 1 Item to Trash");
+    EXPECT_TRUE(probe.subtitle().startsWith("1 item · ")) << "refused rows are not counted among the offered";
+    EXPECT_TRUE(probe.subtitle().endsWith(" · 2 can't be moved")) << probe.subtitle().toStdString();
+    probe.sheet->toggle(2);
+    EXPECT_TRUE(probe.subtitle().startsWith("0 of 1 selected · ")) << probe.subtitle().toStdString();
+    probe.sheet->toggle(2);
     QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
     ASSERT_EQ(probe.confirmed.size(), 1);
     EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{file.fileName(), 100}}));
