@@ -64,7 +64,7 @@ QString bytes(std::int64_t count) { return utf8Text(brisklet::ByteFormat::humanR
 // "1 file", "2 files": a count with its noun, singular for exactly one.
 QString counted(std::int64_t count, const char* singular, const char* plural)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+    return QStringLiteral("%1 %2").arg(count).arg(utf8Text(count == 1 ? singular : plural));
 }
 
 QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
@@ -311,8 +311,8 @@ void AnalyzerViewController::restoreLastFolder()
 
 void AnalyzerViewController::chooseFolder()
 {
-    auto* dialog = new QFileDialog(window(), QStringLiteral("Choose a folder to analyze"),
-                                   m_lastFolder.value_or(QDir::homePath()));
+    auto* dialog = new QFileDialog(window(), QStringLiteral("Choose a folder to analyze"));
+    dialog->setDirectoryUrl(urlFromPath(m_lastFolder.value_or(QDir::homePath())));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Analyze"));

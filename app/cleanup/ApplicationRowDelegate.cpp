@@ -2,11 +2,12 @@
 
 #include "ApplicationListModel.h"
 #include "CleanupWidgets.h"
+#include "shell/FileImage.h"
 #include "shell/Palette.h"
+#include "shell/PathBytes.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SymbolIcons.h"
 
-#include <QFileInfo>
 #include <QPainter>
 
 using CleanupWidgets::drawLine;
@@ -42,10 +43,13 @@ QIcon ApplicationRowDelegate::iconFor(const QString& icon) const
     const auto found = m_icons.constFind(icon);
     if (found != m_icons.constEnd())
         return *found;
-    const QFileInfo file(icon);
-    QIcon resolved = !file.isAbsolute() ? QIcon::fromTheme(icon) : file.isFile() ? QIcon(icon) : QIcon();
-    // A name the icon theme lacks, or a file that is no picture, gives an icon that draws nothing: the
-    // desktop's generic application icon stands in, else the initial's tile.
+    QIcon resolved;
+    if (!icon.startsWith(QLatin1Char('/')))
+        resolved = QIcon::fromTheme(icon);
+    else if (const QImage picture = readImage(pathBytes(icon), 2 * iconSide); !picture.isNull())
+        resolved.addPixmap(QPixmap::fromImage(picture)); // read by the path's own bytes
+    // A name the icon theme lacks gives an icon that draws nothing: the desktop's generic application
+    // icon stands in, else the initial's tile (as for a file that is missing or no picture).
     if (!resolved.isNull() && resolved.pixmap(QSize(iconSide, iconSide)).isNull()) {
         resolved = QIcon::fromTheme(QStringLiteral("application-x-executable"));
         if (resolved.pixmap(QSize(iconSide, iconSide)).isNull())

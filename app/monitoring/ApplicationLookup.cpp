@@ -1,12 +1,7 @@
 #include "ApplicationLookup.h"
 
+#include "shell/FileImage.h"
 #include "shell/PathBytes.h"
-
-#include <QBuffer>
-#include <QImageReader>
-
-#include <fstream>
-#include <iterator>
 
 ApplicationLookup::ApplicationLookup(QStringList themes, int iconPixels, std::vector<std::string> dataFolders)
     : m_iconPixels(iconPixels), m_dataFolders(dataFolders), m_index(std::move(dataFolders))
@@ -37,20 +32,6 @@ const std::pair<QString, QImage>& ApplicationLookup::icon(const std::string& nam
     if (const auto found = m_icons.find(name); found != m_icons.end())
         return found->second;
     const std::string file = brisklet::iconFile(name, m_themes, m_iconPixels, m_dataFolders);
-    QImage image;
-    // Read as bytes, so the path reaches the file system exactly as the index found it.
-    std::ifstream stream(file, std::ios::binary);
-    QByteArray bytes;
-    if (!file.empty() && stream) {
-        bytes = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(stream), {}));
-        QBuffer buffer(&bytes);
-        const std::string extension = file.substr(file.rfind('.') + 1);
-        QImageReader reader(&buffer, QByteArray::fromStdString(extension));
-        const QSize size = reader.size();
-        // A vector icon is drawn at the wanted size; a larger bitmap is scaled down smoothly.
-        if (!size.isValid() || size.width() > m_iconPixels || size.height() > m_iconPixels)
-            reader.setScaledSize(QSize(m_iconPixels, m_iconPixels));
-        image = reader.read();
-    }
+    const QImage image = readImage(file, m_iconPixels); // by its bytes, exactly as the index found it
     return m_icons[name] = {image.isNull() ? QString() : pathFromBytes(file), image};
 }
