@@ -22,6 +22,7 @@
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SegmentedControl.h"
+#include "shell/SummaryLine.h"
 #include "shell/SymbolIcons.h"
 #include "shell/VoyageProgressView.h"
 #include "shell/VoyageScanningView.h"
@@ -45,7 +46,9 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <utility>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #ifdef __GLIBC__
@@ -189,13 +192,18 @@ void AnalyzerViewController::buildView()
     // Status row: the status line and the trash flow's put-back (and free) buttons.
     QHBoxLayout* status = nullptr;
     m_statusRow = row(this, status, 8);
-    m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
+    m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(ScreenStyle::font(11));
     PlainText::apply(m_statusLabel); // names folders
     m_statusLabel->setAccessibleDescription(QStringLiteral("Status"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ScreenStyle::setTextColor(m_statusLabel, ScreenStyle::LabelLevel::secondary);
+    m_statusLine = new SummaryLine(m_statusLabel, [this] { return m_status; });
+    m_statusLine->onShown = [this](const QString& shown) {
+        m_statusLabel->setToolTip(PlainText::toolTip(shown)); // the line elides in a narrow window
+    };
+    setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
     m_undoButton = new QPushButton(QStringLiteral("Undo"), m_statusRow);
     m_undoButton->setToolTip(QStringLiteral("Put the last trashed items back"));
     m_undoButton->hide();
@@ -270,7 +278,7 @@ void AnalyzerViewController::buildView()
         // The sizes changed on disk: the whole folder is scanned again, unless the user went back to the
         // picker while the items were being put back and expects no scan until they pick one.
         if (m_lastFolder && state() != State::picker) {
-            m_restoredNote = m_statusLabel->text(); // what was put back stays in front of the new totals
+            m_statusLine->setNote(std::exchange(m_status, {})); // what was put back, in front of the new totals
             startScan();
         }
     };
@@ -481,9 +489,8 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     if (outcome.state == brisklet::ScanState::partial && m_activeStats)
         partial = m_activeStats->snapshot();
     m_activeStats.reset();
-    const QString totals = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
-    setStatus(m_restoredNote.isEmpty() ? totals : m_restoredNote + QStringLiteral("  ") + totals);
-    m_restoredNote.clear();
+    m_status = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
+    m_statusLine->update();
     m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes));
 }
 
@@ -680,8 +687,9 @@ AnalyzerNodePtr AnalyzerViewController::shownTree() const { return m_outline->ro
 
 void AnalyzerViewController::setStatus(const QString& text)
 {
-    m_statusLabel->setText(text);
-    m_statusLabel->setToolTip(PlainText::toolTip(text)); // the line elides in a narrow window
+    m_status = text;
+    m_statusLine->release(); // a new line replaces a put-back note too
+    m_statusLine->update();
 }
 
 void AnalyzerViewController::refreshMissing()
