@@ -330,10 +330,54 @@ void AnalyzerViewController::chooseFolder()
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const QList<QUrl> picked = dialog->selectedUrls();
         const QString folder = picked.isEmpty() ? QString() : pathFromUrl(picked.first());
-        if (!folder.isEmpty())
+        if (folder.isEmpty())
+            return;
+        if (!folder.contains(QChar::ReplacementCharacter)) {
             analyze(folder);
+            return;
+        }
+        // A name read as UTF-8 on its way here: found again by its bytes, off the GUI thread. With no
+        // single match, the scan of the name as given says the folder does not exist.
+        m_lastFolderRunner.run([folder](std::stop_token) { return folderOnDisk(folder); },
+                               [this, folder](const std::optional<QString>& found) { analyze(found.value_or(folder)); });
     });
     dialog->open();
+}
+
+std::optional<QString> AnalyzerViewController::folderOnDisk(const QString& picked)
+{
+    // The names as such a dialog shows them: each run of bytes that is not UTF-8 as one U+FFFD.
+    const auto shown = [](const QString& name) {
+        QString text;
+        for (const QChar c : name) {
+            const bool lost = c == QChar::ReplacementCharacter || (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF);
+            if (!lost || text.isEmpty() || text.back() != QChar::ReplacementCharacter)
+                text.append(lost ? QChar(QChar::ReplacementCharacter) : c);
+        }
+        return text;
+    };
+    std::string found;
+    struct stat status {};
+    for (const QString& name : picked.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        std::string next = found + '/' + pathBytes(name);
+        if (::lstat(next.c_str(), &status) != 0) {
+            DIR* folder = ::opendir(found.empty() ? "/" : found.c_str());
+            if (!folder)
+                return std::nullopt;
+            int matches = 0;
+            while (const dirent* entry = ::readdir(folder)) {
+                if (shown(pathFromBytes(std::string_view(entry->d_name))) == shown(name) && ++matches == 1)
+                    next = found + '/' + entry->d_name;
+            }
+            ::closedir(folder);
+            if (matches != 1)
+                return std::nullopt;
+        }
+        found = std::move(next);
+    }
+    if (::stat(found.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return pathFromBytes(found);
 }
 
 void AnalyzerViewController::analyze(const QString& folder)
