@@ -336,10 +336,14 @@ void AnalyzerViewController::chooseFolder()
             analyze(folder);
             return;
         }
-        // A name read as UTF-8 on its way here: found again by its bytes, off the GUI thread. With no
-        // single match, the scan of the name as given says the folder does not exist.
+        // A name read as UTF-8 on its way here: found again by its bytes, off the GUI thread, unless
+        // another scan started meanwhile. With no single match, the scan of the name as given says the
+        // folder does not exist.
         m_lastFolderRunner.run([folder](std::stop_token) { return folderOnDisk(folder); },
-                               [this, folder](const std::optional<QString>& found) { analyze(found.value_or(folder)); });
+                               [this, folder, generation = m_scanGeneration](const std::optional<QString>& found) {
+                                   if (generation == m_scanGeneration)
+                                       analyze(found.value_or(folder));
+                               });
     });
     dialog->open();
 }
