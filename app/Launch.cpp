@@ -54,7 +54,7 @@ void describe(QCommandLineParser& parser)
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to analyze."),
                                  QStringLiteral("[FOLDER]"));
     for (const char* name : valueOptions) {
-        QCommandLineOption hidden(QString::fromLatin1(name + 2), QString(), QStringLiteral("PATH"));
+        QCommandLineOption hidden(utf8Text(name + 2), QString(), QStringLiteral("PATH"));
         hidden.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(hidden);
     }

@@ -2,6 +2,7 @@
 
 #include "RecentScansView.h"
 #include "platform/SystemLog.h"
+#include "shell/LayoutWidgets.h"
 #include "shell/PathBytes.h"
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
@@ -176,11 +177,7 @@ QPushButton* AnalyzerStartView::selectButton() const { return m_dropZone->select
 
 std::vector<ClickableVolumeCard*> AnalyzerStartView::cards() const
 {
-    std::vector<ClickableVolumeCard*> cards;
-    for (int i = 0; i < m_diskStack->count(); ++i)
-        if (auto* card = qobject_cast<ClickableVolumeCard*>(m_diskStack->itemAt(i)->widget()))
-            cards.push_back(card);
-    return cards;
+    return widgetsIn<ClickableVolumeCard>(m_diskStack);
 }
 
 void AnalyzerStartView::setBusy(bool busy)

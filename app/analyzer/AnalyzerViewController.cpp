@@ -22,6 +22,7 @@
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "shell/SegmentedControl.h"
+#include "shell/SummaryLine.h"
 #include "shell/SymbolIcons.h"
 #include "shell/VoyageProgressView.h"
 #include "shell/VoyageScanningView.h"
@@ -45,7 +46,9 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <utility>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #ifdef __GLIBC__
@@ -64,7 +67,7 @@ QString bytes(std::int64_t count) { return utf8Text(brisklet::ByteFormat::humanR
 // "1 file", "2 files": a count with its noun, singular for exactly one.
 QString counted(std::int64_t count, const char* singular, const char* plural)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+    return QStringLiteral("%1 %2").arg(count).arg(utf8Text(count == 1 ? singular : plural));
 }
 
 QWidget* row(QWidget* parent, QHBoxLayout*& layout, int spacing)
@@ -189,13 +192,18 @@ void AnalyzerViewController::buildView()
     // Status row: the status line and the trash flow's put-back (and free) buttons.
     QHBoxLayout* status = nullptr;
     m_statusRow = row(this, status, 8);
-    m_statusLabel = new QLabel(QStringLiteral("Pick a folder or a disk to analyze."), m_statusRow);
+    m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(ScreenStyle::font(11));
     PlainText::apply(m_statusLabel); // names folders
     m_statusLabel->setAccessibleDescription(QStringLiteral("Status"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ScreenStyle::setTextColor(m_statusLabel, ScreenStyle::LabelLevel::secondary);
+    m_statusLine = new SummaryLine(m_statusLabel, [this] { return m_status; });
+    m_statusLine->onShown = [this](const QString& shown) {
+        m_statusLabel->setToolTip(PlainText::toolTip(shown)); // the line elides in a narrow window
+    };
+    setStatus(QStringLiteral("Pick a folder or a disk to analyze."));
     m_undoButton = new QPushButton(QStringLiteral("Undo"), m_statusRow);
     m_undoButton->setToolTip(QStringLiteral("Put the last trashed items back"));
     m_undoButton->hide();
@@ -270,7 +278,7 @@ void AnalyzerViewController::buildView()
         // The sizes changed on disk: the whole folder is scanned again, unless the user went back to the
         // picker while the items were being put back and expects no scan until they pick one.
         if (m_lastFolder && state() != State::picker) {
-            m_restoredNote = m_statusLabel->text(); // what was put back stays in front of the new totals
+            m_statusLine->setNote(std::exchange(m_status, {})); // what was put back, in front of the new totals
             startScan();
         }
     };
@@ -311,8 +319,8 @@ void AnalyzerViewController::restoreLastFolder()
 
 void AnalyzerViewController::chooseFolder()
 {
-    auto* dialog = new QFileDialog(window(), QStringLiteral("Choose a folder to analyze"),
-                                   m_lastFolder.value_or(QDir::homePath()));
+    auto* dialog = new QFileDialog(window(), QStringLiteral("Choose a folder to analyze"));
+    dialog->setDirectoryUrl(urlFromPath(m_lastFolder.value_or(QDir::homePath())));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Analyze"));
@@ -322,10 +330,58 @@ void AnalyzerViewController::chooseFolder()
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const QList<QUrl> picked = dialog->selectedUrls();
         const QString folder = picked.isEmpty() ? QString() : pathFromUrl(picked.first());
-        if (!folder.isEmpty())
+        if (folder.isEmpty())
+            return;
+        if (!folder.contains(QChar::ReplacementCharacter)) {
             analyze(folder);
+            return;
+        }
+        // A name read as UTF-8 on its way here: found again by its bytes, off the GUI thread, unless
+        // another scan started meanwhile. With no single match, the scan of the name as given says the
+        // folder does not exist.
+        m_lastFolderRunner.run([folder](std::stop_token) { return folderOnDisk(folder); },
+                               [this, folder, generation = m_scanGeneration](const std::optional<QString>& found) {
+                                   if (generation == m_scanGeneration)
+                                       analyze(found.value_or(folder));
+                               });
     });
     dialog->open();
+}
+
+std::optional<QString> AnalyzerViewController::folderOnDisk(const QString& picked)
+{
+    // The names as such a dialog shows them: each run of bytes that is not UTF-8 as one U+FFFD.
+    const auto shown = [](const QString& name) {
+        QString text;
+        for (const QChar c : name) {
+            const bool lost = c == QChar::ReplacementCharacter || (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF);
+            if (!lost || text.isEmpty() || text.back() != QChar::ReplacementCharacter)
+                text.append(lost ? QChar(QChar::ReplacementCharacter) : c);
+        }
+        return text;
+    };
+    std::string found;
+    struct stat status {};
+    for (const QString& name : picked.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        std::string next = found + '/' + pathBytes(name);
+        if (::lstat(next.c_str(), &status) != 0) {
+            DIR* folder = ::opendir(found.empty() ? "/" : found.c_str());
+            if (!folder)
+                return std::nullopt;
+            int matches = 0;
+            while (const dirent* entry = ::readdir(folder)) {
+                if (shown(pathFromBytes(std::string_view(entry->d_name))) == shown(name) && ++matches == 1)
+                    next = found + '/' + entry->d_name;
+            }
+            ::closedir(folder);
+            if (matches != 1)
+                return std::nullopt;
+        }
+        found = std::move(next);
+    }
+    if (::stat(found.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return pathFromBytes(found);
 }
 
 void AnalyzerViewController::analyze(const QString& folder)
@@ -481,9 +537,8 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     if (outcome.state == brisklet::ScanState::partial && m_activeStats)
         partial = m_activeStats->snapshot();
     m_activeStats.reset();
-    const QString totals = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
-    setStatus(m_restoredNote.isEmpty() ? totals : m_restoredNote + QStringLiteral("  ") + totals);
-    m_restoredNote.clear();
+    m_status = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
+    m_statusLine->update();
     m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes));
 }
 
@@ -680,8 +735,9 @@ AnalyzerNodePtr AnalyzerViewController::shownTree() const { return m_outline->ro
 
 void AnalyzerViewController::setStatus(const QString& text)
 {
-    m_statusLabel->setText(text);
-    m_statusLabel->setToolTip(PlainText::toolTip(text)); // the line elides in a narrow window
+    m_status = text;
+    m_statusLine->release(); // a new line replaces a put-back note too
+    m_statusLine->update();
 }
 
 void AnalyzerViewController::refreshMissing()

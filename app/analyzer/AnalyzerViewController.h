@@ -55,6 +55,7 @@ class AuditLog;
 class AnalyzerHistory;
 class AnalyzerStartView;
 class ScanChangesBar;
+class SummaryLine;
 class DestructiveButton;
 class MountWatcher;
 class QLabel;
@@ -82,6 +83,11 @@ public:
     ~AnalyzerViewController() override;
 
     static brisklet::DiskScanner::Options scanOptions();
+    // The folder on disk a picked path names. A file dialog that read the names as UTF-8 hands back
+    // U+FFFD for what was not (its own list leaves such names out; a desktop's dialog shows them): each
+    // such name is matched against its folder's entries read as bytes. Empty when no entry, or more than
+    // one, matches. Asks the file system: only on a worker.
+    static std::optional<QString> folderOnDisk(const QString& picked);
     // Makes the scanner of each scan (the analyzer options by default); tests add a hook or a short
     // time-out.
     std::function<std::shared_ptr<const brisklet::DiskScanner>()> makeScanner;
@@ -173,7 +179,7 @@ private:
 
     std::shared_ptr<brisklet::AuditLog> m_audit;
     std::optional<QString> m_lastFolder;
-    QString m_restoredNote; // the put-back line, shown with the totals of the scan that follows it
+    QString m_status; // the screen's own line; a put-back note stands in front of the rescan's totals
     std::uint64_t m_scanGeneration = 0;
     std::shared_ptr<brisklet::ScanStats> m_activeStats;
     QTimer m_pollTimer;
@@ -198,6 +204,7 @@ private:
     QPushButton* m_undoButton = nullptr;
     QToolButton* m_historyButton = nullptr;
     QLabel* m_statusLabel = nullptr;
+    SummaryLine* m_statusLine = nullptr;
     QLabel* m_progressLabel = nullptr;
     QWidget* m_toolbarRow = nullptr;
     QWidget* m_progressRow = nullptr;

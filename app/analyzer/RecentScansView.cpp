@@ -1,6 +1,7 @@
 #include "RecentScansView.h"
 
 #include "AnalyzerHistory.h"
+#include "shell/LayoutWidgets.h"
 #include "shell/PathBytes.h"
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
@@ -71,11 +72,4 @@ void RecentScansView::showScans(const std::vector<brisklet::StoredScan>& scans)
     setVisible(!listed.empty());
 }
 
-std::vector<QPushButton*> RecentScansView::rows() const
-{
-    std::vector<QPushButton*> buttons;
-    for (int i = 0; i < m_rows->count(); ++i)
-        if (auto* button = qobject_cast<QPushButton*>(m_rows->itemAt(i)->widget()))
-            buttons.push_back(button);
-    return buttons;
-}
+std::vector<QPushButton*> RecentScansView::rows() const { return widgetsIn<QPushButton>(m_rows); }

@@ -1,5 +1,6 @@
 #include "AuditHistoryViewController.h"
 
+#include "shell/PathBytes.h"
 #include "DeletionItems.h"
 #include "DestructiveButton.h"
 #include "SheetParts.h"
@@ -68,15 +69,15 @@ public:
             return {};
         const Column& column = columns[static_cast<std::size_t>(section)];
         if (role == Qt::TextAlignmentRole) // over the cells' own alignment
-            return QVariant::fromValue((QLatin1String(column.identifier) == QLatin1String("size") ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-        return role == Qt::DisplayRole ? QVariant(QString::fromLatin1(column.title)) : QVariant();
+            return QVariant::fromValue((utf8Text(column.identifier) == QLatin1String("size") ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        return role == Qt::DisplayRole ? QVariant(utf8Text(column.title)) : QVariant();
     }
     QVariant data(const QModelIndex& index, int role) const override
     {
         if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
             return {};
         const brisklet::AuditLog::Entry& entry = m_entries[static_cast<std::size_t>(index.row())];
-        const QString column = QString::fromLatin1(columns[static_cast<std::size_t>(index.column())].identifier);
+        const QString column = utf8Text(columns[static_cast<std::size_t>(index.column())].identifier);
         switch (role) {
         case Qt::DisplayRole:
             return AuditHistoryViewController::cellText(entry, column, QDateTime::currentDateTime());
@@ -235,7 +236,7 @@ QString AuditHistoryViewController::relativeWhen(const QDateTime& when, const QD
     for (const Unit& unit : units) {
         if (span >= unit.seconds) {
             const qint64 count = span / unit.seconds;
-            const QString amount = QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? unit.singular : unit.plural));
+            const QString amount = QStringLiteral("%1 %2").arg(count).arg(utf8Text(count == 1 ? unit.singular : unit.plural));
             return past ? QStringLiteral("%1 ago").arg(amount) : QStringLiteral("in %1").arg(amount);
         }
     }

@@ -1,5 +1,6 @@
 #include "ReviewSheetViewController.h"
 
+#include "shell/PathBytes.h"
 #include "SheetParts.h"
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
@@ -13,7 +14,6 @@
 #include <QEvent>
 #include <QTimer>
 #include <QFileIconProvider>
-#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -49,7 +49,7 @@ public:
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
             return {};
         static const char* const titles[] = {"Item", "Size", "Where"};
-        return section >= 0 && section < Column::columns ? QString::fromLatin1(titles[section]) : QVariant();
+        return section >= 0 && section < Column::columns ? utf8Text(titles[section]) : QVariant();
     }
 
     Qt::ItemFlags flags(const QModelIndex& index) const override
@@ -69,8 +69,8 @@ public:
         if (!index.isValid() || index.row() >= static_cast<int>(items.size()))
             return {};
         const ReviewSheetViewController::Item& item = items[static_cast<std::size_t>(index.row())];
-        const QString name = visibleText(QFileInfo(item.path).fileName());
-        const QString folder = visibleText(QFileInfo(item.path).path());
+        const QString name = visibleText(pathName(item.path));
+        const QString folder = visibleText(pathFolder(item.path));
         switch (role) {
         case Qt::DisplayRole:
             if (index.column() == Column::name)
@@ -145,7 +145,7 @@ private:
             if (item.isDirectory) {
                 cached = plain;
             } else {
-                const QMimeType type = QMimeDatabase().mimeTypeForFile(QFileInfo(item.path).fileName(), QMimeDatabase::MatchExtension);
+                const QMimeType type = QMimeDatabase().mimeTypeForFile(pathName(item.path), QMimeDatabase::MatchExtension);
                 cached = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), plain));
             }
         }

@@ -1,5 +1,6 @@
 #include "TrashFlowHostScreen.h"
 
+#include "shell/PathBytes.h"
 #include "AuditHistoryViewController.h"
 #include "SheetParts.h"
 #include "shell/PlainText.h"
@@ -7,7 +8,6 @@
 #include "TrashFlowController.h"
 
 #include <QAbstractTableModel>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -49,8 +49,8 @@ public:
         const TrashCandidate& item = m_items.at(index.row());
         if (role == Qt::DisplayRole) {
             if (index.column() == 0)
-                return visibleText(QFileInfo(item.path).fileName());
-            return index.column() == 1 ? formatBytes(item.sizeBytes) : visibleText(QFileInfo(item.path).path());
+                return visibleText(pathName(item.path));
+            return index.column() == 1 ? formatBytes(item.sizeBytes) : visibleText(pathFolder(item.path));
         }
         if (role == Qt::TextAlignmentRole && index.column() == 1)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -1,5 +1,7 @@
 #include "EditActions.h"
 
+#include "PathBytes.h"
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -100,14 +102,14 @@ bool forwarding = false;
 
 bool hasSlot(const QWidget* target, const char* slot)
 {
-    return target->metaObject()->indexOfMethod(QByteArray(slot) + "()") >= 0;
+    return target->metaObject()->indexOfMethod((QByteArray(slot) + "()").constData()) >= 0;
 }
 } // namespace
 
 EditActions::EditActions(QMenu* menu) : QObject(menu)
 {
     for (const Item& item : items) {
-        QAction* action = menu->addAction(QString::fromLatin1(item.title));
+        QAction* action = menu->addAction(utf8Text(item.title));
         action->setShortcut(QKeySequence(item.key));
         const Kind kind = item.kind;
         connect(action, &QAction::triggered, this, [kind] { perform(QApplication::focusWidget(), kind); });

@@ -9,7 +9,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
@@ -19,7 +18,7 @@ namespace FileBrowser {
 namespace {
 void openEnclosingFolder(const QString& path, const QPointer<QWidget>& parent)
 {
-    if (QDesktopServices::openUrl(urlFromPath(QFileInfo(path).absolutePath())))
+    if (QDesktopServices::openUrl(urlFromPath(pathFolder(path))))
         return;
     // Nothing opens folders on this desktop: say so, and hand over the path.
     OpenFailureAlert::show(parent, QStringLiteral("No File Manager Found"),
@@ -40,7 +39,7 @@ void reveal(const QString& path, QWidget* parent)
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
     // The URI carries the path's own bytes, so a name that is not UTF-8 is still found.
-    call << QStringList{QString::fromLatin1(urlFromPath(path).toEncoded())} << QString();
+    call << QStringList{urlFromPath(path).toString(QUrl::FullyEncoded)} << QString();
     // Answered asynchronously: the GUI thread never waits for the bus.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher, path, guard] {

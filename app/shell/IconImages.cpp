@@ -1,18 +1,13 @@
 #include "IconImages.h"
 
+#include "FileImage.h"
 #include "PathBytes.h"
 #include "apps/RunningApplications.h"
 #include "platform/FileServices.h"
 
-#include <QBuffer>
 #include <QIcon>
-#include <QImageReader>
 
 namespace IconImages {
-
-namespace {
-constexpr std::uint64_t largestIcon = 8 * 1024 * 1024; // a bigger "icon" is not one to draw in a row
-} // namespace
 
 Found load(const std::string& icon, const std::vector<std::string>& themes, int pixels,
            const std::vector<std::string>& dataFolders)
@@ -20,20 +15,7 @@ Found load(const std::string& icon, const std::vector<std::string>& themes, int 
     const std::string file = icon.empty() ? std::string() : brisklet::iconFile(icon, themes, pixels, dataFolders);
     if (file.empty())
         return {};
-    // Read as bytes, so the path reaches the file system exactly as it was found.
-    std::optional<std::string> contents = brisklet::platform::readRegularFile(file, largestIcon);
-    if (!contents)
-        return {};
-    QByteArray bytes = QByteArray::fromStdString(*contents);
-    QBuffer buffer(&bytes);
-    const std::size_t dot = file.rfind('.');
-    QImageReader reader(&buffer, dot == std::string::npos ? QByteArray() : QByteArray::fromStdString(file.substr(dot + 1)));
-    reader.setAutoDetectImageFormat(true);
-    const QSize size = reader.size();
-    // A vector icon is drawn at the wanted size; a larger bitmap is scaled down smoothly.
-    if (!size.isValid() || size.width() > pixels || size.height() > pixels)
-        reader.setScaledSize(size.isValid() ? size.scaled(pixels, pixels, Qt::KeepAspectRatio) : QSize(pixels, pixels));
-    const QImage image = reader.read();
+    const QImage image = readImage(file, pixels); // by its bytes, exactly as the index found it
     return image.isNull() ? Found{} : Found{pathFromBytes(file), image};
 }
 

@@ -1,5 +1,6 @@
 #include "OpenFailureAlert.h"
 
+#include "PathBytes.h"
 #include "AlertRoom.h"
 
 #include <QApplication>
@@ -13,7 +14,7 @@ namespace OpenFailureAlert {
 QMessageBox* show(QWidget* parent, const QString& title, const QString& explanation, const QString& place)
 {
     auto* alert = new QMessageBox(QMessageBox::Information, title, explanation, QMessageBox::NoButton, parent);
-    alert->setObjectName(QLatin1String(objectName));
+    alert->setObjectName(utf8Text(objectName));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(place);

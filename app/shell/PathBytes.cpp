@@ -90,7 +90,15 @@ QString pathFromUrl(const QUrl& url)
 
 QUrl urlFromPath(const QString& path)
 {
-    return QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(pathByteArray(path), "/"));
+    return QUrl::fromEncoded("file://" + pathByteArray(path).toPercentEncoding("/"));
+}
+
+QString pathName(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+QString pathFolder(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 QString utf8Text(std::string_view text)

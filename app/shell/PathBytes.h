@@ -35,6 +35,11 @@ QString pathFromUrl(const QUrl& url);
 // A local path as a file URL whose percent-encoding carries the path's own bytes.
 QUrl urlFromPath(const QString& path);
 
+// The last name of a path and the folder that holds it ("/a/b": "b" and "/a"; "/a": "a" and "/"; "b": "b"
+// and "."), from the path's own text: no file-system call, and no byte lost on the way.
+QString pathName(const QString& path);
+QString pathFolder(const QString& path);
+
 // Text that is UTF-8 by contract: the engine's messages, titles, formatted sizes and identifiers, the
 // program's own tables. Never a path or a name read from the file system.
 QString utf8Text(std::string_view text);

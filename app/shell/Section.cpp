@@ -1,5 +1,7 @@
 #include "Section.h"
 
+#include "PathBytes.h"
+
 namespace Sections {
 
 namespace {
@@ -40,14 +42,14 @@ const std::vector<Section>& all()
     return sections;
 }
 
-QString rawValue(Section section) { return QString::fromLatin1(row(section).raw); }
-QString title(Section section) { return QString::fromLatin1(row(section).title); }
-QString symbolName(Section section) { return QString::fromLatin1(row(section).symbol); }
+QString rawValue(Section section) { return utf8Text(row(section).raw); }
+QString title(Section section) { return utf8Text(row(section).title); }
+QString symbolName(Section section) { return utf8Text(row(section).symbol); }
 
 std::optional<Section> fromRawValue(const QString& raw)
 {
     for (const Row& r : kRows) {
-        if (raw == QLatin1String(r.raw))
+        if (raw == utf8Text(r.raw))
             return r.section;
     }
     return std::nullopt;

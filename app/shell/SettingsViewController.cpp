@@ -1,5 +1,6 @@
 #include "SettingsViewController.h"
 
+#include "PathBytes.h"
 #include "AppInfo.h"
 #include "MainMenu.h"
 #include "AppPreferences.h"
@@ -164,7 +165,7 @@ QUrl SettingsViewController::feedbackUrl()
 {
     const QByteArray subject = QUrl::toPercentEncoding(feedbackSubject);
     const QString text = QStringLiteral("mailto:") + feedbackAddress + QStringLiteral("?subject=")
-                         + (subject.isEmpty() ? feedbackSubject : QString::fromLatin1(subject));
+                         + (subject.isEmpty() ? feedbackSubject : utf8Text(std::string_view(subject.constData(), static_cast<std::size_t>(subject.size()))));
     return QUrl(text, QUrl::StrictMode);
 }
 

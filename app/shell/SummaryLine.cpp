@@ -20,10 +20,9 @@ void SummaryLine::setNote(const QString& note)
 void SummaryLine::update()
 {
     const QString summary = m_summary();
-    if (m_note.isEmpty())
-        m_label->setText(summary);
-    else
-        m_label->setText(summary.isEmpty() ? m_note : m_note + QStringLiteral("  ") + summary);
+    m_label->setText(m_note.isEmpty() ? summary : summary.isEmpty() ? m_note : m_note + QStringLiteral("  ") + summary);
+    if (onShown)
+        onShown(m_label->text());
 }
 
 void SummaryLine::release()

@@ -23,6 +23,9 @@ public:
     void release();
     QString note() const { return m_note; }
 
+    // Called with the line each time it is shown (a tooltip that follows it, say).
+    std::function<void(const QString& shown)> onShown;
+
 private:
     QLabel* m_label;
     std::function<QString()> m_summary;

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -90,7 +89,7 @@ UpdateController::ButtonLook UpdateController::buttonLook(const State& state)
         look.visible = true;
         look.title = QStringLiteral("Open ") + version;
         look.symbolName = QStringLiteral("shippingbox");
-        look.toolTip = QStringLiteral("Open ") + visibleText(QFileInfo(state.file).fileName())
+        look.toolTip = QStringLiteral("Open ") + visibleText(pathName(state.file))
                        + text(brisklet::hostProfile().downloadedUpdateHint);
         break;
     case State::Kind::failed:

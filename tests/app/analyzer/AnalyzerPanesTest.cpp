@@ -32,6 +32,17 @@ AnalyzerNodePtr paneTree(const std::string& base = "/r")
                                                  file(base + "/c", 200), file(base + "/d", 50)}));
 }
 
+// The pane as a window of a usual size on screen, active when asked (keyboard tests).
+bool showPane(QWidget* pane, bool active = false)
+{
+    pane->window()->resize(900, 500);
+    pane->window()->show();
+    if (!active)
+        return true;
+    pane->window()->activateWindow();
+    return QTest::qWaitForWindowActive(pane->window());
+}
+
 void selectListRows(ChartContentsList* list, const std::vector<int>& rows)
 {
     QItemSelection selection;
@@ -185,10 +196,7 @@ namespace {
 TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 {
     TreemapViewController pane;
-    pane.resize(900, 500);
-    pane.show();
-    pane.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    ASSERT_TRUE(showPane(&pane, true));
     const AnalyzerNodePtr root = paneTree();
     pane.present(root);
     pane.treemap()->setFocus();
@@ -215,10 +223,7 @@ TEST(ChartPanes, KeyboardSelectsDrillsGoesUpAndCopiesRows)
 TEST(ChartPanes, TheListMarksTheKeyboardFocusLikeTheChart)
 {
     TreemapViewController pane;
-    pane.resize(900, 500);
-    pane.show();
-    pane.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    ASSERT_TRUE(showPane(&pane, true));
     pane.present(paneTree());
     QTableView* list = pane.contentsList()->tableView();
     list->setCurrentIndex(list->model()->index(1, 0));
@@ -277,8 +282,7 @@ TEST(AnalyzerActivation, OneClickOnlySelectsEvenWhereTheDesktopOpensOnOneClick)
     const std::vector<QAbstractItemView*> views{pane.contentsList()->tableView(), outline.outlineView()};
     for (QAbstractItemView* view : views) {
         view->setStyle(&style);
-        view->window()->resize(900, 500);
-        view->window()->show();
+        showPane(view);
     }
     const auto rowZero = [](QAbstractItemView* view) { return view->visualRect(view->model()->index(0, 0)).center(); };
     for (const bool byKey : {false, true}) {
@@ -304,8 +308,7 @@ TEST(AnalyzerActivation, OneClickOnlySelectsEvenWhereTheDesktopOpensOnOneClick)
 TEST(ChartPanes, AContextMenuOpenWhenARescanReplacesTheTreeClosesRatherThanActOnTheOldOne)
 {
     TreemapViewController pane;
-    pane.resize(900, 500);
-    pane.show();
+    showPane(&pane);
     const AnalyzerNodePtr scanned = paneTree();
     const AnalyzerNodePtr rescanned = paneTree();
     pane.present(scanned);

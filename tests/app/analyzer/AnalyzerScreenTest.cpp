@@ -552,4 +552,33 @@ TEST_F(AnalyzerScreenTest, ADroppedFolderWhoseNameIsNotUtf8IsScannedByItsOwnByte
     EXPECT_EQ(screen.lastFolder(), folder);
 }
 
+// The URL the file manager is asked to reveal, and the picker opens at, carries the name's own bytes.
+TEST(PathUrls, ANameThatIsNotUtf8KeepsItsBytesInItsFileUrl)
+{
+    const QString folder = pathFromBytes(std::string_view("/tmp/caf\xE9/inner\xFF"));
+    EXPECT_EQ(urlFromPath(folder).toEncoded(), "file:///tmp/caf%E9/inner%FF");
+    EXPECT_EQ(pathFromUrl(urlFromPath(folder)), folder);
+}
+
+TEST_F(AnalyzerScreenTest, AFolderPickedByItsShownNameIsFoundByItsBytesUnlessTwoLookAlike)
+{
+    const std::string root = pathBytes(work.path());
+    for (const std::string folder : {"/caf\xE9", "/caf\xE9/inner\xFF\xFE", "/two\xE8", "/two\xE9"})
+        ASSERT_EQ(::mkdir((root + folder).c_str(), 0700), 0);
+    const QString lost(QChar::ReplacementCharacter);
+    const struct {
+        QString picked;
+        std::optional<std::string> found;
+    } cases[] = {
+        {work.path() + "/caf" + lost, root + "/caf\xE9"},
+        {work.path() + "/caf" + lost + "/inner" + lost, root + "/caf\xE9/inner\xFF\xFE"},
+        {work.path() + "/two" + lost, std::nullopt}, // which of the two is not known
+        {work.path() + "/gone" + lost, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<QString> found = AnalyzerViewController::folderOnDisk(c.picked);
+        EXPECT_EQ(found ? std::optional(pathBytes(*found)) : std::nullopt, c.found) << c.picked.toStdString();
+    }
+}
+
 } // namespace
