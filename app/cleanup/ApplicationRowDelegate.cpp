@@ -40,18 +40,28 @@ QPixmap tile(const QString& name, qreal ratio)
 }
 } // namespace
 
-ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent)
-    : QStyledItemDelegate(parent), m_themes(IconImages::desktopThemes())
+ApplicationRowDelegate::ApplicationRowDelegate(QObject* parent, Reader read)
+    : QStyledItemDelegate(parent), m_read(std::move(read))
 {
+    if (!m_read)
+        m_read = [themes = IconImages::desktopThemes()](const std::string& icon) {
+            return IconImages::load(icon, themes, loadedSide).image;
+        };
 }
 
-void ApplicationRowDelegate::clearIconCache()
+void ApplicationRowDelegate::clearIconCache(const QStringList& listed)
 {
-    m_runner.stopAll();
-    for (Icon& icon : m_icons) {
-        icon.current = false;
-        icon.loading = false;
-        icon.waiting.clear();
+    ++m_generation;
+    m_queue.clear();
+    const QSet<QString> keep(listed.begin(), listed.end());
+    for (auto it = m_icons.begin(); it != m_icons.end();) {
+        if (!keep.contains(it.key())) {
+            it = m_icons.erase(it);
+            continue;
+        }
+        it->current = it->queued = false;
+        it->waiting.clear();
+        ++it;
     }
 }
 
@@ -62,17 +72,16 @@ std::optional<QIcon> ApplicationRowDelegate::iconFor(const QString& name, const 
         return QIcon();
     Icon& icon = m_icons[name];
     if (!icon.current) {
-        if (!icon.loading) {
-            icon.loading = true;
-            m_runner.run([file = pathBytes(name), themes = m_themes](std::stop_token) {
-                return IconImages::load(file, themes, loadedSide).image;
-            },
-                         [this, name](const QImage& image) { iconRead(name, image); });
-        }
         if (auto* view = qobject_cast<QAbstractItemView*>(const_cast<QWidget*>(option.widget))) {
             const std::pair<QPointer<QAbstractItemView>, QPersistentModelIndex> row{view, index};
             if (!icon.waiting.contains(row))
                 icon.waiting.append(row);
+        }
+        // A read still running (perhaps from before the listing) answers first; it is asked again then.
+        if (!icon.queued && !m_reading.contains(name)) {
+            icon.queued = true;
+            m_queue.push_back(name);
+            startReads();
         }
     }
     if (icon.known)
@@ -80,16 +89,38 @@ std::optional<QIcon> ApplicationRowDelegate::iconFor(const QString& name, const 
     return std::nullopt;
 }
 
-void ApplicationRowDelegate::iconRead(const QString& name, const QImage& image) const
+void ApplicationRowDelegate::startReads() const
 {
-    Icon& icon = m_icons[name];
-    icon.picture = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
-    icon.known = icon.current = true;
-    icon.loading = false;
-    const auto waiting = std::exchange(icon.waiting, {});
-    for (const auto& [view, row] : waiting)
-        if (view && row.isValid())
-            view->update(row);
+    while (m_reading.size() < maxReads && !m_queue.empty()) {
+        const QString name = m_queue.front();
+        m_queue.pop_front();
+        const auto it = m_icons.find(name);
+        if (it == m_icons.end() || !it->queued)
+            continue;
+        it->queued = false;
+        m_reading.insert(name);
+        // No stopAll() ever drops these answers: each one frees its reader's place in the queue.
+        m_runner.run([read = m_read, file = pathBytes(name)](std::stop_token) { return read(file); },
+                     [this, name, generation = m_generation](const QImage& image) { iconRead(name, generation, image); },
+                     [this, name, generation = m_generation](const QString&) { iconRead(name, generation, {}); });
+    }
+}
+
+void ApplicationRowDelegate::iconRead(const QString& name, quint64 generation, const QImage& image) const
+{
+    m_reading.remove(name);
+    const auto it = m_icons.find(name);
+    if (it != m_icons.end()) {
+        Icon& icon = *it;
+        icon.picture = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+        icon.known = true;
+        icon.current = generation == m_generation;
+        const auto waiting = std::exchange(icon.waiting, {});
+        for (const auto& [view, row] : waiting)
+            if (view && row.isValid())
+                view->update(row); // a stale answer's rows ask again as they repaint
+    }
+    startReads();
 }
 
 void ApplicationRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 const QString simulatorID = QStringLiteral("ios-simulators");
 
@@ -28,9 +30,34 @@ TrashCandidate candidate(const brisklet::FileEntry& entry)
 
 SmartCleanModel::SmartCleanModel(QObject* parent) : QAbstractItemModel(parent) {}
 
-void SmartCleanModel::setResults(std::vector<brisklet::CleanCategoryResult> results)
+SmartCleanModel::CountedLinks SmartCleanModel::findCountedLinks(const std::vector<brisklet::CleanCategoryResult>& results)
+{
+    // The scan keeps no inode numbers: the links of one file are matched by asking again.
+    using Key = std::pair<dev_t, ino_t>;
+    std::map<Key, std::string> carriers;
+    std::vector<std::pair<Key, std::string>> others;
+    for (const brisklet::CleanCategoryResult& result : results)
+        for (const brisklet::FileEntry& member : result.children) {
+            struct stat status {};
+            const std::string path = member.path();
+            if (member.isDirectory || member.linkCount < 2 || ::lstat(path.c_str(), &status) != 0)
+                continue;
+            if (member.linkedSizeBytes > 0)
+                others.emplace_back(Key{status.st_dev, status.st_ino}, path);
+            else
+                carriers.emplace(Key{status.st_dev, status.st_ino}, path);
+        }
+    CountedLinks counted;
+    for (const auto& [key, path] : others)
+        if (const auto found = carriers.find(key); found != carriers.end())
+            counted.emplace(path, found->second);
+    return counted;
+}
+
+void SmartCleanModel::setResults(std::vector<brisklet::CleanCategoryResult> results, CountedLinks countedLinks)
 {
     beginResetModel();
+    m_countedLinks = std::move(countedLinks);
     m_results.clear();
     for (brisklet::CleanCategoryResult& result : results) {
         if (result.exists())
@@ -365,11 +392,17 @@ QVariant SmartCleanModel::data(const QModelIndex& index, int role) const
         QStringList shown;
         for (const QString& each : pathsAt(index))
             shown << visibleText(each);
-        if (countedElsewhere)
-            shown << countedElsewhereNote();
+        if (countedElsewhere) {
+            const auto at = m_countedLinks.find(child->path());
+            shown << countedElsewhereNote(at != m_countedLinks.end() ? visibleText(pathFromBytes(at->second)) : QString());
+        }
         return PlainText::toolTip(shown.join(QLatin1Char('\n')));
     }
-    case Qt::AccessibleTextRole: return QStringLiteral("%1, %2").arg(title, size);
+    case Qt::AccessibleTextRole:
+        // The link mark is a picture to a screen reader: say it.
+        return countedElsewhere
+            ? QStringLiteral("%1, %2, counted at another hard link").arg(title, formatBytes(child->linkedSizeBytes))
+            : QStringLiteral("%1, %2").arg(title, size);
     case Qt::AccessibleDescriptionRole: return isChild ? path(child->path()) : text(measured.category.detail);
     case RowCopy::TextRole: return QStringLiteral("%1\t%2\t%3").arg(title, size, pathsAt(index).join(QStringLiteral(", ")));
     default: return {};

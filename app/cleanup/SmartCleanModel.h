@@ -7,7 +7,8 @@
 // ticked, else from nothing; a set that ends up empty unselects the category and one that holds every
 // member ticks it. Check states come in and go out through Qt::CheckStateRole (tri-state for
 // categories), so the view's own click and Space handling drive the rules. selectionChanged() follows
-// every change of selection or contents.
+// every change of selection or contents. A member counted at another of its hard links names that link
+// in its tooltip when the link is a member too.
 #pragma once
 
 #include "clean/CleanCategory.h"
@@ -20,7 +21,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 class SmartCleanModel : public QAbstractItemModel {
@@ -31,8 +34,13 @@ public:
 
     explicit SmartCleanModel(QObject* parent = nullptr);
 
+    // Where a member counted at another of its hard links was counted: the path of that link, by the
+    // member's path, for links that are members too (found on a worker: it touches the file system).
+    using CountedLinks = std::map<std::string, std::string>;
+    static CountedLinks findCountedLinks(const std::vector<brisklet::CleanCategoryResult>& results);
+
     // New measured results (only those that exist are kept, in the order given); nothing is selected.
-    void setResults(std::vector<brisklet::CleanCategoryResult> results);
+    void setResults(std::vector<brisklet::CleanCategoryResult> results, CountedLinks countedLinks = {});
     const std::vector<brisklet::CleanCategoryResult>& results() const { return m_results; }
 
     void setCategoryChecked(int result, bool on);
@@ -87,6 +95,7 @@ private:
     void selectionDidChange(int result);
 
     std::vector<brisklet::CleanCategoryResult> m_results;
+    CountedLinks m_countedLinks;
     std::vector<TopRow> m_rows;
     std::vector<int> m_rowOfResult;
     QSet<QString> m_checkedIDs;

@@ -174,16 +174,21 @@ void SmartCleanViewController::scan()
     const brisklet::DiskScanner::Options options = CleanupWidgets::measuringOptions();
     m_runner.run(
         [home, options, profile = m_profile](std::stop_token stop) {
-            return brisklet::CleanCatalog::measure(brisklet::CleanCatalog::categories(home, *profile), options, stop);
+            auto results = brisklet::CleanCatalog::measure(brisklet::CleanCatalog::categories(home, *profile), options, stop);
+            auto counted = SmartCleanModel::findCountedLinks(results);
+            return std::pair{std::move(results), std::move(counted)};
         },
-        [this](std::vector<brisklet::CleanCategoryResult> results) { finishScan(std::move(results)); },
+        [this](std::pair<std::vector<brisklet::CleanCategoryResult>, SmartCleanModel::CountedLinks> measured) {
+            finishScan(std::move(measured.first), {}, std::move(measured.second));
+        },
         [this](const QString& failure) {
             finishScan({}, failure);
             m_summary->setText(QStringLiteral("Measuring failed: %1").arg(failure));
         });
 }
 
-void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryResult> results, const QString& failure)
+void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryResult> results, const QString& failure,
+                                          std::map<std::string, std::string> countedLinks)
 {
     m_isScanning = false;
     // Nothing measured after a failure says why, not that there is nothing to clean.
@@ -194,7 +199,7 @@ void SmartCleanViewController::finishScan(std::vector<brisklet::CleanCategoryRes
     m_busy->end();
     {
         const QScopedValueRollback changing(m_listChanging, true);
-        m_model->setResults(std::move(results));
+        m_model->setResults(std::move(results), std::move(countedLinks));
     }
     if (m_model->categoryIndex(simulatorID).isValid())
         m_expandedIDs.insert(simulatorID);

@@ -85,7 +85,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void finishScan(std::vector<brisklet::CleanCategoryResult> results, const QString& failure = {});
+    void finishScan(std::vector<brisklet::CleanCategoryResult> results, const QString& failure = {},
+                    std::map<std::string, std::string> countedLinks = {});
     void movedAway(const QSet<QString>& paths);
     void restoreExpansion();
     void showContent();

@@ -243,7 +243,11 @@ void UninstallerViewController::finishListing(Listing listing, const QString& fa
     else
         m_empty->setTexts(QStringLiteral("Couldn't list applications"), failure);
     uncover();
-    m_delegate->clearIconCache();
+    QStringList icons;
+    for (const brisklet::ApplicationEntry& application : listing.applications)
+        if (application.icon)
+            icons.append(pathFromBytes(*application.icon));
+    m_delegate->clearIconCache(icons);
     m_model->setApplications(std::move(listing.applications), listing.running);
     startSizing(m_model->allApps());
 }

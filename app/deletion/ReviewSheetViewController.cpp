@@ -9,6 +9,8 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QPainter>
+#include <QTextLayout>
+#include <QtMath>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QEvent>
@@ -166,6 +168,24 @@ QFont noteFont()
     return ScreenStyle::font(11);
 }
 
+// A note laid out to a width, broken between words and, where one word (a long folder name) is wider
+// than the cell, inside it: nothing runs past the cell to be clipped.
+void layOutNote(QTextLayout& layout, int width)
+{
+    QTextOption option(Qt::AlignLeft);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setFont(noteFont());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+}
+
 // Why the trash step refuses an item, in words a user reads at a glance (the engine's own text goes
 // to the audit log).
 QString refusalReason(const brisklet::PathValidator::Rejection& refusal)
@@ -205,8 +225,9 @@ public:
         if (note.isEmpty())
             return {width, rowHeight};
         const QRect area = noteArea(option, index);
-        const QRect needed = QFontMetrics(noteFont()).boundingRect(QRect(0, 0, area.width(), 10000), Qt::TextWordWrap, note);
-        return {width, area.top() - option.rect.top() + needed.height() + 4};
+        QTextLayout layout(note);
+        layOutNote(layout, area.width());
+        return {width, area.top() - option.rect.top() + qCeil(layout.boundingRect().height()) + 4};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -230,7 +251,11 @@ public:
             painter->setPen(option.state & QStyle::State_Selected ? option.palette.color(QPalette::HighlightedText)
                             : refused ? DestructiveButton::destructiveColor()
                                       : ScreenStyle::labelColor(option.palette, ScreenStyle::LabelLevel::secondary));
-            painter->drawText(noteArea(option, index), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, note);
+            const QRect area = noteArea(option, index);
+            QTextLayout layout(note);
+            layOutNote(layout, area.width());
+            painter->setClipRect(area, Qt::IntersectClip);
+            layout.draw(painter, area.topLeft());
             painter->restore();
         }
         if (!ScreenStyle::isDark(option.palette) || !(index.flags() & Qt::ItemIsUserCheckable))
@@ -535,7 +560,10 @@ void ReviewSheetViewController::updateSummary()
     QString subtitle = checkedCount == offered && offered > 0
         ? QStringLiteral("%1 item%2 · %3").arg(offered).arg(pluralEnding(offered), size)
         : QStringLiteral("%1 of %2 selected · %3").arg(checkedCount).arg(offered).arg(size);
-    if (refused > 0)
+    if (offered == 0 && refused > 0) // no counts of nothing
+        subtitle = refused == 1 ? QStringLiteral("This item can't be moved")
+                                : QStringLiteral("None of these %1 items can be moved").arg(refused);
+    else if (refused > 0)
         subtitle += QStringLiteral(" · %1 can't be moved").arg(refused);
     m_subtitleLabel->setText(subtitle);
     const QString title = checkedCount == 1 ? QStringLiteral("Move 1 Item to Trash")

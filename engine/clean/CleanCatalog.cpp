@@ -132,6 +132,11 @@ std::vector<CleanCategory> freedesktopSystemCategories(const std::string& home) 
     };
 }
 
+// The size a member shows: its own bytes, or those of its hard link counted elsewhere.
+std::int64_t shownBytes(const FileEntry& entry) {
+    return std::max(entry.sizeBytes, entry.linkedSizeBytes);
+}
+
 } // namespace
 
 std::vector<CleanCategory> categories(const std::string& home) { return categories(home, hostProfile()); }
@@ -307,8 +312,10 @@ CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner:
         if (!scan.root.children)
             continue;
         std::vector<ScanNode>& members = *scan.root.children;
+        // By the size each shows: a hard link counted at another link has no bytes of its own here but is
+        // as large as that one.
         std::stable_sort(members.begin(), members.end(), [](const ScanNode& a, const ScanNode& b) {
-            return a.entry.sizeBytes > b.entry.sizeBytes;
+            return shownBytes(a.entry) > shownBytes(b.entry);
         });
         const std::size_t kept = std::min(members.size(), maximumChildrenPerFolder);
         for (std::size_t index = 0; index < kept; ++index) {
@@ -317,7 +324,7 @@ CleanCategoryResult measureOne(const CleanCategory& category, const DiskScanner:
         }
     }
     std::stable_sort(result.children.begin(), result.children.end(),
-                     [](const FileEntry& a, const FileEntry& b) { return a.sizeBytes > b.sizeBytes; });
+                     [](const FileEntry& a, const FileEntry& b) { return shownBytes(a) > shownBytes(b); });
     return result;
 }
 

@@ -181,7 +181,10 @@ TEST_F(SmartCleanTest, AMemberCountedAtItsOtherHardLinkShowsItsSizeWithTheLinkMa
         ++marked;
         const QModelIndex index = model()->index(row, 0, category);
         EXPECT_EQ(index.data(SmartCleanModel::SizeTextRole).toString(), linkedSize(member.linkedSizeBytes)) << "not 0 bytes";
-        EXPECT_TRUE(index.data(Qt::ToolTipRole).toString().endsWith("\n" + countedElsewhereNote()));
+        const QString counted = member.name == "twin-a" ? home.path(".npm/twin-b") : twin;
+        EXPECT_TRUE(index.data(Qt::ToolTipRole).toString().endsWith("\n" + countedElsewhereNote(counted)));
+        EXPECT_EQ(index.data(Qt::AccessibleTextRole).toString(),
+                  QStringLiteral("%1, %2, counted at another hard link").arg(index.data().toString(), formatBytes(member.linkedSizeBytes)));
     }
     EXPECT_EQ(marked, 1);
 }

@@ -343,3 +343,48 @@ TEST(ApplicationRowDelegate, PaintingReadsNoIconFileTheRowGetsItsPictureFromAWor
     ASSERT_TRUE(waitFor([&] { return redPixels(0) > 500; }));
     EXPECT_TRUE(BackgroundRunner::pool()->waitForDone(10000)) << "a worker hangs on the pipe";
 }
+
+// A read on a hung mount never returns: a new listing must not start it again (each would hold one more
+// thread of the shared pool); a read that fails shows the initial's tile, not a blank one for ever.
+TEST(ApplicationRowDelegate, HungIconReadsAreNeverRepeatedNorFillThePoolAndAFailedReadShowsTheTile)
+{
+    std::atomic<bool> open = false;
+    std::atomic<int> hung = 0;
+    const QStringList icons{"fails", "none", "/hung/a.png", "/hung/b.png", "/hung/c.png"};
+    QStandardItemModel model;
+    for (const QString& icon : icons) {
+        model.appendRow(new QStandardItem(QStringLiteral("Paint")));
+        model.setData(model.index(model.rowCount() - 1, 0), icon, ApplicationListModel::IconRole);
+    }
+    QTableView view;
+    view.setModel(&model);
+    ApplicationRowDelegate delegate(nullptr, [&](const std::string& icon) {
+        if (icon == "fails")
+            throw std::runtime_error("unreadable");
+        if (icon != "none")
+            ++hung, open.wait(false);
+        return QImage();
+    });
+    const auto paint = [&](int row) {
+        QImage canvas(400, 52, QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        QStyleOptionViewItem option;
+        option.widget = &view;
+        option.rect = canvas.rect();
+        delegate.paint(&painter, option, model.index(row, 0));
+        return canvas;
+    };
+    for (int listing = 0; listing < 3; ++listing) {
+        delegate.clearIconCache(icons);
+        for (int row = 0; row < model.rowCount(); ++row)
+            paint(row);
+        QCoreApplication::processEvents();
+    }
+    open = true;
+    open.notify_all();
+    EXPECT_TRUE(waitFor([&] { return hung >= 3 && BackgroundRunner::pool()->activeThreadCount() == 0; }));
+    settleBackground();
+    EXPECT_EQ(hung.load(), 3) << "a read still running was started again for a new listing";
+    EXPECT_TRUE(paint(0) == paint(1)) << "a failed read left a blank tile";
+}

@@ -1,6 +1,7 @@
 #include "../AppTestSupport.h"
 #include "deletion/DestructiveButton.h"
 #include "deletion/ReviewSheetViewController.h"
+#include "shell/ScreenStyle.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,18 @@ TEST(ReviewSheet, AProtectedItemIsListedUntickedAndDisabledWithItsRefusalAndLeft
     QTest::keyClick(probe.sheet->tableView(), Qt::Key_Return);
     ASSERT_EQ(probe.confirmed.size(), 1);
     EXPECT_EQ(probe.confirmed[0], (QList<ConfirmedItem>{{file.fileName(), 100}}));
+    SheetProbe onlyRefused({{config, 900, true}});
+    ASSERT_TRUE(sheetReady(onlyRefused.sheet));
+    EXPECT_EQ(onlyRefused.subtitle(), "This item can't be moved") << "no counts of nothing";
+}
+
+// A note wider than the name column wraps, inside one long folder name too, and its row holds every line
+// (an elided note, or one that runs past the cell, is one line high).
+TEST(ReviewSheet, ANoteWiderThanItsColumnWrapsEvenInsideOneLongNameAndItsRowHoldsEveryLine) {
+    QTemporaryDir work(QDir::homePath() + "/sheet-XXXXXX");
+    SheetProbe probe({{work.path(), 900, true, false, QString(240, 'x')}}); // no place to break
+    ASSERT_TRUE(sheetReady(probe.sheet)); // the columns have their widths
+    EXPECT_GE(probe.sheet->tableView()->rowHeight(0), 26 + 2 * QFontMetrics(ScreenStyle::font(11)).lineSpacing() - 4);
 }
 
 TEST(ReviewSheet, TheKeyboardNeverRestsOnARefusedRowAndSpaceNeverTicksOne) {

@@ -120,6 +120,20 @@ TEST_F(TrashFlowTest, AProtectedItemNeverReachesTheTrashStepWhileTheOthersMoveAn
     EXPECT_TRUE(host->shownItems().isEmpty()); // the host dropped what moved
 }
 
+// The sheet judged the items when it opened; one that vanishes before the confirmation is still refused
+// by the trash step, which says so and records why.
+TEST_F(TrashFlowTest, AnItemGoneAfterTheSheetCheckedItIsRefusedByTheTrashStepWithItsReason) {
+    const QString kept = file("kept.bin", 3000), gone = file("gone.bin", 2000);
+    const qint64 freed = allocated(kept);
+    flow->reviewAndTrash({{kept, 3000, false}, {gone, 2000, false}});
+    ASSERT_TRUE(sheetReady(flow->reviewSheet()) && QFile::remove(gone));
+    flow->reviewSheet()->confirmClicked();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(status(), QStringLiteral("Moved 1 item to the Trash · %1 reclaimable. 1 item refused or failed.").arg(formatBytes(freed)));
+    EXPECT_EQ(recorded(), (QStringList{"trash ok " + kept, "trash rejected " + gone}));
+    EXPECT_NE(log->recentEntries(1).at(0).reason.find("exist"), std::string::npos) << "no reason recorded";
+}
+
 TEST_F(TrashFlowTest, ABatchOfOneReadsInTheSingularThroughFreeAndPurgesOnlyThatItem) {
     const QString a = file("one.bin", 1500);
     const QString size = formatBytes(allocated(a));

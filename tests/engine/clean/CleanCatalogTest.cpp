@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 using namespace brisklet;
 using brisklet::test::PlistFormat;
@@ -273,10 +274,13 @@ TEST(CleanCatalogMeasure, AFewAtATimeAndAFailureOfTheMachineIsNotReadAsEmpty) {
     EXPECT_THROW(CleanCatalog::detail::measureEach(table, failing, {}), std::system_error);
 }
 
-TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolder) {
+// A hard-linked pair counts its blocks at one link only; the other shows the same size and is as large.
+TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolderHardLinksByTheirShownSize) {
     TempTree tree;
     for (int index = 0; index < 150; ++index)
         tree.writeFileOfSize("cache/f" + std::to_string(index), 4096 * (index + 1));
+    tree.writeFileOfSize("cache/linked", 4096 * 200);
+    ASSERT_EQ(::link(tree.path("cache/linked").c_str(), tree.path("cache/linked-too").c_str()), 0);
     tree.writeFileOfSize("logs/only", 4096);
 
     const auto result =
@@ -292,11 +296,13 @@ TEST(CleanCatalogMeasure, KeepsTheHundredLargestMembersPerFolder) {
     std::set<std::string> kept;
     for (std::size_t index = 0; index < 100; ++index)
         kept.insert(result.children[index].name);
-    for (int index = 50; index < 150; ++index)
+    for (int index = 52; index < 150; ++index)
         EXPECT_TRUE(kept.count("f" + std::to_string(index))) << index;
+    EXPECT_TRUE(kept.count("linked") && kept.count("linked-too")) << "the link counted elsewhere was cut as empty";
     EXPECT_EQ(result.children.back().path(), tree.path("logs/only"));
+    const auto shown = [](const FileEntry& entry) { return std::max(entry.sizeBytes, entry.linkedSizeBytes); };
     EXPECT_TRUE(std::is_sorted(result.children.begin(), result.children.end(),
-                               [](const FileEntry& a, const FileEntry& b) { return a.sizeBytes > b.sizeBytes; }));
+                               [&](const FileEntry& a, const FileEntry& b) { return shown(a) > shown(b); }));
 }
 
 TEST(CleanCatalogMeasure, EqualSizesKeepTheScannersOrder) {
