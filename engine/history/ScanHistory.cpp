@@ -320,7 +320,7 @@ ScanSnapshot ScanHistory::snapshot(const ScanSummary& summary) {
         std::string path = item.parent < 0 ? item.name
                                            : platform::joinPath(snapshot.items[static_cast<std::size_t>(item.parent)].path,
                                                                 item.name);
-        snapshot.items.push_back({item.parent, item.isDirectory, std::move(path), item.bytes});
+        snapshot.items.push_back({item.parent, item.isDirectory, item.state, std::move(path), item.bytes});
     }
     return snapshot;
 }
@@ -603,7 +603,9 @@ std::optional<ScanSnapshot> ScanHistory::queryScan(const std::string& sql,
         found.items.reserve(static_cast<std::size_t>(found.scan.storedItems));
         while (db->step(s)) {
             ScanSnapshot::Item item;
-            item.isDirectory = (sqlite3_column_int(s, 4) & 1) != 0;
+            const int kind = sqlite3_column_int(s, 4);
+            item.isDirectory = (kind & 1) != 0;
+            item.state = static_cast<ScanState>(std::min((kind >> 1) & 3, static_cast<int>(ScanState::unavailable)));
             item.bytes = sqlite3_column_int64(s, 3);
             if (const auto parent = indexOfPath.find(sqlite3_column_int64(s, 1)); parent != indexOfPath.end()) {
                 item.parent = parent->second;
@@ -662,25 +664,69 @@ std::optional<ScanComparison> ScanHistory::compare(std::int64_t earlierId, std::
     return std::nullopt;
 }
 
+namespace {
+
+// How an item of one scan stands against the other scan, worked out parents first.
+enum class Footing : std::uint8_t {
+    matched,   // the other scan has it, read
+    unread,    // the other scan could not read it or a folder above it
+    absent,    // not in the other scan, whose folder above was read: truly new or gone
+    belowKept, // a file not in the other scan, whose folder was read: there it was small or absent
+};
+
+// For each item of one scan (parents first), its footing against other, and the index of its match.
+std::vector<Footing> footings(const ScanSnapshot& scan, const std::unordered_map<std::string_view, std::size_t>& other,
+                              const ScanSnapshot& otherScan, bool keepsFilesOfOther) {
+    std::vector<Footing> result(scan.items.size(), Footing::absent);
+    for (std::size_t i = 0; i < scan.items.size(); ++i) {
+        const ScanSnapshot::Item& item = scan.items[i];
+        if (const auto found = other.find(item.path); found != other.end()) {
+            const bool unread = otherScan.items[found->second].state == ScanState::unavailable;
+            result[i] = unread ? Footing::unread : Footing::matched;
+            continue;
+        }
+        if (item.parent < 0)
+            continue;
+        const Footing above = result[static_cast<std::size_t>(item.parent)];
+        if (above == Footing::unread)
+            result[i] = Footing::unread;
+        else if (above == Footing::matched && !item.isDirectory && !keepsFilesOfOther)
+            // The other scan read the folder but kept no such file: smaller than the kept size there.
+            result[i] = item.bytes >= ScanHistory::largeFileBytes ? Footing::belowKept : Footing::unread;
+    }
+    return result;
+}
+
+} // namespace
+
 ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnapshot& later) {
     ScanComparison comparison{earlier.scan, later.scan, {}};
     std::unordered_map<std::string_view, std::size_t> earlierIndex;
     earlierIndex.reserve(earlier.items.size());
     for (std::size_t i = 0; i < earlier.items.size(); ++i)
         earlierIndex.emplace(earlier.items[i].path, i);
+    std::unordered_map<std::string_view, std::size_t> laterIndex; // a path twice in one scan keeps its first figures
+    laterIndex.reserve(later.items.size());
+    for (std::size_t i = 0; i < later.items.size(); ++i)
+        laterIndex.emplace(later.items[i].path, i);
+    // A later file missing from the earlier scan was small then (or absent); an earlier file missing
+    // from the later scan is gone, as the later scan keeps every file the earlier kept.
+    const std::vector<Footing> laterFootings = footings(later, earlierIndex, earlier, false);
+    const std::vector<Footing> earlierFootings = footings(earlier, laterIndex, later, true);
     std::vector<bool> matched(earlier.items.size());
-    std::unordered_set<std::string_view> laterPaths; // a path twice in one scan keeps its first figures
-    laterPaths.reserve(later.items.size());
     comparison.changes.reserve(std::max(earlier.items.size(), later.items.size()));
 
     // The later scan's items in its order, then what only the earlier had in its: parents first.
-    for (const ScanSnapshot::Item& item : later.items) {
-        if (!laterPaths.insert(item.path).second)
+    for (std::size_t i = 0; i < later.items.size(); ++i) {
+        const ScanSnapshot::Item& item = later.items[i];
+        if (laterIndex.at(item.path) != i)
             continue;
         ScanChange& change = comparison.changes.emplace_back();
         change.path = item.path;
         change.isDirectory = item.isDirectory;
         change.laterBytes = item.bytes;
+        change.notCompared = laterFootings[i] == Footing::unread || item.state == ScanState::unavailable;
+        change.earlierBelowLargeFile = laterFootings[i] == Footing::belowKept;
         if (const auto found = earlierIndex.find(item.path); found != earlierIndex.end()) {
             change.earlierBytes = earlier.items[found->second].bytes;
             matched[found->second] = true;
@@ -694,6 +740,7 @@ ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnaps
         change.path = item.path;
         change.isDirectory = item.isDirectory;
         change.earlierBytes = item.bytes;
+        change.notCompared = earlierFootings[i] == Footing::unread || item.state == ScanState::unavailable;
     }
     return comparison;
 }

@@ -12,7 +12,12 @@
 //    file that shrank is compared as shrunk, not as gone). Paths are interned as (parent, name bytes)
 //    and shared by all scans, so a later scan of the same root costs only its figures. Names are
 //    bytes, never converted.
-//  - Two scans compare in memory by path (compare of two snapshots). A new scan can be compared with
+//  - Two scans compare in memory by path (compare of two snapshots). What a comparison cannot know it
+//    does not claim: a file the earlier scan did not keep was then below 1 MiB or not there at all
+//    (earlierBelowLargeFile: its growth is at least what it has above that size); a folder either
+//    scan could not read, and everything below it, is not compared (neither new nor gone). A scan
+//    that was stopped keeps its unread folders as unreadable ones, so the same holds for it.
+//    A new scan can be compared with
 //    the root's newest stored scan before it is stored itself: newestSnapshot, loaded while the scan
 //    runs, against snapshot(summary).
 //  - One transaction per scan: a writer killed mid-way leaves the store as it was before. Retention
@@ -78,6 +83,7 @@ struct ScanSnapshot {
     struct Item {
         std::int32_t parent = -1; // the folder above, by index; -1 for the root
         bool isDirectory = false;
+        ScanState state = ScanState::complete;
         std::string path;
         std::int64_t bytes = 0;
     };
@@ -85,16 +91,32 @@ struct ScanSnapshot {
     std::vector<Item> items;
 };
 
+// Files of this size or more are kept one by one; smaller ones only count in their folder.
+inline constexpr std::int64_t scanHistoryLargeFileBytes = 1024 * 1024;
+
 // One folder or kept file found in either of two scans.
 struct ScanChange {
     std::string path;
     bool isDirectory = false;
-    std::optional<std::int64_t> earlierBytes; // nothing: not in the earlier scan ("new")
-    std::optional<std::int64_t> laterBytes;   // nothing: not in the later scan ("gone")
+    std::optional<std::int64_t> earlierBytes; // nothing: not in the earlier scan ("new", unless below)
+    std::optional<std::int64_t> laterBytes;   // nothing: not in the later scan ("gone", unless below)
+    // A file the earlier scan did not keep although its folder was read: then smaller than the
+    // large-file size, or not there.
+    bool earlierBelowLargeFile = false;
+    // The item, or a folder above it, could not be read in one of the scans: no change is known.
+    bool notCompared = false;
 
-    bool isNew() const { return !earlierBytes; }
-    bool isGone() const { return !laterBytes; }
-    std::int64_t difference() const { return laterBytes.value_or(0) - earlierBytes.value_or(0); }
+    bool isNew() const { return !earlierBytes && !earlierBelowLargeFile && !notCompared; }
+    bool isGone() const { return !laterBytes && !notCompared; }
+    // Later minus earlier bytes; for a file that grew past the large-file size the least it can have
+    // grown, 0 when not compared.
+    std::int64_t difference() const {
+        if (notCompared)
+            return 0;
+        if (earlierBelowLargeFile)
+            return laterBytes.value_or(0) - (scanHistoryLargeFileBytes - 1);
+        return laterBytes.value_or(0) - earlierBytes.value_or(0);
+    }
 };
 
 struct ScanComparison {
@@ -112,8 +134,7 @@ struct ScanHistoryLimits {
 class BRISKLET_ENGINE_EXPORT ScanHistory {
 public:
     using Limits = ScanHistoryLimits;
-    // Files of this size or more are kept one by one; smaller ones only count in their folder.
-    static constexpr std::int64_t largeFileBytes = 1024 * 1024;
+    static constexpr std::int64_t largeFileBytes = scanHistoryLargeFileBytes;
 
     // $XDG_STATE_HOME/brisklet/scans.sqlite, else ~/.local/state/brisklet/scans.sqlite.
     static std::string defaultDatabasePath();

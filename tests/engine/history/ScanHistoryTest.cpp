@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "TempTree.h"
 #include "history/ScanHistory.h"
 #include "platform/FileServices.h"
@@ -150,6 +151,43 @@ TEST(ScanHistory, TwoRealScansCompareExactlyInMemoryAndStoredForGrownShrunkNewAn
     struct stat st{};
     ASSERT_EQ(::stat(history.databasePath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600);
+}
+
+TEST(ScanHistory, AFileGrownPastTheLargeSizeAndWhatAnUnreadableFolderHeldAreNotCalledNew) {
+    TempTree tree;
+    TempTree state;
+    const std::string root = tree.root();
+    const std::string grew = "d\xFF/grew\xE9.bin", locked = "locked\xFE";
+    tree.writeFileOfSize(grew, 500 * 1024);
+    tree.writeFileOfSize(locked + "/inside.bin", 2 * MiB);
+    tree.writeFileOfSize(locked + "/sub/deeper.bin", 2 * MiB);
+    ::chmod(root.c_str(), 0755);
+    ::chmod(state.root().c_str(), 0777);
+    ::chmod(tree.path(locked).c_str(), 0);
+    // The first scan by a user who cannot read the folder.
+    const std::string store = state.path("scans.sqlite");
+    ASSERT_EQ(test::runUnprivileged([&] {
+                  return ScanHistory(store).store(ScanHistory::summarize(root, scan(root), 1000, 2000)) ? 0 : 1;
+              }),
+              0);
+    ::chmod(tree.path(locked).c_str(), 0755);
+    tree.writeFileOfSize(grew, 3 * MiB);
+    ScanHistory history(store);
+    const auto earlier = history.newestSnapshot(root);
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(earlier->scan.state, ScanState::partial);
+    const auto later = ScanHistory::snapshot(ScanHistory::summarize(root, scan(root), 3000, 4000, false, &*earlier));
+    const auto changes = byPath(ScanHistory::compare(*earlier, later));
+
+    const ScanChange& grown = changes.at(root + "/" + grew);
+    EXPECT_FALSE(grown.isNew());
+    EXPECT_TRUE(grown.earlierBelowLargeFile);
+    // At least what it has above the large-file size grew, and at most all of it.
+    EXPECT_EQ(grown.difference(), allocated(tree.path(grew)) - (MiB - 1));
+    for (const std::string& relative : {locked, locked + "/inside.bin", locked + "/sub", locked + "/sub/deeper.bin"}) {
+        const ScanChange& change = changes.at(root + "/" + relative);
+        EXPECT_TRUE(!change.isNew() && change.notCompared && change.difference() == 0) << relative;
+    }
 }
 
 TEST(ScanHistory, RetentionKeepsTheNewestScansOfEachRootAndFitsTheStoreInItsSize) {
