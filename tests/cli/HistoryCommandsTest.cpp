@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 #include "TempTree.h"
+#include "history/ScanHistory.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -86,4 +87,24 @@ TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
     EXPECT_TRUE(listing.exitStatus == 1 && listing.err.starts_with("brisklet-cli: cannot read the scan store at " + state.root()))
         << listing.err;
     EXPECT_TRUE(scanning.exitStatus == 0 && scanning.err.find("could not be stored") != std::string::npos) << scanning.err;
+}
+
+TEST(HistoryCommands, AnIncompleteEarlierScanIsNamedAndAFileGrownPastTheKeptSizeIsNotCalledNew) {
+    ASSERT_TRUE(stateHomeSet);
+    brisklet::ScanHistory history;
+    std::int64_t ids[2] = {};
+    for (const bool later : {false, true}) {
+        brisklet::ScanSummary summary;
+        summary.root = "/incomplete";
+        summary.finishedAtMs = later ? 2000 : 1000;
+        summary.state = later ? brisklet::ScanState::complete : brisklet::ScanState::partial;
+        summary.items = {{-1, true, brisklet::ScanState::complete, "/incomplete", 3 << 20, 1},
+                         {0, true, brisklet::ScanState::complete, "d", 3 << 20, 1}};
+        if (later)
+            summary.items.push_back({1, false, brisklet::ScanState::complete, "f", 3 << 20, 1});
+        ids[later] = history.store(summary).value_or(0);
+    }
+    const CommandResult diff = cli({"diff", std::to_string(ids[0]), std::to_string(ids[1])});
+    EXPECT_NE(diff.out.find(" (incomplete): "), std::string::npos) << diff.out;
+    EXPECT_NE(diff.out.find("/incomplete/d/f  (or more: under 1 MB before, or new)"), std::string::npos) << diff.out;
 }
