@@ -190,6 +190,35 @@ TEST(ScanHistory, AFileGrownPastTheLargeSizeAndWhatAnUnreadableFolderHeldAreNotC
     }
 }
 
+TEST(ScanHistory, AStoppedScanIsStoredMarkedCancelledNeverABaselineAndWhatItDidNotReadIsNotGone) {
+    TempTree tree;
+    TempTree state;
+    for (const char* folder : {"a", "b", "c\xFF"})
+        tree.writeFileOfSize(std::string(folder) + "/big.bin", 2 * MiB);
+    ScanHistory history(state.path("scans.sqlite"));
+    const auto completeId = history.store(ScanHistory::summarize(tree.root(), scan(tree.root()), 1000, 2000));
+    std::stop_source source;
+    DiskScanner stopping({.maxWorkers = 1, .foldDirectoryNames = {}, .rootSkipNames = {}, .largeFileThresholdBytes = 1,
+                          .topLargeFileCount = 10, .directoryTimeoutSeconds = 15},
+                         [&source, b = tree.path("b")](const std::string& path, std::string_view) {
+                             if (path == b)
+                                 source.request_stop();
+                         });
+    try {
+        stopping.scan(tree.root(), std::make_shared<ScanStats>(), source.get_token());
+        FAIL() << "not stopped";
+    } catch (const DiskScanner::Stopped& stopped) {
+        const auto earlier = history.newestSnapshot(tree.root());
+        const auto id = history.store(ScanHistory::summarize(tree.root(), stopped.walked(), 3000, 4000, true, &*earlier));
+        ASSERT_TRUE(id);
+        EXPECT_TRUE(history.scan(*id)->cancelled);
+        EXPECT_EQ(history.newestSnapshot(tree.root())->scan.id, *completeId);
+        const auto changes = byPath(*history.compare(*completeId, *id));
+        EXPECT_TRUE(changes.at(tree.path("b")).notCompared);
+        EXPECT_FALSE(changes.at(tree.path("b/big.bin")).isGone());
+    }
+}
+
 TEST(ScanHistory, RetentionKeepsTheNewestScansOfEachRootAndFitsTheStoreInItsSize) {
     TempTree state;
     {
