@@ -1,5 +1,7 @@
 #include "AnalyzerHistory.h"
 
+#include <QDateTime>
+
 #include <mutex>
 
 AnalyzerHistory::AnalyzerHistory(QObject* parent) : QObject(parent) {}
@@ -9,6 +11,18 @@ std::shared_ptr<brisklet::ScanHistory> AnalyzerHistory::store()
     // Made on the first call (the GUI thread), opened by the first worker that uses it.
     static const auto shared = std::make_shared<brisklet::ScanHistory>();
     return shared;
+}
+
+void AnalyzerHistory::storeStopped(brisklet::ScanHistory& history, const std::string& root,
+                                   const brisklet::ScanResult& walked, std::int64_t startedAtMs,
+                                   const brisklet::ScanSnapshot* earlier)
+{
+    try {
+        history.store(brisklet::ScanHistory::summarize(root, walked, startedAtMs,
+                                                       QDateTime::currentMSecsSinceEpoch(), true, earlier));
+    } catch (const std::exception&) {
+        // Out of memory while summarising: the scan is dropped as before.
+    }
 }
 
 void AnalyzerHistory::clear()

@@ -12,6 +12,10 @@
 // scan's worker made and receives the stored id, the list and any new ScanChanges. A new scan (clear)
 // drops any answer still on its way, so changes never belong to a tree no longer shown. Storing follows
 // the "Remember scans" preference; without it nothing is stored and no changes are shown.
+//
+// A cancelled scan is not shown, but what it walked is stored, marked cancelled, by the scan's own
+// worker (storeStopped): the store never offers it as a baseline, and the list of earlier scans names
+// it so.
 #pragma once
 
 #include "ScanChanges.h"
@@ -43,6 +47,11 @@ public:
     // The stored scans of the shown root before the shown one, newest first.
     const std::vector<brisklet::StoredScan>& earlierScans() const { return m_earlierScans; }
     std::optional<std::int64_t> shownScanId() const { return m_shownScanId; }
+
+    // Stores a stopped scan, marked cancelled. On the scan's worker; never throws.
+    static void storeStopped(brisklet::ScanHistory& history, const std::string& root,
+                             const brisklet::ScanResult& walked, std::int64_t startedAtMs,
+                             const brisklet::ScanSnapshot* earlier);
 
     // The store this process uses (one connection, shared by the screens; opened on first use).
     static std::shared_ptr<brisklet::ScanHistory> store();

@@ -373,7 +373,16 @@ void AnalyzerViewController::startScan()
             std::jthread reading;
             if (history)
                 reading = std::jthread([&history, &earlier, &root] { earlier = history->newestSnapshot(root); });
-            brisklet::ScanResult result = scanner->scan(root, stats, stop);
+            brisklet::ScanResult result;
+            try {
+                result = scanner->scan(root, stats, stop);
+            } catch (const brisklet::DiskScanner::Stopped& stopped) {
+                if (history) { // what was walked is kept, marked cancelled; the screen shows nothing of it
+                    reading.join();
+                    AnalyzerHistory::storeStopped(*history, root, stopped.walked(), startedAt, earlier ? &*earlier : nullptr);
+                }
+                throw;
+            }
             Outcome outcome;
             if (history) { // before the tree takes the scan's nodes apart
                 reading.join();

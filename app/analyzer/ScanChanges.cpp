@@ -117,6 +117,11 @@ QString ScanChanges::toolTipOf(const QString& goneList) const
 
 QString ScanChanges::text(const brisklet::ScanChange& change)
 {
+    if (change.notCompared)
+        return QStringLiteral("not compared");
+    if (change.earlierBelowLargeFile) // below the kept size before, or not there: the least it grew
+        return QStringLiteral("+") + utf8Text(brisklet::ByteFormat::humanReadable(std::max<std::int64_t>(change.difference(), 0))) +
+               QStringLiteral(" or more");
     if (change.isNew())
         return QStringLiteral("new");
     if (change.isGone())
@@ -138,6 +143,12 @@ QString ScanChanges::since(std::int64_t finishedAtMs)
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(finishedAtMs);
     const bool thisYear = when.date().year() == QDate::currentDate().year();
     return QStringLiteral("since ") + when.toString(thisYear ? QStringLiteral("d MMM, HH:mm") : QStringLiteral("d MMM yyyy, HH:mm"));
+}
+
+QString ScanChanges::since(const brisklet::StoredScan& earlier)
+{
+    const bool incomplete = earlier.cancelled || earlier.state != brisklet::ScanState::complete;
+    return since(earlier.finishedAtMs) + (incomplete ? QStringLiteral(" (incomplete)") : QString());
 }
 
 QString ScanChanges::scanLabel(const brisklet::StoredScan& scan)
@@ -170,7 +181,7 @@ QColor ScanChanges::unchangedColor() { return QColor(0xc8, 0xcc, 0xd2); }
 std::optional<QColor> ScanChanges::color(const AnalyzerTreeNode& node) const
 {
     const brisklet::ScanChange* change = find(node);
-    if (!change)
+    if (!change || change->notCompared)
         return std::nullopt;
     const std::int64_t difference = change->difference();
     if (difference == 0)

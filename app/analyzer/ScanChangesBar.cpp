@@ -99,7 +99,7 @@ void ScanChangesBar::setChanges(const std::shared_ptr<const ScanChanges>& change
     menu->clear();
     if (!changes)
         return;
-    m_sinceButton->setText(QStringLiteral("Changes ") + ScanChanges::since(changes->earlier().finishedAtMs));
+    m_sinceButton->setText(QStringLiteral("Changes ") + ScanChanges::since(changes->earlier()));
     m_goneLabel->setText(changes->goneText());
     m_goneLabel->setToolTip(changes->goneToolTip());
     m_goneLabel->setAccessibleDescription(changes->goneList());

@@ -2,6 +2,7 @@
 #include "../AppTestSupport.h"
 #include "../ShownNames.h"
 #include "AnalyzerTrees.h"
+#include "analyzer/AnalyzerHistory.h"
 #include "analyzer/AnalyzerStartView.h"
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
@@ -58,8 +59,10 @@ using State = AnalyzerViewController::State;
 // Holds the scanner's hook until opened, so a scan can be caught while it runs.
 class Gate {
 public:
+    std::atomic<int> waiting{0};
     void wait()
     {
+        ++waiting;
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_open; });
     }
@@ -225,6 +228,7 @@ TEST_F(AnalyzerScreenTest, CancelThenImmediateRescanDropsTheFirstResult)
     const QString second = tree("second", {"two", "three"});
     holdNextScan();
     screen.analyze(first);
+    ASSERT_TRUE(waitFor([this] { return gate->waiting > 0; })); // walking: it has something to keep
     screen.cancelClicked();
     screen.makeScanner = [] { return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions()); };
     screen.analyze(second);
@@ -234,6 +238,12 @@ TEST_F(AnalyzerScreenTest, CancelThenImmediateRescanDropsTheFirstResult)
         QCoreApplication::processEvents();
     EXPECT_EQ(screen.shownTree()->entry().name, "second");
     EXPECT_TRUE(screen.statusLabel()->text().startsWith("2 files · "));
+    // What the cancelled scan walked is stored, marked so, and never compared with.
+    const std::string firstRoot = brisklet::ScanHistory::rootKey(QFile::encodeName(first).toStdString());
+    const std::vector<brisklet::StoredScan> stored = AnalyzerHistory::store()->scans(firstRoot);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_TRUE(stored[0].cancelled);
+    EXPECT_FALSE(AnalyzerHistory::store()->newestSnapshot(firstRoot));
 }
 
 TEST_F(AnalyzerScreenTest, ThreeTimedOutFoldersAreCountedInTheStatusLine)
