@@ -91,20 +91,16 @@ TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
 
 TEST(HistoryCommands, AnIncompleteEarlierScanIsNamedAndAFileGrownPastTheKeptSizeIsNotCalledNew) {
     ASSERT_TRUE(stateHomeSet);
-    brisklet::ScanHistory history;
-    std::int64_t ids[2] = {};
-    for (const bool later : {false, true}) {
-        brisklet::ScanSummary summary;
-        summary.root = "/incomplete";
-        summary.finishedAtMs = later ? 2000 : 1000;
-        summary.state = later ? brisklet::ScanState::complete : brisklet::ScanState::partial;
-        summary.items = {{-1, true, brisklet::ScanState::complete, "/incomplete", 3 << 20, 1},
-                         {0, true, brisklet::ScanState::complete, "d", 3 << 20, 1}};
-        if (later)
-            summary.items.push_back({1, false, brisklet::ScanState::complete, "f", 3 << 20, 1});
-        ids[later] = history.store(summary).value_or(0);
-    }
-    const CommandResult diff = cli({"diff", std::to_string(ids[0]), std::to_string(ids[1])});
+    using brisklet::ScanState;
+    brisklet::ScanSummary summary;
+    summary.root = "/incomplete";
+    summary.state = ScanState::partial;
+    summary.items = {{-1, true, ScanState::complete, "/incomplete", 3 << 20, 1}, {0, true, ScanState::complete, "d", 3 << 20, 1}};
+    const auto earlier = brisklet::ScanHistory().store(summary);
+    summary.state = ScanState::complete;
+    summary.items.push_back({1, false, ScanState::complete, "f", 3 << 20, 1});
+    const auto later = brisklet::ScanHistory().store(summary);
+    const CommandResult diff = cli({"diff", std::to_string(earlier.value_or(0)), std::to_string(later.value_or(0))});
     EXPECT_NE(diff.out.find(" (incomplete): "), std::string::npos) << diff.out;
     EXPECT_NE(diff.out.find("/incomplete/d/f  (or more: under 1 MB before, or new)"), std::string::npos) << diff.out;
 }

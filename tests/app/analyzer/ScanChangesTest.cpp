@@ -138,19 +138,15 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
 
 TEST(ScanChangesScreen, AnIncompleteEarlierScanIsNamedAndWhatItCouldNotReadOrKeepIsNotCalledNew)
 {
-    clearSettings();
     QTemporaryDir work{QDir::homePath() + "/changes-XXXXXX"};
     const QString root = work.path() + "/tree";
     writeFile(root + "/refused/data.bin", 2 * MiB);
     writeFile(root + "/open/data.bin", 500 * 1024);
     AnalyzerViewController screen{std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString())};
-    // The first scan cannot read "refused".
-    screen.makeScanner = [refused = QFile::encodeName(root + "/refused").toStdString()] {
-        return std::make_shared<const brisklet::DiskScanner>(
-            AnalyzerViewController::scanOptions(), [refused](const std::string& path, std::string_view call) {
-                if (path == refused && call == "open")
-                    throw std::runtime_error("refused");
-            });
+    const std::string bytes = QFile::encodeName(root).toStdString();
+    screen.makeScanner = [bytes] { // the first scan cannot open "refused"
+        return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions(), [bytes](const std::string& path, std::string_view call) {
+            if (path == bytes + "/refused" && call == "open") throw std::runtime_error("refused"); });
     };
     screen.analyze(root);
     ASSERT_TRUE(waitFor([&] { return screen.history()->shownScanId().has_value(); }));
@@ -159,9 +155,6 @@ TEST(ScanChangesScreen, AnIncompleteEarlierScanIsNamedAndWhatItCouldNotReadOrKee
     screen.analyze(root);
     ASSERT_TRUE(waitFor([&] { return screen.history()->changes() != nullptr; }));
     EXPECT_TRUE(screen.changesBar()->sinceButton()->text().endsWith(" (incomplete)"));
-    const ScanChanges& changes = *screen.history()->changes();
-    const std::string bytes = QFile::encodeName(root).toStdString();
-    EXPECT_EQ(ScanChanges::text(*changes.find(bytes + "/refused/data.bin")), "not compared");
-    EXPECT_EQ(ScanChanges::text(*changes.find(bytes + "/open/data.bin")), "+2.1 MB or more");
-    clearSettings();
+    EXPECT_EQ(ScanChanges::text(*screen.history()->changes()->find(bytes + "/refused/data.bin")), "not compared");
+    EXPECT_EQ(ScanChanges::text(*screen.history()->changes()->find(bytes + "/open/data.bin")), "+2.1 MB or more");
 }

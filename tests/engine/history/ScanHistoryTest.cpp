@@ -153,69 +153,42 @@ TEST(ScanHistory, TwoRealScansCompareExactlyInMemoryAndStoredForGrownShrunkNewAn
     EXPECT_EQ(st.st_mode & 0777, 0600);
 }
 
-TEST(ScanHistory, AFileGrownPastTheLargeSizeAndWhatAnUnreadableFolderHeldAreNotCalledNew) {
-    TempTree tree;
-    TempTree state;
-    const std::string root = tree.root();
-    const std::string grew = "d\xFF/grew\xE9.bin", locked = "locked\xFE";
+TEST(ScanHistory, AFileGrownPastTheLargeSizeIsNotNewAndWhatAScanCouldNotReadIsNeitherNewNorGone) {
+    TempTree tree, state;
+    const std::string root = tree.root(), grew = "d\xFF/grew\xE9.bin", locked = "locked\xFE";
     tree.writeFileOfSize(grew, 500 * 1024);
-    tree.writeFileOfSize(locked + "/inside.bin", 2 * MiB);
     tree.writeFileOfSize(locked + "/sub/deeper.bin", 2 * MiB);
     ::chmod(root.c_str(), 0755);
     ::chmod(state.root().c_str(), 0777);
     ::chmod(tree.path(locked).c_str(), 0);
-    // The first scan by a user who cannot read the folder.
-    const std::string store = state.path("scans.sqlite");
-    ASSERT_EQ(test::runUnprivileged([&] {
-                  return ScanHistory(store).store(ScanHistory::summarize(root, scan(root), 1000, 2000)) ? 0 : 1;
-              }),
-              0);
+    const std::string store = state.path("scans.sqlite"); // first scanned by a user who cannot read "locked"
+    ASSERT_EQ(test::runUnprivileged([&] { return ScanHistory(store).store(ScanHistory::summarize(root, scan(root), 1, 2)) ? 0 : 1; }), 0);
     ::chmod(tree.path(locked).c_str(), 0755);
     tree.writeFileOfSize(grew, 3 * MiB);
     ScanHistory history(store);
-    const auto earlier = history.newestSnapshot(root);
-    ASSERT_TRUE(earlier);
-    EXPECT_EQ(earlier->scan.state, ScanState::partial);
-    const auto later = ScanHistory::snapshot(ScanHistory::summarize(root, scan(root), 3000, 4000, false, &*earlier));
-    const auto changes = byPath(ScanHistory::compare(*earlier, later));
-
+    auto earlier = history.newestSnapshot(root);
+    const auto laterId = history.store(ScanHistory::summarize(root, scan(root), 3, 4, false, &*earlier));
+    auto changes = byPath(*history.compare(earlier->scan.id, *laterId));
     const ScanChange& grown = changes.at(root + "/" + grew);
-    EXPECT_FALSE(grown.isNew());
-    EXPECT_TRUE(grown.earlierBelowLargeFile);
-    // At least what it has above the large-file size grew, and at most all of it.
-    EXPECT_EQ(grown.difference(), allocated(tree.path(grew)) - (MiB - 1));
-    for (const std::string& relative : {locked, locked + "/inside.bin", locked + "/sub", locked + "/sub/deeper.bin"}) {
-        const ScanChange& change = changes.at(root + "/" + relative);
-        EXPECT_TRUE(!change.isNew() && change.notCompared && change.difference() == 0) << relative;
-    }
-}
+    EXPECT_TRUE(!grown.isNew() && grown.earlierBelowLargeFile);
+    EXPECT_EQ(grown.difference(), allocated(tree.path(grew)) - (MiB - 1)); // the least it can have grown
+    for (const std::string& relative : {locked, locked + "/sub", locked + "/sub/deeper.bin"})
+        EXPECT_TRUE(!changes.at(root + "/" + relative).isNew() && changes.at(root + "/" + relative).notCompared) << relative;
 
-TEST(ScanHistory, AStoppedScanIsStoredMarkedCancelledNeverABaselineAndWhatItDidNotReadIsNotGone) {
-    TempTree tree;
-    TempTree state;
-    for (const char* folder : {"a", "b", "c\xFF"})
-        tree.writeFileOfSize(std::string(folder) + "/big.bin", 2 * MiB);
-    ScanHistory history(state.path("scans.sqlite"));
-    const auto completeId = history.store(ScanHistory::summarize(tree.root(), scan(tree.root()), 1000, 2000));
+    // Stopped as it opens "locked": stored marked cancelled, never a baseline, and what it left unread is not gone.
     std::stop_source source;
     DiskScanner stopping({.maxWorkers = 1, .foldDirectoryNames = {}, .rootSkipNames = {}, .largeFileThresholdBytes = 1,
                           .topLargeFileCount = 10, .directoryTimeoutSeconds = 15},
-                         [&source, b = tree.path("b")](const std::string& path, std::string_view) {
-                             if (path == b)
-                                 source.request_stop();
-                         });
+                         [&](const std::string& path, std::string_view call) { if (path == tree.path(locked) && call == "open") source.request_stop(); });
     try {
-        stopping.scan(tree.root(), std::make_shared<ScanStats>(), source.get_token());
+        stopping.scan(root, std::make_shared<ScanStats>(), source.get_token());
         FAIL() << "not stopped";
     } catch (const DiskScanner::Stopped& stopped) {
-        const auto earlier = history.newestSnapshot(tree.root());
-        const auto id = history.store(ScanHistory::summarize(tree.root(), stopped.walked(), 3000, 4000, true, &*earlier));
-        ASSERT_TRUE(id);
-        EXPECT_TRUE(history.scan(*id)->cancelled);
-        EXPECT_EQ(history.newestSnapshot(tree.root())->scan.id, *completeId);
-        const auto changes = byPath(*history.compare(*completeId, *id));
-        EXPECT_TRUE(changes.at(tree.path("b")).notCompared);
-        EXPECT_FALSE(changes.at(tree.path("b/big.bin")).isGone());
+        earlier = history.newestSnapshot(root);
+        const auto id = history.store(ScanHistory::summarize(root, stopped.walked(), 5, 6, true, &*earlier));
+        EXPECT_TRUE(history.scan(*id)->cancelled && history.newestSnapshot(root)->scan.id == *laterId);
+        changes = byPath(*history.compare(*laterId, *id));
+        EXPECT_TRUE(changes.at(tree.path(locked)).notCompared && !changes.at(tree.path(locked + "/sub/deeper.bin")).isGone());
     }
 }
 
