@@ -674,25 +674,42 @@ enum class Footing : std::uint8_t {
     belowKept, // a file not in the other scan, whose folder was read: there it was small or absent
 };
 
-// For each item of one scan (parents first), its footing against other, and the index of its match.
-std::vector<Footing> footings(const ScanSnapshot& scan, const std::unordered_map<std::string_view, std::size_t>& other,
-                              const ScanSnapshot& otherScan, bool keepsFilesOfOther) {
-    std::vector<Footing> result(scan.items.size(), Footing::absent);
+struct Match {
+    Footing footing = Footing::absent;
+    std::int64_t other = -1; // the item's index in the other scan, -1 when not there
+};
+
+// Each scan's paths with the index of their first item; first[i] is false for a path seen before.
+std::unordered_map<std::string_view, std::size_t> indexOf(const ScanSnapshot& scan, std::vector<bool>& first) {
+    std::unordered_map<std::string_view, std::size_t> index;
+    index.reserve(scan.items.size());
+    first.resize(scan.items.size());
+    for (std::size_t i = 0; i < scan.items.size(); ++i)
+        first[i] = index.emplace(scan.items[i].path, i).second;
+    return index;
+}
+
+// For each item of scan (parents first), its match in other. keepsFilesOfOther: scan kept every file
+// other kept (the later scan of two), so a file of other it lacks is gone rather than small.
+std::vector<Match> matches(const ScanSnapshot& scan, const std::unordered_map<std::string_view, std::size_t>& index,
+                           const ScanSnapshot& other, bool keepsFilesOfOther) {
+    std::vector<Match> result(scan.items.size());
     for (std::size_t i = 0; i < scan.items.size(); ++i) {
         const ScanSnapshot::Item& item = scan.items[i];
-        if (const auto found = other.find(item.path); found != other.end()) {
-            const bool unread = otherScan.items[found->second].state == ScanState::unavailable;
-            result[i] = unread ? Footing::unread : Footing::matched;
+        Match& match = result[i];
+        if (const auto found = index.find(item.path); found != index.end()) {
+            match.other = static_cast<std::int64_t>(found->second);
+            match.footing = other.items[found->second].state == ScanState::unavailable ? Footing::unread : Footing::matched;
             continue;
         }
         if (item.parent < 0)
             continue;
-        const Footing above = result[static_cast<std::size_t>(item.parent)];
+        const Footing above = result[static_cast<std::size_t>(item.parent)].footing;
         if (above == Footing::unread)
-            result[i] = Footing::unread;
+            match.footing = Footing::unread;
         else if (above == Footing::matched && !item.isDirectory && !keepsFilesOfOther)
             // The other scan read the folder but kept no such file: smaller than the kept size there.
-            result[i] = item.bytes >= ScanHistory::largeFileBytes ? Footing::belowKept : Footing::unread;
+            match.footing = item.bytes >= ScanHistory::largeFileBytes ? Footing::belowKept : Footing::unread;
     }
     return result;
 }
@@ -701,46 +718,40 @@ std::vector<Footing> footings(const ScanSnapshot& scan, const std::unordered_map
 
 ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnapshot& later) {
     ScanComparison comparison{earlier.scan, later.scan, {}};
-    std::unordered_map<std::string_view, std::size_t> earlierIndex;
-    earlierIndex.reserve(earlier.items.size());
-    for (std::size_t i = 0; i < earlier.items.size(); ++i)
-        earlierIndex.emplace(earlier.items[i].path, i);
-    std::unordered_map<std::string_view, std::size_t> laterIndex; // a path twice in one scan keeps its first figures
-    laterIndex.reserve(later.items.size());
-    for (std::size_t i = 0; i < later.items.size(); ++i)
-        laterIndex.emplace(later.items[i].path, i);
+    // A path twice in one scan keeps its first figures.
+    std::vector<bool> firstEarlier, firstLater;
+    const auto earlierIndex = indexOf(earlier, firstEarlier);
+    const auto laterIndex = indexOf(later, firstLater);
     // A later file missing from the earlier scan was small then (or absent); an earlier file missing
     // from the later scan is gone, as the later scan keeps every file the earlier kept.
-    const std::vector<Footing> laterFootings = footings(later, earlierIndex, earlier, false);
-    const std::vector<Footing> earlierFootings = footings(earlier, laterIndex, later, true);
-    std::vector<bool> matched(earlier.items.size());
+    const std::vector<Match> laterMatches = matches(later, earlierIndex, earlier, false);
+    const std::vector<Match> earlierMatches = matches(earlier, laterIndex, later, true);
     comparison.changes.reserve(std::max(earlier.items.size(), later.items.size()));
 
     // The later scan's items in its order, then what only the earlier had in its: parents first.
     for (std::size_t i = 0; i < later.items.size(); ++i) {
         const ScanSnapshot::Item& item = later.items[i];
-        if (laterIndex.at(item.path) != i)
+        if (!firstLater[i])
             continue;
+        const Match& match = laterMatches[i];
         ScanChange& change = comparison.changes.emplace_back();
         change.path = item.path;
         change.isDirectory = item.isDirectory;
         change.laterBytes = item.bytes;
-        change.notCompared = laterFootings[i] == Footing::unread || item.state == ScanState::unavailable;
-        change.earlierBelowLargeFile = laterFootings[i] == Footing::belowKept;
-        if (const auto found = earlierIndex.find(item.path); found != earlierIndex.end()) {
-            change.earlierBytes = earlier.items[found->second].bytes;
-            matched[found->second] = true;
-        }
+        change.notCompared = match.footing == Footing::unread || item.state == ScanState::unavailable;
+        change.earlierBelowLargeFile = match.footing == Footing::belowKept;
+        if (match.other >= 0)
+            change.earlierBytes = earlier.items[static_cast<std::size_t>(match.other)].bytes;
     }
     for (std::size_t i = 0; i < earlier.items.size(); ++i) {
         const ScanSnapshot::Item& item = earlier.items[i];
-        if (matched[i] || earlierIndex.at(item.path) != i)
+        if (!firstEarlier[i] || earlierMatches[i].other >= 0)
             continue;
         ScanChange& change = comparison.changes.emplace_back();
         change.path = item.path;
         change.isDirectory = item.isDirectory;
         change.earlierBytes = item.bytes;
-        change.notCompared = earlierFootings[i] == Footing::unread || item.state == ScanState::unavailable;
+        change.notCompared = earlierMatches[i].footing == Footing::unread || item.state == ScanState::unavailable;
     }
     return comparison;
 }
