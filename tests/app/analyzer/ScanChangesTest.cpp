@@ -3,16 +3,20 @@
 #include "../AppTestSupport.h"
 #include "analyzer/AnalyzerHistory.h"
 #include "analyzer/AnalyzerViewController.h"
+#include "analyzer/AnalyzerStartView.h"
 #include "analyzer/ChartContentsList.h"
+#include "analyzer/RecentScansView.h"
 #include "analyzer/ScanChangesBar.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/TreemapView.h"
 #include "analyzer/TreemapViewController.h"
 #include "safety/AuditLog.h"
 #include "shell/AppPreferences.h"
+#include "shell/SettingsViewController.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -133,5 +137,51 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     EXPECT_TRUE(screen.changesBar()->isHidden());
     EXPECT_EQ(screen.outlinePane()->model()->columnCount(), 1);
     EXPECT_EQ(AnalyzerHistory::store()->scans(QFile::encodeName(root).toStdString()).size(), stored);
+    clearSettings();
+}
+
+TEST(ScanChangesScreen, ForgettingAllScansClearsWhatTheScreenShowedFromThemAndKeepsNoScanBegunBefore)
+{
+    clearSettings();
+    QTemporaryDir work{QDir::homePath() + "/forget-XXXXXX"};
+    const QString root = work.path() + "/tree";
+    writeFile(root + "/grown/data.bin", 1 * MiB);
+    AnalyzerViewController screen{std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString())};
+    screen.show();
+    AnalyzerHistory* history = screen.history();
+    for (qint64 size : {1 * MiB, 3 * MiB}) {
+        writeFile(root + "/grown/data.bin", size);
+        const AnalyzerNodePtr before = screen.shownTree();
+        screen.analyze(root);
+        ASSERT_TRUE(waitFor([&] { return !screen.isScanning() && screen.shownTree() != before; }));
+    }
+    ASSERT_TRUE(waitFor([&] { return history->changes() && history->shownScanId(); }));
+    screen.changesBar()->setColouring(true);
+    RecentScansView* recent = screen.startView()->recentScans();
+    recent->refresh();
+    ASSERT_TRUE(waitFor([&] { return !recent->rows().empty(); }));
+    const std::shared_ptr<const ScanChanges> shown = history->changes();
+    const std::uint64_t begun = AnalyzerHistory::store()->generation(); // a scan under way as the user forgets
+
+    SettingsViewController settings;
+    settings.forgetScansClicked();
+    for (QAbstractButton* button : settings.forgetQuestion()->buttons())
+        if (button->text() == "Forget All Scans")
+            button->click();
+    ASSERT_TRUE(waitFor([&] { return !history->changes(); }));
+    EXPECT_TRUE(screen.changesBar()->isHidden());
+    EXPECT_EQ(screen.outlinePane()->model()->columnCount(), 1);
+    EXPECT_NE(screen.treemapPane()->treemap()->color(child(*screen.shownTree(), "grown")), ScanChanges::grownColor(1));
+    EXPECT_TRUE(recent->rows().empty() && recent->isHidden());
+
+    // That scan ends after the forget: it is neither compared with what was forgotten nor stored.
+    auto summary = std::make_shared<brisklet::ScanSummary>();
+    summary->root = QFile::encodeName(root).toStdString();
+    summary->items.push_back({-1, true, brisklet::ScanState::complete, summary->root, 3 * MiB, 1});
+    history->scanShown(summary, shown, begun);
+    EXPECT_FALSE(history->changes());
+    settleBackground();
+    EXPECT_FALSE(history->changes());
+    EXPECT_TRUE(AnalyzerHistory::store()->scans().empty());
     clearSettings();
 }
