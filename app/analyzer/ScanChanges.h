@@ -13,6 +13,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -54,7 +55,14 @@ public:
     static std::int64_t sortKey(const brisklet::ScanChange* change);
     // "since 3 Dec, 14:05" (the year added when it is not this year's).
     static QString since(std::int64_t finishedAtMs);
+    // The Change column's title: "Change since 3 Dec, 14:05", broken before the date where the column
+    // is narrow.
+    QString columnTitle(bool twoLines = false) const;
+    // "3 Dec 2026, 14:05 · 1.2 GB", "· partial" or "· cancelled" after it.
     static QString scanLabel(const brisklet::StoredScan& scan);
+    // The labels of scans for a menu: to the minute, with the seconds (then the milliseconds) only for
+    // scans that would otherwise read the same.
+    static QStringList scanLabels(const std::vector<brisklet::StoredScan>& scans);
 
     // Warm for growth, cool for shrinkage, deeper with the size of the change against the largest;
     // nothing for an unchanged item or one without a change of its own.
