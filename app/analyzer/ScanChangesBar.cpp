@@ -106,6 +106,7 @@ ScanChangesBar::ScanChangesBar(QWidget* parent) : QWidget(parent)
     legendLayout->addSpacing(10);
     legendLayout->addWidget(new Swatch(ScanChanges::unchangedColor(), m_legend));
     legendLayout->addWidget(caption(QStringLiteral("Unchanged")));
+    m_legend->setAccessibleName(QStringLiteral("Changes legend"));
     m_legend->hide();
 
     m_goneLabel = new ElidingLabel(QString(), this); // the first to give way in a narrow window
@@ -123,6 +124,7 @@ ScanChangesBar::ScanChangesBar(QWidget* parent) : QWidget(parent)
     m_row->addStretch(1);
     m_row->addWidget(m_goneLabel);
     m_legendRow = new QHBoxLayout;
+    m_legendRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 12);
     layout->setSpacing(8);
@@ -149,12 +151,7 @@ void ScanChangesBar::placeLegend()
     m_row->removeWidget(m_legend);
     m_legendRow->removeWidget(m_legend);
     m_legend->layout()->setContentsMargins(beside ? 6 : 0, 0, 0, 0);
-    if (beside) {
-        m_row->insertWidget(2, m_legend);
-    } else {
-        m_legendRow->addWidget(m_legend);
-        m_legendRow->addStretch(1);
-    }
+    (beside ? m_row : m_legendRow)->insertWidget(beside ? 2 : 0, m_legend);
 }
 
 bool ScanChangesBar::colouring() const { return m_colourButton->isChecked(); }
@@ -173,12 +170,12 @@ void ScanChangesBar::setChanges(const std::shared_ptr<const ScanChanges>& change
     const QString largest = utf8Text(brisklet::ByteFormat::humanReadable(changes->largestDifference()));
     m_shrunkEnd->setText(QLatin1Char('-') + largest);
     m_grownEnd->setText(QLatin1Char('+') + largest);
-    m_legend->setAccessibleName(QStringLiteral("Changes legend"));
-    m_legend->setToolTip(PlainText::toolTip(
+    const QString meaning =
         QStringLiteral("Shrunk items cool, grown and new ones warm, deeper with the change: the deepest for %1 or "
                        "more. Unchanged items grey; items too small to be compared one by one in their usual colours.")
-            .arg(largest)));
-    m_legend->setAccessibleDescription(m_legend->toolTip());
+            .arg(largest);
+    m_legend->setToolTip(PlainText::toolTip(meaning));
+    m_legend->setAccessibleDescription(meaning);
     placeLegend();
     m_goneLabel->setText(changes->goneText());
     m_goneLabel->setToolTip(changes->goneToolTip());
