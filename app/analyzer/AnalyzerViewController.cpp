@@ -82,6 +82,7 @@ struct AnalyzerViewController::Outcome {
     AnalyzerNodePtr tree;
     std::shared_ptr<const brisklet::ScanSummary> summary; // for the store; null when scans are not kept
     std::shared_ptr<const ScanChanges> changes; // since the root's newest stored scan, if any
+    std::optional<std::uint64_t> historyAsOf;   // the store's generation as the walk began
     brisklet::ScanTotals totals;
     brisklet::ScanState state = brisklet::ScanState::complete;
     Clock::time_point walked;
@@ -365,8 +366,9 @@ void AnalyzerViewController::startScan()
     const std::string root = brisklet::ScanHistory::rootKey(pathBytes(*m_lastFolder));
     std::shared_ptr<brisklet::ScanHistory> history = AppPreferences::rememberScans() ? AnalyzerHistory::store() : nullptr;
     const std::int64_t startedAt = QDateTime::currentMSecsSinceEpoch();
+    const std::optional<std::uint64_t> historyAsOf = history ? std::optional(history->generation()) : std::nullopt;
     m_scanRunner.run(
-        [scanner, stats, root, history, startedAt](std::stop_token stop) {
+        [scanner, stats, root, history, startedAt, historyAsOf](std::stop_token stop) {
             // The root's newest stored scan is read while the walk runs: the summary keeps the files it
             // kept, and the result is compared with it before it is shown.
             std::optional<brisklet::ScanSnapshot> earlier;
@@ -379,11 +381,13 @@ void AnalyzerViewController::startScan()
             } catch (const brisklet::DiskScanner::Stopped& stopped) {
                 if (history) { // what was walked is kept, marked cancelled; the screen shows nothing of it
                     reading.join();
-                    AnalyzerHistory::storeStopped(*history, root, stopped.walked(), startedAt, earlier ? &*earlier : nullptr);
+                    AnalyzerHistory::storeStopped(*history, root, stopped.walked(), startedAt, earlier ? &*earlier : nullptr,
+                                                  historyAsOf);
                 }
                 throw;
             }
             Outcome outcome;
+            outcome.historyAsOf = historyAsOf;
             if (history) { // before the tree takes the scan's nodes apart
                 reading.join();
                 outcome.summary = std::make_shared<const brisklet::ScanSummary>(
@@ -493,7 +497,7 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     const QString totals = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
     setStatus(m_restoredNote.isEmpty() ? totals : m_restoredNote + QStringLiteral("  ") + totals);
     m_restoredNote.clear();
-    m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes));
+    m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes), outcome.historyAsOf);
 }
 
 void AnalyzerViewController::showChanges()

@@ -5,6 +5,7 @@
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "deletion/DeletionItems.h"
+#include "shell/NotificationCenter.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -26,6 +27,10 @@ RecentScansView::RecentScansView(QWidget* parent) : QWidget(parent)
     layout->addLayout(m_rows);
     setAccessibleName(QStringLiteral("Recent scans"));
     hide();
+    NotificationCenter::shared().addObserver(NotificationNames::scansForgotten, this, [this](QObject*, const QVariantMap&) {
+        m_runner.stopAll(); // a listing read before the forget
+        showScans({});
+    });
 }
 
 void RecentScansView::refresh()

@@ -15,6 +15,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -59,7 +60,14 @@ public:
     static QString since(std::int64_t finishedAtMs);
     // The same, with " (incomplete)" when that scan was partial or cancelled.
     static QString since(const brisklet::StoredScan& earlier);
+    // The Change column's title: "Change since 3 Dec, 14:05", broken before the date where the column
+    // is narrow; " (incomplete)" after it as in since().
+    QString columnTitle(bool twoLines = false) const;
+    // "3 Dec 2026, 14:05 · 1.2 GB", "· partial" or "· cancelled" after it.
     static QString scanLabel(const brisklet::StoredScan& scan);
+    // The labels of scans for a menu: to the minute, with the seconds (then the milliseconds) only for
+    // scans that would otherwise read the same.
+    static QStringList scanLabels(const std::vector<brisklet::StoredScan>& scans);
 
     // Warm for growth, cool for shrinkage, deeper with the size of the change against the largest;
     // nothing for an item without a change of its own or one not compared.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
@@ -214,6 +215,55 @@ bool moveAside(const std::string& path, std::string& aside) {
     }
     errno = EEXIST;
     return false;
+}
+
+// Whether name is one moveAside gives a copy of the store named base: base, ".broken-", a
+// YYYYMMDD-HHMMSS stamp, maybe ".N", maybe "-wal" or "-shm". Nothing else beside the store is ours.
+bool isMovedAsideName(std::string_view name, std::string_view base) {
+    constexpr std::string_view marker = ".broken-";
+    const auto isDigits = [](std::string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!name.starts_with(base) || !name.substr(base.size()).starts_with(marker))
+        return false;
+    name.remove_prefix(base.size() + marker.size());
+    if (name.ends_with("-wal") || name.ends_with("-shm"))
+        name.remove_suffix(4);
+    if (name.size() < 15 || !isDigits(name.substr(0, 8)) || name[8] != '-' || !isDigits(name.substr(9, 6)))
+        return false;
+    name.remove_prefix(15);
+    return name.empty() || (name.size() <= 4 && name.front() == '.' && isDigits(name.substr(1)));
+}
+
+// Removes the copies moveAside left beside the store at path, by name relative to the folder's
+// descriptor: a link is removed itself, never followed, and a folder is left with what it holds.
+bool removeMovedAsideCopies(const std::string& path) {
+    const std::string folder = platform::parentPath(path);
+    const std::string base = path.substr(path.rfind('/') + 1);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT; // no folder: nothing was moved aside
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<std::string> names; // read first: removing while reading may skip names
+    while (const dirent* entry = readdir(dir))
+        if (isMovedAsideName(entry->d_name, base))
+            names.emplace_back(entry->d_name);
+    bool removed = true;
+    for (const std::string& name : names) {
+        struct stat st{};
+        if (fstatat(dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+            continue;
+        if (unlinkat(dirfd(dir), name.c_str(), 0) != 0 && errno != ENOENT) {
+            systemLogDebug("scan history: cannot remove " + platform::joinPath(folder, name) + ": " + std::strerror(errno));
+            removed = false;
+        }
+    }
+    closedir(dir);
+    return removed;
 }
 
 } // namespace
@@ -520,9 +570,13 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
     return true;
 }
 
-std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary) noexcept {
+std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary, std::optional<std::uint64_t> asOf) noexcept {
     try {
         std::lock_guard lock(m_lock);
+        if (asOf && *asOf != m_generation.load()) {
+            systemLogDebug("scan history: a scan of " + summary.root + " handed over before the history was forgotten is not kept");
+            return std::nullopt;
+        }
         for (int attempt = 0; attempt < 2; ++attempt) {
             Database* db = database(true);
             if (!db)
@@ -759,17 +813,24 @@ ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnaps
 bool ScanHistory::forgetAll() noexcept {
     try {
         std::lock_guard lock(m_lock);
-        Database* db = database(true);
-        if (!db)
-            return false;
-        {
-            Transaction transaction(db->handle());
-            db->exec("DELETE FROM items; DELETE FROM scans; DELETE FROM paths;");
-            transaction.commit();
+        ++m_generation;
+        bool forgotten = false;
+        if (Database* db = database(true)) {
+            try {
+                {
+                    Transaction transaction(db->handle());
+                    db->exec("DELETE FROM items; DELETE FROM scans; DELETE FROM paths;");
+                    transaction.commit();
+                }
+                sqlite3_exec(db->handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
+                sqlite3_exec(db->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+                forgotten = true;
+            } catch (const std::exception& error) {
+                systemLogDebug(std::string("scan history: forgetting failed: ") + error.what());
+            }
         }
-        sqlite3_exec(db->handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
-        sqlite3_exec(db->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-        return true;
+        // After the store, which may itself have been moved aside on opening.
+        return removeMovedAsideCopies(m_path) && forgotten;
     } catch (const std::exception& error) {
         systemLogDebug(std::string("scan history: forgetting failed: ") + error.what());
     }

@@ -25,11 +25,14 @@
 //    until the store fits its size.
 //  - A file that is not a database, is corrupt or cannot be opened is renamed aside (never deleted)
 //    and a fresh store made. A store written by a newer version is left untouched and not used.
+//  - Forgetting wins over a scan finishing meanwhile: a store asked for before forgetAll began (its
+//    asOf generation is older) is dropped, and forgetAll also removes the copies moved aside.
 #pragma once
 
 #include "platform/Export.h"
 #include "scan/ScanRecords.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -160,7 +163,10 @@ public:
 
     // Keeps a scan in one transaction, then applies retention. The new scan's id, or nothing when it
     // could not be kept (the reason goes to the system log). Never throws.
-    std::optional<std::int64_t> store(const ScanSummary& summary) noexcept;
+    // asOf: generation() when the scan was handed over; when a forgetAll has begun since, the scan is
+    // dropped (nothing).
+    std::optional<std::int64_t> store(const ScanSummary& summary,
+                                      std::optional<std::uint64_t> asOf = std::nullopt) noexcept;
 
     // Stored scans, newest first: all of them, or those of one root. Empty when the store is unusable,
     // and then, with reason, why. Reading never moves a store aside.
@@ -180,8 +186,13 @@ public:
     std::optional<ScanComparison> compare(std::int64_t earlierId, std::int64_t laterId) noexcept;
     static ScanComparison compare(const ScanSnapshot& earlier, const ScanSnapshot& later);
 
-    // Removes every stored scan. False when the store could not be changed.
+    // Removes every stored scan, and the copies of broken stores moved aside beside it
+    // ("scans.sqlite.broken-20261207-140500[.N]" and their journals; a link among them is removed, never
+    // followed; a folder of such a name is left alone). False when the store could not be changed or a
+    // copy could not be removed.
     bool forgetAll() noexcept;
+    // How many forgetAll() calls have begun on this object. Reading it touches nothing on disk.
+    std::uint64_t generation() const noexcept { return m_generation.load(); }
 
     // Bytes the store occupies in use (pages not free), 0 when unusable.
     std::int64_t usedBytes() noexcept;
@@ -203,6 +214,7 @@ private:
     std::unique_ptr<Database> m_db;
     std::string m_failure; // why the store last could not be opened
     bool m_unusable = false; // written by a newer version or not creatable: leave it alone
+    std::atomic<std::uint64_t> m_generation{0}; // raised under m_lock
 };
 
 } // namespace brisklet

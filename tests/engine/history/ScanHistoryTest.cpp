@@ -239,6 +239,36 @@ TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
     }
 }
 
+TEST(ScanHistory, ForgettingRemovesOnlyTheCopiesMovedAsideAndDropsAStoreHandedOverBeforeIt) {
+    TempTree state;
+    const std::string path = state.path("brisklet/scans.sqlite");
+    for (std::int64_t at : {1000, 2000}) { // two broken stores in turn, the second in the same second maybe
+        state.writeFile("brisklet/scans.sqlite", std::string(100'000, 'x'));
+        ASSERT_TRUE(ScanHistory(path).store(syntheticSummary("/r", 1, at)));
+    }
+    state.writeFile("brisklet/scans.sqlite.broken-20250101-000000.3-wal", "journal");
+    const std::vector<std::string> others{"scans.sqlite.broken-notes.txt", "scans.sqlite.broken-20250101-000000.txt",
+                                          "other.sqlite.broken-20250101-000000", "scans.sqlite.broken-20250102-000000"};
+    for (const std::string& name : others)
+        state.writeFile(name == others.back() ? "brisklet/" + name + "/inside" : "brisklet/" + name, "theirs");
+    state.writeFile("target", "theirs");
+    state.symlink("brisklet/scans.sqlite.broken-20250103-000000", state.path("target"));
+    ScanHistory history(path);
+    ASSERT_EQ(history.scans().size(), 1u);
+
+    const std::uint64_t handedOver = history.generation();
+    ASSERT_TRUE(history.forgetAll());
+    EXPECT_FALSE(history.store(syntheticSummary("/r", 1, 3000), handedOver)); // forgetting wins
+    EXPECT_TRUE(history.scans().empty());
+    std::vector<std::string> left = platform::sortedEntryNames(state.path("brisklet"));
+    std::erase_if(left, [](const std::string& name) { return name.starts_with("scans.sqlite") && name.find(".broken-") == std::string::npos; });
+    std::vector<std::string> expected = others;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(platform::readFileContents(state.path("target")), "theirs");
+    EXPECT_TRUE(history.store(syntheticSummary("/r", 1, 4000), history.generation()));
+}
+
 TEST(ScanHistory, RootKeyGivesOneFolderOneKeyHoweverItIsWritten) {
     const std::string here = platform::withoutTrailingSlashes(std::filesystem::current_path().string());
     const std::pair<std::string, std::string> cases[] = {
