@@ -525,9 +525,13 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
         db.step(insertItem);
     }
 
-    // Retention: the newest scans of this root, then the oldest of all until the store fits.
+    // Retention: the newest scans of this root, then the oldest of all until the store fits. A cancelled
+    // scan is never a baseline, so a root keeps only its newest one, and cancelled scans go before
+    // complete ones: cancelling again and again never pushes out the scans there are to compare with.
     bool removed = false;
-    const auto removeScan = [&db, &removed](std::int64_t scanId) {
+    bool kept = true;
+    const auto removeScan = [&db, &removed, &kept, id](std::int64_t scanId) {
+        kept = kept && scanId != id;
         for (const char* sql : {"DELETE FROM items WHERE scan = ?1", "DELETE FROM scans WHERE id = ?1"}) {
             sqlite3_stmt* s = db.prepare(sql);
             sqlite3_bind_int64(s, 1, scanId);
@@ -538,7 +542,15 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
     {
         std::vector<std::int64_t> surplus;
         sqlite3_stmt* s = db.prepare(
-            "SELECT id FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC LIMIT -1 OFFSET ?2");
+            "SELECT id FROM scans WHERE root = ?1 AND cancelled = 1 ORDER BY finishedAt DESC, id DESC LIMIT -1 OFFSET 1");
+        bindBlob(s, 1, summary.root);
+        while (db.step(s))
+            surplus.push_back(sqlite3_column_int64(s, 0));
+        for (const std::int64_t old : surplus)
+            removeScan(old);
+        surplus.clear();
+        s = db.prepare("SELECT id FROM scans WHERE root = ?1 ORDER BY cancelled, finishedAt DESC, id DESC"
+                       " LIMIT -1 OFFSET ?2");
         bindBlob(s, 1, summary.root);
         sqlite3_bind_int(s, 2, std::max(1, m_limits.scansPerRoot));
         while (db.step(s))
@@ -556,18 +568,21 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
     if (removed)
         collectPaths();
     while (used() > m_limits.totalBytes) {
-        // Never the scan just stored: a store too small for one scan still keeps the newest.
+        // Never the scan just stored unless it is cancelled: a store too small for one scan still keeps
+        // the newest complete one.
         const std::int64_t oldest =
-            db.singleInteger("SELECT id FROM scans ORDER BY finishedAt, id LIMIT 1");
-        if (oldest == 0 || oldest == id)
+            db.singleInteger("SELECT id FROM scans ORDER BY cancelled DESC, finishedAt, id LIMIT 1");
+        if (oldest == 0 || (oldest == id && !summary.cancelled))
             break;
         removeScan(oldest);
         collectPaths();
+        if (oldest == id)
+            break;
     }
     transaction.commit();
     if (removed)
         sqlite3_exec(db.handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
-    return true;
+    return kept;
 }
 
 std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary, std::optional<std::uint64_t> asOf) noexcept {
@@ -583,7 +598,8 @@ std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary, std::
                 return std::nullopt;
             try {
                 std::int64_t id = 0;
-                storeLocked(*db, summary, id);
+                if (!storeLocked(*db, summary, id))
+                    return std::nullopt; // a cancelled scan that retention let go at once
                 return id;
             } catch (const SqliteError& error) {
                 systemLogDebug("scan history: storing a scan of " + summary.root + " failed: " + error.what());

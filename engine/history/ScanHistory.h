@@ -162,7 +162,9 @@ public:
     static ScanSnapshot snapshot(const ScanSummary& summary);
 
     // Keeps a scan in one transaction, then applies retention. The new scan's id, or nothing when it
-    // could not be kept (the reason goes to the system log). Never throws.
+    // could not be kept (the reason goes to the system log). Never throws. Retention keeps a root's
+    // newest cancelled scan only, and lets cancelled scans go before complete ones (the one just stored
+    // too: then nothing is returned).
     // asOf: generation() when the scan was handed over; when a forgetAll has begun since, the scan is
     // dropped (nothing).
     std::optional<std::int64_t> store(const ScanSummary& summary,

@@ -220,6 +220,20 @@ TEST(ScanHistory, RetentionKeepsTheNewestScansOfEachRootAndFitsTheStoreInItsSize
     }
 }
 
+TEST(ScanHistory, CancellingAgainAndAgainNeverPushesOutTheScanToCompareWith) {
+    TempTree state;
+    ScanHistory history(state.path("scans.sqlite"), {.scansPerRoot = 3, .totalBytes = 500'000'000});
+    ASSERT_TRUE(history.store(syntheticSummary("/r", 2, 1000)));
+    for (int i = 2; i <= 6; ++i) {
+        ScanSummary cancelled = syntheticSummary("/r", 2, i * 1000);
+        cancelled.cancelled = true;
+        history.store(cancelled);
+    }
+    const std::vector<StoredScan> kept = history.scans("/r"); // the newest cancelled one and the baseline
+    EXPECT_TRUE(kept.size() == 2 && kept[0].finishedAtMs == 6000 && kept[1].finishedAtMs == 1000);
+    EXPECT_EQ(history.newestSnapshot("/r").value_or(ScanSnapshot{}).scan.finishedAtMs, 1000);
+}
+
 TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
     TempTree state;
     const std::string garbage(100'000, 'x');
