@@ -14,8 +14,8 @@
 // the "Remember scans" preference; without it nothing is stored and no changes are shown.
 //
 // A cancelled scan is not shown, but what it walked is stored, marked cancelled, by the scan's own
-// worker (storeStopped): the store never offers it as a baseline, and the list of earlier scans names
-// it so.
+// worker (storeStopped) when the user stopped it after its root was read: the store never offers it
+// as a baseline, and the list of earlier scans names it so.
 //
 // Forgetting wins: when every scan is forgotten (scansForgotten) the shown changes and the earlier scans
 // go, and a scan begun before the forget, complete or cancelled, is neither stored nor compared (its asOf

@@ -351,7 +351,8 @@ void AnalyzerViewController::startScan()
 {
     if (!m_lastFolder)
         return;
-    m_scanRunner.stopAll(); // the running scan stops and its answer is dropped
+    m_keepStopped->store(true); // stopped by the user: what it walked is kept
+    m_scanRunner.stopAll();     // the running scan stops and its answer is dropped
     dropMissingCheck();     // the tree it looks at is about to be replaced
     const std::uint64_t generation = ++m_scanGeneration;
     m_timing = {Clock::now(), {}, {}};
@@ -367,8 +368,12 @@ void AnalyzerViewController::startScan()
     std::shared_ptr<brisklet::ScanHistory> history = AppPreferences::rememberScans() ? AnalyzerHistory::store() : nullptr;
     const std::int64_t startedAt = QDateTime::currentMSecsSinceEpoch();
     const std::optional<std::uint64_t> historyAsOf = history ? std::optional(history->generation()) : std::nullopt;
+    // Set when the user stops this scan; a stop because the screen or the program goes stores
+    // nothing, so quitting never waits on the store.
+    auto keepStopped = std::make_shared<std::atomic<bool>>(false);
+    m_keepStopped = keepStopped;
     m_scanRunner.run(
-        [scanner, stats, root, history, startedAt, historyAsOf](std::stop_token stop) {
+        [scanner, stats, root, history, startedAt, historyAsOf, keepStopped](std::stop_token stop) {
             // The root's newest stored scan is read while the walk runs: the summary keeps the files it
             // kept, and the result is compared with it before it is shown.
             std::optional<brisklet::ScanSnapshot> earlier;
@@ -379,7 +384,9 @@ void AnalyzerViewController::startScan()
             try {
                 result = scanner->scan(root, stats, stop);
             } catch (const brisklet::DiskScanner::Stopped& stopped) {
-                if (history) { // what was walked is kept, marked cancelled; the screen shows nothing of it
+                // What was walked is kept, marked cancelled (the screen shows nothing of it), unless
+                // the root itself was never read: there is nothing to keep.
+                if (history && keepStopped->load() && stopped.walked().root.children) {
                     reading.join();
                     AnalyzerHistory::storeStopped(*history, root, stopped.walked(), startedAt, earlier ? &*earlier : nullptr,
                                                   historyAsOf);
@@ -534,6 +541,7 @@ void AnalyzerViewController::cancelClicked()
     if (!m_isScanning)
         return;
     ++m_scanGeneration; // a late answer is ignored
+    m_keepStopped->store(true);
     m_scanRunner.stopAll();
     stopPolling();
     m_activeStats.reset();
