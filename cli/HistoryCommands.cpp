@@ -100,8 +100,11 @@ std::vector<const ScanChange*> largestChanges(const ScanComparison& comparison, 
 
 void writeComparisonText(std::ostream& out, const ScanComparison& comparison, std::size_t top) {
     const std::int64_t total = comparison.later.totals.bytes - comparison.earlier.totals.bytes;
-    out << "Since " << formatScanTime(comparison.earlier.finishedAtMs) << ": " << (total >= 0 ? "+" : "-")
-        << ByteFormat::humanReadable(std::abs(total)) << " in all\n";
+    const StoredScan& earlier = comparison.earlier;
+    // An earlier scan that missed places makes every figure against it a guess there: say so.
+    out << "Since " << formatScanTime(earlier.finishedAtMs)
+        << (earlier.cancelled ? " (cancelled, incomplete)" : earlier.state != ScanState::complete ? " (incomplete)" : "")
+        << ": " << (total >= 0 ? "+" : "-") << ByteFormat::humanReadable(std::abs(total)) << " in all\n";
     for (const bool grown : {true, false}) {
         const auto changes = largestChanges(comparison, top, grown);
         out << (grown ? "\nGrown:\n" : "\nShrunk:\n");
@@ -113,7 +116,11 @@ void writeComparisonText(std::ostream& out, const ScanComparison& comparison, st
             char size[32];
             std::snprintf(size, sizeof size, "%10s", text.c_str());
             out << "  " << size << "  " << displayText(change->path) << (change->isDirectory ? "/" : "")
-                << (change->isNew() ? "  (new)" : change->isGone() ? "  (gone)" : "") << '\n';
+                << (change->isNew()                   ? "  (new)"
+                    : change->isGone()                ? "  (gone)"
+                    : change->earlierBelowLargeFile ? "  (or more: under 1 MB before, or new)"
+                                                      : "")
+                << '\n';
         }
     }
 }
@@ -131,6 +138,8 @@ nlohmann::json comparisonJson(const ScanComparison& comparison, std::size_t top)
                                            : change->isGone() ? "gone"
                                            : grown            ? "grown"
                                                               : "shrunk"}};
+            if (change->earlierBelowLargeFile) // the difference is then the least it grew
+                item["earlierBelowBytes"] = ScanHistory::largeFileBytes;
             if (const auto exact = exactBytesWhereRepaired(change->path))
                 item["pathBytes"] = *exact;
             changes.push_back(std::move(item));

@@ -1,14 +1,29 @@
 #include "AnalyzerHistory.h"
 
-#include <mutex>
+#include "shell/NotificationCenter.h"
+#include "shell/ScanHistoryStore.h"
 
-AnalyzerHistory::AnalyzerHistory(QObject* parent) : QObject(parent) {}
+#include <QDateTime>
 
-std::shared_ptr<brisklet::ScanHistory> AnalyzerHistory::store()
+AnalyzerHistory::AnalyzerHistory(QObject* parent) : QObject(parent)
 {
-    // Made on the first call (the GUI thread), opened by the first worker that uses it.
-    static const auto shared = std::make_shared<brisklet::ScanHistory>();
-    return shared;
+    NotificationCenter::shared().addObserver(NotificationNames::scansForgotten, this,
+                                             [this](QObject*, const QVariantMap&) { clear(); });
+}
+
+std::shared_ptr<brisklet::ScanHistory> AnalyzerHistory::store() { return ScanHistoryStore::shared(); }
+
+void AnalyzerHistory::storeStopped(brisklet::ScanHistory& history, const std::string& root,
+                                   const brisklet::ScanResult& walked, std::int64_t startedAtMs,
+                                   const brisklet::ScanSnapshot* earlier, std::optional<std::uint64_t> asOf)
+{
+    try {
+        history.store(brisklet::ScanHistory::summarize(root, walked, startedAtMs,
+                                                       QDateTime::currentMSecsSinceEpoch(), true, earlier),
+                      asOf);
+    } catch (const std::exception&) {
+        // Out of memory while summarising: the scan is dropped as before.
+    }
 }
 
 void AnalyzerHistory::clear()
@@ -23,9 +38,12 @@ void AnalyzerHistory::clear()
 }
 
 void AnalyzerHistory::scanShown(std::shared_ptr<const brisklet::ScanSummary> summary,
-                                std::shared_ptr<const ScanChanges> changes)
+                                std::shared_ptr<const ScanChanges> changes, std::optional<std::uint64_t> asOf)
 {
     m_runner.stopAll();
+    const std::uint64_t generation = asOf.value_or(store()->generation());
+    if (generation != store()->generation())
+        changes.reset(); // compared with scans forgotten since
     Answer shown{std::nullopt, {}, std::move(changes)};
     if (shown.changes)
         shown.earlier = {shown.changes->earlier()};
@@ -33,10 +51,13 @@ void AnalyzerHistory::scanShown(std::shared_ptr<const brisklet::ScanSummary> sum
     if (!summary)
         return;
     m_runner.run(
-        [history = store(), summary = std::move(summary), answer = std::move(shown)](std::stop_token) mutable {
-            answer.shownId = history->store(*summary);
-            if (!answer.shownId)
+        [history = store(), summary = std::move(summary), answer = std::move(shown), generation](std::stop_token) mutable {
+            answer.shownId = history->store(*summary, generation);
+            if (!answer.shownId) {
+                if (history->generation() != generation) // forgotten meanwhile
+                    answer = {};
                 return std::move(answer);
+            }
             answer.earlier.clear();
             for (brisklet::StoredScan& scan : history->scans(summary->root))
                 if (scan.id != *answer.shownId)

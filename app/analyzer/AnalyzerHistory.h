@@ -12,6 +12,14 @@
 // scan's worker made and receives the stored id, the list and any new ScanChanges. A new scan (clear)
 // drops any answer still on its way, so changes never belong to a tree no longer shown. Storing follows
 // the "Remember scans" preference; without it nothing is stored and no changes are shown.
+//
+// A cancelled scan is not shown, but what it walked is stored, marked cancelled, by the scan's own
+// worker (storeStopped) when the user stopped it after its root was read: the store never offers it
+// as a baseline, and the list of earlier scans names it so.
+//
+// Forgetting wins: when every scan is forgotten (scansForgotten) the shown changes and the earlier scans
+// go, and a scan begun before the forget, complete or cancelled, is neither stored nor compared (its asOf
+// generation is older).
 #pragma once
 
 #include "ScanChanges.h"
@@ -31,9 +39,10 @@ public:
     explicit AnalyzerHistory(QObject* parent = nullptr);
 
     // A scan was shown: shows changes (since the root's newest stored scan as the walk began, null when
-    // there was none), then stores the summary.
+    // there was none), then stores the summary. asOf: the store's generation() as the walk began (by
+    // default, now).
     void scanShown(std::shared_ptr<const brisklet::ScanSummary> summary,
-                   std::shared_ptr<const ScanChanges> changes = nullptr);
+                   std::shared_ptr<const ScanChanges> changes = nullptr, std::optional<std::uint64_t> asOf = std::nullopt);
     // Compares the shown scan with an earlier stored scan of its root.
     void compareWith(std::int64_t earlierId);
     // Forget the shown changes and whatever is still being worked out.
@@ -44,7 +53,13 @@ public:
     const std::vector<brisklet::StoredScan>& earlierScans() const { return m_earlierScans; }
     std::optional<std::int64_t> shownScanId() const { return m_shownScanId; }
 
-    // The store this process uses (one connection, shared by the screens; opened on first use).
+    // Stores a stopped scan, marked cancelled. On the scan's worker; never throws. asOf: the store's
+    // generation() as the walk began.
+    static void storeStopped(brisklet::ScanHistory& history, const std::string& root,
+                             const brisklet::ScanResult& walked, std::int64_t startedAtMs,
+                             const brisklet::ScanSnapshot* earlier, std::optional<std::uint64_t> asOf);
+
+    // The store this process uses (ScanHistoryStore: one connection, shared with the settings sheet).
     static std::shared_ptr<brisklet::ScanHistory> store();
 
 signals:

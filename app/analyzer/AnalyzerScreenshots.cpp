@@ -207,6 +207,9 @@ bool writeChanges(const QDir& dir, const QString& appearance)
     screen->segmented()->setSelectedIndex(1);
     screen->segmentChanged(1);
     ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("changes-pie"), appearance) && ok;
+    // As wide as the screen gets in the narrowest window beside the widest sidebar.
+    window.resize(720, 720);
+    ok = settleUntil([] { return true; }) && save(&window, dir, QStringLiteral("changes-narrow"), appearance) && ok;
     QDir(root).removeRecursively();
     return ok;
 }

@@ -85,6 +85,7 @@ struct AnalyzerViewController::Outcome {
     AnalyzerNodePtr tree;
     std::shared_ptr<const brisklet::ScanSummary> summary; // for the store; null when scans are not kept
     std::shared_ptr<const ScanChanges> changes; // since the root's newest stored scan, if any
+    std::optional<std::uint64_t> historyAsOf;   // the store's generation as the walk began
     brisklet::ScanTotals totals;
     brisklet::ScanState state = brisklet::ScanState::complete;
     Clock::time_point walked;
@@ -406,7 +407,8 @@ void AnalyzerViewController::startScan()
 {
     if (!m_lastFolder)
         return;
-    m_scanRunner.stopAll(); // the running scan stops and its answer is dropped
+    m_keepStopped->store(true); // stopped by the user: what it walked is kept
+    m_scanRunner.stopAll();     // the running scan stops and its answer is dropped
     dropMissingCheck();     // the tree it looks at is about to be replaced
     const std::uint64_t generation = ++m_scanGeneration;
     m_timing = {Clock::now(), {}, {}};
@@ -421,16 +423,34 @@ void AnalyzerViewController::startScan()
     const std::string root = brisklet::ScanHistory::rootKey(pathBytes(*m_lastFolder));
     std::shared_ptr<brisklet::ScanHistory> history = AppPreferences::rememberScans() ? AnalyzerHistory::store() : nullptr;
     const std::int64_t startedAt = QDateTime::currentMSecsSinceEpoch();
+    const std::optional<std::uint64_t> historyAsOf = history ? std::optional(history->generation()) : std::nullopt;
+    // Set when the user stops this scan; a stop because the screen or the program goes stores
+    // nothing, so quitting never waits on the store.
+    auto keepStopped = std::make_shared<std::atomic<bool>>(false);
+    m_keepStopped = keepStopped;
     m_scanRunner.run(
-        [scanner, stats, root, history, startedAt](std::stop_token stop) {
+        [scanner, stats, root, history, startedAt, historyAsOf, keepStopped](std::stop_token stop) {
             // The root's newest stored scan is read while the walk runs: the summary keeps the files it
             // kept, and the result is compared with it before it is shown.
             std::optional<brisklet::ScanSnapshot> earlier;
             std::jthread reading;
             if (history)
                 reading = std::jthread([&history, &earlier, &root] { earlier = history->newestSnapshot(root); });
-            brisklet::ScanResult result = scanner->scan(root, stats, stop);
+            brisklet::ScanResult result;
+            try {
+                result = scanner->scan(root, stats, stop);
+            } catch (const brisklet::DiskScanner::Stopped& stopped) {
+                // What was walked is kept, marked cancelled (the screen shows nothing of it), unless
+                // the root itself was never read: there is nothing to keep.
+                if (history && keepStopped->load() && stopped.walked().root.children) {
+                    reading.join();
+                    AnalyzerHistory::storeStopped(*history, root, stopped.walked(), startedAt, earlier ? &*earlier : nullptr,
+                                                  historyAsOf);
+                }
+                throw;
+            }
             Outcome outcome;
+            outcome.historyAsOf = historyAsOf;
             if (history) { // before the tree takes the scan's nodes apart
                 reading.join();
                 outcome.summary = std::make_shared<const brisklet::ScanSummary>(
@@ -539,7 +559,7 @@ void AnalyzerViewController::finishScan(Outcome& outcome)
     m_activeStats.reset();
     m_status = resultStatus(outcome.totals, ChartText::name(*outcome.tree), partial);
     m_statusLine->update();
-    m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes));
+    m_history->scanShown(std::move(outcome.summary), std::move(outcome.changes), outcome.historyAsOf);
 }
 
 void AnalyzerViewController::showChanges()
@@ -576,6 +596,7 @@ void AnalyzerViewController::cancelClicked()
     if (!m_isScanning)
         return;
     ++m_scanGeneration; // a late answer is ignored
+    m_keepStopped->store(true);
     m_scanRunner.stopAll();
     stopPolling();
     m_activeStats.reset();

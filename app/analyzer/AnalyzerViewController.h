@@ -226,6 +226,8 @@ private:
     // for meanwhile runs after it.
     std::shared_ptr<std::atomic<bool>> m_missingCheckRunning = std::make_shared<std::atomic<bool>>(false);
     bool m_missingCheckAgain = false;
+    // The running scan's: set when the user stops it, so its worker keeps what it walked.
+    std::shared_ptr<std::atomic<bool>> m_keepStopped = std::make_shared<std::atomic<bool>>(false);
     BackgroundRunner m_missingRunner{this};
     BackgroundRunner m_lastFolderRunner{this};
     BackgroundRunner m_releaseRunner{this};

@@ -133,6 +133,8 @@ public:
             return QVariant::fromValue(Qt::AlignVCenter | (section == 0 ? Qt::AlignLeft : Qt::AlignRight));
         if (role != Qt::DisplayRole)
             return {};
+        if (section == changeColumn && changes) // on two lines: the column is narrow
+            return changes->columnTitle(true);
         return section == 0 ? QStringLiteral("Name") : section == 1 ? QStringLiteral("Size") : QStringLiteral("Change");
     }
 
@@ -459,8 +461,11 @@ void ChartContentsList::setChanges(std::shared_ptr<const ScanChanges> changes)
         const QFontMetrics metrics(ScreenStyle::font(12));
         header->setSectionResizeMode(ContentsListModel::changeColumn, QHeaderView::Fixed);
         header->resizeSection(ContentsListModel::changeColumn,
-                              std::max(metrics.horizontalAdvance(QStringLiteral("-999 bytes")),
-                                       metrics.horizontalAdvance(QStringLiteral("-88.8 MB"))) + 16);
+                              std::max({metrics.horizontalAdvance(QStringLiteral("-999 bytes")) + 16,
+                                        metrics.horizontalAdvance(QStringLiteral("-88.8 MB")) + 16,
+                                        ChartText::headerWidth(header, m_model->headerData(ContentsListModel::changeColumn,
+                                                                                           Qt::Horizontal, Qt::DisplayRole)
+                                                                            .toString())}));
     }
     header->setVisible(shown);
     if (shown && !m_tableView->isSortingEnabled())

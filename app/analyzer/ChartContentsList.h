@@ -9,8 +9,8 @@
 // actions would not belong to.
 // Rows whose item is gone from disk (the screen's missing-item check) are struck through, with a tooltip.
 // Ctrl+C copies the selected rows as "name<TAB>size" lines.
-// With changes since an earlier scan (setChanges) a third column, "Change", shows each row's change,
-// and the header appears: a click on "Change" orders the rows by it, on "Name" or "Size" largest first.
+// With changes since an earlier scan (setChanges) a third column, "Change since" over "3 Dec, 14:05",
+// shows each row's change, and the header appears: a click on "Change" orders the rows by it, on "Name" or "Size" largest first.
 #pragma once
 
 #include "AnalyzerTreeNode.h"

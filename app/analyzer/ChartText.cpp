@@ -3,6 +3,9 @@
 #include "deletion/DeletionItems.h"
 #include "shell/PlainText.h"
 
+#include <QHeaderView>
+#include <QStyle>
+
 namespace ChartText {
 
 QString name(const AnalyzerTreeNode& node) { return visibleText(pathFromBytes(node.entry().name)); }
@@ -34,10 +37,23 @@ QColor accent(const QPalette& palette) { return palette.color(QPalette::Highligh
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <cerrno>
 
 bool ChartText::goneFromDisk(const std::string& path)
 {
     struct stat status {};
     return ::lstat(path.c_str(), &status) != 0 && errno == ENOENT;
+}
+
+int ChartText::headerWidth(const QHeaderView* header, const QString& title)
+{
+    const QFontMetrics metrics = header->fontMetrics();
+    int widest = 0;
+    for (const QString& line : title.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QStyle* style = header->style();
+    const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    return widest + 4 * margin + style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
 }

@@ -7,6 +7,8 @@
 #include <QPalette>
 #include <QString>
 
+class QHeaderView;
+
 namespace ChartText {
 
 // Paths hold the file system's bytes; as text they decode without loss (pathFromBytes). name() is for
@@ -27,6 +29,8 @@ QString tooltip(const AnalyzerTreeNode& node);
 QString missingTooltip();
 // The accent that marks a selected chart element.
 QColor accent(const QPalette& palette);
+// The width a header section needs to show title (one or more lines) whole, with its sort indicator.
+int headerWidth(const QHeaderView* header, const QString& title);
 
 } // namespace ChartText
 

@@ -6,6 +6,7 @@
 #include "shell/PlainText.h"
 #include "shell/ScreenStyle.h"
 #include "deletion/DeletionItems.h"
+#include "shell/NotificationCenter.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -27,6 +28,10 @@ RecentScansView::RecentScansView(QWidget* parent) : QWidget(parent)
     layout->addLayout(m_rows);
     setAccessibleName(QStringLiteral("Recent scans"));
     hide();
+    NotificationCenter::shared().addObserver(NotificationNames::scansForgotten, this, [this](QObject*, const QVariantMap&) {
+        m_runner.stopAll(); // a listing read before the forget
+        showScans({});
+    });
 }
 
 void RecentScansView::refresh()
@@ -46,8 +51,9 @@ void RecentScansView::showScans(const std::vector<brisklet::StoredScan>& scans)
     for (const brisklet::StoredScan& scan : scans) {
         if (static_cast<int>(listed.size()) == maxRows)
             break;
-        if (!listed.insert(scan.root).second)
-            continue; // the newest scan of each folder only
+        // The newest finished scan of each folder only: a cancelled one holds only what it walked.
+        if (scan.cancelled || !listed.insert(scan.root).second)
+            continue;
         const QString folder = pathFromBytes(scan.root);
         // The last name, trailing slashes aside (roots stored before they were cleaned up may have
         // one); the whole path when there is none, as for "/".

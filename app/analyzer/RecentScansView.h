@@ -2,7 +2,7 @@
 // with the date and total of its last stored scan; a click asks to scan that folder again (onPick).
 //
 // refresh() reads the store on a worker; a newer refresh drops an older answer. Hidden while there is
-// nothing to list.
+// nothing to list; emptied at once when every scan is forgotten (scansForgotten).
 #pragma once
 
 #include "history/ScanHistory.h"

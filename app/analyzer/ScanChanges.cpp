@@ -5,6 +5,7 @@
 #include "shell/PlainText.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -117,6 +118,11 @@ QString ScanChanges::toolTipOf(const QString& goneList) const
 
 QString ScanChanges::text(const brisklet::ScanChange& change)
 {
+    if (change.notCompared)
+        return QStringLiteral("not compared");
+    if (change.earlierBelowLargeFile) // below the kept size before, or not there: the least it grew
+        return QStringLiteral("+") + utf8Text(brisklet::ByteFormat::humanReadable(std::max<std::int64_t>(change.difference(), 0))) +
+               QStringLiteral(" or more");
     if (change.isNew())
         return QStringLiteral("new");
     if (change.isGone())
@@ -133,23 +139,77 @@ std::int64_t ScanChanges::sortKey(const brisklet::ScanChange* change)
     return change ? change->difference() : 0;
 }
 
-QString ScanChanges::since(std::int64_t finishedAtMs)
+namespace {
+
+// "3 Dec, 14:05", the year added when it is not this year's.
+QString dateOf(std::int64_t finishedAtMs)
 {
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(finishedAtMs);
     const bool thisYear = when.date().year() == QDate::currentDate().year();
-    return QStringLiteral("since ") + when.toString(thisYear ? QStringLiteral("d MMM, HH:mm") : QStringLiteral("d MMM yyyy, HH:mm"));
+    return when.toString(thisYear ? QStringLiteral("d MMM, HH:mm") : QStringLiteral("d MMM yyyy, HH:mm"));
 }
 
-QString ScanChanges::scanLabel(const brisklet::StoredScan& scan)
+QString incompleteMark(const brisklet::StoredScan& scan)
 {
-    const QDateTime when = QDateTime::fromMSecsSinceEpoch(scan.finishedAtMs);
-    QString label = when.toString(QStringLiteral("d MMM yyyy, HH:mm")) + QStringLiteral(" \u00b7 ") +
+    const bool incomplete = scan.cancelled || scan.state != brisklet::ScanState::complete;
+    return incomplete ? QStringLiteral(" (incomplete)") : QString();
+}
+
+} // namespace
+
+QString ScanChanges::since(std::int64_t finishedAtMs) { return QStringLiteral("since ") + dateOf(finishedAtMs); }
+
+QString ScanChanges::since(const brisklet::StoredScan& earlier)
+{
+    return since(earlier.finishedAtMs) + incompleteMark(earlier);
+}
+
+QString ScanChanges::columnTitle(bool twoLines) const
+{
+    return QStringLiteral("Change since") + (twoLines ? QLatin1Char('\n') : QLatin1Char(' ')) + dateOf(m_earlier.finishedAtMs) +
+           incompleteMark(m_earlier);
+}
+
+namespace {
+
+QString labelOf(const brisklet::StoredScan& scan, const QString& format)
+{
+    QString label = QDateTime::fromMSecsSinceEpoch(scan.finishedAtMs).toString(format) + QStringLiteral(" \u00b7 ") +
                     utf8Text(brisklet::ByteFormat::humanReadable(scan.totals.bytes));
     if (scan.cancelled)
         label += QStringLiteral(" \u00b7 cancelled");
     else if (scan.state == brisklet::ScanState::partial)
         label += QStringLiteral(" \u00b7 partial");
     return label;
+}
+
+const QString labelFormats[] = {QStringLiteral("d MMM yyyy, HH:mm"), QStringLiteral("d MMM yyyy, HH:mm:ss"),
+                                QStringLiteral("d MMM yyyy, HH:mm:ss.zzz")};
+
+} // namespace
+
+QString ScanChanges::scanLabel(const brisklet::StoredScan& scan) { return labelOf(scan, labelFormats[0]); }
+
+QStringList ScanChanges::scanLabels(const std::vector<brisklet::StoredScan>& scans)
+{
+    QStringList labels;
+    for (const brisklet::StoredScan& scan : scans)
+        labels << scanLabel(scan);
+    for (std::size_t finer = 1; finer < std::size(labelFormats); ++finer) {
+        QHash<QString, int> uses;
+        for (const QString& label : labels)
+            ++uses[label];
+        bool alike = false;
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (uses.value(labels[i]) < 2)
+                continue;
+            labels[i] = labelOf(scans[static_cast<std::size_t>(i)], labelFormats[finer]);
+            alike = true;
+        }
+        if (!alike)
+            break;
+    }
+    return labels;
 }
 
 QColor ScanChanges::grownColor(double strength)
@@ -170,7 +230,7 @@ QColor ScanChanges::unchangedColor() { return QColor(0xc8, 0xcc, 0xd2); }
 std::optional<QColor> ScanChanges::color(const AnalyzerTreeNode& node) const
 {
     const brisklet::ScanChange* change = find(node);
-    if (!change)
+    if (!change || change->notCompared)
         return std::nullopt;
     const std::int64_t difference = change->difference();
     if (difference == 0)

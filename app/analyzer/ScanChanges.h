@@ -3,7 +3,9 @@
 //
 // Items are found by their path bytes. Only folders and files of 1 MiB or more (and smaller files an
 // earlier scan kept) are kept one by one in the store, so another small file has no change of its own
-// (find() answers nothing) and counts in its folder's. Gone items have no row: they are told in a line of the changes bar and in the tool tip of
+// (find() answers nothing) and counts in its folder's. A file that was below that size before shows
+// the least it can have grown ("+2.1 MB or more"), and what lies in a folder either scan could not
+// read is "not compared", never new or gone. Gone items have no row: they are told in a line of the changes bar and in the tool tip of
 // the Change cell of the folder they were in; an item inside a gone folder goes with its folder.
 // Built once on a worker; read on the GUI thread only.
 #pragma once
@@ -13,6 +15,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -48,16 +51,26 @@ public:
     QString goneToolTip() const;
     QString goneToolTip(const AnalyzerTreeNode& folder) const;
 
-    // "+1.2 GB", "-300 MB", "new", "" when unchanged.
+    // "+1.2 GB", "-300 MB", "new", "" when unchanged; "+2.1 MB or more" for a file that was below the
+    // kept size (or not there) before, "not compared" where either scan could not read.
     static QString text(const brisklet::ScanChange& change);
     // The Change column's order: largest growth first, new items by their size.
     static std::int64_t sortKey(const brisklet::ScanChange* change);
     // "since 3 Dec, 14:05" (the year added when it is not this year's).
     static QString since(std::int64_t finishedAtMs);
+    // The same, with " (incomplete)" when that scan was partial or cancelled.
+    static QString since(const brisklet::StoredScan& earlier);
+    // The Change column's title: "Change since 3 Dec, 14:05", broken before the date where the column
+    // is narrow; " (incomplete)" after it as in since().
+    QString columnTitle(bool twoLines = false) const;
+    // "3 Dec 2026, 14:05 · 1.2 GB", "· partial" or "· cancelled" after it.
     static QString scanLabel(const brisklet::StoredScan& scan);
+    // The labels of scans for a menu: to the minute, with the seconds (then the milliseconds) only for
+    // scans that would otherwise read the same.
+    static QStringList scanLabels(const std::vector<brisklet::StoredScan>& scans);
 
     // Warm for growth, cool for shrinkage, deeper with the size of the change against the largest;
-    // nothing for an unchanged item or one without a change of its own.
+    // nothing for an item without a change of its own or one not compared.
     std::optional<QColor> color(const AnalyzerTreeNode& node) const;
     static QColor grownColor(double strength);
     static QColor shrunkColor(double strength);

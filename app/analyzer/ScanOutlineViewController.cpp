@@ -193,7 +193,9 @@ QVariant AnalyzerOutlineModel::headerData(int section, Qt::Orientation orientati
         return QVariant::fromValue(Qt::AlignVCenter | (section == changeColumn ? Qt::AlignRight : Qt::AlignLeft));
     if (role != Qt::DisplayRole)
         return {};
-    return section == changeColumn ? QStringLiteral("Change") : QStringLiteral("Name");
+    if (section == changeColumn)
+        return m_changes ? m_changes->columnTitle() : QStringLiteral("Change");
+    return QStringLiteral("Name");
 }
 
 void AnalyzerOutlineModel::sort(int column, Qt::SortOrder order)
@@ -369,7 +371,9 @@ void ScanOutlineViewController::setChanges(std::shared_ptr<const ScanChanges> ch
         header->setStretchLastSection(false);
         header->setSectionResizeMode(0, QHeaderView::Stretch);
         header->setSectionResizeMode(AnalyzerOutlineModel::changeColumn, QHeaderView::Fixed);
-        header->resizeSection(AnalyzerOutlineModel::changeColumn, 96);
+        // Wide enough for its title, which says what it compares with.
+        const QString title = m_model->headerData(AnalyzerOutlineModel::changeColumn, Qt::Horizontal, Qt::DisplayRole).toString();
+        header->resizeSection(AnalyzerOutlineModel::changeColumn, std::max(96, ChartText::headerWidth(header, title)));
     } else {
         header->setStretchLastSection(true);
     }

@@ -8,8 +8,8 @@
 // reveals the item in the file browser; Ctrl+C copies the selected rows. selectedTrashItems() leaves out
 // the root, items gone from disk and items inside a selected folder (they go with the folder), in row
 // order; the selection count reported is theirs.
-// With changes since an earlier scan (setChanges) a second column, "Change", shows each row's change and
-// the header appears; a click on "Change" orders every folder's rows by it, on "Name" largest first.
+// With changes since an earlier scan (setChanges) a second column, "Change since 3 Dec, 14:05", shows
+// each row's change and the header appears; a click on "Change" orders every folder's rows by it, on "Name" largest first.
 #pragma once
 
 #include "AnalyzerTreeNode.h"

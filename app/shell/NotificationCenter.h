@@ -12,6 +12,8 @@
 namespace NotificationNames {
 inline const QString switchSection = QStringLiteral("briskletSwitchSection");
 inline const QString updateStateChanged = QStringLiteral("briskletUpdateStateChanged");
+// Every stored scan was forgotten: nothing shown may still compare with one.
+inline const QString scansForgotten = QStringLiteral("briskletScansForgotten");
 // User-info key of switchSection: a Section raw value.
 inline const QString sectionKey = QStringLiteral("section");
 } // namespace NotificationNames

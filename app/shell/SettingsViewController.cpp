@@ -3,13 +3,14 @@
 #include "PathBytes.h"
 #include "AppInfo.h"
 #include "MainMenu.h"
+#include "NotificationCenter.h"
+#include "ScanHistoryStore.h"
 #include "AppPreferences.h"
 #include "Fonts.h"
 #include "SegmentedControl.h"
 #include "SymbolIcons.h"
 #include "ToneLabel.h"
 
-#include "history/ScanHistory.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -198,11 +199,13 @@ void SettingsViewController::forgetScansClicked()
         if (clicked != forget)
             return;
         m_forgetScans->setEnabled(false);
-        m_runner.run([](std::stop_token) { return brisklet::ScanHistory().forgetAll(); },
+        m_runner.run([history = ScanHistoryStore::shared()](std::stop_token) { return history->forgetAll(); },
                      [this](bool forgotten) {
                          m_forgetScans->setEnabled(true);
                          m_forgetScans->setToolTip(forgotten ? QStringLiteral("All scans were forgotten.")
                                                              : QStringLiteral("The stored scans could not be removed."));
+                         // Whatever was removed, the screens stop showing what they compared with.
+                         NotificationCenter::shared().post(NotificationNames::scansForgotten, this);
                      });
     });
     m_forgetQuestion->open();

@@ -2,7 +2,8 @@
 // stored the moment a segment is picked) and the feedback mail link. "Done" (also Return) closes the
 // window that shows it; there is nothing to cancel.
 // Scan history: "Remember scans" (stored at once) and "Forget All Scans…", which asks first (Cancel is
-// the default) and empties the store on a worker.
+// the default), empties the process's shared store on a worker (with the copies of broken stores moved
+// aside) and then posts scansForgotten.
 #pragma once
 
 #include "BackgroundRunner.h"

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
@@ -216,6 +217,55 @@ bool moveAside(const std::string& path, std::string& aside) {
     return false;
 }
 
+// Whether name is one moveAside gives a copy of the store named base: base, ".broken-", a
+// YYYYMMDD-HHMMSS stamp, maybe ".N", maybe "-wal" or "-shm". Nothing else beside the store is ours.
+bool isMovedAsideName(std::string_view name, std::string_view base) {
+    constexpr std::string_view marker = ".broken-";
+    const auto isDigits = [](std::string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!name.starts_with(base) || !name.substr(base.size()).starts_with(marker))
+        return false;
+    name.remove_prefix(base.size() + marker.size());
+    if (name.ends_with("-wal") || name.ends_with("-shm"))
+        name.remove_suffix(4);
+    if (name.size() < 15 || !isDigits(name.substr(0, 8)) || name[8] != '-' || !isDigits(name.substr(9, 6)))
+        return false;
+    name.remove_prefix(15);
+    return name.empty() || (name.size() <= 4 && name.front() == '.' && isDigits(name.substr(1)));
+}
+
+// Removes the copies moveAside left beside the store at path, by name relative to the folder's
+// descriptor: a link is removed itself, never followed, and a folder is left with what it holds.
+bool removeMovedAsideCopies(const std::string& path) {
+    const std::string folder = platform::parentPath(path);
+    const std::string base = path.substr(path.rfind('/') + 1);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT; // no folder: nothing was moved aside
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<std::string> names; // read first: removing while reading may skip names
+    while (const dirent* entry = readdir(dir))
+        if (isMovedAsideName(entry->d_name, base))
+            names.emplace_back(entry->d_name);
+    bool removed = true;
+    for (const std::string& name : names) {
+        struct stat st{};
+        if (fstatat(dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+            continue;
+        if (unlinkat(dirfd(dir), name.c_str(), 0) != 0 && errno != ENOENT) {
+            systemLogDebug("scan history: cannot remove " + platform::joinPath(folder, name) + ": " + std::strerror(errno));
+            removed = false;
+        }
+    }
+    closedir(dir);
+    return removed;
+}
+
 } // namespace
 
 std::string ScanHistory::rootKey(const std::string& path) {
@@ -320,7 +370,7 @@ ScanSnapshot ScanHistory::snapshot(const ScanSummary& summary) {
         std::string path = item.parent < 0 ? item.name
                                            : platform::joinPath(snapshot.items[static_cast<std::size_t>(item.parent)].path,
                                                                 item.name);
-        snapshot.items.push_back({item.parent, item.isDirectory, std::move(path), item.bytes});
+        snapshot.items.push_back({item.parent, item.isDirectory, item.state, std::move(path), item.bytes});
     }
     return snapshot;
 }
@@ -475,9 +525,13 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
         db.step(insertItem);
     }
 
-    // Retention: the newest scans of this root, then the oldest of all until the store fits.
+    // Retention: the newest scans of this root, then the oldest of all until the store fits. A cancelled
+    // scan is never a baseline, so a root keeps only its newest one, and cancelled scans go before
+    // complete ones: cancelling again and again never pushes out the scans there are to compare with.
     bool removed = false;
-    const auto removeScan = [&db, &removed](std::int64_t scanId) {
+    bool kept = true;
+    const auto removeScan = [&db, &removed, &kept, id](std::int64_t scanId) {
+        kept = kept && scanId != id;
         for (const char* sql : {"DELETE FROM items WHERE scan = ?1", "DELETE FROM scans WHERE id = ?1"}) {
             sqlite3_stmt* s = db.prepare(sql);
             sqlite3_bind_int64(s, 1, scanId);
@@ -488,7 +542,15 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
     {
         std::vector<std::int64_t> surplus;
         sqlite3_stmt* s = db.prepare(
-            "SELECT id FROM scans WHERE root = ?1 ORDER BY finishedAt DESC, id DESC LIMIT -1 OFFSET ?2");
+            "SELECT id FROM scans WHERE root = ?1 AND cancelled = 1 ORDER BY finishedAt DESC, id DESC LIMIT -1 OFFSET 1");
+        bindBlob(s, 1, summary.root);
+        while (db.step(s))
+            surplus.push_back(sqlite3_column_int64(s, 0));
+        for (const std::int64_t old : surplus)
+            removeScan(old);
+        surplus.clear();
+        s = db.prepare("SELECT id FROM scans WHERE root = ?1 ORDER BY cancelled, finishedAt DESC, id DESC"
+                       " LIMIT -1 OFFSET ?2");
         bindBlob(s, 1, summary.root);
         sqlite3_bind_int(s, 2, std::max(1, m_limits.scansPerRoot));
         while (db.step(s))
@@ -506,30 +568,38 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
     if (removed)
         collectPaths();
     while (used() > m_limits.totalBytes) {
-        // Never the scan just stored: a store too small for one scan still keeps the newest.
+        // Never the scan just stored unless it is cancelled: a store too small for one scan still keeps
+        // the newest complete one.
         const std::int64_t oldest =
-            db.singleInteger("SELECT id FROM scans ORDER BY finishedAt, id LIMIT 1");
-        if (oldest == 0 || oldest == id)
+            db.singleInteger("SELECT id FROM scans ORDER BY cancelled DESC, finishedAt, id LIMIT 1");
+        if (oldest == 0 || (oldest == id && !summary.cancelled))
             break;
         removeScan(oldest);
         collectPaths();
+        if (oldest == id)
+            break;
     }
     transaction.commit();
     if (removed)
         sqlite3_exec(db.handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
-    return true;
+    return kept;
 }
 
-std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary) noexcept {
+std::optional<std::int64_t> ScanHistory::store(const ScanSummary& summary, std::optional<std::uint64_t> asOf) noexcept {
     try {
         std::lock_guard lock(m_lock);
+        if (asOf && *asOf != m_generation.load()) {
+            systemLogDebug("scan history: a scan of " + summary.root + " handed over before the history was forgotten is not kept");
+            return std::nullopt;
+        }
         for (int attempt = 0; attempt < 2; ++attempt) {
             Database* db = database(true);
             if (!db)
                 return std::nullopt;
             try {
                 std::int64_t id = 0;
-                storeLocked(*db, summary, id);
+                if (!storeLocked(*db, summary, id))
+                    return std::nullopt; // a cancelled scan that retention let go at once
                 return id;
             } catch (const SqliteError& error) {
                 systemLogDebug("scan history: storing a scan of " + summary.root + " failed: " + error.what());
@@ -603,7 +673,9 @@ std::optional<ScanSnapshot> ScanHistory::queryScan(const std::string& sql,
         found.items.reserve(static_cast<std::size_t>(found.scan.storedItems));
         while (db->step(s)) {
             ScanSnapshot::Item item;
-            item.isDirectory = (sqlite3_column_int(s, 4) & 1) != 0;
+            const int kind = sqlite3_column_int(s, 4);
+            item.isDirectory = (kind & 1) != 0;
+            item.state = static_cast<ScanState>(std::min((kind >> 1) & 3, static_cast<int>(ScanState::unavailable)));
             item.bytes = sqlite3_column_int64(s, 3);
             if (const auto parent = indexOfPath.find(sqlite3_column_int64(s, 1)); parent != indexOfPath.end()) {
                 item.parent = parent->second;
@@ -662,38 +734,94 @@ std::optional<ScanComparison> ScanHistory::compare(std::int64_t earlierId, std::
     return std::nullopt;
 }
 
+namespace {
+
+// How an item of one scan stands against the other scan, worked out parents first.
+enum class Footing : std::uint8_t {
+    matched,   // the other scan has it, read
+    unread,    // the other scan could not read it or a folder above it
+    absent,    // not in the other scan, whose folder above was read: truly new or gone
+    belowKept, // a file not in the other scan, whose folder was read: there it was small or absent
+};
+
+struct Match {
+    Footing footing = Footing::absent;
+    std::int64_t other = -1; // the item's index in the other scan, -1 when not there
+};
+
+// Each scan's paths with the index of their first item; first[i] is false for a path seen before.
+std::unordered_map<std::string_view, std::size_t> indexOf(const ScanSnapshot& scan, std::vector<bool>& first) {
+    std::unordered_map<std::string_view, std::size_t> index;
+    index.reserve(scan.items.size());
+    first.resize(scan.items.size());
+    for (std::size_t i = 0; i < scan.items.size(); ++i)
+        first[i] = index.emplace(scan.items[i].path, i).second;
+    return index;
+}
+
+// For each item of scan (parents first), its match in other. keepsFilesOfOther: scan kept every file
+// other kept (the later scan of two), so a file of other it lacks is gone rather than small.
+std::vector<Match> matches(const ScanSnapshot& scan, const std::unordered_map<std::string_view, std::size_t>& index,
+                           const ScanSnapshot& other, bool keepsFilesOfOther) {
+    std::vector<Match> result(scan.items.size());
+    for (std::size_t i = 0; i < scan.items.size(); ++i) {
+        const ScanSnapshot::Item& item = scan.items[i];
+        Match& match = result[i];
+        if (const auto found = index.find(item.path); found != index.end()) {
+            match.other = static_cast<std::int64_t>(found->second);
+            match.footing = other.items[found->second].state == ScanState::unavailable ? Footing::unread : Footing::matched;
+            continue;
+        }
+        if (item.parent < 0)
+            continue;
+        const Footing above = result[static_cast<std::size_t>(item.parent)].footing;
+        if (above == Footing::unread)
+            match.footing = Footing::unread;
+        else if (above == Footing::matched && !item.isDirectory && !keepsFilesOfOther)
+            // The other scan read the folder but kept no such file: smaller than the kept size there.
+            match.footing = item.bytes >= ScanHistory::largeFileBytes ? Footing::belowKept : Footing::unread;
+    }
+    return result;
+}
+
+} // namespace
+
 ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnapshot& later) {
     ScanComparison comparison{earlier.scan, later.scan, {}};
-    std::unordered_map<std::string_view, std::size_t> earlierIndex;
-    earlierIndex.reserve(earlier.items.size());
-    for (std::size_t i = 0; i < earlier.items.size(); ++i)
-        earlierIndex.emplace(earlier.items[i].path, i);
-    std::vector<bool> matched(earlier.items.size());
-    std::unordered_set<std::string_view> laterPaths; // a path twice in one scan keeps its first figures
-    laterPaths.reserve(later.items.size());
+    // A path twice in one scan keeps its first figures.
+    std::vector<bool> firstEarlier, firstLater;
+    const auto earlierIndex = indexOf(earlier, firstEarlier);
+    const auto laterIndex = indexOf(later, firstLater);
+    // A later file missing from the earlier scan was small then (or absent); an earlier file missing
+    // from the later scan is gone, as the later scan keeps every file the earlier kept.
+    const std::vector<Match> laterMatches = matches(later, earlierIndex, earlier, false);
+    const std::vector<Match> earlierMatches = matches(earlier, laterIndex, later, true);
     comparison.changes.reserve(std::max(earlier.items.size(), later.items.size()));
 
     // The later scan's items in its order, then what only the earlier had in its: parents first.
-    for (const ScanSnapshot::Item& item : later.items) {
-        if (!laterPaths.insert(item.path).second)
+    for (std::size_t i = 0; i < later.items.size(); ++i) {
+        const ScanSnapshot::Item& item = later.items[i];
+        if (!firstLater[i])
             continue;
+        const Match& match = laterMatches[i];
         ScanChange& change = comparison.changes.emplace_back();
         change.path = item.path;
         change.isDirectory = item.isDirectory;
         change.laterBytes = item.bytes;
-        if (const auto found = earlierIndex.find(item.path); found != earlierIndex.end()) {
-            change.earlierBytes = earlier.items[found->second].bytes;
-            matched[found->second] = true;
-        }
+        change.notCompared = match.footing == Footing::unread || item.state == ScanState::unavailable;
+        change.earlierBelowLargeFile = match.footing == Footing::belowKept;
+        if (match.other >= 0)
+            change.earlierBytes = earlier.items[static_cast<std::size_t>(match.other)].bytes;
     }
     for (std::size_t i = 0; i < earlier.items.size(); ++i) {
         const ScanSnapshot::Item& item = earlier.items[i];
-        if (matched[i] || earlierIndex.at(item.path) != i)
+        if (!firstEarlier[i] || earlierMatches[i].other >= 0)
             continue;
         ScanChange& change = comparison.changes.emplace_back();
         change.path = item.path;
         change.isDirectory = item.isDirectory;
         change.earlierBytes = item.bytes;
+        change.notCompared = earlierMatches[i].footing == Footing::unread || item.state == ScanState::unavailable;
     }
     return comparison;
 }
@@ -701,17 +829,24 @@ ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnaps
 bool ScanHistory::forgetAll() noexcept {
     try {
         std::lock_guard lock(m_lock);
-        Database* db = database(true);
-        if (!db)
-            return false;
-        {
-            Transaction transaction(db->handle());
-            db->exec("DELETE FROM items; DELETE FROM scans; DELETE FROM paths;");
-            transaction.commit();
+        ++m_generation;
+        bool forgotten = false;
+        if (Database* db = database(true)) {
+            try {
+                {
+                    Transaction transaction(db->handle());
+                    db->exec("DELETE FROM items; DELETE FROM scans; DELETE FROM paths;");
+                    transaction.commit();
+                }
+                sqlite3_exec(db->handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
+                sqlite3_exec(db->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+                forgotten = true;
+            } catch (const std::exception& error) {
+                systemLogDebug(std::string("scan history: forgetting failed: ") + error.what());
+            }
         }
-        sqlite3_exec(db->handle(), "PRAGMA incremental_vacuum", nullptr, nullptr, nullptr);
-        sqlite3_exec(db->handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-        return true;
+        // After the store, which may itself have been moved aside on opening.
+        return removeMovedAsideCopies(m_path) && forgotten;
     } catch (const std::exception& error) {
         systemLogDebug(std::string("scan history: forgetting failed: ") + error.what());
     }

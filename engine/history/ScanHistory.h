@@ -12,7 +12,12 @@
 //    file that shrank is compared as shrunk, not as gone). Paths are interned as (parent, name bytes)
 //    and shared by all scans, so a later scan of the same root costs only its figures. Names are
 //    bytes, never converted.
-//  - Two scans compare in memory by path (compare of two snapshots). A new scan can be compared with
+//  - Two scans compare in memory by path (compare of two snapshots). What a comparison cannot know it
+//    does not claim: a file the earlier scan did not keep was then below 1 MiB or not there at all
+//    (earlierBelowLargeFile: its growth is at least what it has above that size); a folder either
+//    scan could not read, and everything below it, is not compared (neither new nor gone). A scan
+//    that was stopped keeps its unread folders as unreadable ones, so the same holds for it.
+//    A new scan can be compared with
 //    the root's newest stored scan before it is stored itself: newestSnapshot, loaded while the scan
 //    runs, against snapshot(summary).
 //  - One transaction per scan: a writer killed mid-way leaves the store as it was before. Retention
@@ -20,11 +25,14 @@
 //    until the store fits its size.
 //  - A file that is not a database, is corrupt or cannot be opened is renamed aside (never deleted)
 //    and a fresh store made. A store written by a newer version is left untouched and not used.
+//  - Forgetting wins over a scan finishing meanwhile: a store asked for before forgetAll began (its
+//    asOf generation is older) is dropped, and forgetAll also removes the copies moved aside.
 #pragma once
 
 #include "platform/Export.h"
 #include "scan/ScanRecords.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,6 +86,7 @@ struct ScanSnapshot {
     struct Item {
         std::int32_t parent = -1; // the folder above, by index; -1 for the root
         bool isDirectory = false;
+        ScanState state = ScanState::complete;
         std::string path;
         std::int64_t bytes = 0;
     };
@@ -85,16 +94,32 @@ struct ScanSnapshot {
     std::vector<Item> items;
 };
 
+// Files of this size or more are kept one by one; smaller ones only count in their folder.
+inline constexpr std::int64_t scanHistoryLargeFileBytes = 1024 * 1024;
+
 // One folder or kept file found in either of two scans.
 struct ScanChange {
     std::string path;
     bool isDirectory = false;
-    std::optional<std::int64_t> earlierBytes; // nothing: not in the earlier scan ("new")
-    std::optional<std::int64_t> laterBytes;   // nothing: not in the later scan ("gone")
+    std::optional<std::int64_t> earlierBytes; // nothing: not in the earlier scan ("new", unless below)
+    std::optional<std::int64_t> laterBytes;   // nothing: not in the later scan ("gone", unless below)
+    // A file the earlier scan did not keep although its folder was read: then smaller than the
+    // large-file size, or not there.
+    bool earlierBelowLargeFile = false;
+    // The item, or a folder above it, could not be read in one of the scans: no change is known.
+    bool notCompared = false;
 
-    bool isNew() const { return !earlierBytes; }
-    bool isGone() const { return !laterBytes; }
-    std::int64_t difference() const { return laterBytes.value_or(0) - earlierBytes.value_or(0); }
+    bool isNew() const { return !earlierBytes && !earlierBelowLargeFile && !notCompared; }
+    bool isGone() const { return !laterBytes && !notCompared; }
+    // Later minus earlier bytes; for a file that grew past the large-file size the least it can have
+    // grown, 0 when not compared.
+    std::int64_t difference() const {
+        if (notCompared)
+            return 0;
+        if (earlierBelowLargeFile)
+            return laterBytes.value_or(0) - (scanHistoryLargeFileBytes - 1);
+        return laterBytes.value_or(0) - earlierBytes.value_or(0);
+    }
 };
 
 struct ScanComparison {
@@ -112,8 +137,7 @@ struct ScanHistoryLimits {
 class BRISKLET_ENGINE_EXPORT ScanHistory {
 public:
     using Limits = ScanHistoryLimits;
-    // Files of this size or more are kept one by one; smaller ones only count in their folder.
-    static constexpr std::int64_t largeFileBytes = 1024 * 1024;
+    static constexpr std::int64_t largeFileBytes = scanHistoryLargeFileBytes;
 
     // $XDG_STATE_HOME/brisklet/scans.sqlite, else ~/.local/state/brisklet/scans.sqlite.
     static std::string defaultDatabasePath();
@@ -138,8 +162,13 @@ public:
     static ScanSnapshot snapshot(const ScanSummary& summary);
 
     // Keeps a scan in one transaction, then applies retention. The new scan's id, or nothing when it
-    // could not be kept (the reason goes to the system log). Never throws.
-    std::optional<std::int64_t> store(const ScanSummary& summary) noexcept;
+    // could not be kept (the reason goes to the system log). Never throws. Retention keeps a root's
+    // newest cancelled scan only, and lets cancelled scans go before complete ones (the one just stored
+    // too: then nothing is returned).
+    // asOf: generation() when the scan was handed over; when a forgetAll has begun since, the scan is
+    // dropped (nothing).
+    std::optional<std::int64_t> store(const ScanSummary& summary,
+                                      std::optional<std::uint64_t> asOf = std::nullopt) noexcept;
 
     // Stored scans, newest first: all of them, or those of one root. Empty when the store is unusable,
     // and then, with reason, why. Reading never moves a store aside.
@@ -159,8 +188,13 @@ public:
     std::optional<ScanComparison> compare(std::int64_t earlierId, std::int64_t laterId) noexcept;
     static ScanComparison compare(const ScanSnapshot& earlier, const ScanSnapshot& later);
 
-    // Removes every stored scan. False when the store could not be changed.
+    // Removes every stored scan, and the copies of broken stores moved aside beside it
+    // ("scans.sqlite.broken-20261207-140500[.N]" and their journals; a link among them is removed, never
+    // followed; a folder of such a name is left alone). False when the store could not be changed or a
+    // copy could not be removed.
     bool forgetAll() noexcept;
+    // How many forgetAll() calls have begun on this object. Reading it touches nothing on disk.
+    std::uint64_t generation() const noexcept { return m_generation.load(); }
 
     // Bytes the store occupies in use (pages not free), 0 when unusable.
     std::int64_t usedBytes() noexcept;
@@ -182,6 +216,7 @@ private:
     std::unique_ptr<Database> m_db;
     std::string m_failure; // why the store last could not be opened
     bool m_unusable = false; // written by a newer version or not creatable: leave it alone
+    std::atomic<std::uint64_t> m_generation{0}; // raised under m_lock
 };
 
 } // namespace brisklet

@@ -133,6 +133,9 @@ public:
     void run(Read read, DirectoryRequest::Continuation continuation);
     // Answers every waiting read with the empty record; the pool stays cancelled.
     void cancel();
+    // Cancels without answering: reads abandon at their next check (answering with the empty record)
+    // and later run() calls answer at once; reads still waiting are left for cancel().
+    void stopReads() { m_cancelled->store(true); }
     // Drops queued reads and armed deadlines without answering them; used once the scan is over.
     // A run() after it answers at once with the empty record.
     void shutdown();

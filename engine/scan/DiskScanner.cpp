@@ -30,6 +30,8 @@ namespace brisklet {
 DiskScanner::ScanError::ScanError(std::string path)
     : Error("The folder \"" + path + "\" does not exist or is not a folder."), m_path(std::move(path)) {}
 
+DiskScanner::Stopped::Stopped(std::shared_ptr<const ScanResult> walked) : m_walked(std::move(walked)) {}
+
 DiskScanner::DiskScanner(Options options, BeforeCall beforeCall)
     : m_options(std::move(options)), m_beforeCall(std::move(beforeCall)) {
     if (!std::isfinite(m_options.directoryTimeoutSeconds))
@@ -61,6 +63,7 @@ struct ScanContext {
     std::mutex doneLock;
     std::condition_variable doneSignal;
     bool done = false;
+    bool stopRequested = false; // seen by scan(), which then stops the walk on its own thread
     std::optional<ScanNode> root;
     std::optional<std::string> unavailableRoot;
     std::exception_ptr failure; // thrown while assembling answers (out of memory): ends the scan
@@ -92,17 +95,28 @@ struct ScanContext {
             std::lock_guard lock(doneLock);
             if (!failure)
                 failure = std::move(error);
-        }
-        cancel();
-    }
-
-    void cancel() {
-        cancelled.store(true);
-        {
-            std::lock_guard lock(doneLock);
             done = true;
         }
         doneSignal.notify_all();
+        cancel();
+    }
+
+    // Called from whichever thread asks for the stop: reads abandon at their next check, and scan()
+    // wakes to answer the ones still waiting.
+    void requestStop() {
+        cancelled.store(true);
+        pool.stopReads();
+        {
+            std::lock_guard lock(doneLock);
+            stopRequested = true;
+        }
+        doneSignal.notify_all();
+    }
+
+    // Answers every waiting read at once; their continuations (run here, on the calling thread) put
+    // the folders they leave unread into the tree, which then completes.
+    void cancel() {
+        cancelled.store(true);
         pool.cancel();
     }
 };
@@ -455,8 +469,17 @@ private:
     void folderRead(const FolderToRead& folder, int depth, bool collectLargeFiles,
                     std::shared_ptr<PendingFolder> parent, DirectoryWork&& work) const {
         ScanContext& ctx = *m_ctx;
-        if (ctx.cancelled.load())
+        const bool answeredByStop = ctx.cancelled.load() && !work.unreadable && !work.rootUnavailable &&
+                                    work.fileCount == 0 && work.subdirs.empty();
+        if (answeredByStop) {
+            // Not read (or read empty just as the stop came): a folder the stopped scan does not know.
+            deliver(ScanNode{FileEntry::at(folder.link, depth == 0 ? displayName(folder.link->component())
+                                                                   : folder.link->component(),
+                                           0, true, ScanState::unavailable),
+                             std::nullopt},
+                    std::move(parent));
             return;
+        }
         if (work.rootUnavailable) {
             ctx.finishScan(std::nullopt, folder.link->path());
             return;
@@ -503,9 +526,8 @@ private:
         const int hops = work.openFolder ? 1 : folder.hops + 1;
         work.openFolder.reset();
         pending->remaining.store(work.subdirs.size());
+        // After a stop each read is answered at once, unread, so the folder still completes.
         for (DirectoryWork::Subdir& sub : work.subdirs) {
-            if (ctx.cancelled.load())
-                return;
             const bool collectBelow = collectLargeFiles && !sub.folded;
             readFolder({std::make_shared<const PathLink>(folder.link, std::move(sub.name)), sub.folded, sub.device,
                         sub.inode, above, hops},
@@ -587,13 +609,22 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
             ctx.pool.shutdown();
         }
     } shutDown{*ctx};
-    std::stop_callback onStop(stop, [&ctx] { ctx->cancel(); });
+    std::stop_callback onStop(stop, [&ctx] { ctx->requestStop(); });
 
     // Entry paths are the folder's path, "/" and the name: a trailing slash would double.
     FolderToRead top;
     top.link = std::make_shared<const PathLink>(nullptr, platform::withoutTrailingSlashes(root));
     Walker(ctx).readFolder(std::move(top), 0, true, nullptr);
+    bool stopped = false;
+    bool finished = false;
     {
+        std::unique_lock lock(ctx->doneLock);
+        ctx->doneSignal.wait(lock, [&] { return ctx->done || ctx->stopRequested; });
+        stopped = ctx->stopRequested;
+        finished = ctx->done;
+    }
+    if (!finished) {
+        ctx->cancel();
         std::unique_lock lock(ctx->doneLock);
         ctx->doneSignal.wait(lock, [&] { return ctx->done; });
     }
@@ -601,19 +632,21 @@ ScanResult DiskScanner::scan(const std::string& root, const std::shared_ptr<Scan
     ctx->pool.shutdown();
     if (ctx->failure)
         std::rethrow_exception(ctx->failure);
-    if (ctx->cancelled.load() || stop.stop_requested())
+    stopped = stopped || ctx->cancelled.load() || stop.stop_requested();
+    if (stopped && !ctx->root)
         throw Cancelled();
     if (ctx->unavailableRoot)
         throw ScanError(*ctx->unavailableRoot);
 
     const ScanProgress progress = ctx->stats->snapshot();
-    ScanResult result{std::move(*ctx->root), ctx->large.sortedItems(),
-                      ScanTotals{progress.files, progress.directories, progress.bytes},
-                      progress.permissionDenials > 0 || progress.timedOutDirectories > 0 ? ScanState::partial
-                                                                                          : ScanState::complete};
-    if (stop.stop_requested())
-        throw Cancelled();
-    return result;
+    auto result = std::make_shared<ScanResult>(
+        ScanResult{std::move(*ctx->root), ctx->large.sortedItems(),
+                   ScanTotals{progress.files, progress.directories, progress.bytes},
+                   stopped || progress.permissionDenials > 0 || progress.timedOutDirectories > 0 ? ScanState::partial
+                                                                                                 : ScanState::complete});
+    if (stopped || stop.stop_requested())
+        throw Stopped(std::move(result));
+    return std::move(*result);
 }
 
 std::int64_t DiskScanner::sizeOfItem(const std::string& path, std::stop_token stop) const {

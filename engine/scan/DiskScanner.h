@@ -12,8 +12,10 @@
 //  - Sizes are allocated blocks (st_blocks * 512), a symlink's own length, hard links counted once
 //    per scan; another mounted file system is never entered; folded folder names are measured but
 //    keep no children; at "/" the host's system areas are skipped.
-//  - A stop request answers every waiting read at once and scan() throws Cancelled, even while a
-//    read is stuck inside the file system (its thread is left to finish on its own).
+//  - A stop request answers every waiting read at once and scan() throws Stopped (a Cancelled), even
+//    while a read is stuck inside the file system (its thread is left to finish on its own). Stopped
+//    carries what was walked: folders read before the stop as read, the others unavailable (size 0,
+//    no children), the result partial. The walk stops on scan()'s own thread, not the one asking.
 #pragma once
 
 #include "Error.h"
@@ -62,6 +64,16 @@ public:
         std::string m_path;
     };
 
+    // The scan was stopped; walked() is the tree as far as it got (see the protocol above).
+    class Stopped : public Cancelled {
+    public:
+        explicit Stopped(std::shared_ptr<const ScanResult> walked);
+        const ScanResult& walked() const { return *m_walked; }
+
+    private:
+        std::shared_ptr<const ScanResult> m_walked; // shared: exceptions are copied
+    };
+
     // Throws std::invalid_argument for a time-out that is not a finite number. maxWorkers is capped at
     // DirectoryIOPool::maxWidth.
     explicit DiskScanner(Options options, BeforeCall beforeCall = {});
@@ -69,7 +81,7 @@ public:
     const Options& options() const { return m_options; }
 
     // Blocks until the tree under root is walked. Throws ScanError for a missing root or one that is
-    // not a folder, Cancelled after a stop request. stats must be fresh for this scan; it is only
+    // not a folder, Stopped (else Cancelled, when nothing was walked) after a stop request. stats must be fresh for this scan; it is only
     // added to and may be polled from any thread meanwhile.
     ScanResult scan(const std::string& root, const std::shared_ptr<ScanStats>& stats,
                     std::stop_token stop = {}) const;

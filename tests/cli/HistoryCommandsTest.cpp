@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 #include "TempTree.h"
+#include "history/ScanHistory.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -86,4 +87,20 @@ TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
     EXPECT_TRUE(listing.exitStatus == 1 && listing.err.starts_with("brisklet-cli: cannot read the scan store at " + state.root()))
         << listing.err;
     EXPECT_TRUE(scanning.exitStatus == 0 && scanning.err.find("could not be stored") != std::string::npos) << scanning.err;
+}
+
+TEST(HistoryCommands, AnIncompleteEarlierScanIsNamedAndAFileGrownPastTheKeptSizeIsNotCalledNew) {
+    ASSERT_TRUE(stateHomeSet);
+    using brisklet::ScanState;
+    brisklet::ScanSummary summary;
+    summary.root = "/incomplete";
+    summary.state = ScanState::partial;
+    summary.items = {{-1, true, ScanState::complete, "/incomplete", 3 << 20, 1}, {0, true, ScanState::complete, "d", 3 << 20, 1}};
+    const auto earlier = brisklet::ScanHistory().store(summary);
+    summary.state = ScanState::complete;
+    summary.items.push_back({1, false, ScanState::complete, "f", 3 << 20, 1});
+    const auto later = brisklet::ScanHistory().store(summary);
+    const CommandResult diff = cli({"diff", std::to_string(earlier.value_or(0)), std::to_string(later.value_or(0))});
+    EXPECT_NE(diff.out.find(" (incomplete): "), std::string::npos) << diff.out;
+    EXPECT_NE(diff.out.find("/incomplete/d/f  (or more: under 1 MB before, or new)"), std::string::npos) << diff.out;
 }

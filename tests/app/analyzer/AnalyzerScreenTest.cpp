@@ -2,10 +2,12 @@
 #include "../AppTestSupport.h"
 #include "../ShownNames.h"
 #include "AnalyzerTrees.h"
+#include "analyzer/AnalyzerHistory.h"
 #include "analyzer/AnalyzerStartView.h"
 #include "analyzer/AnalyzerViewController.h"
 #include "analyzer/ChartContentsList.h"
 #include "analyzer/ChartText.h"
+#include "analyzer/RecentScansView.h"
 #include "analyzer/ChartPaneController.h"
 #include "analyzer/SunburstView.h"
 #include "analyzer/TreemapView.h"
@@ -58,8 +60,10 @@ using State = AnalyzerViewController::State;
 // Holds the scanner's hook until opened, so a scan can be caught while it runs.
 class Gate {
 public:
+    std::atomic<int> waiting{0};
     void wait()
     {
+        ++waiting;
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_open; });
     }
@@ -104,12 +108,15 @@ protected:
         QDir().mkpath(root);
         return root;
     }
-    // The next scan waits at its first folder until the gate opens.
-    void holdNextScan()
+    // The next scan waits at its first folder (past the root: at opening its "sub") until the gate opens.
+    void holdNextScan(bool pastRoot = false)
     {
-        screen.makeScanner = [this, gate = gate] {
-            auto scanner = std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions(),
-                                                                         [gate](const std::string&, std::string_view) { gate->wait(); });
+        screen.makeScanner = [this, gate = gate, pastRoot] {
+            auto scanner = std::make_shared<const brisklet::DiskScanner>(
+                AnalyzerViewController::scanOptions(), [gate, pastRoot](const std::string& path, std::string_view call) {
+                    if (!pastRoot || (call == "open" && path.ends_with("/sub")))
+                        gate->wait();
+                });
             heldScanner = scanner;
             return scanner;
         };
@@ -221,10 +228,11 @@ TEST_F(AnalyzerScreenTest, FailedOrCancelledScanReturnsWhereItStarted)
 
 TEST_F(AnalyzerScreenTest, CancelThenImmediateRescanDropsTheFirstResult)
 {
-    const QString first = tree("first", {"one"});
+    const QString first = tree("first", {"one", "sub/two"});
     const QString second = tree("second", {"two", "three"});
-    holdNextScan();
+    holdNextScan(true);
     screen.analyze(first);
+    ASSERT_TRUE(waitFor([this] { return gate->waiting > 0; })); // past the root: it has something to keep
     screen.cancelClicked();
     screen.makeScanner = [] { return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions()); };
     screen.analyze(second);
@@ -234,6 +242,25 @@ TEST_F(AnalyzerScreenTest, CancelThenImmediateRescanDropsTheFirstResult)
         QCoreApplication::processEvents();
     EXPECT_EQ(screen.shownTree()->entry().name, "second");
     EXPECT_TRUE(screen.statusLabel()->text().startsWith("2 files · "));
+    const std::string firstRoot = brisklet::ScanHistory::rootKey(QFile::encodeName(first).toStdString()); // walked, kept, no baseline
+    const std::vector<brisklet::StoredScan> stored = AnalyzerHistory::store()->scans(firstRoot);
+    EXPECT_TRUE(stored.size() == 1 && stored[0].cancelled && !AnalyzerHistory::store()->newestSnapshot(firstRoot));
+    RecentScansView* recent = screen.startView()->recentScans(); // a cancelled scan is no folder's last result
+    recent->showScans(AnalyzerHistory::store()->scans());
+    for (QPushButton* row : recent->rows())
+        EXPECT_FALSE(row->text().startsWith("first")) << row->text().toStdString();
+}
+
+TEST_F(AnalyzerScreenTest, AStopBeforeTheRootIsReadStoresNothing)
+{
+    const QString unread = tree("unread", {"one"});
+    holdNextScan(); // held while the root is checked
+    screen.analyze(unread);
+    ASSERT_TRUE(waitFor([this] { return gate->waiting > 0; }));
+    screen.cancelClicked();
+    gate->open();
+    ASSERT_TRUE(waitFor([this] { return heldScanner.expired(); }));
+    EXPECT_TRUE(AnalyzerHistory::store()->scans(brisklet::ScanHistory::rootKey(QFile::encodeName(unread).toStdString())).empty());
 }
 
 TEST_F(AnalyzerScreenTest, ThreeTimedOutFoldersAreCountedInTheStatusLine)

@@ -3,16 +3,20 @@
 #include "../AppTestSupport.h"
 #include "analyzer/AnalyzerHistory.h"
 #include "analyzer/AnalyzerViewController.h"
+#include "analyzer/AnalyzerStartView.h"
 #include "analyzer/ChartContentsList.h"
+#include "analyzer/RecentScansView.h"
 #include "analyzer/ScanChangesBar.h"
 #include "analyzer/ScanOutlineViewController.h"
 #include "analyzer/TreemapView.h"
 #include "analyzer/TreemapViewController.h"
 #include "safety/AuditLog.h"
 #include "shell/AppPreferences.h"
+#include "shell/SettingsViewController.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -77,12 +81,14 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     scanned();
     ASSERT_TRUE(waitFor([&] { return history->changes() != nullptr; }));
     EXPECT_FALSE(screen.changesBar()->isHidden());
-    EXPECT_TRUE(screen.changesBar()->sinceButton()->text().startsWith("Changes since "));
+    const QString since = screen.changesBar()->sinceButton()->text().mid(QString("Changes ").size());
+    EXPECT_TRUE(since.startsWith("since ")) << since.toStdString();
     EXPECT_EQ(screen.changesBar()->sinceButton()->menu()->actions().size(), 1);
 
     // The outline: a Change column, ordered by it on request, the open rows kept.
     AnalyzerOutlineModel* outline = screen.outlinePane()->model();
     ASSERT_EQ(outline->columnCount(), 2);
+    EXPECT_EQ(outline->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Change " + since); // what it compares with
     EXPECT_FALSE(screen.outlinePane()->outlineView()->isHeaderHidden());
     const auto rowText = [&](int row) {
         return std::pair(outline->index(row, 0).data().toString(), outline->index(row, 1).data().toString());
@@ -107,7 +113,7 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     // The contents list beside the charts.
     QTableView* list = screen.treemapPane()->contentsList()->tableView();
     ASSERT_EQ(list->model()->columnCount(), 3);
-    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Change");
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Change since\n" + since.mid(6));
     list->model()->sort(2, Qt::AscendingOrder);
     EXPECT_EQ(list->model()->index(0, 0).data().toString(), "shrunk");
     EXPECT_TRUE(list->model()->index(0, 2).data().toString().startsWith("-"));
@@ -118,6 +124,9 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     const QColor before = *treemap->color(child(shown, "grown"));
     screen.changesBar()->setColouring(true);
     EXPECT_FALSE(screen.changesBar()->legend()->isHidden());
+    // The scale's ends stand for the largest change, here the grown folder's.
+    EXPECT_EQ(screen.changesBar()->grownEnd()->text(), rowText(0).second);
+    EXPECT_EQ(screen.changesBar()->shrunkEnd()->text(), "-" + rowText(0).second.mid(1));
     EXPECT_EQ(*treemap->color(child(shown, "grown")), ScanChanges::grownColor(1));
     EXPECT_NEAR(treemap->color(child(shown, "shrunk"))->hueF(), ScanChanges::shrunkColor(0.5).hueF(), 0.01);
     EXPECT_EQ(*treemap->color(child(shown, "same")), ScanChanges::unchangedColor());
@@ -133,5 +142,95 @@ TEST(ScanChangesScreen, ASecondScanOfARootShowsChangesInColumnsAndColoursAndNone
     EXPECT_TRUE(screen.changesBar()->isHidden());
     EXPECT_EQ(screen.outlinePane()->model()->columnCount(), 1);
     EXPECT_EQ(AnalyzerHistory::store()->scans(QFile::encodeName(root).toStdString()).size(), stored);
+    clearSettings();
+}
+
+TEST(ScanChangesScreen, AnIncompleteEarlierScanIsNamedAndWhatItCouldNotReadOrKeepIsNotCalledNew)
+{
+    QTemporaryDir work{QDir::homePath() + "/changes-XXXXXX"};
+    const QString root = work.path() + "/tree";
+    writeFile(root + "/refused/data.bin", 2 * MiB);
+    writeFile(root + "/open/data.bin", 500 * 1024);
+    AnalyzerViewController screen{std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString())};
+    const std::string bytes = QFile::encodeName(root).toStdString();
+    screen.makeScanner = [bytes] { // the first scan cannot open "refused"
+        return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions(), [bytes](const std::string& path, std::string_view call) {
+            if (path == bytes + "/refused" && call == "open") throw std::runtime_error("refused"); });
+    };
+    screen.analyze(root);
+    ASSERT_TRUE(waitFor([&] { return screen.history()->shownScanId().has_value(); }));
+    screen.makeScanner = [] { return std::make_shared<const brisklet::DiskScanner>(AnalyzerViewController::scanOptions()); };
+    writeFile(root + "/open/data.bin", 3 * MiB);
+    screen.analyze(root);
+    ASSERT_TRUE(waitFor([&] { return screen.history()->changes() != nullptr; }));
+    EXPECT_TRUE(screen.changesBar()->sinceButton()->text().endsWith(" (incomplete)"));
+    EXPECT_TRUE(screen.history()->changes()->columnTitle().endsWith(" (incomplete)"));
+    EXPECT_EQ(ScanChanges::text(*screen.history()->changes()->find(bytes + "/refused/data.bin")), "not compared");
+    EXPECT_EQ(ScanChanges::text(*screen.history()->changes()->find(bytes + "/open/data.bin")), "+2.1 MB or more");
+}
+
+TEST(ScanChanges, MenuLabelsOfScansInTheSameMinuteAreToldApartAndOnlyThose)
+{
+    const auto at = [](int minute, int second, int ms) {
+        return QDateTime(QDate(2026, 12, 3), QTime(14, minute, second, ms)).toMSecsSinceEpoch();
+    };
+    const std::pair<std::int64_t, QString> cases[] = {
+        {at(5, 10, 0), "3 Dec 2026, 14:05:10"},     {at(5, 40, 0), "3 Dec 2026, 14:05:40"},
+        {at(6, 0, 0), "3 Dec 2026, 14:06"},         {at(7, 5, 100), "3 Dec 2026, 14:07:05.100"},
+        {at(7, 5, 900), "3 Dec 2026, 14:07:05.900"}, {at(8, 1, 0), "3 Dec 2026, 14:08"}};
+    std::vector<brisklet::StoredScan> scans(std::size(cases) + 1);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        scans[i].finishedAtMs = cases[i].first;
+    scans.back().finishedAtMs = at(8, 2, 0);
+    scans.back().cancelled = true; // told apart by its state
+    const QStringList labels = ScanChanges::scanLabels(scans);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(labels[qsizetype(i)].section(QString::fromUtf8(" \u00b7 "), 0, 0), cases[i].second) << i;
+    EXPECT_TRUE(labels.back().startsWith("3 Dec 2026, 14:08 \u00b7 ")) << labels.back().toStdString();
+}
+
+TEST(ScanChangesScreen, ForgettingAllScansClearsWhatTheScreenShowedFromThemAndKeepsNoScanBegunBefore)
+{
+    clearSettings();
+    QTemporaryDir work{QDir::homePath() + "/forget-XXXXXX"};
+    const QString root = work.path() + "/tree";
+    writeFile(root + "/grown/data.bin", 1 * MiB);
+    AnalyzerViewController screen{std::make_shared<brisklet::AuditLog>(QFile::encodeName(work.path() + "/log").toStdString())};
+    screen.show();
+    AnalyzerHistory* history = screen.history();
+    for (qint64 size : {1 * MiB, 3 * MiB}) {
+        writeFile(root + "/grown/data.bin", size);
+        const AnalyzerNodePtr before = screen.shownTree();
+        screen.analyze(root);
+        ASSERT_TRUE(waitFor([&] { return !screen.isScanning() && screen.shownTree() != before; }));
+    }
+    ASSERT_TRUE(waitFor([&] { return history->changes() && history->shownScanId(); }));
+    screen.changesBar()->setColouring(true);
+    RecentScansView* recent = screen.startView()->recentScans();
+    recent->refresh();
+    ASSERT_TRUE(waitFor([&] { return !recent->rows().empty(); }));
+    const std::shared_ptr<const ScanChanges> shown = history->changes();
+    const std::uint64_t begun = AnalyzerHistory::store()->generation(); // a scan under way as the user forgets
+
+    SettingsViewController settings;
+    settings.forgetScansClicked();
+    for (QAbstractButton* button : settings.forgetQuestion()->buttons())
+        if (button->text() == "Forget All Scans")
+            button->click();
+    ASSERT_TRUE(waitFor([&] { return !history->changes(); }));
+    EXPECT_TRUE(screen.changesBar()->isHidden());
+    EXPECT_EQ(screen.outlinePane()->model()->columnCount(), 1);
+    EXPECT_NE(screen.treemapPane()->treemap()->color(child(*screen.shownTree(), "grown")), ScanChanges::grownColor(1));
+    EXPECT_TRUE(recent->rows().empty() && recent->isHidden());
+
+    // That scan ends after the forget: it is neither compared with what was forgotten nor stored.
+    auto summary = std::make_shared<brisklet::ScanSummary>();
+    summary->root = QFile::encodeName(root).toStdString();
+    summary->items.push_back({-1, true, brisklet::ScanState::complete, summary->root, 3 * MiB, 1});
+    history->scanShown(summary, shown, begun);
+    EXPECT_FALSE(history->changes());
+    settleBackground();
+    EXPECT_FALSE(history->changes());
+    EXPECT_TRUE(AnalyzerHistory::store()->scans().empty());
     clearSettings();
 }

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "TempTree.h"
 #include "history/ScanHistory.h"
 #include "platform/FileServices.h"
@@ -152,6 +153,45 @@ TEST(ScanHistory, TwoRealScansCompareExactlyInMemoryAndStoredForGrownShrunkNewAn
     EXPECT_EQ(st.st_mode & 0777, 0600);
 }
 
+TEST(ScanHistory, AFileGrownPastTheLargeSizeIsNotNewAndWhatAScanCouldNotReadIsNeitherNewNorGone) {
+    TempTree tree, state;
+    const std::string root = tree.root(), grew = "d\xFF/grew\xE9.bin", locked = "locked\xFE";
+    tree.writeFileOfSize(grew, 500 * 1024);
+    tree.writeFileOfSize(locked + "/sub/deeper.bin", 2 * MiB);
+    ::chmod(root.c_str(), 0755);
+    ::chmod(state.root().c_str(), 0777);
+    ::chmod(tree.path(locked).c_str(), 0);
+    const std::string store = state.path("scans.sqlite"); // first scanned by a user who cannot read "locked"
+    ASSERT_EQ(test::runUnprivileged([&] { return ScanHistory(store).store(ScanHistory::summarize(root, scan(root), 1, 2)) ? 0 : 1; }), 0);
+    ::chmod(tree.path(locked).c_str(), 0755);
+    tree.writeFileOfSize(grew, 3 * MiB);
+    ScanHistory history(store);
+    auto earlier = history.newestSnapshot(root);
+    const auto laterId = history.store(ScanHistory::summarize(root, scan(root), 3, 4, false, &*earlier));
+    auto changes = byPath(*history.compare(earlier->scan.id, *laterId));
+    const ScanChange& grown = changes.at(root + "/" + grew);
+    EXPECT_TRUE(!grown.isNew() && grown.earlierBelowLargeFile);
+    EXPECT_EQ(grown.difference(), allocated(tree.path(grew)) - (MiB - 1)); // the least it can have grown
+    for (const std::string& relative : {locked, locked + "/sub", locked + "/sub/deeper.bin"})
+        EXPECT_TRUE(!changes.at(root + "/" + relative).isNew() && changes.at(root + "/" + relative).notCompared) << relative;
+
+    // Stopped as it opens "locked": stored marked cancelled, never a baseline, and what it left unread is not gone.
+    std::stop_source source;
+    DiskScanner stopping({.maxWorkers = 1, .foldDirectoryNames = {}, .rootSkipNames = {}, .largeFileThresholdBytes = 1,
+                          .topLargeFileCount = 10, .directoryTimeoutSeconds = 15},
+                         [&](const std::string& path, std::string_view call) { if (path == tree.path(locked) && call == "open") source.request_stop(); });
+    try {
+        stopping.scan(root, std::make_shared<ScanStats>(), source.get_token());
+        FAIL() << "not stopped";
+    } catch (const DiskScanner::Stopped& stopped) {
+        earlier = history.newestSnapshot(root);
+        const auto id = history.store(ScanHistory::summarize(root, stopped.walked(), 5, 6, true, &*earlier));
+        EXPECT_TRUE(history.scan(*id)->cancelled && history.newestSnapshot(root)->scan.id == *laterId);
+        changes = byPath(*history.compare(*laterId, *id));
+        EXPECT_TRUE(changes.at(tree.path(locked)).notCompared && !changes.at(tree.path(locked + "/sub/deeper.bin")).isGone());
+    }
+}
+
 TEST(ScanHistory, RetentionKeepsTheNewestScansOfEachRootAndFitsTheStoreInItsSize) {
     TempTree state;
     {
@@ -180,6 +220,20 @@ TEST(ScanHistory, RetentionKeepsTheNewestScansOfEachRootAndFitsTheStoreInItsSize
     }
 }
 
+TEST(ScanHistory, CancellingAgainAndAgainNeverPushesOutTheScanToCompareWith) {
+    TempTree state;
+    ScanHistory history(state.path("scans.sqlite"), {.scansPerRoot = 3, .totalBytes = 500'000'000});
+    ASSERT_TRUE(history.store(syntheticSummary("/r", 2, 1000)));
+    for (int i = 2; i <= 6; ++i) {
+        ScanSummary cancelled = syntheticSummary("/r", 2, i * 1000);
+        cancelled.cancelled = true;
+        history.store(cancelled);
+    }
+    const std::vector<StoredScan> kept = history.scans("/r"); // the newest cancelled one and the baseline
+    EXPECT_TRUE(kept.size() == 2 && kept[0].finishedAtMs == 6000 && kept[1].finishedAtMs == 1000);
+    EXPECT_EQ(history.newestSnapshot("/r").value_or(ScanSnapshot{}).scan.finishedAtMs, 1000);
+}
+
 TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
     TempTree state;
     const std::string garbage(100'000, 'x');
@@ -197,6 +251,36 @@ TEST(ScanHistory, AnUnusableStoreIsMovedAsideUnchangedAndTheScanStillKept) {
             EXPECT_EQ(platform::readFileContents(platform::joinPath(platform::parentPath(path), *aside)), garbage);
         }
     }
+}
+
+TEST(ScanHistory, ForgettingRemovesOnlyTheCopiesMovedAsideAndDropsAStoreHandedOverBeforeIt) {
+    TempTree state;
+    const std::string path = state.path("brisklet/scans.sqlite");
+    for (std::int64_t at : {1000, 2000}) { // two broken stores in turn, the second in the same second maybe
+        state.writeFile("brisklet/scans.sqlite", std::string(100'000, 'x'));
+        ASSERT_TRUE(ScanHistory(path).store(syntheticSummary("/r", 1, at)));
+    }
+    state.writeFile("brisklet/scans.sqlite.broken-20250101-000000.3-wal", "journal");
+    const std::vector<std::string> others{"scans.sqlite.broken-notes.txt", "scans.sqlite.broken-20250101-000000.txt",
+                                          "other.sqlite.broken-20250101-000000", "scans.sqlite.broken-20250102-000000"};
+    for (const std::string& name : others)
+        state.writeFile(name == others.back() ? "brisklet/" + name + "/inside" : "brisklet/" + name, "theirs");
+    state.writeFile("target", "theirs");
+    state.symlink("brisklet/scans.sqlite.broken-20250103-000000", state.path("target"));
+    ScanHistory history(path);
+    ASSERT_EQ(history.scans().size(), 1u);
+
+    const std::uint64_t handedOver = history.generation();
+    ASSERT_TRUE(history.forgetAll());
+    EXPECT_FALSE(history.store(syntheticSummary("/r", 1, 3000), handedOver)); // forgetting wins
+    EXPECT_TRUE(history.scans().empty());
+    std::vector<std::string> left = platform::sortedEntryNames(state.path("brisklet"));
+    std::erase_if(left, [](const std::string& name) { return name.starts_with("scans.sqlite") && name.find(".broken-") == std::string::npos; });
+    std::vector<std::string> expected = others;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(platform::readFileContents(state.path("target")), "theirs");
+    EXPECT_TRUE(history.store(syntheticSummary("/r", 1, 4000), history.generation()));
 }
 
 TEST(ScanHistory, RootKeyGivesOneFolderOneKeyHoweverItIsWritten) {
