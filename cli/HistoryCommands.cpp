@@ -69,6 +69,14 @@ nlohmann::json scanJson(const StoredScan& scan) {
     return item;
 }
 
+// The root's change over what both scans read; the totals only when the root is not among the changes.
+static std::int64_t totalDifference(const ScanComparison& comparison) {
+    for (const ScanChange& change : comparison.changes)
+        if (change.path == comparison.later.root)
+            return change.difference();
+    return comparison.later.totals.bytes - comparison.earlier.totals.bytes;
+}
+
 std::vector<const ScanChange*> largestChanges(const ScanComparison& comparison, std::size_t top, bool grown) {
     // A folder whose whole change lies in one item below it says nothing that item does not.
     std::unordered_map<std::string, std::int64_t> differenceOf;
@@ -99,7 +107,7 @@ std::vector<const ScanChange*> largestChanges(const ScanComparison& comparison, 
 }
 
 void writeComparisonText(std::ostream& out, const ScanComparison& comparison, std::size_t top) {
-    const std::int64_t total = comparison.later.totals.bytes - comparison.earlier.totals.bytes;
+    const std::int64_t total = totalDifference(comparison);
     // A scan that missed places leaves them out of the comparison: name it, whichever of the two.
     const auto incomplete = [](const StoredScan& scan) {
         return scan.cancelled || scan.state != ScanState::complete ? " (incomplete)" : "";
@@ -154,7 +162,7 @@ nlohmann::json comparisonJson(const ScanComparison& comparison, std::size_t top)
     }
     return {{"earlier", scanJson(comparison.earlier)},
             {"later", scanJson(comparison.later)},
-            {"difference", comparison.later.totals.bytes - comparison.earlier.totals.bytes},
+            {"difference", totalDifference(comparison)},
             {"changes", std::move(changes)}};
 }
 
