@@ -69,6 +69,14 @@ nlohmann::json scanJson(const StoredScan& scan) {
     return item;
 }
 
+// The root's change over what both scans read; the totals only when the root is not among the changes.
+static std::int64_t totalDifference(const ScanComparison& comparison) {
+    for (const ScanChange& change : comparison.changes)
+        if (change.path == comparison.later.root)
+            return change.difference();
+    return comparison.later.totals.bytes - comparison.earlier.totals.bytes;
+}
+
 std::vector<const ScanChange*> largestChanges(const ScanComparison& comparison, std::size_t top, bool grown) {
     // A folder whose whole change lies in one item below it says nothing that item does not.
     std::unordered_map<std::string, std::int64_t> differenceOf;
@@ -99,12 +107,16 @@ std::vector<const ScanChange*> largestChanges(const ScanComparison& comparison, 
 }
 
 void writeComparisonText(std::ostream& out, const ScanComparison& comparison, std::size_t top) {
-    const std::int64_t total = comparison.later.totals.bytes - comparison.earlier.totals.bytes;
-    const StoredScan& earlier = comparison.earlier;
-    // An earlier scan that missed places makes every figure against it a guess there: say so.
-    out << "Since " << formatScanTime(earlier.finishedAtMs)
-        << (earlier.cancelled ? " (cancelled, incomplete)" : earlier.state != ScanState::complete ? " (incomplete)" : "")
-        << ": " << (total >= 0 ? "+" : "-") << ByteFormat::humanReadable(std::abs(total)) << " in all\n";
+    const std::int64_t total = totalDifference(comparison);
+    // A scan that missed places leaves them out of the comparison: name it, whichever of the two.
+    const auto incomplete = [](const StoredScan& scan) {
+        return scan.cancelled || scan.state != ScanState::complete ? " (incomplete)" : "";
+    };
+    const StoredScan& later = comparison.later;
+    out << "Since " << formatScanTime(comparison.earlier.finishedAtMs) << incomplete(comparison.earlier);
+    if (*incomplete(later))
+        out << ", to " << formatScanTime(later.finishedAtMs) << incomplete(later);
+    out << ": " << (total >= 0 ? "+" : "-") << ByteFormat::humanReadable(std::abs(total)) << " in all\n";
     for (const bool grown : {true, false}) {
         const auto changes = largestChanges(comparison, top, grown);
         out << (grown ? "\nGrown:\n" : "\nShrunk:\n");
@@ -118,7 +130,8 @@ void writeComparisonText(std::ostream& out, const ScanComparison& comparison, st
             out << "  " << size << "  " << displayText(change->path) << (change->isDirectory ? "/" : "")
                 << (change->isNew()                   ? "  (new)"
                     : change->isGone()                ? "  (gone)"
-                    : change->earlierBelowLargeFile ? "  (or more: under 1 MB before, or new)"
+                    : change->earlierBelowLargeFile ? "  (or more: under 1.05 MB before, or new)"
+                    : change->laterBelowLargeFile   ? "  (or more: under 1.05 MB now, or gone)"
                                                       : "")
                 << '\n';
         }
@@ -140,6 +153,8 @@ nlohmann::json comparisonJson(const ScanComparison& comparison, std::size_t top)
                                                               : "shrunk"}};
             if (change->earlierBelowLargeFile) // the difference is then the least it grew
                 item["earlierBelowBytes"] = ScanHistory::largeFileBytes;
+            if (change->laterBelowLargeFile) // the difference is then the least it shrank
+                item["laterBelowBytes"] = ScanHistory::largeFileBytes;
             if (const auto exact = exactBytesWhereRepaired(change->path))
                 item["pathBytes"] = *exact;
             changes.push_back(std::move(item));
@@ -147,7 +162,7 @@ nlohmann::json comparisonJson(const ScanComparison& comparison, std::size_t top)
     }
     return {{"earlier", scanJson(comparison.earlier)},
             {"later", scanJson(comparison.later)},
-            {"difference", comparison.later.totals.bytes - comparison.earlier.totals.bytes},
+            {"difference", totalDifference(comparison)},
             {"changes", std::move(changes)}};
 }
 

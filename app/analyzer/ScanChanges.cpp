@@ -123,6 +123,9 @@ QString ScanChanges::text(const brisklet::ScanChange& change)
     if (change.earlierBelowLargeFile) // below the kept size before, or not there: the least it grew
         return QStringLiteral("+") + utf8Text(brisklet::ByteFormat::humanReadable(std::max<std::int64_t>(change.difference(), 0))) +
                QStringLiteral(" or more");
+    if (change.laterBelowLargeFile) // below the kept size now, or not there: the least it shrank
+        return QStringLiteral("-") + utf8Text(brisklet::ByteFormat::humanReadable(std::max<std::int64_t>(-change.difference(), 0))) +
+               QStringLiteral(" or more");
     if (change.isNew())
         return QStringLiteral("new");
     if (change.isGone())

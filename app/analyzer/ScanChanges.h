@@ -52,7 +52,8 @@ public:
     QString goneToolTip(const AnalyzerTreeNode& folder) const;
 
     // "+1.2 GB", "-300 MB", "new", "" when unchanged; "+2.1 MB or more" for a file that was below the
-    // kept size (or not there) before, "not compared" where either scan could not read.
+    // kept size (or not there) before, "-2.1 MB or more" for one that may be below it (or gone) now,
+    // "not compared" where either scan could not read.
     static QString text(const brisklet::ScanChange& change);
     // The Change column's order: largest growth first, new items by their size.
     static std::int64_t sortKey(const brisklet::ScanChange* change);

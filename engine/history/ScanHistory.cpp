@@ -24,7 +24,7 @@ namespace brisklet {
 
 namespace {
 
-constexpr int schemaVersion = 1;
+constexpr int schemaVersion = 2;
 constexpr int busyTimeoutMs = 10'000;
 
 // Schema steps: migrations[v] brings a store of version v to v + 1. Only ever append.
@@ -40,6 +40,8 @@ const char* const migrations[] = {
     // kind: bit 0 folder, bits 1-2 the state.
     "CREATE TABLE items(scan INTEGER NOT NULL, path INTEGER NOT NULL, bytes INTEGER NOT NULL,"
     "  files INTEGER NOT NULL, kind INTEGER NOT NULL, PRIMARY KEY(scan, path)) WITHOUT ROWID;",
+    // 1 -> 2: the scan whose kept files a scan kept too (0: none, or not known).
+    "ALTER TABLE scans ADD COLUMN baseline INTEGER NOT NULL DEFAULT 0;",
 };
 static_assert(std::size(migrations) == schemaVersion);
 
@@ -172,9 +174,9 @@ void bindBlob(sqlite3_stmt* s, int index, const std::string& bytes) {
     sqlite3_bind_blob(s, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
 }
 
-// Columns: id, root, startedAt, finishedAt, state, cancelled, files, directories, bytes, items.
+// Columns: id, root, startedAt, finishedAt, state, cancelled, files, directories, bytes, items, baseline.
 constexpr const char* scanColumns =
-    "id, root, startedAt, finishedAt, state, cancelled, files, directories, bytes, items";
+    "id, root, startedAt, finishedAt, state, cancelled, files, directories, bytes, items, baseline";
 
 StoredScan readScan(sqlite3_stmt* s) {
     StoredScan scan;
@@ -187,6 +189,7 @@ StoredScan readScan(sqlite3_stmt* s) {
     scan.cancelled = sqlite3_column_int(s, 5) != 0;
     scan.totals = {sqlite3_column_int64(s, 6), sqlite3_column_int64(s, 7), sqlite3_column_int64(s, 8)};
     scan.storedItems = sqlite3_column_int64(s, 9);
+    scan.baselineId = sqlite3_column_int64(s, 10);
     return scan;
 }
 
@@ -294,6 +297,7 @@ ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& re
     summary.totals = result.totals;
     summary.state = result.state;
     summary.cancelled = cancelled;
+    summary.baselineId = earlier ? earlier->scan.id : 0;
 
     // The files the earlier scan kept, and the folders they lie in: a small file is looked up only
     // in those folders.
@@ -364,7 +368,7 @@ ScanSummary ScanHistory::summarize(const std::string& root, const ScanResult& re
 ScanSnapshot ScanHistory::snapshot(const ScanSummary& summary) {
     ScanSnapshot snapshot;
     snapshot.scan = {0, summary.root, summary.startedAtMs, summary.finishedAtMs, summary.totals, summary.state,
-                     summary.cancelled, static_cast<std::int64_t>(summary.items.size())};
+                     summary.cancelled, static_cast<std::int64_t>(summary.items.size()), summary.baselineId};
     snapshot.items.reserve(summary.items.size());
     for (const ScanSummary::Item& item : summary.items) {
         std::string path = item.parent < 0 ? item.name
@@ -496,7 +500,7 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
 
     sqlite3_stmt* insertScan =
         db.prepare("INSERT INTO scans(root, rootPath, startedAt, finishedAt, state, cancelled, files, directories,"
-                   " bytes, items) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+                   " bytes, items, baseline) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
     bindBlob(insertScan, 1, summary.root);
     sqlite3_bind_int64(insertScan, 2, pathIds.empty() ? 0 : pathIds[0]);
     sqlite3_bind_int64(insertScan, 3, summary.startedAtMs);
@@ -508,6 +512,7 @@ bool ScanHistory::storeLocked(Database& db, const ScanSummary& summary, std::int
     sqlite3_bind_int64(insertScan, 8, summary.totals.directories);
     sqlite3_bind_int64(insertScan, 9, summary.totals.bytes);
     sqlite3_bind_int64(insertScan, 10, static_cast<std::int64_t>(summary.items.size()));
+    sqlite3_bind_int64(insertScan, 11, summary.baselineId);
     db.step(insertScan);
     id = sqlite3_last_insert_rowid(db.handle());
 
@@ -793,9 +798,10 @@ ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnaps
     const auto earlierIndex = indexOf(earlier, firstEarlier);
     const auto laterIndex = indexOf(later, firstLater);
     // A later file missing from the earlier scan was small then (or absent); an earlier file missing
-    // from the later scan is gone, as the later scan keeps every file the earlier kept.
+    // from the later scan is gone only when the later scan kept every file the earlier kept.
+    const bool keepsEarlierFiles = earlier.scan.id != 0 && later.scan.baselineId == earlier.scan.id;
     const std::vector<Match> laterMatches = matches(later, earlierIndex, earlier, false);
-    const std::vector<Match> earlierMatches = matches(earlier, laterIndex, later, true);
+    const std::vector<Match> earlierMatches = matches(earlier, laterIndex, later, keepsEarlierFiles);
     comparison.changes.reserve(std::max(earlier.items.size(), later.items.size()));
 
     // The later scan's items in its order, then what only the earlier had in its: parents first.
@@ -822,6 +828,39 @@ ScanComparison ScanHistory::compare(const ScanSnapshot& earlier, const ScanSnaps
         change.isDirectory = item.isDirectory;
         change.earlierBytes = item.bytes;
         change.notCompared = earlierMatches[i].footing == Footing::unread || item.state == ScanState::unavailable;
+        change.laterBelowLargeFile = earlierMatches[i].footing == Footing::belowKept;
+    }
+
+    // A folder either scan could not read, whose folder above both read: its bytes in each scan leave
+    // every folder above. Paths are clean, so a folder above is a prefix ending at a separator.
+    std::unordered_map<std::string_view, ScanChange*> changeOf;
+    changeOf.reserve(comparison.changes.size());
+    for (ScanChange& change : comparison.changes)
+        changeOf.emplace(change.path, &change);
+    const auto unreadIn = [](const ScanSnapshot& scan, const std::unordered_map<std::string_view, std::size_t>& index,
+                             const std::string& path) {
+        const auto found = index.find(path);
+        return found != index.end() && scan.items[found->second].state == ScanState::unavailable;
+    };
+    for (const ScanChange& change : comparison.changes) {
+        if (!change.isDirectory || !change.notCompared ||
+            !(unreadIn(earlier, earlierIndex, change.path) || unreadIn(later, laterIndex, change.path)))
+            continue;
+        const std::string parent = platform::parentPath(change.path);
+        const auto above = changeOf.find(parent);
+        if (parent == change.path || above == changeOf.end() || above->second->notCompared)
+            continue;
+        for (std::string folder = parent;;) {
+            const auto found = changeOf.find(folder);
+            if (found == changeOf.end())
+                break;
+            found->second->leftOutEarlier += change.earlierBytes.value_or(0);
+            found->second->leftOutLater += change.laterBytes.value_or(0);
+            const std::string next = platform::parentPath(folder);
+            if (next == folder)
+                break;
+            folder = next;
+        }
     }
     return comparison;
 }

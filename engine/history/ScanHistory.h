@@ -17,6 +17,11 @@
 //    (earlierBelowLargeFile: its growth is at least what it has above that size); a folder either
 //    scan could not read, and everything below it, is not compared (neither new nor gone). A scan
 //    that was stopped keeps its unread folders as unreadable ones, so the same holds for it.
+//    A folder's difference counts only what both scans read: the bytes a not-compared folder below
+//    it has in each scan are left out of that scan's side (leftOutEarlier, leftOutLater).
+//    A kept file of the earlier scan that the later one lacks is gone only when the later scan was
+//    summarised against that earlier one (its baseline); otherwise it may have shrunk below 1 MiB
+//    (laterBelowLargeFile: it shrank by at least what it had above that size).
 //    A new scan can be compared with
 //    the root's newest stored scan before it is stored itself: newestSnapshot, loaded while the scan
 //    runs, against snapshot(summary).
@@ -63,6 +68,7 @@ struct ScanSummary {
     ScanTotals totals;
     ScanState state = ScanState::complete;
     bool cancelled = false; // stopped before the end: what was walked, marked so
+    std::int64_t baselineId = 0; // the stored scan whose kept files this one kept too; 0 for none
     std::vector<Item> items;
 };
 
@@ -76,6 +82,7 @@ struct StoredScan {
     ScanState state = ScanState::complete;
     bool cancelled = false;
     std::int64_t storedItems = 0; // folders and files kept
+    std::int64_t baselineId = 0;  // as ScanSummary::baselineId; 0 also when not known
 
     bool operator==(const StoredScan&) const = default;
 };
@@ -106,19 +113,27 @@ struct ScanChange {
     // A file the earlier scan did not keep although its folder was read: then smaller than the
     // large-file size, or not there.
     bool earlierBelowLargeFile = false;
+    // A kept file of the earlier scan that the later one did not keep, although its folder was read
+    // and it may have been kept there only as large: now smaller than the large-file size, or gone.
+    bool laterBelowLargeFile = false;
     // The item, or a folder above it, could not be read in one of the scans: no change is known.
     bool notCompared = false;
+    // A folder's bytes below it in not-compared folders, in each scan: not part of its difference.
+    std::int64_t leftOutEarlier = 0;
+    std::int64_t leftOutLater = 0;
 
     bool isNew() const { return !earlierBytes && !earlierBelowLargeFile && !notCompared; }
-    bool isGone() const { return !laterBytes && !notCompared; }
-    // Later minus earlier bytes; for a file that grew past the large-file size the least it can have
-    // grown, 0 when not compared.
+    bool isGone() const { return !laterBytes && !laterBelowLargeFile && !notCompared; }
+    // Later minus earlier bytes of what both scans read; for a file that grew past or shrank below the
+    // large-file size the least it can have changed by, 0 when not compared.
     std::int64_t difference() const {
         if (notCompared)
             return 0;
         if (earlierBelowLargeFile)
             return laterBytes.value_or(0) - (scanHistoryLargeFileBytes - 1);
-        return laterBytes.value_or(0) - earlierBytes.value_or(0);
+        if (laterBelowLargeFile)
+            return (scanHistoryLargeFileBytes - 1) - earlierBytes.value_or(0);
+        return (laterBytes.value_or(0) - leftOutLater) - (earlierBytes.value_or(0) - leftOutEarlier);
     }
 };
 

@@ -89,18 +89,21 @@ TEST(HistoryCommands, AStoreThatCannotBeReadIsReportedNotListedAsEmpty) {
     EXPECT_TRUE(scanning.exitStatus == 0 && scanning.err.find("could not be stored") != std::string::npos) << scanning.err;
 }
 
-TEST(HistoryCommands, AnIncompleteEarlierScanIsNamedAndAFileGrownPastTheKeptSizeIsNotCalledNew) {
+TEST(HistoryCommands, AnIncompleteScanIsNamedAndAFileThatCrossedTheKeptSizeIsNotCalledNewOrGone) {
     ASSERT_TRUE(stateHomeSet);
     using brisklet::ScanState;
     brisklet::ScanSummary summary;
     summary.root = "/incomplete";
     summary.state = ScanState::partial;
-    summary.items = {{-1, true, ScanState::complete, "/incomplete", 3 << 20, 1}, {0, true, ScanState::complete, "d", 3 << 20, 1}};
+    summary.items = {{-1, true, ScanState::complete, "/incomplete", 3 << 20, 1}, {0, true, ScanState::complete, "d", 3 << 20, 1},
+                     {1, false, ScanState::complete, "g", 3 << 20, 1}};
     const auto earlier = brisklet::ScanHistory().store(summary);
-    summary.state = ScanState::complete;
-    summary.items.push_back({1, false, ScanState::complete, "f", 3 << 20, 1});
+    summary.cancelled = true; // and summarised against no earlier scan: "g" may have shrunk below the kept size
+    summary.items.back().name = "f";
     const auto later = brisklet::ScanHistory().store(summary);
     const CommandResult diff = cli({"diff", std::to_string(earlier.value_or(0)), std::to_string(later.value_or(0))});
-    EXPECT_NE(diff.out.find(" (incomplete): "), std::string::npos) << diff.out;
-    EXPECT_NE(diff.out.find("/incomplete/d/f  (or more: under 1 MB before, or new)"), std::string::npos) << diff.out;
+    const std::string header = diff.out.substr(0, diff.out.find(" in all"));
+    EXPECT_TRUE(header.find(" (incomplete), to ") != std::string::npos && header.find(" (incomplete): ") != std::string::npos) << header;
+    EXPECT_NE(diff.out.find("/incomplete/d/f  (or more: under 1.05 MB before, or new)"), std::string::npos) << diff.out;
+    EXPECT_NE(diff.out.find("/incomplete/d/g  (or more: under 1.05 MB now, or gone)"), std::string::npos) << diff.out;
 }

@@ -399,3 +399,41 @@ TEST(ScanHistory, AChainOfFoldersDeeperThanTheStackIsWalkedSummarizedAndReleased
     EXPECT_EQ(summary.items.back().parent, depth - 1);
     EXPECT_EQ(summary.items.back().name, "d");
 }
+
+TEST(ScanHistory, TheFoldersAboveAnUnreadFolderDoNotGrowOrShrinkByWhatItHeld) {
+    TempTree tree, state;
+    const std::string root = tree.root();
+    tree.writeFileOfSize("p/d/big.bin", 2 * MiB);
+    ::chmod(root.c_str(), 0755);
+    ::chmod(state.root().c_str(), 0777);
+    ::chmod(tree.path("p/d").c_str(), 0);
+    const std::string store = state.path("scans.sqlite");
+    ASSERT_EQ(test::runUnprivileged([&] { return ScanHistory(store).store(ScanHistory::summarize(root, scan(root), 1, 2)) ? 0 : 1; }), 0);
+    ::chmod(tree.path("p/d").c_str(), 0755);
+    tree.writeFileOfSize("p/added.bin", 2 * MiB); // the one change both scans read
+    ScanHistory history(store);
+    const auto unread = history.newestSnapshot(root);
+    const auto readId = history.store(ScanHistory::summarize(root, scan(root), 3, 4, false, &*unread));
+    const auto read = history.compare(unread->scan.id, *readId), back = history.compare(*readId, unread->scan.id);
+    for (const std::string& folder : {root, tree.path("p")}) {
+        EXPECT_EQ(byPath(*read).at(folder).difference(), allocated(tree.path("p/added.bin"))) << folder;
+        EXPECT_EQ(byPath(*back).at(folder).difference(), -allocated(tree.path("p/added.bin"))) << folder;
+    }
+}
+
+TEST(ScanHistory, AKeptFileMissingFromALaterScanOfAnotherBaselineIsNotCalledGone) {
+    TempTree tree, state;
+    const std::string root = tree.root();
+    tree.writeFileOfSize("f.bin", 3 * MiB / 2);
+    ScanHistory history(state.path("scans.sqlite"));
+    const auto firstId = history.store(ScanHistory::summarize(root, scan(root), 1, 2));
+    tree.writeFileOfSize("f.bin", 10'000);
+    const auto first = history.newestSnapshot(root);
+    const ScanResult now = scan(root);
+    const auto strangerId = history.store(ScanHistory::summarize(root, now, 3, 4)); // as another program, with no baseline
+    const auto neighbourId = history.store(ScanHistory::summarize(root, now, 5, 6, false, &*first));
+    const ScanChange maybe = byPath(*history.compare(*firstId, *strangerId)).at(tree.path("f.bin"));
+    EXPECT_TRUE(!maybe.isGone() && maybe.laterBelowLargeFile && maybe.difference() == MiB - 1 - maybe.earlierBytes.value_or(0));
+    const ScanChange shrunk = byPath(*history.compare(*firstId, *neighbourId)).at(tree.path("f.bin"));
+    EXPECT_TRUE(!shrunk.isGone() && !shrunk.laterBelowLargeFile && shrunk.laterBytes == allocated(tree.path("f.bin")));
+}
