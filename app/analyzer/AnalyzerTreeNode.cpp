@@ -1,12 +1,11 @@
 #include "AnalyzerTreeNode.h"
 
 #include "apps/LocalizedNameOrder.h"
+#include "shell/CountedLinks.h"
 
 #include <algorithm>
 #include <map>
 #include <utility>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -58,37 +57,21 @@ AnalyzerNodePtr AnalyzerTreeNode::build(brisklet::ScanNode&& node)
 void AnalyzerTreeNode::findWhereLinksCounted(AnalyzerTreeNode& root)
 {
     std::vector<AnalyzerTreeNode*> linked;
-    bool countedElsewhere = false;
     std::vector<AnalyzerTreeNode*> pending{&root};
     while (!pending.empty()) {
         AnalyzerTreeNode* node = pending.back();
         pending.pop_back();
         for (const AnalyzerNodePtr& child : node->m_children)
             pending.push_back(child.get());
-        if (!node->m_entry.isDirectory && node->m_entry.linkCount > 1) {
+        if (!node->m_entry.isDirectory && node->m_entry.linkCount > 1)
             linked.push_back(node);
-            countedElsewhere = countedElsewhere || node->m_entry.linkedSizeBytes > 0;
-        }
     }
-    if (!countedElsewhere)
-        return;
-    // The scan keeps no inode numbers: the links of one file are matched by asking again.
-    using Key = std::pair<dev_t, ino_t>;
-    std::map<Key, const AnalyzerTreeNode*> carriers;
-    std::vector<std::pair<AnalyzerTreeNode*, Key>> others;
-    for (AnalyzerTreeNode* node : linked) {
-        struct stat status {};
-        if (::lstat(node->m_entry.path().c_str(), &status) != 0)
-            continue;
-        const Key key{status.st_dev, status.st_ino};
-        if (node->m_entry.linkedSizeBytes > 0)
-            others.emplace_back(node, key);
-        else
-            carriers.emplace(key, node);
-    }
-    for (const auto& [node, key] : others)
-        if (const auto found = carriers.find(key); found != carriers.end())
-            node->m_countedAt = std::make_unique<const std::string>(found->second->m_entry.path());
+    std::vector<LinkedFile> files;
+    files.reserve(linked.size());
+    for (const AnalyzerTreeNode* node : linked)
+        files.push_back({node->m_entry.path(), node->m_entry.linkedSizeBytes > 0});
+    for (const auto& [other, carrier] : matchCountedLinks(files))
+        linked[other]->m_countedAt = std::make_unique<const std::string>(linked[carrier]->m_entry.path());
 }
 
 AnalyzerNodePtr AnalyzerTreeNode::buildFrom(brisklet::ScanNode& scan)

@@ -1,11 +1,10 @@
 #include "SmartCleanModel.h"
 
+#include "shell/CountedLinks.h"
 #include "shell/PlainText.h"
 #include "shell/RowCopy.h"
 
 #include <QFileInfo>
-
-#include <sys/stat.h>
 
 namespace {
 const QString simulatorID = QStringLiteral("ios-simulators");
@@ -32,25 +31,14 @@ SmartCleanModel::SmartCleanModel(QObject* parent) : QAbstractItemModel(parent) {
 
 SmartCleanModel::CountedLinks SmartCleanModel::findCountedLinks(const std::vector<brisklet::CleanCategoryResult>& results)
 {
-    // The scan keeps no inode numbers: the links of one file are matched by asking again.
-    using Key = std::pair<dev_t, ino_t>;
-    std::map<Key, std::string> carriers;
-    std::vector<std::pair<Key, std::string>> others;
+    std::vector<LinkedFile> linked;
     for (const brisklet::CleanCategoryResult& result : results)
-        for (const brisklet::FileEntry& member : result.children) {
-            struct stat status {};
-            const std::string path = member.path();
-            if (member.isDirectory || member.linkCount < 2 || ::lstat(path.c_str(), &status) != 0)
-                continue;
-            if (member.linkedSizeBytes > 0)
-                others.emplace_back(Key{status.st_dev, status.st_ino}, path);
-            else
-                carriers.emplace(Key{status.st_dev, status.st_ino}, path);
-        }
+        for (const brisklet::FileEntry& member : result.children)
+            if (!member.isDirectory && member.linkCount > 1)
+                linked.push_back({member.path(), member.linkedSizeBytes > 0});
     CountedLinks counted;
-    for (const auto& [key, path] : others)
-        if (const auto found = carriers.find(key); found != carriers.end())
-            counted.emplace(path, found->second);
+    for (const auto& [other, carrier] : matchCountedLinks(linked))
+        counted.emplace(linked[other].path, linked[carrier].path);
     return counted;
 }
 
